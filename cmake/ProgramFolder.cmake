@@ -1,0 +1,27 @@
+# Copies the files that ship with the program into the portable program
+# folder on every build. Journal/ and the recordings folder are made by the
+# installer tool (orvane-setup), not by the build: the program never creates
+# folders itself.
+file(GLOB ORVANE_LANGUAGE_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/Trans/*")
+file(GLOB ORVANE_SOUND_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/Sound/*.wav")
+file(GLOB ORVANE_HELP_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/Help/*")
+
+set(_shipped "")
+foreach(_group IN ITEMS Trans Sound Help)
+  if(_group STREQUAL "Trans")
+    set(_files ${ORVANE_LANGUAGE_FILES})
+  elseif(_group STREQUAL "Sound")
+    set(_files ${ORVANE_SOUND_FILES})
+  else()
+    set(_files ${ORVANE_HELP_FILES})
+  endif()
+  foreach(_file IN LISTS _files)
+    get_filename_component(_name "${_file}" NAME)
+    set(_target "${ORVANE_PROGRAM_DIR}/${_group}/${_name}")
+    add_custom_command(OUTPUT "${_target}"
+                       COMMAND ${CMAKE_COMMAND} -E copy_if_different "${_file}" "${_target}"
+                       DEPENDS "${_file}" VERBATIM)
+    list(APPEND _shipped "${_target}")
+  endforeach()
+endforeach()
+add_custom_target(orvane_shipped_files ALL DEPENDS ${_shipped})

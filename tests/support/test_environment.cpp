@@ -1,0 +1,60 @@
+#include "tests/support/test_environment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace orvane::testing {
+
+TestEnvironment::TestEnvironment() {
+    QDir().mkpath(programFolder());
+    QDir().mkpath(configHome());
+    QDir().mkpath(dataHome());
+    QDir().mkpath(runtimeFolder());
+    QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    setVariable("ORVANE_PROGRAM_DIR", programFolder());
+    setVariable("ORVANE_CONFIG_DIR", QString());
+    setVariable("XDG_CONFIG_HOME", configHome());
+    setVariable("XDG_DATA_HOME", dataHome());
+    setVariable("XDG_RUNTIME_DIR", runtimeFolder());
+}
+
+TestEnvironment::~TestEnvironment() {
+    for (const auto& [name, old] : saved_) {
+        if (old.first) {
+            qputenv(name.constData(), old.second);
+        } else {
+            qunsetenv(name.constData());
+        }
+    }
+}
+
+void TestEnvironment::makeProgramFolders() const {
+    for (const char* sub : {"Trans", "Sound", "Journal", "Help"}) {
+        QDir().mkpath(programFolder() + QLatin1Char('/') + QLatin1String(sub));
+    }
+}
+
+QString TestEnvironment::writeFile(const QString& relativePath, const QByteArray& content) const {
+    const QString path = root() + QLatin1Char('/') + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(content);
+    }
+    return path;
+}
+
+void TestEnvironment::setVariable(const char* name, const QString& value) {
+    const QByteArray key(name);
+    if (saved_.find(key) == saved_.end()) {
+        saved_[key] = {qEnvironmentVariableIsSet(name), qgetenv(name)};
+    }
+    if (value.isNull()) {
+        qunsetenv(name);
+    } else {
+        qputenv(name, value.toLocal8Bit());
+    }
+}
+
+}  // namespace orvane::testing
