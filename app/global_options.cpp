@@ -1,0 +1,30 @@
+#include "app/global_options.h"
+
+#include "app/core/registry_routines.h"
+
+namespace orvane {
+
+GlobalOptions GetGlobalOptions(RegistryRoutines& settings) {
+    GlobalOptions options;
+
+    settings.Subkey = kTabDevices;
+    options.soundDeviceName = settings.GetRegistryValue(QStringLiteral("cmbSoundDev")).toString();
+
+    settings.Subkey = kTabGeneral;
+    options.recordFormat = ReadNumber(settings.GetRegistryValue(QStringLiteral("cmbRecordFormatRec")));
+    options.recordingsFolder = settings.GetRegistryValue(QStringLiteral("txtPath")).toString();
+
+    settings.Subkey = kTabLog;
+    options.systemJournal = ReadCheck(settings.GetRegistryValue(QStringLiteral("chkLogSys")));
+    options.callsJournal = ReadCheck(settings.GetRegistryValue(QStringLiteral("chkLogCalls")));
+
+    settings.Subkey = kTabIncomingCall;
+    options.showCallerBalloon = ReadCheck(settings.GetRegistryValue(QStringLiteral("chkViewCD_IC")));
+    options.openAppOnCall = ReadCheck(settings.GetRegistryValue(QStringLiteral("chkOpenAppOnCall")));
+    options.playSoundOnCall = ReadCheck(settings.GetRegistryValue(QStringLiteral("chkPlayIn_IC")));
+    options.incomingCallSound =
+        settings.GetRegistryValue(QStringLiteral("CmbPlayWhen_IC")).toString();
+    return options;
+}
+
+}  // namespace orvane

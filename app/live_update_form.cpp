@@ -1,0 +1,24 @@
+#include "app/live_update_form.h"
+
+#include "app/core/product.h"
+
+namespace orvane {
+
+LiveUpdateForm::LiveUpdateForm(QObject* parent) : QObject(parent) {
+    connect(&comm_, &AppComm::Received, this, &LiveUpdateForm::onReceived);
+}
+
+bool LiveUpdateForm::Load() { return comm_.Join(product::kInstanceChannel); }
+
+void LiveUpdateForm::Unload() { comm_.Leave(); }
+
+int LiveUpdateForm::SendQuitMessage() { return comm_.Send(product::kQuitMessage); }
+
+void LiveUpdateForm::onReceived(const QString& text) {
+    if (text == product::kQuitMessage) {
+        // Quitting tears down the channel that is delivering this text.
+        QMetaObject::invokeMethod(this, &LiveUpdateForm::QuitRequested, Qt::QueuedConnection);
+    }
+}
+
+}  // namespace orvane

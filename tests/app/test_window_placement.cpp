@@ -1,0 +1,82 @@
+// Window placement: twips in the settings, pixels on the screen.
+#include <gtest/gtest.h>
+
+#include "app/window_placement.h"
+#include "tests/support/qt_printers.h"
+
+namespace orvane {
+namespace {
+
+const ScreenMetrics kScreen{QRect(0, 0, 1920, 1080), 96.0, 96.0};
+
+StoredPlacement Stored(const char* left, const char* top, const char* width, const char* height,
+                       const char* state) {
+    return {QString::fromLatin1(left), QString::fromLatin1(top), QString::fromLatin1(width),
+            QString::fromLatin1(height), QString::fromLatin1(state)};
+}
+
+TEST(WindowPlacement, TwipsFollowTheScreenDensity) {
+    EXPECT_EQ(TwipsToPixels(1440, 96.0), 96);
+    EXPECT_EQ(TwipsToPixels(10500, 96.0), 700);
+    EXPECT_EQ(TwipsToPixels(10500, 144.0), 1050);
+    EXPECT_EQ(PixelsToTwips(700, 96.0), 10500);
+    EXPECT_EQ(PixelsToTwips(TwipsToPixels(7275, 96.0), 96.0), 7275);
+}
+
+TEST(WindowPlacement, MissingWidthGivesDefaultSizeCentred) {
+    const Placement placement = PlacementFromStored({}, kScreen);
+    EXPECT_EQ(placement.geometry, QRect(610, 297, 700, 485));
+    EXPECT_EQ(placement.state, StoredWindowState::Normal);
+    // Other values are not consulted when the width is missing.
+    EXPECT_EQ(PlacementFromStored(Stored("15", "15", "", "3000", "2"), kScreen).geometry,
+              placement.geometry);
+}
+
+TEST(WindowPlacement, DefaultIsCentredOnTheWindowsOwnScreen) {
+    const ScreenMetrics second{QRect(1920, 0, 1280, 1024), 96.0, 96.0};
+    const Placement placement = PlacementFromStored({}, second);
+    EXPECT_EQ(placement.geometry.center().x(), second.geometry.center().x());
+}
+
+TEST(WindowPlacement, StoredValuesAreUsedAndMinimisedOpensNormal) {
+    Placement placement = PlacementFromStored(Stored("1500", "750", "9000", "6000", "0"), kScreen);
+    EXPECT_EQ(placement.geometry, QRect(100, 50, 600, 400));
+    EXPECT_EQ(placement.state, StoredWindowState::Normal);
+    placement = PlacementFromStored(Stored("1500", "750", "9000", "6000", "1"), kScreen);
+    EXPECT_EQ(placement.state, StoredWindowState::Normal);
+    placement = PlacementFromStored(Stored("1500", "750", "9000", "6000", "2"), kScreen);
+    EXPECT_EQ(placement.state, StoredWindowState::Maximized);
+    EXPECT_EQ(placement.geometry, QRect(100, 50, 600, 400));
+}
+
+TEST(WindowPlacement, UnreachableOrSizelessPlacementIsCentred) {
+    // The monitor that held the window is gone.
+    Placement placement =
+        PlacementFromStored(Stored("60000", "60000", "9000", "6000", "2"), kScreen);
+    EXPECT_EQ(placement.geometry, QRect(610, 297, 700, 485));
+    EXPECT_EQ(placement.state, StoredWindowState::Maximized);
+    placement = PlacementFromStored(Stored("0", "0", "-300", "junk", "0"), kScreen);
+    EXPECT_EQ(placement.geometry, QRect(610, 297, 700, 485));
+}
+
+TEST(WindowPlacement, ShutdownWritesPositionOnlyInNormalState) {
+    StoredPlacement stored = StoredFromWindow(QRect(100, 50, 600, 400), Qt::WindowNoState, kScreen);
+    EXPECT_EQ(stored.left, QVariant(QStringLiteral("1500")));
+    EXPECT_EQ(stored.top, QVariant(QStringLiteral("750")));
+    EXPECT_EQ(stored.width, QVariant(QStringLiteral("9000")));
+    EXPECT_EQ(stored.height, QVariant(QStringLiteral("6000")));
+    EXPECT_EQ(stored.state, QVariant(QStringLiteral("0")));
+
+    stored = StoredFromWindow(QRect(0, 0, 1920, 1080), Qt::WindowMaximized, kScreen);
+    EXPECT_TRUE(stored.width.isNull());
+    EXPECT_TRUE(stored.left.isNull());
+    EXPECT_EQ(stored.state, QVariant(QStringLiteral("2")));
+
+    stored = StoredFromWindow(QRect(0, 0, 10, 10), Qt::WindowMinimized | Qt::WindowMaximized,
+                              kScreen);
+    EXPECT_TRUE(stored.width.isNull());
+    EXPECT_EQ(stored.state, QVariant(QStringLiteral("1")));
+}
+
+}  // namespace
+}  // namespace orvane

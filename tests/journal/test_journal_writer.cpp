@@ -1,0 +1,294 @@
+// The journal's files: names, line layout, switches, forged lines, listing,
+// reading and pruning.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "app/core/clock.h"
+#include "journal/journal_writer.h"
+#include "tests/support/qt_printers.h"
+#include "tests/support/test_environment.h"
+
+namespace orvane {
+namespace {
+
+const QDateTime kAfternoon(QDate(2026, 12, 7), QTime(16, 34, 54));
+
+class JournalTest : public ::testing::Test {
+  protected:
+    JournalTest() { QDir().mkpath(folder); }
+
+    JournalWriter journal(const char* locale = "en_US") {
+        JournalWriter writer(folder, clock, QLocale(QString::fromLatin1(locale)));
+        writer.setSwitches(true, true);
+        return writer;
+    }
+    QString path(const QString& name) const { return folder + QLatin1Char('/') + name; }
+    QByteArray content(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    void make(const QString& name, const QDateTime& modified = kAfternoon,
+              const QByteArray& bytes = "x") const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    QStringList files() const {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+
+    QTemporaryDir root;
+    QString folder = root.filePath(QStringLiteral("Journal"));
+    FixedClock clock{kAfternoon};
+};
+
+TEST_F(JournalTest, LinesHaveTheExactLayout) {
+    JournalWriter writer = journal();
+    writer.WriteSysLog("Ring 2", 0, "Tapi1_Ring");
+    writer.WriteSysLog("Operation failed", -5, "Wave.PauseIn");
+    writer.WriteSysLog("errFilFile 2 No such file or directory", 0, "");
+    writer.WriteCallsLog("Ann Lee - 5551234");
+    EXPECT_EQ(content("12-7-26_Sys.txt"),
+              "4:34:54 PM : Tapi1_Ring->Ring 2(0)\r\n"
+              "4:34:54 PM : Wave.PauseIn->Operation failed(-5)\r\n"
+              "4:34:54 PM : ->errFilFile 2 No such file or directory(0)\r\n");
+    EXPECT_EQ(content("12-7-26_Calls.txt"), "4:34:54 PM : Ann Lee - 5551234\r\n");
+}
+
+TEST_F(JournalTest, DayTextAndTimeFollowTheLocale) {
+    journal("de_DE").WriteSysLog("Connected", 0, "Tapi1_Connected");
+    journal("en_GB").WriteCallsLog("x");
+    EXPECT_EQ(content("07.12.26_Sys.txt"), "16:34:54 : Tapi1_Connected->Connected(0)\r\n");
+    EXPECT_EQ(content("07-12-2026_Calls.txt"), "16:34:54 : x\r\n");
+}
+
+TEST_F(JournalTest, EachSwitchGovernsItsOwnKindOnly) {
+    JournalWriter writer = journal();
+    writer.setSwitches(false, true);
+    writer.WriteSysLog("Ring 1", 0, "Tapi1_Ring");
+    writer.WriteCallsLog("a");
+    EXPECT_EQ(files(), QStringList{"12-7-26_Calls.txt"});
+    writer.setSwitches(true, false);
+    writer.WriteSysLog("Ring 1", 0, "Tapi1_Ring");
+    writer.WriteCallsLog("b");
+    EXPECT_EQ(files(), (QStringList{"12-7-26_Calls.txt", "12-7-26_Sys.txt"}));
+    EXPECT_EQ(content("12-7-26_Calls.txt"), "4:34:54 PM : a\r\n");
+}
+
+TEST_F(JournalTest, FirstLineAfterMidnightStartsANewFile) {
+    clock.set(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59)));
+    JournalWriter writer = journal();
+    writer.WriteSysLog("Ring 1", 0, "Tapi1_Ring");
+    clock.advanceSecs(1);
+    writer.WriteSysLog("Ring 2", 0, "Tapi1_Ring");
+    EXPECT_EQ(content("12-7-26_Sys.txt"), "11:59:59 PM : Tapi1_Ring->Ring 1(0)\r\n");
+    EXPECT_EQ(content("12-8-26_Sys.txt"), "12:00:00 AM : Tapi1_Ring->Ring 2(0)\r\n");
+}
+
+TEST_F(JournalTest, MissingFolderIsNeverCreated) {
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    JournalWriter writer = journal();
+    writer.WriteSysLog("Ring 1", 0, "Tapi1_Ring");
+    writer.WriteCallsLog("a");
+    writer.DeleteOldLogs(1);
+    writer.DeleteLogFile("12-7-26_Sys.txt");
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(writer.ListLogFiles(JournalKind::All).isEmpty());
+    EXPECT_TRUE(writer.ReadLogFile("12-7-26_Sys.txt").isEmpty());
+}
+
+TEST_F(JournalTest, OutsideTextCannotForgeALine) {
+    JournalWriter writer = journal();
+    writer.WriteCallsLog("Eve\r\n4:00:00 PM : Mallory - 1\n\r\x1b[2J\x7f" + QString(QChar(0x2028)) +
+                         QChar(0x85) + "end");
+    writer.WriteSysLog("CallerID A\rB", 0, "Tapi1\n_CallerID\t");
+    EXPECT_EQ(content("12-7-26_Calls.txt"),
+              "4:34:54 PM : Eve 4:00:00 PM : Mallory - 1  ?[2J?  end\r\n");
+    EXPECT_EQ(content("12-7-26_Sys.txt"), "4:34:54 PM : Tapi1 _CallerID?->CallerID A B(0)\r\n");
+}
+
+TEST_F(JournalTest, OverlongValuesAreCut) {
+    journal().WriteCallsLog(QString(10000, QLatin1Char('N')));
+    const QByteArray expected = "4:34:54 PM : " + QByteArray(kJournalValueLimit, 'N') + "...\r\n";
+    EXPECT_EQ(content("12-7-26_Calls.txt"), expected);
+}
+
+TEST_F(JournalTest, DeviceDetailsSpanSeveralLines) {
+    const QString indent(26, QLatin1Char(' '));
+    journal().WriteSysLogLines(
+        {"Device Details -", indent + "Line Index: 0", indent + "Device Name: Modem\r\nFake",
+         indent + "Monitor Digits: Yes"},
+        0, QString());
+    const QByteArray pad(26, ' ');
+    EXPECT_EQ(content("12-7-26_Sys.txt"),
+              "4:34:54 PM : ->Device Details -\r\n" + pad + "Line Index: 0\r\n" + pad +
+                  "Device Name: Modem Fake\r\n" + pad + "Monitor Digits: Yes(0)\r\n");
+    EXPECT_EQ(journal().ReadLogFile("12-7-26_Sys.txt").size(), 4);
+}
+
+TEST_F(JournalTest, AFullDiskLeavesOnlyWholeLines) {
+    JournalWriter writer = journal();
+    writer.WriteCallsLog("first");
+    const QByteArray before = content("12-7-26_Calls.txt");
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(before.size() + 10);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    writer.WriteCallsLog(QString(200, QLatin1Char('x')));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(content("12-7-26_Calls.txt"), before);
+}
+
+TEST_F(JournalTest, ListsNewestDayFirstAndUnreadableNamesLast) {
+    for (const char* name : {"12-7-26_Sys.txt", "12-7-26_Calls.txt", "1-15-27_Sys.txt",
+                             "11-30-26_Calls.txt", "12-31-99_Sys.txt", "notes.txt",
+                             "garbage_Sys.txt", ".hidden_Sys.txt", "12-6-26_Sys.log"}) {
+        make(QString::fromLatin1(name));
+    }
+    QDir(folder).mkdir(QStringLiteral("1-1-27_Sys.txt"));
+    QFile::link(path("notes.txt"), path("1-2-27_Sys.txt"));
+    const JournalWriter writer = journal();
+    EXPECT_EQ(
+        writer.ListLogFiles(JournalKind::All),
+        (QStringList{"1-15-27_Sys.txt", "12-7-26_Calls.txt", "12-7-26_Sys.txt",
+                     "11-30-26_Calls.txt", "12-31-99_Sys.txt", "garbage_Sys.txt", "notes.txt"}));
+    EXPECT_EQ(
+        writer.ListLogFiles(JournalKind::System),
+        (QStringList{"1-15-27_Sys.txt", "12-7-26_Sys.txt", "12-31-99_Sys.txt", "garbage_Sys.txt"}));
+    EXPECT_EQ(writer.ListLogFiles(JournalKind::Calls),
+              (QStringList{"12-7-26_Calls.txt", "11-30-26_Calls.txt"}));
+}
+
+TEST_F(JournalTest, ListsTenCharacterDayTexts) {
+    for (const char* name :
+         {"07-12-2026_Sys.txt", "x_Sys.txt", "31-01-2027_Sys.txt", "01-12-2026_Sys.txt"}) {
+        make(QString::fromLatin1(name));
+    }
+    EXPECT_EQ(journal("en_GB").ListLogFiles(JournalKind::System),
+              (QStringList{"31-01-2027_Sys.txt", "07-12-2026_Sys.txt", "01-12-2026_Sys.txt",
+                           "x_Sys.txt"}));
+}
+
+TEST_F(JournalTest, ReadsLinesWithAnyLineEnd) {
+    make("a.txt", kAfternoon, "one\r\ntwo\n\r\nthree\rfour");
+    EXPECT_EQ(journal().ReadLogFile("a.txt"), (QStringList{"one", "two", "", "three", "four"}));
+    make("empty.txt", kAfternoon, "");
+    EXPECT_TRUE(journal().ReadLogFile("empty.txt").isEmpty());
+}
+
+TEST_F(JournalTest, NamesNeverReachOutsideTheFolder) {
+    const QString outside = root.filePath(QStringLiteral("outside.txt"));
+    QFile file(outside);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("secret\r\n");
+    file.close();
+    QFile::link(outside, path("link.txt"));
+    const JournalWriter writer = journal();
+    for (const char* name : {"../outside.txt", "..", ".", "", "link.txt"}) {
+        EXPECT_TRUE(writer.ReadLogFile(QString::fromLatin1(name)).isEmpty()) << name;
+        writer.DeleteLogFile(QString::fromLatin1(name));
+    }
+    writer.DeleteLogFile(outside);
+    EXPECT_TRUE(QFileInfo::exists(outside));
+    EXPECT_TRUE(QFileInfo(path("link.txt")).isSymLink());
+
+    make("12-7-26_Sys.txt");
+    writer.DeleteLogFile("12-7-26_Sys.txt");
+    EXPECT_FALSE(QFileInfo::exists(path("12-7-26_Sys.txt")));
+}
+
+TEST_F(JournalTest, TodaysFileAsALinkIsNotFollowed) {
+    const QString outside = root.filePath(QStringLiteral("outside.txt"));
+    QFile::link(outside, path("12-7-26_Sys.txt"));
+    journal().WriteSysLog("Ring 1", 0, "Tapi1_Ring");
+    EXPECT_FALSE(QFileInfo::exists(outside));
+}
+
+struct PruneCase {
+    QDate today;
+    int months;
+    QDate cutoff;
+};
+
+class PruneTest : public JournalTest, public ::testing::WithParamInterface<PruneCase> {};
+
+TEST_P(PruneTest, DeletesAtOrBeforeTheCutoffOnly) {
+    const PruneCase& c = GetParam();
+    clock.set(QDateTime(c.today, QTime(12, 0)));
+    const QDateTime cutoff(c.cutoff, QTime(0, 0));
+    make("at_Sys.txt", cutoff);
+    make("before.dat", cutoff.addDays(-40));
+    make("later_Calls.txt", cutoff.addSecs(1));
+    make("LogDir", cutoff.addDays(-400));
+    make(".hidden", cutoff.addDays(-400));
+    make("today_Sys.txt", QDateTime(c.today, QTime(11, 0)));
+    const QString outside = root.filePath(QStringLiteral("old_outside.txt"));
+    {
+        QFile file(outside);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.setFileTime(cutoff.addDays(-400), QFileDevice::FileModificationTime));
+    }
+    QFile::link(outside, path("link.txt"));
+
+    journal().DeleteOldLogs(c.months);
+    EXPECT_EQ(files(),
+              (QStringList{".hidden", "LogDir", "later_Calls.txt", "link.txt", "today_Sys.txt"}));
+    EXPECT_TRUE(QFileInfo::exists(outside));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cutoffs, PruneTest,
+                         ::testing::Values(PruneCase{QDate(2026, 3, 31), 1, QDate(2026, 2, 28)},
+                                           PruneCase{QDate(2024, 3, 31), 1, QDate(2024, 2, 29)},
+                                           PruneCase{QDate(2026, 3, 31), 2, QDate(2026, 1, 31)},
+                                           PruneCase{QDate(2026, 1, 15), 3, QDate(2025, 10, 15)}));
+
+TEST_F(JournalTest, KeepEverythingDeletesNothing) {
+    make("old_Sys.txt", kAfternoon.addYears(-5));
+    for (int months : {0, -1}) {
+        journal().DeleteOldLogs(months);
+    }
+    EXPECT_EQ(files(), QStringList{"old_Sys.txt"});
+}
+
+TEST(JournalAge, StoredPositionGivesMonths) {
+    EXPECT_EQ(JournalAgeMonths(QStringLiteral("0")), 1);
+    EXPECT_EQ(JournalAgeMonths(QStringLiteral("1")), 2);
+    EXPECT_EQ(JournalAgeMonths(QStringLiteral("2")), 3);
+    for (const QVariant& keep :
+         {QVariant(QStringLiteral("3")), QVariant(), QVariant(QStringLiteral("x")),
+          QVariant(QStringLiteral("-1")), QVariant(QStringLiteral("7"))}) {
+        EXPECT_EQ(JournalAgeMonths(keep), 0) << keep.toString().toStdString();
+    }
+}
+
+TEST(ProgramWideJournal, WritesIntoTheProgramFoldersJournal) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    FixedClock clock(kAfternoon);
+    ProgramJournal().setClock(clock);
+    SetJournalSwitches(true, false);
+    WriteSysLog("Idle", 0, "Tapi1_Idle");
+    WriteCallsLog("not written");
+    ProgramJournal().setClock(SystemTime());
+    SetJournalSwitches(false, false);
+    QLocale::setDefault(QLocale::system());
+
+    const QString journalFolder = env.programFolder() + QStringLiteral("/Journal/");
+    EXPECT_EQ(QDir(journalFolder).entryList(QDir::Files), QStringList{"12-7-26_Sys.txt"});
+    QFile file(journalFolder + QStringLiteral("12-7-26_Sys.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "4:34:54 PM : Tapi1_Idle->Idle(0)\r\n");
+}
+
+}  // namespace
+}  // namespace orvane

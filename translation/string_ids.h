@@ -1,0 +1,199 @@
+#pragma once
+// Ids of the user-interface texts in the string table (string_table.h). An
+// id is a line of every language file, so the numbers never change; code
+// names them through these constants only. Where one text serves several
+// places, one constant serves them all.
+
+#include <array>
+
+namespace orvane::ids {
+
+// Settings dialog.
+inline constexpr int kOk = 11;
+inline constexpr int kCancel = 12;
+inline constexpr int kPageGeneral = 541;       // also View menu item
+inline constexpr int kPageDevices = 560;       // also View menu item
+inline constexpr int kPageIncomingCall = 104;  // also View menu item
+inline constexpr int kPageJournal = 109;       // also View menu item
+inline constexpr int kFormatPcm = 236;         // record format choices, in list order
+inline constexpr int kFormatMuLaw = 237;
+inline constexpr int kFormatGsm610 = 238;
+inline constexpr int kFormatTrueSpeech = 239;
+inline constexpr int kTipPlaySound = 184;
+inline constexpr int kTipStopSound = 183;
+inline constexpr int kTipAddSound = 210;
+inline constexpr int kJournalAgeOneMonth = 606;  // journal age choices, in list order
+inline constexpr int kJournalAgeTwoMonths = 607;
+inline constexpr int kJournalAgeThreeMonths = 608;
+inline constexpr int kJournalAgeForever = 609;
+inline constexpr int kMsgOnlySoundLeft = 840;
+inline constexpr int kAskDeleteSound = 843;  // "<%S>": the sound's name
+
+// Journal viewer.
+inline constexpr int kJournalViewerTitle = 631;
+inline constexpr int kJournalKindAll = 632;  // kind list, in list order
+inline constexpr int kJournalKindSystem = 633;
+inline constexpr int kJournalKindCalls = 634;
+inline constexpr int kLabelDisplay = 636;
+inline constexpr int kLabelDate = 637;
+inline constexpr int kLabelDetails = 638;
+inline constexpr int kSaveAs = 639;
+inline constexpr int kDelete = 640;  // also the settings dialog's delete-sound tip
+
+// Dialer.
+inline constexpr int kDialer = 363;  // title; also File menu, main toolbar, call-back tip
+inline constexpr int kMakeStandardCall = 364;
+inline constexpr int kMakeRecordCall = 365;
+inline constexpr int kEnd = 369;
+inline constexpr int kStatusDialling = 366;   // followed by a blank and the number
+inline constexpr int kStatusConnected = 367;  // also the main window's status bar
+inline constexpr int kStatusNoCall = 801;
+inline constexpr int kMsgStandardCallConnected = 370;
+
+// Main window: menu bar.
+inline constexpr int kMenuFile = 21;
+inline constexpr int kMenuNotes = 55;  // also main toolbar
+inline constexpr int kMenuHide = 28;
+inline constexpr int kMenuExit = 29;
+inline constexpr int kMenuEdit = 35;
+inline constexpr int kPreviousCall = 36;  // also calls-list toolbar tip
+inline constexpr int kNextCall = 37;      // also calls-list toolbar tip
+inline constexpr int kMenuEditNote = 155;
+inline constexpr int kDeleteCalls = 24;  // also calls-list toolbar tip
+inline constexpr int kSaveCopy = 42;     // also calls-list toolbar tip
+inline constexpr int kMenuView = 66;     // also main toolbar: settings dialog
+inline constexpr int kMenuHelp = 75;
+inline constexpr int kMenuHelpContents = 76;
+inline constexpr int kMenuProductPage = 77;
+inline constexpr int kMenuAbout = 78;
+inline constexpr int kMenuSupport = 79;
+inline constexpr int kMenuCheckNewVersion = 80;
+
+// Main window: tray menu.
+inline constexpr int kTrayExit = 347;
+inline constexpr int kTrayProperties = 32;
+inline constexpr int kTrayCloseLine = 576;
+inline constexpr int kTrayOpenLine = 575;
+inline constexpr int kTrayShow = 88;
+
+// Main window: main toolbar.
+inline constexpr int kLineSwitchOpen = 100;
+inline constexpr int kLineSwitchClosed = 101;
+inline constexpr int kToolbarJournal = 67;
+
+// Main window: calls list.
+inline constexpr int kHeaderCaller = 136;
+inline constexpr int kHeaderDateTime = 137;
+inline constexpr int kHeaderExtra = 138;
+inline constexpr int kMarkAsRead = 40;
+inline constexpr int kMarkAsUnread = 41;
+
+// Main window: recorder toolbar tips and question.
+inline constexpr int kTipRecord = 182;
+inline constexpr int kTipPause = 700;
+inline constexpr int kTipStopRecording = 185;
+inline constexpr int kTipListen = 701;
+inline constexpr int kTipEndCall = 674;
+inline constexpr int kAskRecordCall = 703;
+
+// Main window: status bar and tray balloon.
+inline constexpr int kStatusRinging = 804;  // followed by a blank and the ring count
+inline constexpr int kStatusLineOpen = 814;
+inline constexpr int kStatusLineClosed = 815;
+inline constexpr int kBalloonIncomingCall = 803;
+
+// Call notes.
+inline constexpr int kNoteFullTitle = 15;
+inline constexpr int kNoteFullText = 864;
+inline constexpr int kMsgNoteTooLong = 851;
+
+// Program messages.
+inline constexpr int kMsgSettingsFileBroken = 950;  // "<%S>": what could not be read
+inline constexpr int kMsgNoSystemTray = 951;
+
+// Every id above, for tests that check the shipped language files.
+inline constexpr std::array kAllIds = {
+    kOk,
+    kCancel,
+    kPageGeneral,
+    kPageDevices,
+    kPageIncomingCall,
+    kPageJournal,
+    kFormatPcm,
+    kFormatMuLaw,
+    kFormatGsm610,
+    kFormatTrueSpeech,
+    kTipPlaySound,
+    kTipStopSound,
+    kTipAddSound,
+    kJournalAgeOneMonth,
+    kJournalAgeTwoMonths,
+    kJournalAgeThreeMonths,
+    kJournalAgeForever,
+    kMsgOnlySoundLeft,
+    kAskDeleteSound,
+    kJournalViewerTitle,
+    kJournalKindAll,
+    kJournalKindSystem,
+    kJournalKindCalls,
+    kLabelDisplay,
+    kLabelDate,
+    kLabelDetails,
+    kSaveAs,
+    kDelete,
+    kDialer,
+    kMakeStandardCall,
+    kMakeRecordCall,
+    kEnd,
+    kStatusDialling,
+    kStatusConnected,
+    kStatusNoCall,
+    kMsgStandardCallConnected,
+    kMenuFile,
+    kMenuNotes,
+    kMenuHide,
+    kMenuExit,
+    kMenuEdit,
+    kPreviousCall,
+    kNextCall,
+    kMenuEditNote,
+    kDeleteCalls,
+    kSaveCopy,
+    kMenuView,
+    kMenuHelp,
+    kMenuHelpContents,
+    kMenuProductPage,
+    kMenuAbout,
+    kMenuSupport,
+    kMenuCheckNewVersion,
+    kTrayExit,
+    kTrayProperties,
+    kTrayCloseLine,
+    kTrayOpenLine,
+    kTrayShow,
+    kLineSwitchOpen,
+    kLineSwitchClosed,
+    kToolbarJournal,
+    kHeaderCaller,
+    kHeaderDateTime,
+    kHeaderExtra,
+    kMarkAsRead,
+    kMarkAsUnread,
+    kTipRecord,
+    kTipPause,
+    kTipStopRecording,
+    kTipListen,
+    kTipEndCall,
+    kAskRecordCall,
+    kStatusRinging,
+    kStatusLineOpen,
+    kStatusLineClosed,
+    kBalloonIncomingCall,
+    kNoteFullTitle,
+    kNoteFullText,
+    kMsgNoteTooLong,
+    kMsgSettingsFileBroken,
+    kMsgNoSystemTray,
+};
+
+}  // namespace orvane::ids
