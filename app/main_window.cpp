@@ -63,6 +63,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::Load(bool hidden) {
     hiddenStart_ = hidden;
+    closing = false;
 
     // 1. The window's own settings object, on the settings root key.
     settings_.hkey = kHkeyLocalMachine;

@@ -11,6 +11,7 @@
 #include "app/global_options.h"
 #include "app/live_update_form.h"
 #include "app/main_window.h"
+#include "translation/language_file.h"
 #include "translation/string_table.h"
 
 namespace orvane {
@@ -32,13 +33,11 @@ void LoadSelectedLanguage() {
     settings.hkey = kHkeyLocalMachine;
     settings.KeyRoot = product::kRootKey;
     settings.Subkey = kLanguageKey;
-    QString name = settings.GetRegistryValue(QStringLiteral("Select")).toString();
-    if (name.contains(QLatin1Char('/')) || name == QStringLiteral("..")) {
-        name.clear();
-    }
-    // An empty name makes the path the folder itself: nothing loads and
-    // every translated text stays empty, as with a missing file.
-    LoadTranslation(paths::TransFolder() + name);
+    // A missing name, or one that would lead out of the translations
+    // folder, names the folder itself: nothing loads and every translated
+    // text stays empty, as with a missing file.
+    LoadTranslation(
+        LanguageFilePath(settings.GetRegistryValue(QStringLiteral("Select")).toString()));
 }
 
 int RunStartup(int argc, char** argv) {
@@ -54,7 +53,6 @@ int RunStartup(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvane"));
-    QApplication::setApplicationDisplayName(product::kApplicationTitle);
     QApplication::setApplicationVersion(product::kVersionText);
     QApplication::setDesktopFileName(QStringLiteral("orvane"));
     // The program lives on in the tray when its window closes.

@@ -13,7 +13,7 @@ packages=(
   # running: Qt's platform plugins (xcb, offscreen), SVG icons, a font
   qt6-qpa-plugins libqt6svg6 fonts-dejavu-core
   # checks by eye and window tests: a virtual X server
-  xvfb xauth
+  xvfb xauth x11-utils trayer
 )
 
 missing=()

@@ -27,7 +27,7 @@ WaitHooks SystemWaitHooks();
 
 // Returns after n tenths of a second, running pending events meanwhile. The
 // deadline is (ticks / 100 + n) rounded to whole tenths, and the wait ends
-// once ticks / 100 is past it, so 10 tenths last between 0.95 s and 1.05 s.
+// once ticks / 100 is past it, so 10 tenths last from 0.95 s to 1.051 s.
 void WaitTenths(qint32 n);
 void WaitTenths(qint32 n, const WaitHooks& hooks);
 

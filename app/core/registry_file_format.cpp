@@ -29,7 +29,14 @@ const RegValue* RegKey::FindValue(const QString& name) const {
 }
 
 RegValue* RegKey::FindValue(const QString& name) {
-    return const_cast<RegValue*>(std::as_const(*this).FindValue(name));
+    // Non-const access: the list is shared with the copy it came from and
+    // must detach before a value is changed through the pointer.
+    for (RegValue& value : values) {
+        if (SameName(value.name, name)) {
+            return &value;
+        }
+    }
+    return nullptr;
 }
 
 void RegKey::SetValue(const RegValue& value) {
@@ -166,8 +173,12 @@ QList<Line> SplitLines(const QByteArray& content) {
     if (content.startsWith("\xff\xfe")) {
         QStringDecoder decoder(QStringDecoder::Utf16LE);
         const QString text = decoder.decode(content.mid(2));
+        QStringList parts = text.split(QLatin1Char('\n'));
+        if (parts.last().isEmpty()) {
+            parts.removeLast();
+        }
         int number = 0;
-        for (QString part : text.split(QLatin1Char('\n'))) {
+        for (QString part : parts) {
             if (part.endsWith(QLatin1Char('\r'))) {
                 part.chop(1);
             }
@@ -183,8 +194,12 @@ QList<Line> SplitLines(const QByteArray& content) {
     if (body.startsWith("\xef\xbb\xbf")) {
         body.remove(0, 3);
     }
+    QList<QByteArray> parts = body.split('\n');
+    if (parts.last().isEmpty()) {
+        parts.removeLast();  // the end of the last line, not a line
+    }
     int number = 0;
-    for (QByteArray part : body.split('\n')) {
+    for (QByteArray part : parts) {
         if (part.endsWith('\r')) {
             part.chop(1);
         }
@@ -410,7 +425,7 @@ class HiveReader {
         QString data = rest.mid(1).trimmed();
         if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive) &&
             !JoinContinuations(&data)) {
-            Problem(number, QStringLiteral("the hex list goes on past the end of the file"));
+            Problem(number, QStringLiteral("the hex list ends in \"\\\" but does not go on"));
             return;
         }
         if (sectionBroken_) {
@@ -437,7 +452,9 @@ class HiveReader {
     bool JoinContinuations(QString* data) {
         while (data->endsWith(QLatin1Char('\\'))) {
             data->chop(1);
-            if (index_ + 1 >= lines_.size() || !lines_[index_ + 1].valid) {
+            // A blank line ends the value, so the list was cut short.
+            if (index_ + 1 >= lines_.size() || !lines_[index_ + 1].valid ||
+                lines_[index_ + 1].text.trimmed().isEmpty()) {
                 return false;
             }
             *data += lines_[++index_].text.trimmed();

@@ -18,6 +18,11 @@
 namespace orvane {
 namespace {
 
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 class CommonWidgetsTest : public ::testing::Test {
   protected:
     CommonWidgetsTest() {
@@ -28,14 +33,6 @@ class CommonWidgetsTest : public ::testing::Test {
         });
     }
     ~CommonWidgetsTest() override { SetFileDialogHook({}); }
-
-    QString file(const QString& relative, const QByteArray& bytes) {
-        return env.writeFile(relative, bytes);
-    }
-    static QByteArray read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
 
     testing::TestEnvironment env;
     QString sounds = env.programFolder() + QStringLiteral("/Sound/");
@@ -52,54 +49,40 @@ TEST_F(CommonWidgetsTest, IsFormLoadedMatchesTheExactName) {
     EXPECT_FALSE(IsFormLoaded("frmLog"));
 }
 
-TEST_F(CommonWidgetsTest, AddSoundFileCopiesUnderItsOwnName) {
-    answer = file("in/ring.wav", "RIFF-1");
+TEST_F(CommonWidgetsTest, AddSoundFileCopiesOnceAndKeepsADifferentFile) {
+    answer = env.writeFile("in/ring.wav", "NEW");
+    env.writeFile("program/Sound/bell.wav", "OLD");
+    env.writeFile("other/bell.wav", "NEW");
     EXPECT_EQ(AddSoundFile(nullptr, sounds), "ring.wav");
-    EXPECT_EQ(read(sounds + "ring.wav"), "RIFF-1");
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].kind, FileDialogRequest::Kind::Open);
+    EXPECT_EQ(AddSoundFile(nullptr, sounds), "ring.wav");  // same sound: no duplicate
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].title, "Add Sound");
     EXPECT_EQ(requests[0].filter, "wav (*.wav)");
 
-    // The same sound again is not duplicated.
-    EXPECT_EQ(AddSoundFile(nullptr, sounds), "ring.wav");
-    EXPECT_EQ(QDir(sounds).entryList(QDir::Files), QStringList{"ring.wav"});
-}
+    answer = env.root() + "/other/bell.wav";
+    EXPECT_EQ(AddSoundFile(nullptr, sounds), "bell (2).wav");
+    EXPECT_EQ(Read(sounds + "bell.wav"), "OLD");
+    EXPECT_EQ(QDir(sounds).entryList(QDir::Files),
+              (QStringList{"bell (2).wav", "bell.wav", "ring.wav"}));
 
-TEST_F(CommonWidgetsTest, AddSoundFileKeepsADifferentFileOfThatName) {
-    file("program/Sound/ring.wav", "OLD");
-    answer = file("in/ring.wav", "NEW");
-    EXPECT_EQ(AddSoundFile(nullptr, sounds), "ring (2).wav");
-    EXPECT_EQ(read(sounds + "ring.wav"), "OLD");
-    EXPECT_EQ(read(sounds + "ring (2).wav"), "NEW");
-}
-
-TEST_F(CommonWidgetsTest, AddSoundFileGivesNothingOnCancelOrFailure) {
+    EXPECT_EQ(AddSoundFile(nullptr, env.root() + "/no-such-folder"), "");
     answer.clear();
     EXPECT_EQ(AddSoundFile(nullptr, sounds), "");
-    answer = file("in/ring.wav", "RIFF");
-    EXPECT_EQ(AddSoundFile(nullptr, env.root() + "/no-such-folder"), "");
-    answer = env.root() + "/in/missing.wav";
-    EXPECT_EQ(AddSoundFile(nullptr, sounds), "");
-    EXPECT_TRUE(QDir(sounds).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(CommonWidgetsTest, SaveCopyAsProposesTheNameAndReplacesWholly) {
-    const QString source = file("program/Journal/12-7-26_Sys.txt", "line\r\n");
-    answer = file("out/copy.txt", "old content");
+    const QString source = env.writeFile("program/Journal/12-7-26_Sys.txt", "line\r\n");
+    answer = env.writeFile("out/copy.txt", "old content");
     EXPECT_TRUE(SaveCopyAs(source, nullptr, "txt"));
-    EXPECT_EQ(read(answer), "line\r\n");
+    EXPECT_EQ(Read(answer), "line\r\n");
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].kind, FileDialogRequest::Kind::Save);
     EXPECT_EQ(requests[0].title, "Save");
     EXPECT_EQ(requests[0].filter, "txt (*.txt)");
     EXPECT_EQ(requests[0].proposedName, "12-7-26_Sys.txt");
 
-    // A source that vanished leaves the old copy alone.
+    // A source that vanished leaves the earlier copy alone.
     EXPECT_FALSE(SaveCopyAs(env.root() + "/gone.txt", nullptr, "txt"));
-    EXPECT_EQ(read(answer), "line\r\n");
-    answer.clear();
-    EXPECT_FALSE(SaveCopyAs(source, nullptr, "txt"));
+    EXPECT_EQ(Read(answer), "line\r\n");
 }
 
 class FillFileListTest : public CommonWidgetsTest {
@@ -114,41 +97,31 @@ class FillFileListTest : public CommonWidgetsTest {
         SetJournalSwitches(false, false);
         QLocale::setDefault(QLocale::system());
     }
-    QByteArray journal() {
-        return read(env.programFolder() + QStringLiteral("/Journal/12-7-26_Sys.txt"));
+    QByteArray journal() const {
+        return Read(env.programFolder() + QStringLiteral("/Journal/12-7-26_Sys.txt"));
     }
-    QStringList items() const {
-        QStringList texts;
-        for (int i = 0; i < box.count(); ++i) {
-            texts += box.itemText(i);
-        }
-        return texts;
-    }
+
     FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 0))};
     QComboBox box;
 };
 
-TEST_F(FillFileListTest, ListsMatchingFilesAndShowsTheName) {
-    for (const char* name : {"b.wav", "A.wav", ".hidden.wav", "notes.txt"}) {
-        file(QStringLiteral("program/Sound/") + QLatin1String(name), "x");
-    }
-    box.addItem("stale");
-    FillFileList(&box, sounds, "*.wav", "b.wav");
-    EXPECT_EQ(items(), (QStringList{"A.wav", "b.wav"}));
-    EXPECT_EQ(box.currentText(), "b.wav");
-    FillFileList(&box, sounds, "*.wav", "");
-    EXPECT_EQ(box.currentIndex(), 0);
-    EXPECT_EQ(journal(), "<missing>");
-}
-
-TEST_F(FillFileListTest, FailingStepsAreJournaled) {
+TEST_F(FillFileListTest, ListsMatchingFilesAndJournalsFailingSteps) {
     FillFileList(&box, env.root() + "/no-such-folder", "*.wav", "");
     EXPECT_EQ(box.count(), 0);
     // errno and its text, which follows the user's language.
     EXPECT_TRUE(journal().startsWith("9:00:00 AM : ->errFilFile 2 ")) << journal().toStdString();
     EXPECT_TRUE(journal().endsWith("(0)\r\n"));
 
-    file("program/Sound/a.wav", "x");
+    for (const char* name : {"b.wav", "A.wav", ".hidden.wav", "notes.txt"}) {
+        env.writeFile(QStringLiteral("program/Sound/") + QLatin1String(name), "x");
+    }
+    FillFileList(&box, sounds, "*.wav", "b.wav");
+    ASSERT_EQ(box.count(), 2);
+    EXPECT_EQ(box.itemText(0), "A.wav");
+    EXPECT_EQ(box.currentText(), "b.wav");
+    FillFileList(&box, sounds, "*.wav", "");
+    EXPECT_EQ(box.currentIndex(), 0);
+
     FillFileList(&box, sounds, "*.wav", "deleted.wav");
     EXPECT_EQ(box.currentIndex(), -1);
     const QList<QByteArray> lines = journal().split('\n');
@@ -167,8 +140,7 @@ TEST(TextBoxBalloon, ShowsPlainTextOnceAndGoesWhenTheUserTypes) {
     const auto* text = balloons[0]->findChild<QLabel*>(QStringLiteral("balloonText"));
     ASSERT_TRUE(title && text);
     EXPECT_EQ(title->text(), "<b>Number</b>");
-    EXPECT_EQ(title->textFormat(), Qt::PlainText);
-    EXPECT_EQ(text->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(title->textFormat() == Qt::PlainText && text->textFormat() == Qt::PlainText);
     EXPECT_TRUE(balloons[0]->isVisible());
 
     Q_EMIT box.textEdited(QStringLiteral("1"));

@@ -1,7 +1,6 @@
 // The journal's files and lines in list boxes.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -21,38 +20,25 @@ QStringList Texts(const QListWidget& list) {
     return texts;
 }
 
-class JournalListsTest : public ::testing::Test {
-  protected:
-    void make(const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+TEST(JournalLists, FillSelectsTheNewestFileAndLoadShowsItsLines) {
     QTemporaryDir dir;
-    FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 0))};
-    JournalWriter journal{dir.path(), clock, QLocale(QStringLiteral("en_US"))};
+    FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+    const JournalWriter journal(dir.path(), clock, QLocale(QStringLiteral("en_US")));
     QListWidget list;
-};
-
-TEST_F(JournalListsTest, FillSelectsTheNewestFile) {
-    make("12-6-26_Sys.txt", "a\r\n");
-    make("12-7-26_Sys.txt", "b\r\n");
-    make("12-7-26_Calls.txt", "c\r\n");
-    list.addItem("stale");
-    FillLogFileList(&list, JournalKind::System, journal);
-    EXPECT_EQ(Texts(list), (QStringList{"12-7-26_Sys.txt", "12-6-26_Sys.txt"}));
-    EXPECT_EQ(list.currentRow(), 0);
-}
-
-TEST_F(JournalListsTest, EmptyFolderGivesAnEmptyListWithoutSelection) {
     list.addItem("stale");
     FillLogFileList(&list, JournalKind::All, journal);
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(list.currentRow(), -1);
-}
 
-TEST_F(JournalListsTest, LoadShowsOneRowPerLineAndClearsForAMissingFile) {
-    make("12-7-26_Sys.txt", "9:00:00 AM : ->Device Details -\r\n   Line Index: 0(0)\r\n");
+    for (const char* name : {"12-6-26_Sys.txt", "12-7-26_Sys.txt", "12-7-26_Calls.txt"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("9:00:00 AM : ->Device Details -\r\n   Line Index: 0(0)\r\n");
+    }
+    FillLogFileList(&list, JournalKind::System, journal);
+    EXPECT_EQ(Texts(list), (QStringList{"12-7-26_Sys.txt", "12-6-26_Sys.txt"}));
+    EXPECT_EQ(list.currentRow(), 0);
+
     LoadLogFile(&list, "12-7-26_Sys.txt", journal);
     EXPECT_EQ(Texts(list), (QStringList{"9:00:00 AM : ->Device Details -", "   Line Index: 0(0)"}));
     LoadLogFile(&list, "gone_Sys.txt", journal);

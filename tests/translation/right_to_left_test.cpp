@@ -80,7 +80,8 @@ TEST_F(RightToLeftTest, RightToLeftLanguageMirrorsAllButTheKeptParts) {
 }
 
 TEST(LeftToRightIsolateTest, WrapsTheTextInAnIsolate) {
-    EXPECT_EQ(LeftToRightIsolate("+49 30 1234"), QString(u"\u2066+49 30 1234\u2069"));
+    EXPECT_EQ(LeftToRightIsolate("+49 30 1234"),
+              QStringView(u"\u2066+49 30 1234\u2069").toString());
 }
 
 }  // namespace

@@ -19,7 +19,9 @@ struct Shipped {
     const char* direction;
 };
 
-void PrintTo(const Shipped& shipped, std::ostream* os) { *os << shipped.name; }
+void PrintTo(const Shipped& shipped, std::ostream* os) {
+    *os << shipped.name;
+}
 
 const Shipped kShipped[] = {{"English", "LTR"}, {"German", "LTR"}, {"Hebrew", "RTL"}};
 

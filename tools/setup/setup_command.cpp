@@ -1,0 +1,281 @@
+#include "tools/setup/setup_command.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <optional>
+
+#include "app/core/paths.h"
+#include "app/core/product.h"
+#include "app/core/registry_store.h"
+#include "app/core/registry_types.h"
+
+namespace orvane::tools {
+
+namespace {
+
+const QString kGeneralKey = product::kRootKey + QStringLiteral("\\Properties\\TabGeneral");
+const QString kLanguageKey = product::kRootKey + QStringLiteral("\\Language");
+const QString kEnglish = QStringLiteral("English");
+
+// Every key the program expects, below its root.
+const QList<std::pair<quint32, QString>>& SchemaKeys() {
+    static const QList<std::pair<quint32, QString>> keys{
+        {kHkeyLocalMachine, product::kRootKey},
+        {kHkeyLocalMachine, kLanguageKey},
+        {kHkeyLocalMachine, product::kRootKey + QStringLiteral("\\Properties\\TabDevices")},
+        {kHkeyLocalMachine, kGeneralKey},
+        {kHkeyLocalMachine, product::kRootKey + QStringLiteral("\\Properties\\TabLog")},
+        {kHkeyLocalMachine, product::kRootKey + QStringLiteral("\\Properties\\TabInCommingCall")},
+        {kHkeyLocalMachine, product::kRootKey + QStringLiteral("\\Events\\TabDisconnectCall")},
+        {kHkeyCurrentUser, product::kRunKey},
+    };
+    return keys;
+}
+
+QString Usage() {
+    return QStringLiteral(
+        "Usage: orvane-setup [--program-dir DIR] [--recordings DIR] [--language NAME]\n"
+        "\n"
+        "Makes the program folder's Trans, Sound, Journal and Help folders, the settings\n"
+        "keys, a recordings folder and the language choice. Values that exist are kept.\n"
+        "  --program-dir DIR  the program folder (default: the folder of this program)\n"
+        "  --recordings DIR   the recordings folder, when none is set yet\n"
+        "                     (default: $XDG_DATA_HOME/orvane/Recordings/)\n"
+        "  --language NAME    a file in the Trans folder, when none is chosen yet\n"
+        "                     (default: from the system's language)\n");
+}
+
+struct Options {
+    std::optional<QString> programDir;
+    std::optional<QString> recordings;
+    std::optional<QString> language;
+    bool help = false;
+};
+
+// The program folder is read from the environment by every part of the
+// store; the option sets it for this run only.
+class ScopedProgramFolder {
+public:
+    explicit ScopedProgramFolder(const std::optional<QString>& folder) {
+        if (!folder.has_value()) {
+            return;
+        }
+        active_ = true;
+        wasSet_ = qEnvironmentVariableIsSet(kVariable);
+        old_ = qgetenv(kVariable);
+        qputenv(kVariable, QFile::encodeName(QDir(*folder).absolutePath()));
+    }
+    ~ScopedProgramFolder() {
+        if (active_ && wasSet_) {
+            qputenv(kVariable, old_);
+        } else if (active_) {
+            qunsetenv(kVariable);
+        }
+    }
+    ScopedProgramFolder(const ScopedProgramFolder&) = delete;
+    ScopedProgramFolder& operator=(const ScopedProgramFolder&) = delete;
+
+private:
+    static constexpr const char* kVariable = "ORVANE_PROGRAM_DIR";
+    bool active_ = false;
+    bool wasSet_ = false;
+    QByteArray old_;
+};
+
+class Installer {
+public:
+    Installer(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
+
+    int Run(const QStringList& arguments, QLocale::Language systemLanguage) {
+        Options options;
+        if (!Parse(arguments, &options)) {
+            err_ << "Type \"orvane-setup --help\" for usage.\n";
+            return 1;
+        }
+        if (options.help) {
+            out_ << Usage();
+            return 0;
+        }
+        ScopedProgramFolder programFolder(options.programDir);
+        if (options.language.has_value() && !IsLanguageFile(*options.language)) {
+            err_ << "orvane-setup: there is no language file \"" << *options.language << "\" in "
+                 << paths::TransFolder() << '\n';
+            return 1;
+        }
+        bool ok = true;
+        for (const QString& folder :
+             {paths::TransFolder(), paths::SoundFolder(), paths::JournalFolder(),
+              paths::HelpFolder()}) {
+            ok = MakeFolder(folder) && ok;
+        }
+        const bool machineKeys = MakeKeys(kHkeyLocalMachine);
+        ok = MakeKeys(kHkeyCurrentUser) && machineKeys && ok;
+        if (machineKeys) {
+            ok = SetRecordingsFolder(options.recordings) && ok;
+            ok = SetLanguage(options.language.value_or(LanguageFileFor(systemLanguage))) && ok;
+        }
+        return ok ? 0 : 1;
+    }
+
+private:
+    bool Parse(const QStringList& arguments, Options* options) {
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            QString name = arguments[i];
+            std::optional<QString> value;
+            if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+                value = name.section(QLatin1Char('='), 1);
+                name = name.section(QLatin1Char('='), 0, 0);
+            }
+            if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+                options->help = true;
+                continue;
+            }
+            std::optional<QString>* slot = name == QLatin1String("--program-dir") ? &options->programDir
+                                           : name == QLatin1String("--recordings") ? &options->recordings
+                                           : name == QLatin1String("--language")   ? &options->language
+                                                                                   : nullptr;
+            if (slot == nullptr) {
+                err_ << "orvane-setup: unknown option \"" << arguments[i] << "\"\n";
+                return false;
+            }
+            if (!value.has_value() && i + 1 < arguments.size()) {
+                value = arguments[++i];
+            }
+            if (!value.has_value() || value->isEmpty()) {
+                err_ << "orvane-setup: " << name << " needs a value\n";
+                return false;
+            }
+            *slot = value;
+        }
+        return true;
+    }
+
+    static bool IsLanguageFile(const QString& name) {
+        return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
+               QFileInfo(paths::TransFolder() + name).isFile();
+    }
+
+    bool MakeFolder(const QString& folder) {
+        if (QFileInfo(folder).isDir()) {
+            return true;
+        }
+        if (!QDir().mkpath(folder)) {
+            err_ << "orvane-setup: cannot make the folder " << folder << '\n';
+            return false;
+        }
+        out_ << "Created folder " << folder << '\n';
+        return true;
+    }
+
+    void ReportStoreError(const RegistryStore& store, qint32 code, const QString& what) {
+        err_ << "orvane-setup: cannot " << what << " (error " << code << ")";
+        if (code == kErrorBadDb) {
+            err_ << ": " << store.FilePath() << " has errors; fix them first:\n";
+            for (const QString& problem : HiveFor(store.Root())->Problems()) {
+                err_ << "    " << problem << '\n';
+            }
+        } else {
+            err_ << '\n';
+        }
+    }
+
+    // Each missing key is made parent first, so every change gets its line.
+    bool MakeKeys(quint32 root) {
+        const auto store = HiveFor(root);
+        for (const auto& [keyRoot, key] : SchemaKeys()) {
+            if (keyRoot != root) {
+                continue;
+            }
+            const QStringList parts = SplitKeyPath(key);
+            for (qsizetype depth = 1; depth <= parts.size(); ++depth) {
+                const QString path = parts.mid(0, depth).join(QLatin1Char('\\'));
+                bool created = false;
+                const qint32 code = store->CreateKey(path, &created);
+                const QString fullName = RootKeyName(root) + QLatin1Char('\\') + path;
+                if (code != kErrorSuccess) {
+                    ReportStoreError(*store, code, QStringLiteral("make the key ") + fullName);
+                    return false;
+                }
+                if (created) {
+                    out_ << "Created key " << fullName << '\n';
+                }
+            }
+        }
+        return true;
+    }
+
+    bool ValueExists(const QString& key, const QString& name) {
+        quint32 size = 0;
+        return HiveFor(kHkeyLocalMachine)->QueryValue(key, name, nullptr, nullptr, &size) ==
+               kErrorSuccess;
+    }
+
+    bool SetText(const QString& key, const QString& name, const QString& text) {
+        const auto store = HiveFor(kHkeyLocalMachine);
+        bool written = false;
+        const QString fullName = RootKeyName(kHkeyLocalMachine) + QLatin1Char('\\') + key;
+        const qint32 code =
+            store->SetValueIfAbsent(key, RegValue{name, kRegSz, EncodeRegString(text)}, &written);
+        if (code != kErrorSuccess) {
+            ReportStoreError(*store, code, QStringLiteral("set \"%1\" in %2").arg(name, fullName));
+            return false;
+        }
+        if (written) {
+            out_ << "Set " << fullName << " \"" << name << "\" = \"" << text << "\"\n";
+        }
+        return true;
+    }
+
+    bool SetRecordingsFolder(const std::optional<QString>& chosen) {
+        const QString name = QStringLiteral("txtPath");
+        if (ValueExists(kGeneralKey, name)) {
+            return true;
+        }
+        const QString folder = QDir::cleanPath(QDir(chosen.value_or(
+            paths::DataHome() + QStringLiteral("/orvane/Recordings"))).absolutePath());
+        return MakeFolder(folder + QLatin1Char('/')) &&
+               SetText(kGeneralKey, name, folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
+    }
+
+    bool SetLanguage(QString file) {
+        const QString name = QStringLiteral("Select");
+        if (ValueExists(kLanguageKey, name)) {
+            return true;
+        }
+        if (!IsLanguageFile(file)) {
+            file = kEnglish;
+        }
+        if (!IsLanguageFile(file)) {
+            err_ << "orvane-setup: no language file in " << paths::TransFolder()
+                 << "; the program will start without one\n";
+            return true;
+        }
+        return SetText(kLanguageKey, name, file);
+    }
+
+    QTextStream& out_;
+    QTextStream& err_;
+};
+
+}  // namespace
+
+QString LanguageFileFor(QLocale::Language language) {
+    switch (language) {
+        case QLocale::German:
+            return QStringLiteral("German");
+        case QLocale::Hebrew:
+            return QStringLiteral("Hebrew");
+        default:
+            return kEnglish;
+    }
+}
+
+int RunSetup(const QStringList& arguments, QTextStream& out, QTextStream& err,
+             QLocale::Language systemLanguage) {
+    const int code = Installer(out, err).Run(arguments, systemLanguage);
+    out.flush();
+    err.flush();
+    return code;
+}
+
+}  // namespace orvane::tools

@@ -1,0 +1,22 @@
+#pragma once
+// orvane-setup, the installer: makes the program folder's sub-folders, every
+// key of the settings schema, a recordings folder and the language choice.
+// Running it again changes nothing, and a value the user has is kept.
+
+#include <QLocale>
+#include <QStringList>
+#include <QTextStream>
+
+namespace orvane::tools {
+
+// `arguments` without the program name; `systemLanguage` picks the shipped
+// language file when --language is not given. Prints one line per change
+// on `out`; returns 0, or 1 with a message on `err` when a folder or key
+// cannot be made.
+int RunSetup(const QStringList& arguments, QTextStream& out, QTextStream& err,
+             QLocale::Language systemLanguage);
+
+// "German", "Hebrew" or "English": the shipped language file for a language.
+QString LanguageFileFor(QLocale::Language language);
+
+}  // namespace orvane::tools
