@@ -31,7 +31,7 @@ struct RegKey {
 // The keys of one root. Names compare case-insensitively and keep their
 // case; the root key itself (empty path) always exists.
 class Hive {
-public:
+  public:
     Hive();
 
     // `path` is a "\"-separated path below the root; empty parts are ignored.
@@ -50,7 +50,7 @@ public:
 
     bool operator==(const Hive& other) const;
 
-private:
+  private:
     struct PathLess {
         bool operator()(const QString& a, const QString& b) const;
     };
@@ -66,8 +66,8 @@ struct HiveProblem {
 };
 
 struct ParsedHive {
-    Hive hive;                     // everything that could be read
-    QList<HiveProblem> problems;   // empty when the file is sound
+    Hive hive;                    // everything that could be read
+    QList<HiveProblem> problems;  // empty when the file is sound
 };
 
 // Reads a hive file of the root named `rootName` ("HKEY_CURRENT_USER").

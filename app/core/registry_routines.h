@@ -13,7 +13,7 @@
 namespace orvane {
 
 class RegistryRoutines {
-public:
+  public:
     RegistryRoutines() = default;
     RegistryRoutines(quint32 root, const QString& keyRoot, const QString& subkey = QString());
 

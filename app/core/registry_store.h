@@ -19,7 +19,7 @@
 namespace orvane {
 
 class RegistryStore {
-public:
+  public:
     // `root` is kHkeyLocalMachine or kHkeyCurrentUser; `filePath` its hive.
     RegistryStore(quint32 root, const QString& filePath);
 
@@ -54,7 +54,7 @@ public:
     // Removes the key with all its sub-keys and values.
     qint32 DeleteKey(const QString& key);
 
-private:
+  private:
     using Change = std::function<qint32(Hive&)>;
 
     void Refresh();

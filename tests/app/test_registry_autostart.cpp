@@ -14,13 +14,12 @@ namespace orvane {
 namespace {
 
 class AutostartTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(run_.CreateKey(), kErrorSuccess);
         // The expected Exec lines below write the folder as it is.
-        ASSERT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9/_.-]+$"))
-                        .match(env_.root())
-                        .hasMatch());
+        ASSERT_TRUE(
+            QRegularExpression(QStringLiteral("^[A-Za-z0-9/_.-]+$")).match(env_.root()).hasMatch());
     }
 
     QString MakeProgram(const QString& folder) const {
@@ -57,7 +56,8 @@ TEST_F(AutostartTest, ExecQuotesTheProgramFolderAsDesktopEntriesNeed) {
 
 TEST_F(AutostartTest, AStoredLineBreakCannotAddKeysToTheEntry) {
     const QByteArray content = autostart::EntryContent(
-        QStringLiteral("Orvane"), QStringLiteral("/gone/orvane -st\nHidden=true\r\n[Desktop Action x]"));
+        QStringLiteral("Orvane"),
+        QStringLiteral("/gone/orvane -st\nHidden=true\r\n[Desktop Action x]"));
     const QList<QByteArray> lines = content.split('\n');
     EXPECT_EQ(lines.size(), 10);  // nine lines and the final line end
     for (const QByteArray& line : lines) {
@@ -74,9 +74,9 @@ TEST_F(AutostartTest, TheRunValueIsTheAutostartEntry) {
     const QByteArray entry = Entry(QStringLiteral("orvane.desktop"));
     EXPECT_EQ(entry, autostart::EntryContent(QStringLiteral("Orvane"), command));
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\nType=Application\nName=Orvane\nExec=\""));
-    for (const char* key : {"Terminal=false\n", "X-GNOME-Autostart-enabled=true\n",
-                            "X-GNOME-Autostart-Delay=2\n", "X-KDE-autostart-after=panel\n",
-                            "X-LXQt-Need-Tray=true\n"}) {
+    for (const char* key :
+         {"Terminal=false\n", "X-GNOME-Autostart-enabled=true\n", "X-GNOME-Autostart-Delay=2\n",
+          "X-KDE-autostart-after=panel\n", "X-LXQt-Need-Tray=true\n"}) {
         EXPECT_TRUE(entry.contains(key)) << key;
     }
     EXPECT_EQ(run_.GetRegistryValue(QStringLiteral("orvane")).toString(), command);

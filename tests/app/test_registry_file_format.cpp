@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRandomGenerator>
 
 #include "app/core/registry_file_format.h"
 #include "tests/support/qt_printers.h"
@@ -126,9 +127,10 @@ TEST(RegistryFileFormat, ReadsUtf16FilesFromWindows) {
     content.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     const ParsedHive parsed = ParseHive(content, QStringLiteral("HKEY_CURRENT_USER"));
     EXPECT_TRUE(parsed.problems.isEmpty());
-    EXPECT_EQ(ReadText(parsed.hive, QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"),
-                       QStringLiteral("Orvane")),
-              QStringLiteral("C:\\Programme\\Orvane.exe -st"));
+    EXPECT_EQ(
+        ReadText(parsed.hive, QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"),
+                 QStringLiteral("Orvane")),
+        QStringLiteral("C:\\Programme\\Orvane.exe -st"));
 }
 
 TEST(RegistryFileFormat, KeysAndSubKeysFollowWindowsNaming) {
@@ -138,9 +140,10 @@ TEST(RegistryFileFormat, KeysAndSubKeysFollowWindowsNaming) {
     ASSERT_NE(hive.CreateKey(QStringLiteral("A B")), nullptr);
     EXPECT_EQ(hive.CreateKey(QStringLiteral("A\\Bad\nName")), nullptr);
     EXPECT_EQ(hive.CreateKey(QString(300, QLatin1Char('x'))), nullptr);
-    EXPECT_EQ(hive.SubKeyNames(QStringLiteral("a")), (QStringList{QStringLiteral("b"),
-                                                                  QStringLiteral("Bee")}));
-    EXPECT_EQ(hive.SubKeyNames(QString()), (QStringList{QStringLiteral("A"), QStringLiteral("A B")}));
+    EXPECT_EQ(hive.SubKeyNames(QStringLiteral("a")),
+              (QStringList{QStringLiteral("b"), QStringLiteral("Bee")}));
+    EXPECT_EQ(hive.SubKeyNames(QString()),
+              (QStringList{QStringLiteral("A"), QStringLiteral("A B")}));
     EXPECT_TRUE(hive.DeleteKey(QStringLiteral("a\\BEE")));
     EXPECT_EQ(hive.FindKey(QStringLiteral("A\\Bee\\C")), nullptr);
     EXPECT_NE(hive.FindKey(QStringLiteral("A\\b\\")), nullptr);
@@ -149,7 +152,7 @@ TEST(RegistryFileFormat, KeysAndSubKeysFollowWindowsNaming) {
 
 struct BrokenFixture {
     const char* file;
-    QList<int> lines;    // lines reported, in order
+    QList<int> lines;     // lines reported, in order
     QString readableKey;  // below the settings root
     QString readableName;
     QString readableText;
@@ -157,16 +160,31 @@ struct BrokenFixture {
 
 TEST(RegistryFileFormat, BrokenFilesReportTheirLinesAndKeepTheRest) {
     const QList<BrokenFixture> fixtures{
-        {"broken_line.reg", {7}, QStringLiteral("Properties\\TabLog"),
-         QStringLiteral("chkLogCalls"), QStringLiteral("1")},
-        {"unterminated_text.reg", {4}, QStringLiteral("Language"), QStringLiteral("Other"),
+        {"broken_line.reg",
+         {7},
+         QStringLiteral("Properties\\TabLog"),
+         QStringLiteral("chkLogCalls"),
+         QStringLiteral("1")},
+        {"unterminated_text.reg",
+         {4},
+         QStringLiteral("Language"),
+         QStringLiteral("Other"),
          QStringLiteral("kept")},
         {"hex_past_end.reg", {5}, QString(), QStringLiteral("lState"), QStringLiteral("2")},
-        {"foreign_root.reg", {3, 8}, QStringLiteral("Properties\\TabGeneral"),
-         QStringLiteral("txtPath"), QStringLiteral("/home/user/Recordings/")},
-        {"missing_header.reg", {1}, QStringLiteral("Language"), QStringLiteral("Select"),
+        {"foreign_root.reg",
+         {3, 8},
+         QStringLiteral("Properties\\TabGeneral"),
+         QStringLiteral("txtPath"),
+         QStringLiteral("/home/user/Recordings/")},
+        {"missing_header.reg",
+         {1},
+         QStringLiteral("Language"),
+         QStringLiteral("Select"),
          QStringLiteral("Hebrew")},
-        {"invalid_utf8.reg", {4}, QStringLiteral("Language"), QStringLiteral("Select"),
+        {"invalid_utf8.reg",
+         {4},
+         QStringLiteral("Language"),
+         QStringLiteral("Select"),
          QStringLiteral("English")},
     };
     for (const BrokenFixture& fixture : fixtures) {
@@ -184,6 +202,38 @@ TEST(RegistryFileFormat, BrokenFilesReportTheirLinesAndKeepTheRest) {
     // The values under a key of the other root are not taken for this one.
     const ParsedHive foreign = ParseHive(Fixture("foreign_root.reg"), kMachine);
     EXPECT_EQ(foreign.hive.FindKey(QStringLiteral("SOFTWARE\\Microsoft")), nullptr);
+}
+
+// Damaged files of every kind: the reader must never fail, and whatever it
+// takes from one must write out and read back as the same hive.
+TEST(RegistryFileFormat, DamagedFilesNeverBreakTheReaderOrTheRoundTrip) {
+    const QByteArray seed = Fixture("foreign_root.reg") + Fixture("broken_line.reg") +
+                            "\"Blob\"=hex(7):41,00,00,00,\\\r\n  00,00\r\n@=dword:0000001f\r\n";
+    const QByteArray alphabet = "\"\\[]=@,:;-\r\n\x00\xc3\xa9 hexdword(2)"_ba;
+    QRandomGenerator random(20240611);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray damaged = seed;
+        for (int edits = random.bounded(1, 6); edits > 0; --edits) {
+            const auto at = random.bounded(damaged.size());
+            const char c = alphabet[random.bounded(alphabet.size())];
+            switch (random.bounded(3)) {
+                case 0:
+                    damaged[at] = c;
+                    break;
+                case 1:
+                    damaged.insert(at, c);
+                    break;
+                default:
+                    damaged.remove(at, random.bounded(1, 8));
+            }
+        }
+        const ParsedHive parsed = ParseHive(damaged, kMachine);
+        const QByteArray written = SerializeHive(parsed.hive, kMachine);
+        const ParsedHive again = ParseHive(written, kMachine);
+        ASSERT_TRUE(again.problems.isEmpty())
+            << "round " << round << ": " << again.problems.first().message.toStdString();
+        ASSERT_TRUE(again.hive == parsed.hive) << "round " << round;
+    }
 }
 
 }  // namespace

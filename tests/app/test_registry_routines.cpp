@@ -12,7 +12,7 @@ namespace orvane {
 namespace {
 
 class RegistryRoutinesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         RegistryRoutines installer(kHkeyLocalMachine, product::kRootKey,
                                    QStringLiteral("Properties\\TabGeneral"));
@@ -24,8 +24,9 @@ protected:
     void HandWrite(const QByteArray& line) {
         QFile file(HivePath(kHkeyLocalMachine));
         ASSERT_TRUE(file.open(QIODevice::Append));
-        file.write("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenzo\\Orvane 1.1\\Properties\\TabGeneral]\r\n" +
-                   line + "\r\n\r\n");
+        file.write(
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenzo\\Orvane 1.1\\Properties\\TabGeneral]\r\n" +
+            line + "\r\n\r\n");
     }
 
     testing::TestEnvironment env_;
@@ -35,7 +36,8 @@ protected:
 TEST_F(RegistryRoutinesTest, EachTypeReadsAsItsVariant) {
     ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Text"), QStringLiteral("Grüße \"x\"")));
     ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Number"), -5, kRegDword));
-    ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Hex"), QStringLiteral("0x10"), kRegDword));
+    ASSERT_TRUE(
+        settings_.SetRegistryValue(QStringLiteral("Hex"), QStringLiteral("0x10"), kRegDword));
     ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Bytes"), QByteArray("\0\x01\xff", 3),
                                            kRegBinary));
     ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Multi"), QStringLiteral("a\n\nb c"),
@@ -46,10 +48,12 @@ TEST_F(RegistryRoutinesTest, EachTypeReadsAsItsVariant) {
     // A fresh object reads through the file, not through a cache.
     const RegistryRoutines reader(kHkeyLocalMachine, product::kRootKey,
                                   QStringLiteral("Properties\\TabGeneral"));
-    EXPECT_EQ(reader.GetRegistryValue(QStringLiteral("text")), QVariant(QStringLiteral("Grüße \"x\"")));
+    EXPECT_EQ(reader.GetRegistryValue(QStringLiteral("text")),
+              QVariant(QStringLiteral("Grüße \"x\"")));
     EXPECT_EQ(reader.GetRegistryValue(QStringLiteral("Number")), QVariant(-5));
     EXPECT_EQ(reader.GetRegistryValue(QStringLiteral("Hex")), QVariant(16));
-    EXPECT_EQ(reader.GetRegistryValue(QStringLiteral("Bytes")), QVariant(QByteArray("\0\x01\xff", 3)));
+    EXPECT_EQ(reader.GetRegistryValue(QStringLiteral("Bytes")),
+              QVariant(QByteArray("\0\x01\xff", 3)));
     EXPECT_EQ(reader.GetRegistryValue(QStringLiteral("Multi")), QVariant(QStringLiteral("a\nb c")));
     EXPECT_FALSE(reader.GetRegistryValue(QStringLiteral("NoItems")).isValid());
     EXPECT_EQ(reader.GetRegistryValue(QStringLiteral("Empty")), QVariant(QString()));
@@ -87,9 +91,10 @@ TEST_F(RegistryRoutinesTest, AValueLongerThanTheFirstBufferReadsWhole) {
 }
 
 TEST_F(RegistryRoutinesTest, HandWrittenValuesWorkAsTheProgramsOwn) {
-    HandWrite("\"chkLogSys\"=dword:00000001\r\n\"chkLogCalls\"=dword:00000000\r\n"
-              "\"txtPath\"=hex(2):25,00,4f,00,52,00,56,00,5f,00,44,00,49,00,52,00,25,00,2f,00,"
-              "25,00,4e,00,4f,00,5f,00,53,00,55,00,43,00,48,00,25,00,2f,00,00,00");
+    HandWrite(
+        "\"chkLogSys\"=dword:00000001\r\n\"chkLogCalls\"=dword:00000000\r\n"
+        "\"txtPath\"=hex(2):25,00,4f,00,52,00,56,00,5f,00,44,00,49,00,52,00,25,00,2f,00,"
+        "25,00,4e,00,4f,00,5f,00,53,00,55,00,43,00,48,00,25,00,2f,00,00,00");
     env_.setVariable("ORV_DIR", QStringLiteral("/home/ann/calls"));
     env_.setVariable("NO_SUCH", QString());
     EXPECT_TRUE(ReadCheck(settings_.GetRegistryValue(QStringLiteral("chkLogSys"))));

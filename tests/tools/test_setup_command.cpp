@@ -39,7 +39,7 @@ QVariant Stored(const QString& subkey, const QString& name) {
 }
 
 class SetupCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         env_.writeFile(QStringLiteral("program/Trans/English"), "1\r\n");
         env_.writeFile(QStringLiteral("program/Trans/German"), "1\r\n");
@@ -54,19 +54,23 @@ TEST_F(SetupCommandTest, MakesEverythingOnceAndNothingTheSecondTime) {
     const QString recordings = env_.dataHome() + QStringLiteral("/orvane/Recordings/");
     for (const QString& line :
          {QStringLiteral("Created folder ") + paths::JournalFolder(),
-          QStringLiteral("Created key HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenzo\\Orvane 1.1\\Events\\TabDisconnectCall"),
-          QStringLiteral("Created key HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"),
+          QStringLiteral("Created key HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenzo\\Orvane "
+                         "1.1\\Events\\TabDisconnectCall"),
+          QStringLiteral(
+              "Created key HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"),
           QStringLiteral("Created folder ") + recordings}) {
         EXPECT_TRUE(first.out.split(QLatin1Char('\n')).contains(line)) << line.toStdString();
     }
     EXPECT_FALSE(first.out.contains(QStringLiteral("Created folder ") + paths::TransFolder()));
     for (const char* sub : {"Trans", "Sound", "Journal", "Help"}) {
-        EXPECT_TRUE(QFileInfo(paths::ProgramFolder() + QLatin1Char('/') + QLatin1String(sub)).isDir());
+        EXPECT_TRUE(
+            QFileInfo(paths::ProgramFolder() + QLatin1Char('/') + QLatin1String(sub)).isDir());
     }
-    for (const char* key : {"", "Language", "Properties\\TabDevices", "Properties\\TabGeneral",
-                            "Properties\\TabLog", "Properties\\TabInCommingCall",
-                            "Events\\TabDisconnectCall"}) {
-        EXPECT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, QLatin1String(key)).KeyExists())
+    for (const char* key :
+         {"", "Language", "Properties\\TabDevices", "Properties\\TabGeneral", "Properties\\TabLog",
+          "Properties\\TabInCommingCall", "Events\\TabDisconnectCall"}) {
+        EXPECT_TRUE(
+            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, QLatin1String(key)).KeyExists())
             << key;
     }
     EXPECT_TRUE(RegistryRoutines(kHkeyCurrentUser, product::kRunKey).KeyExists());
@@ -88,20 +92,25 @@ TEST_F(SetupCommandTest, MakesEverythingOnceAndNothingTheSecondTime) {
 
 TEST_F(SetupCommandTest, KeepsWhatTheUserHasAndMendsOnlyWhatIsMissing) {
     ASSERT_EQ(Install({}).code, 0);
-    RegistryRoutines general(kHkeyLocalMachine, product::kRootKey, QStringLiteral("Properties\\TabGeneral"));
+    RegistryRoutines general(kHkeyLocalMachine, product::kRootKey,
+                             QStringLiteral("Properties\\TabGeneral"));
     ASSERT_TRUE(general.SetRegistryValue(QStringLiteral("txtPath"), QStringLiteral("/mine/")));
     RegistryRoutines language(kHkeyLocalMachine, product::kRootKey, QStringLiteral("Language"));
     ASSERT_TRUE(language.SetRegistryValue(QStringLiteral("Select"), QStringLiteral("German")));
-    RegistryRoutines tabLog(kHkeyLocalMachine, product::kRootKey, QStringLiteral("Properties\\TabLog"));
+    RegistryRoutines tabLog(kHkeyLocalMachine, product::kRootKey,
+                            QStringLiteral("Properties\\TabLog"));
     ASSERT_EQ(tabLog.DeleteKey(), kErrorSuccess);
 
     const QString other = env_.root() + QStringLiteral("/other");
-    const Result again = Install({QStringLiteral("--recordings"), other, QStringLiteral("--language=English")});
+    const Result again =
+        Install({QStringLiteral("--recordings"), other, QStringLiteral("--language=English")});
     EXPECT_EQ(again.code, 0);
     EXPECT_EQ(again.out, QStringLiteral("Created key HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenzo\\Orvane "
                                         "1.1\\Properties\\TabLog\n"));
-    EXPECT_EQ(general.GetRegistryValue(QStringLiteral("txtPath")), QVariant(QStringLiteral("/mine/")));
-    EXPECT_EQ(language.GetRegistryValue(QStringLiteral("Select")), QVariant(QStringLiteral("German")));
+    EXPECT_EQ(general.GetRegistryValue(QStringLiteral("txtPath")),
+              QVariant(QStringLiteral("/mine/")));
+    EXPECT_EQ(language.GetRegistryValue(QStringLiteral("Select")),
+              QVariant(QStringLiteral("German")));
     EXPECT_FALSE(QFileInfo::exists(other));
 }
 
@@ -110,7 +119,8 @@ TEST(SetupLanguage, TheSystemLanguagePicksAShippedFile) {
         {QLocale::German, {}, QStringLiteral("German")},
         {QLocale::Hebrew, {}, QStringLiteral("English")},  // not shipped here
         {QLocale::French, {}, QStringLiteral("English")},
-        {QLocale::Hebrew, {QStringLiteral("--language"), QStringLiteral("German")},
+        {QLocale::Hebrew,
+         {QStringLiteral("--language"), QStringLiteral("German")},
          QStringLiteral("German")},
     };
     for (const auto& [language, arguments, expected] : cases) {
@@ -127,8 +137,8 @@ TEST(SetupLanguage, TheSystemLanguagePicksAShippedFile) {
 
 TEST_F(SetupCommandTest, ABadLanguageNameChangesNothing) {
     env_.writeFile(QStringLiteral("outside"), "1\r\n");
-    for (const QString& name : {QStringLiteral("../../outside"), QStringLiteral("French"),
-                                QStringLiteral("..")}) {
+    for (const QString& name :
+         {QStringLiteral("../../outside"), QStringLiteral("French"), QStringLiteral("..")}) {
         const Result result = Install({QStringLiteral("--language"), name});
         EXPECT_EQ(result.code, 1) << name.toStdString();
         EXPECT_TRUE(result.out.isEmpty());

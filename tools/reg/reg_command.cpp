@@ -24,7 +24,8 @@ QString Usage() {
                "       orvane-reg add    KEY /v NAME | /ve [/t TYPE] [/d DATA] [/f]\n"
                "       orvane-reg delete KEY /v NAME | /ve [/f]\n"
                "\n"
-               "  KEY   HKLM\\path, HKEY_LOCAL_MACHINE\\path, HKCU\\path or HKEY_CURRENT_USER\\path\n"
+               "  KEY   HKLM\\path, HKEY_LOCAL_MACHINE\\path, HKCU\\path or "
+               "HKEY_CURRENT_USER\\path\n"
                "  /v    the value NAME          /ve  the key's default value\n"
                "  /s    list every sub-key too (query)\n"
                "  /t    REG_SZ (default), REG_EXPAND_SZ, REG_BINARY, REG_DWORD or REG_MULTI_SZ\n"
@@ -58,7 +59,8 @@ QString Printable(const QString& text) {
     QString shown;
     for (const QChar c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            shown += QStringLiteral("\\x%1").arg(static_cast<uint>(c.unicode()), 2, 16, QLatin1Char('0'));
+            shown += QStringLiteral("\\x%1").arg(static_cast<uint>(c.unicode()), 2, 16,
+                                                 QLatin1Char('0'));
         } else {
             shown += c;
         }
@@ -90,16 +92,17 @@ QString ValueRow(const RegValue& value) {
 }
 
 class RegTool {
-public:
-    explicit RegTool(const RegConsole& console) : out_(*console.out), err_(*console.err), console_(console) {}
+  public:
+    explicit RegTool(const RegConsole& console)
+        : out_(*console.out), err_(*console.err), console_(console) {}
 
     int Run(const QStringList& arguments) {
         if (arguments.isEmpty()) {
             err_ << "ERROR: Invalid syntax.\n" << Usage();
             return 1;
         }
-        if (arguments.contains(QStringLiteral("--help")) || IsHelp(arguments.first()) ||
-            (arguments.size() > 1 && IsHelp(arguments[1]))) {
+        // Only where an operation or a key would stand: "/d --help" is data.
+        if (IsHelp(arguments.first()) || (arguments.size() > 1 && IsHelp(arguments[1]))) {
             out_ << Usage();
             return 0;
         }
@@ -117,7 +120,7 @@ public:
         return Delete(request);
     }
 
-private:
+  private:
     int SyntaxError(const QString& why) {
         err_ << "ERROR: Invalid syntax. " << why << "\nType \"orvane-reg /?\" for usage.\n";
         return 1;
@@ -143,7 +146,8 @@ private:
                     "HKEY_CURRENT_USER.\n";
             return false;
         }
-        request->key = SplitKeyPath(keyArgument.section(QLatin1Char('\\'), 1)).join(QLatin1Char('\\'));
+        request->key =
+            SplitKeyPath(keyArgument.section(QLatin1Char('\\'), 1)).join(QLatin1Char('\\'));
 
         const bool isQuery = request->operation == QLatin1String("query");
         const bool isAdd = request->operation == QLatin1String("add");
@@ -179,7 +183,8 @@ private:
                 request->recursive = true;
             }
             if (!ok) {
-                SyntaxError(QStringLiteral("\"%1\" is not understood here.").arg(Printable(argument)));
+                SyntaxError(
+                    QStringLiteral("\"%1\" is not understood here.").arg(Printable(argument)));
                 return false;
             }
         }
@@ -315,11 +320,12 @@ private:
                 if (!ok) {
                     const bool hex = data.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
                     const QString digits = hex ? data.mid(2) : data;
-                    const bool plain = !digits.isEmpty() &&
-                                       std::all_of(digits.begin(), digits.end(), [&](QChar c) {
-                                           return c.isDigit() ||
-                                                  (hex && QStringLiteral("abcdefABCDEF").contains(c));
-                                       });
+                    const bool plain =
+                        !digits.isEmpty() &&
+                        std::all_of(digits.begin(), digits.end(), [&](QChar c) {
+                            return c.isDigit() ||
+                                   (hex && QStringLiteral("abcdefABCDEF").contains(c));
+                        });
                     number = plain ? digits.toUInt(&ok, hex ? 16 : 10) : 0;
                     ok = plain && ok;
                 }
@@ -333,9 +339,10 @@ private:
             }
             case kRegBinary: {
                 const QByteArray hex = data.toLatin1();
-                const bool ok = hex.size() % 2 == 0 &&
-                                std::all_of(hex.begin(), hex.end(),
-                                            [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+                const bool ok =
+                    hex.size() % 2 == 0 && std::all_of(hex.begin(), hex.end(), [](char c) {
+                        return std::isxdigit(static_cast<unsigned char>(c));
+                    });
                 if (!ok || data.size() != hex.size()) {
                     err_ << "ERROR: Invalid REG_BINARY data \"" << Printable(data)
                          << "\": use pairs of hex digits, e.g. 0102ff.\n";
@@ -373,7 +380,8 @@ private:
                      << " exists; add /f to overwrite it.\n";
                 return 1;
             }
-            if (!Confirm(QStringLiteral("Value %1 exists, overwrite").arg(ValueLabel(value.name)))) {
+            if (!Confirm(
+                    QStringLiteral("Value %1 exists, overwrite").arg(ValueLabel(value.name)))) {
                 err_ << "The operation was cancelled by the user.\n";
                 return 1;
             }

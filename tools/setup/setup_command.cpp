@@ -55,7 +55,7 @@ struct Options {
 // The program folder is read from the environment by every part of the
 // store; the option sets it for this run only.
 class ScopedProgramFolder {
-public:
+  public:
     explicit ScopedProgramFolder(const std::optional<QString>& folder) {
         if (!folder.has_value()) {
             return;
@@ -75,7 +75,7 @@ public:
     ScopedProgramFolder(const ScopedProgramFolder&) = delete;
     ScopedProgramFolder& operator=(const ScopedProgramFolder&) = delete;
 
-private:
+  private:
     static constexpr const char* kVariable = "ORVANE_PROGRAM_DIR";
     bool active_ = false;
     bool wasSet_ = false;
@@ -83,7 +83,7 @@ private:
 };
 
 class Installer {
-public:
+  public:
     Installer(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
 
     int Run(const QStringList& arguments, QLocale::Language systemLanguage) {
@@ -103,9 +103,8 @@ public:
             return 1;
         }
         bool ok = true;
-        for (const QString& folder :
-             {paths::TransFolder(), paths::SoundFolder(), paths::JournalFolder(),
-              paths::HelpFolder()}) {
+        for (const QString& folder : {paths::TransFolder(), paths::SoundFolder(),
+                                      paths::JournalFolder(), paths::HelpFolder()}) {
             ok = MakeFolder(folder) && ok;
         }
         const bool machineKeys = MakeKeys(kHkeyLocalMachine);
@@ -117,7 +116,7 @@ public:
         return ok ? 0 : 1;
     }
 
-private:
+  private:
     bool Parse(const QStringList& arguments, Options* options) {
         for (qsizetype i = 0; i < arguments.size(); ++i) {
             QString name = arguments[i];
@@ -130,10 +129,11 @@ private:
                 options->help = true;
                 continue;
             }
-            std::optional<QString>* slot = name == QLatin1String("--program-dir") ? &options->programDir
-                                           : name == QLatin1String("--recordings") ? &options->recordings
-                                           : name == QLatin1String("--language")   ? &options->language
-                                                                                   : nullptr;
+            std::optional<QString>* slot =
+                name == QLatin1String("--program-dir")  ? &options->programDir
+                : name == QLatin1String("--recordings") ? &options->recordings
+                : name == QLatin1String("--language")   ? &options->language
+                                                        : nullptr;
             if (slot == nullptr) {
                 err_ << "orvane-setup: unknown option \"" << arguments[i] << "\"\n";
                 return false;
@@ -231,10 +231,12 @@ private:
         if (ValueExists(kGeneralKey, name)) {
             return true;
         }
-        const QString folder = QDir::cleanPath(QDir(chosen.value_or(
-            paths::DataHome() + QStringLiteral("/orvane/Recordings"))).absolutePath());
+        const QString folder = QDir::cleanPath(
+            QDir(chosen.value_or(paths::DataHome() + QStringLiteral("/orvane/Recordings")))
+                .absolutePath());
         return MakeFolder(folder + QLatin1Char('/')) &&
-               SetText(kGeneralKey, name, folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
+               SetText(kGeneralKey, name,
+                       folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
     }
 
     bool SetLanguage(QString file) {
