@@ -13,6 +13,7 @@
 
 #include "app/core/common_functions.h"
 #include "app/core/paths.h"
+#include "app/core/posix_file.h"
 
 namespace orvane {
 namespace {
@@ -131,22 +132,6 @@ QDate DayOfName(const QString& name, const QLocale& locale, const QString& forma
     return {};
 }
 
-bool WriteAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
-}
 
 }  // namespace
 

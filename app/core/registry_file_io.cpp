@@ -11,6 +11,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "app/core/posix_file.h"
+
 namespace orvane::registry_io {
 
 namespace {
@@ -37,22 +39,6 @@ QString ErrorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-bool WriteAll(int fd, const QByteArray& content) {
-    const char* data = content.constData();
-    qsizetype left = content.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
-}
 
 }  // namespace
 
