@@ -33,3 +33,11 @@ endif()
 if(ORVANE_HELP_FILES)
   install(FILES ${ORVANE_HELP_FILES} DESTINATION Help)
 endif()
+
+# The program's icon, next to the executable, for the menu entry.
+add_custom_command(OUTPUT "${ORVANE_PROGRAM_DIR}/orvane.svg"
+                   COMMAND ${CMAKE_COMMAND} -E copy_if_different
+                           "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" "${ORVANE_PROGRAM_DIR}/orvane.svg"
+                   DEPENDS "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" VERBATIM)
+add_custom_target(orvane_icon ALL DEPENDS "${ORVANE_PROGRAM_DIR}/orvane.svg")
+install(FILES "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" DESTINATION .)

@@ -176,6 +176,25 @@ TEST_F(SetupCommandTest, FailuresAreReportedWithExitCodeOne) {
     EXPECT_TRUE(result.err.contains(QStringLiteral("cannot make the folder")));
 }
 
+TEST_F(SetupCommandTest, TheMenuEntryStartsTheProgramOfThisFolderAndIsKeptUpToDate) {
+    const QString folder = env_.root() + QStringLiteral("/my programs/orvane");
+    env_.writeFile(QStringLiteral("my programs/orvane/orvane"), "x");
+    env_.writeFile(QStringLiteral("my programs/orvane/Trans/English"), "1\r\n");
+    const QString entry = env_.dataHome() + QStringLiteral("/applications/orvane.desktop");
+    Result result = Install({QStringLiteral("--program-dir"), folder});
+    ASSERT_EQ(result.code, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Wrote menu entry ") + entry));
+    const QByteArray content = ReadFile(entry);
+    EXPECT_TRUE(content.contains("\nExec=\"" + folder.toUtf8() + "/orvane\"\n")) << content.data();
+    EXPECT_TRUE(content.contains("\nIcon=" + folder.toUtf8() + "/orvane.svg\n"));
+
+    // Unchanged: not written again; damaged: mended.
+    EXPECT_FALSE(Install({QStringLiteral("--program-dir"), folder}).out.contains("menu entry"));
+    env_.writeFile(QStringLiteral("data/applications/orvane.desktop"), "garbage");
+    EXPECT_TRUE(Install({QStringLiteral("--program-dir"), folder}).out.contains("menu entry"));
+    EXPECT_EQ(ReadFile(entry), content);
+}
+
 TEST_F(SetupCommandTest, TheProgramRunsTwiceQuietlyTheSecondTime) {
     const QString program = QStringLiteral(ORVANE_BUILT_PROGRAM_DIR "/orvane-setup");
     for (const bool firstRun : {true, false}) {

@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <optional>
 
+#include "app/core/autostart.h"
 #include "app/core/paths.h"
 #include "app/core/product.h"
 #include "app/core/registry_store.h"
@@ -37,7 +39,8 @@ QString Usage() {
         "Usage: orvane-setup [--program-dir DIR] [--recordings DIR] [--language NAME]\n"
         "\n"
         "Makes the program folder's Trans, Sound, Journal and Help folders, the settings\n"
-        "keys, a recordings folder and the language choice. Values that exist are kept.\n"
+        "keys, a recordings folder, the language choice and the application-menu entry.\n"
+        "Values that exist are kept.\n"
         "  --program-dir DIR  the program folder (default: the folder of this program)\n"
         "  --recordings DIR   the recordings folder, when none is set yet\n"
         "                     (default: $XDG_DATA_HOME/orvane/Recordings/)\n"
@@ -113,6 +116,7 @@ class Installer {
             ok = SetRecordingsFolder(options.recordings) && ok;
             ok = SetLanguage(options.language.value_or(LanguageFileFor(systemLanguage))) && ok;
         }
+        ok = WriteMenuEntry() && ok;
         return ok ? 0 : 1;
     }
 
@@ -255,11 +259,51 @@ class Installer {
         return SetText(kLanguageKey, name, file);
     }
 
+    // The desktop's application menu lists the program from this entry; it
+    // is ours, so it is brought up to date whenever it differs.
+    bool WriteMenuEntry() {
+        const QString folder = paths::DataHome() + QStringLiteral("/applications");
+        const QString path = folder + QStringLiteral("/orvane.desktop");
+        const QByteArray content = MenuEntryContent(paths::ProgramFolder());
+        QFile current(path);
+        if (current.open(QIODevice::ReadOnly) && current.readAll() == content) {
+            return true;
+        }
+        current.close();
+        QSaveFile file(path);
+        if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) ||
+            file.write(content) != content.size() || !file.commit()) {
+            err_ << "orvane-setup: cannot write the menu entry " << path << '\n';
+            return false;
+        }
+        out_ << "Wrote menu entry " << path << '\n';
+        return true;
+    }
+
     QTextStream& out_;
     QTextStream& err_;
 };
 
 }  // namespace
+
+QByteArray MenuEntryContent(const QString& programFolder) {
+    const QString program = programFolder + QLatin1Char('/') + product::kExecutableName;
+    QByteArray entry;
+    entry += "[Desktop Entry]\n";
+    entry += "Type=Application\n";
+    entry += "Name=Orvane\n";
+    entry += "GenericName=Call Recorder\n";
+    entry += "Comment=Record telephone calls from a voice modem\n";
+    entry += "Exec=" + autostart::ExecValue(program).toUtf8() + "\n";
+    entry += "TryExec=" + program.toUtf8() + "\n";
+    entry += "Icon=" + (programFolder + QStringLiteral("/orvane.svg")).toUtf8() + "\n";
+    entry += "Terminal=false\n";
+    entry += "Categories=AudioVideo;Audio;Telephony;Qt;\n";
+    entry += "Keywords=phone;call;recorder;modem;caller ID;\n";
+    entry += "StartupWMClass=orvane\n";
+    entry += "SingleMainWindow=true\n";
+    return entry;
+}
 
 QString LanguageFileFor(QLocale::Language language) {
     switch (language) {

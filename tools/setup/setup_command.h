@@ -16,6 +16,9 @@ namespace orvane::tools {
 int RunSetup(const QStringList& arguments, QTextStream& out, QTextStream& err,
              QLocale::Language systemLanguage);
 
+// The application-menu entry for the program in `programFolder`.
+QByteArray MenuEntryContent(const QString& programFolder);
+
 // "German", "Hebrew" or "English": the shipped language file for a language.
 QString LanguageFileFor(QLocale::Language language);
 
