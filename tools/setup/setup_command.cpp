@@ -298,7 +298,7 @@ QByteArray MenuEntryContent(const QString& programFolder) {
     entry += "TryExec=" + program.toUtf8() + "\n";
     entry += "Icon=" + (programFolder + QStringLiteral("/orvane.svg")).toUtf8() + "\n";
     entry += "Terminal=false\n";
-    entry += "Categories=AudioVideo;Audio;Telephony;Qt;\n";
+    entry += "Categories=AudioVideo;Audio;Recorder;Qt;\n";
     entry += "Keywords=phone;call;recorder;modem;caller ID;\n";
     entry += "StartupWMClass=orvane\n";
     entry += "SingleMainWindow=true\n";
