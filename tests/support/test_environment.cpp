@@ -3,8 +3,26 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvane::testing {
+
+void EnsurePrivateRuntimeFolder() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        return;
+    }
+    // One folder per user, shared by every test process: each test makes
+    // its own world below it anyway.
+    const QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/orvane-test-runtime-" +
+                              QByteArray::number(::getuid());
+    ::mkdir(folder.constData(), 0700);
+    struct stat info {};
+    if (::lstat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+        info.st_uid == ::getuid() && (info.st_mode & 077) == 0) {
+        qputenv("XDG_RUNTIME_DIR", folder);
+    }
+}
 
 TestEnvironment::TestEnvironment() {
     QDir().mkpath(programFolder());

@@ -10,6 +10,10 @@
 
 namespace orvane::testing {
 
+// CI machines log in no user session, so XDG_RUNTIME_DIR may be unset; Qt
+// then warns on every start. Points it at a private temporary folder.
+void EnsurePrivateRuntimeFolder();
+
 class TestEnvironment {
 public:
     TestEnvironment();

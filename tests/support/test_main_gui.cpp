@@ -4,11 +4,14 @@
 
 #include <QApplication>
 
+#include "tests/support/test_environment.h"
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    orvane::testing::EnsurePrivateRuntimeFolder();
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
