@@ -62,6 +62,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 MainWindow::~MainWindow() = default;
 
 void MainWindow::Load(bool hidden) {
+    // The program's initialisation, in its fixed order. Steps marked
+    // "pending" belong to parts of the program that are not built yet; each
+    // is filled in here, in its place, when its part arrives.
     hiddenStart_ = hidden;
     closing = false;
 
@@ -70,18 +73,19 @@ void MainWindow::Load(bool hidden) {
     settings_.KeyRoot = product::kRootKey;
     settings_.Subkey.clear();
 
-    // 2.
+    // 2. The caption.
     setWindowTitle(product::kMainWindowCaption);
 
-    // 3. The update form joins the instance channel for the program's life.
+    // 3. The update form, which joins the instance channel for the
+    //    program's whole life.
     updateForm_ = new LiveUpdateForm(this);
     updateForm_->Load();
     connect(updateForm_, &LiveUpdateForm::QuitRequested, this, &MainWindow::UnLoadApp);
 
-    // 4. Telephony control: initialised here once the line layer exists.
-    // 5. Record-format table: built here once the audio engine exists.
+    // 4. Pending (telephone line): initialise the telephony control.
+    // 5. Pending (audio engine): build the record-format table.
 
-    // 6.
+    // 6. The menus.
     BuildMenus();
 
     // 7. The tray icon, with the product string as its tool tip.
@@ -92,22 +96,27 @@ void MainWindow::Load(bool hidden) {
     connect(tray_, &TrayIcon::SysTrayMouseDown, this, &MainWindow::OnTrayMouseDown);
     connect(tray_, &TrayIcon::BalloonClicked, this, &MainWindow::RestoreWindow);
 
-    // 8. Audio-control instances (recording, playback, alert sounds).
-    // 9. Toolbars. 10. Calls-list column headers.
+    // 8. Pending (audio engine): initialise Wave1, WavePlayer, WaveEvents.
+    // 9. Pending (recorder, calls list, playback): the toolbars and bands.
+    // 10. Pending (calls list): the column headers.
 
-    // 11.
+    // 11. The settings the running program acts on.
     options_ = GetGlobalOptions(settings_);
     SetJournalSwitches(options_.systemJournal, options_.callsJournal);
 
-    // 12. Caller display labels. 13. Calls list. 14. Level display.
+    // 12. Pending (call state machine): hide the caller labels.
+    // 13. The calls list's area; pending (calls list): fill it with all calls.
+    BuildCallsArea();
+    // 14. Pending (recorder): the level display and its idle line.
 
-    // 15.
+    // 15. The status bar with its three panels and the clock.
     BuildStatusBar();
 
-    // 16.
+    // 16. The window placement of the last run.
     RestorePlacement();
 
-    // 17. Open the telephone line. 18. Settings dialog, loaded hidden.
+    // 17. Pending (telephone line): open the line.
+    // 18. Pending (settings dialog): load it hidden.
 
     if (!hidden) {
         if (restoredState_ == StoredWindowState::Maximized) {
@@ -157,14 +166,16 @@ void MainWindow::MenuClick(const QString& key) {
     // opens the settings dialog once it exists.
 }
 
-void MainWindow::BuildStatusBar() {
+void MainWindow::BuildCallsArea() {
     auto* calls = new QFrame(this);
     calls->setObjectName(QStringLiteral("callsArea"));
     calls->setFrameShape(QFrame::StyledPanel);
     calls->setBackgroundRole(QPalette::Base);
     calls->setAutoFillBackground(true);
     setCentralWidget(calls);
+}
 
+void MainWindow::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("vbalStatusBar1"));
     for (int i = 0; i < 3; ++i) {
@@ -321,7 +332,9 @@ void MainWindow::Shutdown() {
     if (updateForm_ != nullptr) {
         updateForm_->Unload();
     }
-    tmrStatus_->stop();
+    if (tmrStatus_ != nullptr) {
+        tmrStatus_->stop();
+    }
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
         if (window != this && window != trayMenu_ && window->isWindow()) {

@@ -56,6 +56,7 @@ protected:
 
 private:
     void BuildMenus();
+    void BuildCallsArea();
     void BuildStatusBar();
     void RestorePlacement();
     void SavePlacement();

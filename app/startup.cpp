@@ -5,7 +5,6 @@
 
 #include "app/core/command_line.h"
 #include "app/core/instance_lock.h"
-#include "app/core/paths.h"
 #include "app/core/product.h"
 #include "app/core/registry_routines.h"
 #include "app/global_options.h"
