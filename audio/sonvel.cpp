@@ -1,8 +1,10 @@
 #define SONVEL_BUILD
 #include "audio/sonvel.h"
 
+#include "audio/base/version.h"
+
 namespace sonvel {
 
-const char* Version() { return "1.1.0"; }
+const char* Version() { return EngineVersion(); }
 
 }  // namespace sonvel
