@@ -1,0 +1,91 @@
+#include "audio/acm/g711.h"
+
+#include <array>
+#include <bit>
+#include <cstddef>
+
+namespace sonvel::g711 {
+namespace {
+
+// 33 on the 14-bit scale of the standard.
+constexpr int kUlawBias = 0x84;
+// A-law inverts the even bits of every code.
+constexpr int kAlawEvenBits = 0x55;
+
+constexpr int16_t DecodeUlaw(uint8_t code) {
+    const int u = ~code & 0xFF;
+    const int t = (((u & 0x0F) << 3) + kUlawBias) << ((u & 0x70) >> 4);
+    return static_cast<int16_t>((u & 0x80) ? (kUlawBias - t) : (t - kUlawBias));
+}
+
+constexpr int16_t DecodeAlaw(uint8_t code) {
+    const int a = code ^ kAlawEvenBits;
+    int magnitude = (a & 0x0F) << 4;
+    const int segment = (a & 0x70) >> 4;
+    if (segment != 0) {
+        magnitude = (magnitude + 0x108) << (segment - 1);
+    } else {
+        magnitude += 8;
+    }
+    return static_cast<int16_t>((a & 0x80) ? magnitude : -magnitude);
+}
+
+template <int16_t (*Decode)(uint8_t)>
+constexpr std::array<int16_t, 256> MakeTable() {
+    std::array<int16_t, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        table[static_cast<size_t>(i)] = Decode(static_cast<uint8_t>(i));
+    }
+    return table;
+}
+
+constexpr auto kUlawTable = MakeTable<DecodeUlaw>();
+constexpr auto kAlawTable = MakeTable<DecodeAlaw>();
+
+// Index of the highest set bit; value is never 0 here.
+int TopBit(unsigned value) {
+    return std::bit_width(value) - 1;
+}
+
+}  // namespace
+
+uint8_t LinearToUlaw(int16_t sample) {
+    int linear = sample;
+    int mask = 0xFF;
+    if (linear < 0) {
+        linear = kUlawBias - linear;
+        mask = 0x7F;
+    } else {
+        linear = kUlawBias + linear;
+    }
+    const int segment = TopBit(static_cast<unsigned>(linear | 0xFF)) - 7;
+    if (segment >= 8) {
+        return static_cast<uint8_t>(0x7F ^ mask);
+    }
+    return static_cast<uint8_t>(((segment << 4) | ((linear >> (segment + 3)) & 0x0F)) ^ mask);
+}
+
+int16_t UlawToLinear(uint8_t code) {
+    return kUlawTable[code];
+}
+
+uint8_t LinearToAlaw(int16_t sample) {
+    int linear = sample;
+    int mask = kAlawEvenBits | 0x80;
+    if (linear < 0) {
+        mask = kAlawEvenBits;
+        linear = -linear - 1;
+    }
+    const int segment = TopBit(static_cast<unsigned>(linear | 0xFF)) - 7;
+    if (segment >= 8) {
+        return static_cast<uint8_t>(0x7F ^ mask);
+    }
+    const int shift = segment != 0 ? segment + 3 : 4;
+    return static_cast<uint8_t>(((segment << 4) | ((linear >> shift) & 0x0F)) ^ mask);
+}
+
+int16_t AlawToLinear(uint8_t code) {
+    return kAlawTable[code];
+}
+
+}  // namespace sonvel::g711

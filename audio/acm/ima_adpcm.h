@@ -1,0 +1,42 @@
+#pragma once
+// IMA/DVI ADPCM in the WAV block layout: per channel a 4-byte header (first
+// sample, step index, reserved 0), then 4-bit codes, low nibble first, the
+// channels alternating in groups of 4 bytes (8 samples).
+
+#include <cstddef>
+#include <cstdint>
+
+namespace sonvel::ima {
+
+struct BlockLayout {
+    int channels = 1;
+    size_t blockAlign = 256;
+    size_t samplesPerBlock = 505;  // per channel, the header sample included
+};
+
+// Samples per channel that a block of blockAlign bytes holds, 0 when the
+// size does not split into headers and whole 4-byte groups per channel.
+size_t SamplesPerBlock(size_t blockAlign, int channels);
+
+// Keeps each channel's step index from block to block, as the decoder will
+// start every block from its header anyway.
+class Encoder {
+  public:
+    explicit Encoder(const BlockLayout& layout);
+    // frames: samplesPerBlock interleaved frames; out: blockAlign bytes.
+    void EncodeBlock(const int16_t* frames, uint8_t* out);
+    void Reset();
+
+  private:
+    BlockLayout layout_;
+    int index_[2] = {0, 0};
+};
+
+// Decodes whole or partial blocks: a block cut short after its headers
+// yields the frames its complete groups hold. Returns the frame count.
+size_t DecodeBlock(const BlockLayout& layout, const uint8_t* in, size_t bytes, int16_t* frames);
+
+// Frames that DecodeBlock gives for `bytes` bytes of one block.
+size_t FramesInBlock(const BlockLayout& layout, size_t bytes);
+
+}  // namespace sonvel::ima

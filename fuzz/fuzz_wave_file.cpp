@@ -1,0 +1,96 @@
+// WAV files arrive from other programs and from half-finished recordings:
+// whatever they hold, reading the header must not crash, must not place
+// the sound data outside the file, and reading that data must stop at its
+// end.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "audio/riff/mmio.h"
+#include "audio/riff/wave_file.h"
+
+namespace {
+
+// One scratch file per process, rewritten for every input.
+const std::string& ScratchPath() {
+    static const std::string path = [] {
+        const char* dir = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(dir != nullptr && dir[0] != '\0' ? dir : "/tmp") + "/fuzz_wave_file_XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0) {
+            std::perror("mkstemp");
+            std::abort();
+        }
+        ::close(fd);
+        std::atexit([] { ::unlink(ScratchPath().c_str()); });
+        return pattern;
+    }();
+    return path;
+}
+
+void WriteScratch(const uint8_t* data, size_t size) {
+    const int fd = ::open(ScratchPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        std::abort();
+    }
+    size_t written = 0;
+    while (written < size) {
+        const ssize_t rc = ::write(fd, data + written, size - written);
+        if (rc <= 0) {
+            std::abort();
+        }
+        written += static_cast<size_t>(rc);
+    }
+    ::close(fd);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    WriteScratch(data, size);
+    sonvel::WaveFileInfo info;
+    sonvel::HMMIO file = nullptr;
+    if (sonvel::OpenWaveFile(ScratchPath().c_str(), &file, &info) != sonvel::MMSYSERR_NOERROR) {
+        return 0;
+    }
+    if (static_cast<uint64_t>(info.dataOffset) + info.dataSize > size ||
+        info.dataSize > info.dataSizeStored || info.format.nAvgBytesPerSec <= 0 ||
+        info.format.nBlockAlign <= 0 ||
+        info.secondsLength != info.dataSize / static_cast<uint32_t>(info.format.nAvgBytesPerSec)) {
+        std::abort();
+    }
+    // Read the sound the way playback does: block-sized pieces up to the end.
+    uint8_t buffer[4096];
+    const int32_t block = info.format.nBlockAlign;
+    const int32_t piece = std::min<int32_t>(block * std::max<int32_t>(800 / block, 1),
+                                            static_cast<int32_t>(sizeof(buffer)));
+    uint64_t total = 0;
+    while (total < info.dataSize) {
+        const uint64_t left = info.dataSize - total;
+        const int32_t want =
+            static_cast<int32_t>(std::min<uint64_t>(left, static_cast<uint64_t>(piece)));
+        const int32_t got = sonvel::mmioRead(file, buffer, want);
+        if (got != want) {
+            std::abort();  // the data lies inside the file, so it must be readable
+        }
+        total += static_cast<uint64_t>(got);
+    }
+    // A seek to the middle of the data and back to its start, as the
+    // player's position slider does.
+    const int64_t middle = info.dataOffset + info.dataSize / 2;
+    if (sonvel::mmioSeek(file, middle, SEEK_SET) != middle ||
+        sonvel::mmioSeek(file, info.dataOffset, SEEK_SET) != info.dataOffset) {
+        std::abort();
+    }
+    if (sonvel::mmioClose(file) != sonvel::MMSYSERR_NOERROR) {
+        std::abort();
+    }
+    return 0;
+}
