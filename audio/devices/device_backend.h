@@ -54,6 +54,10 @@ class OutputSink {
   public:
     virtual ~OutputSink() = default;
     virtual void Render(const uint8_t* data, size_t bytes) = 0;
+    // True when Render blocks until the sink's own hardware takes the bytes
+    // (a sound card runs on its own clock): the device layer then hands the
+    // buffers over as fast as Render returns instead of pacing on its clock.
+    virtual bool PacesItself() const { return false; }
 };
 
 class DeviceBackend {

@@ -125,7 +125,10 @@ class OpenDevice : public InputSink {
 
     ~OpenDevice() override { Stop(); }
 
-    void AttachOutput(std::unique_ptr<OutputSink> sink) { sink_ = std::move(sink); }
+    void AttachOutput(std::unique_ptr<OutputSink> sink) {
+        sink_ = std::move(sink);
+        self_paced_ = sink_ && sink_->PacesItself();
+    }
 
     void AttachInput(std::unique_ptr<InputSource> source) {
         source_ = std::move(source);
@@ -333,6 +336,17 @@ class OpenDevice : public InputSink {
     void Run() {
         std::unique_lock lock(mutex_);
         while (!closing_) {
+            if (self_paced_) {
+                // Render blocks on the card's clock: never hold the lock through it.
+                if (TakeChunkLocked()) {
+                    lock.unlock();
+                    sink_->Render(scratch_.data(), scratch_.size());
+                    lock.lock();
+                } else {
+                    waiter_->Wait(lock, std::nullopt);
+                }
+                continue;
+            }
             const ClockDuration now = waiter_->Now();
             std::optional<ClockDuration> deadline = direction_ == WaveDirection::kOutput
                                                         ? ServiceOutputLocked(now)
@@ -365,9 +379,36 @@ class OpenDevice : public InputSink {
         PostLocked(direction_ == WaveDirection::kOutput ? MM_WOM_DONE : MM_WIM_DATA, header);
     }
 
+    // Self-paced output: copies the next piece of the queue into scratch_ and
+    // counts it as played. False when there is nothing to play.
+    bool TakeChunkLocked() {
+        if (!running_ || paused_) {
+            return false;
+        }
+        const uint64_t chunk = std::max<uint64_t>(rate_ / 50 / block_, 1) * block_;
+        while (!queue_.empty()) {
+            WAVEHDR* header = queue_.front();
+            const size_t left = header->dwBufferLength - front_offset_;
+            if (left == 0) {
+                FinishFrontLocked();
+                continue;
+            }
+            const size_t take = static_cast<size_t>(std::min<uint64_t>(left, chunk));
+            scratch_.assign(header->lpData + front_offset_, header->lpData + front_offset_ + take);
+            front_offset_ += take;
+            position_ += take;
+            if (front_offset_ == header->dwBufferLength) {
+                FinishFrontLocked();
+            }
+            return true;
+        }
+        running_ = false;
+        return false;
+    }
+
     // Plays what is due by `now`; returns when the front buffer will be done.
     std::optional<ClockDuration> ServiceOutputLocked(ClockDuration now) {
-        if (!running_ || paused_) {
+        if (!running_ || paused_ || self_paced_) {
             return std::nullopt;
         }
         const uint64_t due = sync_bytes_ + BytesIn(now - sync_time_, rate_);
@@ -437,7 +478,7 @@ class OpenDevice : public InputSink {
 
     uint64_t PositionLocked(ClockDuration now) const {
         if (direction_ == WaveDirection::kOutput) {
-            if (!running_ || paused_) {
+            if (!running_ || paused_ || self_paced_) {
                 return position_;
             }
             uint64_t queued = 0;
@@ -466,6 +507,7 @@ class OpenDevice : public InputSink {
     std::unique_ptr<OutputSink> sink_;
     std::unique_ptr<InputSource> source_;
     bool paced_ = true;
+    bool self_paced_ = false;  // output whose sink keeps time itself
 
     std::mutex mutex_;
     std::thread thread_;
@@ -501,6 +543,8 @@ class ConvertingSink : public OutputSink {
           source_block_(std::max<uint32_t>(source_block, 1)),
           device_(std::move(device)) {}
     ~ConvertingSink() override { acmStreamClose(stream_, 0); }
+
+    bool PacesItself() const override { return device_->PacesItself(); }
 
     void Render(const uint8_t* data, size_t bytes) override {
         pending_.insert(pending_.end(), data, data + bytes);

@@ -1,0 +1,563 @@
+#include "audio/wave/wave.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <exception>
+
+#include "audio/riff/mmio.h"
+#include "audio/riff/wave_file.h"
+
+namespace sonvel {
+
+namespace {
+
+constexpr std::array<uint16_t, 1024> MakeBitReversalTable() {
+    std::array<uint16_t, 1024> table{};
+    for (uint32_t i = 0; i < table.size(); ++i) {
+        uint32_t reversed = 0;
+        for (uint32_t bit = 0; bit < 10; ++bit) {
+            if ((i & (1u << bit)) != 0) {
+                reversed |= 1u << (9 - bit);
+            }
+        }
+        table[i] = static_cast<uint16_t>(reversed);
+    }
+    return table;
+}
+
+// Built at compile time: the same table every instance would fill, and
+// nothing for two threads creating instances to race on.
+constexpr std::array<uint16_t, 1024> kBitReversal = MakeBitReversalTable();
+
+// The notifications the control handles, in the order InitC registers them.
+constexpr uint32_t kHandledMessages[] = {MM_WOM_DONE, MM_WOM_CLOSE, MM_WIM_DATA, MM_WIM_CLOSE};
+
+// The platform's error-text buffer holds 200 characters, NUL included.
+constexpr size_t kErrTextCapacity = 199;
+
+WaveEvents& NoEvents() {
+    static WaveEvents none;
+    return none;
+}
+
+Bool16 ToBool16(bool value) {
+    return value ? kTrue : kFalse;
+}
+
+// The text the platform's wave error service gives for a code; empty for
+// a code it does not know, as its untouched buffer would be.
+const char* PlatformErrorText(int32_t code) {
+    switch (code) {
+        case MMSYSERR_NOERROR:
+            return "The operation completed successfully.";
+        case MMSYSERR_ERROR:
+            return "An unspecified error occurred.";
+        case MMSYSERR_BADDEVICEID:
+            return "The device number is out of range.";
+        case MMSYSERR_NOTENABLED:
+            return "The driver is not enabled.";
+        case MMSYSERR_ALLOCATED:
+            return "The device is already in use.";
+        case MMSYSERR_INVALHANDLE:
+            return "The device handle is not valid.";
+        case MMSYSERR_NODRIVER:
+            return "No device driver is present.";
+        case MMSYSERR_NOMEM:
+            return "Not enough memory is available.";
+        case MMSYSERR_NOTSUPPORTED:
+            return "The function is not supported.";
+        case MMSYSERR_BADERRNUM:
+            return "The error number is out of range.";
+        case MMSYSERR_INVALFLAG:
+            return "An invalid flag was passed.";
+        case MMSYSERR_INVALPARAM:
+            return "An invalid parameter was passed.";
+        case MMSYSERR_HANDLEBUSY:
+            return "The handle is in use by another thread.";
+        case MMSYSERR_INVALIDALIAS:
+            return "The alias was not found.";
+        case MMSYSERR_BADDB:
+            return "The settings database is damaged.";
+        case MMSYSERR_KEYNOTFOUND:
+            return "The settings key was not found.";
+        case MMSYSERR_READERROR:
+            return "The settings could not be read.";
+        case MMSYSERR_WRITEERROR:
+            return "The settings could not be written.";
+        case MMSYSERR_DELETEERROR:
+            return "The settings could not be deleted.";
+        case MMSYSERR_VALNOTFOUND:
+            return "The settings value was not found.";
+        case MMSYSERR_NODRIVERCB:
+            return "The driver does not call back.";
+        case MMSYSERR_MOREDATA:
+            return "There is more data to return.";
+        case WAVERR_BADFORMAT:
+            return "The device does not support the wave format.";
+        case WAVERR_STILLPLAYING:
+            return "Buffers are still queued on the device.";
+        case WAVERR_UNPREPARED:
+            return "The buffer header was not prepared.";
+        case WAVERR_SYNC:
+            return "The device is synchronous.";
+        case MMIOERR_FILENOTFOUND:
+            return "The file was not found.";
+        case MMIOERR_OUTOFMEMORY:
+            return "Not enough memory for the file buffer.";
+        case MMIOERR_CANNOTOPEN:
+            return "The file cannot be opened.";
+        case MMIOERR_CANNOTCLOSE:
+            return "The file cannot be closed.";
+        case MMIOERR_CANNOTREAD:
+            return "The file cannot be read.";
+        case MMIOERR_CANNOTWRITE:
+            return "The file cannot be written.";
+        case MMIOERR_CANNOTSEEK:
+            return "The file position cannot be set.";
+        case MMIOERR_CANNOTEXPAND:
+            return "The file buffer cannot grow.";
+        case MMIOERR_CHUNKNOTFOUND:
+            return "The chunk was not found in the file.";
+        case MMIOERR_UNBUFFERED:
+            return "The file is not opened for buffered access.";
+        case MMIOERR_PATHNOTFOUND:
+            return "The folder of the file was not found.";
+        case MMIOERR_ACCESSDENIED:
+            return "Access to the file was denied.";
+        case MMIOERR_SHARINGVIOLATION:
+            return "The file is in use.";
+        case MMIOERR_NETWORKERROR:
+            return "A network error occurred.";
+        case MMIOERR_TOOMANYOPENFILES:
+            return "Too many files are open.";
+        case MMIOERR_INVALIDFILE:
+            return "The file is not valid.";
+        case ACMERR_NOTPOSSIBLE:
+            return "The conversion is not possible.";
+        case ACMERR_BUSY:
+            return "The conversion stream is busy.";
+        case ACMERR_UNPREPARED:
+            return "The conversion header was not prepared.";
+        case ACMERR_CANCELED:
+            return "The operation was cancelled.";
+        case MIXERR_INVALLINE:
+            return "The mixer line is not valid.";
+        case MIXERR_INVALCONTROL:
+            return "The mixer control is not valid.";
+        case MIXERR_INVALVALUE:
+            return "The mixer value is not valid.";
+        default:
+            return "";
+    }
+}
+
+std::string ErrText(int32_t code) {
+    std::string text;
+    switch (code) {
+        case kWaveErrOpenFile:
+            text = "Sonvel - Error Open File";
+            break;
+        case kWaveErrNotWaveFile:
+            text = "Sonvel - Not wave file";
+            break;
+        case kWaveErrAlreadyPlaying:
+            text = "Sonvel - Control already playing, use the StopPlay function to stop playing.";
+            break;
+        case kWaveErrAlreadyRecording:
+            text =
+                "Sonvel - Control already recording, use the StopRecord function to stop "
+                "recording.";
+            break;
+        default:
+            text = PlatformErrorText(code);
+            break;
+    }
+    if (text.size() > kErrTextCapacity) {
+        text.resize(kErrTextCapacity);
+    }
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\0'; };
+    const auto first = std::find_if_not(text.begin(), text.end(), blank);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+HostError MakeHostError(int32_t code) {
+    HostError error;
+    const std::string registration = RegistrationErrorText(code);
+    if (registration.empty()) {
+        error.number = static_cast<uint32_t>(kErrInvalidCall);
+        error.description = "Invalid procedure call or argument";
+    } else {
+        error.number = kHostErrorBase + static_cast<uint32_t>(code);
+        error.description = registration;
+    }
+    error.source = std::string(kLibraryFileName) + ".WindowProc";
+    return error;
+}
+
+}  // namespace
+
+const std::array<uint16_t, 1024>& BitReversalTable() {
+    return kBitReversal;
+}
+
+Wave::Wave(MessageWindow* window, WaveEvents* events) : window_(window), events_(events) {}
+
+Wave::~Wave() {
+    // A window must not keep calling into a destroyed control.
+    if (attachedWindow_ != nullptr) {
+        for (uint32_t message : kHandledMessages) {
+            if (attachedWindow_->IsAttached(this, message)) {
+                attachedWindow_->DetachMessage(this, message);
+            }
+        }
+    }
+}
+
+void Wave::SetEvents(WaveEvents* events) {
+    events_ = events;
+}
+
+WaveEvents& Wave::Events() const {
+    return events_ != nullptr ? *events_ : NoEvents();
+}
+
+// ---- Error texts ----
+
+std::string Wave::WaveOutErrText(int32_t errNum) const {
+    return ErrText(errNum);
+}
+std::string Wave::WaveInErrText(int32_t errNum) const {
+    return ErrText(errNum);
+}
+
+// ---- Start-up and tear-down ----
+
+HostError Wave::InitC() {
+    donePlay_ = true;
+    attachedWindow_ = window_;
+    for (uint32_t message : kHandledMessages) {
+        const int32_t rc = AttachMessage(window_, this, message);
+        if (rc != 0) {
+            // Like a raised error: the registrations that follow are not tried.
+            return MakeHostError(rc);
+        }
+    }
+    return {};
+}
+
+HostError Wave::UnInitC() {
+    HostError first;
+    if (attachedWindow_ == nullptr) {
+        return first;
+    }
+    for (uint32_t message : kHandledMessages) {
+        // Detaching what was never attached (a refused InitC) is no error.
+        if (!attachedWindow_->IsAttached(this, message)) {
+            continue;
+        }
+        const int32_t rc = attachedWindow_->DetachMessage(this, message);
+        if (rc != 0 && !first) {
+            first = MakeHostError(rc);
+        }
+    }
+    return first;
+}
+
+int32_t Wave::WindowProc(const Notification& notification) {
+    try {
+        switch (notification.message) {
+            case MM_WOM_DONE:
+            case MM_WOM_CLOSE:
+                WindowProcOut(notification);
+                break;
+            case MM_WIM_DATA:
+            case MM_WIM_CLOSE:
+                WindowProcIn(notification);
+                break;
+            default:
+                break;
+        }
+    } catch (const std::exception&) {
+        // Never to the platform; the handlers report through Err.
+    }
+    return 0;
+}
+
+void Wave::WindowProcIn(const Notification& /*notification*/) {}
+void Wave::WindowProcOut(const Notification& /*notification*/) {}
+
+// ---- Properties ----
+
+void Wave::SetFlagProperty(Bool16& field, Bool16 value, const char* name) {
+    // The host's booleans: any non-zero value is true.
+    const Bool16 normal = ToBool16(value != 0);
+    if (field == normal) {
+        return;
+    }
+    field = normal;
+    Events().PropertyChanged(name);
+}
+
+void Wave::SetFreqOut(Bool16 value) {
+    SetFlagProperty(freqOut_, value, "FreqOut");
+}
+void Wave::SetFreqIn(Bool16 value) {
+    SetFlagProperty(freqIn_, value, "FreqIn");
+}
+void Wave::SetCutSilence(Bool16 value) {
+    SetFlagProperty(cutSilence_, value, "CutSilence");
+}
+void Wave::SetMeterOut(Bool16 value) {
+    SetFlagProperty(meterOut_, value, "MeterOut");
+}
+void Wave::SetMeterIn(Bool16 value) {
+    SetFlagProperty(meterIn_, value, "MeterIn");
+}
+
+void Wave::SetCutSilenceVal(int32_t value) {
+    if (cutSilenceVal_ == value) {
+        return;
+    }
+    cutSilenceVal_ = value;
+    Events().PropertyChanged("CutSilenceVal");
+}
+
+// ---- Flag queries ----
+
+Bool16 Wave::IsPausedOut() const {
+    return ToBool16(pausedOut_);
+}
+Bool16 Wave::IsPausedIn() const {
+    return ToBool16(pausedIn_);
+}
+Bool16 Wave::DonePlay() const {
+    return ToBool16(donePlay_);
+}
+Bool16 Wave::PreScreen() const {
+    return preScreen_;
+}
+Bool16 Wave::Playing() const {
+    return ToBool16(playing_);
+}
+Bool16 Wave::Recording() const {
+    return ToBool16(recording_);
+}
+
+// ---- Formats and devices ----
+
+int32_t Wave::CheckDeviceFormat(int32_t device, INOUT& inOut, WaveFormat& chkFormat) {
+    if (inOut == WAVEIN) {
+        return waveInOpen(nullptr, device, chkFormat, nullptr, WAVE_FORMAT_QUERY);
+    }
+    return waveOutOpen(nullptr, device, chkFormat, nullptr, WAVE_FORMAT_QUERY);
+}
+
+MMRESULT Wave::ACMOpen(HACMSTREAM& slot, const WaveFormat& src, const WaveFormat& dst) {
+    return acmStreamOpen(&slot, src, dst, ACM_STREAMOPENF_NONREALTIME);
+}
+
+MMRESULT Wave::ACMClose(HACMSTREAM& stream) {
+    const MMRESULT reset = acmStreamReset(stream, 0);
+    const MMRESULT close = acmStreamClose(stream, 0);
+    if (close == MMSYSERR_NOERROR) {
+        // A stale handle must not be closed twice.
+        stream = nullptr;
+        return reset;
+    }
+    return close;
+}
+
+int32_t Wave::ACMCheck(WaveFormat& srcFormat, WaveFormat& dstFormat) {
+    HACMSTREAM probe = nullptr;
+    const MMRESULT rc = ACMOpen(probe, srcFormat, dstFormat);
+    if (rc == MMSYSERR_NOERROR) {
+        ACMClose(probe);
+    }
+    return rc;
+}
+
+int32_t Wave::GetDetailsDevice(int32_t device, WaveDeviceDetails& deviceDetails) {
+    WAVEOUTCAPS caps;
+    const MMRESULT rc = waveOutGetDevCaps(device, &caps);
+    if (rc != MMSYSERR_NOERROR) {
+        caps = WAVEOUTCAPS{};
+    }
+    deviceDetails.DeviceName.assign(caps.szPname, strnlen(caps.szPname, sizeof(caps.szPname)));
+    deviceDetails.DeviceDriver = std::to_string(caps.vDriverVersion);
+    deviceDetails.DeviceFormat = static_cast<int32_t>(caps.dwFormats);
+    deviceDetails.DeviceChannels = caps.wChannels;
+    return rc;
+}
+
+int32_t Wave::NumOfWaveDevices() {
+    // The count is walked with GetDetailsDevice, which describes outputs,
+    // to find the sound device: count outputs so the two lists match.
+    return static_cast<int32_t>(waveOutGetNumDevs());
+}
+
+int32_t Wave::GetDetailsWaveFile(const std::string& waveFile, WaveFileDetails& details) {
+    if (waveFile.empty()) {
+        return 0;
+    }
+    // Its own file handle, so a query during a playback leaves it alone.
+    HMMIO file = mmioOpen(waveFile.c_str(), MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYWRITE);
+    if (file == nullptr) {
+        return kWaveErrOpenFile;
+    }
+    WaveFileInfo info;
+    const MMRESULT rc = ReadWaveHeader(file, &info);
+    mmioClose(file);
+    if (rc != MMSYSERR_NOERROR) {
+        return rc == MMIOERR_CANNOTREAD ? -1 : rc;
+    }
+
+    const size_t slash = waveFile.rfind('/');
+    if (slash == std::string::npos) {
+        details.FileName = waveFile;
+        details.FilePath.clear();
+    } else {
+        details.FileName = waveFile.substr(slash + 1);
+        details.FilePath = waveFile.substr(0, slash + 1);
+    }
+    details.SecondsLength = static_cast<int32_t>(
+        std::min<uint32_t>(info.secondsLength, static_cast<uint32_t>(INT32_MAX)));
+    details.wFormatTag = info.format.wFormatTag;
+    details.nChannels = info.format.nChannels;
+    details.nSamplesPerSec = info.format.nSamplesPerSec;
+    details.nAvgBytesPerSec = info.format.nAvgBytesPerSec;
+    details.nBlockAlign = info.format.nBlockAlign;
+    details.wBitsPerSample = info.format.wBitsPerSample;
+    details.cbSize = info.format.cbSize;
+    return 0;
+}
+
+// ---- Arriving with the pipelines and the mixer ----
+
+int32_t Wave::PauseOut() {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::UnPauseOut() {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::PauseIn() {
+    return 0;
+}
+int32_t Wave::UnPauseIn() {
+    return 0;
+}
+int32_t Wave::StopPlayProc() {
+    return 0;
+}
+int32_t Wave::StopPlay() {
+    return 0;
+}
+int32_t Wave::StartPlay(std::string& /*file*/, int32_t& /*device*/, int32_t& /*bufferSize*/,
+                        Bool16& /*visOut*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::StartPlayACM(std::string& /*file*/, WaveFormat& /*playFormat*/, int32_t& /*device*/,
+                           int32_t& /*bufferSize*/, Bool16& /*visOut*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::OpenFile(std::string& /*waveFile*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::ClosePreScreen() {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::OpenPreScreen(WaveFormat& /*waveFormatPreScreen*/, int32_t /*device*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::GetPositionSlider() {
+    return 0;
+}
+Bool16 Wave::FileSeek(int32_t& /*position*/) {
+    return kFalse;
+}
+int32_t Wave::GetPositionSliderX() {
+    return 0;
+}
+Bool16 Wave::FileSeekX(int32_t& /*secPosition*/) {
+    return kFalse;
+}
+int32_t Wave::GetPositionSecondsX() {
+    return 0;
+}
+int32_t Wave::GetPositionSeconds() {
+    return 0;
+}
+std::string Wave::SecondsAsTimeString(int32_t& /*seconds*/) {
+    return {};
+}
+int32_t Wave::StartRecord(int32_t /*device*/, const std::string& /*fileName*/,
+                          WaveFormat& /*waveFormatX*/, int32_t& /*bufferSize*/, Bool16& /*visIn*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::StopRecord() {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::StartRecordACM(int32_t /*device*/, const std::string& /*fileName*/,
+                             WaveFormat& /*inputFormat*/, WaveFormat& /*codecFormat*/,
+                             int32_t& /*bufferSize*/, Bool16& /*visIn*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::CloseVisIn() {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::CloseVisOut() {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::OpenVisOut() {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::OpenVisIn() {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::GetMaxVol() {
+    return 0;
+}
+int32_t Wave::SetVol(int32_t /*vol*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::SetMic(int32_t /*vol*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+int32_t Wave::SetLine(int32_t /*vol*/) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+void Wave::ShowAboutBox() {}
+Bool16 Wave::OpenFileIn(const std::string& /*soundFile*/, WaveFormat& /*waveFormatX*/) {
+    return kFalse;
+}
+void Wave::CloseFileIn() {}
+
+int32_t Wave::StartPlay(std::string& file) {
+    int32_t device = WAVE_MAPPER;
+    int32_t bufferSize = 800;
+    Bool16 visOut = kFalse;
+    return StartPlay(file, device, bufferSize, visOut);
+}
+
+int32_t Wave::StartPlayACM(std::string& file, WaveFormat& playFormat) {
+    int32_t device = WAVE_MAPPER;
+    int32_t bufferSize = 800;
+    Bool16 visOut = kFalse;
+    return StartPlayACM(file, playFormat, device, bufferSize, visOut);
+}
+
+int32_t Wave::StartRecord(int32_t device, const std::string& fileName, WaveFormat& waveFormatX) {
+    int32_t bufferSize = 8000;
+    Bool16 visIn = kFalse;
+    return StartRecord(device, fileName, waveFormatX, bufferSize, visIn);
+}
+
+int32_t Wave::StartRecordACM(int32_t device, const std::string& fileName, WaveFormat& inputFormat,
+                             WaveFormat& codecFormat) {
+    int32_t bufferSize = 8000;
+    Bool16 visIn = kFalse;
+    return StartRecordACM(device, fileName, inputFormat, codecFormat, bufferSize, visIn);
+}
+
+}  // namespace sonvel
