@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -189,6 +190,11 @@ class AlsaInput : public InputSource {
     }
 
     ~AlsaInput() override {
+        {
+            std::lock_guard lock(sink_mutex_);
+            stopping_ = true;
+        }
+        sink_changed_.notify_all();
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = write(stop_fd_, &one, sizeof one);
         thread_.join();
@@ -200,8 +206,11 @@ class AlsaInput : public InputSource {
     void Skip(size_t /*bytes*/) override {}
 
     void Connect(InputSink* sink) override {
-        std::lock_guard lock(sink_mutex_);
-        sink_ = sink;
+        {
+            std::lock_guard lock(sink_mutex_);
+            sink_ = sink;
+        }
+        sink_changed_.notify_all();
     }
 
   private:
@@ -212,6 +221,15 @@ class AlsaInput : public InputSource {
         snd_pcm_poll_descriptors(pcm, fds.data(), static_cast<unsigned int>(count));
         fds[static_cast<size_t>(count)] = {stop_fd_, POLLIN, 0};
         std::vector<uint8_t> buffer(period_ * frame_);
+        {
+            // Capture starts when someone listens, so nothing is read and
+            // thrown away between opening the device and connecting to it.
+            std::unique_lock lock(sink_mutex_);
+            sink_changed_.wait(lock, [this] { return sink_ != nullptr || stopping_; });
+            if (stopping_) {
+                return;
+            }
+        }
         snd_pcm_start(pcm);
         for (;;) {
             const snd_pcm_sframes_t got = snd_pcm_readi(pcm, buffer.data(), period_);
@@ -248,7 +266,9 @@ class AlsaInput : public InputSource {
     const snd_pcm_uframes_t period_;
     const int stop_fd_;
     std::mutex sink_mutex_;
+    std::condition_variable sink_changed_;
     InputSink* sink_ = nullptr;
+    bool stopping_ = false;
     std::thread thread_;
 };
 
