@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <optional>
 
+#include "audio/alsa/mixer.h"
 #include "audio/riff/mmio.h"
 #include "audio/riff/wave_file.h"
 
@@ -515,17 +517,51 @@ int32_t Wave::OpenVisOut() {
 int32_t Wave::OpenVisIn() {
     return MMSYSERR_NOTSUPPORTED;
 }
-int32_t Wave::GetMaxVol() {
+std::optional<uint32_t> MixerValueForVolume(int32_t vol) {
+    if (vol > 100 || vol < 0) {
+        return std::nullopt;
+    }
+    return vol == 100 ? kMixerFullScale : static_cast<uint32_t>(vol) * 650;
+}
+
+namespace {
+
+// The mixer is opened for one call only, as the control has always done,
+// so a sound server restarted meanwhile is found again on the next call.
+int32_t SetMixerVolume(MixerRole role, int32_t vol) {
+    const std::optional<uint32_t> value = MixerValueForVolume(vol);
+    if (!value) {
+        return 0;
+    }
+    std::unique_ptr<Mixer> mixer;
+    const MMRESULT opened = Mixer::Open("default", &mixer);
+    if (opened != MMSYSERR_NOERROR) {
+        return opened;
+    }
+    // A mixer without such an element has nothing to set; that is no error.
+    if (mixer->Has(role)) {
+        mixer->SetVolume(role, *value);
+    }
     return 0;
 }
-int32_t Wave::SetVol(int32_t /*vol*/) {
-    return MMSYSERR_NOTSUPPORTED;
+
+}  // namespace
+
+int32_t Wave::GetMaxVol() {
+    std::unique_ptr<Mixer> mixer;
+    if (Mixer::Open("default", &mixer) != MMSYSERR_NOERROR) {
+        return 0;
+    }
+    return static_cast<int32_t>(mixer->MaxVolume(MixerRole::kSpeaker));
 }
-int32_t Wave::SetMic(int32_t /*vol*/) {
-    return MMSYSERR_NOTSUPPORTED;
+int32_t Wave::SetVol(int32_t vol) {
+    return SetMixerVolume(MixerRole::kSpeaker, vol);
 }
-int32_t Wave::SetLine(int32_t /*vol*/) {
-    return MMSYSERR_NOTSUPPORTED;
+int32_t Wave::SetMic(int32_t vol) {
+    return SetMixerVolume(MixerRole::kMicrophone, vol);
+}
+int32_t Wave::SetLine(int32_t vol) {
+    return SetMixerVolume(MixerRole::kLine, vol);
 }
 void Wave::ShowAboutBox() {}
 Bool16 Wave::OpenFileIn(const std::string& /*soundFile*/, WaveFormat& /*waveFormatX*/) {

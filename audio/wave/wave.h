@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,13 +114,12 @@ class Wave : public MessageClient {
     // format, device and file queries (CheckDeviceFormat, ACMCheck,
     // GetDetailsDevice, NumOfWaveDevices, GetDetailsWaveFile).
     //
-    // Arrives with the recording/playback/monitoring pipelines (and the
-    // mixer): PauseOut, UnPauseOut, PauseIn, UnPauseIn, StopPlayProc,
+    // Arrives with the recording/playback/monitoring pipelines: PauseOut, UnPauseOut, PauseIn, UnPauseIn, StopPlayProc,
     // StopPlay, StartPlay, StartPlayACM, OpenFile, ClosePreScreen,
     // OpenPreScreen, GetPositionSlider, FileSeek, GetPositionSliderX,
     // FileSeekX, GetPositionSecondsX, GetPositionSeconds, SecondsAsTimeString,
     // StartRecord, StopRecord, StartRecordACM, CloseVisIn, CloseVisOut,
-    // OpenVisOut, OpenVisIn, GetMaxVol, SetVol, SetMic, SetLine, OpenFileIn,
+    // OpenVisOut, OpenVisIn, OpenFileIn,
     // CloseFileIn, and the handlers WindowProcIn/WindowProcOut. Until then the
     // code-returning ones answer MMSYSERR_NOTSUPPORTED (those documented as
     // always 0 answer 0: nothing runs, so there is nothing to stop or pause),
@@ -240,5 +240,9 @@ class Wave : public MessageClient {
     bool donePlay_ = false;
     bool pausedOut_ = false;
 };
+
+// The mixer value of a volume in percent: 65535 for 100, vol x 650 below;
+// nothing for values outside 0..100, which the setters ignore.
+std::optional<uint32_t> MixerValueForVolume(int32_t vol);
 
 }  // namespace sonvel

@@ -254,10 +254,6 @@ TEST(WavePending, PipelineMethodsAnswerWithDefinedValuesAndOpenNothing) {
     EXPECT_EQ(wave.OpenVisOut(), kNotYet);
     EXPECT_EQ(wave.CloseVisIn(), kNotYet);
     EXPECT_EQ(wave.CloseVisOut(), kNotYet);
-    EXPECT_EQ(wave.SetVol(50), kNotYet);
-    EXPECT_EQ(wave.SetMic(50), kNotYet);
-    EXPECT_EQ(wave.SetLine(50), kNotYet);
-    EXPECT_EQ(wave.GetMaxVol(), 0);
     EXPECT_EQ(wave.FileSeek(position), kFalse);
     EXPECT_EQ(wave.FileSeekX(position), kFalse);
     EXPECT_EQ(wave.GetPositionSlider(), 0);
@@ -273,6 +269,30 @@ TEST(WavePending, PipelineMethodsAnswerWithDefinedValuesAndOpenNothing) {
     EXPECT_EQ(wave.DonePlay(), kTrue);
     EXPECT_EQ(pcm, Pcm16Format(8000, 1));
     EXPECT_FALSE(wave.UnInitC());
+}
+
+}  // namespace
+}  // namespace sonvel
+
+namespace sonvel {
+namespace {
+
+TEST(WaveMixer, VolumePercentMapsOntoTheMixerScale) {
+    EXPECT_EQ(MixerValueForVolume(100), std::optional<uint32_t>(65535));
+    EXPECT_EQ(MixerValueForVolume(99), std::optional<uint32_t>(99 * 650));
+    EXPECT_EQ(MixerValueForVolume(1), std::optional<uint32_t>(650));
+    EXPECT_EQ(MixerValueForVolume(0), std::optional<uint32_t>(0));
+    EXPECT_EQ(MixerValueForVolume(101), std::nullopt);
+    EXPECT_EQ(MixerValueForVolume(-1), std::nullopt);
+}
+
+TEST(WaveMixer, AVolumeAbove100ChangesNothingAndSucceeds) {
+    // Returns before any mixer is opened, so it holds with or without one.
+    EventLoopWindow window;
+    Wave wave(&window);
+    EXPECT_EQ(wave.SetVol(101), 0);
+    EXPECT_EQ(wave.SetMic(250), 0);
+    EXPECT_EQ(wave.SetLine(101), 0);
 }
 
 }  // namespace
