@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "audio/acm/acm.h"
+#include "tests/audio/audio_test_support.h"
 
 extern char** environ;
 
@@ -55,63 +56,11 @@ inline std::vector<int16_t> ToSamples(const Bytes& bytes) {
     return out;
 }
 
-inline WaveFormat MulawFormat() {
-    WaveFormat f;
-    f.wFormatTag = WAVE_FORMAT_MULAW;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 8000;
-    f.nAvgBytesPerSec = 8000;
-    f.nBlockAlign = 1;
-    f.wBitsPerSample = 8;
-    return f;
-}
-
-inline WaveFormat AlawFormat() {
-    WaveFormat f = MulawFormat();
-    f.wFormatTag = WAVE_FORMAT_ALAW;
-    return f;
-}
-
-inline WaveFormat GsmFormat() {
-    WaveFormat f;
-    f.wFormatTag = WAVE_FORMAT_GSM610;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 8000;
-    f.nAvgBytesPerSec = 1625;
-    f.nBlockAlign = 65;
-    f.cbSize = 2;
-    f.xBytes[0] = 0x40;
-    f.xBytes[1] = 0x01;
-    return f;
-}
-
-inline WaveFormat ImaFormat() {
-    WaveFormat f;
-    f.wFormatTag = WAVE_FORMAT_ADPCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 8000;
-    f.nAvgBytesPerSec = 4055;
-    f.nBlockAlign = 256;
-    f.wBitsPerSample = 4;
-    f.cbSize = 2;
-    f.xBytes[0] = 0xF9;
-    f.xBytes[1] = 0x01;
-    return f;
-}
-
-inline WaveFormat TrueSpeechFormat() {
-    WaveFormat f;
-    f.wFormatTag = WAVE_FORMAT_DSPGROUP_TRUESPEECH;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 8000;
-    f.nAvgBytesPerSec = 1067;
-    f.nBlockAlign = 32;
-    f.wBitsPerSample = 1;
-    f.cbSize = 32;
-    const uint8_t extra[10] = {0x01, 0x00, 0xF0, 0x00, 0x00, 0xF0, 0x40, 0x00, 0x00, 0x00};
-    std::memcpy(f.xBytes, extra, sizeof extra);
-    return f;
-}
+using test_support::AlawFormat;
+using test_support::GsmFormat;
+using test_support::ImaFormat;
+using test_support::MulawFormat;
+using test_support::TrueSpeechFormat;
 
 // One conversion of all of `in` on a fresh stream, as the last piece.
 inline Bytes Convert(const WaveFormat& src, const WaveFormat& dst, const Bytes& in,
@@ -140,28 +89,7 @@ inline Bytes Convert(const WaveFormat& src, const WaveFormat& dst, const Bytes& 
     return out;
 }
 
-// A temporary folder removed with the object.
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "sonvel_acm_XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    bool valid() const { return !path_.empty(); }
-
-  private:
-    std::filesystem::path path_;
-};
+using test_support::TempFolder;
 
 inline void PutLe(Bytes& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {

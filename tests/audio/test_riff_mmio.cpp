@@ -18,30 +18,14 @@
 #include "audio/base/wave_format.h"
 #include "audio/riff/mmio.h"
 #include "audio/riff/wave_file.h"
+#include "tests/audio/audio_test_support.h"
 
 namespace sonvel {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "sonvel_riff_XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed";
-        }
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    fs::path path_;
-};
+using test_support::TempFolder;
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -103,18 +87,7 @@ void WriteRecorderFile(const std::string& path, uint32_t openFlags, const WaveFo
     ASSERT_EQ(mmioClose(file), 0);
 }
 
-WaveFormat GsmFormat() {
-    WaveFormat format;
-    format.wFormatTag = WAVE_FORMAT_GSM610;
-    format.nChannels = 1;
-    format.nSamplesPerSec = 8000;
-    format.nAvgBytesPerSec = 1625;
-    format.nBlockAlign = 65;
-    format.cbSize = 2;
-    format.xBytes[0] = 0x40;
-    format.xBytes[1] = 0x01;
-    return format;
-}
+using test_support::GsmFormat;
 
 class RecorderLayout : public testing::TestWithParam<uint32_t> {
   protected:
