@@ -72,6 +72,21 @@ bool HeaderUsable(const ACMSTREAMHEADER* header) {
     return header != nullptr && header->cbStruct >= sizeof(ACMSTREAMHEADER);
 }
 
+// The buffers `header` was prepared with on this stream, when it may be used
+// now; else the code that refuses it. The caller holds the entry's mutex.
+MMRESULT FindPrepared(StreamEntry& entry, const ACMSTREAMHEADER* header,
+                      std::map<const ACMSTREAMHEADER*, PreparedBuffers>::iterator* found) {
+    const auto it = entry.prepared.find(header);
+    if ((header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) == 0 || it == entry.prepared.end()) {
+        return ACMERR_UNPREPARED;
+    }
+    if (header->fdwStatus & ACMSTREAMHEADER_STATUSF_INQUEUE) {
+        return ACMERR_BUSY;
+    }
+    *found = it;
+    return MMSYSERR_NOERROR;
+}
+
 bool Overlap(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength) {
     const auto aStart = reinterpret_cast<uintptr_t>(a);
     const auto bStart = reinterpret_cast<uintptr_t>(b);
@@ -164,13 +179,9 @@ MMRESULT acmStreamConvert(HACMSTREAM h, ACMSTREAMHEADER* header, uint32_t flags)
         return MMSYSERR_INVALPARAM;
     }
     std::lock_guard lock(entry->mutex);
-    const auto it = entry->prepared.find(header);
-    if ((header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) == 0 ||
-        it == entry->prepared.end()) {
-        return ACMERR_UNPREPARED;
-    }
-    if (header->fdwStatus & ACMSTREAMHEADER_STATUSF_INQUEUE) {
-        return ACMERR_BUSY;
+    std::map<const ACMSTREAMHEADER*, PreparedBuffers>::iterator it;
+    if (const MMRESULT refused = FindPrepared(*entry, header, &it); refused != MMSYSERR_NOERROR) {
+        return refused;
     }
     const PreparedBuffers& buffers = it->second;
     if (header->pbSrc != buffers.source || header->pbDst != buffers.destination ||
@@ -205,13 +216,9 @@ MMRESULT acmStreamUnprepareHeader(HACMSTREAM h, ACMSTREAMHEADER* header, uint32_
         return MMSYSERR_INVALPARAM;
     }
     std::lock_guard lock(entry->mutex);
-    const auto it = entry->prepared.find(header);
-    if ((header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) == 0 ||
-        it == entry->prepared.end()) {
-        return ACMERR_UNPREPARED;
-    }
-    if (header->fdwStatus & ACMSTREAMHEADER_STATUSF_INQUEUE) {
-        return ACMERR_BUSY;
+    std::map<const ACMSTREAMHEADER*, PreparedBuffers>::iterator it;
+    if (const MMRESULT refused = FindPrepared(*entry, header, &it); refused != MMSYSERR_NOERROR) {
+        return refused;
     }
     if (header->pbSrc != it->second.source || header->pbDst != it->second.destination) {
         return MMSYSERR_INVALPARAM;
