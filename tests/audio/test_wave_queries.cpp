@@ -13,6 +13,7 @@
 #include "audio/devices/virtual_devices.h"
 #include "audio/host/event_loop_window.h"
 #include "audio/wave/wave.h"
+#include "tests/audio/audio_test_support.h"
 
 namespace sonvel {
 namespace {
@@ -20,28 +21,12 @@ namespace {
 // Only the virtual devices, whatever the machine has.
 const bool kNoAlsa = setenv("SONVEL_NO_ALSA", "1", 1) == 0;
 
-WaveFormat MakeFormat(int16_t tag, int32_t avg, int16_t align, int16_t bits, int16_t cb,
-                      std::vector<uint8_t> extra) {
-    WaveFormat format;
-    format.wFormatTag = tag;
-    format.nChannels = 1;
-    format.nSamplesPerSec = 8000;
-    format.nAvgBytesPerSec = avg;
-    format.nBlockAlign = align;
-    format.wBitsPerSample = bits;
-    format.cbSize = cb;
-    for (size_t i = 0; i < extra.size(); ++i)
-        format.xBytes[i] = extra[i];
-    return format;
-}
-
 // The recorder's record formats.
-const WaveFormat kPcm = MakeFormat(1, 16000, 2, 16, 0, {});
-const WaveFormat kMulaw = MakeFormat(7, 8000, 1, 8, 0, {});
-const WaveFormat kTrueSpeech =
-    MakeFormat(34, 1067, 32, 1, 32, {0x01, 0x00, 0xF0, 0x00, 0x00, 0xF0, 0x40, 0x00, 0, 0});
-const WaveFormat kGsm = MakeFormat(49, 1625, 65, 0, 2, {0x40, 0x01});
-const WaveFormat kIma = MakeFormat(17, 4055, 256, 4, 2, {0xF9, 0x01});
+const WaveFormat kPcm = Pcm16Format(8000, 1);
+const WaveFormat kMulaw = test_support::MulawFormat();
+const WaveFormat kTrueSpeech = test_support::TrueSpeechFormat();
+const WaveFormat kGsm = test_support::GsmFormat();
+const WaveFormat kIma = test_support::ImaFormat();
 
 class WaveQueries : public ::testing::Test {
   protected:
