@@ -4,8 +4,10 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <optional>
 
+#include "audio/alsa/alsa_backend.h"
 #include "audio/alsa/mixer.h"
 #include "audio/riff/mmio.h"
 #include "audio/riff/wave_file.h"
@@ -204,7 +206,14 @@ const std::array<uint16_t, 1024>& BitReversalTable() {
     return kBitReversal;
 }
 
-Wave::Wave(MessageWindow* window, WaveEvents* events) : window_(window), events_(events) {}
+void StartEngine() {
+    static std::once_flag started;
+    std::call_once(started, [] { RegisterAlsaBackend(); });
+}
+
+Wave::Wave(MessageWindow* window, WaveEvents* events) : window_(window), events_(events) {
+    StartEngine();
+}
 
 Wave::~Wave() {
     // A window must not keep calling into a destroyed control.
@@ -286,9 +295,6 @@ int32_t Wave::WindowProc(const Notification& notification) {
     }
     return 0;
 }
-
-void Wave::WindowProcIn(const Notification& /*notification*/) {}
-void Wave::WindowProcOut(const Notification& /*notification*/) {}
 
 // ---- Properties ----
 
@@ -435,88 +441,6 @@ int32_t Wave::GetDetailsWaveFile(const std::string& waveFile, WaveFileDetails& d
     return 0;
 }
 
-// ---- Arriving with the pipelines and the mixer ----
-
-int32_t Wave::PauseOut() {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::UnPauseOut() {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::PauseIn() {
-    return 0;
-}
-int32_t Wave::UnPauseIn() {
-    return 0;
-}
-int32_t Wave::StopPlayProc() {
-    return 0;
-}
-int32_t Wave::StopPlay() {
-    return 0;
-}
-int32_t Wave::StartPlay(std::string& /*file*/, int32_t& /*device*/, int32_t& /*bufferSize*/,
-                        Bool16& /*visOut*/) {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::StartPlayACM(std::string& /*file*/, WaveFormat& /*playFormat*/, int32_t& /*device*/,
-                           int32_t& /*bufferSize*/, Bool16& /*visOut*/) {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::OpenFile(std::string& /*waveFile*/) {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::ClosePreScreen() {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::OpenPreScreen(WaveFormat& /*waveFormatPreScreen*/, int32_t /*device*/) {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::GetPositionSlider() {
-    return 0;
-}
-Bool16 Wave::FileSeek(int32_t& /*position*/) {
-    return kFalse;
-}
-int32_t Wave::GetPositionSliderX() {
-    return 0;
-}
-Bool16 Wave::FileSeekX(int32_t& /*secPosition*/) {
-    return kFalse;
-}
-int32_t Wave::GetPositionSecondsX() {
-    return 0;
-}
-int32_t Wave::GetPositionSeconds() {
-    return 0;
-}
-std::string Wave::SecondsAsTimeString(int32_t& /*seconds*/) {
-    return {};
-}
-int32_t Wave::StartRecord(int32_t /*device*/, const std::string& /*fileName*/,
-                          WaveFormat& /*waveFormatX*/, int32_t& /*bufferSize*/, Bool16& /*visIn*/) {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::StopRecord() {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::StartRecordACM(int32_t /*device*/, const std::string& /*fileName*/,
-                             WaveFormat& /*inputFormat*/, WaveFormat& /*codecFormat*/,
-                             int32_t& /*bufferSize*/, Bool16& /*visIn*/) {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::CloseVisIn() {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::CloseVisOut() {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::OpenVisOut() {
-    return MMSYSERR_NOTSUPPORTED;
-}
-int32_t Wave::OpenVisIn() {
-    return MMSYSERR_NOTSUPPORTED;
-}
 std::optional<uint32_t> MixerValueForVolume(int32_t vol) {
     if (vol > 100 || vol < 0) {
         return std::nullopt;
@@ -564,36 +488,5 @@ int32_t Wave::SetLine(int32_t vol) {
     return SetMixerVolume(MixerRole::kLine, vol);
 }
 void Wave::ShowAboutBox() {}
-Bool16 Wave::OpenFileIn(const std::string& /*soundFile*/, WaveFormat& /*waveFormatX*/) {
-    return kFalse;
-}
-void Wave::CloseFileIn() {}
-
-int32_t Wave::StartPlay(std::string& file) {
-    int32_t device = WAVE_MAPPER;
-    int32_t bufferSize = 800;
-    Bool16 visOut = kFalse;
-    return StartPlay(file, device, bufferSize, visOut);
-}
-
-int32_t Wave::StartPlayACM(std::string& file, WaveFormat& playFormat) {
-    int32_t device = WAVE_MAPPER;
-    int32_t bufferSize = 800;
-    Bool16 visOut = kFalse;
-    return StartPlayACM(file, playFormat, device, bufferSize, visOut);
-}
-
-int32_t Wave::StartRecord(int32_t device, const std::string& fileName, WaveFormat& waveFormatX) {
-    int32_t bufferSize = 8000;
-    Bool16 visIn = kFalse;
-    return StartRecord(device, fileName, waveFormatX, bufferSize, visIn);
-}
-
-int32_t Wave::StartRecordACM(int32_t device, const std::string& fileName, WaveFormat& inputFormat,
-                             WaveFormat& codecFormat) {
-    int32_t bufferSize = 8000;
-    Bool16 visIn = kFalse;
-    return StartRecordACM(device, fileName, inputFormat, codecFormat, bufferSize, visIn);
-}
 
 }  // namespace sonvel

@@ -97,6 +97,11 @@ inline constexpr const char* kLibraryFileName = "libsonvel.so";
 // reordering); shared by all instances.
 const std::array<uint16_t, 1024>& BitReversalTable();
 
+// Registers the system's sound devices (ALSA) once per process, before the
+// virtual ones; every Wave does it when created. SONVEL_NO_ALSA=1 keeps them
+// out.
+void StartEngine();
+
 class Wave : public MessageClient {
   public:
     // `window` is where the control's devices post their notifications; it
@@ -223,22 +228,27 @@ class Wave : public MessageClient {
     WaveEvents* events_;
     MessageWindow* attachedWindow_ = nullptr;  // the window taken at InitC
 
+    // Properties shared by the pipelines.
     Bool16 freqOut_ = kFalse;
     Bool16 freqIn_ = kFalse;
-    Bool16 visIn_ = kFalse;
-    Bool16 visOut_ = kFalse;
-    Bool16 preScreen_ = kFalse;
     Bool16 cutSilence_ = kFalse;
     int32_t cutSilenceVal_ = 0;
     Bool16 meterOut_ = kFalse;
     Bool16 meterIn_ = kFalse;
 
-    // Capture and playback state; the pipelines fill these in.
+    // ---- Recording (wave_record.cpp) ----
     bool recording_ = false;
     bool pausedIn_ = false;
+
+    // ---- Playback (wave_play.cpp) ----
     bool playing_ = false;
     bool donePlay_ = false;
     bool pausedOut_ = false;
+
+    // ---- Monitoring (wave_monitor.cpp) ----
+    Bool16 visIn_ = kFalse;
+    Bool16 visOut_ = kFalse;
+    Bool16 preScreen_ = kFalse;
 };
 
 // The mixer value of a volume in percent: 65535 for 100, vol x 650 below;
