@@ -237,15 +237,36 @@ class Wave : public MessageClient {
     Bool16 meterIn_ = kFalse;
 
     // ---- Recording (wave_record.cpp) ----
+    // Appends to the output file when one is open; nothing otherwise.
+    void WriteRecordedData(const uint8_t* bytes, uint32_t count);
+    WaveFormat captureFormat_{};  // what the input device delivers
+    int32_t bufferSizeIn_ = 8000;
     bool recording_ = false;
     bool pausedIn_ = false;
 
     // ---- Playback (wave_play.cpp) ----
+    WaveFormat fileFormat_{};    // the playing file's format
+    WaveFormat deviceFormat_{};  // what the output device is opened with
+    int32_t bufferSizeOut_ = 800;
     bool playing_ = false;
     bool donePlay_ = false;
     bool pausedOut_ = false;
 
     // ---- Monitoring (wave_monitor.cpp) ----
+    // Input analysis of one block in the analysis format: InMeter (and the
+    // silence cutter's loud flag), InFreq, InBuffer. The block is the
+    // caller's; it stays valid during the call.
+    void AnalyseInput(const uint8_t* block, uint32_t length);
+    // Output analysis: OutMeter, OutFreq, OutBuffer.
+    void AnalyseOutput(const uint8_t* block, uint32_t length);
+    // Plays one captured buffer on the live-monitoring output, if open.
+    void ForwardToPreScreen(int index, const uint8_t* bytes, uint32_t count);
+    // Stores recorded bytes through the silence cutter (CutSilence true).
+    void CutSilenceStore(const uint8_t* bytes, uint32_t count);
+    // Empties the silence cutter: at every recording start and stop.
+    void ResetSilenceCutter();
+    HACMSTREAM visInStream_ = nullptr;   // capture format -> analysis format
+    HACMSTREAM visOutStream_ = nullptr;  // file format -> analysis format
     Bool16 visIn_ = kFalse;
     Bool16 visOut_ = kFalse;
     Bool16 preScreen_ = kFalse;

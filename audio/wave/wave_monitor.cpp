@@ -29,4 +29,12 @@ int32_t Wave::OpenVisIn() {
     return MMSYSERR_NOTSUPPORTED;
 }
 
+void Wave::AnalyseInput(const uint8_t* /*block*/, uint32_t /*length*/) {}
+void Wave::AnalyseOutput(const uint8_t* /*block*/, uint32_t /*length*/) {}
+void Wave::ForwardToPreScreen(int /*index*/, const uint8_t* /*bytes*/, uint32_t /*count*/) {}
+void Wave::CutSilenceStore(const uint8_t* bytes, uint32_t count) {
+    WriteRecordedData(bytes, count);
+}
+void Wave::ResetSilenceCutter() {}
+
 }  // namespace sonvel

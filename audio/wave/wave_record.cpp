@@ -34,6 +34,8 @@ Bool16 Wave::OpenFileIn(const std::string& /*soundFile*/, WaveFormat& /*waveForm
 }
 void Wave::CloseFileIn() {}
 
+void Wave::WriteRecordedData(const uint8_t* /*bytes*/, uint32_t /*count*/) {}
+
 
 int32_t Wave::StartRecord(int32_t device, const std::string& fileName, WaveFormat& waveFormatX) {
     int32_t bufferSize = 8000;
