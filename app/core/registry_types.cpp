@@ -8,6 +8,8 @@ QString RootKeyName(quint32 root) {
             return QStringLiteral("HKEY_LOCAL_MACHINE");
         case kHkeyCurrentUser:
             return QStringLiteral("HKEY_CURRENT_USER");
+        case kHkeyClassesRoot:
+            return QStringLiteral("HKEY_CLASSES_ROOT");
         default:
             return {};
     }
@@ -20,6 +22,9 @@ quint32 RootFromName(const QString& name) {
     }
     if (upper == QLatin1String("HKEY_CURRENT_USER") || upper == QLatin1String("HKCU")) {
         return kHkeyCurrentUser;
+    }
+    if (upper == QLatin1String("HKEY_CLASSES_ROOT") || upper == QLatin1String("HKCR")) {
+        return kHkeyClassesRoot;
     }
     return 0;
 }

@@ -11,6 +11,8 @@
 namespace orvane {
 
 // Predefined roots.
+// Component classes; written by the audio library's registration.
+inline constexpr quint32 kHkeyClassesRoot = 0x80000000;
 inline constexpr quint32 kHkeyCurrentUser = 0x80000001;
 inline constexpr quint32 kHkeyLocalMachine = 0x80000002;
 

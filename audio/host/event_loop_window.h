@@ -14,7 +14,7 @@
 
 namespace sonvel {
 
-class EventLoopWindow : public MessageWindow {
+class SONVEL_API EventLoopWindow : public MessageWindow {
   public:
     // The constructing thread owns the window.
     EventLoopWindow();

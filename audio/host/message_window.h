@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/base/api.h"
+
 namespace sonvel {
 
 struct WAVEHDR;
@@ -39,16 +41,16 @@ inline constexpr int32_t kErrInvalidCall = 5;  // the host's "invalid procedure 
 inline constexpr uint32_t kHostErrorBase = 0x80040000u;
 
 // The text of a registration refusal; empty for other codes.
-std::string RegistrationErrorText(int32_t code);
+SONVEL_API std::string RegistrationErrorText(int32_t code);
 
 // Something that handles notifications delivered to a window.
-class MessageClient {
+class SONVEL_API MessageClient {
   public:
     virtual ~MessageClient() = default;
     virtual int32_t WindowProc(const Notification& notification) = 0;
 };
 
-class MessageWindow {
+class SONVEL_API MessageWindow {
   public:
     MessageWindow() = default;
     MessageWindow(const MessageWindow&) = delete;
@@ -93,7 +95,7 @@ class MessageWindow {
 };
 
 // Attaches through a window pointer that may be null (an invalid window).
-int32_t AttachMessage(MessageWindow* window, MessageClient* client, uint32_t message);
-int32_t DetachMessage(MessageWindow* window, MessageClient* client, uint32_t message);
+SONVEL_API int32_t AttachMessage(MessageWindow* window, MessageClient* client, uint32_t message);
+SONVEL_API int32_t DetachMessage(MessageWindow* window, MessageClient* client, uint32_t message);
 
 }  // namespace sonvel

@@ -226,6 +226,10 @@ Wave::~Wave() {
     }
 }
 
+void Wave::SetWindow(MessageWindow* window) {
+    window_ = window;
+}
+
 void Wave::SetEvents(WaveEvents* events) {
     events_ = events;
 }

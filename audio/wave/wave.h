@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/acm/acm.h"
+#include "audio/base/api.h"
 #include "audio/base/mm_result.h"
 #include "audio/base/wave_format.h"
 #include "audio/devices/wave_device.h"
@@ -62,7 +63,7 @@ struct WaveDeviceDetails {
 
 // The events of the control; the host overrides the ones it handles.
 // Buffer addresses are valid only during the call.
-class WaveEvents {
+class SONVEL_API WaveEvents {
   public:
     virtual ~WaveEvents() = default;
     virtual void DonePlay() {}
@@ -95,14 +96,14 @@ inline constexpr const char* kLibraryFileName = "libsonvel.so";
 
 // Entry i is i with its lowest 10 bits reversed (the spectrum transform's
 // reordering); shared by all instances.
-const std::array<uint16_t, 1024>& BitReversalTable();
+SONVEL_API const std::array<uint16_t, 1024>& BitReversalTable();
 
 // Registers the system's sound devices (ALSA) once per process, before the
 // virtual ones; every Wave does it when created. SONVEL_NO_ALSA=1 keeps them
 // out.
-void StartEngine();
+SONVEL_API void StartEngine();
 
-class Wave : public MessageClient {
+class SONVEL_API Wave : public MessageClient {
   public:
     // `window` is where the control's devices post their notifications; it
     // must outlive the instance. `events` may be null (nothing is raised).
@@ -112,6 +113,9 @@ class Wave : public MessageClient {
     Wave& operator=(const Wave&) = delete;
 
     void SetEvents(WaveEvents* events);
+    // Sites the control on its host's window: for hosts that create it
+    // through the class factory, before InitC.
+    void SetWindow(MessageWindow* window);
 
     // ---- Methods, in slot order ----
     //
@@ -274,6 +278,6 @@ class Wave : public MessageClient {
 
 // The mixer value of a volume in percent: 65535 for 100, vol x 650 below;
 // nothing for values outside 0..100, which the setters ignore.
-std::optional<uint32_t> MixerValueForVolume(int32_t vol);
+SONVEL_API std::optional<uint32_t> MixerValueForVolume(int32_t vol);
 
 }  // namespace sonvel

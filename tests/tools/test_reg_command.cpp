@@ -210,7 +210,7 @@ TEST_F(RegCommandTest, SyntaxMistakesFailWithUsageHelp) {
           QStringList{QStringLiteral("query"), kRoot, QStringLiteral("/f")},
           QStringList{QStringLiteral("delete"), kRoot, QStringLiteral("/v"), QStringLiteral("a"),
                       QStringLiteral("/ve")},
-          QStringList{QStringLiteral("query"), QStringLiteral("HKCR\\x")}}) {
+          QStringList{QStringLiteral("query"), QStringLiteral("HKU\\x")}}) {
         const Result result = Reg(wrong);
         EXPECT_EQ(result.code, 1) << wrong.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(result.err.startsWith(QStringLiteral("ERROR: Invalid")))

@@ -79,7 +79,14 @@ TEST_F(SetupCommandTest, MakesEverythingOnceAndNothingTheSecondTime) {
     EXPECT_TRUE(QFileInfo(recordings).isDir());
     EXPECT_EQ(Stored(QStringLiteral("Language"), QStringLiteral("Select")),
               QVariant(QStringLiteral("English")));
+    // The audio control's class, read back through the settings store.
+    EXPECT_EQ(RegistryRoutines(kHkeyClassesRoot, QStringLiteral("Sonvel.Wave"),
+                               QStringLiteral("CLSID"))
+                  .GetRegistryValue(QString()),
+              QVariant(QStringLiteral("{BB8AD211-E684-4E22-A2D8-2D89D61F772F}")));
+    EXPECT_TRUE(first.out.contains(QStringLiteral("Registered the audio control Sonvel.Wave")));
 
+    const QByteArray classes = ReadFile(HivePath(kHkeyClassesRoot));
     const QByteArray machine = ReadFile(HivePath(kHkeyLocalMachine));
     const QByteArray user = ReadFile(HivePath(kHkeyCurrentUser));
     const Result second = Install({});
@@ -88,6 +95,7 @@ TEST_F(SetupCommandTest, MakesEverythingOnceAndNothingTheSecondTime) {
     EXPECT_TRUE(second.err.isEmpty());
     EXPECT_EQ(ReadFile(HivePath(kHkeyLocalMachine)), machine);
     EXPECT_EQ(ReadFile(HivePath(kHkeyCurrentUser)), user);
+    EXPECT_EQ(ReadFile(HivePath(kHkeyClassesRoot)), classes);
 }
 
 TEST_F(SetupCommandTest, KeepsWhatTheUserHasAndMendsOnlyWhatIsMissing) {

@@ -24,8 +24,8 @@ QString Usage() {
                "       orvane-reg add    KEY /v NAME | /ve [/t TYPE] [/d DATA] [/f]\n"
                "       orvane-reg delete KEY /v NAME | /ve [/f]\n"
                "\n"
-               "  KEY   HKLM\\path, HKEY_LOCAL_MACHINE\\path, HKCU\\path or "
-               "HKEY_CURRENT_USER\\path\n"
+               "  KEY   HKLM\\path, HKCU\\path, HKCR\\path or the long root names\n"
+               "        (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT)\n"
                "  /v    the value NAME          /ve  the key's default value\n"
                "  /s    list every sub-key too (query)\n"
                "  /t    REG_SZ (default), REG_EXPAND_SZ, REG_BINARY, REG_DWORD or REG_MULTI_SZ\n"
@@ -142,8 +142,7 @@ class RegTool {
         request->root = RootFromName(keyArgument.section(QLatin1Char('\\'), 0, 0));
         if (request->root == 0) {
             err_ << "ERROR: Invalid key name \"" << Printable(keyArgument)
-                 << "\": it must start with HKLM, HKEY_LOCAL_MACHINE, HKCU or "
-                    "HKEY_CURRENT_USER.\n";
+                 << "\": it must start with HKLM, HKCU, HKCR or their long names.\n";
             return false;
         }
         request->key =

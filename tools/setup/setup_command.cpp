@@ -10,6 +10,7 @@
 #include "app/core/product.h"
 #include "app/core/registry_store.h"
 #include "app/core/registry_types.h"
+#include "audio/sonvel.h"
 
 namespace orvane::tools {
 
@@ -116,6 +117,7 @@ class Installer {
             ok = SetRecordingsFolder(options.recordings) && ok;
             ok = SetLanguage(options.language.value_or(LanguageFileFor(systemLanguage))) && ok;
         }
+        ok = RegisterAudioControl() && ok;
         ok = WriteMenuEntry() && ok;
         return ok ? 0 : 1;
     }
@@ -257,6 +259,25 @@ class Installer {
             return true;
         }
         return SetText(kLanguageKey, name, file);
+    }
+
+    // The audio library this installer ships with writes its own class
+    // entries; registering again when nothing changed writes nothing.
+    bool RegisterAudioControl() {
+        const QString hive = HivePath(kHkeyClassesRoot);
+        QFile before(hive);
+        const QByteArray old = before.open(QIODevice::ReadOnly) ? before.readAll() : QByteArray();
+        before.close();
+        if (DllRegisterServer() != kSonvelOk) {
+            err_ << "orvane-setup: cannot register the audio control Sonvel.Wave in " << hive
+                 << '\n';
+            return false;
+        }
+        QFile after(hive);
+        if (!after.open(QIODevice::ReadOnly) || after.readAll() != old) {
+            out_ << "Registered the audio control Sonvel.Wave in " << hive << '\n';
+        }
+        return true;
     }
 
     // The desktop's application menu lists the program from this entry; it
