@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/base/api.h"
 #include "audio/base/mm_result.h"
 #include "audio/base/wave_format.h"
 
@@ -35,28 +36,30 @@ inline constexpr VirtualDeviceId kSilenceInputId = 2;
 inline constexpr VirtualDeviceId kToneInputId = 3;
 
 // A sine of `frequency` Hz with peak `amplitude` (0..1 of full scale).
-VirtualDeviceId AddToneInput(const std::string& name, double frequency, double amplitude);
+SONVEL_API VirtualDeviceId AddToneInput(const std::string& name, double frequency,
+                                        double amplitude);
 
 // An input that plays a 16-bit PCM WAV file over and over, in the file's
 // format only. MMIOERR_CANNOTOPEN when it cannot be read, MMIOERR_INVALIDFILE
 // when it is not a usable WAV file, WAVERR_BADFORMAT when it is not 16-bit PCM.
-MMRESULT AddFileInput(const std::string& name, const std::string& path, VirtualDeviceId* id);
+SONVEL_API MMRESULT AddFileInput(const std::string& name, const std::string& path,
+                                 VirtualDeviceId* id);
 
 // An input fed by the host (e.g. a modem's voice channel) in `format`, which
 // must be 8/16-bit PCM (0 is returned otherwise).
-VirtualDeviceId CreateExternalInput(const std::string& name, const WaveFormat& format);
+SONVEL_API VirtualDeviceId CreateExternalInput(const std::string& name, const WaveFormat& format);
 
 // Pushes bytes into an external input; from any thread. What arrives while
 // the device is not open and started is dropped, as a microphone nobody
 // listens to. MMSYSERR_BADDEVICEID for an unknown or removed id.
-MMRESULT PushExternalInput(VirtualDeviceId id, const void* data, size_t bytes);
+SONVEL_API MMRESULT PushExternalInput(VirtualDeviceId id, const void* data, size_t bytes);
 
 // Removes an added input; the built-in devices stay (MMSYSERR_NOTSUPPORTED).
-MMRESULT RemoveVirtualDevice(VirtualDeviceId id);
+SONVEL_API MMRESULT RemoveVirtualDevice(VirtualDeviceId id);
 
 // The device number to open it with now, or -1 when it does not exist.
-int32_t WaveInDeviceNumber(VirtualDeviceId id);
-int32_t WaveOutDeviceNumber(VirtualDeviceId id);
+SONVEL_API int32_t WaveInDeviceNumber(VirtualDeviceId id);
+SONVEL_API int32_t WaveOutDeviceNumber(VirtualDeviceId id);
 
 // The backend behind all of the above (used by the device layer).
 std::shared_ptr<DeviceBackend> VirtualDeviceBackend();
