@@ -224,6 +224,10 @@ Wave::~Wave() {
             }
         }
     }
+    // An open capture device would go on filling freed buffers; the host's
+    // event sink may already be gone, so nothing is raised.
+    events_ = nullptr;
+    StopRecord();
 }
 
 void Wave::SetWindow(MessageWindow* window) {
@@ -354,7 +358,7 @@ Bool16 Wave::Playing() const {
     return ToBool16(playing_);
 }
 Bool16 Wave::Recording() const {
-    return ToBool16(recording_);
+    return ToBool16(captureActive_);
 }
 
 // ---- Formats and devices ----

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "audio/base/wave_format.h"
 #include "audio/devices/wave_device.h"
 #include "audio/host/message_window.h"
+#include "audio/riff/mmio.h"
+#include "audio/wave/silence_cutter.h"
 
 namespace sonvel {
 
@@ -119,20 +122,10 @@ class SONVEL_API Wave : public MessageClient {
 
     // ---- Methods, in slot order ----
     //
-    // Working now: the error texts, InitC/UnInitC, the flag queries, and the
-    // format, device and file queries (CheckDeviceFormat, ACMCheck,
-    // GetDetailsDevice, NumOfWaveDevices, GetDetailsWaveFile).
-    //
-    // Arrives with the recording/playback/monitoring pipelines: PauseOut, UnPauseOut, PauseIn, UnPauseIn, StopPlayProc,
-    // StopPlay, StartPlay, StartPlayACM, OpenFile, ClosePreScreen,
-    // OpenPreScreen, GetPositionSlider, FileSeek, GetPositionSliderX,
-    // FileSeekX, GetPositionSecondsX, GetPositionSeconds, SecondsAsTimeString,
-    // StartRecord, StopRecord, StartRecordACM, CloseVisIn, CloseVisOut,
-    // OpenVisOut, OpenVisIn, OpenFileIn,
-    // CloseFileIn, and the handlers WindowProcIn/WindowProcOut. Until then the
-    // code-returning ones answer MMSYSERR_NOTSUPPORTED (those documented as
-    // always 0 answer 0: nothing runs, so there is nothing to stop or pause),
-    // the others false, 0 or an empty text, and nothing is opened.
+    // Recording lives in wave_record.cpp, playback in wave_play.cpp,
+    // visualisation, live monitoring and silence cutting in wave_monitor.cpp,
+    // the rest in wave.cpp. Code-returning methods answer 0 or a platform
+    // code; a call that does not fit the control's state opens nothing.
     std::string WaveOutErrText(int32_t errNum) const;
     int32_t PauseOut();
     int32_t UnPauseOut();
@@ -243,18 +236,94 @@ class SONVEL_API Wave : public MessageClient {
     // ---- Recording (wave_record.cpp) ----
     // Appends to the output file when one is open; nothing otherwise.
     void WriteRecordedData(const uint8_t* bytes, uint32_t count);
+    MMRESULT StartRecording(int32_t device);
+    // Converts `length` bytes through `stream` into `block`; `blockLength` is
+    // what the conversion produced. The code of the last step that failed.
+    MMRESULT acmConverIn(HACMSTREAM stream, uint8_t* source, uint32_t length,
+                         std::vector<uint8_t>& block, uint32_t& blockLength);
+    bool WriteWaveFormatHeader(const WaveFormat& format);
+    void StoreRecorded(const uint8_t* bytes, uint32_t count);
+    // Puts the sizes of what is on disk into the file's header.
+    void SyncRecordedFile();
+    // One filled capture buffer: monitor, analyse, store, give back.
+    void HandleCapturedBuffer(const Notification& notification);
+    // The analysis lets the host's loop run; a buffer that arrives meanwhile
+    // waits here, so buffers are stored in the order they were captured.
+    bool handlingCapture_ = false;
+    std::vector<Notification> deferredCaptures_;
     WaveFormat captureFormat_{};  // what the input device delivers
+    WaveFormat codecFormat_{};    // what an ACM recording stores
     int32_t bufferSizeIn_ = 8000;
     bool recording_ = false;
     bool pausedIn_ = false;
+    bool captureActive_ = false;
+    bool writingFile_ = false;
+    bool acmRecording_ = false;
+    HWAVEIN captureDevice_ = 0;
+    int captureIndex_ = 2;
+    std::array<WAVEHDR, 4> inHeaders_{};
+    std::array<std::vector<uint8_t>, 3> inBlocks_;
+    HACMSTREAM recordStream_ = nullptr;
+    HMMIO fileIn_ = nullptr;
+    MMCKINFO riffChunk_{};
+    MMCKINFO chunkIn_{};
+    uint32_t storedBytes_ = 0;   // accepted by the file since the header
+    uint32_t durableBytes_ = 0;  // on disk, and what the header claims at most
+    uint32_t unsyncedBytes_ = 0;
+    bool writeFailed_ = false;
 
     // ---- Playback (wave_play.cpp) ----
     WaveFormat fileFormat_{};    // the playing file's format
     WaveFormat deviceFormat_{};  // what the output device is opened with
     int32_t bufferSizeOut_ = 800;
-    bool playing_ = false;
+    bool playing_ = false;  // what Playing() answers: the negation of done-play
     bool donePlay_ = false;
     bool pausedOut_ = false;
+
+    int32_t StartPlayback(int32_t device);
+    void StopPlayWave();
+    void ClosePlayFile();
+    void FreePlayBlocks();
+    // One conversion of `length` bytes of `source`; into `destination` as it
+    // is, or into a new zero-filled block of the queried size when
+    // `allocate`. Returns the bytes produced; `code` is the last failing step's.
+    uint32_t acmConvertOut(HACMSTREAM stream, uint8_t* source, uint32_t length, bool allocate,
+                           std::vector<uint8_t>& destination, MMRESULT& code);
+    int64_t PlayFilePosition() const;
+    int32_t PlayBlockAlign() const;  // the device format's during a conversion
+    int64_t LengthInBlocks() const;
+    int64_t PlayedBlocks() const;
+    int32_t SliderPercent(int64_t blocks) const;
+
+    // Everything the output device or the file layer may still hold: the
+    // device is reset and closed before the blocks go, also when the control
+    // is destroyed during a playback.
+    struct PlayResources {
+        PlayResources() = default;
+        PlayResources(const PlayResources&) = delete;
+        PlayResources& operator=(const PlayResources&) = delete;
+        ~PlayResources();
+        HWAVEOUT device = 0;
+        HMMIO file = nullptr;
+        HACMSTREAM stream = nullptr;  // file format -> device format
+        std::array<std::vector<uint8_t>, 3> readBlocks;
+        std::array<std::vector<uint8_t>, 3> convertedBlocks;
+        std::array<WAVEHDR, 4> readHeaders{};
+        std::array<WAVEHDR, 4> convertedHeaders{};
+    };
+    PlayResources play_;
+    int64_t playDataStart_ = 0;
+    int64_t playDataSize_ = 0;
+    int64_t playStartOffset_ = 0;
+    int32_t convertedSizeOut_ = 0;
+    int playIndex_ = 2;
+    int finishedAfterEnd_ = 0;
+    bool playActive_ = false;  // a start succeeded and StopPlayProc has not run
+    bool playFileOpen_ = false;
+    bool acmPlayback_ = false;
+    bool moreData_ = false;
+    // Devices closed by StopPlayProc whose close notification is still due.
+    std::vector<HWAVEOUT> closingOuts_;
 
     // ---- Monitoring (wave_monitor.cpp) ----
     // Input analysis of one block in the analysis format: InMeter (and the
@@ -274,6 +343,33 @@ class SONVEL_API Wave : public MessageClient {
     Bool16 visIn_ = kFalse;
     Bool16 visOut_ = kFalse;
     Bool16 preScreen_ = kFalse;
+
+    friend class WaveMonitorProbe;  // tests reach the seams above through it
+    // Level, spectrum and buffer events of one block; `in` picks the side.
+    void Analyse(bool in, const uint8_t* block, uint32_t length);
+    // Closes the monitoring output without raising events.
+    void ClosePreScreenQuietly();
+    // Bumped whenever a visualisation closes or the control goes away: an
+    // analysis that let the host's loop run checks it before going on.
+    struct AnalysisEpochs {
+        uint64_t in = 0;
+        uint64_t out = 0;
+    };
+    std::shared_ptr<AnalysisEpochs> analysisEpochs_ = std::make_shared<AnalysisEpochs>();
+    SilenceCutter silenceCutter_;
+    WaveFormat preScreenFormat_{};
+    HWAVEOUT preScreenDevice_ = 0;
+    // The output plays copies: the captured block goes back to the input
+    // device while the output may still be reading it.
+    std::array<WAVEHDR, 3> preScreenHeaders_{};
+    std::array<std::vector<uint8_t>, 3> preScreenBlocks_{};
+    // Closes what monitoring still holds when the control is destroyed;
+    // declared last so it runs before the members above go.
+    struct MonitorTeardown {
+        Wave* wave;
+        ~MonitorTeardown();
+    };
+    MonitorTeardown monitorTeardown_{this};
 };
 
 // The mixer value of a volume in percent: 65535 for 100, vol x 650 below;

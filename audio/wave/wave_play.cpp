@@ -1,67 +1,643 @@
-// The Wave control's playback pipeline. Arrives next: until then every
-// method answers a defined code and opens nothing.
+// The Wave control's playback pipeline: a WAV file read in three rotating
+// buffers, refilled on the output device's buffer-done notifications,
+// optionally converted through the compression manager on the way.
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "audio/riff/wave_file.h"
 #include "audio/wave/wave.h"
 
 namespace sonvel {
 
-void Wave::WindowProcOut(const Notification& /*notification*/) {}
+namespace {
 
-int32_t Wave::PauseOut() {
-    return MMSYSERR_NOTSUPPORTED;
+// The format chunk is read into an area of this size; the format is its
+// first 28 bytes.
+constexpr int32_t kFormatAreaSize = 50;
+constexpr uint32_t kAcmHeaderSize = 88;
+constexpr int kPlayBuffers = 3;
+
+// The platform's last-error value as the Err description gives it.
+std::string LastError() {
+    return std::to_string(errno);
 }
 
-int32_t Wave::UnPauseOut() {
-    return MMSYSERR_NOTSUPPORTED;
+int32_t ClampToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
 
-int32_t Wave::StopPlayProc() {
+// Rounds to the nearest integer, halves to even (the host's rounding).
+int64_t RoundHalfEven(double value) {
+    return static_cast<int64_t>(std::nearbyint(value));
+}
+
+bool UsableFormat(const WaveFormat& format) {
+    return format.nChannels > 0 && format.nSamplesPerSec > 0 && format.nAvgBytesPerSec > 0 &&
+           format.nBlockAlign > 0;
+}
+
+}  // namespace
+
+Wave::PlayResources::~PlayResources() {
+    if (device != 0) {
+        // The device may still be reading the blocks that go with us.
+        waveOutReset(device);
+        for (int i = 0; i < kPlayBuffers; ++i) {
+            waveOutUnprepareHeader(device, &convertedHeaders[static_cast<size_t>(i)]);
+            waveOutUnprepareHeader(device, &readHeaders[static_cast<size_t>(i)]);
+        }
+        waveOutClose(device);
+    }
+    if (file != nullptr) {
+        mmioClose(file);
+    }
+    if (stream != nullptr) {
+        acmStreamClose(stream, 0);
+    }
+}
+
+// ---- Start ----
+
+int32_t Wave::StartPlay(std::string& file, int32_t& device, int32_t& bufferSize, Bool16& visOut) {
+    if (playActive_) {
+        return kWaveErrAlreadyPlaying;
+    }
+    // A conversion left over from a start that failed must not apply here.
+    acmPlayback_ = false;
+    playIndex_ = 2;
+    bufferSizeOut_ = bufferSize;
+    if (const int32_t rc = OpenFile(file); rc != 0) {
+        return rc;
+    }
+    if (const int32_t rc = StartPlayback(device); rc != 0) {
+        return rc;
+    }
+    playActive_ = true;
+    donePlay_ = false;
+    playing_ = true;
+    if (visOut != kFalse) {
+        OpenVisOut();
+    }
     return 0;
+}
+
+int32_t Wave::StartPlayACM(std::string& file, WaveFormat& playFormat, int32_t& device,
+                           int32_t& bufferSize, Bool16& visOut) {
+    if (playActive_) {
+        return kWaveErrAlreadyPlaying;
+    }
+    deviceFormat_ = playFormat;
+    acmPlayback_ = true;
+    playIndex_ = 2;
+    bufferSizeOut_ = bufferSize;
+    if (const int32_t rc = OpenFile(file); rc != 0) {
+        return rc;
+    }
+    if (const int32_t rc = StartPlayback(device); rc != 0) {
+        return rc;
+    }
+    playActive_ = true;
+    donePlay_ = false;
+    playing_ = true;
+    if (visOut != kFalse) {
+        OpenVisOut();
+    }
+    return 0;
+}
+
+void Wave::ClosePlayFile() {
+    if (play_.file != nullptr) {
+        mmioClose(play_.file);
+        play_.file = nullptr;
+    }
+    playFileOpen_ = false;
+}
+
+void Wave::FreePlayBlocks() {
+    for (size_t i = 0; i < kPlayBuffers; ++i) {
+        play_.readBlocks[i] = {};
+        play_.convertedBlocks[i] = {};
+        play_.readHeaders[i] = WAVEHDR{};
+        play_.convertedHeaders[i] = WAVEHDR{};
+    }
+}
+
+int32_t Wave::OpenFile(std::string& waveFile) {
+    if (waveFile.empty()) {
+        return 0;
+    }
+    // The blocks and the file belong to the device while it plays.
+    if (playActive_) {
+        return kWaveErrAlreadyPlaying;
+    }
+    // What a failed start left behind.
+    ClosePlayFile();
+    if (play_.stream != nullptr) {
+        ACMClose(play_.stream);
+    }
+
+    errno = 0;
+    HMMIO file = mmioOpen(waveFile.c_str(), MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYWRITE);
+    if (file == nullptr) {
+        Events().Err("OpenFile:mmioOpen:Error opening input file", 0, LastError());
+        return kWaveErrOpenFile;
+    }
+    const auto fail = [&](const char* function, int32_t code) {
+        const std::string description = LastError();
+        mmioClose(file);
+        Events().Err(function, code, description);
+        return code;
+    };
+
+    MMCKINFO riff;
+    riff.fccType = FOURCC_WAVE;
+    if (const MMRESULT rc = mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF); rc != 0) {
+        return fail("OpenFile:mmioDescendParent:Not wave file", static_cast<int32_t>(rc));
+    }
+    MMCKINFO chunk;
+    chunk.ckid = FOURCC_FMT;
+    if (const MMRESULT rc = mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK); rc != 0) {
+        return fail("OpenFile:mmioDescend:Couldn't get format chunk", static_cast<int32_t>(rc));
+    }
+    // Longer format chunks are read only as far as the area reaches.
+    uint8_t area[kFormatAreaSize] = {};
+    const auto wanted = static_cast<int32_t>(std::min<uint32_t>(chunk.cksize, kFormatAreaSize));
+    if (mmioRead(file, area, wanted) == -1) {
+        return fail("mmioReadString:mmioDescend:Error reading format", -1);
+    }
+    mmioAscend(file, &chunk, 0);
+    WaveFormat format;
+    std::memcpy(&format, area, sizeof format);
+
+    MMCKINFO data;
+    data.ckid = FOURCC_DATA;
+    if (const MMRESULT rc = mmioDescend(file, &data, &riff, MMIO_FINDCHUNK); rc != 0) {
+        return fail("mmioReadString:mmioDescend:Couldn't get data chunk", static_cast<int32_t>(rc));
+    }
+    // Every size below is divided by these.
+    if (!UsableFormat(format)) {
+        return fail("OpenFile:Unusable format", WAVERR_BADFORMAT);
+    }
+    if (bufferSizeOut_ < 0) {
+        return fail("OpenFile:Invalid buffer size", MMSYSERR_INVALPARAM);
+    }
+    const int64_t dataStart = mmioSeek(file, 0, SEEK_CUR);
+    // A data chunk claiming more than the file holds (a recording cut short,
+    // a streamed file) ends where the file ends.
+    const int64_t fileEnd = mmioSeek(file, 0, SEEK_END);
+    mmioSeek(file, dataStart, SEEK_SET);
+    fileFormat_ = format;
+    playDataStart_ = dataStart;
+    playDataSize_ = std::clamp<int64_t>(fileEnd - dataStart, 0, data.cksize);
+
+    if (bufferSizeOut_ == 0) {
+        const int64_t tenth = RoundHalfEven(static_cast<double>(format.nBlockAlign) *
+                                            format.nSamplesPerSec * format.nChannels * 0.1);
+        const int64_t whole = tenth / format.nBlockAlign * format.nBlockAlign;
+        // Never an empty buffer: playback would make no progress.
+        bufferSizeOut_ = ClampToInt32(std::max<int64_t>(whole, format.nBlockAlign));
+    }
+
+    if (!acmPlayback_) {
+        convertedSizeOut_ = bufferSizeOut_;
+        deviceFormat_ = fileFormat_;
+    } else {
+        MMRESULT rc = ACMOpen(play_.stream, fileFormat_, deviceFormat_);
+        uint32_t converted = 0;
+        if (rc == MMSYSERR_NOERROR) {
+            rc = acmStreamSize(play_.stream, static_cast<uint32_t>(bufferSizeOut_), &converted,
+                               ACM_STREAMSIZEF_SOURCE);
+        }
+        if (rc != MMSYSERR_NOERROR) {
+            if (play_.stream != nullptr) {
+                ACMClose(play_.stream);
+            }
+            return fail("acmConverIn:acmStreamSize", static_cast<int32_t>(rc));
+        }
+        convertedSizeOut_ = ClampToInt32(converted);
+    }
+
+    try {
+        for (size_t i = 0; i < kPlayBuffers; ++i) {
+            play_.readBlocks[i].assign(static_cast<size_t>(bufferSizeOut_), 0);
+            if (acmPlayback_) {
+                play_.convertedBlocks[i].assign(static_cast<size_t>(convertedSizeOut_), 0);
+            } else {
+                play_.convertedBlocks[i] = {};
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        FreePlayBlocks();
+        if (play_.stream != nullptr) {
+            ACMClose(play_.stream);
+        }
+        return fail("OpenFile:Out of memory", MMSYSERR_NOMEM);
+    }
+    play_.file = file;
+    playFileOpen_ = true;
+    return 0;
+}
+
+int32_t Wave::StartPlayback(int32_t device) {
+    if (!playFileOpen_) {
+        return MMSYSERR_INVALPARAM;  // nothing to play: OpenFile was given no file
+    }
+    const uint32_t flags = CALLBACK_WINDOW | (device != WAVE_MAPPER ? WAVE_MAPPED : 0);
+    HWAVEOUT handle = 0;
+    if (const MMRESULT rc = waveOutOpen(&handle, device, deviceFormat_, window_, flags); rc != 0) {
+        return static_cast<int32_t>(rc);
+    }
+    play_.device = handle;
+    MMRESULT failed = MMSYSERR_NOERROR;
+    for (size_t i = 0; i < kPlayBuffers && failed == MMSYSERR_NOERROR; ++i) {
+        WAVEHDR& read = play_.readHeaders[i];
+        read = WAVEHDR{};
+        read.lpData = play_.readBlocks[i].data();
+        read.dwBufferLength = static_cast<uint32_t>(play_.readBlocks[i].size());
+        failed = waveOutPrepareHeader(handle, &read);
+        if (acmPlayback_ && failed == MMSYSERR_NOERROR) {
+            WAVEHDR& converted = play_.convertedHeaders[i];
+            converted = WAVEHDR{};
+            converted.lpData = play_.convertedBlocks[i].data();
+            converted.dwBufferLength = static_cast<uint32_t>(play_.convertedBlocks[i].size());
+            failed = waveOutPrepareHeader(handle, &converted);
+        }
+    }
+    if (failed != MMSYSERR_NOERROR) {
+        // Nothing was queued: close the device again so a later start does
+        // not leave it open behind it.
+        for (size_t i = 0; i < kPlayBuffers; ++i) {
+            waveOutUnprepareHeader(handle, &play_.readHeaders[i]);
+            waveOutUnprepareHeader(handle, &play_.convertedHeaders[i]);
+        }
+        waveOutClose(handle);
+        play_.device = 0;
+        return static_cast<int32_t>(failed);
+    }
+    playStartOffset_ = PlayFilePosition();
+    finishedAfterEnd_ = 0;
+
+    if (window_ != nullptr) {
+        window_->PumpPendingEvents();
+        for (int i = 0; i < kPlayBuffers; ++i) {
+            // No header: these only prime the rotation.
+            if (!window_->Post({MM_WOM_DONE, handle, nullptr})) {
+                return 0;
+            }
+        }
+    }
+    moreData_ = true;
+    pausedOut_ = false;
+    return 0;
+}
+
+// ---- The buffer-done handler ----
+
+void Wave::WindowProcOut(const Notification& notification) {
+    if (notification.message == MM_WOM_CLOSE) {
+        const auto it = std::find(closingOuts_.begin(), closingOuts_.end(), notification.device);
+        if (it == closingOuts_.end()) {
+            return;  // some other output of this window
+        }
+        closingOuts_.erase(it);
+        // A playback started before this close arrived is still running.
+        if (!playActive_) {
+            donePlay_ = true;
+            playing_ = false;
+        }
+        Events().DonePlay();
+        return;
+    }
+    if (notification.message != MM_WOM_DONE || play_.device == 0 ||
+        notification.device != play_.device) {
+        return;  // another output of this window, or one already stopped
+    }
+
+    playIndex_ = playIndex_ == 2 ? 0 : playIndex_ + 1;
+    const auto index = static_cast<size_t>(playIndex_);
+    if (!moreData_) {
+        if (++finishedAfterEnd_ == kPlayBuffers) {
+            StopPlayProc();
+        }
+        return;
+    }
+    WAVEHDR& read = play_.readHeaders[index];
+    WAVEHDR& out = acmPlayback_ ? play_.convertedHeaders[index] : read;
+    const HWAVEOUT handle = play_.device;
+
+    if (const MMRESULT rc = waveOutUnprepareHeader(handle, &out); rc != 0) {
+        Events().Err("WindowProcOut:waveOutUnprepareHeader", static_cast<int32_t>(rc),
+                     WaveOutErrText(static_cast<int32_t>(rc)));
+    }
+
+    const int64_t remaining = playDataStart_ + playDataSize_ - PlayFilePosition();
+    int32_t count = 0;
+    if (bufferSizeOut_ < remaining) {
+        count = mmioRead(play_.file, play_.readBlocks[index].data(), bufferSizeOut_);
+        if (count < bufferSizeOut_) {
+            // The file shrank or failed under us: what was read is the end.
+            moreData_ = false;
+        }
+    } else {
+        count = mmioRead(play_.file, play_.readBlocks[index].data(),
+                         ClampToInt32(std::max<int64_t>(remaining, 0)));
+        moreData_ = false;
+    }
+    count = std::max(count, 0);
+    read.dwBufferLength = static_cast<uint32_t>(count);
+
+    if (acmPlayback_) {
+        MMRESULT code = MMSYSERR_NOERROR;
+        const uint32_t length =
+            acmConvertOut(play_.stream, play_.readBlocks[index].data(),
+                          static_cast<uint32_t>(count), false, play_.convertedBlocks[index], code);
+        out.dwBufferLength = length;
+        if (code != MMSYSERR_NOERROR) {
+            Events().Err("WindowProcOut:acmConvertOut", static_cast<int32_t>(code),
+                         WaveOutErrText(static_cast<int32_t>(code)));
+        }
+    }
+
+    if (visOut_ != kFalse && visOutStream_ != nullptr) {
+        std::vector<uint8_t> block;
+        MMRESULT code = MMSYSERR_NOERROR;
+        const uint32_t length = acmConvertOut(visOutStream_, play_.readBlocks[index].data(),
+                                              static_cast<uint32_t>(count), true, block, code);
+        if (code != MMSYSERR_NOERROR) {
+            Events().Err("WindowProcOut:acmConvertOut:VisOut", static_cast<int32_t>(code),
+                         WaveOutErrText(static_cast<int32_t>(code)));
+        }
+        AnalyseOutput(block.data(), length);
+        // The analysis may let the host's loop run, and a handler stop us.
+        if (play_.device != handle) {
+            return;
+        }
+    }
+
+    waveOutUnprepareHeader(handle, &out);
+    if (const MMRESULT rc = waveOutPrepareHeader(handle, &out); rc != 0) {
+        Events().Err("WindowProcOut:waveOutPrepareHeader", static_cast<int32_t>(rc),
+                     WaveOutErrText(static_cast<int32_t>(rc)));
+    }
+    if (const MMRESULT rc = waveOutWrite(handle, &out); rc != 0) {
+        Events().Err("WindowProcOut:waveOutWrite", static_cast<int32_t>(rc),
+                     WaveOutErrText(static_cast<int32_t>(rc)));
+        // This buffer never comes back from the device: let its turn come
+        // round anyway, or the end of playback would never be counted.
+        if (window_ != nullptr) {
+            window_->Post({MM_WOM_DONE, handle, nullptr});
+        }
+    }
+}
+
+uint32_t Wave::acmConvertOut(HACMSTREAM stream, uint8_t* source, uint32_t length, bool allocate,
+                             std::vector<uint8_t>& destination, MMRESULT& code) {
+    code = MMSYSERR_NOERROR;
+    uint32_t size = 0;
+    errno = 0;
+    if (const MMRESULT rc = acmStreamSize(stream, length, &size, ACM_STREAMSIZEF_SOURCE); rc != 0) {
+        Events().Err("acmConvertOut:acmStreamSize", static_cast<int32_t>(rc), LastError());
+        code = rc;
+    }
+    if (allocate) {
+        destination.assign(size, 0);
+    }
+    ACMSTREAMHEADER header;
+    header.cbStruct = kAcmHeaderSize;
+    header.pbSrc = source;
+    header.cbSrcLength = length;
+    header.pbDst = destination.data();
+    // Never past the block, whatever the size query said.
+    header.cbDstLength = std::min<uint32_t>(size, static_cast<uint32_t>(destination.size()));
+    const auto step = [&](MMRESULT rc, const char* function) {
+        if (rc != MMSYSERR_NOERROR) {
+            Events().Err(function, static_cast<int32_t>(rc),
+                         WaveOutErrText(static_cast<int32_t>(rc)));
+            code = rc;
+        }
+    };
+    step(acmStreamPrepareHeader(stream, &header, 0), "acmConvertOut:acmStreamPrepareHeader");
+    const MMRESULT converted = acmStreamConvert(stream, &header, ACM_STREAMCONVERTF_BLOCKALIGN);
+    step(converted, "acmConvertOut:acmStreamConvert");
+    step(acmStreamUnprepareHeader(stream, &header, 0), "acmConvertOut:acmStreamUnprepareHeader");
+    // What the conversion produced, not the size query's padded answer.
+    return converted == MMSYSERR_NOERROR ? header.cbDstLengthUsed : 0;
+}
+
+// ---- Stop, pause ----
+
+void Wave::StopPlayWave() {
+    moreData_ = false;
+    if (play_.device == 0) {
+        return;  // nothing plays: nothing to hand back
+    }
+    errno = 0;
+    if (const MMRESULT rc = waveOutReset(play_.device); rc != 0) {
+        Events().Err("StopPlayWave:waveOutReset", static_cast<int32_t>(rc), LastError());
+    }
 }
 
 int32_t Wave::StopPlay() {
+    StopPlayWave();
     return 0;
 }
 
-int32_t Wave::StartPlay(std::string& /*file*/, int32_t& /*device*/, int32_t& /*bufferSize*/,
-                        Bool16& /*visOut*/) {
-    return MMSYSERR_NOTSUPPORTED;
+int32_t Wave::StopPlayProc() {
+    moreData_ = false;
+    const HWAVEOUT handle = play_.device;
+    if (handle != 0) {
+        // Called directly while buffers are queued: take them back first.
+        // What the reset hands back is for a closed device by the time it
+        // arrives and is ignored.
+        waveOutReset(handle);
+        for (size_t i = 0; i < kPlayBuffers; ++i) {
+            const std::string at = "(" + std::to_string(i) + ")";
+            if (acmPlayback_) {
+                if (const MMRESULT rc = waveOutUnprepareHeader(handle, &play_.convertedHeaders[i]);
+                    rc != 0) {
+                    Events().Err("StopPlayProc:waveOutUnprepareHeader :hdrACM" + at,
+                                 static_cast<int32_t>(rc),
+                                 WaveOutErrText(static_cast<int32_t>(rc)));
+                }
+            }
+            if (const MMRESULT rc = waveOutUnprepareHeader(handle, &play_.readHeaders[i]);
+                rc != 0) {
+                Events().Err("StopPlayProc:waveOutUnprepareHeader :hdr" + at,
+                             static_cast<int32_t>(rc), WaveOutErrText(static_cast<int32_t>(rc)));
+            }
+        }
+    }
+    FreePlayBlocks();
+    ClosePlayFile();
+    if (handle != 0) {
+        errno = 0;
+        if (const MMRESULT rc = waveOutClose(handle); rc != 0) {
+            Events().Err("StopPlayProc:waveOutClose", static_cast<int32_t>(rc), LastError());
+        } else {
+            closingOuts_.push_back(handle);
+        }
+        play_.device = 0;
+    }
+    if (acmPlayback_) {
+        if (play_.stream != nullptr) {
+            errno = 0;
+            if (const MMRESULT rc = ACMClose(play_.stream); rc != 0) {
+                Events().Err("StopPlayProc:ACMClose:ACMModeOut", static_cast<int32_t>(rc),
+                             LastError());
+            }
+        }
+        acmPlayback_ = false;
+    }
+    if (visOut_ != kFalse) {
+        CloseVisOut();
+    }
+    pausedOut_ = false;
+    playActive_ = false;
+    return 0;
 }
 
-int32_t Wave::StartPlayACM(std::string& /*file*/, WaveFormat& /*playFormat*/, int32_t& /*device*/,
-                           int32_t& /*bufferSize*/, Bool16& /*visOut*/) {
-    return MMSYSERR_NOTSUPPORTED;
+int32_t Wave::PauseOut() {
+    const MMRESULT rc = waveOutPause(play_.device);
+    if (rc == MMSYSERR_NOERROR) {
+        pausedOut_ = true;
+    }
+    return static_cast<int32_t>(rc);
 }
 
-int32_t Wave::OpenFile(std::string& /*waveFile*/) {
-    return MMSYSERR_NOTSUPPORTED;
+int32_t Wave::UnPauseOut() {
+    const MMRESULT rc = waveOutRestart(play_.device);
+    if (rc == MMSYSERR_NOERROR) {
+        pausedOut_ = false;
+    }
+    return static_cast<int32_t>(rc);
+}
+
+// ---- Positions and seeking ----
+
+int64_t Wave::PlayFilePosition() const {
+    if (play_.file == nullptr) {
+        return 0;
+    }
+    return std::max<int64_t>(mmioSeek(play_.file, 0, SEEK_CUR), 0);
+}
+
+int32_t Wave::PlayBlockAlign() const {
+    const WaveFormat& format = acmPlayback_ && playActive_ ? deviceFormat_ : fileFormat_;
+    return std::max<int32_t>(format.nBlockAlign, 1);
+}
+
+int64_t Wave::LengthInBlocks() const {
+    if (!playFileOpen_) {
+        return 0;
+    }
+    return playDataSize_ / PlayBlockAlign();
+}
+
+int64_t Wave::PlayedBlocks() const {
+    if (!playFileOpen_) {
+        return 0;
+    }
+    const int64_t fileAlign = std::max<int32_t>(fileFormat_.nBlockAlign, 1);
+    MMTIME time;
+    time.wType = TIME_BYTES;
+    if (play_.device != 0 && waveOutGetPosition(play_.device, &time) == MMSYSERR_NOERROR &&
+        time.wType == TIME_BYTES) {
+        return (playStartOffset_ + time.value) / fileAlign;
+    }
+    return PlayFilePosition() / fileAlign;
+}
+
+int32_t Wave::SliderPercent(int64_t blocks) const {
+    const int64_t length = LengthInBlocks();
+    if (blocks > 0) {
+        if (length <= 0) {
+            return 0;
+        }
+        blocks = RoundHalfEven(static_cast<double>(blocks) / static_cast<double>(length) * 100.0);
+    }
+    return blocks > 0 ? ClampToInt32(blocks) : 0;
 }
 
 int32_t Wave::GetPositionSlider() {
-    return 0;
-}
-
-Bool16 Wave::FileSeek(int32_t& /*position*/) {
-    return kFalse;
+    return SliderPercent(PlayedBlocks());
 }
 
 int32_t Wave::GetPositionSliderX() {
-    return 0;
-}
-
-Bool16 Wave::FileSeekX(int32_t& /*secPosition*/) {
-    return kFalse;
-}
-
-int32_t Wave::GetPositionSecondsX() {
-    return 0;
+    const int64_t align = std::max<int32_t>(deviceFormat_.nBlockAlign, 1);
+    return SliderPercent(PlayFilePosition() / align);
 }
 
 int32_t Wave::GetPositionSeconds() {
+    if (play_.device == 0) {
+        return 0;
+    }
+    MMTIME time;
+    time.wType = TIME_SAMPLES;
+    if (waveOutGetPosition(play_.device, &time) != MMSYSERR_NOERROR) {
+        return 0;
+    }
+    if (time.wType == TIME_MS) {
+        return ClampToInt32(time.value / 1000);
+    }
+    if (time.wType == TIME_SAMPLES) {
+        const WaveFormat& format = acmPlayback_ ? deviceFormat_ : fileFormat_;
+        return format.nSamplesPerSec > 0 ? ClampToInt32(time.value / format.nSamplesPerSec) : 0;
+    }
     return 0;
 }
 
-std::string Wave::SecondsAsTimeString(int32_t& /*seconds*/) {
-    return {};
+int32_t Wave::GetPositionSecondsX() {
+    if (!playFileOpen_ || fileFormat_.nAvgBytesPerSec <= 0) {
+        return 0;
+    }
+    return ClampToInt32(PlayFilePosition() / fileFormat_.nAvgBytesPerSec);
+}
+
+Bool16 Wave::FileSeek(int32_t& position) {
+    const int64_t blocks = RoundHalfEven(static_cast<double>(position) / 100.0 *
+                                         static_cast<double>(LengthInBlocks()));
+    position = ClampToInt32(blocks);
+    int64_t offset = blocks * PlayBlockAlign();
+    // Compressed data can only be entered at the start of one of its blocks.
+    offset -= offset % std::max<int32_t>(fileFormat_.nBlockAlign, 1);
+    if (!playFileOpen_ || offset < 0 || offset >= playDataSize_) {
+        return kFalse;
+    }
+    const int64_t at = mmioSeek(play_.file, playDataStart_ + offset, SEEK_SET);
+    if (at < 0) {
+        return kFalse;
+    }
+    playStartOffset_ = at;
+    return kTrue;
+}
+
+Bool16 Wave::FileSeekX(int32_t& secPosition) {
+    if (!playFileOpen_) {
+        return kFalse;
+    }
+    const int64_t at = mmioSeek(
+        play_.file, static_cast<int64_t>(secPosition) * fileFormat_.nAvgBytesPerSec, SEEK_SET);
+    if (at < 0) {
+        return kFalse;
+    }
+    playStartOffset_ = at;
+    return kTrue;
+}
+
+std::string Wave::SecondsAsTimeString(int32_t& seconds) {
+    const auto hours = static_cast<int64_t>(std::floor(seconds / 3600.0));
+    const auto minutes = static_cast<int64_t>(std::floor(seconds / 60.0)) - 60 * hours;
+    const int64_t rest = seconds % 60;
+    char text[40];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(hours),
+                  static_cast<long long>(minutes), static_cast<long long>(rest));
+    return text;
 }
 
 int32_t Wave::StartPlay(std::string& file) {

@@ -224,7 +224,7 @@ TEST(WaveBitReversal, ReversesTheLowestTenBits) {
     EXPECT_EQ(values.size(), 1024u);
 }
 
-TEST(WavePending, PipelineMethodsAnswerWithDefinedValuesAndOpenNothing) {
+TEST(WaveIdle, MethodsOnAnIdleControlAnswerAndOpenNothing) {
     EventLoopWindow window;
     Wave wave(&window);
     ASSERT_FALSE(wave.InitC());
@@ -233,27 +233,32 @@ TEST(WavePending, PipelineMethodsAnswerWithDefinedValuesAndOpenNothing) {
     WaveFormat codec = pcm;
     int32_t device = -1, size = 800, position = 10;
     Bool16 vis = kFalse;
-    constexpr int32_t kNotYet = MMSYSERR_NOTSUPPORTED;
 
-    EXPECT_EQ(wave.StartPlay(file), kNotYet);
-    EXPECT_EQ(wave.StartPlay(file, device, size, vis), kNotYet);
-    EXPECT_EQ(wave.StartPlayACM(file, pcm), kNotYet);
-    EXPECT_EQ(wave.OpenFile(file), kNotYet);
-    EXPECT_EQ(wave.PauseOut(), kNotYet);
-    EXPECT_EQ(wave.UnPauseOut(), kNotYet);
+    // Playback is there: a missing file is refused, nothing plays to pause.
+    EXPECT_EQ(wave.StartPlay(file), kWaveErrOpenFile);
+    EXPECT_EQ(wave.StartPlay(file, device, size, vis), kWaveErrOpenFile);
+    EXPECT_EQ(wave.StartPlayACM(file, pcm), kWaveErrOpenFile);
+    EXPECT_EQ(wave.OpenFile(file), kWaveErrOpenFile);
+    EXPECT_EQ(wave.PauseOut(), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(wave.UnPauseOut(), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(wave.StopPlay(), 0);
     EXPECT_EQ(wave.StopPlayProc(), 0);
-    EXPECT_EQ(wave.StartRecord(0, file, pcm), kNotYet);
-    EXPECT_EQ(wave.StartRecordACM(0, file, pcm, codec, size, vis), kNotYet);
+    // Recording is there (test_wave_record): a file that cannot be created
+    // starts nothing; nothing runs to stop.
+    EXPECT_EQ(wave.StartRecord(0, file, pcm), 0);
+    EXPECT_EQ(wave.StartRecordACM(0, file, pcm, codec, size, vis), 0);
     EXPECT_EQ(wave.PauseIn(), 0);
     EXPECT_EQ(wave.UnPauseIn(), 0);
-    EXPECT_EQ(wave.StopRecord(), kNotYet);
-    EXPECT_EQ(wave.OpenPreScreen(pcm), kNotYet);
-    EXPECT_EQ(wave.ClosePreScreen(), kNotYet);
-    EXPECT_EQ(wave.OpenVisIn(), kNotYet);
-    EXPECT_EQ(wave.OpenVisOut(), kNotYet);
-    EXPECT_EQ(wave.CloseVisIn(), kNotYet);
-    EXPECT_EQ(wave.CloseVisOut(), kNotYet);
+    EXPECT_EQ(wave.StopRecord(), MMSYSERR_INVALHANDLE);
+    // Monitoring is there (test_wave_monitor): without a recording, a
+    // playback or an open output there is nothing to open or close.
+    EXPECT_EQ(wave.ClosePreScreen(), 0);
+    EXPECT_EQ(wave.OpenVisIn(), 0);
+    EXPECT_EQ(wave.OpenVisOut(), 0);
+    EXPECT_EQ(wave.IsVisIn(), kFalse);
+    EXPECT_EQ(wave.IsVisOut(), kFalse);
+    EXPECT_EQ(wave.CloseVisIn(), 0);
+    EXPECT_EQ(wave.CloseVisOut(), 0);
     EXPECT_EQ(wave.FileSeek(position), kFalse);
     EXPECT_EQ(wave.FileSeekX(position), kFalse);
     EXPECT_EQ(wave.GetPositionSlider(), 0);
