@@ -38,7 +38,13 @@ struct Recorder : WaveEvents {
     };
     int donePlay = 0;
     std::vector<Error> errors;
+    Bytes analysed;  // what OutBuffer handed over, in order
+    std::vector<int16_t> meters;
     void DonePlay() override { ++donePlay; }
+    void OutBuffer(const uint8_t* bytes, int32_t size) override {
+        analysed.insert(analysed.end(), bytes, bytes + size);
+    }
+    void OutMeter(int16_t meter) override { meters.push_back(meter); }
     void Err(const std::string& function, int32_t number, const std::string&) override {
         errors.push_back({function, number});
     }
@@ -430,6 +436,25 @@ TEST_F(CaptureTest, GsmPlaysDecodedThroughTheMapperOrThroughTheControlsOwnConver
     // A plain start afterwards plays the file's own format again.
     ExpectPlaysFor(path, milliseconds(2000));
     EXPECT_EQ(backend_->Rendered(), decoded);
+    EXPECT_TRUE(events_.errors.empty());
+}
+
+// The output visualisation sees every played buffer, decoded to the
+// analysis format, in playing order: the GSM file's whole decoded sound.
+TEST_F(PlayTest, TheOutputVisualisationAnalysesEveryPlayedBuffer) {
+    const Bytes pcm = ToBytes(TestSignal(16000));
+    const Bytes gsm = Convert(kPcm, testing::GsmFormat(), pcm);
+    const Bytes decoded = Convert(testing::GsmFormat(), kPcm, gsm);
+    std::string path = Write("gsm.wav", testing::GsmFormat(), gsm, 16000);
+    wave_.SetMeterOut(kTrue);
+    int32_t device = WAVE_MAPPER;
+    int32_t bufferSize = 650;  // ten frames, 0.4 s
+    Bool16 visOut = kTrue;
+    ASSERT_EQ(wave_.StartPlay(path, device, bufferSize, visOut), 0);
+    ASSERT_TRUE(RunUntilDone(milliseconds(10), milliseconds(3000)).has_value());
+    EXPECT_EQ(events_.analysed, decoded);
+    EXPECT_EQ(events_.meters.size(), 5u);
+    EXPECT_EQ(wave_.IsVisOut(), kFalse);  // closed with the playback
     EXPECT_TRUE(events_.errors.empty());
 }
 

@@ -41,6 +41,10 @@ struct Sink : WaveEvents {
     std::vector<ErrRecord> errors;
     std::vector<std::string> changes;
     int doneRecord = 0;
+    Bytes analysed;  // what InBuffer handed over, in order
+    void InBuffer(const uint8_t* bytes, int32_t size) override {
+        analysed.insert(analysed.end(), bytes, bytes + size);
+    }
     void Err(const std::string& function, int32_t number, const std::string&) override {
         errors.push_back({function, number});
     }
@@ -176,6 +180,24 @@ TEST_F(RecordTest, EachCodecStoresWholeBuffersInTheFixedLayoutThatSoxReads) {
         ASSERT_EQ(decoded.size(), 16000u);
         EXPECT_GT(ToneSnr(decoded, 1000.0, 0.5), c.minSnr);
     }
+    EXPECT_TRUE(sink_.errors.empty());
+}
+
+// As the main program records: GSM to the file, and every captured buffer
+// handed to the host in the analysis format while it is stored.
+TEST_F(RecordTest, TheInputVisualisationHandsOverEveryCapturedBuffer) {
+    const std::string file = folder_.File("calls.wav");
+    ASSERT_EQ(StartAcm(file, test_support::GsmFormat(), 16000, -2, kTrue), 0);
+    EXPECT_EQ(wave_.IsVisIn(), kTrue);
+    Run(milliseconds(3000));
+    ASSERT_EQ(wave_.StopRecord(), 0);
+    EXPECT_EQ(wave_.IsVisIn(), kFalse);
+    const std::vector<int16_t> samples = testing::ToSamples(sink_.analysed);
+    ASSERT_EQ(samples.size(), 24000u);  // three whole buffers
+    for (size_t n = 0; n < samples.size(); ++n) {
+        ASSERT_NEAR(samples[n], Tone(1000, 0.5, n), 1.0) << n;
+    }
+    EXPECT_EQ(SoxDecode(file).size(), 24000u);
     EXPECT_TRUE(sink_.errors.empty());
 }
 
