@@ -280,6 +280,8 @@ class SONVEL_API Wave : public MessageClient {
     bool donePlay_ = false;
     bool pausedOut_ = false;
 
+    // The steps StartPlay and StartPlayACM share once the formats are set.
+    int32_t BeginPlayback(std::string& file, int32_t device, int32_t bufferSize, Bool16 visOut);
     int32_t StartPlayback(int32_t device);
     void StopPlayWave();
     void ClosePlayFile();

@@ -70,21 +70,7 @@ int32_t Wave::StartPlay(std::string& file, int32_t& device, int32_t& bufferSize,
     }
     // A conversion left over from a start that failed must not apply here.
     acmPlayback_ = false;
-    playIndex_ = 2;
-    bufferSizeOut_ = bufferSize;
-    if (const int32_t rc = OpenFile(file); rc != 0) {
-        return rc;
-    }
-    if (const int32_t rc = StartPlayback(device); rc != 0) {
-        return rc;
-    }
-    playActive_ = true;
-    donePlay_ = false;
-    playing_ = true;
-    if (visOut != kFalse) {
-        OpenVisOut();
-    }
-    return 0;
+    return BeginPlayback(file, device, bufferSize, visOut);
 }
 
 int32_t Wave::StartPlayACM(std::string& file, WaveFormat& playFormat, int32_t& device,
@@ -94,6 +80,10 @@ int32_t Wave::StartPlayACM(std::string& file, WaveFormat& playFormat, int32_t& d
     }
     deviceFormat_ = playFormat;
     acmPlayback_ = true;
+    return BeginPlayback(file, device, bufferSize, visOut);
+}
+
+int32_t Wave::BeginPlayback(std::string& file, int32_t device, int32_t bufferSize, Bool16 visOut) {
     playIndex_ = 2;
     bufferSizeOut_ = bufferSize;
     if (const int32_t rc = OpenFile(file); rc != 0) {
