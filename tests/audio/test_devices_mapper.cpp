@@ -11,58 +11,10 @@
 #include "audio/devices/virtual_devices.h"
 #include "audio/devices/wave_device.h"
 #include "audio/host/event_loop_window.h"
+#include "tests/audio/capture_output.h"
 
 namespace sonvel {
 namespace {
-
-// One PCM-only output that keeps what it is given.
-class RecordingBackend : public DeviceBackend {
-  public:
-    struct Sink : OutputSink {
-        RecordingBackend* owner;
-        explicit Sink(RecordingBackend* backend) : owner(backend) {}
-        void Render(const uint8_t* data, size_t bytes) override {
-            std::lock_guard lock(owner->mutex);
-            owner->rendered.insert(owner->rendered.end(), data, data + bytes);
-        }
-    };
-    int Count(WaveDirection direction) const override {
-        return direction == WaveDirection::kOutput ? 1 : 0;
-    }
-    std::optional<int> DefaultDevice(WaveDirection direction) const override {
-        if (direction == WaveDirection::kOutput) {
-            return 0;
-        }
-        return std::nullopt;
-    }
-    MMRESULT Describe(WaveDirection, int, DeviceDescription* description) const override {
-        *description = {"Recording sink", 1, 0};
-        return 0;
-    }
-    MMRESULT Query(WaveDirection, int, const WaveFormat& format) const override {
-        return IsPlainPcm(format) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
-    }
-    MMRESULT OpenInput(int, const WaveFormat&, std::unique_ptr<InputSource>*) override {
-        return MMSYSERR_BADDEVICEID;
-    }
-    MMRESULT OpenOutput(int, const WaveFormat& format, std::unique_ptr<OutputSink>* sink) override {
-        opened_format = format;
-        *sink = std::make_unique<Sink>(this);
-        return 0;
-    }
-    std::vector<int16_t> Samples() {
-        std::lock_guard lock(mutex);
-        std::vector<int16_t> out(rendered.size() / 2);
-        for (size_t i = 0; i < out.size(); ++i) {
-            out[i] = static_cast<int16_t>(rendered[2 * i] | (rendered[2 * i + 1] << 8));
-        }
-        return out;
-    }
-
-    std::mutex mutex;
-    std::vector<uint8_t> rendered;
-    WaveFormat opened_format;
-};
 
 class MapperTest : public ::testing::Test {
   protected:
@@ -88,7 +40,8 @@ class MapperTest : public ::testing::Test {
         EXPECT_NE(header_.dwFlags & WHDR_DONE, 0u);
     }
 
-    std::shared_ptr<RecordingBackend> backend_ = std::make_shared<RecordingBackend>();
+    std::shared_ptr<test_support::CaptureOutput> backend_ =
+        std::make_shared<test_support::CaptureOutput>();
     std::shared_ptr<ManualClock> clock_ = std::make_shared<ManualClock>();
     ScopedDeviceClock scoped_clock_{clock_};
     EventLoopWindow window_;
@@ -111,9 +64,9 @@ TEST_F(MapperTest, RegisteredDevicesComeFirstAndGiveTheDefault) {
     EXPECT_EQ(WaveOutDeviceNumber(kSilentOutputId), 1);
     WAVEOUTCAPS caps;
     ASSERT_EQ(waveOutGetDevCaps(0, &caps), 0);
-    EXPECT_STREQ(caps.szPname, "Recording sink");
+    EXPECT_STREQ(caps.szPname, "Capture output");
     ASSERT_EQ(waveOutGetDevCaps(WAVE_MAPPER, &caps), 0);
-    EXPECT_STREQ(caps.szPname, "Recording sink");
+    EXPECT_STREQ(caps.szPname, "Capture output");
     // No input device of its own: the virtual default input still answers.
     EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, Pcm16Format(8000, 1), nullptr, WAVE_FORMAT_QUERY),
               0);
@@ -122,7 +75,7 @@ TEST_F(MapperTest, RegisteredDevicesComeFirstAndGiveTheDefault) {
 TEST_F(MapperTest, MuLawThroughTheMapperReachesTheDeviceAsPcm) {
     const WaveFormat mulaw = Compressed(WAVE_FORMAT_MULAW);
     Play(mulaw, WAVE_MAPPER, 0, {0xFF, 0x80, 0x00, 0x7F});
-    EXPECT_EQ(backend_->opened_format, Pcm16Format(8000, 1));
+    EXPECT_EQ(backend_->Opened(), Pcm16Format(8000, 1));
     EXPECT_EQ(backend_->Samples(), (std::vector<int16_t>{0, 32124, -32124, 0}));
     MMTIME time;
     time.wType = TIME_SAMPLES;

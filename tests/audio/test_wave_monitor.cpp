@@ -19,6 +19,7 @@
 #include "audio/wave/spectrum.h"
 #include "audio/wave/wave.h"
 #include "audio_test_support.h"
+#include "tests/audio/capture_output.h"
 
 namespace sonvel {
 
@@ -469,62 +470,6 @@ TEST_F(WaveAnalysisTest, AFormatWithoutAConversionIsReportedAndStillMarkedOpen) 
 
 // ---- Live monitoring ----
 
-// One PCM output that keeps what it plays, counting the devices it opened.
-class MonitorBackend : public DeviceBackend {
-  public:
-    struct Sink : OutputSink {
-        MonitorBackend* owner;
-        explicit Sink(MonitorBackend* backend) : owner(backend) {}
-        ~Sink() override {
-            std::lock_guard lock(owner->mutex);
-            --owner->live;
-        }
-        void Render(const uint8_t* data, size_t bytes) override {
-            std::lock_guard lock(owner->mutex);
-            owner->rendered.insert(owner->rendered.end(), data, data + bytes);
-        }
-    };
-    int Count(WaveDirection direction) const override {
-        return direction == WaveDirection::kOutput ? 1 : 0;
-    }
-    std::optional<int> DefaultDevice(WaveDirection direction) const override {
-        if (direction == WaveDirection::kOutput) {
-            return 0;
-        }
-        return std::nullopt;
-    }
-    MMRESULT Describe(WaveDirection, int, DeviceDescription* description) const override {
-        *description = {"Monitor sink", 1, 0};
-        return 0;
-    }
-    MMRESULT Query(WaveDirection, int, const WaveFormat& format) const override {
-        return IsPlainPcm(format) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
-    }
-    MMRESULT OpenInput(int, const WaveFormat&, std::unique_ptr<InputSource>*) override {
-        return MMSYSERR_BADDEVICEID;
-    }
-    MMRESULT OpenOutput(int, const WaveFormat&, std::unique_ptr<OutputSink>* sink) override {
-        std::lock_guard lock(mutex);
-        ++opened;
-        ++live;
-        *sink = std::make_unique<Sink>(this);
-        return 0;
-    }
-    std::vector<uint8_t> Rendered() {
-        std::lock_guard lock(mutex);
-        return rendered;
-    }
-    int Live() {
-        std::lock_guard lock(mutex);
-        return live;
-    }
-
-    std::mutex mutex;
-    std::vector<uint8_t> rendered;
-    int opened = 0;
-    int live = 0;
-};
-
 class WavePreScreenTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -544,7 +489,8 @@ class WavePreScreenTest : public ::testing::Test {
 
     std::shared_ptr<ManualClock> clock_ = std::make_shared<ManualClock>();
     ScopedDeviceClock scopedClock_{clock_};
-    std::shared_ptr<MonitorBackend> backend_ = std::make_shared<MonitorBackend>();
+    std::shared_ptr<test_support::CaptureOutput> backend_ =
+        std::make_shared<test_support::CaptureOutput>();
     EventLoopWindow window_;
     Recorder events_;
     WaveFormat format_ = Pcm16Format(8000, 1);
@@ -555,7 +501,7 @@ TEST_F(WavePreScreenTest, OpeningTwiceOpensOneDeviceAndClosingClosesIt) {
     EXPECT_EQ(wave.PreScreen(), kFalse);
     ASSERT_EQ(wave.OpenPreScreen(format_), 0);
     EXPECT_EQ(wave.OpenPreScreen(format_), 0);
-    EXPECT_EQ(backend_->opened, 1);
+    EXPECT_EQ(backend_->Opens(), 1);
     EXPECT_EQ(wave.PreScreen(), kTrue);
     EXPECT_EQ(wave.IsPreScreen(), kTrue);
 
@@ -570,7 +516,7 @@ TEST_F(WavePreScreenTest, OpeningTwiceOpensOneDeviceAndClosingClosesIt) {
     broken.nBlockAlign = 3;
     EXPECT_EQ(wave.OpenPreScreen(broken), WAVERR_BADFORMAT);
     EXPECT_EQ(wave.PreScreen(), kFalse);
-    EXPECT_EQ(backend_->opened, 1);
+    EXPECT_EQ(backend_->Opens(), 1);
 }
 
 TEST_F(WavePreScreenTest, ForwardedBuffersArePlayedUnchangedAndInOrder) {

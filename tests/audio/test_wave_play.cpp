@@ -14,6 +14,7 @@
 #include "audio/devices/device_clock.h"
 #include "audio/host/event_loop_window.h"
 #include "audio/wave/wave.h"
+#include "tests/audio/capture_output.h"
 #include "tests/audio/test_acm_support.h"
 
 namespace sonvel {
@@ -48,55 +49,6 @@ struct Recorder : WaveEvents {
     void Err(const std::string& function, int32_t number, const std::string&) override {
         errors.push_back({function, number});
     }
-};
-
-// A PCM-only output ahead of the virtual ones that keeps what it plays.
-class CaptureBackend : public DeviceBackend {
-  public:
-    struct Sink : OutputSink {
-        CaptureBackend* owner;
-        explicit Sink(CaptureBackend* backend) : owner(backend) {}
-        void Render(const uint8_t* data, size_t bytes) override {
-            std::lock_guard lock(owner->mutex_);
-            owner->rendered_.insert(owner->rendered_.end(), data, data + bytes);
-        }
-    };
-    int Count(WaveDirection direction) const override {
-        return direction == WaveDirection::kOutput ? 1 : 0;
-    }
-    std::optional<int> DefaultDevice(WaveDirection direction) const override {
-        return direction == WaveDirection::kOutput ? std::optional<int>(0) : std::nullopt;
-    }
-    MMRESULT Describe(WaveDirection, int, DeviceDescription* description) const override {
-        *description = {"Capture", 1, 0};
-        return 0;
-    }
-    MMRESULT Query(WaveDirection, int, const WaveFormat& format) const override {
-        return IsPlainPcm(format) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
-    }
-    MMRESULT OpenInput(int, const WaveFormat&, std::unique_ptr<InputSource>*) override {
-        return MMSYSERR_BADDEVICEID;
-    }
-    MMRESULT OpenOutput(int, const WaveFormat& format, std::unique_ptr<OutputSink>* sink) override {
-        std::lock_guard lock(mutex_);
-        opened_ = format;
-        rendered_.clear();
-        *sink = std::make_unique<Sink>(this);
-        return 0;
-    }
-    Bytes Rendered() {
-        std::lock_guard lock(mutex_);
-        return rendered_;
-    }
-    WaveFormat Opened() {
-        std::lock_guard lock(mutex_);
-        return opened_;
-    }
-
-  private:
-    std::mutex mutex_;
-    Bytes rendered_;
-    WaveFormat opened_;
 };
 
 class PlayTest : public ::testing::Test {
@@ -374,7 +326,8 @@ class CaptureTest : public PlayTest {
     }
     void TearDown() override { UnregisterDeviceBackend(backend_); }
 
-    std::shared_ptr<CaptureBackend> backend_ = std::make_shared<CaptureBackend>();
+    std::shared_ptr<test_support::CaptureOutput> backend_ =
+        std::make_shared<test_support::CaptureOutput>(true);
 };
 
 TEST_F(CaptureTest, TheDeviceGetsExactlyTheFilesSound) {
