@@ -253,6 +253,12 @@ TEST_F(OutputTest, MisuseReturnsCodes) {
     // An output handle is no input handle.
     EXPECT_EQ(waveInStart(handle_), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(waveInClose(handle_), MMSYSERR_INVALHANDLE);
+    // The header lives on this function's stack: the device must be done
+    // with it before the function returns.
+    EXPECT_EQ(waveOutReset(handle_), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutUnprepareHeader(handle_, &header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutClose(handle_), MMSYSERR_NOERROR);
+    handle_ = 0;
 }
 
 TEST_F(OutputTest, CapsDescribeTheSilentOutput) {
