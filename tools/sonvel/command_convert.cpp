@@ -1,0 +1,581 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "audio/acm/acm.h"
+#include "audio/riff/mmio.h"
+#include "audio/riff/wave_file.h"
+#include "tools/sonvel/commands.h"
+
+namespace sonvel::cli {
+namespace {
+
+// Source read per conversion call: a few seconds, so that memory stays the
+// same whatever the file's length.
+constexpr uint32_t kChunkSeconds = 4;
+constexpr uint32_t kMinChunkBlocks = 16;
+// Room left for the RIFF, fmt and fact headers under the 32-bit sizes.
+constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 1024;
+
+struct Options {
+    std::string in;
+    std::string out;
+    int16_t tag = 0;
+    int32_t rate = 0;  // 0: as the source
+    int16_t bits = 0;  // 0: the codec's own
+};
+
+std::optional<int16_t> TargetTag(const std::string& name) {
+    static constexpr struct {
+        const char* name;
+        int16_t tag;
+    } kTargets[] = {{"pcm", WAVE_FORMAT_PCM},
+                    {"mulaw", WAVE_FORMAT_MULAW},
+                    {"alaw", WAVE_FORMAT_ALAW},
+                    {"gsm", WAVE_FORMAT_GSM610},
+                    {"ima", WAVE_FORMAT_ADPCM}};
+    for (const auto& target : kTargets) {
+        if (name == target.name) {
+            return target.tag;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<long> ParseNumber(const std::string& text, long low, long high) {
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The parsed options, or the usage problem in *problem.
+std::optional<Options> ParseOptions(const Args& args, std::string* problem) {
+    Options options;
+    std::vector<std::string> files;
+    bool haveTarget = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        const bool isOption = arg.size() > 2 && arg.compare(0, 2, "--") == 0;
+        if (isOption) {
+            const size_t equals = arg.find('=');
+            if (equals != std::string::npos) {
+                value = arg.substr(equals + 1);
+                arg.resize(equals);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                *problem = arg + " needs a value";
+                return std::nullopt;
+            }
+        }
+        if (!isOption) {
+            files.push_back(arg);
+        } else if (arg == "--to") {
+            const auto tag = TargetTag(value);
+            if (!tag) {
+                *problem = "unknown target format '" + value + "'";
+                return std::nullopt;
+            }
+            options.tag = *tag;
+            haveTarget = true;
+        } else if (arg == "--rate") {
+            const auto rate = ParseNumber(value, 1, 384000);
+            if (!rate) {
+                *problem = "--rate needs a sample rate from 1 to 384000, not '" + value + "'";
+                return std::nullopt;
+            }
+            options.rate = static_cast<int32_t>(*rate);
+        } else if (arg == "--bits") {
+            if (value != "8" && value != "16") {
+                *problem = "--bits takes 8 or 16, not '" + value + "'";
+                return std::nullopt;
+            }
+            options.bits = static_cast<int16_t>(value == "8" ? 8 : 16);
+        } else {
+            *problem = "unknown option '" + arg + "'";
+            return std::nullopt;
+        }
+    }
+    if (files.size() != 2) {
+        *problem = "convert needs an input and an output file";
+        return std::nullopt;
+    }
+    if (!haveTarget) {
+        *problem = "convert needs --to";
+        return std::nullopt;
+    }
+    options.in = files[0];
+    options.out = files[1];
+    return options;
+}
+
+// The temporary file's name, for the signal handler: an interrupted
+// conversion leaves nothing behind either.
+char g_tempPath[PATH_MAX] = {};
+
+extern "C" void RemoveTempAndDie(int signal) {
+    if (g_tempPath[0] != '\0') {
+        unlink(g_tempPath);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// A file next to the output that becomes the output only when complete.
+class TempFile {
+  public:
+    ~TempFile() { Discard(); }
+
+    // Empty on success, else the reason.
+    std::string Create(const std::string& out) {
+        const std::filesystem::path target(out);
+        std::filesystem::path folder = target.parent_path();
+        if (folder.empty()) {
+            folder = ".";
+        }
+        std::string pattern =
+            (folder / ("." + target.filename().string() + ".sonvel-XXXXXX")).string();
+        if (pattern.size() >= sizeof g_tempPath) {
+            return "the output path is too long";
+        }
+        const int fd = mkstemp(pattern.data());
+        if (fd < 0) {
+            return "cannot create a file in " + folder.string() + ": " + std::strerror(errno);
+        }
+        // mkstemp's 0600 would make the result private; give it the mode a
+        // newly created file gets.
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+        close(fd);
+        path_ = pattern;
+        std::memcpy(g_tempPath, path_.c_str(), path_.size() + 1);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+            std::signal(sig, RemoveTempAndDie);
+        }
+        return {};
+    }
+
+    const std::string& path() const { return path_; }
+
+    // Moves the finished file to `out`; empty on success, else the reason.
+    std::string Commit(const std::string& out) {
+        const int fd = open(path_.c_str(), O_RDONLY);
+        if (fd < 0 || fsync(fd) != 0) {
+            const std::string reason = std::strerror(errno);
+            if (fd >= 0) {
+                close(fd);
+            }
+            return "cannot write " + out + ": " + reason;
+        }
+        close(fd);
+        if (rename(path_.c_str(), out.c_str()) != 0) {
+            return "cannot create " + out + ": " + std::strerror(errno);
+        }
+        Forget();
+        return {};
+    }
+
+    void Discard() {
+        if (!path_.empty()) {
+            unlink(path_.c_str());
+            Forget();
+        }
+    }
+
+  private:
+    void Forget() {
+        g_tempPath[0] = '\0';
+        path_.clear();
+    }
+
+    std::string path_;
+};
+
+// Sample frames the input holds, as far as its format says: its "fact"
+// count when it has one that fits, else its blocks (a cut IMA block counts
+// the samples it still holds).
+uint64_t InputFrames(const WaveFileInfo& info) {
+    const WaveFormat& f = info.format;
+    const uint32_t perBlock = FramesPerBlock(f);
+    const auto blockAlign = static_cast<uint32_t>(f.nBlockAlign);
+    if (perBlock == 0) {
+        return std::numeric_limits<uint64_t>::max();
+    }
+    uint64_t frames = uint64_t{info.dataSize} / blockAlign * perBlock;
+    if (perBlock == 1) {
+        return frames;
+    }
+    const uint32_t tail = info.dataSize % blockAlign;
+    const auto channels = static_cast<uint32_t>(f.nChannels);
+    if (f.wFormatTag == WAVE_FORMAT_ADPCM && tail >= 4 * channels) {
+        frames += (tail - 4 * channels) * 2 / channels + 1;
+    }
+    if (info.hasFactSamples && info.factSamples <= frames) {
+        frames = info.factSamples;
+    }
+    return frames;
+}
+
+std::string Describe(const WaveFormat& format) {
+    const std::string name = FormatTagName(format.wFormatTag);
+    std::string text = name.empty() ? "format " + std::to_string(format.wFormatTag) : name;
+    if (format.wFormatTag == WAVE_FORMAT_PCM) {
+        text += " " + std::to_string(format.wBitsPerSample) + "-bit";
+    }
+    return text + ", " + std::to_string(format.nSamplesPerSec) + " Hz, " +
+           std::to_string(format.nChannels) + (format.nChannels == 1 ? " channel" : " channels");
+}
+
+class Conversion {
+  public:
+    Conversion(const Options& options, std::ostream& err) : options_(options), err_(err) {}
+    ~Conversion() {
+        if (headerPrepared_) {
+            acmStreamUnprepareHeader(stream_, &header_, 0);
+        }
+        if (stream_ != nullptr) {
+            acmStreamClose(stream_, 0);
+        }
+        if (in_ != nullptr) {
+            mmioClose(in_);
+        }
+        if (out_ != nullptr) {
+            mmioClose(out_);
+        }
+    }
+    Conversion(const Conversion&) = delete;
+    Conversion& operator=(const Conversion&) = delete;
+
+    int Run(std::ostream& out) {
+        if (!OpenInput() || !RefuseSameFile() || !ChooseFormat() || !OpenStream()) {
+            return kExitFailure;
+        }
+        if (const std::string problem = temp_.Create(options_.out); !problem.empty()) {
+            return Fail(problem);
+        }
+        if (!WriteFile()) {
+            temp_.Discard();
+            return kExitFailure;
+        }
+        if (const std::string problem = temp_.Commit(options_.out); !problem.empty()) {
+            return Fail(problem);
+        }
+        out << options_.out << ": " << Describe(dst_) << ", " << framesOut_ << " samples, "
+            << dataBytes_ << " data bytes\n";
+        return kExitOk;
+    }
+
+  private:
+    int Fail(const std::string& message) {
+        err_ << "sonvel: " << message << '\n';
+        return kExitFailure;
+    }
+    bool Failed(const std::string& message) {
+        Fail(message);
+        return false;
+    }
+
+    bool OpenInput() {
+        const MMRESULT result = OpenWaveFile(options_.in.c_str(), &in_, &info_);
+        if (result != MMSYSERR_NOERROR) {
+            return Failed(options_.in + ": cannot read the WAV file (" + ResultText(result) + ")");
+        }
+        return true;
+    }
+
+    // The output replaces its file only at the end, but replacing the input
+    // would still lose it.
+    bool RefuseSameFile() {
+        struct stat inStat {};
+        struct stat outStat {};
+        if (stat(options_.out.c_str(), &outStat) != 0) {
+            return true;
+        }
+        if (S_ISDIR(outStat.st_mode)) {
+            return Failed(options_.out + " is a folder");
+        }
+        if (stat(options_.in.c_str(), &inStat) == 0 && inStat.st_dev == outStat.st_dev &&
+            inStat.st_ino == outStat.st_ino) {
+            return Failed("the output file is the input file; choose another name");
+        }
+        return true;
+    }
+
+    bool ChooseFormat() {
+        uint32_t flags = ACM_FORMATSUGGESTF_WFORMATTAG;
+        dst_.wFormatTag = options_.tag;
+        if (options_.rate != 0) {
+            dst_.nSamplesPerSec = options_.rate;
+            flags |= ACM_FORMATSUGGESTF_NSAMPLESPERSEC;
+        }
+        if (options_.bits != 0) {
+            dst_.wBitsPerSample = options_.bits;
+            flags |= ACM_FORMATSUGGESTF_WBITSPERSAMPLE;
+        }
+        const MMRESULT result = acmFormatSuggest(info_.format, &dst_, flags);
+        if (result != MMSYSERR_NOERROR) {
+            return Failed("cannot convert " + Describe(info_.format) + " to " +
+                          FormatTagName(options_.tag) + " as asked (" + ResultText(result) + ")");
+        }
+        return true;
+    }
+
+    bool OpenStream() {
+        MMRESULT result = acmStreamOpen(&stream_, info_.format, dst_, ACM_STREAMOPENF_NONREALTIME);
+        if (result != MMSYSERR_NOERROR) {
+            stream_ = nullptr;
+            return Failed("cannot convert " + Describe(info_.format) + " to " + Describe(dst_) +
+                          " (" + ResultText(result) + ")");
+        }
+        const auto srcBlock = static_cast<uint32_t>(info_.format.nBlockAlign);
+        const uint64_t seconds = uint64_t{kChunkSeconds} *
+                                 static_cast<uint32_t>(info_.format.nAvgBytesPerSec) / srcBlock;
+        const uint64_t blocks =
+            std::clamp<uint64_t>(seconds, kMinChunkBlocks, (64u << 20) / srcBlock + 1);
+        source_.resize(blocks * srcBlock);
+        uint32_t room = 0;
+        result = acmStreamSize(stream_, static_cast<uint32_t>(source_.size()), &room,
+                               ACM_STREAMSIZEF_SOURCE);
+        if (result != MMSYSERR_NOERROR) {
+            return Failed("cannot size the conversion (" + ResultText(result) + ")");
+        }
+        // Samples held back between calls come out with the next call.
+        destination_.resize(room + 2 * static_cast<uint32_t>(dst_.nBlockAlign));
+        header_.pbSrc = source_.data();
+        header_.cbSrcLength = static_cast<uint32_t>(source_.size());
+        header_.pbDst = destination_.data();
+        header_.cbDstLength = static_cast<uint32_t>(destination_.size());
+        result = acmStreamPrepareHeader(stream_, &header_, 0);
+        if (result != MMSYSERR_NOERROR) {
+            return Failed("cannot prepare the conversion (" + ResultText(result) + ")");
+        }
+        headerPrepared_ = true;
+        return true;
+    }
+
+    bool WriteError(MMRESULT code) {
+        const int saved = errno;
+        return Failed("cannot write " + options_.out + " (" + ResultText(code) + ")" +
+                      (saved != 0 ? std::string(": ") + std::strerror(saved) : std::string()));
+    }
+
+    bool Put(const void* bytes, uint32_t count) {
+        errno = 0;
+        if (mmioWrite(out_, bytes, static_cast<int32_t>(count)) != static_cast<int32_t>(count)) {
+            return WriteError(MMIOERR_CANNOTWRITE);
+        }
+        return true;
+    }
+
+    bool WriteHeaders() {
+        MMRESULT result = MMSYSERR_NOERROR;
+        out_ = mmioOpen(temp_.path().c_str(), MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF, &result);
+        if (out_ == nullptr) {
+            return WriteError(result);
+        }
+        riff_.fccType = FOURCC_WAVE;
+        if ((result = mmioCreateChunk(out_, &riff_, MMIO_CREATERIFF)) != MMSYSERR_NOERROR) {
+            return WriteError(result);
+        }
+        const bool pcm = dst_.wFormatTag == WAVE_FORMAT_PCM;
+        // PCM has the plain 16-byte record; the codecs carry cbSize and
+        // their extra bytes, as other writers do.
+        const uint32_t fmtSize =
+            pcm ? 16
+                : static_cast<uint32_t>(kWaveFormatHeaderSize) +
+                      std::min<uint32_t>(static_cast<uint16_t>(dst_.cbSize), sizeof dst_.xBytes);
+        MMCKINFO fmt;
+        fmt.ckid = FOURCC_FMT;
+        if ((result = mmioCreateChunk(out_, &fmt, 0)) != MMSYSERR_NOERROR) {
+            return WriteError(result);
+        }
+        if (!Put(&dst_, fmtSize)) {
+            return false;
+        }
+        if ((result = mmioAscend(out_, &fmt)) != MMSYSERR_NOERROR) {
+            return WriteError(result);
+        }
+        if (!pcm) {
+            MMCKINFO fact;
+            fact.ckid = FOURCC_FACT;
+            const uint32_t zero = 0;
+            if ((result = mmioCreateChunk(out_, &fact, 0)) != MMSYSERR_NOERROR) {
+                return WriteError(result);
+            }
+            factOffset_ = mmioSeek(out_, 0, SEEK_CUR);
+            if (!Put(&zero, 4)) {
+                return false;
+            }
+            if ((result = mmioAscend(out_, &fact)) != MMSYSERR_NOERROR) {
+                return WriteError(result);
+            }
+        }
+        data_.ckid = FOURCC_DATA;
+        if ((result = mmioCreateChunk(out_, &data_, 0)) != MMSYSERR_NOERROR) {
+            return WriteError(result);
+        }
+        return true;
+    }
+
+    // Stores converted bytes; decoded padding past the input's last sample
+    // is left out where the output counts single samples.
+    bool Store(uint32_t count) {
+        if (frameOutput_) {
+            count = static_cast<uint32_t>(std::min<uint64_t>(count, limitBytes_ - dataBytes_));
+        }
+        if (dataBytes_ + count > kMaxDataBytes) {
+            return Failed(options_.out + ": the result would be larger than a WAV file can hold");
+        }
+        if (count > 0 && !Put(destination_.data(), count)) {
+            return false;
+        }
+        dataBytes_ += count;
+        return true;
+    }
+
+    bool Convert(uint32_t length, uint32_t flags) {
+        header_.cbSrcLength = length;
+        header_.cbDstLength = static_cast<uint32_t>(destination_.size());
+        const MMRESULT result = acmStreamConvert(stream_, &header_, flags);
+        if (result != MMSYSERR_NOERROR) {
+            return Failed("the conversion failed (" + ResultText(result) + ")");
+        }
+        return Store(header_.cbDstLengthUsed);
+    }
+
+    bool WriteFile() {
+        if (!WriteHeaders()) {
+            return false;
+        }
+        const uint64_t inputFrames = InputFrames(info_);
+        frameOutput_ = FramesPerBlock(dst_) == 1;
+        if (frameOutput_ && inputFrames != std::numeric_limits<uint64_t>::max()) {
+            limitBytes_ = inputFrames * static_cast<uint32_t>(dst_.nBlockAlign);
+        } else {
+            frameOutput_ = false;
+        }
+
+        uint64_t left = info_.dataSize;
+        uint32_t held = 0;
+        uint32_t flags = ACM_STREAMCONVERTF_START;
+        for (;;) {
+            const auto want =
+                static_cast<uint32_t>(std::min<uint64_t>(source_.size() - held, left));
+            if (want > 0) {
+                const int32_t got =
+                    mmioRead(in_, source_.data() + held, static_cast<int32_t>(want));
+                if (got < 0) {
+                    return Failed(options_.in + ": read failed (" + ResultText(MMIOERR_CANNOTREAD) +
+                                  ")");
+                }
+                held += static_cast<uint32_t>(got);
+                // A file that shrinks meanwhile ends the sound where it ends.
+                left = static_cast<uint32_t>(got) < want ? 0 : left - want;
+            }
+            const bool last = left == 0;
+            // The last piece goes without BLOCKALIGN so that a cut final
+            // block still gives its samples.
+            flags |= last ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
+            if (!Convert(held, flags)) {
+                return false;
+            }
+            const uint32_t used = header_.cbSrcLengthUsed;
+            const uint32_t produced = header_.cbDstLengthUsed;
+            std::memmove(source_.data(), source_.data() + used, held - used);
+            held -= used;
+            flags = 0;
+            if (used == 0 && produced == 0) {
+                if (last) {
+                    break;  // what is left is too short to be a sample
+                }
+                if (held == source_.size()) {
+                    return Failed("the conversion does not advance (" +
+                                  ResultText(ACMERR_NOTPOSSIBLE) + ")");
+                }
+            }
+        }
+        return Finish(inputFrames);
+    }
+
+    bool Finish(uint64_t inputFrames) {
+        MMRESULT result = mmioAscend(out_, &data_);
+        if (result == MMSYSERR_NOERROR) {
+            result = mmioAscend(out_, &riff_);
+        }
+        if (result != MMSYSERR_NOERROR) {
+            return WriteError(result);
+        }
+        const uint32_t perBlock = FramesPerBlock(dst_);
+        const uint64_t blockFrames =
+            dataBytes_ / static_cast<uint32_t>(dst_.nBlockAlign) * perBlock;
+        framesOut_ = std::min(inputFrames, blockFrames);
+        if (factOffset_ >= 0) {
+            const auto samples = static_cast<uint32_t>(framesOut_);
+            if (mmioSeek(out_, factOffset_, SEEK_SET) != factOffset_ || !Put(&samples, 4)) {
+                return WriteError(MMIOERR_CANNOTWRITE);
+            }
+        }
+        errno = 0;
+        result = mmioClose(out_);
+        out_ = nullptr;
+        if (result != MMSYSERR_NOERROR) {
+            return WriteError(result);
+        }
+        return true;
+    }
+
+    const Options& options_;
+    std::ostream& err_;
+    HMMIO in_ = nullptr;
+    HMMIO out_ = nullptr;
+    WaveFileInfo info_;
+    WaveFormat dst_;
+    HACMSTREAM stream_ = nullptr;
+    ACMSTREAMHEADER header_;
+    bool headerPrepared_ = false;
+    std::vector<uint8_t> source_;
+    std::vector<uint8_t> destination_;
+    TempFile temp_;
+    MMCKINFO riff_;
+    MMCKINFO data_;
+    int64_t factOffset_ = -1;
+    bool frameOutput_ = false;
+    uint64_t limitBytes_ = 0;
+    uint64_t dataBytes_ = 0;
+    uint64_t framesOut_ = 0;
+};
+
+}  // namespace
+
+int RunConvert(const Args& args, std::ostream& out, std::ostream& err) {
+    std::string problem;
+    const auto options = ParseOptions(args, &problem);
+    if (!options) {
+        return UsageError(err, "convert", problem);
+    }
+    Conversion conversion(*options, err);
+    return conversion.Run(out);
+}
+
+}  // namespace sonvel::cli

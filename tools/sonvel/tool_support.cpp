@@ -1,0 +1,84 @@
+#include <memory>
+#include <string>
+
+#include "audio/host/event_loop_window.h"
+#include "audio/wave/wave.h"
+#include "tools/sonvel/commands.h"
+
+namespace sonvel::cli {
+
+std::string ResultText(int32_t code) {
+    // The control owns the texts; it is made only when a text is wanted, as
+    // it starts the device backends.
+    static EventLoopWindow window;
+    static Wave wave(&window);
+    std::string text = wave.WaveOutErrText(code);
+    if (text.empty()) {
+        text = "Unknown error.";
+    }
+    return "error " + std::to_string(code) + ": " + text;
+}
+
+std::string FormatTagName(int16_t tag) {
+    switch (tag) {
+        case WAVE_FORMAT_PCM:
+            return "PCM";
+        case WAVE_FORMAT_MULAW:
+            return "mu-law";
+        case WAVE_FORMAT_ALAW:
+            return "A-law";
+        case WAVE_FORMAT_GSM610:
+            return "GSM 6.10";
+        case WAVE_FORMAT_ADPCM:
+            return "IMA ADPCM";
+        case WAVE_FORMAT_DSPGROUP_TRUESPEECH:
+            return "TrueSpeech";
+        default:
+            return {};
+    }
+}
+
+std::string FormatMaskText(uint32_t formats) {
+    static constexpr const char* kRates[] = {"11.025 kHz", "22.05 kHz", "44.1 kHz", "48 kHz",
+                                             "96 kHz"};
+    static constexpr const char* kShapes[] = {"mono 8-bit", "stereo 8-bit", "mono 16-bit",
+                                              "stereo 16-bit"};
+    constexpr uint32_t kAll = 0xFFFFF;
+    if ((formats & kAll) == kAll) {
+        return "all standard formats (11.025 to 96 kHz, mono and stereo, 8 and 16-bit)";
+    }
+    std::string text;
+    for (int rate = 0; rate < 5; ++rate) {
+        for (int shape = 0; shape < 4; ++shape) {
+            if ((formats & (1u << (rate * 4 + shape))) != 0) {
+                text += text.empty() ? "" : ", ";
+                text += std::string(kRates[rate]) + ' ' + kShapes[shape];
+            }
+        }
+    }
+    return text.empty() ? "no standard format" : text;
+}
+
+uint32_t FramesPerBlock(const WaveFormat& format) {
+    if (format.nChannels <= 0 || format.nBlockAlign <= 0) {
+        return 0;
+    }
+    const auto channels = static_cast<uint32_t>(format.nChannels);
+    const auto blockAlign = static_cast<uint32_t>(format.nBlockAlign);
+    switch (format.wFormatTag) {
+        case WAVE_FORMAT_PCM:
+        case WAVE_FORMAT_MULAW:
+        case WAVE_FORMAT_ALAW:
+            return 1;
+        case WAVE_FORMAT_GSM610:
+            return blockAlign == 65 ? 320 : 0;
+        case WAVE_FORMAT_ADPCM:
+            // A 4-byte header per channel, then 4-bit codes; the header holds
+            // the block's first sample.
+            return blockAlign > 4 * channels ? (blockAlign - 4 * channels) * 2 / channels + 1 : 0;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace sonvel::cli
