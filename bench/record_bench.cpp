@@ -135,8 +135,10 @@ Measure RecordOnce(int32_t device, const std::string& file, bool gsm, bool meter
         std::fprintf(stderr, "StartRecordACM failed\n");
         std::exit(1);
     }
-    const auto step = std::chrono::milliseconds(500);
-    const int64_t steps = static_cast<int64_t>(hours * 3600 * 2);
+    // One step per capture buffer: on the real clock the device thread also
+    // wakes once per filled buffer.
+    const auto step = std::chrono::milliseconds(gsm ? 1000 : 500);
+    const int64_t steps = static_cast<int64_t>(hours * 3600 * 1000 / step.count());
     for (int64_t i = 0; i < steps; ++i) {
         clock->Advance(step);
         window.Pump();
