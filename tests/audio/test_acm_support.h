@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -46,7 +47,9 @@ inline std::vector<int16_t> TestSignal(size_t samples, double rate = 8000.0) {
 
 inline Bytes ToBytes(const std::vector<int16_t>& samples) {
     Bytes out(samples.size() * 2);
-    std::memcpy(out.data(), samples.data(), out.size());
+    if (!out.empty()) {
+        std::memcpy(out.data(), samples.data(), out.size());
+    }
     return out;
 }
 
@@ -116,7 +119,12 @@ inline bool WriteWav(const std::string& path, const WaveFormat& format, const By
     if (pcm) {
         fmt.resize(16);
     } else {
-        fmt.insert(fmt.end(), format.xBytes, format.xBytes + format.cbSize);
+        // The record holds ten extra bytes; a codec that declares more (as
+        // TrueSpeech's 32) gets zeros for the rest.
+        const size_t declared = static_cast<size_t>(std::max<int16_t>(format.cbSize, 0));
+        const size_t held = std::min(declared, sizeof format.xBytes);
+        fmt.insert(fmt.end(), format.xBytes, format.xBytes + held);
+        fmt.resize(fmt.size() + declared - held, 0);
     }
     Bytes body = {'W', 'A', 'V', 'E'};
     PutChunk(body, "fmt ", fmt);
