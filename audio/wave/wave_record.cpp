@@ -244,20 +244,26 @@ void Wave::HandleCapturedBuffer(const Notification& notification) {
     header.dwFlags = filled.dwFlags;
     header.dwLoops = filled.dwLoops;
     const uint32_t recorded = std::min(header.dwBytesRecorded, header.dwBufferLength);
+    // Every event below lets the host run, and a host may stop (or restart)
+    // the recording from any of them, freeing the capture blocks: work on a
+    // copy, and touch the device's buffer again only while this capture runs.
+    std::vector<uint8_t> captured(header.lpData, header.lpData + recorded);
+    const HWAVEIN device = captureDevice_;
+    const auto stillCapturing = [this, device] {
+        return captureActive_ && captureDevice_ == device;
+    };
 
-    ForwardToPreScreen(captureIndex_, header.lpData, recorded);
+    ForwardToPreScreen(captureIndex_, captured.data(), recorded);
 
     if (visIn_ != kFalse && visInStream_ != nullptr) {
         std::vector<uint8_t> block;
         uint32_t length = 0;
-        const MMRESULT rc = acmConverIn(visInStream_, header.lpData, recorded, block, length);
+        const MMRESULT rc = acmConverIn(visInStream_, captured.data(), recorded, block, length);
         if (rc != MMSYSERR_NOERROR) {
             Events().Err("WindowProcIn:acmConvertOut", rc, WaveOutErrText(rc));
         }
         AnalyseInput(block.data(), length);
-        // The host may have stopped the recording meanwhile; the buffer is
-        // gone then.
-        if (!captureActive_) {
+        if (!stillCapturing()) {
             return;
         }
     }
@@ -265,18 +271,24 @@ void Wave::HandleCapturedBuffer(const Notification& notification) {
     if (acmRecording_) {
         std::vector<uint8_t> block;
         uint32_t length = 0;
-        const MMRESULT rc = acmConverIn(recordStream_, header.lpData, recorded, block, length);
+        const MMRESULT rc = acmConverIn(recordStream_, captured.data(), recorded, block, length);
         if (rc != MMSYSERR_NOERROR) {
             Events().Err("WindowProcIn:acmConvertOut", rc, WaveOutErrText(rc));
+        }
+        if (!stillCapturing()) {
+            return;
         }
         if (!pausedIn_) {
             StoreRecorded(block.data(), length);
         }
     } else {
-        StoreRecorded(header.lpData, recorded);
+        StoreRecorded(captured.data(), recorded);
     }
     // At most one buffer of sound is ever missing from the header.
     SyncRecordedFile();
+    if (!stillCapturing()) {
+        return;
+    }
 
     const MMRESULT unprepared = waveInUnprepareHeader(captureDevice_, &header);
     if (unprepared != MMSYSERR_NOERROR) {

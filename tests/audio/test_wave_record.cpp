@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <numbers>
@@ -41,9 +42,13 @@ struct Sink : WaveEvents {
     std::vector<ErrRecord> errors;
     std::vector<std::string> changes;
     int doneRecord = 0;
-    Bytes analysed;  // what InBuffer handed over, in order
+    Bytes analysed;                  // what InBuffer handed over, in order
+    std::function<void()> onBuffer;  // the host's reaction to InBuffer
     void InBuffer(const uint8_t* bytes, int32_t size) override {
         analysed.insert(analysed.end(), bytes, bytes + size);
+        if (onBuffer) {
+            onBuffer();
+        }
     }
     void Err(const std::string& function, int32_t number, const std::string&) override {
         errors.push_back({function, number});
@@ -198,6 +203,26 @@ TEST_F(RecordTest, TheInputVisualisationHandsOverEveryCapturedBuffer) {
         ASSERT_NEAR(samples[n], Tone(1000, 0.5, n), 1.0) << n;
     }
     EXPECT_EQ(SoxDecode(file).size(), 24000u);
+    EXPECT_TRUE(sink_.errors.empty());
+}
+
+// A host may stop the recording from inside an event: the buffer being
+// handled is then not stored, and nothing freed is touched (the sanitizer
+// pass of the tests watches that).
+TEST_F(RecordTest, AHostThatStopsFromAnEventEndsTheRecordingCleanly) {
+    const std::string file = folder_.File("stopped.wav");
+    int buffers = 0;
+    sink_.onBuffer = [&] {
+        if (++buffers == 2) {
+            EXPECT_EQ(wave_.StopRecord(), 0);
+        }
+    };
+    ASSERT_EQ(StartAcm(file, test_support::GsmFormat(), 16000, -2, kTrue), 0);
+    Run(milliseconds(4000));
+    EXPECT_EQ(wave_.Recording(), kFalse);
+    EXPECT_EQ(buffers, 2);
+    // The first buffer was stored; the second arrived as the host stopped.
+    EXPECT_EQ(SoxDecode(file).size(), 8000u);
     EXPECT_TRUE(sink_.errors.empty());
 }
 
