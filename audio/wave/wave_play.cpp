@@ -320,10 +320,16 @@ void Wave::WindowProcOut(const Notification& notification) {
     WAVEHDR& read = play_.readHeaders[index];
     WAVEHDR& out = acmPlayback_ ? play_.convertedHeaders[index] : read;
     const HWAVEOUT handle = play_.device;
+    // Every event lets the host run, and a host may stop the playback (and
+    // free its blocks) from any of them.
+    const auto stillPlaying = [this, handle] { return play_.device == handle; };
 
     if (const MMRESULT rc = waveOutUnprepareHeader(handle, &out); rc != 0) {
         Events().Err("WindowProcOut:waveOutUnprepareHeader", static_cast<int32_t>(rc),
                      WaveOutErrText(static_cast<int32_t>(rc)));
+        if (!stillPlaying()) {
+            return;
+        }
     }
 
     const int64_t remaining = playDataStart_ + playDataSize_ - PlayFilePosition();
@@ -352,6 +358,9 @@ void Wave::WindowProcOut(const Notification& notification) {
             Events().Err("WindowProcOut:acmConvertOut", static_cast<int32_t>(code),
                          WaveOutErrText(static_cast<int32_t>(code)));
         }
+        if (!stillPlaying()) {
+            return;
+        }
     }
 
     if (visOut_ != kFalse && visOutStream_ != nullptr) {
@@ -364,8 +373,7 @@ void Wave::WindowProcOut(const Notification& notification) {
                          WaveOutErrText(static_cast<int32_t>(code)));
         }
         AnalyseOutput(block.data(), length);
-        // The analysis may let the host's loop run, and a handler stop us.
-        if (play_.device != handle) {
+        if (!stillPlaying()) {
             return;
         }
     }
