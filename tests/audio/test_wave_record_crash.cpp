@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/host/event_loop_window.h"
 #include "audio/riff/wave_file.h"
+#include "audio/wave/wave.h"
 #include "tests/audio/test_acm_support.h"
 
 extern char** environ;
@@ -104,6 +106,15 @@ TEST_P(RecordCrashTest, KilledRecorderLeavesAReadableFileShortOfAtMostOneSecond)
         uint64_t{info.dataSize} * 1000 / static_cast<uint64_t>(info.format.nAvgBytesPerSec);
     EXPECT_GE(storedMs + 1000, static_cast<uint64_t>(run.lastReportedMs))
         << "stored " << storedMs << " ms of " << run.lastReportedMs << " ms handled";
+
+    // The control's own file query, as the program's player uses it.
+    setenv("SONVEL_NO_ALSA", "1", 1);
+    EventLoopWindow window;
+    Wave control(&window);
+    WaveFileDetails details;
+    ASSERT_EQ(control.GetDetailsWaveFile(file, details), 0);
+    EXPECT_EQ(details.SecondsLength, static_cast<int32_t>(storedMs / 1000));
+    EXPECT_GE(details.SecondsLength, 4);
 
     const std::string decodedFile = folder_.File("decoded.wav");
     ASSERT_TRUE(testing::RunSox({file, "-e", "signed", "-b", "16", decodedFile}));
