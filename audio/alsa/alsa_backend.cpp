@@ -448,6 +448,34 @@ MMRESULT AlsaResult(int error) {
     }
 }
 
+namespace {
+
+// Entries that are not a place to record or play a call: rate converters,
+// channel mixers and per-speaker views of a card wrap what "default" and the
+// card's own entries already offer, and "jack"/"oss" only talk to servers
+// that a probe would try to start (printing to the terminal as it fails).
+bool IsWrapperEntry(const std::string& name) {
+    static const char* const kNames[] = {"jack",  "oss",   "lavrate",  "samplerate", "speexrate",
+                                         "speex", "upmix", "vdownmix", "a52",        "usbstream"};
+    static const char* const kPrefixes[] = {
+        "front:",      "rear:",       "center_lfe:", "side:",       "surround21:", "surround40:",
+        "surround41:", "surround50:", "surround51:", "surround71:", "iec958:",     "spdif:",
+        "hdmi:",       "dmix:",       "dsnoop:",     "usbstream:",  "a52:"};
+    for (const char* wrapper : kNames) {
+        if (name == wrapper) {
+            return true;
+        }
+    }
+    for (const char* prefix : kPrefixes) {
+        if (name.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 std::vector<AlsaDevice> ListAlsaDevices() {
     QuietAlsaErrors();
     std::vector<AlsaDevice> devices;
@@ -459,7 +487,7 @@ std::vector<AlsaDevice> ListAlsaDevices() {
     for (void** hint = hints; *hint != nullptr; ++hint) {
         const std::string name = TakeHint(*hint, "NAME");
         // "null" discards everything; "hw:" is "plughw:" without the conversions.
-        if (name.empty() || name == "null" || name.rfind("hw:", 0) == 0) {
+        if (name.empty() || name == "null" || name.rfind("hw:", 0) == 0 || IsWrapperEntry(name)) {
             continue;
         }
         const std::string ioid = TakeHint(*hint, "IOID");
@@ -469,13 +497,17 @@ std::vector<AlsaDevice> ListAlsaDevices() {
         if (device.name.empty()) {
             device.name = name;
         }
-        device.capture = ioid.empty() || ioid == "Input";
-        device.playback = ioid.empty() || ioid == "Output";
         if (name == "default") {
             default_name = device.name;
             continue;
         }
-        devices.push_back(std::move(device));
+        // Only what opens now: a sound server that is not running, or a card
+        // that is gone, is no device to offer.
+        device.capture = (ioid.empty() || ioid == "Input") && Opens(name, WaveDirection::kInput);
+        device.playback = (ioid.empty() || ioid == "Output") && Opens(name, WaveDirection::kOutput);
+        if (device.capture || device.playback) {
+            devices.push_back(std::move(device));
+        }
     }
     snd_device_name_free_hint(hints);
 

@@ -184,6 +184,19 @@ TEST_F(AlsaConfigTest, PlaybackWritesEveryByteInOrderAndPacesItself) {
     EXPECT_EQ(ReadAll(dir_ / "played.raw"), sound);
 }
 
+TEST_F(AlsaConfigTest, ListsOnlyEntriesThatOpenAndNoWrapperPlugins) {
+    UseConfig(
+        "pcm.null { type null }\n"
+        "pcm.speakers { type null hint { description \"Speakers only\" } }\n"
+        "pcm.upmix { type null hint { description \"Plugin for channel upmix\" } }\n"
+        "pcm.gone { type hw card 97 hint { description \"Unplugged card\" } }\n");
+    std::vector<std::string> listed;
+    for (const AlsaDevice& device : ListAlsaDevices()) {
+        listed.push_back(device.pcm);
+    }
+    EXPECT_EQ(listed, std::vector<std::string>({"speakers"}));
+}
+
 TEST_F(AlsaConfigTest, WithoutAnyDeviceNothingIsListedAndOpensGiveCodes) {
     UseConfig("pcm.null { type null }\n");
     EXPECT_TRUE(ListAlsaDevices().empty());
