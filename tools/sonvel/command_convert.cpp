@@ -55,42 +55,17 @@ std::optional<int16_t> TargetTag(const std::string& name) {
     return std::nullopt;
 }
 
-std::optional<long> ParseNumber(const std::string& text, long low, long high) {
-    if (text.empty() || text.size() > 9 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    const long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value < low || value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // The parsed options, or the usage problem in *problem.
 std::optional<Options> ParseOptions(const Args& args, std::string* problem) {
+    const auto split = SplitArguments(args, {}, problem);
+    if (!split) {
+        return std::nullopt;
+    }
     Options options;
-    std::vector<std::string> files;
+    const std::vector<std::string>& files = split->files;
     bool haveTarget = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        std::string value;
-        const bool isOption = arg.size() > 2 && arg.compare(0, 2, "--") == 0;
-        if (isOption) {
-            const size_t equals = arg.find('=');
-            if (equals != std::string::npos) {
-                value = arg.substr(equals + 1);
-                arg.resize(equals);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                *problem = arg + " needs a value";
-                return std::nullopt;
-            }
-        }
-        if (!isOption) {
-            files.push_back(arg);
-        } else if (arg == "--to") {
+    for (const auto& [arg, value] : split->options) {
+        if (arg == "--to") {
             const auto tag = TargetTag(value);
             if (!tag) {
                 *problem = "unknown target format '" + value + "'";
@@ -99,7 +74,7 @@ std::optional<Options> ParseOptions(const Args& args, std::string* problem) {
             options.tag = *tag;
             haveTarget = true;
         } else if (arg == "--rate") {
-            const auto rate = ParseNumber(value, 1, 384000);
+            const auto rate = ParseInteger(value, 1, 384000);
             if (!rate) {
                 *problem = "--rate needs a sample rate from 1 to 384000, not '" + value + "'";
                 return std::nullopt;

@@ -35,13 +35,11 @@ std::optional<PlayOptions> ParsePlayOptions(const Args& args, std::string* probl
     PlayOptions options;
     for (const auto& [name, value] : split->options) {
         if (name == "--device") {
-            const auto device = ParseInteger(value, -1, 9999);
+            const auto device = ParseDevice(value, problem);
             if (!device) {
-                *problem =
-                    "--device needs a device number (-1 for the default), not '" + value + "'";
                 return std::nullopt;
             }
-            options.device = static_cast<int32_t>(*device);
+            options.device = *device;
         } else if (name == "--buffer") {
             const auto buffer = ParseInteger(value, 1, kMaxBuffer);
             if (!buffer) {

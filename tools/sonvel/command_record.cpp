@@ -73,50 +73,6 @@ void LoopDriver::RunOnce() {
     window_.Run();
 }
 
-std::optional<SplitArgs> SplitArguments(const Args& args, const std::vector<std::string>& switches,
-                                        std::string* problem) {
-    SplitArgs split;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (arg.size() <= 2 || arg.compare(0, 2, "--") != 0) {
-            split.files.push_back(arg);
-            continue;
-        }
-        if (std::find(switches.begin(), switches.end(), arg) != switches.end()) {
-            split.options.emplace_back(arg, "");
-            continue;
-        }
-        std::string value;
-        const size_t equals = arg.find('=');
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-            arg.resize(equals);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            *problem = arg + " needs a value";
-            return std::nullopt;
-        }
-        split.options.emplace_back(arg, value);
-    }
-    return split;
-}
-
-std::optional<long> ParseInteger(const std::string& text, long low, long high) {
-    const bool negative = !text.empty() && text[0] == '-';
-    const std::string digits = negative ? text.substr(1) : text;
-    if (digits.empty() || digits.size() > 9 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    const long magnitude = std::strtol(digits.c_str(), nullptr, 10);
-    const long value = negative ? -magnitude : magnitude;
-    if (value < low || value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // ---- record ----
 
 namespace {
@@ -191,13 +147,11 @@ std::optional<RecordOptions> ParseRecordOptions(const Args& args, std::string* p
     RecordOptions options;
     for (const auto& [name, value] : split->options) {
         if (name == "--device") {
-            const auto device = ParseInteger(value, -1, 9999);
+            const auto device = ParseDevice(value, problem);
             if (!device) {
-                *problem =
-                    "--device needs a device number (-1 for the default), not '" + value + "'";
                 return std::nullopt;
             }
-            options.device = static_cast<int32_t>(*device);
+            options.device = *device;
         } else if (name == "--format") {
             const FormatChoice* format = FindFormat(value);
             if (format == nullptr) {

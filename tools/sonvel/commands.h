@@ -98,4 +98,8 @@ std::optional<SplitArgs> SplitArguments(const Args& args, const std::vector<std:
 // A decimal integer in [low, high] (a leading '-' allowed); nothing otherwise.
 std::optional<long> ParseInteger(const std::string& text, long low, long high);
 
+// The value of --device (-1, the default device, up to 9999); nothing, and
+// the problem in *problem, otherwise.
+std::optional<int32_t> ParseDevice(const std::string& text, std::string* problem);
+
 }  // namespace sonvel::cli

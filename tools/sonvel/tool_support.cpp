@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -79,6 +81,59 @@ uint32_t FramesPerBlock(const WaveFormat& format) {
         default:
             return 0;
     }
+}
+
+std::optional<SplitArgs> SplitArguments(const Args& args, const std::vector<std::string>& switches,
+                                        std::string* problem) {
+    SplitArgs split;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg.size() <= 2 || arg.compare(0, 2, "--") != 0) {
+            split.files.push_back(arg);
+            continue;
+        }
+        if (std::find(switches.begin(), switches.end(), arg) != switches.end()) {
+            split.options.emplace_back(arg, "");
+            continue;
+        }
+        std::string value;
+        const size_t equals = arg.find('=');
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg.resize(equals);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            *problem = arg + " needs a value";
+            return std::nullopt;
+        }
+        split.options.emplace_back(arg, value);
+    }
+    return split;
+}
+
+std::optional<long> ParseInteger(const std::string& text, long low, long high) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string digits = negative ? text.substr(1) : text;
+    if (digits.empty() || digits.size() > 9 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const long magnitude = std::strtol(digits.c_str(), nullptr, 10);
+    const long value = negative ? -magnitude : magnitude;
+    if (value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int32_t> ParseDevice(const std::string& text, std::string* problem) {
+    const auto device = ParseInteger(text, -1, 9999);
+    if (!device) {
+        *problem = "--device needs a device number (-1 for the default), not '" + text + "'";
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(*device);
 }
 
 }  // namespace sonvel::cli
