@@ -9,15 +9,7 @@
 namespace sonvel {
 
 WaveFormat AnalysisFormat() {
-    WaveFormat format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = 8000;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = 2;
-    format.nAvgBytesPerSec = 16000;
-    format.cbSize = 0;
-    return format;
+    return Pcm16Format(8000, 1);
 }
 
 AnalysisSamples LoadAnalysisSamples(const uint8_t* block, uint32_t length) {
