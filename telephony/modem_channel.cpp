@@ -1,0 +1,273 @@
+#include "telephony/modem_channel.h"
+
+#include <QDeadlineTimer>
+#include <QSerialPort>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <unistd.h>
+
+#include "telephony/line_backend.h"
+
+namespace orvane {
+namespace {
+
+std::string Upper(std::string_view text) {
+    std::string upper(text);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return upper;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Lines a modem sends on its own, which must not be taken for the reply to
+// a command that happens to be waiting.
+bool IsUnsolicited(std::string_view line) {
+    static constexpr std::string_view kStarts[] = {"RING", "DATE", "TIME", "NMBR", "NAME", "DDN",
+                                                   "NBR",  "MESG", "CALLER", "DRON", "DROF", "CID"};
+    const std::string upper = Upper(Trimmed(line));
+    return std::any_of(std::begin(kStarts), std::end(kStarts),
+                       [&](std::string_view start) { return upper.starts_with(start); });
+}
+
+}  // namespace
+
+std::optional<ModemResult> FinalResultOf(std::string_view line) {
+    const std::string upper = Upper(Trimmed(line));
+    if (upper == "OK" || upper == "0") {
+        return ModemResult::Ok;
+    }
+    if (upper == "ERROR" || upper == "4") {
+        return ModemResult::Error;
+    }
+    if (upper.starts_with("CONNECT")) {
+        return ModemResult::Connect;
+    }
+    if (upper == "VCON") {
+        return ModemResult::VoiceConnect;
+    }
+    if (upper == "BUSY" || upper == "7") {
+        return ModemResult::Busy;
+    }
+    if (upper == "NO ANSWER" || upper == "8") {
+        return ModemResult::NoAnswer;
+    }
+    if (upper == "NO DIALTONE" || upper == "NO DIAL TONE" || upper == "6") {
+        return ModemResult::NoDialTone;
+    }
+    if (upper == "NO CARRIER" || upper == "3") {
+        return ModemResult::NoCarrier;
+    }
+    return std::nullopt;
+}
+
+ModemChannel::ModemChannel(ModemChannelListener* listener, QObject* parent)
+    : QObject(parent), listener_(listener) {}
+
+ModemChannel::~ModemChannel() { Close(); }
+
+qint32 ModemChannel::Open(const QString& path) {
+    Close();
+    const QByteArray native = path.toLocal8Bit();
+    if (::access(native.constData(), F_OK) != 0) {
+        return line_error::kPortFailed;
+    }
+    if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
+        return line_error::kPermissionDenied;
+    }
+    port_ = new QSerialPort(this);
+    port_->setPortName(path);
+    if (!port_->open(QIODevice::ReadWrite)) {
+        // Qt reports a held lock file or an exclusive port as a permission
+        // error; real permission problems were caught above.
+        const bool held = port_->error() == QSerialPort::PermissionError;
+        delete port_;
+        port_ = nullptr;
+        return held ? line_error::kPortInUse : line_error::kPortFailed;
+    }
+    port_->setBaudRate(QSerialPort::Baud115200);
+    port_->setDataBits(QSerialPort::Data8);
+    port_->setParity(QSerialPort::NoParity);
+    port_->setStopBits(QSerialPort::OneStop);
+    // No flow control on our side: a modem or cable that never raises CTS
+    // would otherwise block every write.
+    port_->setFlowControl(QSerialPort::NoFlowControl);
+    port_->clear();
+    stream_.Reset();
+    connect(port_, &QSerialPort::readyRead, this, &ModemChannel::ReadAvailable);
+    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ResourceError) {
+            Lost();
+        }
+    });
+    return line_error::kNone;
+}
+
+void ModemChannel::Close() {
+    if (port_ == nullptr) {
+        return;
+    }
+    port_->disconnect(this);
+    port_->close();
+    port_->deleteLater();
+    port_ = nullptr;
+    stream_.Reset();
+    expectReply_ = false;
+}
+
+bool ModemChannel::IsOpen() const { return port_ != nullptr; }
+
+void ModemChannel::Lost() {
+    if (port_ == nullptr) {
+        return;
+    }
+    Close();
+    replyDone_ = true;
+    reply_.result = ModemResult::Closed;
+    listener_->OnChannelLost(line_error::kDeviceLost);
+}
+
+bool ModemChannel::Send(std::span<const uint8_t> bytes) {
+    if (port_ == nullptr) {
+        return false;
+    }
+    const auto written =
+        port_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    port_->flush();
+    return written == static_cast<qint64>(bytes.size());
+}
+
+bool ModemChannel::SendLine(const std::string& command) {
+    const std::string line = command + '\r';
+    return Send(std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()));
+}
+
+ModemReply ModemChannel::Command(const std::string& command, int timeoutMs) {
+    if (port_ == nullptr) {
+        return {ModemResult::Closed, {}};
+    }
+    if (waiting_) {
+        return {ModemResult::Error, {}};
+    }
+    reply_ = {};
+    replyDone_ = false;
+    expectReply_ = true;
+    pendingCommand_ = Upper(command);
+    if (!SendLine(command)) {
+        expectReply_ = false;
+        return {ModemResult::Closed, {}};
+    }
+    WaitUntil(timeoutMs, [this] { return replyDone_; });
+    expectReply_ = false;
+    if (!replyDone_) {
+        reply_.result = port_ == nullptr ? ModemResult::Closed : ModemResult::Timeout;
+    }
+    return reply_;
+}
+
+ModemReply ModemChannel::FinishVoiceReceive(int timeoutMs) {
+    if (port_ == nullptr) {
+        return {ModemResult::Closed, {}};
+    }
+    if (!stream_.InVoiceReceive()) {
+        return {ModemResult::Ok, {}};
+    }
+    reply_ = {};
+    replyDone_ = false;
+    expectReply_ = true;
+    pendingCommand_.clear();
+    WaitUntil(timeoutMs, [this] { return replyDone_; });
+    expectReply_ = false;
+    if (!replyDone_) {
+        reply_.result = port_ == nullptr ? ModemResult::Closed : ModemResult::Timeout;
+    }
+    return reply_;
+}
+
+void ModemChannel::Discard(int quietMs) {
+    discarding_ = true;
+    WaitUntil(quietMs, [] { return false; });
+    discarding_ = false;
+    stream_.Reset();
+}
+
+bool ModemChannel::WaitUntil(int timeoutMs, const std::function<bool()>& done) {
+    waiting_ = true;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && port_ != nullptr) {
+        const qint64 remaining = deadline.remainingTime();
+        if (remaining <= 0) {
+            break;
+        }
+        if (port_->bytesAvailable() > 0) {
+            ReadAvailable();
+            continue;
+        }
+        if (!port_->waitForReadyRead(static_cast<int>(remaining))) {
+            if (port_ != nullptr && port_->error() == QSerialPort::ResourceError) {
+                Lost();
+            }
+        }
+    }
+    waiting_ = false;
+    return done();
+}
+
+void ModemChannel::ReadAvailable() {
+    if (port_ == nullptr) {
+        return;
+    }
+    ++readDepth_;
+    const QByteArray data = port_->readAll();
+    stream_.Feed(std::span(reinterpret_cast<const uint8_t*>(data.constData()),
+                           static_cast<std::size_t>(data.size())),
+                 *this);
+    --readDepth_;
+    if (!waiting_ && readDepth_ == 0 && port_ != nullptr) {
+        listener_->OnModemInputDone();
+    }
+}
+
+void ModemChannel::OnLine(std::string_view line) {
+    if (discarding_) {
+        return;
+    }
+    if (expectReply_) {
+        const std::string upper = Upper(Trimmed(line));
+        if (!pendingCommand_.empty() && upper == pendingCommand_) {
+            return;  // the modem's echo
+        }
+        if (const auto final = FinalResultOf(line)) {
+            reply_.result = *final;
+            replyDone_ = true;
+            expectReply_ = false;
+            return;
+        }
+        if (!IsUnsolicited(line)) {
+            reply_.lines.emplace_back(line);
+            return;
+        }
+    }
+    listener_->OnModemLine(line);
+}
+
+void ModemChannel::OnEvent(char code) {
+    if (!discarding_) {
+        listener_->OnModemEvent(code);
+    }
+}
+
+void ModemChannel::OnAudio(std::span<const uint8_t> bytes) { listener_->OnVoiceData(bytes); }
+
+void ModemChannel::OnVoiceEnd() { listener_->OnVoiceEnd(); }
+
+}  // namespace orvane

@@ -1,0 +1,56 @@
+#pragma once
+// Finding the serial ports that may hold a modem, and asking each what it
+// is. Probing runs on worker threads with short time limits, so a port
+// with nothing behind it costs a moment, never a hang.
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "telephony/line_backend.h"
+#include "telephony/modem/dialect.h"
+#include "telephony/modem/voice_format.h"
+
+namespace orvane {
+
+struct SerialPortCandidate {
+    QString path;         // what is opened: a /dev/serial/by-id link where one exists
+    QString portName;     // shown to the user: ttyACM0, ttyS0, or the configured name
+    QString description;  // the USB product text, when the port has one
+    QString canonical;    // the device node, to spot one port listed twice
+};
+
+// USB modems (ttyACM), USB serial adapters (ttyUSB) and serial ports that
+// exist, as the system lists them, followed by `extraPaths` (the settings'
+// own list, e.g. the emulator's link) that exist; each device node once.
+std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& extraPaths);
+
+struct ModemProbe {
+    bool answered = false;        // "AT" gave OK
+    bool held = false;            // another program holds the port
+    bool permissionDenied = false;
+    QString identification;       // maker and model, as the modem states them
+    bool voice = false;           // class 8 listed
+    modem::Dialect dialect = modem::Dialect::V253;
+    std::optional<modem::VoiceFormatChoice> voiceFormat;
+    bool generatesDigits = false;
+};
+
+class ModemChannel;
+
+// Ends a voice receive a crashed program may have left running, drops the
+// stale output and checks that the modem answers "AT".
+bool WakeModem(ModemChannel& channel, int timeoutMs);
+// Asks an awake modem what it is and what it can do; leaves it in data mode.
+ModemProbe QueryModem(ModemChannel& channel, int timeoutMs);
+
+// Asks the modem on `path`; every command waits at most `commandTimeout`.
+// Runs on any thread.
+ModemProbe ProbeModem(const QString& path, std::chrono::milliseconds commandTimeout);
+
+// What the user sees of a port and its probe.
+LineDetails DetailsOf(const SerialPortCandidate& port, const ModemProbe& probe);
+
+}  // namespace orvane

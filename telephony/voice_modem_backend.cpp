@@ -1,0 +1,627 @@
+#include "telephony/voice_modem_backend.h"
+
+#include <QFileInfo>
+#include <QThread>
+#include <QRegularExpression>
+#include <algorithm>
+
+#include "app/core/registry_routines.h"
+#include "audio/base/wave_format.h"
+#include "audio/devices/virtual_devices.h"
+#include "telephony/modem/dle_codec.h"
+#include "telephony/tapi.h"
+
+namespace orvane {
+namespace {
+
+const QString kModemSettingsKey = QStringLiteral("Properties\\TabDevices");
+
+QString CallerText(const std::string& text) { return QString::fromStdString(text); }
+
+// The characters a modem dials; the rest (blanks, dashes, brackets) is
+// formatting. "W" waits for a dial tone, "," pauses.
+QString DialableNumber(const QString& number) {
+    QString dialable;
+    for (const QChar c : number) {
+        const QChar upper = c.toUpper();
+        if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('*') ||
+            c == QLatin1Char('#') || c == QLatin1Char('+') || c == QLatin1Char(',') ||
+            upper == QLatin1Char('W')) {
+            dialable += upper;
+        }
+    }
+    const bool hasDigit = std::any_of(dialable.begin(), dialable.end(),
+                                      [](QChar c) { return c.isDigit(); });
+    return hasDigit ? dialable.left(40) : QString();
+}
+
+}  // namespace
+
+VoiceModemSettings ReadVoiceModemSettings() {
+    VoiceModemSettings settings;
+    const RegistryRoutines store(kHkeyLocalMachine, product::kRootKey, kModemSettingsKey);
+    const QString ports = store.GetRegistryValue(QStringLiteral("txtLinePorts")).toString();
+    settings.extraPorts = ports.split(QRegularExpression(QStringLiteral("[;\\n]")), Qt::SkipEmptyParts);
+    settings.extraInit = store.GetRegistryValue(QStringLiteral("txtModemInit")).toString().trimmed();
+    return settings;
+}
+
+std::unique_ptr<Tapi> Tapi::CreateForModems(QObject* parent) {
+    return std::make_unique<Tapi>(std::make_unique<VoiceModemBackend>(&ReadVoiceModemSettings),
+                                  parent);
+}
+
+VoiceModemBackend::VoiceModemBackend(std::function<VoiceModemSettings()> settings,
+                                     VoiceModemTiming timing, QObject* parent)
+    : QObject(parent), settings_(std::move(settings)), timing_(timing), channel_(this, this) {
+    ringTimer_.setSingleShot(true);
+    callerIdTimer_.setSingleShot(true);
+    dialTimer_.setSingleShot(true);
+    connect(&ringTimer_, &QTimer::timeout, this, [this] {
+        // The ringing stopped and nobody answered: the call is over.
+        if (state_ == CallState::Ringing) {
+            ReportCallerId();
+            EndCall();
+        }
+    });
+    connect(&callerIdTimer_, &QTimer::timeout, this, [this] { ReportCallerId(); });
+    connect(&dialTimer_, &QTimer::timeout, this, [this] {
+        if (state_ == CallState::Dialing) {
+            dialResult_ = ModemResult::NoAnswer;
+            OnModemInputDone();
+        }
+    });
+}
+
+VoiceModemBackend::~VoiceModemBackend() {
+    if (IsOpen()) {
+        Close();
+    }
+    for (RunningProbe& probe : running_) {
+        probe.thread->wait();
+        delete probe.thread;
+    }
+}
+
+// ---------------------------------------------------------------- devices
+
+void VoiceModemBackend::CollectFinishedProbes() {
+    const auto now = std::chrono::steady_clock::now();
+    for (auto it = running_.begin(); it != running_.end();) {
+        if (!it->thread->isFinished()) {
+            ++it;
+            continue;
+        }
+        KnownPort known{it->port, *it->result, true, now};
+        cache_[it->port.canonical] = known;
+        delete it->thread;
+        it = running_.erase(it);
+    }
+}
+
+void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& ports) {
+    const auto now = std::chrono::steady_clock::now();
+    for (const SerialPortCandidate& port : ports) {
+        if (IsOpen() && port.canonical == openDevice_.port.canonical) {
+            continue;
+        }
+        const auto cached = cache_.find(port.canonical);
+        if (cached != cache_.end()) {
+            const bool fresh = cached->second.probe.answered ||
+                               now - cached->second.probedAt < timing_.probeRetry;
+            if (fresh && cached->second.port.path == port.path) {
+                continue;
+            }
+        }
+        const bool running = std::any_of(running_.begin(), running_.end(), [&](const auto& probe) {
+            return probe.port.canonical == port.canonical;
+        });
+        if (running) {
+            continue;
+        }
+        RunningProbe probe;
+        probe.port = port;
+        probe.result = std::make_shared<ModemProbe>();
+        const auto result = probe.result;
+        const QString path = port.path;
+        const auto commandTimeout = timing_.probeCommand;
+        probe.thread = QThread::create([result, path, commandTimeout] {
+            *result = ProbeModem(path, commandTimeout);
+        });
+        probe.thread->start();
+        running_.push_back(probe);
+    }
+    // The probes run side by side; wait for them within one budget.
+    QDeadlineTimer deadline(timing_.probeBudget);
+    for (RunningProbe& probe : running_) {
+        probe.thread->wait(deadline);
+    }
+    CollectFinishedProbes();
+}
+
+qint32 VoiceModemBackend::DeviceCount() {
+    const std::vector<SerialPortCandidate> ports =
+        ListSerialPortCandidates(settings_().extraPorts);
+    CollectFinishedProbes();
+    ProbeNewPorts(ports);
+    devices_.clear();
+    for (const SerialPortCandidate& port : ports) {
+        if (IsOpen() && port.canonical == openDevice_.port.canonical) {
+            devices_.push_back(openDevice_);
+            continue;
+        }
+        const auto cached = cache_.find(port.canonical);
+        if (cached != cache_.end()) {
+            KnownPort known = cached->second;
+            known.port = port;
+            devices_.push_back(known);
+        } else {
+            devices_.push_back(KnownPort{port, ModemProbe{}, false, {}});
+        }
+    }
+    if (IsOpen()) {
+        // The open line keeps its number while it is open.
+        const auto open = std::find_if(devices_.begin(), devices_.end(), [&](const KnownPort& d) {
+            return d.port.canonical == openDevice_.port.canonical;
+        });
+        openIndex_ = open == devices_.end() ? -1 : static_cast<qint32>(open - devices_.begin());
+    }
+    return static_cast<qint32>(devices_.size());
+}
+
+LineDetails VoiceModemBackend::Details(qint32 index) {
+    if (index < 0 || index >= static_cast<qint32>(devices_.size())) {
+        return {};
+    }
+    const KnownPort& device = devices_[static_cast<std::size_t>(index)];
+    return DetailsOf(device.port, device.probe);
+}
+
+// ---------------------------------------------------------------- the line
+
+qint32 VoiceModemBackend::Open(qint32 index) {
+    if (index < 0 || index >= static_cast<qint32>(devices_.size())) {
+        return line_error::kBadDeviceIndex;
+    }
+    const KnownPort device = devices_[static_cast<std::size_t>(index)];
+    const qint32 opened = channel_.Open(device.port.path);
+    if (opened != line_error::kNone) {
+        return opened;
+    }
+    const qint32 initialised = Initialise(device);
+    if (initialised != line_error::kNone) {
+        channel_.Close();
+        return initialised;
+    }
+    if (format_) {
+        externalInput_ = sonvel::CreateExternalInput(
+            "Modem line (" + device.port.portName.toStdString() + ")", sonvel::Pcm16Format(8000, 1));
+    }
+    openIndex_ = index;
+    state_ = CallState::None;
+    return line_error::kNone;
+}
+
+qint32 VoiceModemBackend::Initialise(const KnownPort& device) {
+    const int timeout = Ms(timing_.command);
+    if (!WakeModem(channel_, timeout)) {
+        return line_error::kNoAnswer;
+    }
+    // Our init goes first so the user's own string can change any of it.
+    channel_.Command("ATZ", Ms(timing_.reset));
+    ModemProbe probe = QueryModem(channel_, timeout);
+    commands_ = modem::CommandsFor(probe.dialect);
+    channel_.Command(commands_.basicSetup, timeout);
+    const VoiceModemSettings settings = settings_();
+    if (!settings.extraInit.isEmpty()) {
+        std::string init = settings.extraInit.toStdString();
+        if (init.size() < 2 || (init.compare(0, 2, "AT") != 0 && init.compare(0, 2, "at") != 0)) {
+            init = "AT" + init;
+        }
+        channel_.Command(init, timeout);
+    }
+    if (!probe.voice) {
+        return line_error::kNotVoiceModem;
+    }
+    openDevice_ = device;
+    openDevice_.probe = probe;
+    openDevice_.probed = true;
+    format_ = probe.voiceFormat;
+    return EnterIdleMode();
+}
+
+// Voice class with caller ID on, the format chosen and the line labels
+// known; done after every call too, since some modems lose caller ID when
+// they change mode.
+qint32 VoiceModemBackend::EnterIdleMode() {
+    const int timeout = Ms(timing_.command);
+    if (!channel_.Command(commands_.voiceMode, timeout).ok()) {
+        return channel_.IsOpen() ? line_error::kNotVoiceModem : line_error::kDeviceLost;
+    }
+    if (!commands_.voiceSetup.empty()) {
+        channel_.Command(commands_.voiceSetup, timeout);
+    }
+    if (!channel_.Command(commands_.callerIdOn, timeout).ok() && !commands_.callerIdOnAlt.empty()) {
+        channel_.Command(commands_.callerIdOnAlt, timeout);
+    }
+    if (format_ && !commands_.formatPrefix.empty()) {
+        const std::string select = commands_.formatPrefix + modem::VoiceFormatArgument(*format_);
+        // Some firmwares want the four-value form.
+        if (!channel_.Command(select, timeout).ok() &&
+            !channel_.Command(select + ",0,0", timeout).ok()) {
+            format_.reset();
+        }
+    }
+    if (!lineLabel_ && !commands_.lineQuery.empty()) {
+        const ModemReply labels = channel_.Command(commands_.lineQuery, timeout);
+        if (labels.ok()) {
+            lineLabel_ = modem::ChooseLineLabel(modem::ParseLineSelections(labels.lines), true);
+        }
+    }
+    return channel_.IsOpen() ? line_error::kNone : line_error::kDeviceLost;
+}
+
+qint32 VoiceModemBackend::Close() {
+    if (!IsOpen()) {
+        return line_error::kNotOpen;
+    }
+    // Closing ends a call without events: the program closes the line on
+    // purpose and handles its own side.
+    if (state_ != CallState::None) {
+        StopReceive();
+        channel_.Command(commands_.hangUp, Ms(timing_.command));
+    }
+    channel_.Command(commands_.dataMode, Ms(timing_.command));
+    channel_.Close();
+    state_ = CallState::None;
+    ringTimer_.stop();
+    callerIdTimer_.stop();
+    dialTimer_.stop();
+    callerId_.Reset();
+    if (externalInput_ != 0) {
+        sonvel::RemoveVirtualDevice(externalInput_);
+        externalInput_ = 0;
+    }
+    lineLabel_.reset();
+    openIndex_ = -1;
+    return line_error::kNone;
+}
+
+qint32 VoiceModemBackend::WaveInDevice() const {
+    return externalInput_ != 0 ? sonvel::WaveInDeviceNumber(externalInput_) : -1;
+}
+
+// ---------------------------------------------------------------- calls
+
+qint32 VoiceModemBackend::Answer() {
+    if (state_ == CallState::Connected || state_ == CallState::Dialing) {
+        return line_error::kCallInProgress;
+    }
+    if (state_ != CallState::Ringing) {
+        return line_error::kNoCall;
+    }
+    return GoOffHookAndReceive();
+}
+
+qint32 VoiceModemBackend::GoOffHookAndReceive() {
+    ringTimer_.stop();
+    ReportCallerId();
+    const int timeout = Ms(timing_.command);
+    const std::string offHook = lineLabel_ ? commands_.linePrefix + std::to_string(*lineLabel_)
+                                           : commands_.offHookFallback;
+    const ModemReply answered = channel_.Command(offHook, timeout);
+    if (!answered.ok() && answered.result != ModemResult::VoiceConnect) {
+        return channel_.IsOpen() ? line_error::kCommandRefused : line_error::kDeviceLost;
+    }
+    if (decoder_ == nullptr && format_) {
+        decoder_ = std::make_unique<modem::VoiceDecoder>(format_->encoding, format_->rate);
+    }
+    if (decoder_ != nullptr) {
+        decoder_->Reset();
+    }
+    channel_.ArmVoiceReceive();
+    const ModemReply receiving = channel_.Command(commands_.startReceive, timeout);
+    if (receiving.result != ModemResult::Connect) {
+        // Off-hook without sound is still a connected call; it can be
+        // dropped, but nothing will be recorded.
+        if (!channel_.IsOpen()) {
+            return line_error::kDeviceLost;
+        }
+    }
+    state_ = CallState::Connected;
+    if (sink_ != nullptr) {
+        sink_->OnConnected();
+    }
+    return receiving.result == ModemResult::Connect ? line_error::kNone : line_error::kCommandRefused;
+}
+
+void VoiceModemBackend::StopReceive() {
+    if (!channel_.InVoiceReceive()) {
+        return;
+    }
+    channel_.Send(commands_.stopReceive);
+    // The sound up to <DLE><ETX> is the end of the call: it is kept.
+    channel_.FinishVoiceReceive(Ms(timing_.stopReceive));
+}
+
+void VoiceModemBackend::HangUp() {
+    StopReceive();
+    const int timeout = Ms(timing_.command);
+    if (!channel_.Command(commands_.hangUp, timeout).ok()) {
+        channel_.Command("ATH0", timeout);
+    }
+    if (channel_.IsOpen()) {
+        EnterIdleMode();
+    }
+}
+
+void VoiceModemBackend::EndCall() {
+    ringTimer_.stop();
+    callerIdTimer_.stop();
+    dialTimer_.stop();
+    callerId_.Reset();
+    state_ = CallState::None;
+    ringCount_ = 0;
+    incomingRaised_ = false;
+    callerIdReported_ = false;
+    handsetPickedUp_ = false;
+    hangUpCue_ = false;
+    dialResult_.reset();
+    if (sink_ != nullptr) {
+        sink_->OnIdle();
+    }
+}
+
+qint32 VoiceModemBackend::Drop() {
+    switch (state_) {
+        case CallState::None:
+            return line_error::kNoCall;
+        case CallState::Ringing: {
+            // Rejecting an offered call: take the line and put it down.
+            const std::string offHook = lineLabel_
+                                            ? commands_.linePrefix + std::to_string(*lineLabel_)
+                                            : commands_.offHookFallback;
+            channel_.Command(offHook, Ms(timing_.command));
+            HangUp();
+            break;
+        }
+        case CallState::Dialing: {
+            // Any character ends a dial in progress.
+            static const uint8_t kAbort[] = {'\r'};
+            channel_.Send(kAbort);
+            channel_.Discard(200);
+            HangUp();
+            break;
+        }
+        case CallState::Connected:
+        case CallState::AwaitingDrop:
+            HangUp();
+            break;
+    }
+    EndCall();
+    return channel_.IsOpen() ? line_error::kNone : line_error::kDeviceLost;
+}
+
+qint32 VoiceModemBackend::MakeCall(const QString& number) {
+    if (!IsOpen()) {
+        return line_error::kNotOpen;
+    }
+    if (state_ != CallState::None) {
+        return line_error::kCallInProgress;
+    }
+    const QString dialable = DialableNumber(number);
+    if (dialable.isEmpty()) {
+        return line_error::kBadNumber;
+    }
+    if (!channel_.SendLine(commands_.dialPrefix + dialable.toStdString())) {
+        return line_error::kDeviceLost;
+    }
+    state_ = CallState::Dialing;
+    dialTimer_.start(timing_.dialTimeout);
+    if (sink_ != nullptr) {
+        sink_->OnOutgoingProgress();
+    }
+    return line_error::kNone;
+}
+
+// ---------------------------------------------------------------- modem input
+
+void VoiceModemBackend::BeginIncomingCall() {
+    if (state_ != CallState::None) {
+        return;
+    }
+    state_ = CallState::Ringing;
+    ringCount_ = 0;
+    callerIdReported_ = false;
+    if (!incomingRaised_ && sink_ != nullptr) {
+        incomingRaised_ = true;
+        sink_->OnIncomingCall();
+    }
+    ringTimer_.start(timing_.ringTimeout);
+}
+
+void VoiceModemBackend::RingSignal() {
+    BeginIncomingCall();
+    if (state_ != CallState::Ringing) {
+        return;
+    }
+    // A caller ID sent before this ring is reported before it.
+    ReportCallerId();
+    ++ringCount_;
+    if (sink_ != nullptr) {
+        sink_->OnRing(ringCount_);
+    }
+    ringTimer_.start(timing_.ringTimeout);
+}
+
+void VoiceModemBackend::CallerIdLine() {
+    // Caller ID before the first ring is the first sign of the call.
+    BeginIncomingCall();
+    if (state_ == CallState::Ringing && !callerIdReported_) {
+        callerIdTimer_.start(timing_.callerIdQuiet);
+    }
+}
+
+void VoiceModemBackend::ReportCallerId() {
+    callerIdTimer_.stop();
+    if (!callerId_.Started()) {
+        return;
+    }
+    const modem::CallerId caller = callerId_.Take();
+    if (callerIdReported_ || state_ == CallState::None) {
+        return;
+    }
+    const bool nothing = caller.name == modem::kCallerUnknown &&
+                         caller.number == modem::kCallerUnknown;
+    if (nothing) {
+        return;
+    }
+    callerIdReported_ = true;
+    if (sink_ != nullptr) {
+        sink_->OnCallerId(CallerText(caller.name), CallerText(caller.number));
+    }
+}
+
+void VoiceModemBackend::OnModemLine(std::string_view line) {
+    if (state_ == CallState::Dialing) {
+        if (const auto result = FinalResultOf(line)) {
+            dialResult_ = *result;
+            return;
+        }
+    }
+    if (line.size() >= 4 && (line.substr(0, 4) == "RING" || line.substr(0, 4) == "ring")) {
+        RingSignal();
+        return;
+    }
+    if (state_ == CallState::None || state_ == CallState::Ringing) {
+        if (callerId_.FeedLine(line)) {
+            CallerIdLine();
+        }
+    }
+}
+
+void VoiceModemBackend::OnModemEvent(char code) {
+    namespace ev = modem::event;
+    switch (code) {
+        case ev::kRing:
+            RingSignal();
+            break;
+        case ev::kHandsetOffHook:
+        case ev::kLineVoltageDown:
+        case ev::kRockwellOffHook:
+            if (state_ == CallState::Ringing) {
+                handsetPickedUp_ = true;
+            }
+            break;
+        case ev::kHandsetOnHook:
+        case ev::kLineVoltageUp:
+        case ev::kBusy:
+        case ev::kDialTone:
+        case ev::kLoopBreak:
+        case ev::kSilence:
+            if (state_ == CallState::Connected) {
+                hangUpCue_ = true;
+            }
+            break;
+        default:
+            // DTMF digits, "quiet" and the rest change nothing here.
+            break;
+    }
+}
+
+void VoiceModemBackend::OnVoiceData(std::span<const uint8_t> bytes) {
+    if (decoder_ == nullptr || externalInput_ == 0) {
+        return;
+    }
+    samples_.clear();
+    decoder_->Decode(bytes, samples_);
+    if (!samples_.empty()) {
+        sonvel::PushExternalInput(externalInput_, samples_.data(),
+                                  samples_.size() * sizeof(int16_t));
+    }
+}
+
+void VoiceModemBackend::OnVoiceEnd() {
+    // The modem ended the stream by itself: the line is gone.
+    if (state_ == CallState::Connected && !channel_.Waiting()) {
+        hangUpCue_ = true;
+    }
+}
+
+void VoiceModemBackend::OnChannelLost(qint32 code) {
+    const bool hadCall = state_ != CallState::None;
+    ringTimer_.stop();
+    callerIdTimer_.stop();
+    dialTimer_.stop();
+    if (externalInput_ != 0) {
+        sonvel::RemoveVirtualDevice(externalInput_);
+        externalInput_ = 0;
+    }
+    lineLabel_.reset();
+    openIndex_ = -1;
+    if (hadCall) {
+        EndCall();
+    }
+    state_ = CallState::None;
+    if (sink_ != nullptr) {
+        sink_->OnLineLost(code);
+    }
+}
+
+void VoiceModemBackend::OnModemInputDone() {
+    if (handsetPickedUp_) {
+        handsetPickedUp_ = false;
+        if (state_ == CallState::Ringing) {
+            GoOffHookAndReceive();
+        }
+    }
+    if (dialResult_ && state_ == CallState::Dialing) {
+        const ModemResult result = *dialResult_;
+        dialResult_.reset();
+        dialTimer_.stop();
+        if (result == ModemResult::Ok || result == ModemResult::VoiceConnect) {
+            channel_.ArmVoiceReceive();
+            // Without sound the call is still connected: it can be talked
+            // on and dropped, only not recorded.
+            channel_.Command(commands_.startReceive, Ms(timing_.command));
+            state_ = CallState::Connected;
+            if (sink_ != nullptr) {
+                sink_->OnConnected();
+            }
+        } else {
+            RemoteHangUp();
+            return;
+        }
+    }
+    if (hangUpCue_) {
+        hangUpCue_ = false;
+        if (state_ == CallState::Connected) {
+            RemoteHangUp();
+        }
+    }
+}
+
+// The far end hung up (or the local handset was put down): the tail of the
+// sound is read, then the program hears of it; the call stays until it is
+// dropped, by the program's handler or, failing that, by us.
+void VoiceModemBackend::RemoteHangUp() {
+    StopReceive();
+    state_ = CallState::AwaitingDrop;
+    if (sink_ != nullptr) {
+        sink_->OnDisconnected();
+    }
+    DropLater();
+}
+
+void VoiceModemBackend::DropLater() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (state_ == CallState::AwaitingDrop) {
+                Drop();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace orvane

@@ -1,0 +1,149 @@
+#pragma once
+// The line devices of the telephony control: Hayes voice modems on serial
+// ports. The modem idles in voice class with caller ID on, so rings, caller
+// ID and a picked-up handset are all reported; an answered call is received
+// as DLE-shielded sound, turned into 8 kHz 16-bit PCM and pushed into an
+// external input of the audio engine, which the recorder opens like any
+// other wave-in device.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "telephony/line_backend.h"
+#include "telephony/modem/caller_id.h"
+#include "telephony/modem/dialect.h"
+#include "telephony/modem/voice_format.h"
+#include "telephony/modem_channel.h"
+#include "telephony/modem_probe.h"
+
+class QThread;
+
+namespace orvane {
+
+// What the settings store says about modems.
+struct VoiceModemSettings {
+    QStringList extraPorts;  // device paths listed besides the system's serial ports
+    QString extraInit;       // the user's own init command, sent after ours
+};
+
+// Reads "txtLinePorts" and "txtModemInit" of Properties\TabDevices.
+VoiceModemSettings ReadVoiceModemSettings();
+
+struct VoiceModemTiming {
+    std::chrono::milliseconds command{2000};
+    std::chrono::milliseconds reset{4000};
+    std::chrono::milliseconds probeCommand{700};
+    // Longest LineCount waits for new ports to be probed; a port that takes
+    // longer is listed without capabilities until its probe is done.
+    std::chrono::milliseconds probeBudget{3000};
+    // A port that did not answer is asked again after this long.
+    std::chrono::milliseconds probeRetry{60000};
+    // Ringing that stops without an answer ends the call after this long.
+    std::chrono::milliseconds ringTimeout{7000};
+    // Caller-ID lines come in one burst; the caller is reported once the
+    // modem has been quiet this long, or at the next ring.
+    std::chrono::milliseconds callerIdQuiet{400};
+    std::chrono::milliseconds stopReceive{3000};
+    std::chrono::milliseconds dialTimeout{90000};
+};
+
+class VoiceModemBackend : public QObject, public LineBackend, private ModemChannelListener {
+    Q_OBJECT
+  public:
+    explicit VoiceModemBackend(std::function<VoiceModemSettings()> settings,
+                               VoiceModemTiming timing = {}, QObject* parent = nullptr);
+    ~VoiceModemBackend() override;
+
+    void SetEventSink(LineEventSink* sink) override { sink_ = sink; }
+    qint32 DeviceCount() override;
+    LineDetails Details(qint32 index) override;
+    qint32 Open(qint32 index) override;
+    qint32 Close() override;
+    bool IsOpen() const override { return channel_.IsOpen(); }
+    qint32 OpenIndex() const override { return IsOpen() ? openIndex_ : -1; }
+    bool CallActive() const override { return state_ != CallState::None; }
+    qint32 Answer() override;
+    qint32 Drop() override;
+    qint32 MakeCall(const QString& number) override;
+    qint32 WaveInDevice() const override;
+
+  private:
+    enum class CallState { None, Ringing, Dialing, Connected, AwaitingDrop };
+
+    struct KnownPort {
+        SerialPortCandidate port;
+        ModemProbe probe;
+        bool probed = false;
+        std::chrono::steady_clock::time_point probedAt;
+    };
+    struct RunningProbe {
+        QThread* thread = nullptr;
+        std::shared_ptr<ModemProbe> result;
+        SerialPortCandidate port;
+    };
+
+    // ModemChannelListener
+    void OnModemLine(std::string_view line) override;
+    void OnModemEvent(char code) override;
+    void OnVoiceData(std::span<const uint8_t> bytes) override;
+    void OnVoiceEnd() override;
+    void OnChannelLost(qint32 code) override;
+    void OnModemInputDone() override;
+
+    void CollectFinishedProbes();
+    void ProbeNewPorts(const std::vector<SerialPortCandidate>& ports);
+    qint32 Initialise(const KnownPort& device);
+    qint32 EnterIdleMode();
+    qint32 GoOffHookAndReceive();
+    void StopReceive();
+    void HangUp();
+    void EndCall();
+    void RingSignal();
+    void CallerIdLine();
+    void ReportCallerId();
+    void BeginIncomingCall();
+    void RemoteHangUp();
+    void DropLater();
+    int Ms(std::chrono::milliseconds duration) const { return static_cast<int>(duration.count()); }
+
+    std::function<VoiceModemSettings()> settings_;
+    VoiceModemTiming timing_;
+    LineEventSink* sink_ = nullptr;
+    ModemChannel channel_;
+    std::vector<KnownPort> devices_;
+    std::map<QString, KnownPort> cache_;  // by device node
+    std::vector<RunningProbe> running_;
+
+    qint32 openIndex_ = -1;
+    KnownPort openDevice_;
+    modem::DialectCommands commands_;
+    std::optional<int> lineLabel_;
+    std::optional<modem::VoiceFormatChoice> format_;
+    std::unique_ptr<modem::VoiceDecoder> decoder_;
+    std::vector<int16_t> samples_;
+    uint32_t externalInput_ = 0;
+
+    CallState state_ = CallState::None;
+    qint32 ringCount_ = 0;
+    bool incomingRaised_ = false;
+    bool callerIdReported_ = false;
+    modem::CallerIdCollector callerId_;
+    QTimer ringTimer_;
+    QTimer callerIdTimer_;
+    QTimer dialTimer_;
+    // Work that sends commands, noted while the modem's bytes are being
+    // read and done once they are.
+    bool handsetPickedUp_ = false;
+    bool hangUpCue_ = false;
+    std::optional<ModemResult> dialResult_;
+};
+
+}  // namespace orvane
