@@ -105,7 +105,8 @@ qint32 ModemChannel::Open(const QString& path) {
     stream_.Reset();
     connect(port_, &QSerialPort::readyRead, this, &ModemChannel::ReadAvailable);
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::ResourceError) {
+        // A hung-up or unplugged tty fails every read (EIO) or vanishes.
+        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
             Lost();
         }
     });
@@ -213,7 +214,8 @@ bool ModemChannel::WaitUntil(int timeoutMs, const std::function<bool()>& done) {
             continue;
         }
         if (!port_->waitForReadyRead(static_cast<int>(remaining))) {
-            if (port_ != nullptr && port_->error() == QSerialPort::ResourceError) {
+            if (port_ != nullptr && (port_->error() == QSerialPort::ResourceError ||
+                                     port_->error() == QSerialPort::ReadError)) {
                 Lost();
             }
         }

@@ -167,10 +167,8 @@ ModemProbe QueryModem(ModemChannel& channel, int timeout) {
             probe.voiceFormat = modem::ChooseVoiceFormat(modem::ParseVoiceFormatOffers(formats.lines));
         }
     } else {
-        // The "#" dialects record 8-bit linear sound; Rockwell at 7200/s.
-        probe.voiceFormat = modem::VoiceFormatChoice{
-            0, modem::SampleEncoding::Unsigned8,
-            probe.dialect == modem::Dialect::Rockwell ? 7200 : 8000};
+        // The "#" dialects have one fixed format.
+        probe.voiceFormat = commands.fixedFormat;
     }
     probe.generatesDigits = channel.Command("AT+VTS=?", timeout).ok();
     channel.Command(commands.dataMode, timeout);

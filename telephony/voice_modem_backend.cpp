@@ -184,6 +184,19 @@ qint32 VoiceModemBackend::Open(qint32 index) {
         return line_error::kBadDeviceIndex;
     }
     const KnownPort device = devices_[static_cast<std::size_t>(index)];
+    // A call may begin while the modem is still being set up; what it says
+    // then belongs to the open line.
+    ringTimer_.stop();
+    callerIdTimer_.stop();
+    dialTimer_.stop();
+    callerId_.Reset();
+    state_ = CallState::None;
+    ringCount_ = 0;
+    incomingRaised_ = false;
+    callerIdReported_ = false;
+    handsetPickedUp_ = false;
+    hangUpCue_ = false;
+    dialResult_.reset();
     const qint32 opened = channel_.Open(device.port.path);
     if (opened != line_error::kNone) {
         return opened;
@@ -198,7 +211,8 @@ qint32 VoiceModemBackend::Open(qint32 index) {
             "Modem line (" + device.port.portName.toStdString() + ")", sonvel::Pcm16Format(8000, 1));
     }
     openIndex_ = index;
-    state_ = CallState::None;
+    // Work noted while the setup commands waited is done now.
+    OnModemInputDone();
     return line_error::kNone;
 }
 
@@ -244,7 +258,9 @@ qint32 VoiceModemBackend::EnterIdleMode() {
     if (!channel_.Command(commands_.callerIdOn, timeout).ok() && !commands_.callerIdOnAlt.empty()) {
         channel_.Command(commands_.callerIdOnAlt, timeout);
     }
-    if (format_ && !commands_.formatPrefix.empty()) {
+    if (format_ && !commands_.fixedFormatCommand.empty()) {
+        channel_.Command(commands_.fixedFormatCommand, timeout);
+    } else if (format_ && !commands_.formatPrefix.empty()) {
         const std::string select = commands_.formatPrefix + modem::VoiceFormatArgument(*format_);
         // Some firmwares want the four-value form.
         if (!channel_.Command(select, timeout).ok() &&

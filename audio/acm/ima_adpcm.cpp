@@ -133,6 +133,19 @@ void Encoder::EncodeBlock(const int16_t* frames, uint8_t* out) {
     }
 }
 
+int16_t DecodeNibble(int code, int& predictor, int& index) {
+    index = ClampIndex(index);
+    Step(code & 0x0F, predictor, index);
+    return static_cast<int16_t>(predictor);
+}
+
+int EncodeSample(int16_t sample, int& predictor, int& index) {
+    index = ClampIndex(index);
+    const int code = Quantize(sample, predictor, index);
+    Step(code, predictor, index);
+    return code;
+}
+
 size_t DecodeBlock(const BlockLayout& layout, const uint8_t* in, size_t bytes, int16_t* frames) {
     const size_t count = FramesInBlock(layout, bytes);
     if (count == 0) {

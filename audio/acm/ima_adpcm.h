@@ -39,4 +39,10 @@ size_t DecodeBlock(const BlockLayout& layout, const uint8_t* in, size_t bytes, i
 // Frames that DecodeBlock gives for `bytes` bytes of one block.
 size_t FramesInBlock(const BlockLayout& layout, size_t bytes);
 
+// One sample of a headerless stream (voice modems): the caller keeps the
+// predictor and step index from sample to sample.
+int16_t DecodeNibble(int code, int& predictor, int& index);
+// Returns the 4-bit code for `sample` and advances the state as the decoder will.
+int EncodeSample(int16_t sample, int& predictor, int& index);
+
 }  // namespace sonvel::ima

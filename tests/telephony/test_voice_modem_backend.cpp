@@ -1,0 +1,351 @@
+// The telephony control over the real voice-modem backend, talking to
+// modemsim on a pseudo-terminal through the serial port: the same path a
+// modem on a USB port takes.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include "audio/host/event_loop_window.h"
+#include "audio/wave/wave.h"
+#include "telephony/tapi.h"
+#include "telephony/voice_modem_backend.h"
+#include "tests/support/qt_printers.h"
+#include "tests/telephony/modemsim_process.h"
+
+namespace orvane {
+namespace {
+
+using testing::ModemSimProcess;
+
+const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
+
+// G.711 mu-law expansion, written out from the standard, as the oracle for
+// what the recorder must receive.
+int16_t ExpandMuLaw(uint8_t code) {
+    code = static_cast<uint8_t>(~code);
+    const int exponent = (code >> 4) & 7;
+    const int mantissa = code & 15;
+    const int magnitude = (((mantissa << 3) + 0x84) << exponent) - 0x84;
+    return static_cast<int16_t>((code & 0x80) != 0 ? -magnitude : magnitude);
+}
+
+class VoiceModemLineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        link_ = dir_.filePath(QStringLiteral("modem"));
+        timing_.ringTimeout = std::chrono::milliseconds(1500);
+        MakeTapi();
+    }
+
+    void TearDown() override {
+        tapi_.reset();
+        sim_.Stop();
+    }
+
+    void MakeTapi() {
+        const QString link = link_;
+        auto backend = std::make_unique<VoiceModemBackend>(
+            [link] { return VoiceModemSettings{{link}, QString()}; }, timing_);
+        tapi_ = std::make_unique<Tapi>(std::move(backend));
+        tapi_->LineInitialize();
+        QObject::connect(tapi_.get(), &Tapi::InComeCall, [this] { events_ << QStringLiteral("InComeCall"); });
+        QObject::connect(tapi_.get(), &Tapi::Ring, [this](qint32 count) {
+            events_ << QStringLiteral("Ring %1").arg(count);
+        });
+        QObject::connect(tapi_.get(), &Tapi::CallerID, [this](const QString& name, const QString& number) {
+            events_ << QStringLiteral("CallerID %1|%2").arg(name, number);
+            callerName_ = name;
+        });
+        QObject::connect(tapi_.get(), &Tapi::Connected, [this] { events_ << QStringLiteral("Connected"); });
+        QObject::connect(tapi_.get(), &Tapi::Disconnected, [this] {
+            events_ << QStringLiteral("Disconnected");
+            // What the program's handler does.
+            if (tapi_->CallActive()) {
+                tapi_->LineDrop();
+            }
+        });
+        QObject::connect(tapi_.get(), &Tapi::Idle, [this] { events_ << QStringLiteral("Idle"); });
+        QObject::connect(tapi_.get(), &Tapi::OutgoingProgress,
+                         [this] { events_ << QStringLiteral("OutgoingProgress"); });
+        QObject::connect(tapi_.get(), &Tapi::LineLost,
+                         [this](qint32 code) { events_ << QStringLiteral("LineLost %1").arg(code); });
+    }
+
+    // Selects the emulator among the line devices and opens it.
+    qint32 OpenEmulatorLine() {
+        const qint32 count = tapi_->LineCount();
+        for (qint32 i = 0; i < count; ++i) {
+            tapi_->SetLineIndex(i);
+            LineDetails details;
+            tapi_->GetLineDetails(details);
+            if (details.deviceName == kSimName) {
+                return tapi_->LineOpen(6, 6);
+            }
+        }
+        return -1;
+    }
+
+    // Runs the event loop (and the audio control's window) until `done`;
+    // the limit only bounds a failing run.
+    bool WaitFor(const std::function<bool()>& done, int limitMs = 20000) {
+        const QDeadlineTimer deadline(limitMs);
+        while (!done()) {
+            if (deadline.hasExpired()) {
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            window_.Pump();
+        }
+        return true;
+    }
+
+    bool WaitForEvent(const QString& event, int limitMs = 20000) {
+        return WaitFor([&] { return events_.contains(event); }, limitMs);
+    }
+
+    QTemporaryDir dir_;
+    QString link_;
+    VoiceModemTiming timing_;
+    ModemSimProcess sim_;
+    std::unique_ptr<Tapi> tapi_;
+    QStringList events_;
+    QString callerName_;
+    sonvel::EventLoopWindow window_;
+};
+
+TEST_F(VoiceModemLineTest, ListsTheEmulatorWithWhatItCanDo) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral("wait-client; sleep 60000")));
+    const qint32 count = tapi_->LineCount();
+    bool found = false;
+    for (qint32 i = 0; i < count; ++i) {
+        tapi_->SetLineIndex(i);
+        LineDetails details;
+        tapi_->GetLineDetails(details);
+        if (details.port == link_) {
+            found = true;
+            EXPECT_EQ(details.deviceName, kSimName);
+            EXPECT_TRUE(details.tapiCapability);
+            EXPECT_TRUE(details.voiceCapability);
+            EXPECT_TRUE(details.audioCapability);
+            EXPECT_TRUE(details.monitorDigits);
+        }
+    }
+    EXPECT_TRUE(found) << sim_.ErrorOutput().toStdString();
+}
+
+TEST_F(VoiceModemLineTest, AHandsetAnsweredCallGivesItsEventsInOrderAndExactlyTheCallersSound) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
+        "voice pattern; wait-command VCID=1; "
+        "call rings=2 every=300 name=\"Alice Example\" number=5551234; pickup; "
+        "wait-command VRX; sleep 2500; remote-hangup busy; wait-hangup timeout 20000; exit")));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Connected"))) << events_.join(u',').toStdString();
+
+    // Record the call's wave-in device as the recorder does.
+    sonvel::Wave wave(&window_, nullptr);
+    ASSERT_FALSE(wave.InitC());
+    const std::string file = dir_.filePath(QStringLiteral("call.wav")).toStdString();
+    sonvel::WaveFormat format = sonvel::Pcm16Format(8000, 1);
+    int32_t bufferSize = 800;
+    sonvel::Bool16 vis = 0;
+    ASSERT_EQ(wave.StartRecord(tapi_->GetWaveID(1), file, format, bufferSize, vis), 0);
+
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle")));
+    wave.StopRecord();
+    window_.Pump();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+
+    EXPECT_EQ(events_, (QStringList{"InComeCall", "Ring 1", "CallerID Alice Example|5551234",
+                                    "Ring 2", "Connected", "Disconnected", "Idle"}));
+
+    QFile recorded(QString::fromStdString(file));
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    const QByteArray bytes = recorded.readAll().mid(64);
+    const auto* samples = reinterpret_cast<const int16_t*>(bytes.constData());
+    const qsizetype count = bytes.size() / 2;
+    ASSERT_GE(count, 4000) << "at least half a second of the call";
+    // The sound is the emulator's bytes 0..255 over and over as mu-law, in
+    // order, with nothing lost or doubled (the DLE bytes among them too).
+    int start = -1;
+    for (int offset = 0; offset < 256 && start < 0; ++offset) {
+        if (ExpandMuLaw(static_cast<uint8_t>(offset)) == samples[0] &&
+            ExpandMuLaw(static_cast<uint8_t>(offset + 1)) == samples[1] &&
+            ExpandMuLaw(static_cast<uint8_t>(offset + 2)) == samples[2]) {
+            start = offset;
+        }
+    }
+    ASSERT_GE(start, 0);
+    qsizetype intact = 0;
+    while (intact < count && samples[intact] == ExpandMuLaw(static_cast<uint8_t>((start + intact) % 256))) {
+        ++intact;
+    }
+    // After the hang-up the line carries the busy tone until the receive
+    // ends, a moment later.
+    EXPECT_GE(intact, 4000);
+    EXPECT_LE(count - intact, 4000);
+}
+
+TEST_F(VoiceModemLineTest, ARockwellDialectModemIsDrivenWithItsOwnCommands) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
+        "voice pattern; wait-command CID=1; "
+        "call rings=2 every=300 name=\"Alice Example\" number=5551234; pickup; "
+        "wait-command VRX; sleep 500; remote-hangup busy; wait-hangup timeout 20000; sleep 30000"),
+        {QStringLiteral("--dialect"), QStringLiteral("rockwell")}));
+    const qint32 count = tapi_->LineCount();
+    qint32 opened = -1;
+    for (qint32 i = 0; i < count; ++i) {
+        tapi_->SetLineIndex(i);
+        LineDetails details;
+        tapi_->GetLineDetails(details);
+        if (details.port == link_) {
+            EXPECT_TRUE(details.voiceCapability) << "from #CLS, as class 8 is not listed";
+            EXPECT_TRUE(details.audioCapability);
+            opened = tapi_->LineOpen(6, 6);
+        }
+    }
+    ASSERT_EQ(opened, 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(events_, (QStringList{"InComeCall", "Ring 1", "CallerID Alice Example|5551234",
+                                    "Ring 2", "Connected", "Disconnected", "Idle"}));
+}
+
+struct CallerIdCase {
+    const char* label;
+    const char* call;
+    const char* expected;
+};
+
+class CallerIdFormats : public VoiceModemLineTest,
+                        public ::testing::WithParamInterface<CallerIdCase> {};
+
+TEST_P(CallerIdFormats, ReachTheProgramAsOneCallerIdAndTheUnansweredCallEnds) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral("wait-command VCID=1; %1; sleep 200; exit")
+                                      .arg(QString::fromUtf8(GetParam().call))));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(events_.filter(QStringLiteral("CallerID")),
+              QStringList{QString::fromUtf8(GetParam().expected)});
+    EXPECT_EQ(events_.first(), QStringLiteral("InComeCall"));
+    EXPECT_EQ(events_.count(QStringLiteral("InComeCall")), 1);
+    EXPECT_EQ(sim_.WaitFinished(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, CallerIdFormats,
+    ::testing::Values(
+        CallerIdCase{"Spaces", "call rings=2 every=300 name=\"Alice Example\" number=5551234",
+                     "CallerID Alice Example|5551234"},
+        CallerIdCase{"NoSpaces",
+                     "call rings=2 every=300 name=\"Alice Example\" number=5551234 format=nospaces",
+                     "CallerID Alice Example|5551234"},
+        CallerIdCase{"OneLine", "call rings=2 every=300 name=Bob number=0207946 format=oneline",
+                     "CallerID Bob|0207946"},
+        CallerIdCase{"MdmfPacket",
+                     "call rings=2 every=300 name=\"Alice Example\" number=5551234 format=mdmf",
+                     "CallerID Alice Example|5551234"},
+        CallerIdCase{"SdmfPacket", "call rings=2 every=300 number=6095551212 format=sdmf",
+                     "CallerID UNKNOWN|6095551212"},
+        CallerIdCase{"BeforeTheFirstRing",
+                     "call rings=2 every=300 name=\"Alice Example\" number=5551234 cid=before",
+                     "CallerID Alice Example|5551234"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(VoiceModemLineTest, CallerIdBeforeTheFirstRingIsReportedBeforeThatRing) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
+        "wait-command VCID=1; call rings=2 every=300 name=Carol number=01632960 cid=before; sleep 30000")));
+    ASSERT_EQ(OpenEmulatorLine(), 0);
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle")));
+    EXPECT_EQ(events_, (QStringList{"InComeCall", "CallerID Carol|01632960", "Ring 1", "Ring 2",
+                                    "Idle"}));
+}
+
+TEST_F(VoiceModemLineTest, AHostileCallerIdIsCleanedAndTheLineKeepsAnswering) {
+    const QString longName = QString(10000, QLatin1Char('A'));
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
+        "wait-command VCID=1; ring; raw \"NAME = Evil\\r\\nNMBR = ../../x\\x1b[2J\\0\\r\\n\"; "
+        "ring every 300; sleep 2000; "
+        "call rings=2 every=300 name=%1 number=5551234 format=nospaces; sleep 2000; "
+        "call rings=2 every=300 name=Dave number=5550000; exit").arg(longName)));
+    ASSERT_EQ(OpenEmulatorLine(), 0);
+    ASSERT_TRUE(WaitFor([&] { return events_.filter(QStringLiteral("CallerID")).size() == 3; }))
+        << events_.join(u',').toStdString();
+    const QStringList callers = events_.filter(QStringLiteral("CallerID"));
+    EXPECT_EQ(callers[0], QStringLiteral("CallerID Evil|..-..-x [2J"));
+    EXPECT_EQ(callers[1], QStringLiteral("CallerID %1|5551234").arg(QString(40, QLatin1Char('A'))));
+    EXPECT_EQ(callers[2], QStringLiteral("CallerID Dave|5550000"));
+    for (const QString& caller : callers) {
+        for (const QChar c : caller) {
+            EXPECT_GE(c.unicode(), 0x20) << caller.toStdString();
+        }
+    }
+    EXPECT_TRUE(tapi_->LineOpened());
+}
+
+TEST_F(VoiceModemLineTest, ClosingFreesThePortAndTheLineOpensAgain) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral("wait-client; sleep 60000")));
+    ASSERT_EQ(OpenEmulatorLine(), 0);
+
+    QSerialPort other;
+    other.setPortName(link_);
+    EXPECT_FALSE(other.open(QIODevice::ReadWrite)) << "the open line holds the port";
+
+    EXPECT_EQ(tapi_->LineClose(), 0);
+    EXPECT_EQ(tapi_->LineShutdown(), 0);
+    EXPECT_FALSE(tapi_->LineOpened());
+    ASSERT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
+    other.close();
+
+    // A later open needs no new LineInitialize.
+    EXPECT_EQ(OpenEmulatorLine(), 0);
+    EXPECT_TRUE(tapi_->LineOpened());
+}
+
+TEST_F(VoiceModemLineTest, AnUnpluggedModemIsReportedAndTheLineReopensOnceItIsBack) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral("wait-command VCID=1; sleep 300; exit")));
+    ASSERT_EQ(OpenEmulatorLine(), 0);
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("LineLost %1").arg(line_error::kDeviceLost)))
+        << events_.join(u',').toStdString();
+    EXPECT_FALSE(tapi_->LineOpened());
+    EXPECT_EQ(tapi_->LineOpen(6, 6), line_error::kPortFailed) << "still gone";
+
+    ModemSimProcess again;
+    ASSERT_TRUE(again.Start(link_, QStringLiteral("wait-client; sleep 60000")));
+    EXPECT_EQ(OpenEmulatorLine(), 0);
+    EXPECT_TRUE(tapi_->LineOpened());
+}
+
+TEST_F(VoiceModemLineTest, AnAnsweredDialOutConnectsAndABusyOneEnds) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
+        "dial-answer answered after 200; wait-command ATD; wait-command VRX; sleep 300; "
+        "remote-hangup dialtone; wait-hangup timeout 20000; dial-answer busy after 200; "
+        "wait-command ATD; sleep 2000; exit")));
+    ASSERT_EQ(OpenEmulatorLine(), 0);
+    QString number = QStringLiteral("(555) 123-4567");
+    ASSERT_EQ(tapi_->LineMakeCall(number), 0);
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(events_, (QStringList{"OutgoingProgress", "Connected", "Disconnected", "Idle"}));
+
+    events_.clear();
+    ASSERT_EQ(tapi_->LineMakeCall(number), 0);
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(events_, (QStringList{"OutgoingProgress", "Disconnected", "Idle"}));
+}
+
+TEST_F(VoiceModemLineTest, NothingDialableIsRefusedWithoutTouchingTheLine) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral("wait-client; sleep 60000")));
+    ASSERT_EQ(OpenEmulatorLine(), 0);
+    QString number = QStringLiteral("call me");
+    EXPECT_EQ(tapi_->LineMakeCall(number), line_error::kBadNumber);
+    EXPECT_FALSE(tapi_->CallActive());
+}
+
+}  // namespace
+}  // namespace orvane
