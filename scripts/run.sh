@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Sets up, builds, installs Orvane into a portable program folder and starts
 # it. ORVANE_HOME chooses the folder (default ~/.local/opt/orvane).
+#
+# Without a modem (no USB modem or USB serial adapter plugged in), or with
+# ORVANE_DEMO_LINE=1, the line is the modem emulator: modemsim runs beside
+# Orvane with its demonstration (a call every 20 seconds) and is stopped
+# when Orvane ends. ORVANE_DEMO_LINE=0 never starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 home="${ORVANE_HOME:-$HOME/.local/opt/orvane}"
@@ -8,8 +13,36 @@ scripts/install-deps.sh
 scripts/build.sh
 cmake --install build --prefix "$home"
 "$home/orvane-setup"
+
+has_modem() {
+  compgen -G "/dev/ttyACM*" >/dev/null || compgen -G "/dev/ttyUSB*" >/dev/null
+}
+
+demo="${ORVANE_DEMO_LINE:-}"
+if [ -z "$demo" ]; then
+  if has_modem; then demo=0; else demo=1; fi
+fi
+
+sim_pid=""
+stop_sim() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+}
+if [ "$demo" = 1 ]; then
+  runtime="${XDG_RUNTIME_DIR:-/tmp}"
+  link="$runtime/orvane-demo-modem"
+  key='HKLM\SOFTWARE\Quenzo\Orvane 1.1\Properties\TabDevices'
+  "$home/modemsim" --demo --stay --link "$link" >/dev/null &
+  sim_pid=$!
+  trap stop_sim EXIT
+  "$home/orvane-reg" add "$key" /v txtLinePorts /d "$link" /f >/dev/null
+  "$home/orvane-reg" add "$key" /v cmbModemDev \
+    /d "Orvane modemsim V.253 voice modem (orvane-demo-modem)" /f >/dev/null
+  echo "No modem found: the line is the emulator (modemsim --demo, a call every 20 s)." >&2
+fi
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: starting Orvane on a virtual X server (xvfb-run)." >&2
-  exec xvfb-run -a "$home/orvane" "$@"
+  xvfb-run -a "$home/orvane" "$@"
+else
+  "$home/orvane" "$@"
 fi
-exec "$home/orvane" "$@"
