@@ -197,6 +197,7 @@ qint32 VoiceModemBackend::Open(qint32 index) {
     handsetPickedUp_ = false;
     hangUpCue_ = false;
     dialResult_.reset();
+    decoder_.reset();
     const qint32 opened = channel_.Open(device.port.path);
     if (opened != line_error::kNone) {
         return opened;
@@ -337,13 +338,11 @@ qint32 VoiceModemBackend::GoOffHookAndReceive() {
     }
     channel_.ArmVoiceReceive();
     const ModemReply receiving = channel_.Command(commands_.startReceive, timeout);
-    if (receiving.result != ModemResult::Connect) {
-        // Off-hook without sound is still a connected call; it can be
-        // dropped, but nothing will be recorded.
-        if (!channel_.IsOpen()) {
-            return line_error::kDeviceLost;
-        }
+    if (!channel_.IsOpen()) {
+        return line_error::kDeviceLost;
     }
+    // Off-hook without sound is still a connected call: it can be dropped,
+    // only nothing is recorded.
     state_ = CallState::Connected;
     if (sink_ != nullptr) {
         sink_->OnConnected();
@@ -414,8 +413,12 @@ qint32 VoiceModemBackend::Drop() {
             HangUp();
             break;
     }
+    if (!channel_.IsOpen()) {
+        // The modem went away meanwhile; losing it ended the call already.
+        return line_error::kDeviceLost;
+    }
     EndCall();
-    return channel_.IsOpen() ? line_error::kNone : line_error::kDeviceLost;
+    return line_error::kNone;
 }
 
 qint32 VoiceModemBackend::MakeCall(const QString& number) {
@@ -600,6 +603,9 @@ void VoiceModemBackend::OnModemInputDone() {
             // Without sound the call is still connected: it can be talked
             // on and dropped, only not recorded.
             channel_.Command(commands_.startReceive, Ms(timing_.command));
+            if (!channel_.IsOpen()) {
+                return;
+            }
             state_ = CallState::Connected;
             if (sink_ != nullptr) {
                 sink_->OnConnected();
@@ -622,6 +628,9 @@ void VoiceModemBackend::OnModemInputDone() {
 // dropped, by the program's handler or, failing that, by us.
 void VoiceModemBackend::RemoteHangUp() {
     StopReceive();
+    if (!channel_.IsOpen()) {
+        return;
+    }
     state_ = CallState::AwaitingDrop;
     if (sink_ != nullptr) {
         sink_->OnDisconnected();
