@@ -1,0 +1,124 @@
+// The main window's line switch over the real voice-modem backend and the
+// emulator: closing frees the port for other programs, an unplugged modem
+// is journaled, and the switch opens the line again once it is back.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSerialPort>
+#include <QToolBar>
+
+#include "app/global_options.h"
+#include "app/main_window.h"
+#include "journal/journal_writer.h"
+#include "telephony/tapi.h"
+#include "tests/support/qt_printers.h"
+#include "tests/support/test_environment.h"
+#include "tests/telephony/modemsim_process.h"
+#include "ui/tray_icon.h"
+
+namespace orvane {
+namespace {
+
+const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
+
+class LineSwitchOnModemTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        env_.makeProgramFolders();
+        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
+        for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
+                                      kTabIncomingCall, kTabDisconnectCall}) {
+            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
+        }
+        link_ = env_.root() + QStringLiteral("/modem");
+        Store(kTabLog, "chkLogSys", QStringLiteral("1"));
+        Store(kTabDevices, "txtLinePorts", link_);
+        Store(kTabDevices, "cmbModemDev", kSimName);
+        TrayIcon::OverrideAvailability(true);
+    }
+    void TearDown() override {
+        TrayIcon::OverrideAvailability(std::nullopt);
+        SetJournalSwitches(false, false);
+    }
+
+    static void Store(const QString& subkey, const char* name, const QString& value) {
+        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
+                        .SetRegistryValue(QString::fromLatin1(name), value, kRegSz));
+    }
+
+    QStringList Journal() const {
+        QFile file(ProgramJournal().folder() + ProgramJournal().systemFileName());
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    }
+    qsizetype Count(const QString& text) const { return Journal().filter(text).size(); }
+
+    template <typename Predicate>
+    static bool PumpUntil(Predicate done, int limitMs = 20000) {
+        const QDeadlineTimer deadline(limitMs);
+        while (!done() && !deadline.hasExpired()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return done();
+    }
+
+    testing::TestEnvironment env_;
+    QString link_;
+    testing::ModemSimProcess sim_;
+};
+
+TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheModemCameBack) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral("wait-client; sleep 120000")));
+    MainWindow window;
+    window.Load(true);
+    auto* toolbar = window.findChild<QToolBar*>(QStringLiteral("cToolbar1"));
+    ASSERT_NE(toolbar, nullptr);
+    QAction* lineSwitch = toolbar->actions().value(0);
+    ASSERT_NE(lineSwitch, nullptr);
+    ASSERT_TRUE(window.Tapi1()->LineOpened()) << Journal().join(u'\n').toStdString();
+    EXPECT_TRUE(lineSwitch->isChecked());
+    EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 1);
+
+    // Switched off, the line lets another program have the modem.
+    lineSwitch->trigger();
+    EXPECT_FALSE(window.Tapi1()->LineOpened());
+    EXPECT_FALSE(lineSwitch->isChecked());
+    EXPECT_EQ(Count(QStringLiteral("CloseLine:Tapi1.LineClose->") + LineErrorText(0) +
+                    QStringLiteral("(0)")), 1);
+    EXPECT_EQ(Count(QStringLiteral("CloseLine:Tapi1.LineShutdown->") + LineErrorText(0) +
+                    QStringLiteral("(0)")), 1);
+    {
+        QSerialPort other;
+        other.setPortName(link_);
+        EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
+    }
+
+    lineSwitch->trigger();
+    ASSERT_TRUE(window.Tapi1()->LineOpened());
+    EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 2);
+
+    // The modem goes away: journaled, the switch shows the line closed, the
+    // window goes on.
+    sim_.Stop();
+    ASSERT_TRUE(PumpUntil([&] { return Count(QStringLiteral("Tapi1_LineLost->")) == 1; }))
+        << Journal().join(u'\n').toStdString();
+    EXPECT_FALSE(lineSwitch->isChecked());
+    EXPECT_FALSE(window.Tapi1()->LineOpened());
+
+    // Back again: the switch opens the line.
+    testing::ModemSimProcess again;
+    ASSERT_TRUE(again.Start(link_, QStringLiteral("wait-client; sleep 120000")));
+    lineSwitch->trigger();
+    EXPECT_TRUE(window.Tapi1()->LineOpened()) << Journal().join(u'\n').toStdString();
+    EXPECT_TRUE(lineSwitch->isChecked());
+    EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 3);
+    window.UnLoadApp();
+}
+
+}  // namespace
+}  // namespace orvane
