@@ -24,6 +24,8 @@
 
 #include "app/core/common_functions.h"
 #include "journal/journal_writer.h"
+#include "telephony/line_devices.h"
+#include "telephony/tapi.h"
 
 namespace orvane {
 namespace {
@@ -252,6 +254,27 @@ void ShowTextBoxBalloon(QLineEdit* box, const QString& title, const QString& tex
         delete balloon;
     }
     (new TextBoxBalloon(box, title, text))->show();
+}
+
+bool FillLineDevices(Tapi& tapi, QComboBox* box, bool recommendedOnly) {
+    if (box == nullptr) {
+        return false;
+    }
+    const int previous = box->currentIndex();
+    box->clear();
+    const qint32 selected = tapi.LineIndex();
+    const qint32 count = tapi.LineCount();
+    LineDetails details;
+    for (qint32 i = 0; i < count; ++i) {
+        tapi.SetLineIndex(i);
+        tapi.GetLineDetails(details);
+        if (!recommendedOnly || IsRecommendedLine(details)) {
+            box->addItem(details.deviceName);
+        }
+    }
+    tapi.SetLineIndex(selected);
+    box->setCurrentIndex(previous < box->count() ? previous : -1);
+    return box->count() > 0;
 }
 
 QPoint GetMousePosition() {

@@ -12,6 +12,8 @@ class QWidget;
 
 namespace orvane {
 
+class Tapi;
+
 // What a file dialog is asked; tests see this instead of a modal window.
 struct FileDialogRequest {
     enum class Kind { Open, Save };
@@ -61,6 +63,12 @@ void FillFileList(QComboBox* box, const QString& folder, const QString& pattern,
 // A balloon with the information icon under the text box; it goes away when
 // clicked, when the user types, or after ten seconds.
 void ShowTextBoxBalloon(QLineEdit* box, const QString& title, const QString& text);
+
+// Refills the box with the names of the telephony control's line devices,
+// or of the recommended ones only (IsRecommendedLine), in device order, and
+// selects the entry at the index that was selected before (none when the
+// list got shorter). True when the list is not empty.
+bool FillLineDevices(Tapi& tapi, QComboBox* box, bool recommendedOnly);
 
 // The mouse position on the screen.
 QPoint GetMousePosition();

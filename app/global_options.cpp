@@ -1,6 +1,7 @@
 #include "app/global_options.h"
 
 #include "app/core/registry_routines.h"
+#include "audio/wave/wave.h"
 
 namespace orvane {
 
@@ -25,6 +26,28 @@ GlobalOptions GetGlobalOptions(RegistryRoutines& settings) {
     options.incomingCallSound =
         settings.GetRegistryValue(QStringLiteral("CmbPlayWhen_IC")).toString();
     return options;
+}
+
+qint32 SoundDeviceIndex(qint32 count, const std::function<QString(qint32)>& nameOf,
+                        const QString& name) {
+    qint32 index = 0;
+    for (qint32 i = 0; i < count; ++i) {
+        if (nameOf(i) == name) {
+            index = i;
+        }
+    }
+    return index;
+}
+
+qint32 SoundDeviceIndex(sonvel::Wave& wave, const QString& name) {
+    return SoundDeviceIndex(
+        wave.NumOfWaveDevices(),
+        [&wave](qint32 device) {
+            sonvel::WaveDeviceDetails details;
+            wave.GetDetailsDevice(device, details);
+            return QString::fromStdString(details.DeviceName);
+        },
+        name);
 }
 
 }  // namespace orvane

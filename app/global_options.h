@@ -3,14 +3,20 @@
 // window loads. The settings dialog's OK updates the same values in memory.
 
 #include <QString>
+#include <QtGlobal>
+#include <functional>
+
+namespace sonvel {
+class Wave;
+}
 
 namespace orvane {
 
 class RegistryRoutines;
 
 struct GlobalOptions {
-    // Playback, alert sounds and listening in; turned into a device number
-    // once the audio engine can list its devices.
+    // Playback, alert sounds and listening in; the number is looked up by
+    // name (SoundDeviceIndex) once the audio controls exist.
     QString soundDeviceName;
     int soundDevice = 0;
     int recordFormat = 0;      // index into the record-format table
@@ -34,5 +40,13 @@ inline const QString kLanguageKey = QStringLiteral("Language");
 // Reads the options through `settings`, which is moved from sub-key to
 // sub-key on the way. Missing values give the documented defaults.
 GlobalOptions GetGlobalOptions(RegistryRoutines& settings);
+
+// The number of the last of `count` sound devices whose name equals `name`
+// exactly; 0 when none does.
+qint32 SoundDeviceIndex(qint32 count, const std::function<QString(qint32)>& nameOf,
+                        const QString& name);
+// The same over the audio control's devices (NumOfWaveDevices,
+// GetDetailsDevice).
+qint32 SoundDeviceIndex(sonvel::Wave& wave, const QString& name);
 
 }  // namespace orvane

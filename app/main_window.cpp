@@ -3,19 +3,32 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <utility>
 
 #include "app/core/clock.h"
 #include "app/core/product.h"
 #include "app/core/registry_store.h"
 #include "app/live_update_form.h"
+#include "app/qt_message_window.h"
+#include "audio/wave/wave.h"
 #include "journal/journal_writer.h"
+#include "telephony/call_state.h"
+#include "telephony/call_state_machine.h"
+#include "telephony/call_views.h"
+#include "telephony/line_connection.h"
+#include "telephony/tapi.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -43,15 +56,145 @@ const QString kKeyTrayCloseLine = QStringLiteral("stCloseLine");
 const QString kKeyTrayOpenLine = QStringLiteral("stOpenLine");
 const QString kKeyTrayShow = QStringLiteral("stShow");
 
+constexpr int kBalloonMs = 30000;
+constexpr int kToolbarIconSize = 24;
+// Alert sounds play with the control's usual buffer size.
+constexpr qint32 kAlertBufferSize = 800;
+
 QAction* AddMenuItem(QMenu* menu, const QString& caption, const QString& key) {
     QAction* action = menu->addAction(caption);
     action->setData(key);
     return action;
 }
 
+MainWindow::TapiFactory& TapiFactoryHook() {
+    static MainWindow::TapiFactory factory;
+    return factory;
+}
+
+// A phone number keeps its reading order inside a right-to-left layout.
+QString LeftToRight(const QString& text) {
+    return QChar(0x2066) + text + QChar(0x2069);
+}
+
+// The recorder as far as it exists today: Wave1's own state is real, the
+// toolbar and the call store arrive with the recording control, which
+// replaces this through CallStateMachine::SetRecorder.
+class Wave1Recorder final : public CallRecorder {
+  public:
+    explicit Wave1Recorder(const std::unique_ptr<sonvel::Wave>& wave) : wave_(wave) {}
+
+    void StartCallRecording() override {}
+    void AddCallInfoDat() override {}
+    bool IsRecording() const override { return wave_ && wave_->Recording() != sonvel::kFalse; }
+    void StopRecord() override {
+        if (wave_) {
+            wave_->StopRecord();
+        }
+    }
+    bool IsPreScreen() const override { return wave_ && wave_->IsPreScreen() != sonvel::kFalse; }
+    void ClosePreScreen() override {
+        if (wave_) {
+            wave_->ClosePreScreen();
+        }
+    }
+    bool IsPausedIn() const override { return wave_ && wave_->IsPausedIn() != sonvel::kFalse; }
+    void UnPauseIn() override {
+        if (wave_) {
+            wave_->UnPauseIn();
+        }
+    }
+    bool IsRecordPressed() const override { return false; }
+    bool IsPausePressed() const override { return false; }
+    void SetRecordPressed(bool) override {}
+    void ReleaseListen() override {}
+    void ReleaseAllButtons() override {}
+    void SetTimeText(const QString&) override {}
+    void HideIndicators() override {}
+    void SetLineScope() override {}
+
+  private:
+    const std::unique_ptr<sonvel::Wave>& wave_;
+};
+
+// The dialer window arrives with the outgoing calls, which replace this
+// through CallStateMachine::SetDialer; until then it is never loaded.
+class AbsentDialer final : public DialerView {
+  public:
+    bool IsLoaded() const override { return false; }
+    void CallReady() override {}
+    void SetStatusText(const QString&) override {}
+    void EnableCallButtons(bool) override {}
+    void EnableEndButton(bool) override {}
+    QString NumberText() const override { return {}; }
+    void Unload() override {}
+};
+
+CallOptions CallOptionsFrom(const GlobalOptions& options) {
+    CallOptions call;
+    call.showCallerBalloon = options.showCallerBalloon;
+    call.openAppOnCall = options.openAppOnCall;
+    call.playSoundOnCall = options.playSoundOnCall;
+    call.incomingCallSound = options.incomingCallSound;
+    call.soundDevice = options.soundDevice;
+    return call;
+}
+
 }  // namespace
 
+// What the line and the calls show on the main window.
+class MainWindow::CallDisplay final : public CallView {
+  public:
+    explicit CallDisplay(MainWindow& window) : w_(window) {}
+
+    void SetLineSwitch(bool open) override { w_.SetLineSwitch(open); }
+    void SetLineStatus(const QString& text) override {
+        if (w_.statusPanels_[2] != nullptr) {
+            w_.statusPanels_[2]->setText(text);
+        }
+    }
+    QString CallerNameText() const override { return w_.callerName_; }
+    QString CallerNumberText() const override { return w_.callerNumber_; }
+    void SetCallerTexts(const QString& name, const QString& number) override {
+        w_.SetCallerTexts(name, number);
+    }
+    QString RingText() const override {
+        return w_.lblRing_ != nullptr ? w_.lblRing_->text() : QString();
+    }
+    void SetRingText(const QString& text) override {
+        if (w_.lblRing_ != nullptr) {
+            w_.lblRing_->setText(text);
+        }
+    }
+    void ShowCallDisplay(bool visible) override { w_.ShowCallDisplay(visible); }
+    void DisplayBallonCallSetails(const QString& title, const QString& text) override {
+        if (w_.tray_ != nullptr) {
+            w_.tray_->ShowBalloonTip(title, text, TrayIcon::BalloonIcon::Information, kBalloonMs);
+        }
+    }
+    void RestoreWindow() override { w_.RestoreWindow(); }
+    bool Ask(const QString& question) override { return ShowMessage(question, true) == kAnswerYes; }
+    void Inform(const QString& text) override { ShowMessage(text, false); }
+    void PlayAlertSound(const QString& path, qint32 device) override {
+        if (!w_.waveEvents_) {
+            return;
+        }
+        // A missing file or device fails here, quietly; the call goes on.
+        std::string file = QFile::encodeName(path).toStdString();
+        qint32 bufferSize = kAlertBufferSize;
+        sonvel::Bool16 visOut = sonvel::kFalse;
+        w_.waveEvents_->StartPlay(file, device, bufferSize, visOut);
+    }
+
+  private:
+    MainWindow& w_;
+};
+
 bool IsClosing() { return closing; }
+
+MainWindow::TapiFactory MainWindow::SetTapiFactory(TapiFactory factory) {
+    return std::exchange(TapiFactoryHook(), std::move(factory));
+}
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     InitUiResources();
@@ -82,7 +225,8 @@ void MainWindow::Load(bool hidden) {
     updateForm_->Load();
     connect(updateForm_, &LiveUpdateForm::QuitRequested, this, &MainWindow::UnLoadApp);
 
-    // 4. Pending (telephone line): initialise the telephony control.
+    // 4. The telephony control, and the line and call logic on top of it.
+    InitializeTelephony();
     // 5. Pending (audio engine): build the record-format table.
 
     // 6. The menus.
@@ -96,15 +240,26 @@ void MainWindow::Load(bool hidden) {
     connect(tray_, &TrayIcon::SysTrayMouseDown, this, &MainWindow::OnTrayMouseDown);
     connect(tray_, &TrayIcon::BalloonClicked, this, &MainWindow::RestoreWindow);
 
-    // 8. Pending (audio engine): initialise Wave1, WavePlayer, WaveEvents.
-    // 9. Pending (recorder, calls list, playback): the toolbars and bands.
+    // 8. The three audio controls.
+    InitializeAudio();
+    // 9. The main toolbar with the line switch, created closed. Pending
+    //    (recorder, calls list, playback): their toolbars.
+    BuildToolbars();
     // 10. Pending (calls list): the column headers.
 
     // 11. The settings the running program acts on.
     options_ = GetGlobalOptions(settings_);
+    if (waveEvents_) {
+        options_.soundDevice = SoundDeviceIndex(*waveEvents_, options_.soundDeviceName);
+    }
     SetJournalSwitches(options_.systemJournal, options_.callsJournal);
+    if (calls_) {
+        calls_->SetOptions(CallOptionsFrom(options_));
+    }
 
-    // 12. Pending (call state machine): hide the caller labels.
+    // 12. The caller labels, hidden until a call comes in.
+    BuildCallerDisplay();
+    ShowCallDisplay(false);
     // 13. The calls list's area; pending (calls list): fill it with all calls.
     BuildCallsArea();
     // 14. Pending (recorder): the level display and its idle line.
@@ -115,7 +270,8 @@ void MainWindow::Load(bool hidden) {
     // 16. The window placement of the last run.
     RestorePlacement();
 
-    // 17. Pending (telephone line): open the line.
+    // 17. The telephone line.
+    OpenLine();
     // 18. Pending (settings dialog): load it hidden.
 
     if (!hidden) {
@@ -167,12 +323,173 @@ void MainWindow::MenuClick(const QString& key) {
 }
 
 void MainWindow::BuildCallsArea() {
-    auto* calls = new QFrame(this);
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralArea"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    if (callerDisplay_ != nullptr) {
+        layout->addWidget(callerDisplay_);
+    }
+    auto* calls = new QFrame(central);
     calls->setObjectName(QStringLiteral("callsArea"));
     calls->setFrameShape(QFrame::StyledPanel);
     calls->setBackgroundRole(QPalette::Base);
     calls->setAutoFillBackground(true);
-    setCentralWidget(calls);
+    layout->addWidget(calls, 1);
+    setCentralWidget(central);
+}
+
+void MainWindow::InitializeTelephony() {
+    const TapiFactory& factory = TapiFactoryHook();
+    tapi_ = factory ? factory(this) : Tapi::CreateForModems(this);
+    if (!tapi_) {
+        // The window works without a line; the line steps do nothing.
+        return;
+    }
+    tapi_->LineInitialize();
+
+    CallState& state = ProgramCallState();
+    state = CallState{};
+    state.call = ResetCall(QDateTime::currentDateTime());
+    callDisplay_ = std::make_unique<CallDisplay>(*this);
+    recorder_ = std::make_unique<Wave1Recorder>(wave1_);
+    dialer_ = std::make_unique<AbsentDialer>();
+    line_ = std::make_unique<LineConnection>(*tapi_, settings_, state, *callDisplay_);
+    calls_ = std::make_unique<CallStateMachine>(*tapi_, state, *callDisplay_, *recorder_, *dialer_);
+}
+
+void MainWindow::InitializeAudio() {
+    audioWindow_ = std::make_unique<QtMessageWindow>();
+    wave1_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
+    wavePlayer_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
+    waveEvents_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
+    // A refused attachment leaves that control without notifications; the
+    // program goes on.
+    wave1_->InitC();
+    wavePlayer_->InitC();
+    waveEvents_->InitC();
+}
+
+void MainWindow::ReleaseAudio() {
+    for (std::unique_ptr<sonvel::Wave>* wave : {&wave1_, &wavePlayer_, &waveEvents_}) {
+        if (*wave) {
+            (*wave)->UnInitC();
+        }
+    }
+    // Destroying a control closes what it still has open.
+    waveEvents_.reset();
+    wavePlayer_.reset();
+    wave1_.reset();
+}
+
+void MainWindow::OpenLine() {
+    if (line_) {
+        line_->OpenLine();
+    }
+}
+
+void MainWindow::CloseLine() {
+    if (line_) {
+        line_->CloseLine();
+    }
+}
+
+void MainWindow::SetOptions(const GlobalOptions& options) {
+    options_ = options;
+    if (calls_) {
+        calls_->SetOptions(CallOptionsFrom(options_));
+    }
+}
+
+void MainWindow::BuildToolbars() {
+    cToolbar1_ = new QToolBar(this);
+    cToolbar1_->setObjectName(QStringLiteral("cToolbar1"));
+    cToolbar1_->setWindowTitle(QStringLiteral("Toolbar1"));
+    cToolbar1_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
+    cToolbar1_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    cToolbar1_->setMovable(false);
+    addToolBar(Qt::TopToolBarArea, cToolbar1_);
+
+    lineSwitch_ = cToolbar1_->addAction(QString());
+    lineSwitch_->setObjectName(QStringLiteral("lineSwitch"));
+    lineSwitch_->setCheckable(true);
+    lineSwitch_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    lineSwitch_->setShortcutContext(Qt::WindowShortcut);
+    if (QWidget* button = cToolbar1_->widgetForAction(lineSwitch_)) {
+        button->setObjectName(QStringLiteral("lineSwitchButton"));
+        // Toolbar buttons take no focus by default; this one is reached with
+        // Tab as well as with its shortcut.
+        button->setFocusPolicy(Qt::StrongFocus);
+    }
+    connect(lineSwitch_, &QAction::triggered, this, [this] {
+        if (line_) {
+            line_->LineSwitchClicked();
+        }
+        // The click toggled the button already; the line's state decides.
+        SetLineSwitch(lineSwitchOpen_);
+    });
+    SetLineSwitch(false);
+}
+
+void MainWindow::SetLineSwitch(bool open) {
+    lineSwitchOpen_ = open;
+    if (lineSwitch_ == nullptr) {
+        return;
+    }
+    const QString caption = Text(open ? ids::kLineSwitchOpen : ids::kLineSwitchClosed);
+    lineSwitch_->setChecked(open);
+    lineSwitch_->setText(caption);
+    lineSwitch_->setIcon(QIcon(open ? QStringLiteral(":/icons/line_open.svg")
+                                    : QStringLiteral(":/icons/line_closed.svg")));
+    const QString shortcut = lineSwitch_->shortcut().toString(QKeySequence::NativeText);
+    lineSwitch_->setToolTip(caption.isEmpty()
+                                ? shortcut
+                                : caption + QStringLiteral(" (") + shortcut + QLatin1Char(')'));
+}
+
+void MainWindow::BuildCallerDisplay() {
+    callerDisplay_ = new QWidget(this);
+    callerDisplay_->setObjectName(QStringLiteral("callerDisplay"));
+    auto* layout = new QHBoxLayout(callerDisplay_);
+    const auto addLabel = [this, layout](const char* name, const QString& text) {
+        auto* label = new QLabel(text, callerDisplay_);
+        label->setObjectName(QString::fromLatin1(name));
+        // Caller names come from the telephone line: never read as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(label);
+        return label;
+    };
+    lblRingDisplay_ = addLabel("lblRingDisplay", QStringLiteral("Ring:"));
+    lblRing_ = addLabel("lblRing", QString());
+    layout->addSpacing(kToolbarIconSize);
+    lblCallerName_ = addLabel("lblCallerName", QString());
+    lblCallerNumber_ = addLabel("lblCallerNumber", QString());
+    QFont bold = lblCallerName_->font();
+    bold.setBold(true);
+    lblCallerName_->setFont(bold);
+    layout->addStretch(1);
+    SetCallerTexts(kUnknownCaller, kUnknownCaller);
+}
+
+void MainWindow::SetCallerTexts(const QString& name, const QString& number) {
+    callerName_ = name;
+    callerNumber_ = number;
+    if (lblCallerName_ != nullptr) {
+        lblCallerName_->setText(name);
+        lblCallerNumber_->setText(LeftToRight(number));
+    }
+}
+
+void MainWindow::ShowCallDisplay(bool visible) {
+    if (callerDisplay_ == nullptr) {
+        return;
+    }
+    for (QLabel* label : {lblCallerName_, lblCallerNumber_, lblRing_, lblRingDisplay_}) {
+        label->setVisible(visible);
+    }
+    callerDisplay_->setVisible(visible);
 }
 
 void MainWindow::BuildStatusBar() {
@@ -322,7 +639,8 @@ void MainWindow::Shutdown() {
     }
     shutDown_ = true;
     closing = true;
-    // Audio-control instances are released here, then the line is closed.
+    ReleaseAudio();
+    CloseLine();
     if (tray_ != nullptr) {
         tray_->Unload();
         delete tray_;

@@ -29,7 +29,9 @@ function(orvane_add_test name)
     ORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     ORVANE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
     ORVANE_BUILT_PROGRAM_DIR="${ORVANE_PROGRAM_DIR}")
+  # Prefixed with the executable's name, so `ctest -R test_x` finds its cases.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    TEST_PREFIX "${name}."
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${ARG_LABELS}")
 endfunction()

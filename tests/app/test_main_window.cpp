@@ -1,5 +1,6 @@
 // The main window as the program runs it: load, hide to the tray, restore,
-// the quit request from another copy, shutdown and what it stores.
+// the quit request from another copy, shutdown and what it stores; the line
+// switch and calls through a scripted telephony control.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,6 +12,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
 
 #include "app/core/app_comm.h"
 #include "app/core/paths.h"
@@ -20,10 +23,16 @@
 #include "app/global_options.h"
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "audio/devices/virtual_devices.h"
+#include "audio/wave/wave.h"
 #include "journal/journal_writer.h"
+#include "telephony/tapi.h"
 #include "tests/support/qt_printers.h"
+#include "tests/support/scripted_line_backend.h"
+#include "tests/telephony/telephony_test_support.h"
 #include "tests/support/test_environment.h"
 #include "translation/show_message.h"
+#include "translation/string_ids.h"
 #include "translation/string_table.h"
 #include "ui/tray_icon.h"
 
@@ -46,8 +55,17 @@ protected:
         ResetMessageSeam();
         SetJournalSwitches(false, false);
         TrayIcon::OverrideAvailability(true);
+        // No sound card and no modem: the engine's virtual devices and a
+        // scripted line.
+        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
+        MainWindow::SetTapiFactory([this](QObject* parent) {
+            std::unique_ptr<Tapi> tapi = testing::CreateScriptedTapi(backend_, parent);
+            backend_->devices = lines_;
+            return tapi;
+        });
     }
     void TearDown() override {
+        MainWindow::SetTapiFactory({});
         TrayIcon::OverrideAvailability(std::nullopt);
         ResetMessageSeam();
         SetJournalSwitches(false, false);
@@ -70,6 +88,8 @@ protected:
     }
 
     testing::TestEnvironment env_;
+    std::vector<LineDetails> lines_;
+    testing::ScriptedLineBackend* backend_ = nullptr;
 };
 
 TEST_F(MainWindowTest, LoadShowsTheWindowWithItsCaptionTrayAndStatusPanels) {
@@ -351,6 +371,199 @@ TEST_F(MainWindowTest, AValueWrittenByOrvaneRegIsWhatTheProgramReads) {
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_FALSE(Settings(QStringLiteral("NoSuchKey")).KeyExists());
     window.UnLoadApp();
+}
+
+// ---- The telephone line and calls on the main window ----
+
+// `seconds` of 8 kHz 16-bit mono silence as a WAV file.
+QByteArray SilentWav(int seconds) {
+    const auto le = [](quint32 value, int bytes) {
+        QByteArray out;
+        for (int i = 0; i < bytes; ++i) {
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+        return out;
+    };
+    const quint32 data = 16000u * static_cast<quint32>(seconds);
+    return "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) +
+           le(16000, 4) + le(2, 2) + le(16, 2) + "data" + le(data, 4) + QByteArray(data, '\0');
+}
+
+class MainWindowCallTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
+        ProgramJournal().setClock(clock_);
+        Store(kTabLog, "chkLogSys", QStringLiteral("1"));
+        Store(kTabLog, "chkLogCalls", QStringLiteral("1"));
+        Store(kTabDevices, "cmbModemDev", QStringLiteral("Modem B"));
+        lines_ = {testing::ScriptedLineBackend::Device(QStringLiteral("Modem A")),
+                  testing::ScriptedLineBackend::Device(QStringLiteral("Modem B"))};
+    }
+    void TearDown() override {
+        ProgramJournal().setClock(SystemTime());
+        MainWindowTest::TearDown();
+    }
+
+    static QAction* LineSwitch(const MainWindow& window) {
+        return window.findChild<QAction*>(QStringLiteral("lineSwitch"));
+    }
+    static QLabel* Label(const MainWindow& window, const char* name) {
+        return window.findChild<QLabel*>(QString::fromLatin1(name));
+    }
+    static QString Panel3(const MainWindow& window) {
+        return Label(window, "statusPanel3")->text();
+    }
+    QStringList SysJournal() const {
+        return testing::JournalEntries(ProgramJournal().systemFileName(), clock_);
+    }
+
+    FixedClock clock_{QDateTime(QDate(2026, 12, 7), QTime(16, 34, 54))};
+};
+
+TEST_F(MainWindowCallTest, TheLineOpensAtLoadTheSwitchTogglesItAndALostLineReleasesIt) {
+    MainWindow window;
+    window.Load(false);
+    auto* bar = window.findChild<QToolBar*>(QStringLiteral("cToolbar1"));
+    QAction* lineSwitch = LineSwitch(window);
+    ASSERT_TRUE(bar && lineSwitch);
+    EXPECT_EQ(bar->actions().value(0), lineSwitch);
+    EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Open 1")});
+    EXPECT_TRUE(lineSwitch->isChecked());
+    EXPECT_EQ(lineSwitch->text(), Text(ids::kLineSwitchOpen));
+    EXPECT_EQ(Panel3(window), Text(ids::kStatusLineOpen));
+    // Reachable without the mouse.
+    auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(lineSwitch));
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus);
+    EXPECT_FALSE(lineSwitch->shortcut().isEmpty());
+    EXPECT_TRUE(lineSwitch->toolTip().startsWith(Text(ids::kLineSwitchOpen)));
+
+    lineSwitch->trigger();
+    EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Close")});
+    EXPECT_FALSE(lineSwitch->isChecked());
+    EXPECT_EQ(lineSwitch->text(), Text(ids::kLineSwitchClosed));
+    EXPECT_EQ(Panel3(window), Text(ids::kStatusLineClosed));
+    // The click presses the button; a line that fails to open releases it.
+    backend_->openResult = line_error::kPortInUse;
+    lineSwitch->trigger();
+    EXPECT_FALSE(lineSwitch->isChecked());
+    backend_->openResult = line_error::kNone;
+    lineSwitch->trigger();
+    EXPECT_TRUE(lineSwitch->isChecked());
+
+    backend_->RaiseIncomingCall();
+    backend_->RaiseLineLost(line_error::kDeviceLost);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(lineSwitch->isChecked());
+    EXPECT_EQ(Panel3(window), Text(ids::kStatusLineClosed));
+    EXPECT_FALSE(Label(window, "lblCallerName")->isVisible());
+    EXPECT_EQ(SysJournal().last(),
+              "Tapi1_LineLost->" + LineErrorText(line_error::kDeviceLost) + "(13)");
+    lineSwitch->trigger();
+    EXPECT_TRUE(lineSwitch->isChecked());
+    EXPECT_EQ(backend_->TakeRequests(), (QStringList{"Open 1", "Open 1", "Open 1"}));
+
+    window.UnLoadApp();
+    EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Close")});
+    EXPECT_EQ(SysJournal().filter(QStringLiteral("CloseLine:Tapi1.LineShutdown->")).size(), 2);
+}
+
+TEST_F(MainWindowCallTest, AScriptedCallShowsTheCallerInStatusBalloonsAndJournals) {
+    Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
+    MainWindow window;
+    window.Load(false);
+    QLabel* name = Label(window, "lblCallerName");
+    QLabel* number = Label(window, "lblCallerNumber");
+    QLabel* ring = Label(window, "lblRing");
+    ASSERT_TRUE(name && number && ring && Label(window, "lblRingDisplay"));
+    EXPECT_FALSE(name->isVisible());
+    const qsizetype journalBefore = SysJournal().size();
+    QStringList balloons;
+    QObject::connect(window.Tray(), &TrayIcon::BalloonShown,
+                     [&balloons](const QString& title, const QString& text, int timeoutMs) {
+                         balloons << QStringLiteral("%1 | %2 | %3").arg(title, text).arg(timeoutMs);
+                     });
+
+    backend_->RaiseIncomingCall();
+    backend_->RaiseRing(1);
+    backend_->RaiseCallerId(QStringLiteral("Ann <b>Lee</b>"), QStringLiteral("555 1234"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(name->isVisible());
+    EXPECT_TRUE(Label(window, "lblRingDisplay")->isVisible());
+    EXPECT_EQ(name->text(), QStringLiteral("Ann <b>Lee</b>"));
+    EXPECT_EQ(name->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(number->text().contains(QStringLiteral("555 1234")));
+    EXPECT_EQ(ring->text(), QStringLiteral("1"));
+    EXPECT_EQ(Panel3(window), Text(ids::kStatusRinging) + QStringLiteral(" 1"));
+    const QString title = Text(ids::kBalloonIncomingCall);
+    EXPECT_EQ(balloons, (QStringList{title + " | UNKNOWN  UNKNOWN | 30000",
+                                     title + " | Ann <b>Lee</b>  555 1234 | 30000"}));
+
+    backend_->callActive = true;
+    backend_->RaiseConnected();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Panel3(window), Text(ids::kStatusConnected));
+    backend_->RaiseDisconnected();
+    backend_->RaiseIdle();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(name->isVisible());
+    EXPECT_TRUE(ring->text().isEmpty());
+    EXPECT_EQ(Panel3(window), Text(ids::kStatusLineOpen));
+    EXPECT_TRUE(backend_->requests.contains(QStringLiteral("Drop")));
+    EXPECT_EQ(SysJournal().mid(journalBefore),
+              (QStringList{"Tapi1_InComeCall->Incoming Call(0)", "Tapi1_Ring->Ring 1(0)",
+                           "Tapi1_CallerID->CallerID Ann <b>Lee</b> 555 1234(0)",
+                           "Tapi1_Connected->Connected(0)", "Tapi1_Disconnected->Disconnected(0)",
+                           "Tapi1_Idle->End Of Call(0)"}));
+    EXPECT_EQ(testing::JournalEntries(ProgramJournal().callsFileName(), clock_),
+              QStringList{QStringLiteral("Ann <b>Lee</b> - 555 1234")});
+    window.UnLoadApp();
+}
+
+TEST_F(MainWindowCallTest, AnIncomingCallBringsTheWindowUpAndPlaysItsSoundIfThereIsOne) {
+    Store(kTabIncomingCall, "chkOpenAppOnCall", QStringLiteral("1"));
+    Store(kTabIncomingCall, "chkPlayIn_IC", QStringLiteral("1"));
+    Store(kTabIncomingCall, "CmbPlayWhen_IC", QStringLiteral("missing.wav"));
+    Store(kTabDevices, "cmbSoundDev", QStringLiteral("Sonvel Silent Output"));
+    env_.writeFile(QStringLiteral("program/Sound/ring.wav"), SilentWav(10));
+    MainWindow window;
+    window.Load(true);
+    EXPECT_EQ(window.Options().soundDevice, sonvel::WaveOutDeviceNumber(sonvel::kSilentOutputId));
+
+    backend_->RaiseIncomingCall();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+    // Without its sound file the call goes on in silence.
+    EXPECT_EQ(window.WaveEvents()->Playing(), sonvel::kFalse);
+    EXPECT_EQ(SysJournal().last(), QStringLiteral("Tapi1_InComeCall->Incoming Call(0)"));
+
+    GlobalOptions options = window.Options();
+    options.incomingCallSound = QStringLiteral("ring.wav");
+    window.SetOptions(options);
+    backend_->RaiseIdle();
+    backend_->RaiseIncomingCall();
+    QCoreApplication::processEvents();
+    EXPECT_NE(window.WaveEvents()->Playing(), sonvel::kFalse);
+    window.UnLoadApp();
+    EXPECT_EQ(window.WaveEvents(), nullptr);
+}
+
+TEST_F(MainWindowCallTest, ClosingTheLineLeavesARecordingRunningAndExitReleasesTheAudio) {
+    MainWindow window;
+    window.Load(true);
+    sonvel::WaveFormat format = sonvel::Pcm16Format(8000, 1);
+    ASSERT_EQ(window.Wave1()->StartRecord(
+                  sonvel::WaveInDeviceNumber(sonvel::kSilenceInputId),
+                  QFile::encodeName(env_.root() + "/call.wav").toStdString(), format),
+              0);
+    window.CloseLine();
+    EXPECT_NE(window.Wave1()->Recording(), sonvel::kFalse);
+    window.UnLoadApp();
+    EXPECT_EQ(window.Wave1(), nullptr);
+    EXPECT_EQ(window.WavePlayer(), nullptr);
 }
 
 }  // namespace

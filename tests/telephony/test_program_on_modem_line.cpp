@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CallCase{"WithoutBlanks", "format=nospaces", false},
                       CallCase{"HexPacket", "format=mdmf", false},
                       CallCase{"BeforeTheFirstRing", "cid=before", true}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(ProgramOnModemLineTest, AHostileCallerIdLeavesEveryJournalEntryOneLineAndTheLineAnswering) {
     const QString longName = QString(10000, QLatin1Char('A'));

@@ -256,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(
         CallerIdCase{"BeforeTheFirstRing",
                      "call rings=2 every=300 name=\"Alice Example\" number=5551234 cid=before",
                      "CallerID Alice Example|5551234"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(VoiceModemLineTest, CallerIdBeforeTheFirstRingIsReportedBeforeThatRing) {
     ASSERT_TRUE(sim_.Start(link_, QStringLiteral(

@@ -1,0 +1,86 @@
+// Line devices by name, the line device list of the settings dialog, and
+// the sound device number of a stored name.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+
+#include "app/common_widgets.h"
+#include "app/global_options.h"
+#include "audio/devices/virtual_devices.h"
+#include "audio/wave/wave.h"
+#include "telephony/line_devices.h"
+#include "tests/telephony/telephony_test_support.h"
+
+namespace orvane {
+namespace {
+
+using testing::ScriptedLineBackend;
+
+class LineDevicesTest : public testing::TelephonyTest {
+  protected:
+    LineDevicesTest() {
+        LineDetails tapiOnly = ScriptedLineBackend::Device(QStringLiteral("Tapi only"));
+        tapiOnly.audioCapability = false;
+        LineDetails audioOnly = ScriptedLineBackend::Device(QStringLiteral("Audio only"));
+        audioOnly.tapiCapability = false;
+        backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Twin")), tapiOnly,
+                             ScriptedLineBackend::Device(QStringLiteral("Twin")), audioOnly};
+    }
+    static QStringList Items(const QComboBox& box) {
+        QStringList items;
+        for (int i = 0; i < box.count(); ++i) {
+            items << box.itemText(i);
+        }
+        return items;
+    }
+};
+
+TEST_F(LineDevicesTest, FindLineDeviceTakesTheFirstExactMatchAndKeepsTheSelection) {
+    tapi_->SetLineIndex(3);
+    EXPECT_EQ(FindLineDevice(*tapi_, QStringLiteral("Twin")), 0);
+    EXPECT_EQ(FindLineDevice(*tapi_, QStringLiteral("Audio only")), 3);
+    EXPECT_EQ(FindLineDevice(*tapi_, QStringLiteral("twin")), -1);
+    EXPECT_EQ(FindLineDevice(*tapi_, QString()), -1);
+    EXPECT_EQ(tapi_->LineIndex(), 3);
+}
+
+TEST_F(LineDevicesTest, FillLineDevicesListsAllOrTheRecommendedAndKeepsTheSelectedIndex) {
+    QComboBox box;
+    EXPECT_TRUE(FillLineDevices(*tapi_, &box, false));
+    EXPECT_EQ(Items(box), (QStringList{"Twin", "Tapi only", "Twin", "Audio only"}));
+    box.setCurrentIndex(3);
+    EXPECT_TRUE(FillLineDevices(*tapi_, &box, false));
+    EXPECT_EQ(box.currentIndex(), 3);
+
+    box.setCurrentIndex(1);
+    EXPECT_TRUE(FillLineDevices(*tapi_, &box, true));
+    EXPECT_EQ(Items(box), (QStringList{"Twin", "Twin"}));
+    EXPECT_EQ(box.currentIndex(), 1);
+    // The list got shorter than the selected index: nothing is selected.
+    box.setCurrentIndex(1);
+    backend_->devices.resize(1);
+    EXPECT_TRUE(FillLineDevices(*tapi_, &box, true));
+    EXPECT_EQ(box.currentIndex(), -1);
+
+    backend_->devices.clear();
+    EXPECT_FALSE(FillLineDevices(*tapi_, &box, false));
+    EXPECT_EQ(box.count(), 0);
+}
+
+TEST(SoundDeviceIndexTest, TheLastDeviceOfThatNameOrDeviceZero) {
+    const QStringList names{"Speakers", "Headset", "Speakers", "HDMI"};
+    const auto nameOf = [&names](qint32 i) { return names.at(i); };
+    EXPECT_EQ(SoundDeviceIndex(4, nameOf, QStringLiteral("Speakers")), 2);
+    EXPECT_EQ(SoundDeviceIndex(4, nameOf, QStringLiteral("HDMI")), 3);
+    EXPECT_EQ(SoundDeviceIndex(4, nameOf, QStringLiteral("speakers")), 0);
+    EXPECT_EQ(SoundDeviceIndex(0, nameOf, QStringLiteral("HDMI")), 0);
+
+    // Through the audio control: its own silent output is found by name.
+    qputenv("SONVEL_NO_ALSA", "1");
+    sonvel::Wave wave(nullptr);
+    EXPECT_EQ(SoundDeviceIndex(wave, QStringLiteral("Sonvel Silent Output")),
+              sonvel::WaveOutDeviceNumber(sonvel::kSilentOutputId));
+}
+
+}  // namespace
+}  // namespace orvane
