@@ -71,6 +71,10 @@ class LineBackend {
 
     virtual void SetEventSink(LineEventSink* sink) = 0;
 
+    // Called once by LineInitialize: a backend may start looking for its
+    // devices here, so that the first DeviceCount finds the work done.
+    virtual void Initialize() {}
+
     // Looks for line devices again; the count of those found.
     virtual qint32 DeviceCount() = 0;
     virtual LineDetails Details(qint32 index) = 0;

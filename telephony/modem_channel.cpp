@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "telephony/line_backend.h"
+#include "telephony/modem/caller_id.h"
 
 namespace orvane {
 namespace {
@@ -36,7 +37,8 @@ bool IsUnsolicited(std::string_view line) {
                                                    "NBR",  "MESG", "CALLER", "DRON", "DROF", "CID"};
     const std::string upper = Upper(Trimmed(line));
     return std::any_of(std::begin(kStarts), std::end(kStarts),
-                       [&](std::string_view start) { return upper.starts_with(start); });
+                       [&](std::string_view start) { return upper.starts_with(start); }) ||
+           modem::DecodeCallerIdPacket(Trimmed(line)).has_value();
 }
 
 }  // namespace

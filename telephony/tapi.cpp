@@ -18,7 +18,12 @@ Tapi::~Tapi() {
     backend_->SetEventSink(nullptr);
 }
 
-void Tapi::LineInitialize() { initialized_ = true; }
+void Tapi::LineInitialize() {
+    if (!initialized_) {
+        initialized_ = true;
+        backend_->Initialize();
+    }
+}
 
 qint32 Tapi::LineCount() { return initialized_ ? backend_->DeviceCount() : 0; }
 

@@ -99,7 +99,7 @@ void VoiceModemBackend::CollectFinishedProbes() {
     }
 }
 
-void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& ports) {
+void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& ports, bool wait) {
     const auto now = std::chrono::steady_clock::now();
     for (const SerialPortCandidate& port : ports) {
         if (IsOpen() && port.canonical == openDevice_.port.canonical) {
@@ -131,6 +131,9 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
         probe.thread->start();
         running_.push_back(probe);
     }
+    if (!wait) {
+        return;
+    }
     // The probes run side by side; wait for them within one budget.
     QDeadlineTimer deadline(timing_.probeBudget);
     for (RunningProbe& probe : running_) {
@@ -139,11 +142,15 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
     CollectFinishedProbes();
 }
 
+void VoiceModemBackend::Initialize() {
+    ProbeNewPorts(ListSerialPortCandidates(settings_().extraPorts), false);
+}
+
 qint32 VoiceModemBackend::DeviceCount() {
     const std::vector<SerialPortCandidate> ports =
         ListSerialPortCandidates(settings_().extraPorts);
     CollectFinishedProbes();
-    ProbeNewPorts(ports);
+    ProbeNewPorts(ports, true);
     devices_.clear();
     for (const SerialPortCandidate& port : ports) {
         if (IsOpen() && port.canonical == openDevice_.port.canonical) {
@@ -184,6 +191,13 @@ qint32 VoiceModemBackend::Open(qint32 index) {
         return line_error::kBadDeviceIndex;
     }
     const KnownPort device = devices_[static_cast<std::size_t>(index)];
+    // What a probe found moments ago holds now: a port with nothing behind
+    // it would only make the window wait once more.
+    const bool silent = device.probed && !device.probe.answered && !device.probe.held &&
+                        !device.probe.permissionDenied;
+    if (silent && std::chrono::steady_clock::now() - device.probedAt < timing_.probeRetry) {
+        return line_error::kNoAnswer;
+    }
     // A call may begin while the modem is still being set up; what it says
     // then belongs to the open line.
     ringTimer_.stop();
@@ -219,7 +233,7 @@ qint32 VoiceModemBackend::Open(qint32 index) {
 
 qint32 VoiceModemBackend::Initialise(const KnownPort& device) {
     const int timeout = Ms(timing_.command);
-    if (!WakeModem(channel_, timeout)) {
+    if (!WakeModem(channel_, Ms(timing_.probeCommand))) {
         return line_error::kNoAnswer;
     }
     // Our init goes first so the user's own string can change any of it.

@@ -63,6 +63,8 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     ~VoiceModemBackend() override;
 
     void SetEventSink(LineEventSink* sink) override { sink_ = sink; }
+    // Starts probing the ports on worker threads while the program loads.
+    void Initialize() override;
     qint32 DeviceCount() override;
     LineDetails Details(qint32 index) override;
     qint32 Open(qint32 index) override;
@@ -99,7 +101,7 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     void OnModemInputDone() override;
 
     void CollectFinishedProbes();
-    void ProbeNewPorts(const std::vector<SerialPortCandidate>& ports);
+    void ProbeNewPorts(const std::vector<SerialPortCandidate>& ports, bool wait);
     qint32 Initialise(const KnownPort& device);
     qint32 EnterIdleMode();
     qint32 GoOffHookAndReceive();

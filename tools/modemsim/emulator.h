@@ -1,0 +1,97 @@
+#pragma once
+// The emulator's event loop: one thread, one poll() over the port, its
+// watch and the signals, with deadlines from the scenario, the line and the
+// port. Joins the modem (AT interpreter), the line and the scenario, and
+// keeps the rule that nothing unsolicited is written into the echo of a
+// command or into its reply.
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "tools/modemsim/at_interpreter.h"
+#include "tools/modemsim/phone_line.h"
+#include "tools/modemsim/pty_port.h"
+#include "tools/modemsim/scenario_runner.h"
+#include "tools/modemsim/transcript.h"
+
+namespace orvane::modemsim {
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitTimeout = 3;
+
+struct EmulatorOptions {
+    Dialect dialect = Dialect::V253;
+    bool echo = true;
+    bool ringText = false;
+    int speed = 1;
+    bool stay = false;  // keep serving when the steps are done
+    std::string linkPath;
+    std::string logPath;
+};
+
+class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
+  public:
+    // Without a scenario the emulator serves until it is stopped.
+    Emulator(const EmulatorOptions& options, std::unique_ptr<Scenario> scenario, VoiceFiles files);
+    ~Emulator() override;
+
+    // Prints the port's path as the first line of `out`, then serves.
+    // Returns the exit status.
+    int Run(std::ostream& out, std::ostream& err);
+
+  private:
+    // ModemHost
+    void Send(std::string_view bytes) override;
+    void Echo(std::string_view bytes) override;
+    void CommandLineReceived(std::string_view line) override;
+    void HookChanged(bool offHook) override;
+    void ReceiveStarted() override;
+    void ReceiveAborted() override;
+    void TransmitStarted() override;
+    void TransmitEnded(std::size_t bytes) override;
+    void DialRequested(std::string_view number) override;
+    // LineOutput
+    void SendStream(std::string_view bytes) override;
+    void SendUnsolicited(std::string_view bytes) override;
+    std::size_t Backlog() const override;
+    void Note(std::string_view text) override;
+    // RunnerWorld
+    bool ClientConnected() const override;
+    bool ModemOnHook() const override;
+    PhoneLine& Line() override;
+    void SendRaw(std::string_view bytes) override;
+
+    void Queue(std::string_view bytes);
+    void WriteOut();
+    void ReadClient();
+    void ReleaseHeld();
+    bool HoldUnsolicited() const;
+    void ApplyPortChange(PtyPort::Change change);
+    void TakePortNotes();
+    bool Drained();
+    std::optional<TimePoint> NextDeadline() const;
+
+    EmulatorOptions options_;
+    PtyPort port_;
+    PortLink link_;
+    Transcript transcript_;
+    AtInterpreter modem_;
+    PhoneLine line_;
+    std::unique_ptr<ScenarioRunner> runner_;
+
+    TimePoint now_{};
+    std::string out_;                        // for the client, not yet written
+    std::size_t outHead_ = 0;                // bytes of out_ already written
+    std::string held_;                       // unsolicited bytes waiting for a pause
+    std::optional<TimePoint> partialSince_;  // a command line has been arriving since
+    bool draining_ = false;
+    TimePoint drainUntil_{};
+    std::optional<TimePoint> quietSince_;
+    bool clientGone_ = false;  // a write or read found the client gone
+};
+
+}  // namespace orvane::modemsim

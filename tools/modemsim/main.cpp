@@ -1,0 +1,243 @@
+// modemsim: a Hayes voice modem on a pseudo-terminal, for users without a
+// modem and for the tests. Prints the terminal's path, then answers AT
+// commands and plays the calls of a scenario on the line.
+
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/modemsim/emulator.h"
+#include "tools/modemsim/scenario.h"
+#include "tools/modemsim/voice_source.h"
+
+#ifndef MODEMSIM_VERSION
+#define MODEMSIM_VERSION "0"
+#endif
+
+namespace orvane::modemsim {
+namespace {
+
+constexpr std::size_t kMaxScriptBytes = 16 * 1024 * 1024;
+
+const char kOptions[] = R"(Usage: modemsim [OPTIONS]
+
+A Hayes voice modem on a pseudo-terminal. The first line of output is the
+terminal's path: open it as the modem's serial port. The modem answers AT
+commands (ITU V.253 "+V" voice commands, or the Rockwell "#" set) and plays
+the steps of a scenario on its telephone line. Without steps it serves until
+it is stopped (Ctrl-C, SIGTERM).
+
+Options:
+  --script FILE         run the steps in FILE (relative voice files are taken
+                        from FILE's folder)
+  -e STEPS              run STEPS, after those of --script; may be repeated
+  --demo                run the built-in demonstration: every 20 s a call with
+                        two rings, caller ID "Alice Example" 5551234, handset
+                        pick-up, 10 s of speech-like sound, remote hang-up
+  --link PATH           make PATH a symbolic link to the terminal (a link that
+                        is there is replaced, anything else refused); removed
+                        at exit
+  --dialect v253|rockwell
+                        the voice command set (default v253)
+  --echo on|off         command echo after power-on and ATZ (default on)
+  --ring-text           in voice mode send a "RING" line with each <DLE>R
+  --speed N             send voice data N times faster than real time
+                        (1 to 1000, default 1)
+  --stay                keep serving when the steps are done
+  --log FILE            write a transcript of both directions ("-": stderr)
+  -h, --help            show this help
+  --version             show the version
+
+The emulator serves one client at a time and keeps the port exclusive while
+it is open (root is not kept out). A client that closes the port and opens
+it again finds the modem as after power-on.
+
+Voice files are PCM WAV files, best 16-bit 8000 Hz mono; 8- or 16-bit PCM of
+other rates and channel counts is mixed down and resampled, other formats are
+refused. A file plays in a loop, at most its first 600 seconds.
+
+Exit status: 0 done (also when stopped by a signal), 1 failure, 2 usage error
+(also a scenario that does not parse), 3 a wait timed out.
+
+Scenario steps
+--------------
+)";
+
+int Usage(const std::string& message) {
+    std::cerr << "modemsim: " << message << "\nTry 'modemsim --help'.\n";
+    return kExitUsage;
+}
+
+bool ReadFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    text = buffer.str();
+    return !in.bad() && text.size() <= kMaxScriptBytes;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool AddScenario(Scenario& scenario, const std::string& text, const std::string& source,
+                 const std::string& baseDir) {
+    const std::vector<ParseError> errors = AppendScenario(scenario, text, source, baseDir);
+    for (const ParseError& error : errors) {
+        std::cerr << "modemsim: " << error.Text() << '\n';
+    }
+    return errors.empty();
+}
+
+int Main(int argc, char** argv) {
+    EmulatorOptions options;
+    std::string scriptPath;
+    std::vector<std::string> inline_;
+    bool demo = false;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::optional<std::string> attached;
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t equals = arg.find('=');
+            if (equals != std::string::npos) {
+                attached = arg.substr(equals + 1);
+                arg = arg.substr(0, equals);
+            }
+        }
+        auto value = [&](std::string& out) {
+            if (attached) {
+                out = *attached;
+                return true;
+            }
+            if (i + 1 >= argc) {
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "-h" || arg == "--help") {
+            std::cout << kOptions << kScenarioGrammar;
+            return kExitDone;
+        }
+        if (arg == "--version") {
+            std::cout << "modemsim " MODEMSIM_VERSION "\n";
+            return kExitDone;
+        }
+        if (arg == "--demo" || arg == "--ring-text" || arg == "--stay") {
+            if (attached) {
+                return Usage(arg + " takes no value");
+            }
+            (arg == "--demo" ? demo : arg == "--stay" ? options.stay : options.ringText) = true;
+            continue;
+        }
+        if (arg != "--script" && arg != "-e" && arg != "--link" && arg != "--dialect" &&
+            arg != "--echo" && arg != "--speed" && arg != "--log") {
+            return Usage("unknown option " + arg);
+        }
+        if (!value(text)) {
+            return Usage(arg + " needs a value");
+        }
+        if (arg == "--script") {
+            scriptPath = text;
+        } else if (arg == "-e") {
+            inline_.push_back(text);
+        } else if (arg == "--link") {
+            options.linkPath = text;
+        } else if (arg == "--log") {
+            options.logPath = text;
+        } else if (arg == "--dialect") {
+            if (text == "v253" || text == "V.253" || text == "v.253") {
+                options.dialect = Dialect::V253;
+            } else if (text == "rockwell") {
+                options.dialect = Dialect::Rockwell;
+            } else {
+                return Usage("--dialect is v253 or rockwell");
+            }
+        } else if (arg == "--echo") {
+            if (text != "on" && text != "off") {
+                return Usage("--echo is on or off");
+            }
+            options.echo = text == "on";
+        } else if (arg == "--speed") {
+            const bool digits = !text.empty() && text.size() <= 4 &&
+                                text.find_first_not_of("0123456789") == std::string::npos;
+            const int speed = digits ? std::stoi(text) : 0;
+            if (speed < 1 || speed > 1000) {
+                return Usage("--speed is a whole number from 1 to 1000");
+            }
+            options.speed = speed;
+        }
+    }
+    if (demo && (!scriptPath.empty() || !inline_.empty())) {
+        return Usage("--demo runs its own steps; leave out --script and -e");
+    }
+    if ((options.linkPath.empty() ? false : options.linkPath.back() == '/')) {
+        return Usage("--link needs the path of the link, not a folder");
+    }
+
+    std::unique_ptr<Scenario> scenario;
+    if (demo || !scriptPath.empty() || !inline_.empty()) {
+        scenario = std::make_unique<Scenario>();
+        bool ok = true;
+        if (demo) {
+            ok = AddScenario(*scenario, kDemoScenario, "demo", "");
+        }
+        if (!scriptPath.empty()) {
+            std::string text;
+            if (!ReadFile(scriptPath, text)) {
+                return Usage("cannot read the script " + scriptPath);
+            }
+            ok = AddScenario(*scenario, text, scriptPath, FolderOf(scriptPath)) && ok;
+        }
+        for (const std::string& text : inline_) {
+            ok = AddScenario(*scenario, text, "-e", "") && ok;
+        }
+        if (!ok) {
+            return kExitUsage;
+        }
+    }
+
+    // The sound files are read before the port exists, so a bad file stops
+    // the run before a client could see the modem.
+    VoiceFiles files;
+    if (scenario) {
+        for (const Step& step : scenario->steps) {
+            if (step.kind != StepKind::Voice || step.voice != VoiceKind::File ||
+                files.count(step.text) != 0) {
+                continue;
+            }
+            WavLoad load = LoadWavFile(step.text);
+            if (!load.samples) {
+                std::cerr << "modemsim: " << step.Where() << ": " << load.error << '\n';
+                return kExitFailure;
+            }
+            if (!load.note.empty()) {
+                std::cerr << "modemsim: " << step.text << ": " << load.note << '\n';
+            }
+            files[step.text] = load.samples;
+        }
+    }
+
+    Emulator emulator(options, std::move(scenario), std::move(files));
+    return emulator.Run(std::cout, std::cerr);
+}
+
+}  // namespace
+}  // namespace orvane::modemsim
+
+int main(int argc, char** argv) {
+    return orvane::modemsim::Main(argc, argv);
+}
