@@ -9,42 +9,26 @@
 
 #include "telephony/line_backend.h"
 #include "telephony/modem/caller_id.h"
+#include "telephony/modem/modem_text.h"
 
 namespace orvane {
 namespace {
-
-std::string Upper(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // Lines a modem sends on its own, which must not be taken for the reply to
 // a command that happens to be waiting.
 bool IsUnsolicited(std::string_view line) {
     static constexpr std::string_view kStarts[] = {"RING", "DATE", "TIME", "NMBR", "NAME", "DDN",
                                                    "NBR",  "MESG", "CALLER", "DRON", "DROF", "CID"};
-    const std::string upper = Upper(Trimmed(line));
+    const std::string upper = modem::Upper(modem::Trim(line));
     return std::any_of(std::begin(kStarts), std::end(kStarts),
                        [&](std::string_view start) { return upper.starts_with(start); }) ||
-           modem::DecodeCallerIdPacket(Trimmed(line)).has_value();
+           modem::DecodeCallerIdPacket(modem::Trim(line)).has_value();
 }
 
 }  // namespace
 
 std::optional<ModemResult> FinalResultOf(std::string_view line) {
-    const std::string upper = Upper(Trimmed(line));
+    const std::string upper = modem::Upper(modem::Trim(line));
     if (upper == "OK" || upper == "0") {
         return ModemResult::Ok;
     }
@@ -164,7 +148,7 @@ ModemReply ModemChannel::Command(const std::string& command, int timeoutMs) {
     reply_ = {};
     replyDone_ = false;
     expectReply_ = true;
-    pendingCommand_ = Upper(command);
+    pendingCommand_ = modem::Upper(command);
     if (!SendLine(command)) {
         expectReply_ = false;
         return {ModemResult::Closed, {}};
@@ -246,7 +230,7 @@ void ModemChannel::OnLine(std::string_view line) {
         return;
     }
     if (expectReply_) {
-        const std::string upper = Upper(Trimmed(line));
+        const std::string upper = modem::Upper(modem::Trim(line));
         if (!pendingCommand_.empty() && upper == pendingCommand_) {
             return;  // the modem's echo
         }

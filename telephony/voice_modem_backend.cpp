@@ -200,17 +200,7 @@ qint32 VoiceModemBackend::Open(qint32 index) {
     }
     // A call may begin while the modem is still being set up; what it says
     // then belongs to the open line.
-    ringTimer_.stop();
-    callerIdTimer_.stop();
-    dialTimer_.stop();
-    callerId_.Reset();
-    state_ = CallState::None;
-    ringCount_ = 0;
-    incomingRaised_ = false;
-    callerIdReported_ = false;
-    handsetPickedUp_ = false;
-    hangUpCue_ = false;
-    dialResult_.reset();
+    ForgetCall();
     decoder_.reset();
     const qint32 opened = channel_.Open(device.port.path);
     if (opened != line_error::kNone) {
@@ -304,18 +294,18 @@ qint32 VoiceModemBackend::Close() {
     }
     channel_.Command(commands_.dataMode, Ms(timing_.command));
     channel_.Close();
-    state_ = CallState::None;
-    ringTimer_.stop();
-    callerIdTimer_.stop();
-    dialTimer_.stop();
-    callerId_.Reset();
+    ForgetCall();
+    ReleaseLine();
+    return line_error::kNone;
+}
+
+void VoiceModemBackend::ReleaseLine() {
     if (externalInput_ != 0) {
         sonvel::RemoveVirtualDevice(externalInput_);
         externalInput_ = 0;
     }
     lineLabel_.reset();
     openIndex_ = -1;
-    return line_error::kNone;
 }
 
 qint32 VoiceModemBackend::WaveInDevice() const {
@@ -384,7 +374,7 @@ void VoiceModemBackend::HangUp() {
     }
 }
 
-void VoiceModemBackend::EndCall() {
+void VoiceModemBackend::ForgetCall() {
     ringTimer_.stop();
     callerIdTimer_.stop();
     dialTimer_.stop();
@@ -396,6 +386,10 @@ void VoiceModemBackend::EndCall() {
     handsetPickedUp_ = false;
     hangUpCue_ = false;
     dialResult_.reset();
+}
+
+void VoiceModemBackend::EndCall() {
+    ForgetCall();
     if (sink_ != nullptr) {
         sink_->OnIdle();
     }
@@ -583,19 +577,11 @@ void VoiceModemBackend::OnVoiceEnd() {
 
 void VoiceModemBackend::OnChannelLost(qint32 code) {
     const bool hadCall = state_ != CallState::None;
-    ringTimer_.stop();
-    callerIdTimer_.stop();
-    dialTimer_.stop();
-    if (externalInput_ != 0) {
-        sonvel::RemoveVirtualDevice(externalInput_);
-        externalInput_ = 0;
-    }
-    lineLabel_.reset();
-    openIndex_ = -1;
+    ReleaseLine();
     if (hadCall) {
         EndCall();
     }
-    state_ = CallState::None;
+    ForgetCall();
     if (sink_ != nullptr) {
         sink_->OnLineLost(code);
     }

@@ -107,6 +107,10 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     qint32 GoOffHookAndReceive();
     void StopReceive();
     void HangUp();
+    // Back to no call; EndCall also tells the program.
+    void ForgetCall();
+    // What an open line holds besides the port: the sound input, the labels.
+    void ReleaseLine();
     void EndCall();
     void RingSignal();
     void CallerIdLine();

@@ -5,27 +5,10 @@
 #include <charconv>
 
 #include "telephony/modem/dle_codec.h"
+#include "telephony/modem/modem_text.h"
 
 namespace orvane::modem {
 namespace {
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
-        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    });
-    return out;
-}
 
 bool IsAlnum(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0;
@@ -44,16 +27,6 @@ bool HasWord(std::string_view text, std::string_view word, bool wholeWord) {
         }
     }
     return false;
-}
-
-std::optional<int> ParseInt(std::string_view text) {
-    text = Trim(text);
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 bool IsClassToken(std::string_view token) {

@@ -9,6 +9,7 @@
 
 #include "audio/acm/g711.h"
 #include "audio/acm/ima_adpcm.h"
+#include "telephony/modem/modem_text.h"
 
 namespace orvane::modem {
 namespace {
@@ -18,26 +19,6 @@ constexpr int kTargetRate = 8000;
 constexpr int kLowestRate = 4000;
 constexpr int kHighestRate = 48000;
 constexpr int kMaxBitsPerSample = 32;
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::optional<int> ParseInt(std::string_view text) {
-    text = Trim(text);
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // Splits at the commas that are not inside quotes or parentheses.
 std::vector<std::string_view> SplitFields(std::string_view text) {

@@ -118,6 +118,7 @@ class VoiceModemLineTest : public ::testing::Test {
     std::unique_ptr<Tapi> tapi_;
     QStringList events_;
     QString callerName_;
+    qint32 answer_ = -1;
     sonvel::EventLoopWindow window_;
 };
 
@@ -215,6 +216,25 @@ TEST_F(VoiceModemLineTest, ARockwellDialectModemIsDrivenWithItsOwnCommands) {
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
     EXPECT_EQ(events_, (QStringList{"InComeCall", "Ring 1", "CallerID Alice Example|5551234",
                                     "Ring 2", "Connected", "Disconnected", "Idle"}));
+}
+
+TEST_F(VoiceModemLineTest, LineAnswerTakesTheCallAndAStreamTheModemEndsEndsIt) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
+        "voice tone 440; wait-command VCID=1; call rings=2 every=300 name=Eve number=5550101; "
+        "wait-command VRX; sleep 500; remote-hangup etx; "
+        "wait-hangup timeout 20000; sleep 30000")));
+    ASSERT_EQ(OpenEmulatorLine(), 0);
+    QObject::connect(tapi_.get(), &Tapi::Ring, [this](qint32 count) {
+        if (count == 2) {
+            answer_ = tapi_->LineAnswer();
+        }
+    });
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(answer_, 0);
+    EXPECT_EQ(events_, (QStringList{"InComeCall", "Ring 1", "CallerID Eve|5550101", "Ring 2",
+                                    "Connected", "Disconnected", "Idle"}));
+    EXPECT_FALSE(tapi_->CallActive());
+    EXPECT_EQ(tapi_->LineAnswer(), line_error::kNoCall) << "nothing rings any more";
 }
 
 struct CallerIdCase {
