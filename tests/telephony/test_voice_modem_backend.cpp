@@ -273,6 +273,11 @@ INSTANTIATE_TEST_SUITE_P(
                      "CallerID Alice Example|5551234"},
         CallerIdCase{"SdmfPacket", "call rings=2 every=300 number=6095551212 format=sdmf",
                      "CallerID UNKNOWN|6095551212"},
+        // Some modems wrap the lines in a complex event report in voice class.
+        CallerIdCase{"DleFramedReport",
+                     "call rings=2 every=300 format=raw "
+                     "raw=\"\\x10X\\r\\nNMBR = 5551234\\r\\nNAME = Bob\\r\\n\\x10.\"",
+                     "CallerID Bob|5551234"},
         CallerIdCase{"BeforeTheFirstRing",
                      "call rings=2 every=300 name=\"Alice Example\" number=5551234 cid=before",
                      "CallerID Alice Example|5551234"}),
