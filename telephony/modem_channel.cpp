@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <unistd.h>
+#include <utility>
 
 #include "telephony/line_backend.h"
 #include "telephony/modem/caller_id.h"
@@ -145,20 +146,10 @@ ModemReply ModemChannel::Command(const std::string& command, int timeoutMs) {
     if (waiting_) {
         return {ModemResult::Error, {}};
     }
-    reply_ = {};
-    replyDone_ = false;
-    expectReply_ = true;
-    pendingCommand_ = modem::Upper(command);
     if (!SendLine(command)) {
-        expectReply_ = false;
         return {ModemResult::Closed, {}};
     }
-    WaitUntil(timeoutMs, [this] { return replyDone_; });
-    expectReply_ = false;
-    if (!replyDone_) {
-        reply_.result = port_ == nullptr ? ModemResult::Closed : ModemResult::Timeout;
-    }
-    return reply_;
+    return AwaitReply(modem::Upper(command), timeoutMs);
 }
 
 ModemReply ModemChannel::FinishVoiceReceive(int timeoutMs) {
@@ -168,10 +159,14 @@ ModemReply ModemChannel::FinishVoiceReceive(int timeoutMs) {
     if (!stream_.InVoiceReceive()) {
         return {ModemResult::Ok, {}};
     }
+    return AwaitReply(std::string(), timeoutMs);
+}
+
+ModemReply ModemChannel::AwaitReply(std::string echo, int timeoutMs) {
     reply_ = {};
     replyDone_ = false;
     expectReply_ = true;
-    pendingCommand_.clear();
+    pendingCommand_ = std::move(echo);
     WaitUntil(timeoutMs, [this] { return replyDone_; });
     expectReply_ = false;
     if (!replyDone_) {

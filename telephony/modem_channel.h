@@ -92,6 +92,9 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     void OnVoiceEnd() override;
 
     void ReadAvailable();
+    // Waits for the final result of what was sent; `echo` (upper case) is
+    // the command line whose echo is dropped, empty for none.
+    ModemReply AwaitReply(std::string echo, int timeoutMs);
     bool WaitUntil(int timeoutMs, const std::function<bool()>& done);
     void Lost();
 

@@ -34,4 +34,21 @@ std::optional<int> ParseInt(std::string_view text) {
     return value;
 }
 
+std::optional<int> ParseDigits(std::string_view text, int minValue, int maxValue) {
+    if (text.empty() || text.size() > 9) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < minValue || value > maxValue) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace orvane::modem

@@ -13,5 +13,8 @@ std::string_view Trim(std::string_view text);
 std::string Upper(std::string_view text);
 // A whole decimal number (white space around it allowed), else nothing.
 std::optional<int> ParseInt(std::string_view text);
+// Only the digits 0-9 (at most nine of them, no sign, no blanks) giving a
+// value from `minValue` to `maxValue`, as AT command parameters are written.
+std::optional<int> ParseDigits(std::string_view text, int minValue, int maxValue);
 
 }  // namespace orvane::modem

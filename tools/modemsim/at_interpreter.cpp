@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "telephony/modem/dle_codec.h"
+#include "telephony/modem/modem_text.h"
 
 #ifndef MODEMSIM_VERSION
 #define MODEMSIM_VERSION "0"
@@ -85,24 +86,6 @@ const LineLabel* FindLabel(int label) {
         }
     }
     return nullptr;
-}
-
-// A decimal number of at most `maxValue`; nothing for anything else.
-std::optional<int> ParseNumber(std::string_view text, int maxValue) {
-    if (text.empty() || text.size() > 9) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (value > maxValue) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 std::vector<std::string_view> SplitCommas(std::string_view text) {
@@ -452,7 +435,7 @@ void AtInterpreter::ExecuteLine(const std::string& line, bool overlong) {
 AtInterpreter::Outcome AtInterpreter::RunBasic(char letter, Cursor& cursor) {
     const std::string digits = cursor.Digits();
     const std::optional<int> number =
-        digits.empty() ? std::optional<int>(0) : ParseNumber(digits, 255);
+        digits.empty() ? std::optional<int>(0) : modem::ParseDigits(digits, 0, 255);
     if (!number) {
         return Outcome{true};
     }
@@ -512,7 +495,7 @@ AtInterpreter::Outcome AtInterpreter::RunBasic(char letter, Cursor& cursor) {
 AtInterpreter::Outcome AtInterpreter::RunAmpersand(Cursor& cursor) {
     const char letter = cursor.Next();
     const std::string digits = cursor.Digits();
-    if (!digits.empty() && !ParseNumber(digits, 255)) {
+    if (!digits.empty() && !modem::ParseDigits(digits, 0, 255)) {
         return Outcome{true};
     }
     if (letter == 'F') {
@@ -527,7 +510,7 @@ AtInterpreter::Outcome AtInterpreter::RunAmpersand(Cursor& cursor) {
 }
 
 AtInterpreter::Outcome AtInterpreter::RunRegister(Cursor& cursor) {
-    const std::optional<int> index = ParseNumber(cursor.Digits(), 255);
+    const std::optional<int> index = modem::ParseDigits(cursor.Digits(), 0, 255);
     if (!index) {
         return Outcome{true};
     }
@@ -543,7 +526,7 @@ AtInterpreter::Outcome AtInterpreter::RunRegister(Cursor& cursor) {
         cursor.Next();
         const std::string digits = cursor.Digits();
         const std::optional<int> value =
-            digits.empty() ? std::optional<int>(0) : ParseNumber(digits, 255);
+            digits.empty() ? std::optional<int>(0) : modem::ParseDigits(digits, 0, 255);
         // CR as "line feed" or "backspace" would make the modem unusable.
         if (!value || ((*index == 3 || *index == 5) && *value == 0)) {
             return Outcome{true};
@@ -606,7 +589,7 @@ AtInterpreter::Outcome AtInterpreter::RunExtended(char prefix, const std::string
         } else if (kind == SuffixKind::Set) {
             const std::vector<std::string_view> parts = SplitCommas(parsed->value);
             if (parts.size() > 2 || !std::all_of(parts.begin(), parts.end(), [](auto part) {
-                    return ParseNumber(part, 2).has_value();
+                    return modem::ParseDigits(part, 0, 2).has_value();
                 })) {
                 return Outcome{true};
             }
@@ -673,7 +656,7 @@ AtInterpreter::Outcome AtInterpreter::RunVoiceCommand(const std::string& name,
         } else if (kind == SuffixKind::Query) {
             Info(std::to_string(settings_.callerId));
         } else if (kind == SuffixKind::Set) {
-            const std::optional<int> mode = ParseNumber(value, 2);
+            const std::optional<int> mode = modem::ParseDigits(value, 0, 2);
             if (!mode) {
                 return Outcome{true};
             }
@@ -693,14 +676,14 @@ AtInterpreter::Outcome AtInterpreter::RunVoiceCommand(const std::string& name,
         } else if (kind == SuffixKind::Set) {
             // <code>[,<rate>[,<sds>,<sel>]]: only 8000 samples/s are made.
             const std::vector<std::string_view> parts = SplitCommas(value);
-            const std::optional<int> code = ParseNumber(parts[0], 255);
+            const std::optional<int> code = modem::ParseDigits(parts[0], 0, 255);
             const FormatEntry* entry = code ? FindFormat(Dialect::V253, *code) : nullptr;
             if (!entry || parts.size() > 4 || parts.size() == 3 ||
-                (parts.size() > 1 && ParseNumber(parts[1], 99999) != 8000)) {
+                (parts.size() > 1 && modem::ParseDigits(parts[1], 0, 99999) != 8000)) {
                 return Outcome{true};
             }
             for (std::size_t i = 2; i < parts.size(); ++i) {
-                if (!ParseNumber(parts[i], 255)) {
+                if (!modem::ParseDigits(parts[i], 0, 255)) {
                     return Outcome{true};
                 }
             }
@@ -719,7 +702,7 @@ AtInterpreter::Outcome AtInterpreter::RunVoiceCommand(const std::string& name,
         } else if (kind == SuffixKind::Query) {
             Info(std::to_string(settings_.lineLabel));
         } else if (kind == SuffixKind::Set) {
-            const std::optional<int> number = ParseNumber(value, 255);
+            const std::optional<int> number = modem::ParseDigits(value, 0, 255);
             const LineLabel* label = number ? FindLabel(*number) : nullptr;
             if (!label || (!VoiceClass() && label->label != 0)) {
                 return Outcome{true};
@@ -795,7 +778,7 @@ AtInterpreter::Outcome AtInterpreter::RunRockwellCommand(const std::string& name
         } else if (kind == SuffixKind::Query) {
             Info(std::to_string(field));
         } else {
-            const std::optional<int> number = ParseNumber(value, maxValue);
+            const std::optional<int> number = modem::ParseDigits(value, 0, maxValue);
             if (!number) {
                 return Outcome{true};
             }
@@ -810,7 +793,7 @@ AtInterpreter::Outcome AtInterpreter::RunRockwellCommand(const std::string& name
             Info(std::to_string(settings_.bitsPerSample));
         } else {
             // Rockwell's own 2-, 3- and 4-bit ADPCM is not made here.
-            const std::optional<int> bits = ParseNumber(value, 16);
+            const std::optional<int> bits = modem::ParseDigits(value, 0, 16);
             if (bits != 8 && bits != 16) {
                 return Outcome{true};
             }
@@ -830,10 +813,10 @@ AtInterpreter::Outcome AtInterpreter::RunRockwellCommand(const std::string& name
             Info(std::to_string(settings_.formatCode) + ",8000");
         } else {
             const std::vector<std::string_view> parts = SplitCommas(value);
-            const std::optional<int> code = ParseNumber(parts[0], 255);
+            const std::optional<int> code = modem::ParseDigits(parts[0], 0, 255);
             const FormatEntry* entry = code ? FindFormat(Dialect::Rockwell, *code) : nullptr;
             if (!entry || parts.size() > 2 ||
-                (parts.size() == 2 && ParseNumber(parts[1], 99999) != 8000)) {
+                (parts.size() == 2 && modem::ParseDigits(parts[1], 0, 99999) != 8000)) {
                 return Outcome{true};
             }
             settings_.formatCode = entry->code;

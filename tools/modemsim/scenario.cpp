@@ -4,6 +4,8 @@
 #include <cctype>
 #include <optional>
 
+#include "telephony/modem/modem_text.h"
+
 namespace orvane::modemsim {
 
 const char kScenarioGrammar[] =
@@ -267,23 +269,6 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::optional<int> Number(const std::string& text, int minValue, int maxValue) {
-    if (text.empty() || text.size() > 9) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (value < minValue || value > maxValue) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 bool FourDigits(const std::string& text) {
     return text.size() == 4 && std::all_of(text.begin(), text.end(),
                                            [](unsigned char c) { return std::isdigit(c) != 0; });
@@ -387,7 +372,7 @@ class StepReader {
             step_.kind = StepKind::Ring;
             step_.ms = kDefaultRingEveryMs;
             if (Has() && Lower(Peek()) != "every") {
-                const std::optional<int> count = Number(Take(), 1, 100000);
+                const std::optional<int> count = modem::ParseDigits(Take(), 1, 100000);
                 if (!count) {
                     return "ring COUNT must be a number from 1 to 100000";
                 }
@@ -435,7 +420,7 @@ class StepReader {
             step_.kind = StepKind::Repeat;
             step_.count = 0;
             if (Has() && Lower(Peek()) != "every") {
-                const std::optional<int> count = Number(Take(), 1, 1000000);
+                const std::optional<int> count = modem::ParseDigits(Take(), 1, 1000000);
                 if (!count) {
                     return "repeat COUNT must be a number from 1 to 1000000";
                 }
@@ -456,7 +441,7 @@ class StepReader {
         if (keyword == "exit") {
             step_.kind = StepKind::Exit;
             if (Has()) {
-                const std::optional<int> code = Number(Take(), 0, 255);
+                const std::optional<int> code = modem::ParseDigits(Take(), 0, 255);
                 if (!code) {
                     return "exit CODE must be a number from 0 to 255";
                 }
@@ -484,7 +469,7 @@ class StepReader {
             return std::string("a time in milliseconds is missing");
         }
         const std::string text = Take();
-        const std::optional<int> value = Number(text, 0, kMaxMs);
+        const std::optional<int> value = modem::ParseDigits(text, 0, kMaxMs);
         if (!value) {
             return "\"" + text + "\" is not a time in milliseconds (0 to 86400000)";
         }
@@ -537,13 +522,13 @@ class StepReader {
                 message.raw = value;
                 rawGiven = true;
             } else if (call && key == "rings") {
-                const std::optional<int> rings = Number(value, 0, 100000);
+                const std::optional<int> rings = modem::ParseDigits(value, 0, 100000);
                 if (!rings) {
                     return std::string("rings must be a number from 0 to 100000");
                 }
                 step_.count = *rings;
             } else if (call && key == "every") {
-                const std::optional<int> ms = Number(value, 0, kMaxMs);
+                const std::optional<int> ms = modem::ParseDigits(value, 0, kMaxMs);
                 if (!ms) {
                     return std::string("every must be a time in milliseconds");
                 }
@@ -586,7 +571,7 @@ class StepReader {
             if (!Has()) {
                 return std::string("voice tone needs a frequency in Hz");
             }
-            const std::optional<int> hz = Number(Take(), 1, 3999);
+            const std::optional<int> hz = modem::ParseDigits(Take(), 1, 3999);
             if (!hz) {
                 return std::string("a tone's frequency must be from 1 to 3999 Hz");
             }
