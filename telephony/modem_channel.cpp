@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 #include <utility>
 
@@ -92,10 +93,7 @@ qint32 ModemChannel::Open(const QString& path) {
     stream_.Reset();
     connect(port_, &QSerialPort::readyRead, this, &ModemChannel::ReadAvailable);
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        // A hung-up or unplugged tty fails every read (EIO) or vanishes.
-        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
-            Lost();
-        }
+        CheckPortError(error);
     });
     return line_error::kNone;
 }
@@ -113,6 +111,30 @@ void ModemChannel::Close() {
 }
 
 bool ModemChannel::IsOpen() const { return port_ != nullptr; }
+
+void ModemChannel::CheckPortError(QSerialPort::SerialPortError error) {
+    if (port_ == nullptr) {
+        return;
+    }
+    if (error == QSerialPort::ResourceError) {
+        // An unplugged or hung-up tty fails every read with EIO.
+        Lost();
+        return;
+    }
+    if (error != QSerialPort::ReadError) {
+        return;
+    }
+    // Qt also reports a read that found nothing as a read error: the event
+    // loop can announce input that a synchronous wait for a reply has
+    // already taken. Only a tty that has hung up is gone.
+    port_->clearError();
+    pollfd descriptor{static_cast<int>(port_->handle()), POLLIN, 0};
+    const int ready = ::poll(&descriptor, 1, 0);
+    if ((ready < 0 && errno != EINTR) ||
+        (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        Lost();
+    }
+}
 
 void ModemChannel::Lost() {
     if (port_ == nullptr) {
@@ -194,11 +216,8 @@ bool ModemChannel::WaitUntil(int timeoutMs, const std::function<bool()>& done) {
             ReadAvailable();
             continue;
         }
-        if (!port_->waitForReadyRead(static_cast<int>(remaining))) {
-            if (port_ != nullptr && (port_->error() == QSerialPort::ResourceError ||
-                                     port_->error() == QSerialPort::ReadError)) {
-                Lost();
-            }
+        if (!port_->waitForReadyRead(static_cast<int>(remaining)) && port_ != nullptr) {
+            CheckPortError(port_->error());
         }
     }
     waiting_ = false;

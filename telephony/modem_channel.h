@@ -6,6 +6,7 @@
 // costs at most that limit.
 
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -16,8 +17,6 @@
 #include <vector>
 
 #include "telephony/modem/modem_stream.h"
-
-class QSerialPort;
 
 namespace orvane {
 
@@ -96,6 +95,7 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     // the command line whose echo is dropped, empty for none.
     ModemReply AwaitReply(std::string echo, int timeoutMs);
     bool WaitUntil(int timeoutMs, const std::function<bool()>& done);
+    void CheckPortError(QSerialPort::SerialPortError error);
     void Lost();
 
     ModemChannelListener* listener_;
