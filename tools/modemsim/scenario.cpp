@@ -274,28 +274,39 @@ bool FourDigits(const std::string& text) {
                                            [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
-std::optional<CidFormat> FormatNamed(const std::string& name) {
-    const std::string lower = Lower(name);
-    if (lower == "spaces") {
-        return CidFormat::Spaces;
-    }
-    if (lower == "nospaces") {
-        return CidFormat::NoSpaces;
-    }
-    if (lower == "oneline") {
-        return CidFormat::OneLine;
-    }
-    if (lower == "mdmf") {
-        return CidFormat::Mdmf;
-    }
-    if (lower == "sdmf") {
-        return CidFormat::Sdmf;
-    }
-    if (lower == "raw") {
-        return CidFormat::Raw;
+// A scenario's words for one setting, and what each stands for.
+template <typename Value>
+struct Keyword {
+    std::string_view word;
+    Value value;
+};
+
+// What `word` stands for in `table`, in any letter case.
+template <typename Value, std::size_t N>
+std::optional<Value> KeywordValue(const std::string& word, const Keyword<Value> (&table)[N]) {
+    const std::string lower = Lower(word);
+    for (const Keyword<Value>& keyword : table) {
+        if (keyword.word == lower) {
+            return keyword.value;
+        }
     }
     return std::nullopt;
 }
+
+constexpr Keyword<CidFormat> kCidFormats[] = {
+    {"spaces", CidFormat::Spaces}, {"nospaces", CidFormat::NoSpaces},
+    {"oneline", CidFormat::OneLine}, {"mdmf", CidFormat::Mdmf},
+    {"sdmf", CidFormat::Sdmf}, {"raw", CidFormat::Raw}};
+constexpr Keyword<CidPlacement> kCidPlacements[] = {
+    {"after-first", CidPlacement::AfterFirstRing}, {"before", CidPlacement::BeforeFirstRing},
+    {"none", CidPlacement::None}};
+constexpr Keyword<RemoteHangupKind> kRemoteHangups[] = {
+    {"busy", RemoteHangupKind::Busy}, {"dialtone", RemoteHangupKind::DialTone},
+    {"loop", RemoteHangupKind::LoopBreak}, {"silence", RemoteHangupKind::Silence},
+    {"etx", RemoteHangupKind::EndOfStream}};
+constexpr Keyword<DialOutcome> kDialAnswers[] = {
+    {"answered", DialOutcome::Answered}, {"busy", DialOutcome::Busy},
+    {"no-answer", DialOutcome::NoAnswer}, {"no-dialtone", DialOutcome::NoDialtone}};
 
 // The statement as it could have been written, for the transcript.
 std::string Display(const Statement& statement) {
@@ -513,7 +524,7 @@ class StepReader {
                 }
                 (key == "date" ? message.date : message.time) = value;
             } else if (key == "format") {
-                message.format = FormatNamed(value);
+                message.format = KeywordValue(value, kCidFormats);
                 if (!message.format) {
                     return "unknown caller ID format \"" + value +
                            "\" (spaces, nospaces, oneline, mdmf, sdmf, raw)";
@@ -534,16 +545,11 @@ class StepReader {
                 }
                 step_.ms = *ms;
             } else if (call && key == "cid") {
-                const std::string lower = Lower(value);
-                if (lower == "after-first") {
-                    step_.placement = CidPlacement::AfterFirstRing;
-                } else if (lower == "before") {
-                    step_.placement = CidPlacement::BeforeFirstRing;
-                } else if (lower == "none") {
-                    step_.placement = CidPlacement::None;
-                } else {
+                const std::optional<CidPlacement> placement = KeywordValue(value, kCidPlacements);
+                if (!placement) {
                     return "cid must be after-first, before or none, not \"" + value + "\"";
                 }
+                step_.placement = *placement;
             } else {
                 return "unknown key \"" + key + "\"";
             }
@@ -598,27 +604,20 @@ class StepReader {
         if (!Has()) {
             return std::string("remote-hangup needs busy, dialtone, loop, silence or etx");
         }
-        const std::string kind = Lower(Take());
-        if (kind == "busy") {
-            step_.hangup = RemoteHangupKind::Busy;
-        } else if (kind == "dialtone") {
-            step_.hangup = RemoteHangupKind::DialTone;
-        } else if (kind == "loop") {
-            step_.hangup = RemoteHangupKind::LoopBreak;
-        } else if (kind == "silence") {
-            step_.hangup = RemoteHangupKind::Silence;
-        } else if (kind == "etx") {
-            step_.hangup = RemoteHangupKind::EndOfStream;
-            if (Has()) {
-                const std::string result = Lower(Take());
-                if (result == "no-carrier") {
-                    step_.endResult = ResultCode::NoCarrier;
-                } else if (result != "ok") {
-                    return "remote-hangup etx takes ok or no-carrier, not \"" + result + "\"";
-                }
+        const std::string kind = Take();
+        const std::optional<RemoteHangupKind> hangup = KeywordValue(kind, kRemoteHangups);
+        if (!hangup) {
+            return "unknown remote hang-up \"" + Lower(kind) +
+                   "\" (busy, dialtone, loop, silence, etx)";
+        }
+        step_.hangup = *hangup;
+        if (step_.hangup == RemoteHangupKind::EndOfStream && Has()) {
+            const std::string result = Lower(Take());
+            if (result == "no-carrier") {
+                step_.endResult = ResultCode::NoCarrier;
+            } else if (result != "ok") {
+                return "remote-hangup etx takes ok or no-carrier, not \"" + result + "\"";
             }
-        } else {
-            return "unknown remote hang-up \"" + kind + "\" (busy, dialtone, loop, silence, etx)";
         }
         return Done();
     }
@@ -627,18 +626,13 @@ class StepReader {
         if (!Has()) {
             return std::string("dial-answer needs answered, busy, no-answer or no-dialtone");
         }
-        const std::string kind = Lower(Take());
-        if (kind == "answered") {
-            step_.dial = DialOutcome::Answered;
-        } else if (kind == "busy") {
-            step_.dial = DialOutcome::Busy;
-        } else if (kind == "no-answer") {
-            step_.dial = DialOutcome::NoAnswer;
-        } else if (kind == "no-dialtone") {
-            step_.dial = DialOutcome::NoDialtone;
-        } else {
-            return "unknown dial answer \"" + kind + "\" (answered, busy, no-answer, no-dialtone)";
+        const std::string kind = Take();
+        const std::optional<DialOutcome> outcome = KeywordValue(kind, kDialAnswers);
+        if (!outcome) {
+            return "unknown dial answer \"" + Lower(kind) +
+                   "\" (answered, busy, no-answer, no-dialtone)";
         }
+        step_.dial = *outcome;
         step_.ms = kDefaultDialDelayMs;
         if (Has()) {
             if (Lower(Take()) != "after") {
