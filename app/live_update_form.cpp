@@ -1,6 +1,6 @@
 #include "app/live_update_form.h"
 
-#include "app/core/product.h"
+#include "core/product.h"
 
 namespace orvane {
 

@@ -5,7 +5,7 @@
 
 #include <QObject>
 
-#include "app/core/app_comm.h"
+#include "core/app_comm.h"
 
 namespace orvane {
 

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,20 +14,16 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <utility>
 
-#include "app/core/clock.h"
-#include "app/core/product.h"
-#include "app/core/registry_store.h"
-#include "app/live_update_form.h"
-#include "app/qt_message_window.h"
-#include "audio/wave/wave.h"
+#include "app/program.h"
+#include "calls/call_state.h"
+#include "calls/call_views.h"
+#include "core/clock.h"
+#include "core/product.h"
 #include "journal/journal_writer.h"
-#include "telephony/call_state.h"
-#include "telephony/call_state_machine.h"
-#include "telephony/call_views.h"
-#include "telephony/line_connection.h"
-#include "telephony/tapi.h"
+#include "settings/names/main_window.h"
+#include "settings/store/registry_routines.h"
+#include "settings/store/registry_store.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -38,8 +33,6 @@ static void InitUiResources() { Q_INIT_RESOURCE(ui); }
 
 namespace orvane {
 namespace {
-
-bool closing = false;
 
 constexpr int kStatusPanelWidth = 150;
 constexpr int kClockIntervalMs = 1000;
@@ -58,8 +51,6 @@ const QString kKeyTrayShow = QStringLiteral("stShow");
 
 constexpr int kBalloonMs = 30000;
 constexpr int kToolbarIconSize = 24;
-// Alert sounds play with the control's usual buffer size.
-constexpr qint32 kAlertBufferSize = 800;
 
 QAction* AddMenuItem(QMenu* menu, const QString& caption, const QString& key) {
     QAction* action = menu->addAction(caption);
@@ -67,85 +58,17 @@ QAction* AddMenuItem(QMenu* menu, const QString& caption, const QString& key) {
     return action;
 }
 
-MainWindow::TapiFactory& TapiFactoryHook() {
-    static MainWindow::TapiFactory factory;
-    return factory;
-}
-
 // A phone number keeps its reading order inside a right-to-left layout.
 QString LeftToRight(const QString& text) {
     return QChar(0x2066) + text + QChar(0x2069);
 }
 
-// The recorder as far as it exists today: Wave1's own state is real, the
-// toolbar and the call store arrive with the recording control, which
-// replaces this through CallStateMachine::SetRecorder.
-class Wave1Recorder final : public CallRecorder {
-  public:
-    explicit Wave1Recorder(const std::unique_ptr<sonvel::Wave>& wave) : wave_(wave) {}
-
-    void StartCallRecording() override {}
-    void AddCallInfoDat() override {}
-    bool IsRecording() const override { return wave_ && wave_->Recording() != sonvel::kFalse; }
-    void StopRecord() override {
-        if (wave_) {
-            wave_->StopRecord();
-        }
-    }
-    bool IsPreScreen() const override { return wave_ && wave_->IsPreScreen() != sonvel::kFalse; }
-    void ClosePreScreen() override {
-        if (wave_) {
-            wave_->ClosePreScreen();
-        }
-    }
-    bool IsPausedIn() const override { return wave_ && wave_->IsPausedIn() != sonvel::kFalse; }
-    void UnPauseIn() override {
-        if (wave_) {
-            wave_->UnPauseIn();
-        }
-    }
-    bool IsRecordPressed() const override { return false; }
-    bool IsPausePressed() const override { return false; }
-    void SetRecordPressed(bool) override {}
-    void ReleaseListen() override {}
-    void ReleaseAllButtons() override {}
-    void SetTimeText(const QString&) override {}
-    void HideIndicators() override {}
-    void SetLineScope() override {}
-
-  private:
-    const std::unique_ptr<sonvel::Wave>& wave_;
-};
-
-// The dialer window arrives with the outgoing calls, which replace this
-// through CallStateMachine::SetDialer; until then it is never loaded.
-class AbsentDialer final : public DialerView {
-  public:
-    bool IsLoaded() const override { return false; }
-    void CallReady() override {}
-    void SetStatusText(const QString&) override {}
-    void EnableCallButtons(bool) override {}
-    void EnableEndButton(bool) override {}
-    QString NumberText() const override { return {}; }
-    void Unload() override {}
-};
-
-CallOptions CallOptionsFrom(const GlobalOptions& options) {
-    CallOptions call;
-    call.showCallerBalloon = options.showCallerBalloon;
-    call.openAppOnCall = options.openAppOnCall;
-    call.playSoundOnCall = options.playSoundOnCall;
-    call.incomingCallSound = options.incomingCallSound;
-    call.soundDevice = options.soundDevice;
-    return call;
-}
-
 }  // namespace
 
 // What the line and the calls show on the main window.
-class MainWindow::CallDisplay final : public CallView {
+class MainWindow::CallDisplayView final : public CallView {
   public:
-    explicit CallDisplay(MainWindow& window) : w_(window) {}
+    explicit CallDisplayView(MainWindow& window) : w_(window) {}
 
     void SetLineSwitch(bool open) override { w_.SetLineSwitch(open); }
     void SetLineStatus(const QString& text) override {
@@ -176,27 +99,15 @@ class MainWindow::CallDisplay final : public CallView {
     bool Ask(const QString& question) override { return ShowMessage(question, true) == kAnswerYes; }
     void Inform(const QString& text) override { ShowMessage(text, false); }
     void PlayAlertSound(const QString& path, qint32 device) override {
-        if (!w_.waveEvents_) {
-            return;
-        }
-        // A missing file or device fails here, quietly; the call goes on.
-        std::string file = QFile::encodeName(path).toStdString();
-        qint32 bufferSize = kAlertBufferSize;
-        sonvel::Bool16 visOut = sonvel::kFalse;
-        w_.waveEvents_->StartPlay(file, device, bufferSize, visOut);
+        w_.program_.PlayAlertSound(path, device);
     }
 
   private:
     MainWindow& w_;
 };
 
-bool IsClosing() { return closing; }
-
-MainWindow::TapiFactory MainWindow::SetTapiFactory(TapiFactory factory) {
-    return std::exchange(TapiFactoryHook(), std::move(factory));
-}
-
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(Program& program, QWidget* parent)
+    : QMainWindow(parent), program_(program), callDisplay_(std::make_unique<CallDisplayView>(*this)) {
     InitUiResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/orvane.svg")));
@@ -204,76 +115,18 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::Load(bool hidden) {
-    // The program's initialisation, in its fixed order. Steps marked
-    // "pending" belong to parts of the program that are not built yet; each
-    // is filled in here, in its place, when its part arrives.
-    hiddenStart_ = hidden;
-    closing = false;
+CallView& MainWindow::CallDisplay() { return *callDisplay_; }
 
-    // 1. The window's own settings object, on the settings root key.
-    settings_.hkey = kHkeyLocalMachine;
-    settings_.KeyRoot = product::kRootKey;
-    settings_.Subkey.clear();
-
-    // 2. The caption.
-    setWindowTitle(product::kMainWindowCaption);
-
-    // 3. The update form, which joins the instance channel for the
-    //    program's whole life.
-    updateForm_ = new LiveUpdateForm(this);
-    updateForm_->Load();
-    connect(updateForm_, &LiveUpdateForm::QuitRequested, this, &MainWindow::UnLoadApp);
-
-    // 4. The telephony control, and the line and call logic on top of it.
-    InitializeTelephony();
-    // 5. Pending (audio engine): build the record-format table.
-
-    // 6. The menus.
-    BuildMenus();
-
-    // 7. The tray icon, with the product string as its tool tip.
+void MainWindow::BuildTray() {
     tray_ = new TrayIcon(this);
     tray_->SetMenu(trayMenu_);
     tray_->Load();
     tray_->SetToolTip(product::kProductString);
     connect(tray_, &TrayIcon::SysTrayMouseDown, this, &MainWindow::OnTrayMouseDown);
     connect(tray_, &TrayIcon::BalloonClicked, this, &MainWindow::RestoreWindow);
+}
 
-    // 8. The three audio controls.
-    InitializeAudio();
-    // 9. The main toolbar with the line switch, created closed. Pending
-    //    (recorder, calls list, playback): their toolbars.
-    BuildToolbars();
-    // 10. Pending (calls list): the column headers.
-
-    // 11. The settings the running program acts on.
-    options_ = GetGlobalOptions(settings_);
-    if (waveEvents_) {
-        options_.soundDevice = SoundDeviceIndex(*waveEvents_, options_.soundDeviceName);
-    }
-    SetJournalSwitches(options_.systemJournal, options_.callsJournal);
-    if (calls_) {
-        calls_->SetOptions(CallOptionsFrom(options_));
-    }
-
-    // 12. The caller labels, hidden until a call comes in.
-    BuildCallerDisplay();
-    ShowCallDisplay(false);
-    // 13. The calls list's area; pending (calls list): fill it with all calls.
-    BuildCallsArea();
-    // 14. Pending (recorder): the level display and its idle line.
-
-    // 15. The status bar with its three panels and the clock.
-    BuildStatusBar();
-
-    // 16. The window placement of the last run.
-    RestorePlacement();
-
-    // 17. The telephone line.
-    OpenLine();
-    // 18. Pending (settings dialog): load it hidden.
-
+void MainWindow::ShowAtStart(bool hidden) {
     if (!hidden) {
         if (restoredState_ == StoredWindowState::Maximized) {
             showMaximized();
@@ -284,7 +137,6 @@ void MainWindow::Load(bool hidden) {
         // Nothing would be left on screen to bring the program back.
         showMinimized();
     }
-    ReportSettingsProblems();
 }
 
 void MainWindow::BuildMenus() {
@@ -312,7 +164,7 @@ void MainWindow::BuildMenus() {
 
 void MainWindow::MenuClick(const QString& key) {
     if (key == kKeyExit || key == kKeyTrayExit) {
-        UnLoadApp();
+        program_.Quit();
     } else if (key == kKeyHide) {
         HideWindow();
     } else if (key == kKeyTrayShow) {
@@ -340,68 +192,6 @@ void MainWindow::BuildCallsArea() {
     setCentralWidget(central);
 }
 
-void MainWindow::InitializeTelephony() {
-    const TapiFactory& factory = TapiFactoryHook();
-    tapi_ = factory ? factory(this) : Tapi::CreateForModems(this);
-    if (!tapi_) {
-        // The window works without a line; the line steps do nothing.
-        return;
-    }
-    tapi_->LineInitialize();
-
-    CallState& state = ProgramCallState();
-    state = CallState{};
-    state.call = ResetCall(QDateTime::currentDateTime());
-    callDisplay_ = std::make_unique<CallDisplay>(*this);
-    recorder_ = std::make_unique<Wave1Recorder>(wave1_);
-    dialer_ = std::make_unique<AbsentDialer>();
-    line_ = std::make_unique<LineConnection>(*tapi_, settings_, state, *callDisplay_);
-    calls_ = std::make_unique<CallStateMachine>(*tapi_, state, *callDisplay_, *recorder_, *dialer_);
-}
-
-void MainWindow::InitializeAudio() {
-    audioWindow_ = std::make_unique<QtMessageWindow>();
-    wave1_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
-    wavePlayer_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
-    waveEvents_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
-    // A refused attachment leaves that control without notifications; the
-    // program goes on.
-    wave1_->InitC();
-    wavePlayer_->InitC();
-    waveEvents_->InitC();
-}
-
-void MainWindow::ReleaseAudio() {
-    for (std::unique_ptr<sonvel::Wave>* wave : {&wave1_, &wavePlayer_, &waveEvents_}) {
-        if (*wave) {
-            (*wave)->UnInitC();
-        }
-    }
-    // Destroying a control closes what it still has open.
-    waveEvents_.reset();
-    wavePlayer_.reset();
-    wave1_.reset();
-}
-
-void MainWindow::OpenLine() {
-    if (line_) {
-        line_->OpenLine();
-    }
-}
-
-void MainWindow::CloseLine() {
-    if (line_) {
-        line_->CloseLine();
-    }
-}
-
-void MainWindow::SetOptions(const GlobalOptions& options) {
-    options_ = options;
-    if (calls_) {
-        calls_->SetOptions(CallOptionsFrom(options_));
-    }
-}
-
 void MainWindow::BuildToolbars() {
     cToolbar1_ = new QToolBar(this);
     cToolbar1_->setObjectName(QStringLiteral("cToolbar1"));
@@ -423,9 +213,7 @@ void MainWindow::BuildToolbars() {
         button->setFocusPolicy(Qt::StrongFocus);
     }
     connect(lineSwitch_, &QAction::triggered, this, [this] {
-        if (line_) {
-            line_->LineSwitchClicked();
-        }
+        program_.LineSwitchClicked();
         // The click toggled the button already; the line's state decides.
         SetLineSwitch(lineSwitchOpen_);
     });
@@ -471,6 +259,7 @@ void MainWindow::BuildCallerDisplay() {
     lblCallerName_->setFont(bold);
     layout->addStretch(1);
     SetCallerTexts(kUnknownCaller, kUnknownCaller);
+    ShowCallDisplay(false);
 }
 
 void MainWindow::SetCallerTexts(const QString& name, const QString& number) {
@@ -534,14 +323,15 @@ ScreenMetrics MainWindow::CurrentScreen() const {
 }
 
 void MainWindow::RestorePlacement() {
-    settings_.Subkey.clear();
+    RegistryRoutines& settings = program_.Settings();
+    settings.Subkey.clear();
     StoredPlacement stored;
-    stored.width = settings_.GetRegistryValue(QStringLiteral("lWidth"));
+    stored.width = settings.GetRegistryValue(setting::kWidth);
     if (!stored.width.toString().isEmpty()) {
-        stored.left = settings_.GetRegistryValue(QStringLiteral("lLeft"));
-        stored.top = settings_.GetRegistryValue(QStringLiteral("lTop"));
-        stored.height = settings_.GetRegistryValue(QStringLiteral("lHeight"));
-        stored.state = settings_.GetRegistryValue(QStringLiteral("lState"));
+        stored.left = settings.GetRegistryValue(setting::kLeft);
+        stored.top = settings.GetRegistryValue(setting::kTop);
+        stored.height = settings.GetRegistryValue(setting::kHeight);
+        stored.state = settings.GetRegistryValue(setting::kState);
     }
     const Placement placement = PlacementFromStored(stored, CurrentScreen());
     move(placement.geometry.topLeft());
@@ -553,16 +343,17 @@ void MainWindow::RestorePlacement() {
 }
 
 void MainWindow::SavePlacement() {
-    settings_.Subkey.clear();
+    RegistryRoutines& settings = program_.Settings();
+    settings.Subkey.clear();
     const StoredPlacement stored =
         StoredFromWindow(QRect(pos(), size()), windowState(), CurrentScreen());
     if (!stored.width.isNull()) {
-        settings_.SetRegistryValue(QStringLiteral("lLeft"), stored.left, kRegSz);
-        settings_.SetRegistryValue(QStringLiteral("lTop"), stored.top, kRegSz);
-        settings_.SetRegistryValue(QStringLiteral("lWidth"), stored.width, kRegSz);
-        settings_.SetRegistryValue(QStringLiteral("lHeight"), stored.height, kRegSz);
+        settings.SetRegistryValue(setting::kLeft, stored.left, kRegSz);
+        settings.SetRegistryValue(setting::kTop, stored.top, kRegSz);
+        settings.SetRegistryValue(setting::kWidth, stored.width, kRegSz);
+        settings.SetRegistryValue(setting::kHeight, stored.height, kRegSz);
     }
-    settings_.SetRegistryValue(QStringLiteral("lState"), stored.state, kRegSz);
+    settings.SetRegistryValue(setting::kState, stored.state, kRegSz);
 }
 
 void MainWindow::ReportSettingsProblems() {
@@ -591,7 +382,7 @@ void MainWindow::ReportSettingsProblems() {
 
 bool MainWindow::HasTray() const { return tray_ != nullptr && TrayIcon::IsAvailable(); }
 
-TrayIcon* MainWindow::Tray() const { return tray_; }
+bool MainWindow::IsQuitting() const { return program_.IsQuitting(); }
 
 void MainWindow::HideWindow() {
     if (HasTray()) {
@@ -618,48 +409,28 @@ void MainWindow::OnTrayMouseDown(Qt::MouseButton button) {
     }
 }
 
-void MainWindow::UnLoadApp() {
-    quitting_ = true;
-    close();
-}
+void MainWindow::UnLoadApp() { program_.Quit(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!quitting_) {
+    if (!program_.IsQuitting()) {
         event->ignore();
         HideWindow();
         return;
     }
-    Shutdown();
+    program_.Shutdown();
     event->accept();
 }
 
-void MainWindow::Shutdown() {
-    if (shutDown_) {
-        return;
-    }
-    shutDown_ = true;
-    closing = true;
-    ReleaseAudio();
-    CloseLine();
+void MainWindow::Unload() {
     if (tray_ != nullptr) {
         tray_->Unload();
         delete tray_;
         tray_ = nullptr;
     }
     SavePlacement();
-    if (updateForm_ != nullptr) {
-        updateForm_->Unload();
-    }
     if (tmrStatus_ != nullptr) {
         tmrStatus_->stop();
     }
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window != this && window != trayMenu_ && window->isWindow()) {
-            window->close();
-        }
-    }
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 }  // namespace orvane

@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QFile>
 
-#include "app/core/command_line.h"
-#include "app/core/instance_lock.h"
-#include "app/core/product.h"
-#include "app/core/registry_routines.h"
-#include "app/global_options.h"
+#include "core/command_line.h"
+#include "core/instance_lock.h"
+#include "core/product.h"
+#include "settings/store/registry_routines.h"
+#include "settings/global_options.h"
 #include "app/live_update_form.h"
-#include "app/main_window.h"
+#include "app/program.h"
 #include "translation/language_file.h"
 #include "translation/string_table.h"
 
@@ -36,7 +36,7 @@ void LoadSelectedLanguage() {
     // folder, names the folder itself: nothing loads and every translated
     // text stays empty, as with a missing file.
     LoadTranslation(
-        LanguageFilePath(settings.GetRegistryValue(QStringLiteral("Select")).toString()));
+        LanguageFilePath(settings.GetRegistryValue(setting::kSelect).toString()));
 }
 
 int RunStartup(int argc, char** argv) {
@@ -59,8 +59,8 @@ int RunStartup(int argc, char** argv) {
 
     LoadSelectedLanguage();
 
-    MainWindow window;
-    window.Load(mode == StartupMode::Hidden);
+    Program program;
+    program.Load(mode == StartupMode::Hidden);
     return QApplication::exec();
 }
 

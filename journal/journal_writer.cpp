@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/common_functions.h"
-#include "app/core/paths.h"
-#include "app/core/posix_file.h"
+#include "core/common_functions.h"
+#include "core/paths.h"
+#include "core/posix_file.h"
 
 namespace orvane {
 namespace {

@@ -9,7 +9,7 @@
 #include <QVariant>
 #include <QtGlobal>
 
-#include "app/core/clock.h"
+#include "core/clock.h"
 
 namespace orvane {
 

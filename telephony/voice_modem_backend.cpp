@@ -5,7 +5,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-#include "app/core/registry_routines.h"
+#include "settings/names/devices.h"
+#include "settings/store/registry_routines.h"
 #include "audio/base/wave_format.h"
 #include "audio/devices/virtual_devices.h"
 #include "telephony/modem/dle_codec.h"
@@ -14,7 +15,6 @@
 namespace orvane {
 namespace {
 
-const QString kModemSettingsKey = QStringLiteral("Properties\\TabDevices");
 
 QString CallerText(const std::string& text) { return QString::fromStdString(text); }
 
@@ -39,10 +39,10 @@ QString DialableNumber(const QString& number) {
 
 VoiceModemSettings ReadVoiceModemSettings() {
     VoiceModemSettings settings;
-    const RegistryRoutines store(kHkeyLocalMachine, product::kRootKey, kModemSettingsKey);
-    const QString ports = store.GetRegistryValue(QStringLiteral("txtLinePorts")).toString();
+    const RegistryRoutines store(kHkeyLocalMachine, product::kRootKey, kTabDevices);
+    const QString ports = store.GetRegistryValue(setting::kTxtLinePorts).toString();
     settings.extraPorts = ports.split(QRegularExpression(QStringLiteral("[;\\n]")), Qt::SkipEmptyParts);
-    settings.extraInit = store.GetRegistryValue(QStringLiteral("txtModemInit")).toString().trimmed();
+    settings.extraInit = store.GetRegistryValue(setting::kTxtModemInit).toString().trimmed();
     return settings;
 }
 

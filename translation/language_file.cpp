@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "app/core/paths.h"
+#include "core/paths.h"
 
 namespace orvane {
 namespace {

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <deque>
 
-#include "app/core/product.h"
+#include "core/product.h"
 #include "translation/string_table.h"
 
 namespace orvane {

@@ -15,13 +15,14 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/core/app_comm.h"
-#include "app/core/paths.h"
-#include "app/core/product.h"
-#include "app/core/registry_routines.h"
-#include "app/core/registry_store.h"
-#include "app/global_options.h"
+#include "core/app_comm.h"
+#include "core/paths.h"
+#include "core/product.h"
+#include "settings/store/registry_routines.h"
+#include "settings/store/registry_store.h"
+#include "settings/global_options.h"
 #include "app/main_window.h"
+#include "app/program.h"
 #include "app/startup.h"
 #include "audio/devices/virtual_devices.h"
 #include "audio/wave/wave.h"
@@ -58,14 +59,14 @@ protected:
         // No sound card and no modem: the engine's virtual devices and a
         // scripted line.
         env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
-        MainWindow::SetTapiFactory([this](QObject* parent) {
+        Program::SetTapiFactory([this](QObject* parent) {
             std::unique_ptr<Tapi> tapi = testing::CreateScriptedTapi(backend_, parent);
             backend_->devices = lines_;
             return tapi;
         });
     }
     void TearDown() override {
-        MainWindow::SetTapiFactory({});
+        Program::SetTapiFactory({});
         TrayIcon::OverrideAvailability(std::nullopt);
         ResetMessageSeam();
         SetJournalSwitches(false, false);
@@ -93,8 +94,9 @@ protected:
 };
 
 TEST_F(MainWindowTest, LoadShowsTheWindowWithItsCaptionTrayAndStatusPanels) {
-    MainWindow window;
-    window.Load(false);
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Orvane Recorder 1.0"));
     ASSERT_NE(window.Tray(), nullptr);
@@ -108,8 +110,9 @@ TEST_F(MainWindowTest, LoadShowsTheWindowWithItsCaptionTrayAndStatusPanels) {
 }
 
 TEST_F(MainWindowTest, ClosingHidesToTheTrayAndTheTrayBringsItBack) {
-    MainWindow window;
-    window.Load(false);
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
     window.close();
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(window.IsQuitting());
@@ -132,14 +135,16 @@ TEST_F(MainWindowTest, ClosingHidesToTheTrayAndTheTrayBringsItBack) {
 
 TEST_F(MainWindowTest, WithoutATrayTheWindowIsMinimisedNeverHidden) {
     TrayIcon::OverrideAvailability(false);
-    MainWindow window;
-    window.Load(false);
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
     window.close();
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.isMinimized());
 
-    MainWindow hiddenStart;
-    hiddenStart.Load(true);
+    Program hiddenProgram;
+    hiddenProgram.Load(true);
+    MainWindow& hiddenStart = hiddenProgram.Window();
     EXPECT_TRUE(hiddenStart.isVisible());
     EXPECT_TRUE(hiddenStart.isMinimized());
     hiddenStart.UnLoadApp();
@@ -147,8 +152,9 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowIsMinimisedNeverHidden) {
 }
 
 TEST_F(MainWindowTest, HiddenStartShowsOnlyTheTrayIcon) {
-    MainWindow window;
-    window.Load(true);
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(window.Tray()->IsLoaded());
     window.Tray()->ReportMouseDown(Qt::LeftButton);
@@ -157,8 +163,9 @@ TEST_F(MainWindowTest, HiddenStartShowsOnlyTheTrayIcon) {
 }
 
 TEST_F(MainWindowTest, TrayMenuHoldsItsEntriesAndTheLineEntriesDoNothing) {
-    MainWindow window;
-    window.Load(true);
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
     QStringList keys;
     for (QAction* action : window.TrayMenu()->actions()) {
         keys << (action->isSeparator() ? QStringLiteral("-") : action->data().toString());
@@ -179,8 +186,9 @@ TEST_F(MainWindowTest, TrayMenuHoldsItsEntriesAndTheLineEntriesDoNothing) {
 }
 
 TEST_F(MainWindowTest, ExitRemovesTheTrayIconAndSavesThePlacementInTwips) {
-    MainWindow window;
-    window.Load(false);
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
     window.move(96, 48);
     window.resize(600, 400);
     window.UnLoadApp();
@@ -193,8 +201,9 @@ TEST_F(MainWindowTest, ExitRemovesTheTrayIconAndSavesThePlacementInTwips) {
     EXPECT_EQ(Stored("lState"), QStringLiteral("0"));
 
     // The next start opens where the last one ended.
-    MainWindow next;
-    next.Load(false);
+    Program nextProgram;
+    nextProgram.Load(false);
+    MainWindow& next = nextProgram.Window();
     EXPECT_EQ(next.pos(), QPoint(96, 48));
     EXPECT_EQ(next.size(), QSize(600, 400));
     next.UnLoadApp();
@@ -207,8 +216,9 @@ TEST_F(MainWindowTest, MinimisedOrMaximisedAtExitKeepsTheLastNormalPlacement) {
     Store(QString(), "lHeight", QStringLiteral("6000"));
     Store(QString(), "lState", QStringLiteral("0"));
     {
-        MainWindow window;
-        window.Load(false);
+        Program program;
+        program.Load(false);
+        MainWindow& window = program.Window();
         window.showMinimized();
         window.UnLoadApp();
     }
@@ -216,8 +226,9 @@ TEST_F(MainWindowTest, MinimisedOrMaximisedAtExitKeepsTheLastNormalPlacement) {
     EXPECT_EQ(Stored("lWidth"), QStringLiteral("9000"));
     {
         // Minimised is read as normal.
-        MainWindow window;
-        window.Load(false);
+        Program program;
+        program.Load(false);
+        MainWindow& window = program.Window();
         EXPECT_FALSE(window.isMinimized());
         EXPECT_EQ(window.size(), QSize(600, 400));
         window.showMaximized();
@@ -227,8 +238,9 @@ TEST_F(MainWindowTest, MinimisedOrMaximisedAtExitKeepsTheLastNormalPlacement) {
     EXPECT_EQ(Stored("lLeft"), QStringLiteral("1440"));
     EXPECT_EQ(Stored("lWidth"), QStringLiteral("9000"));
     {
-        MainWindow window;
-        window.Load(false);
+        Program program;
+        program.Load(false);
+        MainWindow& window = program.Window();
         EXPECT_TRUE(window.isMaximized());
         window.showNormal();
         EXPECT_EQ(window.size(), QSize(600, 400));
@@ -237,8 +249,9 @@ TEST_F(MainWindowTest, MinimisedOrMaximisedAtExitKeepsTheLastNormalPlacement) {
 }
 
 TEST_F(MainWindowTest, QuitMessageFromAnotherCopyEndsTheProgram) {
-    MainWindow window;
-    window.Load(true);
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
     AppComm otherCopy;
     ASSERT_TRUE(otherCopy.Join(product::kInstanceChannel));
     EXPECT_EQ(otherCopy.Send(QStringLiteral("unload_me")), 1);  // not the message
@@ -252,10 +265,11 @@ TEST_F(MainWindowTest, QuitMessageFromAnotherCopyEndsTheProgram) {
 
 TEST_F(MainWindowTest, JournalSwitchesComeFromTheSettings) {
     Store(kTabLog, "chkLogSys", QStringLiteral("1"));
-    MainWindow window;
-    window.Load(true);
-    EXPECT_TRUE(window.Options().systemJournal);
-    EXPECT_FALSE(window.Options().callsJournal);
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
+    EXPECT_TRUE(program.Options().systemJournal);
+    EXPECT_FALSE(program.Options().callsJournal);
     WriteSysLog(QStringLiteral("Connected"), 0, QStringLiteral("Tapi1_Connected"));
     WriteCallsLog(QStringLiteral("Alice - 555"));
     const QStringList files = QDir(paths::JournalFolder()).entryList(QDir::Files);
@@ -276,10 +290,11 @@ TEST_F(MainWindowTest, ABrokenSettingsFileIsReportedAndLeftUntouched) {
     file.close();
 
     SetNextMessageAnswer(kAnswerOk);
-    MainWindow window;
-    window.Load(false);
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
     // What could be read is still used.
-    EXPECT_TRUE(window.Options().systemJournal);
+    EXPECT_TRUE(program.Options().systemJournal);
     std::vector<ShownMessage> shown;
     ASSERT_TRUE(PumpUntil([&] {
         for (ShownMessage& message : TakeShownMessages()) {
@@ -345,8 +360,9 @@ TEST_F(MainWindowTest, ALanguageNameCannotLeadOutOfTheTranslationsFolder) {
 TEST_F(MainWindowTest, AValueWrittenByOrvaneRegIsWhatTheProgramReads) {
     const QString tool = QStringLiteral(ORVANE_BUILT_PROGRAM_DIR "/orvane-reg");
     ASSERT_TRUE(QFile::exists(tool));
-    MainWindow window;
-    window.Load(true);
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
     EXPECT_TRUE(Settings(kTabLog).GetRegistryValue(QStringLiteral("chkLogCalls")).isNull());
 
     QProcess process;
@@ -360,7 +376,7 @@ TEST_F(MainWindowTest, AValueWrittenByOrvaneRegIsWhatTheProgramReads) {
 
     RegistryRoutines log = Settings(kTabLog);
     EXPECT_EQ(log.GetRegistryValue(QStringLiteral("chkLogCalls")), QVariant(1));
-    EXPECT_TRUE(GetGlobalOptions(window.Settings()).callsJournal);
+    EXPECT_TRUE(GetGlobalOptions(program.Settings()).callsJournal);
 
     // A key the installer did not make cannot be written into.
     process.start(tool, {QStringLiteral("add"),
@@ -423,8 +439,9 @@ protected:
 };
 
 TEST_F(MainWindowCallTest, TheLineOpensAtLoadTheSwitchTogglesItAndALostLineReleasesIt) {
-    MainWindow window;
-    window.Load(false);
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
     auto* bar = window.findChild<QToolBar*>(QStringLiteral("cToolbar1"));
     QAction* lineSwitch = LineSwitch(window);
     ASSERT_TRUE(bar && lineSwitch);
@@ -472,8 +489,9 @@ TEST_F(MainWindowCallTest, TheLineOpensAtLoadTheSwitchTogglesItAndALostLineRelea
 
 TEST_F(MainWindowCallTest, AScriptedCallShowsTheCallerInStatusBalloonsAndJournals) {
     Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
-    MainWindow window;
-    window.Load(false);
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
     QLabel* name = Label(window, "lblCallerName");
     QLabel* number = Label(window, "lblCallerNumber");
     QLabel* ring = Label(window, "lblRing");
@@ -528,42 +546,44 @@ TEST_F(MainWindowCallTest, AnIncomingCallBringsTheWindowUpAndPlaysItsSoundIfTher
     Store(kTabIncomingCall, "CmbPlayWhen_IC", QStringLiteral("missing.wav"));
     Store(kTabDevices, "cmbSoundDev", QStringLiteral("Sonvel Silent Output"));
     env_.writeFile(QStringLiteral("program/Sound/ring.wav"), SilentWav(10));
-    MainWindow window;
-    window.Load(true);
-    EXPECT_EQ(window.Options().soundDevice, sonvel::WaveOutDeviceNumber(sonvel::kSilentOutputId));
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
+    EXPECT_EQ(program.Options().soundDevice, sonvel::WaveOutDeviceNumber(sonvel::kSilentOutputId));
 
     backend_->RaiseIncomingCall();
     QCoreApplication::processEvents();
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
     // Without its sound file the call goes on in silence.
-    EXPECT_EQ(window.WaveEvents()->Playing(), sonvel::kFalse);
+    EXPECT_EQ(program.WaveEvents()->Playing(), sonvel::kFalse);
     EXPECT_EQ(SysJournal().last(), QStringLiteral("Tapi1_InComeCall->Incoming Call(0)"));
 
-    GlobalOptions options = window.Options();
+    GlobalOptions options = program.Options();
     options.incomingCallSound = QStringLiteral("ring.wav");
-    window.SetOptions(options);
+    program.SetOptions(options);
     backend_->RaiseIdle();
     backend_->RaiseIncomingCall();
     QCoreApplication::processEvents();
-    EXPECT_NE(window.WaveEvents()->Playing(), sonvel::kFalse);
+    EXPECT_NE(program.WaveEvents()->Playing(), sonvel::kFalse);
     window.UnLoadApp();
-    EXPECT_EQ(window.WaveEvents(), nullptr);
+    EXPECT_EQ(program.WaveEvents(), nullptr);
 }
 
 TEST_F(MainWindowCallTest, ClosingTheLineLeavesARecordingRunningAndExitReleasesTheAudio) {
-    MainWindow window;
-    window.Load(true);
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
     sonvel::WaveFormat format = sonvel::Pcm16Format(8000, 1);
-    ASSERT_EQ(window.Wave1()->StartRecord(
+    ASSERT_EQ(program.Wave1()->StartRecord(
                   sonvel::WaveInDeviceNumber(sonvel::kSilenceInputId),
                   QFile::encodeName(env_.root() + "/call.wav").toStdString(), format),
               0);
-    window.CloseLine();
-    EXPECT_NE(window.Wave1()->Recording(), sonvel::kFalse);
+    program.CloseLine();
+    EXPECT_NE(program.Wave1()->Recording(), sonvel::kFalse);
     window.UnLoadApp();
-    EXPECT_EQ(window.Wave1(), nullptr);
-    EXPECT_EQ(window.WavePlayer(), nullptr);
+    EXPECT_EQ(program.Wave1(), nullptr);
+    EXPECT_EQ(program.WavePlayer(), nullptr);
 }
 
 }  // namespace

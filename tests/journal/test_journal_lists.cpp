@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 
-#include "app/core/clock.h"
+#include "core/clock.h"
 #include "journal/journal_lists.h"
 #include "tests/support/qt_printers.h"
 

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "app/core/clock.h"
+#include "core/clock.h"
 #include "journal/journal_writer.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"

@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/core/clock.h"
+#include "core/clock.h"
 #include "journal/journal_writer.h"
 #include "telephony/tapi.h"
 #include "tests/support/qt_printers.h"

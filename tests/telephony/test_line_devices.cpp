@@ -4,8 +4,8 @@
 
 #include <QComboBox>
 
-#include "app/common_widgets.h"
-#include "app/global_options.h"
+#include "ui/common_widgets.h"
+#include "settings/global_options.h"
 #include "audio/devices/virtual_devices.h"
 #include "audio/wave/wave.h"
 #include "telephony/line_devices.h"

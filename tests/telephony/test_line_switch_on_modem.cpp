@@ -10,8 +10,9 @@
 #include <QSerialPort>
 #include <QToolBar>
 
-#include "app/global_options.h"
+#include "settings/global_options.h"
 #include "app/main_window.h"
+#include "app/program.h"
 #include "journal/journal_writer.h"
 #include "telephony/tapi.h"
 #include "tests/support/qt_printers.h"
@@ -74,19 +75,20 @@ class LineSwitchOnModemTest : public ::testing::Test {
 
 TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheModemCameBack) {
     ASSERT_TRUE(sim_.Start(link_, QStringLiteral("wait-client; sleep 120000")));
-    MainWindow window;
-    window.Load(true);
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
     auto* toolbar = window.findChild<QToolBar*>(QStringLiteral("cToolbar1"));
     ASSERT_NE(toolbar, nullptr);
     QAction* lineSwitch = toolbar->actions().value(0);
     ASSERT_NE(lineSwitch, nullptr);
-    ASSERT_TRUE(window.Tapi1()->LineOpened()) << Journal().join(u'\n').toStdString();
+    ASSERT_TRUE(program.Tapi1()->LineOpened()) << Journal().join(u'\n').toStdString();
     EXPECT_TRUE(lineSwitch->isChecked());
     EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 1);
 
     // Switched off, the line lets another program have the modem.
     lineSwitch->trigger();
-    EXPECT_FALSE(window.Tapi1()->LineOpened());
+    EXPECT_FALSE(program.Tapi1()->LineOpened());
     EXPECT_FALSE(lineSwitch->isChecked());
     EXPECT_EQ(Count(QStringLiteral("CloseLine:Tapi1.LineClose->") + LineErrorText(0) +
                     QStringLiteral("(0)")), 1);
@@ -99,7 +101,7 @@ TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheMode
     }
 
     lineSwitch->trigger();
-    ASSERT_TRUE(window.Tapi1()->LineOpened());
+    ASSERT_TRUE(program.Tapi1()->LineOpened());
     EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 2);
 
     // The modem goes away: journaled, the switch shows the line closed, the
@@ -108,13 +110,13 @@ TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheMode
     ASSERT_TRUE(PumpUntil([&] { return Count(QStringLiteral("Tapi1_LineLost->")) == 1; }))
         << Journal().join(u'\n').toStdString();
     EXPECT_FALSE(lineSwitch->isChecked());
-    EXPECT_FALSE(window.Tapi1()->LineOpened());
+    EXPECT_FALSE(program.Tapi1()->LineOpened());
 
     // Back again: the switch opens the line.
     testing::ModemSimProcess again;
     ASSERT_TRUE(again.Start(link_, QStringLiteral("wait-client; sleep 120000")));
     lineSwitch->trigger();
-    EXPECT_TRUE(window.Tapi1()->LineOpened()) << Journal().join(u'\n').toStdString();
+    EXPECT_TRUE(program.Tapi1()->LineOpened()) << Journal().join(u'\n').toStdString();
     EXPECT_TRUE(lineSwitch->isChecked());
     EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 3);
     window.UnLoadApp();

@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QThread>
 
-#include "app/core/registry_routines.h"
+#include "settings/store/registry_routines.h"
 #include "journal/journal_writer.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"

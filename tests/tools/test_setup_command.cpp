@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include "app/core/paths.h"
-#include "app/core/registry_routines.h"
-#include "app/core/registry_store.h"
+#include "core/paths.h"
+#include "settings/store/registry_routines.h"
+#include "settings/store/registry_store.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tools/setup/setup_command.h"

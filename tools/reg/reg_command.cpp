@@ -5,9 +5,9 @@
 #include <cctype>
 #include <optional>
 
-#include "app/core/paths.h"
-#include "app/core/registry_store.h"
-#include "app/core/registry_types.h"
+#include "core/paths.h"
+#include "settings/store/registry_store.h"
+#include "settings/store/registry_types.h"
 
 namespace orvane::tools {
 

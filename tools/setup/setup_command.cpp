@@ -5,31 +5,39 @@
 #include <QSaveFile>
 #include <optional>
 
-#include "app/core/autostart.h"
-#include "app/core/paths.h"
-#include "app/core/product.h"
-#include "app/core/registry_store.h"
-#include "app/core/registry_types.h"
 #include "audio/sonvel.h"
+#include "core/paths.h"
+#include "core/product.h"
+#include "settings/names/devices.h"
+#include "settings/names/disconnect_call.h"
+#include "settings/names/general.h"
+#include "settings/names/incoming_call.h"
+#include "settings/names/language.h"
+#include "settings/names/log.h"
+#include "settings/store/autostart.h"
+#include "settings/store/registry_store.h"
+#include "settings/store/registry_types.h"
 
 namespace orvane::tools {
 
 namespace {
 
-const QString kGeneralKey = product::kRootKey + QStringLiteral("\\Properties\\TabGeneral");
-const QString kLanguageKey = product::kRootKey + QStringLiteral("\\Language");
+// Full key paths below the settings root.
+QString UnderRoot(const QString& subkey) { return product::kRootKey + QLatin1Char('\\') + subkey; }
+const QString kGeneralKey = UnderRoot(kTabGeneral);
+const QString kLanguageFullKey = UnderRoot(kLanguageKey);
 const QString kEnglish = QStringLiteral("English");
 
 // Every key the program expects, below its root.
 const QList<std::pair<quint32, QString>>& SchemaKeys() {
     static const QList<std::pair<quint32, QString>> keys{
         {kHkeyLocalMachine, product::kRootKey},
-        {kHkeyLocalMachine, kLanguageKey},
-        {kHkeyLocalMachine, product::kRootKey + QStringLiteral("\\Properties\\TabDevices")},
+        {kHkeyLocalMachine, kLanguageFullKey},
+        {kHkeyLocalMachine, UnderRoot(kTabDevices)},
         {kHkeyLocalMachine, kGeneralKey},
-        {kHkeyLocalMachine, product::kRootKey + QStringLiteral("\\Properties\\TabLog")},
-        {kHkeyLocalMachine, product::kRootKey + QStringLiteral("\\Properties\\TabInCommingCall")},
-        {kHkeyLocalMachine, product::kRootKey + QStringLiteral("\\Events\\TabDisconnectCall")},
+        {kHkeyLocalMachine, UnderRoot(kTabLog)},
+        {kHkeyLocalMachine, UnderRoot(kTabIncomingCall)},
+        {kHkeyLocalMachine, UnderRoot(kTabDisconnectCall)},
         {kHkeyCurrentUser, product::kRunKey},
     };
     return keys;
@@ -233,7 +241,7 @@ class Installer {
     }
 
     bool SetRecordingsFolder(const std::optional<QString>& chosen) {
-        const QString name = QStringLiteral("txtPath");
+        const QString& name = setting::kTxtPath;
         if (ValueExists(kGeneralKey, name)) {
             return true;
         }
@@ -246,8 +254,8 @@ class Installer {
     }
 
     bool SetLanguage(QString file) {
-        const QString name = QStringLiteral("Select");
-        if (ValueExists(kLanguageKey, name)) {
+        const QString& name = setting::kSelect;
+        if (ValueExists(kLanguageFullKey, name)) {
             return true;
         }
         if (!IsLanguageFile(file)) {
@@ -258,7 +266,7 @@ class Installer {
                  << "; the program will start without one\n";
             return true;
         }
-        return SetText(kLanguageKey, name, file);
+        return SetText(kLanguageFullKey, name, file);
     }
 
     // The audio library this installer ships with writes its own class

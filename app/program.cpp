@@ -1,0 +1,304 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QDateTime>
+#include <QFile>
+#include <QWidget>
+#include <string>
+#include <utility>
+
+#include "app/live_update_form.h"
+#include "app/main_window.h"
+#include "app/qt_message_window.h"
+#include "audio/wave/wave.h"
+#include "calls/call_state_machine.h"
+#include "calls/call_views.h"
+#include "calls/line_connection.h"
+#include "core/product.h"
+#include "journal/journal_writer.h"
+#include "telephony/tapi.h"
+
+namespace orvane {
+namespace {
+
+bool closing = false;
+
+// Alert sounds play with the control's usual buffer size.
+constexpr qint32 kAlertBufferSize = 800;
+
+Program::TapiFactory& TapiFactoryHook() {
+    static Program::TapiFactory factory;
+    return factory;
+}
+
+// The recorder as far as it exists today: Wave1's own state is real, the
+// toolbar and the call store arrive with the recording control, which
+// replaces this through CallStateMachine::SetRecorder.
+class Wave1Recorder final : public CallRecorder {
+  public:
+    // Asks the program for Wave1 each time: shutdown releases it before the
+    // recorder goes.
+    explicit Wave1Recorder(const Program& program) : program_(program) {}
+
+    void StartCallRecording() override {}
+    void AddCallInfoDat() override {}
+    bool IsRecording() const override { return Control() != nullptr && Control()->Recording() != sonvel::kFalse; }
+    void StopRecord() override {
+        if (sonvel::Wave* wave = Control()) {
+            wave->StopRecord();
+        }
+    }
+    bool IsPreScreen() const override { return Control() != nullptr && Control()->IsPreScreen() != sonvel::kFalse; }
+    void ClosePreScreen() override {
+        if (sonvel::Wave* wave = Control()) {
+            wave->ClosePreScreen();
+        }
+    }
+    bool IsPausedIn() const override { return Control() != nullptr && Control()->IsPausedIn() != sonvel::kFalse; }
+    void UnPauseIn() override {
+        if (sonvel::Wave* wave = Control()) {
+            wave->UnPauseIn();
+        }
+    }
+    bool IsRecordPressed() const override { return false; }
+    bool IsPausePressed() const override { return false; }
+    void SetRecordPressed(bool) override {}
+    void ReleaseListen() override {}
+    void ReleaseAllButtons() override {}
+    void SetTimeText(const QString&) override {}
+    void HideIndicators() override {}
+    void SetLineScope() override {}
+
+  private:
+    sonvel::Wave* Control() const { return program_.Wave1(); }
+
+    const Program& program_;
+};
+
+// The dialer window arrives with the outgoing calls, which replace this
+// through CallStateMachine::SetDialer; until then it is never loaded.
+class AbsentDialer final : public DialerView {
+  public:
+    bool IsLoaded() const override { return false; }
+    void CallReady() override {}
+    void SetStatusText(const QString&) override {}
+    void EnableCallButtons(bool) override {}
+    void EnableEndButton(bool) override {}
+    QString NumberText() const override { return {}; }
+    void Unload() override {}
+};
+
+CallOptions CallOptionsFrom(const GlobalOptions& options) {
+    CallOptions call;
+    call.showCallerBalloon = options.showCallerBalloon;
+    call.openAppOnCall = options.openAppOnCall;
+    call.playSoundOnCall = options.playSoundOnCall;
+    call.incomingCallSound = options.incomingCallSound;
+    call.soundDevice = options.soundDevice;
+    return call;
+}
+
+}  // namespace
+
+bool IsClosing() { return closing; }
+
+Program::TapiFactory Program::SetTapiFactory(TapiFactory factory) {
+    return std::exchange(TapiFactoryHook(), std::move(factory));
+}
+
+Program::Program() = default;
+
+Program::~Program() {
+    // What reports to the window goes before the window; the line before
+    // the audio controls it feeds; the controls before their window.
+    calls_.reset();
+    line_.reset();
+    dialer_.reset();
+    recorder_.reset();
+    window_.reset();
+    tapi_.reset();
+    ReleaseAudio();
+    audioWindow_.reset();
+    updateForm_.reset();
+}
+
+void Program::Load(bool hidden) {
+    // The program's initialisation, in its fixed order. Steps marked
+    // "pending" belong to parts of the program that are not built yet; each
+    // is filled in here, in its place, when its part arrives.
+    closing = false;
+
+    // 1. The settings object, on the settings root key.
+    settings_.hkey = kHkeyLocalMachine;
+    settings_.KeyRoot = product::kRootKey;
+    settings_.Subkey.clear();
+
+    // 2. The main window, with its caption.
+    window_ = std::make_unique<MainWindow>(*this);
+    window_->setWindowTitle(product::kMainWindowCaption);
+
+    // 3. The update form, which joins the instance channel for the
+    //    program's whole life.
+    updateForm_ = std::make_unique<LiveUpdateForm>();
+    updateForm_->Load();
+    connect(updateForm_.get(), &LiveUpdateForm::QuitRequested, this, &Program::Quit);
+
+    // 4. The audio controls (attached to their window in step 8), then the
+    //    telephony control, and the line and call logic on top of it.
+    CreateAudio();
+    CreateTelephony();
+    // 5. Pending (audio engine): build the record-format table.
+
+    // 6. The menus.
+    window_->BuildMenus();
+    // 7. The tray icon, with the product string as its tool tip.
+    window_->BuildTray();
+
+    // 8. The three audio controls join their message window. A refused
+    //    attachment leaves that control without notifications; the program
+    //    goes on.
+    wave1_->InitC();
+    wavePlayer_->InitC();
+    waveEvents_->InitC();
+    // 9. The main toolbar with the line switch, created closed. Pending
+    //    (recorder, calls list, playback): their toolbars.
+    window_->BuildToolbars();
+    // 10. Pending (calls list): the column headers.
+
+    // 11. The settings the running program acts on.
+    options_ = GetGlobalOptions(settings_);
+    options_.soundDevice = SoundDeviceIndex(*waveEvents_, options_.soundDeviceName);
+    SetJournalSwitches(options_.systemJournal, options_.callsJournal);
+    if (calls_) {
+        calls_->SetOptions(CallOptionsFrom(options_));
+    }
+
+    // 12. The caller labels, hidden until a call comes in.
+    window_->BuildCallerDisplay();
+    // 13. The calls list's area; pending (calls list): fill it with all calls.
+    window_->BuildCallsArea();
+    // 14. Pending (recorder): the level display and its idle line.
+
+    // 15. The status bar with its three panels and the clock.
+    window_->BuildStatusBar();
+    // 16. The window placement of the last run.
+    window_->RestorePlacement();
+
+    // 17. The telephone line.
+    OpenLine();
+    // 18. Pending (settings dialog): load it hidden.
+
+    window_->ShowAtStart(hidden);
+    window_->ReportSettingsProblems();
+}
+
+void Program::CreateAudio() {
+    audioWindow_ = std::make_unique<QtMessageWindow>();
+    wave1_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
+    wavePlayer_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
+    waveEvents_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
+}
+
+void Program::CreateTelephony() {
+    callState_ = CallState{};
+    callState_.call = ResetCall(QDateTime::currentDateTime());
+    recorder_ = std::make_unique<Wave1Recorder>(*this);
+    dialer_ = std::make_unique<AbsentDialer>();
+
+    const TapiFactory& factory = TapiFactoryHook();
+    tapi_ = factory ? factory(this) : Tapi::CreateForModems(this);
+    if (!tapi_) {
+        // The program works without a line; the line steps do nothing.
+        return;
+    }
+    tapi_->LineInitialize();
+    CallView& view = window_->CallDisplay();
+    line_ = std::make_unique<LineConnection>(*tapi_, settings_, callState_, view);
+    calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
+}
+
+void Program::ReleaseAudio() {
+    for (std::unique_ptr<sonvel::Wave>* wave : {&wave1_, &wavePlayer_, &waveEvents_}) {
+        if (*wave) {
+            (*wave)->UnInitC();
+        }
+    }
+    // Destroying a control closes what it still has open.
+    waveEvents_.reset();
+    wavePlayer_.reset();
+    wave1_.reset();
+}
+
+void Program::OpenLine() {
+    if (line_) {
+        line_->OpenLine();
+    }
+}
+
+void Program::CloseLine() {
+    if (line_) {
+        line_->CloseLine();
+    }
+}
+
+void Program::LineSwitchClicked() {
+    if (line_) {
+        line_->LineSwitchClicked();
+    }
+}
+
+void Program::SetOptions(const GlobalOptions& options) {
+    options_ = options;
+    if (calls_) {
+        calls_->SetOptions(CallOptionsFrom(options_));
+    }
+}
+
+void Program::PlayAlertSound(const QString& path, qint32 device) {
+    if (!waveEvents_) {
+        return;
+    }
+    std::string file = QFile::encodeName(path).toStdString();
+    qint32 bufferSize = kAlertBufferSize;
+    sonvel::Bool16 visOut = sonvel::kFalse;
+    waveEvents_->StartPlay(file, device, bufferSize, visOut);
+}
+
+void Program::Quit() {
+    quitting_ = true;
+    if (window_) {
+        // The window's close runs the shutdown.
+        window_->close();
+    } else {
+        Shutdown();
+    }
+}
+
+void Program::Shutdown() {
+    if (shutDown_) {
+        return;
+    }
+    shutDown_ = true;
+    closing = true;
+    ReleaseAudio();
+    CloseLine();
+    QWidget* keep[2] = {nullptr, nullptr};
+    if (window_) {
+        window_->Unload();
+        keep[0] = window_.get();
+        keep[1] = window_->TrayMenu();
+    }
+    if (updateForm_) {
+        updateForm_->Unload();
+    }
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* other : windows) {
+        if (other != keep[0] && other != keep[1] && other->isWindow()) {
+            other->close();
+        }
+    }
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+}  // namespace orvane

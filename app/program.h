@@ -1,0 +1,117 @@
+#pragma once
+// The running program: the one object that creates, owns and wires every
+// long-lived service (settings, the instance channel, the audio controls and
+// their message window, the telephony control, the call state, the line
+// connection and the call state machine) and the main window, which is a
+// view over it. Loading it initialises the program; an explicit exit shuts
+// it down.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "calls/call_state.h"
+#include "settings/global_options.h"
+#include "settings/store/registry_routines.h"
+
+namespace sonvel {
+class Wave;
+}
+
+namespace orvane {
+
+class CallRecorder;
+class CallStateMachine;
+class DialerView;
+class LineConnection;
+class LiveUpdateForm;
+class MainWindow;
+class QtMessageWindow;
+class Tapi;
+
+// Set when shutdown begins, so other windows can tell it from an ordinary
+// close of their own.
+bool IsClosing();
+
+class Program final : public QObject {
+  public:
+    Program();
+    ~Program() override;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Makes the telephony control the program hosts as Tapi1. The program's
+    // is Tapi::CreateForModems; tests install one over a scripted backend.
+    using TapiFactory = std::function<std::unique_ptr<Tapi>(QObject* parent)>;
+    // Installs `factory` (an empty one brings the modems back) for programs
+    // loaded from now on; returns the one it replaces.
+    static TapiFactory SetTapiFactory(TapiFactory factory);
+
+    // The program's initialisation, in its fixed order. With `hidden` only
+    // the tray icon shows (start at log-on); without a tray the window is
+    // minimised instead.
+    void Load(bool hidden);
+    // Ends the program: the window closes for good and shutdown runs.
+    void Quit();
+    // Releases the audio controls and the line, saves the window's
+    // placement, leaves the instance channel and the event loop. Runs once.
+    void Shutdown();
+    bool IsQuitting() const { return quitting_; }
+
+    // The telephone line (the settings dialog re-opens it after a change of
+    // the line device). Without a telephony control both do nothing.
+    void OpenLine();
+    void CloseLine();
+    // The line switch of the main toolbar was clicked.
+    void LineSwitchClicked();
+
+    // The settings dialog's OK: the options the running program acts on.
+    // The journal switches keep their values until the next start.
+    void SetOptions(const GlobalOptions& options);
+    const GlobalOptions& Options() const { return options_; }
+    // The settings object on the program's root key; users set its sub-key.
+    RegistryRoutines& Settings() { return settings_; }
+
+    // Plays an alert sound file on an output device through WaveEvents; a
+    // missing file or device fails quietly.
+    void PlayAlertSound(const QString& path, qint32 device);
+
+    MainWindow& Window() { return *window_; }
+    const MainWindow& Window() const { return *window_; }
+    // Null until the load has made them (and, for the audio controls, after
+    // shutdown released them).
+    Tapi* Tapi1() const { return tapi_.get(); }
+    CallStateMachine* Calls() const { return calls_.get(); }
+    sonvel::Wave* Wave1() const { return wave1_.get(); }
+    sonvel::Wave* WavePlayer() const { return wavePlayer_.get(); }
+    sonvel::Wave* WaveEvents() const { return waveEvents_.get(); }
+    CallState& CurrentCallState() { return callState_; }
+
+  private:
+    void CreateAudio();
+    void CreateTelephony();
+    void ReleaseAudio();
+
+    RegistryRoutines settings_;
+    GlobalOptions options_;
+    CallState callState_;
+    bool quitting_ = false;
+    bool shutDown_ = false;
+
+    // Declared so that each goes before what it uses; the destructor also
+    // releases them in an explicit order.
+    std::unique_ptr<LiveUpdateForm> updateForm_;
+    std::unique_ptr<QtMessageWindow> audioWindow_;
+    std::unique_ptr<sonvel::Wave> wave1_;
+    std::unique_ptr<sonvel::Wave> wavePlayer_;
+    std::unique_ptr<sonvel::Wave> waveEvents_;
+    std::unique_ptr<Tapi> tapi_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<CallRecorder> recorder_;
+    std::unique_ptr<DialerView> dialer_;
+    std::unique_ptr<LineConnection> line_;
+    std::unique_ptr<CallStateMachine> calls_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,232 @@
+#include "calls/call_state_machine.h"
+
+#include "core/paths.h"
+#include "settings/store/registry_routines.h"
+#include "journal/journal_writer.h"
+#include "calls/call_state.h"
+#include "calls/call_views.h"
+#include "telephony/tapi.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+namespace {
+
+const QString kIdleTime = QStringLiteral("0:00:00");
+const QString kTwoBlanks = QStringLiteral("  ");
+
+}  // namespace
+
+QString AlertSoundPath(const QString& soundFolder, const QString& name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(QLatin1Char('/')) || name.contains(QChar(u'\0'))) {
+        return {};
+    }
+    QString path = soundFolder;
+    if (!path.endsWith(QLatin1Char('/'))) {
+        path += QLatin1Char('/');
+    }
+    return path + name;
+}
+
+CallStateMachine::CallStateMachine(Tapi& tapi, CallState& state, CallView& view,
+                                   CallRecorder& recorder, DialerView& dialer, const Clock& clock)
+    : tapi_(tapi),
+      state_(state),
+      view_(view),
+      recorder_(&recorder),
+      dialer_(&dialer),
+      clock_(clock) {
+    connect(&tapi_, &Tapi::InComeCall, this, &CallStateMachine::InComeCall);
+    connect(&tapi_, &Tapi::Ring, this, &CallStateMachine::Ring);
+    connect(&tapi_, &Tapi::CallerID, this, &CallStateMachine::CallerID);
+    connect(&tapi_, &Tapi::Connected, this, &CallStateMachine::Connected);
+    connect(&tapi_, &Tapi::Disconnected, this, &CallStateMachine::Disconnected);
+    connect(&tapi_, &Tapi::Idle, this, &CallStateMachine::Idle);
+    connect(&tapi_, &Tapi::OutgoingProgress, this, &CallStateMachine::OutgoingProgress);
+    connect(&tapi_, &Tapi::LineLost, this, &CallStateMachine::LineLost);
+}
+
+void CallStateMachine::ResetCallInfo() {
+    state_.call = ResetCall(clock_.now());
+}
+
+void CallStateMachine::InComeCall() {
+    state_.incomingCall = true;
+    ResetCallInfo();
+    view_.ShowCallDisplay(true);
+    if (options_.openAppOnCall) {
+        view_.RestoreWindow();
+    }
+    if (options_.showCallerBalloon) {
+        // The labels still hold the last caller (or "UNKNOWN"): the caller
+        // ID of this call has not arrived yet.
+        view_.DisplayBallonCallSetails(
+            Text(ids::kBalloonIncomingCall),
+            view_.CallerNameText() + kTwoBlanks + view_.CallerNumberText());
+    }
+    if (options_.playSoundOnCall) {
+        PlayIncomingSound();
+    }
+    WriteSysLog(QStringLiteral("Incoming Call"), 0, QStringLiteral("Tapi1_InComeCall"));
+}
+
+void CallStateMachine::PlayIncomingSound() {
+    // A name from the settings never leads out of the Sound folder.
+    const QString path = AlertSoundPath(paths::SoundFolder(), options_.incomingCallSound);
+    if (!path.isEmpty()) {
+        view_.PlayAlertSound(path, options_.soundDevice);
+    }
+}
+
+void CallStateMachine::Ring(qint32 count) {
+    state_.incomingCall = true;
+    // The counter counts the events; modems disagree on the count they pass.
+    const QString rings = view_.RingText();
+    view_.SetRingText(rings.isEmpty() ? QStringLiteral("1")
+                                      : QString::number(ReadNumber(rings) + 1));
+    view_.SetLineStatus(Text(ids::kStatusRinging) + QLatin1Char(' ') + QString::number(count));
+    WriteSysLog(QStringLiteral("Ring ") + QString::number(count), 0, QStringLiteral("Tapi1_Ring"));
+}
+
+void CallStateMachine::CallerID(const QString& name, const QString& number) {
+    view_.SetCallerTexts(name, number);
+    state_.call.CallerName = name;
+    state_.call.CallerNumber = number;
+    if (options_.showCallerBalloon) {
+        view_.DisplayBallonCallSetails(Text(ids::kBalloonIncomingCall), name + kTwoBlanks + number);
+    }
+    WriteSysLog(QStringLiteral("CallerID ") + name + QLatin1Char(' ') + number, 0,
+                QStringLiteral("Tapi1_CallerID"));
+    WriteCallsLog(name + QStringLiteral(" - ") + number);
+}
+
+void CallStateMachine::Connected() {
+    // Questions, message boxes and the start of a recording run an event
+    // loop, and the call may end inside it. What follows must then neither
+    // touch the next call's display nor leave a recording nobody stops.
+    const quint64 call = endedCalls_;
+    const auto ended = [this, call] { return endedCalls_ != call; };
+    const auto startRecording = [this, &ended] {
+        recorder_->StartCallRecording();
+        if (ended() && recorder_->IsRecording()) {
+            recorder_->StopRecord();
+        }
+        return !ended();
+    };
+
+    if (state_.incomingCall) {
+        state_.call.CallKind = kCallKindIncoming;
+        if (startRecording()) {
+            state_.recordingIncoming = true;
+            state_.recordCall = false;
+        }
+    }
+    if (!ended() && state_.standardCall && dialer_->IsLoaded()) {
+        dialer_->CallReady();
+        if (!ended() && dialer_->IsLoaded()) {
+            dialer_->SetStatusText(Text(ids::kStatusConnected));
+        }
+    }
+    if (!ended() && state_.recordCall) {
+        const bool record = view_.Ask(Text(ids::kAskRecordCall));
+        // The dialer's End clears the flag while the question is open.
+        if (!ended() && state_.recordCall) {
+            state_.call.CallKind = kCallKindOutgoingRecorded;
+            state_.recordingIncoming = false;
+            if (!record) {
+                recorder_->SetRecordPressed(false);
+            } else {
+                tapi_.LineAnswer();
+                if (startRecording()) {
+                    recorder_->SetRecordPressed(true);
+                    if (dialer_->IsLoaded()) {
+                        dialer_->Unload();
+                    }
+                }
+            }
+        }
+    }
+    if (!ended() && state_.standardCall) {
+        // The program does not answer a standard call: the user talks on
+        // the handset.
+        view_.Inform(Text(ids::kMsgStandardCallConnected));
+        if (!ended() && state_.standardCall && dialer_->IsLoaded()) {
+            dialer_->EnableCallButtons(false);
+            dialer_->EnableEndButton(true);
+        }
+    }
+    if (!ended()) {
+        view_.SetLineStatus(Text(ids::kStatusConnected));
+    }
+    WriteSysLog(QStringLiteral("Connected"), 0, QStringLiteral("Tapi1_Connected"));
+}
+
+void CallStateMachine::Disconnected() {
+    // A late event: the call is gone already and Idle tidies up.
+    if (!tapi_.CallActive()) {
+        return;
+    }
+    if (recorder_->IsRecording()) {
+        recorder_->StopRecord();
+    }
+    tapi_.LineDrop();
+    WriteSysLog(QStringLiteral("Disconnected"), 0, QStringLiteral("Tapi1_Disconnected"));
+    if (dialer_->IsLoaded()) {
+        state_.recordSeconds = 0;
+        dialer_->SetStatusText(Text(ids::kStatusNoCall));
+        dialer_->EnableCallButtons(true);
+    }
+}
+
+void CallStateMachine::Idle() {
+    EndCall();
+    view_.SetLineStatus(Text(ids::kStatusLineOpen));
+    recorder_->SetLineScope();
+    WriteSysLog(QStringLiteral("End Of Call"), 0, QStringLiteral("Tapi1_Idle"));
+}
+
+void CallStateMachine::EndCall() {
+    ++endedCalls_;
+    state_.ClearFlags();
+    recorder_->SetTimeText(kIdleTime);
+    recorder_->HideIndicators();
+    view_.SetRingText(QString());
+    if (recorder_->IsPreScreen()) {
+        recorder_->ClosePreScreen();
+        recorder_->ReleaseListen();
+    }
+    // Pause and Record are never pressed together; if they were, the call
+    // must still be entered once only.
+    if (recorder_->IsPausePressed() || recorder_->IsRecordPressed()) {
+        recorder_->StopRecord();
+        recorder_->AddCallInfoDat();
+    }
+    if (recorder_->IsPausedIn()) {
+        recorder_->UnPauseIn();
+    }
+    if (recorder_->IsRecording()) {
+        recorder_->StopRecord();
+    }
+    recorder_->ReleaseAllButtons();
+    view_.ShowCallDisplay(false);
+    recorder_->SetLineScope();
+}
+
+void CallStateMachine::OutgoingProgress() {
+    if (!dialer_->IsLoaded()) {
+        return;
+    }
+    dialer_->EnableCallButtons(false);
+    dialer_->EnableEndButton(false);
+    dialer_->SetStatusText(Text(ids::kStatusDialling) + QLatin1Char(' ') + dialer_->NumberText());
+}
+
+void CallStateMachine::LineLost(qint32 code) {
+    WriteSysLog(tapi_.LineErrText(code), code, QStringLiteral("Tapi1_LineLost"));
+    EndCall();
+    view_.SetLineStatus(Text(ids::kStatusLineClosed));
+    view_.SetLineSwitch(false);
+}
+
+}  // namespace orvane

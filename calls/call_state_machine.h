@@ -1,0 +1,79 @@
+#pragma once
+// The call state machine: reacts to the telephony control's events, keeps
+// the call flags and the current call, and tells the main window, the
+// recorder and the dialer what to show. Each event is journaled.
+
+#include <QObject>
+#include <QString>
+#include <QtGlobal>
+
+#include "core/clock.h"
+
+namespace orvane {
+
+struct CallState;
+class CallRecorder;
+class CallView;
+class DialerView;
+class Tapi;
+
+// The settings an incoming call acts on.
+struct CallOptions {
+    bool showCallerBalloon = false;  // "chkViewCD_IC"
+    bool openAppOnCall = false;      // "chkOpenAppOnCall"
+    bool playSoundOnCall = false;    // "chkPlayIn_IC"
+    QString incomingCallSound;       // "CmbPlayWhen_IC": a file in the Sound folder
+    qint32 soundDevice = 0;          // "cmbSoundDev" as an output device number
+};
+
+// A QObject only so that the control's events stop with it.
+class CallStateMachine : public QObject {
+  public:
+    // Connects to the control's events. Everything passed must outlive the
+    // machine; the recorder and the dialer can be exchanged later.
+    CallStateMachine(Tapi& tapi, CallState& state, CallView& view, CallRecorder& recorder,
+                     DialerView& dialer, const Clock& clock = SystemTime());
+
+    void SetOptions(const CallOptions& options) { options_ = options; }
+    const CallOptions& Options() const { return options_; }
+    void SetRecorder(CallRecorder& recorder) { recorder_ = &recorder; }
+    void SetDialer(DialerView& dialer) { dialer_ = &dialer; }
+
+    // The control's events.
+    void InComeCall();
+    void Ring(qint32 count);
+    void CallerID(const QString& name, const QString& number);
+    void Connected();
+    // Also the recorder's End-call button: stops the recording and hangs up.
+    void Disconnected();
+    void Idle();
+    void OutgoingProgress();
+    // The open line stopped working: the call ends and the line shows closed.
+    void LineLost(qint32 code);
+
+    // The current call back to its reset values.
+    void ResetCallInfo();
+    // The end-of-call tidy-up: flags, indicators, the recording entered in
+    // the call store, the caller display hidden.
+    void EndCall();
+
+  private:
+    void PlayIncomingSound();
+
+    Tapi& tapi_;
+    CallState& state_;
+    CallView& view_;
+    CallRecorder* recorder_;
+    DialerView* dialer_;
+    const Clock& clock_;
+    CallOptions options_;
+    // Counts finished calls, so a handler waiting on a question can tell
+    // that its call ended meanwhile.
+    quint64 endedCalls_ = 0;
+};
+
+// Sound folder + name, or "" when `name` is not a plain file name of that
+// folder (empty, ".", "..", or holding a "/").
+QString AlertSoundPath(const QString& soundFolder, const QString& name);
+
+}  // namespace orvane

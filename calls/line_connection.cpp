@@ -1,0 +1,96 @@
+#include "calls/line_connection.h"
+
+#include "core/common_functions.h"
+#include "settings/names/devices.h"
+#include "settings/store/registry_routines.h"
+#include "journal/journal_writer.h"
+#include "calls/call_state.h"
+#include "calls/call_views.h"
+#include "telephony/tapi.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+namespace {
+
+// Privileges and media modes the line is opened with.
+constexpr qint32 kOpenPrivileges = 6;
+constexpr qint32 kOpenMediaModes = 6;
+
+constexpr int kDetailsIndent = 26;
+
+}  // namespace
+
+QStringList DeviceDetailsLines(qint32 index, const LineDetails& details) {
+    const QString indent(kDetailsIndent, QLatin1Char(' '));
+    return {QStringLiteral("Device Details -"),
+            indent + QStringLiteral("Line Index: ") + QString::number(index),
+            indent + QStringLiteral("Device Name: ") + details.deviceName,
+            indent + QStringLiteral("Tapi Capability: ") + YesNoText(details.tapiCapability),
+            indent + QStringLiteral("Voice Capability: ") + YesNoText(details.voiceCapability),
+            indent + QStringLiteral("Monitor Digits: ") + YesNoText(details.monitorDigits)};
+}
+
+LineConnection::LineConnection(Tapi& tapi, RegistryRoutines& settings, CallState& state,
+                               LineView& view)
+    : tapi_(tapi), settings_(settings), state_(state), view_(view) {}
+
+void LineConnection::OpenLine() {
+    settings_.Subkey = kTabDevices;
+    const QString stored = settings_.GetRegistryValue(setting::kCmbModemDev).toString();
+
+    // Every match is journaled and the last one wins, so duplicate names
+    // show up in the journal.
+    qint32 chosen = 0;
+    LineDetails details;
+    const qint32 count = tapi_.LineCount();
+    for (qint32 i = 0; i < count; ++i) {
+        tapi_.SetLineIndex(i);
+        tapi_.GetLineDetails(details);
+        if (details.deviceName == stored) {
+            chosen = i;
+            WriteSysLogLines(DeviceDetailsLines(i, details), 0, QString());
+        }
+    }
+
+    tapi_.SetLineIndex(chosen);
+    tapi_.GetLineDetails(details);
+    // Without any line device there is no name to store, and the user's
+    // choice must survive a start with the modem unplugged.
+    if (!details.deviceName.isEmpty() && details.deviceName != stored) {
+        settings_.SetRegistryValue(setting::kCmbModemDev, details.deviceName, kRegSz);
+    }
+
+    const qint32 result = tapi_.LineOpen(kOpenPrivileges, kOpenMediaModes);
+    if (result != line_error::kNone) {
+        WriteSysLog(tapi_.LineErrText(result), result, QStringLiteral("OpenLine:Tapi1.OpenLine"));
+        return;
+    }
+    view_.SetLineSwitch(true);
+    view_.SetLineStatus(Text(ids::kStatusLineOpen));
+    WriteSysLog(tapi_.LineErrText(line_error::kNone), line_error::kNone,
+                QStringLiteral("OpenLine:Tapi1.LineOpen"));
+    state_.recordSeconds = 0;
+    state_.standardCall = false;
+    state_.recordCall = false;
+}
+
+void LineConnection::CloseLine() {
+    const qint32 closed = tapi_.LineClose();
+    WriteSysLog(tapi_.LineErrText(closed), closed, QStringLiteral("CloseLine:Tapi1.LineClose"));
+    const qint32 shutDown = tapi_.LineShutdown();
+    WriteSysLog(tapi_.LineErrText(shutDown), shutDown,
+                QStringLiteral("CloseLine:Tapi1.LineShutdown"));
+    view_.SetLineStatus(Text(ids::kStatusLineClosed));
+    view_.SetLineSwitch(false);
+}
+
+void LineConnection::LineSwitchClicked() {
+    if (tapi_.LineOpened()) {
+        CloseLine();
+    } else {
+        OpenLine();
+    }
+}
+
+}  // namespace orvane

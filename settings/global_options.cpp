@@ -1,0 +1,53 @@
+#include "settings/global_options.h"
+
+#include "settings/store/registry_routines.h"
+#include "audio/wave/wave.h"
+
+namespace orvane {
+
+GlobalOptions GetGlobalOptions(RegistryRoutines& settings) {
+    GlobalOptions options;
+
+    settings.Subkey = kTabDevices;
+    options.soundDeviceName = settings.GetRegistryValue(setting::kCmbSoundDev).toString();
+
+    settings.Subkey = kTabGeneral;
+    options.recordFormat = ReadNumber(settings.GetRegistryValue(setting::kCmbRecordFormatRec));
+    options.recordingsFolder = settings.GetRegistryValue(setting::kTxtPath).toString();
+
+    settings.Subkey = kTabLog;
+    options.systemJournal = ReadCheck(settings.GetRegistryValue(setting::kChkLogSys));
+    options.callsJournal = ReadCheck(settings.GetRegistryValue(setting::kChkLogCalls));
+
+    settings.Subkey = kTabIncomingCall;
+    options.showCallerBalloon = ReadCheck(settings.GetRegistryValue(setting::kChkViewCdIc));
+    options.openAppOnCall = ReadCheck(settings.GetRegistryValue(setting::kChkOpenAppOnCall));
+    options.playSoundOnCall = ReadCheck(settings.GetRegistryValue(setting::kChkPlayInIc));
+    options.incomingCallSound =
+        settings.GetRegistryValue(setting::kCmbPlayWhenIc).toString();
+    return options;
+}
+
+qint32 SoundDeviceIndex(qint32 count, const std::function<QString(qint32)>& nameOf,
+                        const QString& name) {
+    qint32 index = 0;
+    for (qint32 i = 0; i < count; ++i) {
+        if (nameOf(i) == name) {
+            index = i;
+        }
+    }
+    return index;
+}
+
+qint32 SoundDeviceIndex(sonvel::Wave& wave, const QString& name) {
+    return SoundDeviceIndex(
+        wave.NumOfWaveDevices(),
+        [&wave](qint32 device) {
+            sonvel::WaveDeviceDetails details;
+            wave.GetDetailsDevice(device, details);
+            return QString::fromStdString(details.DeviceName);
+        },
+        name);
+}
+
+}  // namespace orvane

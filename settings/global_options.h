@@ -1,0 +1,52 @@
+#pragma once
+// The settings the running program acts on, read once while the main
+// window loads. The settings dialog's OK updates the same values in memory.
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+
+// The sub-keys below the settings root key and the names of their values.
+#include "settings/names/devices.h"
+#include "settings/names/disconnect_call.h"
+#include "settings/names/general.h"
+#include "settings/names/incoming_call.h"
+#include "settings/names/language.h"
+#include "settings/names/log.h"
+
+namespace sonvel {
+class Wave;
+}
+
+namespace orvane {
+
+class RegistryRoutines;
+
+struct GlobalOptions {
+    // Playback, alert sounds and listening in; the number is looked up by
+    // name (SoundDeviceIndex) once the audio controls exist.
+    QString soundDeviceName;
+    int soundDevice = 0;
+    int recordFormat = 0;      // index into the record-format table
+    QString recordingsFolder;  // ends in "/"; empty means the current folder
+    bool systemJournal = false;
+    bool callsJournal = false;
+    bool showCallerBalloon = false;
+    bool openAppOnCall = false;
+    bool playSoundOnCall = false;
+    QString incomingCallSound;  // file name in the Sound folder
+};
+
+// Reads the options through `settings`, which is moved from sub-key to
+// sub-key on the way. Missing values give the documented defaults.
+GlobalOptions GetGlobalOptions(RegistryRoutines& settings);
+
+// The number of the last of `count` sound devices whose name equals `name`
+// exactly; 0 when none does.
+qint32 SoundDeviceIndex(qint32 count, const std::function<QString(qint32)>& nameOf,
+                        const QString& name);
+// The same over the audio control's devices (NumOfWaveDevices,
+// GetDetailsDevice).
+qint32 SoundDeviceIndex(sonvel::Wave& wave, const QString& name);
+
+}  // namespace orvane

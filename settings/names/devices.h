@@ -1,0 +1,21 @@
+#pragma once
+// The Devices page: the telephone line and the sound device.
+
+#include <QString>
+
+namespace orvane {
+
+inline const QString kTabDevices = QStringLiteral("Properties\\TabDevices");
+
+namespace setting {
+// The chosen line device, by the name the line lists it under.
+inline const QString kCmbModemDev = QStringLiteral("cmbModemDev");
+// The output device for playback, alert sounds and listening in, by name.
+inline const QString kCmbSoundDev = QStringLiteral("cmbSoundDev");
+// Extra serial ports to look for modems on, separated by ";" or blanks.
+inline const QString kTxtLinePorts = QStringLiteral("txtLinePorts");
+// An AT command line sent last while the modem is set up.
+inline const QString kTxtModemInit = QStringLiteral("txtModemInit");
+}  // namespace setting
+
+}  // namespace orvane

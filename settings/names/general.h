@@ -1,0 +1,17 @@
+#pragma once
+// The General page: how and where calls are recorded.
+
+#include <QString>
+
+namespace orvane {
+
+inline const QString kTabGeneral = QStringLiteral("Properties\\TabGeneral");
+
+namespace setting {
+// Index into the record-format table.
+inline const QString kCmbRecordFormatRec = QStringLiteral("cmbRecordFormatRec");
+// The recordings folder, ending in "/".
+inline const QString kTxtPath = QStringLiteral("txtPath");
+}  // namespace setting
+
+}  // namespace orvane

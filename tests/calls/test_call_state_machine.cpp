@@ -1,0 +1,397 @@
+// The call state machine: each event's branches, the end of a call, calls
+// that end inside a handler's event loop, and the journal of a whole call.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <functional>
+#include <utility>
+
+#include "core/paths.h"
+#include "calls/call_state.h"
+#include "calls/call_state_machine.h"
+#include "calls/call_views.h"
+#include "tests/telephony/telephony_test_support.h"
+#include "translation/string_ids.h"
+
+namespace orvane {
+namespace {
+
+QString On(bool flag) {
+    return flag ? QStringLiteral("on") : QStringLiteral("off");
+}
+
+// The main window, the recorder and the dialer in one fake with one log, so
+// the order across them shows.
+class FakeWindows final : public CallView, public CallRecorder, public DialerView {
+  public:
+    // CallView.
+    void SetLineSwitch(bool open) override { log << "switch " + On(open); }
+    void SetLineStatus(const QString& text) override { log << "status " + (status = text); }
+    QString CallerNameText() const override { return name; }
+    QString CallerNumberText() const override { return number; }
+    void SetCallerTexts(const QString& newName, const QString& newNumber) override {
+        name = newName;
+        number = newNumber;
+    }
+    QString RingText() const override { return ring; }
+    void SetRingText(const QString& text) override { log << "ring " + (ring = text); }
+    void ShowCallDisplay(bool visible) override { log << "display " + On(visible); }
+    void DisplayBallonCallSetails(const QString& title, const QString& text) override {
+        balloons << title + " | " + text;
+    }
+    void RestoreWindow() override { log << "restore"; }
+    bool Ask(const QString& question) override {
+        log << "ask " + question;
+        if (duringQuestion) {
+            duringQuestion();
+        }
+        return answer;
+    }
+    void Inform(const QString& text) override { log << "inform " + text; }
+    void PlayAlertSound(const QString& path, qint32 device) override {
+        log << QStringLiteral("sound %1 on %2").arg(path).arg(device);
+    }
+    // CallRecorder.
+    void StartCallRecording() override {
+        log << "StartCallRecording";
+        if (duringStart) {
+            duringStart();
+        }
+        recording = true;
+    }
+    void AddCallInfoDat() override { log << "AddCallInfoDat"; }
+    bool IsRecording() const override { return recording; }
+    void StopRecord() override {
+        log << "StopRecord";
+        recording = false;
+    }
+    bool IsPreScreen() const override { return preScreen; }
+    void ClosePreScreen() override {
+        log << "ClosePreScreen";
+        preScreen = false;
+    }
+    bool IsPausedIn() const override { return pausedIn; }
+    void UnPauseIn() override {
+        log << "UnPauseIn";
+        pausedIn = false;
+    }
+    bool IsRecordPressed() const override { return recordPressed; }
+    bool IsPausePressed() const override { return pausePressed; }
+    void SetRecordPressed(bool pressed) override { log << "Record " + On(recordPressed = pressed); }
+    void ReleaseListen() override { log << "ReleaseListen"; }
+    void ReleaseAllButtons() override {
+        log << "ReleaseAllButtons";
+        recordPressed = pausePressed = false;
+    }
+    void SetTimeText(const QString& text) override { log << "time " + text; }
+    void HideIndicators() override { log << "HideIndicators"; }
+    void SetLineScope() override { log << "SetLineScope"; }
+    // DialerView.
+    bool IsLoaded() const override { return dialerLoaded; }
+    void CallReady() override { log << "dialer ready"; }
+    void SetStatusText(const QString& text) override { log << "dialer status " + text; }
+    void EnableCallButtons(bool enabled) override { log << "dialer call buttons " + On(enabled); }
+    void EnableEndButton(bool enabled) override { log << "dialer end " + On(enabled); }
+    QString NumberText() const override { return QStringLiteral("555-0100"); }
+    void Unload() override {
+        log << "dialer unload";
+        dialerLoaded = false;
+    }
+
+    QStringList TakeLog() { return std::exchange(log, {}); }
+
+    QStringList log;
+    QString name = kUnknownCaller, number = kUnknownCaller, ring, status;
+    QStringList balloons;
+    bool answer = false, recording = false, preScreen = false, pausedIn = false;
+    bool recordPressed = false, pausePressed = false, dialerLoaded = false;
+    std::function<void()> duringQuestion, duringStart;
+};
+
+class CallStateMachineTest : public testing::TelephonyTest {
+  protected:
+    CallStateMachineTest() {
+        backend_->devices = {testing::ScriptedLineBackend::Device(QStringLiteral("Modem"))};
+        tapi_->LineOpen(6, 6);
+        backend_->TakeRequests();
+    }
+
+    CallState state_;
+    FakeWindows w_;
+    CallStateMachine machine_{*tapi_, state_, w_, w_, w_, clock_};
+};
+
+TEST_F(CallStateMachineTest, AnIncomingCallResetsTheCallShowsTheDisplayAndJournals) {
+    state_.call.CallerName = QStringLiteral("Last Caller");
+    state_.call.CallKind = kCallKindIncoming;
+    machine_.InComeCall();
+    EXPECT_TRUE(state_.incomingCall);
+    const CurrentCall reset = ResetCall(clock_.now());
+    EXPECT_EQ(state_.call.CallerName, kUnknownCaller);
+    EXPECT_EQ(state_.call.CallerNumber, kUnknownCaller);
+    EXPECT_EQ(state_.call.CallDate, reset.CallDate);
+    EXPECT_EQ(state_.call.CallTime, reset.CallTime);
+    EXPECT_EQ(state_.call.CallKind, kCallKindNone);
+    // With every option off: no window, no balloon, no sound.
+    EXPECT_EQ(w_.TakeLog(), QStringList{"display on"});
+    EXPECT_TRUE(w_.balloons.isEmpty());
+    EXPECT_EQ(SysJournal(), QStringList{"Tapi1_InComeCall->Incoming Call(0)"});
+}
+
+TEST_F(CallStateMachineTest, TheIncomingCallOptionsRaiseTheWindowABalloonAndTheAlertSound) {
+    CallOptions options;
+    options.openAppOnCall = true;
+    options.showCallerBalloon = true;
+    options.playSoundOnCall = true;
+    options.incomingCallSound = QStringLiteral("ring.wav");
+    options.soundDevice = 3;
+    machine_.SetOptions(options);
+    // The balloon carries the labels as they stand: the last caller's.
+    w_.name = QStringLiteral("Last Caller");
+    w_.number = QStringLiteral("555-0199");
+    machine_.InComeCall();
+    EXPECT_EQ(w_.TakeLog(), (QStringList{"display on", "restore",
+                                         "sound " + paths::SoundFolder() + "ring.wav on 3"}));
+    EXPECT_EQ(w_.balloons,
+              QStringList{Text(ids::kBalloonIncomingCall) + " | Last Caller  555-0199"});
+
+    // A sound name that would lead out of the Sound folder plays nothing.
+    for (const char* name : {"../../etc/passwd", "sub/ring.wav", "..", ""}) {
+        options.incomingCallSound = QString::fromLatin1(name);
+        machine_.SetOptions(options);
+        machine_.InComeCall();
+        EXPECT_EQ(w_.TakeLog(), (QStringList{"display on", "restore"})) << name;
+    }
+}
+
+TEST_F(CallStateMachineTest, RingsAreCountedByEventNotByTheCountPassed) {
+    machine_.Ring(5);
+    machine_.Ring(5);
+    EXPECT_EQ(w_.ring, QStringLiteral("2"));
+    EXPECT_TRUE(state_.incomingCall);
+    EXPECT_EQ(w_.status, Text(ids::kStatusRinging) + QStringLiteral(" 5"));
+    EXPECT_EQ(SysJournal(), (QStringList{"Tapi1_Ring->Ring 5(0)", "Tapi1_Ring->Ring 5(0)"}));
+}
+
+TEST_F(CallStateMachineTest, ACallerIdFillsTheLabelsTheCallABalloonAndBothJournals) {
+    CallOptions options;
+    options.showCallerBalloon = true;
+    machine_.SetOptions(options);
+    machine_.CallerID(QStringLiteral("Ann Lee"), QStringLiteral("5551234"));
+    EXPECT_EQ(w_.name, QStringLiteral("Ann Lee"));
+    EXPECT_EQ(w_.number, QStringLiteral("5551234"));
+    EXPECT_EQ(state_.call.CallerName, QStringLiteral("Ann Lee"));
+    EXPECT_EQ(state_.call.CallerNumber, QStringLiteral("5551234"));
+    EXPECT_EQ(w_.balloons, QStringList{Text(ids::kBalloonIncomingCall) + " | Ann Lee  5551234"});
+    EXPECT_EQ(SysJournal(), QStringList{"Tapi1_CallerID->CallerID Ann Lee 5551234(0)"});
+    EXPECT_EQ(CallsJournal(), QStringList{"Ann Lee - 5551234"});
+
+    // A name with a line break from the line still makes one line each.
+    machine_.CallerID(QStringLiteral("Evil\r\nName"), QStringLiteral("1"));
+    EXPECT_EQ(SysJournal().size(), 2);
+    EXPECT_EQ(CallsJournal().size(), 2);
+}
+
+TEST_F(CallStateMachineTest, ACallerIdBeforeTheIncomingCallIsShownButNotKept) {
+    CallOptions options;
+    options.showCallerBalloon = true;
+    machine_.SetOptions(options);
+    machine_.CallerID(QStringLiteral("Bob"), QStringLiteral("777"));
+    machine_.InComeCall();
+    EXPECT_EQ(w_.name, QStringLiteral("Bob"));
+    EXPECT_EQ(w_.balloons.last(), Text(ids::kBalloonIncomingCall) + " | Bob  777");
+    EXPECT_EQ(state_.call.CallerName, kUnknownCaller);
+    EXPECT_EQ(state_.call.CallerNumber, kUnknownCaller);
+}
+
+TEST_F(CallStateMachineTest, AConnectedIncomingCallIsRecordedAsKindThree) {
+    QString recordedName;
+    w_.duringStart = [this, &recordedName] { recordedName = state_.call.CallerName; };
+    machine_.InComeCall();
+    state_.recordCall = true;  // left over; an incoming call clears it
+    w_.TakeLog();
+    machine_.Connected();
+    EXPECT_EQ(state_.call.CallKind, kCallKindIncoming);
+    EXPECT_TRUE(state_.recordingIncoming);
+    EXPECT_FALSE(state_.recordCall);
+    // No caller ID arrived: the recording is the unknown caller's.
+    EXPECT_EQ(recordedName, kUnknownCaller);
+    EXPECT_EQ(w_.TakeLog(),
+              (QStringList{"StartCallRecording", "status " + Text(ids::kStatusConnected)}));
+    EXPECT_EQ(SysJournal().last(), QStringLiteral("Tapi1_Connected->Connected(0)"));
+}
+
+TEST_F(CallStateMachineTest, AConnectedWithoutAnyFlagOnlyShowsAndJournals) {
+    w_.dialerLoaded = true;
+    machine_.Connected();
+    EXPECT_EQ(w_.TakeLog(), QStringList{"status " + Text(ids::kStatusConnected)});
+    EXPECT_EQ(SysJournal(), QStringList{"Tapi1_Connected->Connected(0)"});
+    EXPECT_TRUE(backend_->requests.isEmpty());
+}
+
+TEST_F(CallStateMachineTest, AConnectedStandardCallIsAnnouncedAndNotAnswered) {
+    state_.standardCall = true;
+    w_.dialerLoaded = true;
+    machine_.Connected();
+    EXPECT_EQ(
+        w_.TakeLog(),
+        (QStringList{"dialer ready", "dialer status " + Text(ids::kStatusConnected),
+                     "inform " + Text(ids::kMsgStandardCallConnected), "dialer call buttons off",
+                     "dialer end on", "status " + Text(ids::kStatusConnected)}));
+    w_.dialerLoaded = false;
+    machine_.Connected();
+    EXPECT_EQ(w_.TakeLog(), (QStringList{"inform " + Text(ids::kMsgStandardCallConnected),
+                                         "status " + Text(ids::kStatusConnected)}));
+    EXPECT_TRUE(backend_->requests.isEmpty());
+    EXPECT_EQ(state_.call.CallKind, kCallKindNone);
+}
+
+TEST_F(CallStateMachineTest, ARecordCallIsAnsweredAndRecordedOnlyWhenTheUserSaysYes) {
+    state_.recordCall = true;
+    state_.recordingIncoming = true;
+    w_.dialerLoaded = true;
+    machine_.Connected();
+    EXPECT_EQ(w_.TakeLog(), (QStringList{"ask " + Text(ids::kAskRecordCall), "Record off",
+                                         "status " + Text(ids::kStatusConnected)}));
+    EXPECT_TRUE(backend_->requests.isEmpty());
+    EXPECT_EQ(state_.call.CallKind, kCallKindOutgoingRecorded);
+    EXPECT_TRUE(state_.recordCall);
+    EXPECT_FALSE(state_.recordingIncoming);
+
+    w_.answer = true;
+    machine_.Connected();
+    EXPECT_EQ(w_.TakeLog(),
+              (QStringList{"ask " + Text(ids::kAskRecordCall), "StartCallRecording", "Record on",
+                           "dialer unload", "status " + Text(ids::kStatusConnected)}));
+    EXPECT_EQ(backend_->requests, QStringList{QStringLiteral("Answer")});
+    EXPECT_TRUE(state_.recordCall);
+}
+
+TEST_F(CallStateMachineTest, ACallThatEndsWhileTheQuestionIsOpenIsNeitherAnsweredNorRecorded) {
+    state_.recordCall = true;
+    w_.answer = true;
+    w_.duringQuestion = [this] { machine_.Idle(); };
+    machine_.Connected();
+    EXPECT_TRUE(backend_->requests.isEmpty());
+    EXPECT_FALSE(w_.TakeLog().contains(QStringLiteral("StartCallRecording")));
+    EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
+    EXPECT_EQ(state_.call.CallKind, kCallKindNone);
+}
+
+TEST_F(CallStateMachineTest, ACallThatEndsWhileItsRecordingStartsLeavesNoRecordingRunning) {
+    machine_.InComeCall();
+    w_.duringStart = [this] { machine_.Idle(); };
+    machine_.Connected();
+    EXPECT_FALSE(w_.recording);
+    EXPECT_FALSE(state_.recordingIncoming);
+    EXPECT_FALSE(state_.incomingCall);
+    EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
+}
+
+TEST_F(CallStateMachineTest, ADisconnectedWithoutAnActiveCallDoesNothing) {
+    w_.recording = true;
+    w_.dialerLoaded = true;
+    machine_.Disconnected();
+    EXPECT_TRUE(w_.log.isEmpty());
+    EXPECT_TRUE(backend_->requests.isEmpty());
+    EXPECT_TRUE(SysJournal().isEmpty());
+}
+
+TEST_F(CallStateMachineTest, ADisconnectedStopsTheRecordingHangsUpAndFreesTheDialer) {
+    backend_->callActive = true;
+    w_.recording = true;
+    state_.recordSeconds = 42;
+    machine_.Disconnected();
+    EXPECT_EQ(w_.TakeLog(), QStringList{"StopRecord"});
+    EXPECT_EQ(state_.recordSeconds, 42);
+
+    w_.dialerLoaded = true;
+    machine_.Disconnected();
+    EXPECT_EQ(w_.TakeLog(),
+              (QStringList{"dialer status " + Text(ids::kStatusNoCall), "dialer call buttons on"}));
+    EXPECT_EQ(state_.recordSeconds, 0);
+    EXPECT_EQ(backend_->requests, (QStringList{"Drop", "Drop"}));
+    EXPECT_EQ(SysJournal(), (QStringList{"Tapi1_Disconnected->Disconnected(0)",
+                                         "Tapi1_Disconnected->Disconnected(0)"}));
+}
+
+TEST_F(CallStateMachineTest, EndCallTidiesUpInItsOrderAndEntersAKeptRecordingOnce) {
+    state_.incomingCall = state_.recordingIncoming = state_.recordCall = state_.standardCall = true;
+    w_.preScreen = true;
+    w_.recording = true;
+    w_.recordPressed = true;
+    w_.pausePressed = true;  // never both by the toolbar, but entered once all the same
+    w_.pausedIn = true;
+    machine_.EndCall();
+    EXPECT_FALSE(state_.incomingCall || state_.recordingIncoming || state_.recordCall ||
+                 state_.standardCall);
+    EXPECT_EQ(w_.TakeLog(),
+              (QStringList{"time 0:00:00", "HideIndicators", "ring ", "ClosePreScreen",
+                           "ReleaseListen", "StopRecord", "AddCallInfoDat", "UnPauseIn",
+                           "ReleaseAllButtons", "display off", "SetLineScope"}));
+
+    // Recorded without Record or Pause pressed: stopped, not entered.
+    w_.recording = true;
+    machine_.EndCall();
+    EXPECT_EQ(w_.TakeLog(), (QStringList{"time 0:00:00", "HideIndicators", "ring ", "StopRecord",
+                                         "ReleaseAllButtons", "display off", "SetLineScope"}));
+}
+
+TEST_F(CallStateMachineTest, IdleEndsTheCallAndShowsTheLineWaiting) {
+    machine_.InComeCall();
+    w_.TakeLog();
+    machine_.Idle();
+    const QStringList log = w_.TakeLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("display off")));
+    EXPECT_EQ(log.mid(log.size() - 2),
+              (QStringList{"status " + Text(ids::kStatusLineOpen), "SetLineScope"}));
+    EXPECT_EQ(SysJournal().last(), QStringLiteral("Tapi1_Idle->End Of Call(0)"));
+}
+
+TEST_F(CallStateMachineTest, OutgoingProgressOnlyTellsALoadedDialer) {
+    machine_.OutgoingProgress();
+    EXPECT_TRUE(w_.log.isEmpty());
+    w_.dialerLoaded = true;
+    machine_.OutgoingProgress();
+    EXPECT_EQ(w_.TakeLog(),
+              (QStringList{"dialer call buttons off", "dialer end off",
+                           "dialer status " + Text(ids::kStatusDialling) + " 555-0100"}));
+    EXPECT_TRUE(SysJournal().isEmpty());
+}
+
+TEST_F(CallStateMachineTest, ALostLineEndsTheCallAndShowsTheLineClosed) {
+    machine_.InComeCall();
+    w_.recording = true;
+    machine_.LineLost(line_error::kDeviceLost);
+    EXPECT_FALSE(state_.incomingCall);
+    EXPECT_FALSE(w_.recording);
+    const QStringList log = w_.TakeLog();
+    EXPECT_EQ(log.mid(log.size() - 2),
+              (QStringList{"status " + Text(ids::kStatusLineClosed), "switch off"}));
+    EXPECT_EQ(SysJournal().last(),
+              "Tapi1_LineLost->" + LineErrorText(line_error::kDeviceLost) + "(13)");
+}
+
+TEST_F(CallStateMachineTest, AWholeCallFromTheControlIsJournaledInOrder) {
+    backend_->RaiseIncomingCall();
+    backend_->RaiseRing(1);
+    backend_->RaiseCallerId(QStringLiteral("Ann Lee"), QStringLiteral("5551234"));
+    backend_->RaiseRing(2);
+    backend_->callActive = true;
+    backend_->RaiseConnected();
+    backend_->RaiseDisconnected();
+    backend_->RaiseIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(SysJournal(),
+              (QStringList{"Tapi1_InComeCall->Incoming Call(0)", "Tapi1_Ring->Ring 1(0)",
+                           "Tapi1_CallerID->CallerID Ann Lee 5551234(0)", "Tapi1_Ring->Ring 2(0)",
+                           "Tapi1_Connected->Connected(0)", "Tapi1_Disconnected->Disconnected(0)",
+                           "Tapi1_Idle->End Of Call(0)"}));
+    EXPECT_EQ(CallsJournal(), QStringList{"Ann Lee - 5551234"});
+    EXPECT_EQ(backend_->requests, QStringList{QStringLiteral("Drop")});
+    EXPECT_EQ(w_.ring, QString());
+    EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,172 @@
+// Opening and closing the line: which device is chosen, what is stored,
+// what the switch and status panel show, and what is journaled.
+#include <gtest/gtest.h>
+
+#include "core/product.h"
+#include "settings/store/registry_routines.h"
+#include "calls/call_state.h"
+#include "calls/call_views.h"
+#include "calls/line_connection.h"
+#include "tests/telephony/telephony_test_support.h"
+#include "translation/string_ids.h"
+
+namespace orvane {
+namespace {
+
+using testing::ScriptedLineBackend;
+
+class FakeLineView final : public LineView {
+  public:
+    void SetLineSwitch(bool open) override { switches.push_back(open); }
+    void SetLineStatus(const QString& text) override { statuses << text; }
+    std::vector<bool> switches;
+    QStringList statuses;
+};
+
+const QString kIndent(26, QLatin1Char(' '));
+
+class LineConnectionTest : public testing::TelephonyTest {
+  protected:
+    LineConnectionTest() { devicesKey_.CreateKey(); }
+
+    void StoreLine(const QString& name) {
+        ASSERT_TRUE(devicesKey_.SetRegistryValue(QStringLiteral("cmbModemDev"), name, kRegSz));
+    }
+    QVariant StoredLine() const {
+        return devicesKey_.GetRegistryValue(QStringLiteral("cmbModemDev"));
+    }
+
+    RegistryRoutines devicesKey_{kHkeyLocalMachine, product::kRootKey,
+                                 QStringLiteral("Properties\\TabDevices")};
+    RegistryRoutines settings_{kHkeyLocalMachine, product::kRootKey};
+    CallState state_;
+    FakeLineView view_;
+    LineConnection line_{*tapi_, settings_, state_, view_};
+};
+
+TEST_F(LineConnectionTest, OpensTheStoredDeviceJournalsItsDetailsAndShowsTheLineOpen) {
+    LineDetails modem = ScriptedLineBackend::Device(QStringLiteral("USB Modem"));
+    modem.tapiCapability = false;
+    modem.monitorDigits = false;
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Other")), modem};
+    StoreLine(QStringLiteral("USB Modem"));
+    state_.recordSeconds = 42;
+    state_.standardCall = true;
+    state_.recordCall = true;
+
+    line_.OpenLine();
+
+    EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Open 1")});
+    EXPECT_EQ(SysJournal(),
+              (QStringList{"->Device Details -", kIndent + "Line Index: 1",
+                           kIndent + "Device Name: USB Modem", kIndent + "Tapi Capability: No",
+                           kIndent + "Voice Capability: Yes", kIndent + "Monitor Digits: No(0)",
+                           "OpenLine:Tapi1.LineOpen->" + LineErrorText(0) + "(0)"}));
+    EXPECT_EQ(view_.switches, std::vector<bool>{true});
+    ASSERT_FALSE(Text(ids::kStatusLineOpen).isEmpty());
+    EXPECT_EQ(view_.statuses, QStringList{Text(ids::kStatusLineOpen)});
+    EXPECT_EQ(state_.recordSeconds, 0);
+    EXPECT_FALSE(state_.standardCall);
+    EXPECT_FALSE(state_.recordCall);
+    EXPECT_EQ(StoredLine().toString(), QStringLiteral("USB Modem"));
+}
+
+TEST_F(LineConnectionTest, WithDuplicateNamesEachMatchIsJournaledAndTheLastOneWins) {
+    const LineDetails twin = ScriptedLineBackend::Device(QStringLiteral("Twin"));
+    backend_->devices = {twin, ScriptedLineBackend::Device(QStringLiteral("Other")), twin};
+    StoreLine(QStringLiteral("Twin"));
+    line_.OpenLine();
+    EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Open 2")});
+    const QStringList journal = SysJournal();
+    EXPECT_EQ(journal.count(QStringLiteral("->Device Details -")), 2);
+    EXPECT_EQ(journal.indexOf(kIndent + "Line Index: 0"), 1);
+    EXPECT_EQ(journal.indexOf(kIndent + "Line Index: 2"), 7);
+}
+
+TEST_F(LineConnectionTest, AnEmptyOrUnknownStoredNameSelectsLineZeroAndStoresItsName) {
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("First")),
+                         ScriptedLineBackend::Device(QStringLiteral("Second"))};
+    for (const QString& stored : {QString(), QStringLiteral("Unplugged Modem")}) {
+        StoreLine(stored);
+        line_.OpenLine();
+        EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Open 0")});
+        EXPECT_EQ(StoredLine().toString(), QStringLiteral("First"));
+        EXPECT_FALSE(SysJournal().contains(QStringLiteral("->Device Details -")));
+        line_.CloseLine();
+        backend_->TakeRequests();
+    }
+}
+
+TEST_F(LineConnectionTest, AFailedOpenIsJournaledAndChangesNothingElse) {
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Modem"))};
+    backend_->openResult = line_error::kPortInUse;
+    state_.standardCall = true;
+    line_.OpenLine();
+    EXPECT_EQ(SysJournal().last(),
+              "OpenLine:Tapi1.OpenLine->" + LineErrorText(line_error::kPortInUse) + "(5)");
+    EXPECT_TRUE(view_.switches.empty());
+    EXPECT_TRUE(view_.statuses.isEmpty());
+    EXPECT_TRUE(state_.standardCall);
+    EXPECT_FALSE(tapi_->LineOpened());
+}
+
+TEST_F(LineConnectionTest, WithoutAnyDeviceTheOpenFailsAndTheStoredChoiceSurvives) {
+    StoreLine(QStringLiteral("USB Modem"));
+    line_.OpenLine();
+    EXPECT_EQ(SysJournal(), QStringList{"OpenLine:Tapi1.OpenLine->" +
+                                        LineErrorText(line_error::kBadDeviceIndex) + "(2)"});
+    EXPECT_EQ(StoredLine().toString(), QStringLiteral("USB Modem"));
+    EXPECT_TRUE(view_.switches.empty());
+}
+
+TEST_F(LineConnectionTest, CloseLineJournalsBothResultsWhateverTheyAreAndShowsTheLineClosed) {
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Modem"))};
+    line_.OpenLine();
+    backend_->closeResult = line_error::kNoAnswer;
+    state_.incomingCall = true;
+    state_.recordSeconds = 17;
+    line_.CloseLine();
+    EXPECT_EQ(SysJournal().mid(SysJournal().size() - 2),
+              (QStringList{"CloseLine:Tapi1.LineClose->" + LineErrorText(8) + "(8)",
+                           "CloseLine:Tapi1.LineShutdown->" + LineErrorText(0) + "(0)"}));
+    EXPECT_EQ(view_.switches, (std::vector<bool>{true, false}));
+    EXPECT_EQ(view_.statuses.last(), Text(ids::kStatusLineClosed));
+    // A call in progress is left to its own events.
+    EXPECT_TRUE(state_.incomingCall);
+    EXPECT_EQ(state_.recordSeconds, 17);
+
+    // Closing a closed line is journaled too, with the control's refusal.
+    backend_->closeResult = 0;
+    line_.CloseLine();
+    line_.CloseLine();
+    EXPECT_EQ(SysJournal()[SysJournal().size() - 2],
+              "CloseLine:Tapi1.LineClose->" + LineErrorText(line_error::kNotOpen) + "(4)");
+}
+
+TEST_F(LineConnectionTest, TheSwitchClosesAnOpenLineAndOpensAClosedOne) {
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Modem"))};
+    line_.LineSwitchClicked();
+    EXPECT_TRUE(tapi_->LineOpened());
+    line_.LineSwitchClicked();
+    EXPECT_FALSE(tapi_->LineOpened());
+    // After the shutdown the line opens again without a new initialisation.
+    line_.LineSwitchClicked();
+    EXPECT_TRUE(tapi_->LineOpened());
+    EXPECT_EQ(backend_->TakeRequests(), (QStringList{"Open 0", "Close", "Open 0"}));
+    EXPECT_EQ(view_.switches, (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(LineConnectionTest, WithTheSystemJournalOffNothingIsWritten) {
+    SetJournalSwitches(false, true);
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Modem"))};
+    StoreLine(QStringLiteral("Modem"));
+    line_.OpenLine();
+    line_.CloseLine();
+    backend_->openResult = line_error::kPortFailed;
+    line_.OpenLine();
+    EXPECT_FALSE(QFile::exists(ProgramJournal().folder() + ProgramJournal().systemFileName()));
+    EXPECT_EQ(view_.switches, (std::vector<bool>{true, false}));
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,91 @@
+#include "translation/show_message.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "core/product.h"
+#include "tests/support/qt_printers.h"
+#include "tests/translation/language_fixture.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+namespace {
+
+class ShowMessageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetStringTableForTesting();
+        ResetMessageSeam();
+    }
+    void TearDown() override {
+        ResetStringTableForTesting();
+        ResetMessageSeam();
+    }
+};
+
+TEST_F(ShowMessageTest, SeamAnswersAndRecordsTheBox) {
+    SetNextMessageAnswer(kAnswerOk);
+    SetNextMessageAnswer(kAnswerNo);
+    EXPECT_EQ(ShowMessage("Saved <b>x</b>", false), kAnswerOk);
+    EXPECT_EQ(ShowMessage("Delete it?", true), kAnswerNo);
+
+    const std::vector<ShownMessage> shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "Saved <b>x</b>");
+    EXPECT_EQ(shown[0].format, Qt::PlainText);  // outside text is never markup
+    EXPECT_EQ(shown[0].buttons, QMessageBox::Ok);
+    EXPECT_EQ(shown[1].buttons, QMessageBox::Yes | QMessageBox::No);
+    for (const ShownMessage& box : shown) {
+        EXPECT_EQ(box.caption, product::kApplicationTitle);
+        EXPECT_EQ(box.icon, QMessageBox::Information);
+        EXPECT_EQ(box.direction, Qt::LeftToRight);
+    }
+    EXPECT_TRUE(TakeShownMessages().empty());
+}
+
+TEST_F(ShowMessageTest, ReadsRightToLeftInARightToLeftLanguage) {
+    QTemporaryDir dir;
+    ASSERT_EQ(
+        LoadTranslation(testing::WriteBytes(dir.path(), "he", testing::LanguageLines(1000, "RTL"))),
+        0);
+    SetNextMessageAnswer(kAnswerYes);
+    EXPECT_EQ(ShowMessage("?", true), kAnswerYes);
+    const std::vector<ShownMessage> shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].direction, Qt::RightToLeft);
+}
+
+// Without the seam the box is real: answer it from inside its own loop.
+qint16 AnswerRealBox(bool ask, QMessageBox::StandardButton press) {
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        answered = true;
+        if (press == QMessageBox::NoButton) {
+            box->reject();  // Escape or the frame's close button
+        } else {
+            box->button(press)->click();
+        }
+    });
+    const qint16 result = ShowMessage("real", ask);
+    EXPECT_TRUE(answered);
+    return result;
+}
+
+TEST_F(ShowMessageTest, RealBoxReturnsTheButtonPressed) {
+    EXPECT_EQ(AnswerRealBox(true, QMessageBox::Yes), kAnswerYes);
+    EXPECT_EQ(AnswerRealBox(true, QMessageBox::No), kAnswerNo);
+    EXPECT_EQ(AnswerRealBox(true, QMessageBox::NoButton), kAnswerNo);
+    EXPECT_EQ(AnswerRealBox(false, QMessageBox::Ok), kAnswerOk);
+    EXPECT_EQ(AnswerRealBox(false, QMessageBox::NoButton), kAnswerOk);
+}
+
+}  // namespace
+}  // namespace orvane
