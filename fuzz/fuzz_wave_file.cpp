@@ -1,7 +1,9 @@
 // WAV files arrive from other programs and from half-finished recordings:
 // whatever they hold, reading the header must not crash, must not place
 // the sound data outside the file, and reading that data must stop at its
-// end.
+// end. Playback's own opening of the file (Wave::OpenFile, which reads the
+// header through the same reader) must agree with it and survive its
+// positions and seeks.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,8 +14,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "audio/host/event_loop_window.h"
 #include "audio/riff/mmio.h"
 #include "audio/riff/wave_file.h"
+#include "audio/wave/wave.h"
 
 namespace {
 
@@ -51,13 +55,51 @@ void WriteScratch(const uint8_t* data, size_t size) {
     ::close(fd);
 }
 
+// One player per process; only the virtual devices, whatever the machine has.
+sonvel::Wave& Player() {
+    static sonvel::EventLoopWindow window;
+    static sonvel::Wave* const wave = [] {
+        ::setenv("SONVEL_NO_ALSA", "1", 1);
+        return new sonvel::Wave(&window);
+    }();
+    return *wave;
+}
+
+// Opens the file as StartPlay does, then the position queries and seeks.
+void OpenForPlayback(sonvel::MMRESULT read, const sonvel::WaveFileInfo& info) {
+    sonvel::Wave& player = Player();
+    std::string path = ScratchPath();
+    const int32_t opened = player.OpenFile(path);
+    const int32_t expected = info.failedPart == sonvel::WaveFilePart::kFile
+                                 ? sonvel::kWaveErrOpenFile
+                                 : static_cast<int32_t>(read);
+    if (opened != expected) {
+        std::abort();
+    }
+    if (opened != 0) {
+        return;
+    }
+    for (int32_t percent : {0, 50, 99, 100}) {
+        int32_t position = percent;
+        player.FileSeek(position);
+        if (player.GetPositionSliderX() < 0 || player.GetPositionSecondsX() < 0) {
+            std::abort();
+        }
+    }
+    int32_t seconds = 1;
+    player.FileSeekX(seconds);
+    player.StopPlayProc();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteScratch(data, size);
     sonvel::WaveFileInfo info;
     sonvel::HMMIO file = nullptr;
-    if (sonvel::OpenWaveFile(ScratchPath().c_str(), &file, &info) != sonvel::MMSYSERR_NOERROR) {
+    const sonvel::MMRESULT read = sonvel::OpenWaveFile(ScratchPath().c_str(), &file, &info);
+    OpenForPlayback(read, info);
+    if (read != sonvel::MMSYSERR_NOERROR) {
         return 0;
     }
     if (static_cast<uint64_t>(info.dataOffset) + info.dataSize > size ||

@@ -27,14 +27,18 @@ MMRESULT ReadWaveHeader(HMMIO file, WaveFileInfo* info) {
     }
     *info = WaveFileInfo{};
     const int64_t fileSize = mmioSeek(file, 0, SEEK_END);
+    const auto fail = [info](WaveFilePart part, MMRESULT rc) {
+        info->failedPart = part;
+        return rc;
+    };
     if (fileSize < 0 || mmioSeek(file, 0, SEEK_SET) != 0) {
-        return MMSYSERR_INVALHANDLE;
+        return fail(WaveFilePart::kFile, MMSYSERR_INVALHANDLE);
     }
 
     MMCKINFO riff;
     riff.fccType = FOURCC_WAVE;
     if (const MMRESULT rc = mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF); rc != 0) {
-        return rc;
+        return fail(WaveFilePart::kRiffForm, rc);
     }
     // Streamed and half-written files carry a RIFF size of 0, of
     // 0xFFFFFFFF or of an earlier length: walk to the end of the file.
@@ -51,7 +55,7 @@ MMRESULT ReadWaveHeader(HMMIO file, WaveFileInfo* info) {
     int64_t at = static_cast<int64_t>(riff.dwDataOffset) + 4;
     for (;;) {
         if (mmioSeek(file, at, SEEK_SET) != at) {
-            return MMIOERR_CANNOTSEEK;
+            return fail(WaveFilePart::kChunkList, MMIOERR_CANNOTSEEK);
         }
         MMCKINFO ck;
         const MMRESULT rc = mmioDescend(file, &ck, &form, 0);
@@ -59,7 +63,7 @@ MMRESULT ReadWaveHeader(HMMIO file, WaveFileInfo* info) {
             break;
         }
         if (rc != 0) {
-            return rc;
+            return fail(WaveFilePart::kChunkList, rc);
         }
         if (ck.ckid == FOURCC_FMT && !haveFormat) {
             format = ck;
@@ -76,32 +80,32 @@ MMRESULT ReadWaveHeader(HMMIO file, WaveFileInfo* info) {
             }
         }
         if (const MMRESULT ascended = mmioAscend(file, &ck, 0); ascended != 0) {
-            return ascended;
+            return fail(WaveFilePart::kChunkList, ascended);
         }
         at = mmioSeek(file, 0, SEEK_CUR);
     }
 
     if (!haveFormat) {
-        return MMIOERR_CHUNKNOTFOUND;
+        return fail(WaveFilePart::kFormatChunk, MMIOERR_CHUNKNOTFOUND);
     }
     info->formatChunkSize = format.cksize;
     if (format.cksize < kMinFormatChunkSize) {
-        return WAVERR_BADFORMAT;
+        return fail(WaveFilePart::kFormatChunk, WAVERR_BADFORMAT);
     }
     const int32_t wanted =
         static_cast<int32_t>(std::min<uint32_t>(format.cksize, sizeof(WaveFormat)));
     uint8_t bytes[sizeof(WaveFormat)] = {};
     if (mmioSeek(file, format.dwDataOffset, SEEK_SET) != format.dwDataOffset ||
         mmioRead(file, bytes, wanted) != wanted) {
-        return MMIOERR_CANNOTREAD;
+        return fail(WaveFilePart::kFormatChunk, MMIOERR_CANNOTREAD);
     }
     std::memcpy(&info->format, bytes, sizeof(WaveFormat));
     if (!FormatIsUsable(info->format)) {
-        return WAVERR_BADFORMAT;
+        return fail(WaveFilePart::kFormatChunk, WAVERR_BADFORMAT);
     }
 
     if (!haveData) {
-        return MMIOERR_CHUNKNOTFOUND;
+        return fail(WaveFilePart::kDataChunk, MMIOERR_CHUNKNOTFOUND);
     }
     info->dataOffset = data.dwDataOffset;
     info->dataSizeStored = data.cksize;
@@ -109,7 +113,7 @@ MMRESULT ReadWaveHeader(HMMIO file, WaveFileInfo* info) {
     info->dataSize = static_cast<uint32_t>(std::min<int64_t>(data.cksize, held));
     info->secondsLength = info->dataSize / static_cast<uint32_t>(info->format.nAvgBytesPerSec);
     if (mmioSeek(file, data.dwDataOffset, SEEK_SET) != data.dwDataOffset) {
-        return MMIOERR_CANNOTSEEK;
+        return fail(WaveFilePart::kDataChunk, MMIOERR_CANNOTSEEK);
     }
     return MMSYSERR_NOERROR;
 }
@@ -123,6 +127,7 @@ MMRESULT OpenWaveFile(const char* path, HMMIO* file, WaveFileInfo* info) {
     HMMIO opened = mmioOpen(path, MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYWRITE, &rc);
     if (opened == nullptr) {
         *info = WaveFileInfo{};
+        info->failedPart = WaveFilePart::kFile;
         return rc;
     }
     rc = ReadWaveHeader(opened, info);

@@ -35,6 +35,17 @@ inline constexpr FOURCC FOURCC_DATA = mmioFOURCC('d', 'a', 't', 'a');
 // longer chunk is skipped, a shorter one leaves the remaining fields zero.
 inline constexpr uint32_t kMinFormatChunkSize = 16;
 
+// The part of the file a failed read stopped at, so that a caller can name
+// what is wrong (playback's Err texts).
+enum class WaveFilePart {
+    kNone,         // nothing failed
+    kFile,         // the file cannot be opened or positioned
+    kRiffForm,     // no RIFF "WAVE" form at the start
+    kChunkList,    // a chunk header cannot be read or skipped
+    kFormatChunk,  // no "fmt " chunk, or it cannot be read or is unusable
+    kDataChunk,    // no "data" chunk
+};
+
 struct WaveFileInfo {
     WaveFormat format;
     uint32_t formatChunkSize = 0;  // as stored in the file
@@ -49,6 +60,7 @@ struct WaveFileInfo {
     uint32_t factSamples = 0;
     // dataSize / nAvgBytesPerSec, whole seconds.
     uint32_t secondsLength = 0;
+    WaveFilePart failedPart = WaveFilePart::kNone;
 };
 
 // Reads the header from the start of an open file and leaves the position

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <new>
 
@@ -16,9 +15,6 @@ namespace sonvel {
 
 namespace {
 
-// The format chunk is read into an area of this size; the format is its
-// first 28 bytes.
-constexpr int32_t kFormatAreaSize = 50;
 constexpr uint32_t kAcmHeaderSize = 88;
 constexpr int kPlayBuffers = 3;
 
@@ -37,9 +33,22 @@ int64_t RoundHalfEven(double value) {
     return static_cast<int64_t>(std::nearbyint(value));
 }
 
-bool UsableFormat(const WaveFormat& format) {
-    return format.nChannels > 0 && format.nSamplesPerSec > 0 && format.nAvgBytesPerSec > 0 &&
-           format.nBlockAlign > 0;
+// The Err text for a header the reader refused, by the part it stopped at.
+const char* HeaderErrorText(WaveFilePart part, MMRESULT rc) {
+    switch (part) {
+        case WaveFilePart::kRiffForm:
+            return "OpenFile:mmioDescendParent:Not wave file";
+        case WaveFilePart::kFormatChunk:
+            if (rc == MMIOERR_CHUNKNOTFOUND) {
+                return "OpenFile:mmioDescend:Couldn't get format chunk";
+            }
+            return rc == WAVERR_BADFORMAT ? "OpenFile:Unusable format"
+                                          : "mmioReadString:mmioDescend:Error reading format";
+        case WaveFilePart::kDataChunk:
+            return "mmioReadString:mmioDescend:Couldn't get data chunk";
+        default:
+            return "OpenFile:mmioDescend:Error reading the chunks";
+    }
 }
 
 }  // namespace
@@ -132,11 +141,18 @@ int32_t Wave::OpenFile(std::string& waveFile) {
         ACMClose(play_.stream);
     }
 
+    // The same reader as the file details query: the file is left at the
+    // first sound byte, the data size cut to what the file holds.
     errno = 0;
-    HMMIO file = mmioOpen(waveFile.c_str(), MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYWRITE);
-    if (file == nullptr) {
-        Events().Err("OpenFile:mmioOpen:Error opening input file", 0, LastError());
-        return kWaveErrOpenFile;
+    HMMIO file = nullptr;
+    WaveFileInfo header;
+    if (const MMRESULT rc = OpenWaveFile(waveFile.c_str(), &file, &header); rc != 0) {
+        if (header.failedPart == WaveFilePart::kFile) {
+            Events().Err("OpenFile:mmioOpen:Error opening input file", 0, LastError());
+            return kWaveErrOpenFile;
+        }
+        Events().Err(HeaderErrorText(header.failedPart, rc), static_cast<int32_t>(rc), LastError());
+        return static_cast<int32_t>(rc);
     }
     const auto fail = [&](const char* function, int32_t code) {
         const std::string description = LastError();
@@ -145,46 +161,14 @@ int32_t Wave::OpenFile(std::string& waveFile) {
         return code;
     };
 
-    MMCKINFO riff;
-    riff.fccType = FOURCC_WAVE;
-    if (const MMRESULT rc = mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF); rc != 0) {
-        return fail("OpenFile:mmioDescendParent:Not wave file", static_cast<int32_t>(rc));
-    }
-    MMCKINFO chunk;
-    chunk.ckid = FOURCC_FMT;
-    if (const MMRESULT rc = mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK); rc != 0) {
-        return fail("OpenFile:mmioDescend:Couldn't get format chunk", static_cast<int32_t>(rc));
-    }
-    // Longer format chunks are read only as far as the area reaches.
-    uint8_t area[kFormatAreaSize] = {};
-    const auto wanted = static_cast<int32_t>(std::min<uint32_t>(chunk.cksize, kFormatAreaSize));
-    if (mmioRead(file, area, wanted) == -1) {
-        return fail("mmioReadString:mmioDescend:Error reading format", -1);
-    }
-    mmioAscend(file, &chunk, 0);
-    WaveFormat format;
-    std::memcpy(&format, area, sizeof format);
-
-    MMCKINFO data;
-    data.ckid = FOURCC_DATA;
-    if (const MMRESULT rc = mmioDescend(file, &data, &riff, MMIO_FINDCHUNK); rc != 0) {
-        return fail("mmioReadString:mmioDescend:Couldn't get data chunk", static_cast<int32_t>(rc));
-    }
-    // Every size below is divided by these.
-    if (!UsableFormat(format)) {
-        return fail("OpenFile:Unusable format", WAVERR_BADFORMAT);
-    }
     if (bufferSizeOut_ < 0) {
         return fail("OpenFile:Invalid buffer size", MMSYSERR_INVALPARAM);
     }
-    const int64_t dataStart = mmioSeek(file, 0, SEEK_CUR);
-    // A data chunk claiming more than the file holds (a recording cut short,
-    // a streamed file) ends where the file ends.
-    const int64_t fileEnd = mmioSeek(file, 0, SEEK_END);
-    mmioSeek(file, dataStart, SEEK_SET);
+    // The reader refuses a format whose sizes would divide by zero.
+    const WaveFormat& format = header.format;
     fileFormat_ = format;
-    playDataStart_ = dataStart;
-    playDataSize_ = std::clamp<int64_t>(fileEnd - dataStart, 0, data.cksize);
+    playDataStart_ = header.dataOffset;
+    playDataSize_ = header.dataSize;
 
     if (bufferSizeOut_ == 0) {
         const int64_t tenth = RoundHalfEven(static_cast<double>(format.nBlockAlign) *

@@ -16,8 +16,10 @@ namespace sonvel::test_support {
 class CaptureOutput : public DeviceBackend {
   public:
     // With `freshEachOpen` every open starts an empty recording of what is
-    // played; otherwise it accumulates over all opens.
-    explicit CaptureOutput(bool freshEachOpen = false) : freshEachOpen_(freshEachOpen) {}
+    // played; otherwise it accumulates over all opens. With `everyFormat` it
+    // takes compressed formats as they are, so the file's own bytes arrive.
+    explicit CaptureOutput(bool freshEachOpen = false, bool everyFormat = false)
+        : freshEachOpen_(freshEachOpen), everyFormat_(everyFormat) {}
 
     int Count(WaveDirection direction) const override {
         return direction == WaveDirection::kOutput ? 1 : 0;
@@ -30,7 +32,7 @@ class CaptureOutput : public DeviceBackend {
         return MMSYSERR_NOERROR;
     }
     MMRESULT Query(WaveDirection, int, const WaveFormat& format) const override {
-        return IsPlainPcm(format) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
+        return everyFormat_ || IsPlainPcm(format) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
     }
     MMRESULT OpenInput(int, const WaveFormat&, std::unique_ptr<InputSource>*) override {
         return MMSYSERR_BADDEVICEID;
@@ -88,6 +90,7 @@ class CaptureOutput : public DeviceBackend {
     };
 
     const bool freshEachOpen_;
+    const bool everyFormat_;
     std::mutex mutex_;
     std::vector<uint8_t> rendered_;
     WaveFormat opened_{};

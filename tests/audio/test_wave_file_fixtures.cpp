@@ -60,6 +60,7 @@ const Fixture kFixtures[] = {
     {"riff_size_smaller.wav", MMSYSERR_NOERROR, 64, 3250, 2, kNoFact},
     {"riff_size_zero.wav", MMSYSERR_NOERROR, 64, 3250, 2, kNoFact},
     {"list_before_data.wav", MMSYSERR_NOERROR, 134, 3250, 2, 16000},
+    {"fact_list_before_fmt.wav", MMSYSERR_NOERROR, 96, 3250, 2, 16000},
     {"odd_chunk_padded.wav", MMSYSERR_NOERROR, 70, 3250, 2, kNoFact},
     {"odd_chunk_unpadded.wav", MMIOERR_CHUNKNOTFOUND, 0, 0, 0, kNoFact},
     {"odd_data_padded.wav", MMSYSERR_NOERROR, 56, 3249, 1, kNoFact},

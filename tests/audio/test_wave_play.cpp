@@ -3,8 +3,11 @@
 // are refused with their codes, positions and seeks, pause and stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -13,6 +16,7 @@
 #include "audio/devices/device_backend.h"
 #include "audio/devices/device_clock.h"
 #include "audio/host/event_loop_window.h"
+#include "audio/riff/wave_file.h"
 #include "audio/wave/wave.h"
 #include "tests/audio/capture_output.h"
 #include "tests/audio/test_acm_support.h"
@@ -390,6 +394,81 @@ TEST_F(CaptureTest, GsmPlaysDecodedThroughTheMapperOrThroughTheControlsOwnConver
     ExpectPlaysFor(path, milliseconds(2000));
     EXPECT_EQ(backend_->Rendered(), decoded);
     EXPECT_TRUE(events_.errors.empty());
+}
+
+// Every WAV fixture plays as the header reader reads it: the device gets
+// exactly the data the reader reports (compressed bytes as they are), or the
+// start fails with the reader's code and an Err, and no device opens.
+TEST(FixturePlayback, EveryFixturePlaysWhatTheReaderReadsOrFailsWithItsCode) {
+    auto backend = std::make_shared<test_support::CaptureOutput>(true, true);
+    RegisterDeviceBackend(backend);
+    struct Unregister {
+        std::shared_ptr<test_support::CaptureOutput> backend;
+        ~Unregister() { UnregisterDeviceBackend(backend); }
+    } unregister{backend};
+    auto clock = std::make_shared<ManualClock>();
+    ScopedDeviceClock scopedClock(clock);
+    EventLoopWindow window;
+    Recorder events;
+    Wave wave(&window, &events);
+    ASSERT_FALSE(wave.InitC());
+    const auto deliver = [&window] {
+        for (int round = 0; round < 10 && window.PendingCount() > 0; ++round) {
+            window.Pump();
+        }
+    };
+
+    std::vector<std::filesystem::path> fixtures;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(SONVEL_TEST_DATA_DIR) + "/wav")) {
+        if (entry.path().extension() == ".wav") {
+            fixtures.push_back(entry.path());
+        }
+    }
+    std::sort(fixtures.begin(), fixtures.end());
+    ASSERT_GE(fixtures.size(), 32u);
+    for (const auto& path : fixtures) {
+        SCOPED_TRACE(path.filename().string());
+        WaveFileInfo info;
+        const MMRESULT read = GetWaveFileInfo(path.c_str(), &info);
+        const size_t errorsBefore = events.errors.size();
+        const int opensBefore = backend->Opens();
+        const int doneBefore = events.donePlay;
+        std::string file = path.string();
+        const int32_t rc = wave.StartPlay(file);
+        if (read != MMSYSERR_NOERROR) {
+            if (rc == 0) {
+                wave.StopPlayProc();
+                deliver();
+            }
+            EXPECT_EQ(rc, static_cast<int32_t>(read));
+            EXPECT_EQ(events.errors.size(), errorsBefore + 1);
+            if (events.errors.size() > errorsBefore) {
+                EXPECT_EQ(events.errors.back().number, rc);
+                EXPECT_FALSE(events.errors.back().function.empty());
+            }
+            EXPECT_EQ(backend->Opens(), opensBefore);
+            EXPECT_EQ(wave.Playing(), kFalse);
+            continue;
+        }
+        EXPECT_EQ(rc, 0);
+        if (rc != 0) {
+            continue;
+        }
+        for (int step = 0; step < 400 && events.donePlay == doneBefore; ++step) {
+            clock->Advance(milliseconds(50));
+            deliver();
+        }
+        EXPECT_EQ(events.donePlay, doneBefore + 1) << "playback never ended";
+        std::ifstream stream(path, std::ios::binary);
+        const Bytes whole((std::istreambuf_iterator<char>(stream)),
+                          std::istreambuf_iterator<char>());
+        ASSERT_LE(size_t{info.dataOffset} + info.dataSize, whole.size());
+        const auto data = whole.begin() + info.dataOffset;
+        EXPECT_EQ(backend->Opened(), info.format);
+        EXPECT_EQ(backend->Rendered(), Bytes(data, data + info.dataSize));
+        EXPECT_EQ(events.errors.size(), errorsBefore);
+    }
 }
 
 // The output visualisation sees every played buffer, decoded to the

@@ -82,3 +82,6 @@ write('odd_chunk_unpadded.wav',
 write('odd_data_padded.wav',
       riff(chunk(b'fmt ', GSM28) + chunk(b'data', SOUND[:3249]) + chunk(b'LIST', b'INFO')))
 write('odd_data_unpadded_at_end.wav', riff(chunk(b'fmt ', GSM28) + chunk(b'data', SOUND[:3249], pad=False)))
+write('fact_list_before_fmt.wav',
+      riff(chunk(b'fact', struct.pack('<I', 16000)) + chunk(b'LIST', b'INFO' + chunk(b'ISFT', b'sonvel\0')) +
+           chunk(b'fmt ', GSM28) + chunk(b'data', SOUND)))
