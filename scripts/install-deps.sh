@@ -10,6 +10,8 @@ packages=(
   libasound2-dev libgsm1-dev
   # tests
   googletest libgtest-dev libgmock-dev sox
+  # the format check
+  clang-format git
   # tests of the ALSA backend: a private sound server with a null sink
   pulseaudio libasound2-plugins
   # running: Qt's platform plugins (xcb, offscreen), SVG icons, a font
