@@ -1,7 +1,7 @@
 #include "app/global_options.h"
 
 #include "app/core/registry_routines.h"
-#include "audio/wave/wave.h"
+#include "audio/wave.h"
 
 namespace orvane {
 

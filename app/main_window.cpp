@@ -22,7 +22,7 @@
 #include "app/core/registry_store.h"
 #include "app/live_update_form.h"
 #include "app/qt_message_window.h"
-#include "audio/wave/wave.h"
+#include "audio/wave.h"
 #include "journal/journal_writer.h"
 #include "telephony/call_state.h"
 #include "telephony/call_state_machine.h"

@@ -6,8 +6,7 @@
 #include <algorithm>
 
 #include "app/core/registry_routines.h"
-#include "audio/base/wave_format.h"
-#include "audio/devices/virtual_devices.h"
+#include "audio/sonvel_host.h"
 #include "telephony/modem/dle_codec.h"
 #include "telephony/tapi.h"
 

@@ -6,8 +6,8 @@
 
 #include "app/common_widgets.h"
 #include "app/global_options.h"
-#include "audio/devices/virtual_devices.h"
-#include "audio/wave/wave.h"
+#include "audio/sonvel_host.h"
+#include "audio/wave.h"
 #include "telephony/line_devices.h"
 #include "tests/telephony/telephony_test_support.h"
 
