@@ -5,16 +5,11 @@
 // input devices, among them the external inputs a host pushes sound into.
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "sonvel_api.h"
 
@@ -123,12 +118,14 @@ class SONVEL_API MessageClient {
     virtual int32_t WindowProc(const Notification& notification) = 0;
 };
 
+// The handler registry sits behind a pointer, so hosts that derive from
+// this class do not depend on its layout.
 class SONVEL_API MessageWindow {
   public:
-    MessageWindow() = default;
+    MessageWindow();
     MessageWindow(const MessageWindow&) = delete;
     MessageWindow& operator=(const MessageWindow&) = delete;
-    virtual ~MessageWindow() = default;
+    virtual ~MessageWindow();
 
     // Queues a notification; callable from any thread, never blocks on the
     // host. False when the window no longer accepts notifications.
@@ -158,13 +155,8 @@ class SONVEL_API MessageWindow {
     void RefuseAttachments();
 
   private:
-    struct Entry {
-        uint32_t message;
-        MessageClient* client;
-    };
-    mutable std::mutex mutex_;
-    std::vector<Entry> entries_;
-    bool refusing_ = false;
+    struct Registry;
+    std::unique_ptr<Registry> registry_;
 };
 
 // Attaches through a window pointer that may be null (an invalid window).
@@ -208,14 +200,8 @@ class SONVEL_API EventLoopWindow : public MessageWindow {
     size_t PendingCount() const;
 
   private:
-    bool TakeOne(Notification* out);
-
-    mutable std::mutex mutex_;
-    std::condition_variable cv_;
-    std::deque<Notification> queue_;
-    std::thread::id owner_;
-    bool closed_ = false;
-    bool quit_ = false;
+    struct Queue;
+    std::unique_ptr<Queue> queue_;
 };
 
 // ---- Virtual devices ----
