@@ -112,9 +112,11 @@ inline constexpr uint32_t kHostErrorBase = 0x80040000u;
 SONVEL_API std::string RegistrationErrorText(int32_t code);
 
 // Something that handles notifications delivered to a window.
+// The destructor is defined in the library, so the class's table is emitted
+// there once, whatever the host's optimisation.
 class SONVEL_API MessageClient {
   public:
-    virtual ~MessageClient() = default;
+    virtual ~MessageClient();
     virtual int32_t WindowProc(const Notification& notification) = 0;
 };
 

@@ -65,7 +65,7 @@ struct WaveDeviceDetails {
 // Buffer addresses are valid only during the call.
 class SONVEL_API WaveEvents {
   public:
-    virtual ~WaveEvents() = default;
+    virtual ~WaveEvents();  // defined in the library, which emits the class's table
     virtual void DonePlay() {}
     virtual void DoneRecord() {}
     // Declared for hosts that expect it; never raised.

@@ -16,6 +16,8 @@ struct MessageWindow::Registry {
     bool refusing = false;
 };
 
+MessageClient::~MessageClient() = default;
+
 MessageWindow::MessageWindow() : registry_(std::make_unique<Registry>()) {}
 
 MessageWindow::~MessageWindow() = default;

@@ -6,6 +6,8 @@
 
 namespace sonvel {
 
+WaveEvents::~WaveEvents() = default;
+
 Wave::Wave(MessageWindow* window, WaveEvents* events)
     : impl_(std::make_unique<WaveImpl>(this, window, events)) {}
 
