@@ -11,7 +11,7 @@
 #include "app/live_update_form.h"
 #include "app/main_window.h"
 #include "app/qt_message_window.h"
-#include "audio/wave/wave.h"
+#include "audio/wave.h"
 #include "calls/call_state_machine.h"
 #include "calls/call_views.h"
 #include "calls/line_connection.h"

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <mutex>
 
-#include "audio/host/message_window.h"
+#include "audio/sonvel_host.h"
 
 namespace orvane {
 

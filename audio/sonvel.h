@@ -1,13 +1,14 @@
 #pragma once
 // Sonvel, Orvane's audio engine: the Wave control, its devices, codecs and
-// files. A host that links libsonvel.so uses audio/wave/wave.h directly; a
-// host that loads it at run time (dlopen) finds the class through the
-// component registry and the four entry points below, which keep the binary
-// layout of their Windows counterparts.
+// files. A host that links libsonvel.so uses wave.h (and sonvel_host.h for
+// what it implements or feeds); a host that loads it at run time (dlopen)
+// finds the class through the component registry and the four entry points
+// below, which keep the binary layout of their Windows counterparts. These
+// public headers include only each other and the standard library.
 
 #include <cstdint>
 
-#include "audio/base/api.h"
+#include "sonvel_api.h"
 
 namespace sonvel {
 

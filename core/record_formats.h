@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "audio/base/wave_format.h"
+#include "audio/sonvel_host.h"
 
 namespace orvane {
 

@@ -29,6 +29,9 @@ declare -A allowed=(
 )
 # Folders whose code runs without Qt at all.
 no_qt=(audio telephony/modem tools/modemsim tools/sonvel)
+# Folders of Orvane itself: of Sonvel they see only its public headers.
+sonvel_public_only=(core settings translation journal telephony calls ui app tools/reg tools/setup)
+sonvel_public='^audio/(sonvel|sonvel_api|sonvel_host|wave)\.h$'
 # Folders below the windows: Qt Core is fine, widgets are not.
 no_widgets=(core settings/names settings/store translation/language_file journal/journal_writer
             telephony calls tools/reg)
@@ -75,9 +78,14 @@ while IFS= read -r file; do
   while IFS= read -r line; do
     if [[ "$line" =~ $project_include ]]; then
       target="${BASH_REMATCH[1]}"
+      header="${line#*\"}"
+      header="${header%%\"*}"
       # Its own folder (and what lies below it), or one the map allows.
       if ! in_list "$target" "$folder" ${may[@]+"${may[@]}"}; then
         report "$file" "includes $target (layer $folder may include: ${allowed[$folder]:-nothing of the project})"
+      elif [[ "$target" == audio* && ! "$header" =~ $sonvel_public ]] &&
+           in_list "$folder" "${sonvel_public_only[@]}" && [[ "$folder" != telephony/modem ]]; then
+        report "$file" "includes $header, inside Sonvel; use its public headers"
       fi
     elif [[ "$line" =~ $qt_include ]] && in_list "$file" "${no_qt[@]}"; then
       report "$file" "includes Qt ($line); this layer has no Qt"

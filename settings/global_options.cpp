@@ -1,7 +1,7 @@
 #include "settings/global_options.h"
 
+#include "audio/wave.h"
 #include "settings/store/registry_routines.h"
-#include "audio/wave/wave.h"
 
 namespace orvane {
 

@@ -5,10 +5,9 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "audio/sonvel_host.h"
 #include "settings/names/devices.h"
 #include "settings/store/registry_routines.h"
-#include "audio/base/wave_format.h"
-#include "audio/devices/virtual_devices.h"
 #include "telephony/modem/dle_codec.h"
 #include "telephony/tapi.h"
 

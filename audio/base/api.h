@@ -1,5 +1,4 @@
 #pragma once
-// Marks what libsonvel.so exports to its hosts. The engine is compiled with
-// hidden symbols, so only the classes and functions marked here are the
-// library's binary interface.
-#define SONVEL_API __attribute__((visibility("default")))
+// The export mark lives with the public headers; the engine's files keep
+// including it from here.
+#include "audio/sonvel_api.h"

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-namespace sonvel {
+#include "audio/sonvel_host.h"
 
-using MMRESULT = int32_t;
+namespace sonvel {
 
 inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
 inline constexpr MMRESULT MMSYSERR_ERROR = 1;

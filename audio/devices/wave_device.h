@@ -20,8 +20,6 @@ class MessageWindow;
 using HWAVEOUT = uint32_t;  // 0 is never a valid handle
 using HWAVEIN = uint32_t;
 
-inline constexpr int32_t WAVE_MAPPER = -1;
-
 // Open flags.
 inline constexpr uint32_t WAVE_FORMAT_QUERY = 0x1;
 inline constexpr uint32_t WAVE_ALLOWSYNC = 0x2;

@@ -1,8 +1,32 @@
 #include "audio/host/event_loop_window.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
 namespace sonvel {
 
-EventLoopWindow::EventLoopWindow() : owner_(std::this_thread::get_id()) {}
+struct EventLoopWindow::Queue {
+    mutable std::mutex mutex;
+    std::condition_variable cv;
+    std::deque<Notification> notifications;
+    std::thread::id owner = std::this_thread::get_id();
+    bool closed = false;
+    bool quit = false;
+
+    bool TakeOne(Notification* out) {
+        std::lock_guard lock(mutex);
+        if (notifications.empty()) {
+            return false;
+        }
+        *out = notifications.front();
+        notifications.pop_front();
+        return true;
+    }
+};
+
+EventLoopWindow::EventLoopWindow() : queue_(std::make_unique<Queue>()) {}
 
 EventLoopWindow::~EventLoopWindow() {
     Close();
@@ -10,34 +34,24 @@ EventLoopWindow::~EventLoopWindow() {
 
 bool EventLoopWindow::Post(const Notification& notification) {
     {
-        std::lock_guard lock(mutex_);
-        if (closed_) {
+        std::lock_guard lock(queue_->mutex);
+        if (queue_->closed) {
             return false;
         }
-        queue_.push_back(notification);
+        queue_->notifications.push_back(notification);
     }
-    cv_.notify_all();
+    queue_->cv.notify_all();
     return true;
 }
 
 bool EventLoopWindow::IsOwnerThread() const {
-    std::lock_guard lock(mutex_);
-    return owner_ == std::this_thread::get_id();
+    std::lock_guard lock(queue_->mutex);
+    return queue_->owner == std::this_thread::get_id();
 }
 
 void EventLoopWindow::Adopt() {
-    std::lock_guard lock(mutex_);
-    owner_ = std::this_thread::get_id();
-}
-
-bool EventLoopWindow::TakeOne(Notification* out) {
-    std::lock_guard lock(mutex_);
-    if (queue_.empty()) {
-        return false;
-    }
-    *out = queue_.front();
-    queue_.pop_front();
-    return true;
+    std::lock_guard lock(queue_->mutex);
+    queue_->owner = std::this_thread::get_id();
 }
 
 size_t EventLoopWindow::Pump() {
@@ -47,7 +61,7 @@ size_t EventLoopWindow::Pump() {
     size_t budget = PendingCount();
     size_t delivered = 0;
     Notification notification;
-    while (delivered < budget && TakeOne(&notification)) {
+    while (delivered < budget && queue_->TakeOne(&notification)) {
         Dispatch(notification);
         ++delivered;
     }
@@ -61,14 +75,15 @@ void EventLoopWindow::Run() {
     for (;;) {
         Notification notification;
         {
-            std::unique_lock lock(mutex_);
-            cv_.wait(lock, [this] { return quit_ || !queue_.empty(); });
-            if (quit_) {
-                quit_ = false;
+            std::unique_lock lock(queue_->mutex);
+            queue_->cv.wait(lock,
+                            [this] { return queue_->quit || !queue_->notifications.empty(); });
+            if (queue_->quit) {
+                queue_->quit = false;
                 return;
             }
-            notification = queue_.front();
-            queue_.pop_front();
+            notification = queue_->notifications.front();
+            queue_->notifications.pop_front();
         }
         Dispatch(notification);
     }
@@ -82,12 +97,13 @@ bool EventLoopWindow::RunUntil(const std::function<bool()>& done, std::chrono::m
     while (!done()) {
         Notification notification;
         {
-            std::unique_lock lock(mutex_);
-            if (!cv_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) {
+            std::unique_lock lock(queue_->mutex);
+            if (!queue_->cv.wait_until(lock, deadline,
+                                       [this] { return !queue_->notifications.empty(); })) {
                 return false;
             }
-            notification = queue_.front();
-            queue_.pop_front();
+            notification = queue_->notifications.front();
+            queue_->notifications.pop_front();
         }
         Dispatch(notification);
     }
@@ -96,21 +112,21 @@ bool EventLoopWindow::RunUntil(const std::function<bool()>& done, std::chrono::m
 
 void EventLoopWindow::Quit() {
     {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
+        std::lock_guard lock(queue_->mutex);
+        queue_->quit = true;
     }
-    cv_.notify_all();
+    queue_->cv.notify_all();
 }
 
 void EventLoopWindow::Close() {
     RefuseAttachments();
-    std::lock_guard lock(mutex_);
-    closed_ = true;
+    std::lock_guard lock(queue_->mutex);
+    queue_->closed = true;
 }
 
 size_t EventLoopWindow::PendingCount() const {
-    std::lock_guard lock(mutex_);
-    return queue_.size();
+    std::lock_guard lock(queue_->mutex);
+    return queue_->notifications.size();
 }
 
 }  // namespace sonvel

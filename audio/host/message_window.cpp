@@ -1,8 +1,26 @@
 #include "audio/host/message_window.h"
 
 #include <algorithm>
+#include <mutex>
+#include <vector>
 
 namespace sonvel {
+
+struct MessageWindow::Registry {
+    struct Entry {
+        uint32_t message;
+        MessageClient* client;
+    };
+    mutable std::mutex mutex;
+    std::vector<Entry> entries;
+    bool refusing = false;
+};
+
+MessageClient::~MessageClient() = default;
+
+MessageWindow::MessageWindow() : registry_(std::make_unique<Registry>()) {}
+
+MessageWindow::~MessageWindow() = default;
 
 std::string RegistrationErrorText(int32_t code) {
     switch (code) {
@@ -26,16 +44,16 @@ int32_t MessageWindow::AttachMessage(MessageClient* client, uint32_t message) {
     if (!IsOwnerThread()) {
         return kErrExternalWindow;
     }
-    std::lock_guard lock(mutex_);
-    if (refusing_) {
+    std::lock_guard lock(registry_->mutex);
+    if (registry_->refusing) {
         return kErrCantSubclass;
     }
-    for (const Entry& entry : entries_) {
+    for (const Registry::Entry& entry : registry_->entries) {
         if (entry.message == message && entry.client == client) {
             return kErrAlreadyHandled;
         }
     }
-    entries_.push_back({message, client});
+    registry_->entries.push_back({message, client});
     return 0;
 }
 
@@ -43,29 +61,31 @@ int32_t MessageWindow::DetachMessage(MessageClient* client, uint32_t message) {
     if (!IsOwnerThread()) {
         return kErrExternalWindow;
     }
-    std::lock_guard lock(mutex_);
-    auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& entry) {
-        return entry.message == message && entry.client == client;
-    });
-    if (it == entries_.end()) {
+    std::lock_guard lock(registry_->mutex);
+    auto it = std::find_if(registry_->entries.begin(), registry_->entries.end(),
+                           [&](const Registry::Entry& entry) {
+                               return entry.message == message && entry.client == client;
+                           });
+    if (it == registry_->entries.end()) {
         return kErrInvalidCall;
     }
-    entries_.erase(it);
+    registry_->entries.erase(it);
     return 0;
 }
 
 bool MessageWindow::IsAttached(const MessageClient* client, uint32_t message) const {
-    std::lock_guard lock(mutex_);
-    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& entry) {
-        return entry.message == message && entry.client == client;
-    });
+    std::lock_guard lock(registry_->mutex);
+    return std::any_of(registry_->entries.begin(), registry_->entries.end(),
+                       [&](const Registry::Entry& entry) {
+                           return entry.message == message && entry.client == client;
+                       });
 }
 
 int32_t MessageWindow::Dispatch(const Notification& notification) {
     std::vector<MessageClient*> clients;
     {
-        std::lock_guard lock(mutex_);
-        for (const Entry& entry : entries_) {
+        std::lock_guard lock(registry_->mutex);
+        for (const Registry::Entry& entry : registry_->entries) {
             if (entry.message == notification.message) {
                 clients.push_back(entry.client);
             }
@@ -82,8 +102,8 @@ int32_t MessageWindow::Dispatch(const Notification& notification) {
 }
 
 void MessageWindow::RefuseAttachments() {
-    std::lock_guard lock(mutex_);
-    refusing_ = true;
+    std::lock_guard lock(registry_->mutex);
+    registry_->refusing = true;
 }
 
 int32_t AttachMessage(MessageWindow* window, MessageClient* client, uint32_t message) {

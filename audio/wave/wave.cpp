@@ -211,16 +211,17 @@ void StartEngine() {
     std::call_once(started, [] { RegisterAlsaBackend(); });
 }
 
-Wave::Wave(MessageWindow* window, WaveEvents* events) : window_(window), events_(events) {
+WaveImpl::WaveImpl(MessageClient* client, MessageWindow* window, WaveEvents* events)
+    : client_(client), window_(window), events_(events) {
     StartEngine();
 }
 
-Wave::~Wave() {
+WaveImpl::~WaveImpl() {
     // A window must not keep calling into a destroyed control.
     if (attachedWindow_ != nullptr) {
         for (uint32_t message : kHandledMessages) {
-            if (attachedWindow_->IsAttached(this, message)) {
-                attachedWindow_->DetachMessage(this, message);
+            if (attachedWindow_->IsAttached(client_, message)) {
+                attachedWindow_->DetachMessage(client_, message);
             }
         }
     }
@@ -230,34 +231,34 @@ Wave::~Wave() {
     StopRecord();
 }
 
-void Wave::SetWindow(MessageWindow* window) {
+void WaveImpl::SetWindow(MessageWindow* window) {
     window_ = window;
 }
 
-void Wave::SetEvents(WaveEvents* events) {
+void WaveImpl::SetEvents(WaveEvents* events) {
     events_ = events;
 }
 
-WaveEvents& Wave::Events() const {
+WaveEvents& WaveImpl::Events() const {
     return events_ != nullptr ? *events_ : NoEvents();
 }
 
 // ---- Error texts ----
 
-std::string Wave::WaveOutErrText(int32_t errNum) const {
+std::string WaveImpl::WaveOutErrText(int32_t errNum) const {
     return ErrText(errNum);
 }
-std::string Wave::WaveInErrText(int32_t errNum) const {
+std::string WaveImpl::WaveInErrText(int32_t errNum) const {
     return ErrText(errNum);
 }
 
 // ---- Start-up and tear-down ----
 
-HostError Wave::InitC() {
+HostError WaveImpl::InitC() {
     donePlay_ = true;
     attachedWindow_ = window_;
     for (uint32_t message : kHandledMessages) {
-        const int32_t rc = AttachMessage(window_, this, message);
+        const int32_t rc = AttachMessage(window_, client_, message);
         if (rc != 0) {
             // Like a raised error: the registrations that follow are not tried.
             return MakeHostError(rc);
@@ -266,17 +267,17 @@ HostError Wave::InitC() {
     return {};
 }
 
-HostError Wave::UnInitC() {
+HostError WaveImpl::UnInitC() {
     HostError first;
     if (attachedWindow_ == nullptr) {
         return first;
     }
     for (uint32_t message : kHandledMessages) {
         // Detaching what was never attached (a refused InitC) is no error.
-        if (!attachedWindow_->IsAttached(this, message)) {
+        if (!attachedWindow_->IsAttached(client_, message)) {
             continue;
         }
-        const int32_t rc = attachedWindow_->DetachMessage(this, message);
+        const int32_t rc = attachedWindow_->DetachMessage(client_, message);
         if (rc != 0 && !first) {
             first = MakeHostError(rc);
         }
@@ -284,7 +285,7 @@ HostError Wave::UnInitC() {
     return first;
 }
 
-int32_t Wave::WindowProc(const Notification& notification) {
+int32_t WaveImpl::WindowProc(const Notification& notification) {
     try {
         switch (notification.message) {
             case MM_WOM_DONE:
@@ -306,7 +307,7 @@ int32_t Wave::WindowProc(const Notification& notification) {
 
 // ---- Properties ----
 
-void Wave::SetFlagProperty(Bool16& field, Bool16 value, const char* name) {
+void WaveImpl::SetFlagProperty(Bool16& field, Bool16 value, const char* name) {
     // The host's booleans: any non-zero value is true.
     const Bool16 normal = ToBool16(value != 0);
     if (field == normal) {
@@ -316,23 +317,23 @@ void Wave::SetFlagProperty(Bool16& field, Bool16 value, const char* name) {
     Events().PropertyChanged(name);
 }
 
-void Wave::SetFreqOut(Bool16 value) {
+void WaveImpl::SetFreqOut(Bool16 value) {
     SetFlagProperty(freqOut_, value, "FreqOut");
 }
-void Wave::SetFreqIn(Bool16 value) {
+void WaveImpl::SetFreqIn(Bool16 value) {
     SetFlagProperty(freqIn_, value, "FreqIn");
 }
-void Wave::SetCutSilence(Bool16 value) {
+void WaveImpl::SetCutSilence(Bool16 value) {
     SetFlagProperty(cutSilence_, value, "CutSilence");
 }
-void Wave::SetMeterOut(Bool16 value) {
+void WaveImpl::SetMeterOut(Bool16 value) {
     SetFlagProperty(meterOut_, value, "MeterOut");
 }
-void Wave::SetMeterIn(Bool16 value) {
+void WaveImpl::SetMeterIn(Bool16 value) {
     SetFlagProperty(meterIn_, value, "MeterIn");
 }
 
-void Wave::SetCutSilenceVal(int32_t value) {
+void WaveImpl::SetCutSilenceVal(int32_t value) {
     if (cutSilenceVal_ == value) {
         return;
     }
@@ -342,39 +343,39 @@ void Wave::SetCutSilenceVal(int32_t value) {
 
 // ---- Flag queries ----
 
-Bool16 Wave::IsPausedOut() const {
+Bool16 WaveImpl::IsPausedOut() const {
     return ToBool16(pausedOut_);
 }
-Bool16 Wave::IsPausedIn() const {
+Bool16 WaveImpl::IsPausedIn() const {
     return ToBool16(pausedIn_);
 }
-Bool16 Wave::DonePlay() const {
+Bool16 WaveImpl::DonePlay() const {
     return ToBool16(donePlay_);
 }
-Bool16 Wave::PreScreen() const {
+Bool16 WaveImpl::PreScreen() const {
     return preScreen_;
 }
-Bool16 Wave::Playing() const {
+Bool16 WaveImpl::Playing() const {
     return ToBool16(playing_);
 }
-Bool16 Wave::Recording() const {
+Bool16 WaveImpl::Recording() const {
     return ToBool16(captureActive_);
 }
 
 // ---- Formats and devices ----
 
-int32_t Wave::CheckDeviceFormat(int32_t device, INOUT& inOut, WaveFormat& chkFormat) {
+int32_t WaveImpl::CheckDeviceFormat(int32_t device, INOUT& inOut, WaveFormat& chkFormat) {
     if (inOut == WAVEIN) {
         return waveInOpen(nullptr, device, chkFormat, nullptr, WAVE_FORMAT_QUERY);
     }
     return waveOutOpen(nullptr, device, chkFormat, nullptr, WAVE_FORMAT_QUERY);
 }
 
-MMRESULT Wave::ACMOpen(HACMSTREAM& slot, const WaveFormat& src, const WaveFormat& dst) {
+MMRESULT WaveImpl::ACMOpen(HACMSTREAM& slot, const WaveFormat& src, const WaveFormat& dst) {
     return acmStreamOpen(&slot, src, dst, ACM_STREAMOPENF_NONREALTIME);
 }
 
-MMRESULT Wave::ACMClose(HACMSTREAM& stream) {
+MMRESULT WaveImpl::ACMClose(HACMSTREAM& stream) {
     const MMRESULT reset = acmStreamReset(stream, 0);
     const MMRESULT close = acmStreamClose(stream, 0);
     if (close == MMSYSERR_NOERROR) {
@@ -385,7 +386,7 @@ MMRESULT Wave::ACMClose(HACMSTREAM& stream) {
     return close;
 }
 
-int32_t Wave::ACMCheck(WaveFormat& srcFormat, WaveFormat& dstFormat) {
+int32_t WaveImpl::ACMCheck(WaveFormat& srcFormat, WaveFormat& dstFormat) {
     HACMSTREAM probe = nullptr;
     const MMRESULT rc = ACMOpen(probe, srcFormat, dstFormat);
     if (rc == MMSYSERR_NOERROR) {
@@ -394,7 +395,7 @@ int32_t Wave::ACMCheck(WaveFormat& srcFormat, WaveFormat& dstFormat) {
     return rc;
 }
 
-int32_t Wave::GetDetailsDevice(int32_t device, WaveDeviceDetails& deviceDetails) {
+int32_t WaveImpl::GetDetailsDevice(int32_t device, WaveDeviceDetails& deviceDetails) {
     WAVEOUTCAPS caps;
     const MMRESULT rc = waveOutGetDevCaps(device, &caps);
     if (rc != MMSYSERR_NOERROR) {
@@ -407,13 +408,13 @@ int32_t Wave::GetDetailsDevice(int32_t device, WaveDeviceDetails& deviceDetails)
     return rc;
 }
 
-int32_t Wave::NumOfWaveDevices() {
+int32_t WaveImpl::NumOfWaveDevices() {
     // The count is walked with GetDetailsDevice, which describes outputs,
     // to find the sound device: count outputs so the two lists match.
     return static_cast<int32_t>(waveOutGetNumDevs());
 }
 
-int32_t Wave::GetDetailsWaveFile(const std::string& waveFile, WaveFileDetails& details) {
+int32_t WaveImpl::GetDetailsWaveFile(const std::string& waveFile, WaveFileDetails& details) {
     if (waveFile.empty()) {
         return 0;
     }
@@ -479,22 +480,22 @@ int32_t SetMixerVolume(MixerRole role, int32_t vol) {
 
 }  // namespace
 
-int32_t Wave::GetMaxVol() {
+int32_t WaveImpl::GetMaxVol() {
     std::unique_ptr<Mixer> mixer;
     if (Mixer::Open("default", &mixer) != MMSYSERR_NOERROR) {
         return 0;
     }
     return static_cast<int32_t>(mixer->MaxVolume(MixerRole::kSpeaker));
 }
-int32_t Wave::SetVol(int32_t vol) {
+int32_t WaveImpl::SetVol(int32_t vol) {
     return SetMixerVolume(MixerRole::kSpeaker, vol);
 }
-int32_t Wave::SetMic(int32_t vol) {
+int32_t WaveImpl::SetMic(int32_t vol) {
     return SetMixerVolume(MixerRole::kMicrophone, vol);
 }
-int32_t Wave::SetLine(int32_t vol) {
+int32_t WaveImpl::SetLine(int32_t vol) {
     return SetMixerVolume(MixerRole::kLine, vol);
 }
-void Wave::ShowAboutBox() {}
+void WaveImpl::ShowAboutBox() {}
 
 }  // namespace sonvel

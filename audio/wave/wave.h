@@ -1,6 +1,6 @@
 #pragma once
-// The Wave control: the one class through which a host records, plays,
-// monitors and queries sound. It lives on the host's thread; device
+// The Wave control's implementation behind the exported class (audio/wave.h),
+// which forwards every call here. It lives on the host's thread; device
 // notifications reach it through the MessageWindow it is given.
 
 #include <array>
@@ -17,103 +17,24 @@
 #include "audio/devices/wave_device.h"
 #include "audio/host/message_window.h"
 #include "audio/riff/mmio.h"
+#include "audio/wave.h"
 #include "audio/wave/silence_cutter.h"
 
 namespace sonvel {
 
-// The host's 16-bit boolean: true is -1, false 0.
-using Bool16 = int16_t;
-inline constexpr Bool16 kTrue = -1;
-inline constexpr Bool16 kFalse = 0;
-
-enum INOUT : int32_t {
-    WAVEIN = 1,
-    WAVEOUT = 2,
-};
-
-enum EMsgResponse : int32_t {
-    emrConsume = 0,
-    emrPostProcess = 1,
-    emrPreprocess = 2,
-};
-
-// The control's own result codes; every other non-zero code is a platform
-// code passed through.
-inline constexpr int32_t kWaveErrOpenFile = -101;
-inline constexpr int32_t kWaveErrNotWaveFile = -102;
-inline constexpr int32_t kWaveErrAlreadyPlaying = -201;
-inline constexpr int32_t kWaveErrAlreadyRecording = -202;
-
-struct WaveFileDetails {
-    int16_t wFormatTag = 0;
-    int16_t nChannels = 0;
-    int32_t nSamplesPerSec = 0;
-    int32_t nAvgBytesPerSec = 0;
-    int16_t nBlockAlign = 0;
-    int16_t wBitsPerSample = 0;
-    int16_t cbSize = 0;
-    std::string FileName;
-    std::string FilePath;
-    int32_t SecondsLength = 0;
-};
-
-struct WaveDeviceDetails {
-    std::string DeviceName;
-    std::string DeviceDriver;
-    int32_t DeviceChannels = 0;
-    int32_t DeviceFormat = 0;
-};
-
-// The events of the control; the host overrides the ones it handles.
-// Buffer addresses are valid only during the call.
-class SONVEL_API WaveEvents {
+class WaveImpl {
   public:
-    virtual ~WaveEvents() = default;
-    virtual void DonePlay() {}
-    virtual void DoneRecord() {}
-    // Declared for hosts that expect it; never raised.
-    virtual void DoneMemRec(const std::vector<uint8_t>& /*waveBytes*/, int32_t /*numOfBytes*/) {}
-    virtual void InFreq(int16_t /*freq*/) {}
-    virtual void InMeter(int16_t /*meter*/) {}
-    virtual void InBuffer(const uint8_t* /*bytes*/, int32_t /*size*/) {}
-    virtual void OutFreq(int16_t /*freq*/) {}
-    virtual void OutMeter(int16_t /*meter*/) {}
-    virtual void OutBuffer(const uint8_t* /*bytes*/, int32_t /*size*/) {}
-    virtual void Err(const std::string& /*function*/, int32_t /*number*/,
-                     const std::string& /*description*/) {}
-    // A property took a new value; `name` is the property's name ("MeterIn").
-    virtual void PropertyChanged(const std::string& /*name*/) {}
-};
+    // `client` is the exported control, which is what the window's handler
+    // registry holds. `window` is where the control's devices post their
+    // notifications; it must outlive the instance. `events` may be null.
+    WaveImpl(MessageClient* client, MessageWindow* window, WaveEvents* events);
+    ~WaveImpl();
+    WaveImpl(const WaveImpl&) = delete;
+    WaveImpl& operator=(const WaveImpl&) = delete;
 
-// An error raised to the host by InitC/UnInitC (the "empty variant" methods):
-// number 0 means none was raised.
-struct HostError {
-    uint32_t number = 0;
-    std::string description;
-    std::string source;
-    explicit operator bool() const { return number != 0; }
-};
-
-// The file name that prefixes the source of host errors.
-inline constexpr const char* kLibraryFileName = "libsonvel.so";
-
-// Entry i is i with its lowest 10 bits reversed (the spectrum transform's
-// reordering); shared by all instances.
-SONVEL_API const std::array<uint16_t, 1024>& BitReversalTable();
-
-// Registers the system's sound devices (ALSA) once per process, before the
-// virtual ones; every Wave does it when created. SONVEL_NO_ALSA=1 keeps them
-// out.
-SONVEL_API void StartEngine();
-
-class SONVEL_API Wave : public MessageClient {
-  public:
-    // `window` is where the control's devices post their notifications; it
-    // must outlive the instance. `events` may be null (nothing is raised).
-    explicit Wave(MessageWindow* window, WaveEvents* events = nullptr);
-    ~Wave() override;
-    Wave(const Wave&) = delete;
-    Wave& operator=(const Wave&) = delete;
+    // The implementation of an exported control (for tests that probe it).
+    static WaveImpl& Of(Wave& wave) { return *wave.impl_; }
+    static const WaveImpl& Of(const Wave& wave) { return *wave.impl_; }
 
     void SetEvents(WaveEvents* events);
     // Sites the control on its host's window: for hosts that create it
@@ -204,7 +125,7 @@ class SONVEL_API Wave : public MessageClient {
     // ---- Subclassing (the control handles its window's notifications) ----
     EMsgResponse MsgResponse() const { return emrPreprocess; }
     void SetMsgResponse(EMsgResponse /*ignored*/) {}
-    int32_t WindowProc(const Notification& notification) override;
+    int32_t WindowProc(const Notification& notification);
 
     // ---- Used by the pipelines ----
     // Opens a non-real-time conversion stream into `slot`.
@@ -221,6 +142,7 @@ class SONVEL_API Wave : public MessageClient {
     void SetFlagProperty(Bool16& field, Bool16 value, const char* name);
     WaveEvents& Events() const;
 
+    MessageClient* client_;
     MessageWindow* window_;
     WaveEvents* events_;
     MessageWindow* attachedWindow_ = nullptr;  // the window taken at InitC
@@ -368,14 +290,10 @@ class SONVEL_API Wave : public MessageClient {
     // Closes what monitoring still holds when the control is destroyed;
     // declared last so it runs before the members above go.
     struct MonitorTeardown {
-        Wave* wave;
+        WaveImpl* wave;
         ~MonitorTeardown();
     };
     MonitorTeardown monitorTeardown_{this};
 };
-
-// The mixer value of a volume in percent: 65535 for 100, vol x 650 below;
-// nothing for values outside 0..100, which the setters ignore.
-SONVEL_API std::optional<uint32_t> MixerValueForVolume(int32_t vol);
 
 }  // namespace sonvel

@@ -20,7 +20,7 @@ std::string LastErrorText() {
 
 // ---- Visualisation ----
 
-int32_t Wave::OpenVisIn() {
+int32_t WaveImpl::OpenVisIn() {
     if (Recording() == kFalse || visIn_ != kFalse) {
         return 0;
     }
@@ -42,7 +42,7 @@ int32_t Wave::OpenVisIn() {
     return result;
 }
 
-int32_t Wave::OpenVisOut() {
+int32_t WaveImpl::OpenVisOut() {
     if (Playing() == kFalse || visOut_ != kFalse) {
         return 0;
     }
@@ -61,7 +61,7 @@ int32_t Wave::OpenVisOut() {
     return 0;
 }
 
-int32_t Wave::CloseVisIn() {
+int32_t WaveImpl::CloseVisIn() {
     if (visIn_ == kFalse) {
         return 0;
     }
@@ -71,7 +71,7 @@ int32_t Wave::CloseVisIn() {
     return 0;
 }
 
-int32_t Wave::CloseVisOut() {
+int32_t WaveImpl::CloseVisOut() {
     if (visOut_ == kFalse) {
         return 0;
     }
@@ -80,15 +80,15 @@ int32_t Wave::CloseVisOut() {
     return ACMClose(visOutStream_);
 }
 
-void Wave::AnalyseInput(const uint8_t* block, uint32_t length) {
+void WaveImpl::AnalyseInput(const uint8_t* block, uint32_t length) {
     Analyse(true, block, length);
 }
 
-void Wave::AnalyseOutput(const uint8_t* block, uint32_t length) {
+void WaveImpl::AnalyseOutput(const uint8_t* block, uint32_t length) {
     Analyse(false, block, length);
 }
 
-void Wave::Analyse(bool in, const uint8_t* block, uint32_t length) {
+void WaveImpl::Analyse(bool in, const uint8_t* block, uint32_t length) {
     // The host's loop runs inside the scan and may stop the recording or
     // playback and free its buffers: work on a copy, and after anything
     // that lets the host in, go on only while this side's visualisation is
@@ -153,18 +153,18 @@ void Wave::Analyse(bool in, const uint8_t* block, uint32_t length) {
 
 // ---- Silence cutting ----
 
-void Wave::CutSilenceStore(const uint8_t* bytes, uint32_t count) {
+void WaveImpl::CutSilenceStore(const uint8_t* bytes, uint32_t count) {
     silenceCutter_.Store(bytes, count,
                          [this](const uint8_t* data, uint32_t n) { WriteRecordedData(data, n); });
 }
 
-void Wave::ResetSilenceCutter() {
+void WaveImpl::ResetSilenceCutter() {
     silenceCutter_.Reset();
 }
 
 // ---- Live monitoring ----
 
-int32_t Wave::OpenPreScreen(WaveFormat& waveFormatPreScreen, int32_t device) {
+int32_t WaveImpl::OpenPreScreen(WaveFormat& waveFormatPreScreen, int32_t device) {
     if (preScreen_ != kFalse) {
         return 0;
     }
@@ -180,7 +180,7 @@ int32_t Wave::OpenPreScreen(WaveFormat& waveFormatPreScreen, int32_t device) {
     return 0;
 }
 
-void Wave::ForwardToPreScreen(int index, const uint8_t* bytes, uint32_t count) {
+void WaveImpl::ForwardToPreScreen(int index, const uint8_t* bytes, uint32_t count) {
     if (preScreen_ == kFalse || index < 0 || index >= static_cast<int>(preScreenHeaders_.size()) ||
         bytes == nullptr || count == 0) {
         return;
@@ -212,7 +212,7 @@ void Wave::ForwardToPreScreen(int index, const uint8_t* bytes, uint32_t count) {
     }
 }
 
-int32_t Wave::ClosePreScreen() {
+int32_t WaveImpl::ClosePreScreen() {
     if (preScreen_ == kFalse) {
         return 0;
     }
@@ -237,7 +237,7 @@ int32_t Wave::ClosePreScreen() {
     return 0;
 }
 
-void Wave::ClosePreScreenQuietly() {
+void WaveImpl::ClosePreScreenQuietly() {
     if (preScreen_ == kFalse) {
         return;
     }
@@ -247,7 +247,7 @@ void Wave::ClosePreScreenQuietly() {
     preScreen_ = kFalse;
 }
 
-Wave::MonitorTeardown::~MonitorTeardown() {
+WaveImpl::MonitorTeardown::~MonitorTeardown() {
     ++wave->analysisEpochs_->in;
     ++wave->analysisEpochs_->out;
     // The output device reads our blocks on its own thread: stop it first.

@@ -53,7 +53,7 @@ const char* HeaderErrorText(WaveFilePart part, MMRESULT rc) {
 
 }  // namespace
 
-Wave::PlayResources::~PlayResources() {
+WaveImpl::PlayResources::~PlayResources() {
     if (device != 0) {
         // The device may still be reading the blocks that go with us.
         waveOutReset(device);
@@ -73,7 +73,8 @@ Wave::PlayResources::~PlayResources() {
 
 // ---- Start ----
 
-int32_t Wave::StartPlay(std::string& file, int32_t& device, int32_t& bufferSize, Bool16& visOut) {
+int32_t WaveImpl::StartPlay(std::string& file, int32_t& device, int32_t& bufferSize,
+                            Bool16& visOut) {
     if (playActive_) {
         return kWaveErrAlreadyPlaying;
     }
@@ -82,8 +83,8 @@ int32_t Wave::StartPlay(std::string& file, int32_t& device, int32_t& bufferSize,
     return BeginPlayback(file, device, bufferSize, visOut);
 }
 
-int32_t Wave::StartPlayACM(std::string& file, WaveFormat& playFormat, int32_t& device,
-                           int32_t& bufferSize, Bool16& visOut) {
+int32_t WaveImpl::StartPlayACM(std::string& file, WaveFormat& playFormat, int32_t& device,
+                               int32_t& bufferSize, Bool16& visOut) {
     if (playActive_) {
         return kWaveErrAlreadyPlaying;
     }
@@ -92,7 +93,8 @@ int32_t Wave::StartPlayACM(std::string& file, WaveFormat& playFormat, int32_t& d
     return BeginPlayback(file, device, bufferSize, visOut);
 }
 
-int32_t Wave::BeginPlayback(std::string& file, int32_t device, int32_t bufferSize, Bool16 visOut) {
+int32_t WaveImpl::BeginPlayback(std::string& file, int32_t device, int32_t bufferSize,
+                                Bool16 visOut) {
     playIndex_ = 2;
     bufferSizeOut_ = bufferSize;
     if (const int32_t rc = OpenFile(file); rc != 0) {
@@ -110,7 +112,7 @@ int32_t Wave::BeginPlayback(std::string& file, int32_t device, int32_t bufferSiz
     return 0;
 }
 
-void Wave::ClosePlayFile() {
+void WaveImpl::ClosePlayFile() {
     if (play_.file != nullptr) {
         mmioClose(play_.file);
         play_.file = nullptr;
@@ -118,7 +120,7 @@ void Wave::ClosePlayFile() {
     playFileOpen_ = false;
 }
 
-void Wave::FreePlayBlocks() {
+void WaveImpl::FreePlayBlocks() {
     for (size_t i = 0; i < kPlayBuffers; ++i) {
         play_.readBlocks[i] = {};
         play_.convertedBlocks[i] = {};
@@ -127,7 +129,7 @@ void Wave::FreePlayBlocks() {
     }
 }
 
-int32_t Wave::OpenFile(std::string& waveFile) {
+int32_t WaveImpl::OpenFile(std::string& waveFile) {
     if (waveFile.empty()) {
         return 0;
     }
@@ -218,7 +220,7 @@ int32_t Wave::OpenFile(std::string& waveFile) {
     return 0;
 }
 
-int32_t Wave::StartPlayback(int32_t device) {
+int32_t WaveImpl::StartPlayback(int32_t device) {
     if (!playFileOpen_) {
         return MMSYSERR_INVALPARAM;  // nothing to play: OpenFile was given no file
     }
@@ -273,7 +275,7 @@ int32_t Wave::StartPlayback(int32_t device) {
 
 // ---- The buffer-done handler ----
 
-void Wave::WindowProcOut(const Notification& notification) {
+void WaveImpl::WindowProcOut(const Notification& notification) {
     if (notification.message == MM_WOM_CLOSE) {
         const auto it = std::find(closingOuts_.begin(), closingOuts_.end(), notification.device);
         if (it == closingOuts_.end()) {
@@ -378,8 +380,8 @@ void Wave::WindowProcOut(const Notification& notification) {
     }
 }
 
-uint32_t Wave::acmConvertOut(HACMSTREAM stream, uint8_t* source, uint32_t length, bool allocate,
-                             std::vector<uint8_t>& destination, MMRESULT& code) {
+uint32_t WaveImpl::acmConvertOut(HACMSTREAM stream, uint8_t* source, uint32_t length, bool allocate,
+                                 std::vector<uint8_t>& destination, MMRESULT& code) {
     code = MMSYSERR_NOERROR;
     uint32_t size = 0;
     errno = 0;
@@ -414,7 +416,7 @@ uint32_t Wave::acmConvertOut(HACMSTREAM stream, uint8_t* source, uint32_t length
 
 // ---- Stop, pause ----
 
-void Wave::StopPlayWave() {
+void WaveImpl::StopPlayWave() {
     moreData_ = false;
     if (play_.device == 0) {
         return;  // nothing plays: nothing to hand back
@@ -425,12 +427,12 @@ void Wave::StopPlayWave() {
     }
 }
 
-int32_t Wave::StopPlay() {
+int32_t WaveImpl::StopPlay() {
     StopPlayWave();
     return 0;
 }
 
-int32_t Wave::StopPlayProc() {
+int32_t WaveImpl::StopPlayProc() {
     moreData_ = false;
     const HWAVEOUT handle = play_.device;
     if (handle != 0) {
@@ -484,7 +486,7 @@ int32_t Wave::StopPlayProc() {
     return 0;
 }
 
-int32_t Wave::PauseOut() {
+int32_t WaveImpl::PauseOut() {
     const MMRESULT rc = waveOutPause(play_.device);
     if (rc == MMSYSERR_NOERROR) {
         pausedOut_ = true;
@@ -492,7 +494,7 @@ int32_t Wave::PauseOut() {
     return static_cast<int32_t>(rc);
 }
 
-int32_t Wave::UnPauseOut() {
+int32_t WaveImpl::UnPauseOut() {
     const MMRESULT rc = waveOutRestart(play_.device);
     if (rc == MMSYSERR_NOERROR) {
         pausedOut_ = false;
@@ -502,26 +504,26 @@ int32_t Wave::UnPauseOut() {
 
 // ---- Positions and seeking ----
 
-int64_t Wave::PlayFilePosition() const {
+int64_t WaveImpl::PlayFilePosition() const {
     if (play_.file == nullptr) {
         return 0;
     }
     return std::max<int64_t>(mmioSeek(play_.file, 0, SEEK_CUR), 0);
 }
 
-int32_t Wave::PlayBlockAlign() const {
+int32_t WaveImpl::PlayBlockAlign() const {
     const WaveFormat& format = acmPlayback_ && playActive_ ? deviceFormat_ : fileFormat_;
     return std::max<int32_t>(format.nBlockAlign, 1);
 }
 
-int64_t Wave::LengthInBlocks() const {
+int64_t WaveImpl::LengthInBlocks() const {
     if (!playFileOpen_) {
         return 0;
     }
     return playDataSize_ / PlayBlockAlign();
 }
 
-int64_t Wave::PlayedBlocks() const {
+int64_t WaveImpl::PlayedBlocks() const {
     if (!playFileOpen_) {
         return 0;
     }
@@ -535,7 +537,7 @@ int64_t Wave::PlayedBlocks() const {
     return PlayFilePosition() / fileAlign;
 }
 
-int32_t Wave::SliderPercent(int64_t blocks) const {
+int32_t WaveImpl::SliderPercent(int64_t blocks) const {
     const int64_t length = LengthInBlocks();
     if (blocks > 0) {
         if (length <= 0) {
@@ -546,16 +548,16 @@ int32_t Wave::SliderPercent(int64_t blocks) const {
     return blocks > 0 ? ClampToInt32(blocks) : 0;
 }
 
-int32_t Wave::GetPositionSlider() {
+int32_t WaveImpl::GetPositionSlider() {
     return SliderPercent(PlayedBlocks());
 }
 
-int32_t Wave::GetPositionSliderX() {
+int32_t WaveImpl::GetPositionSliderX() {
     const int64_t align = std::max<int32_t>(deviceFormat_.nBlockAlign, 1);
     return SliderPercent(PlayFilePosition() / align);
 }
 
-int32_t Wave::GetPositionSeconds() {
+int32_t WaveImpl::GetPositionSeconds() {
     if (play_.device == 0) {
         return 0;
     }
@@ -574,14 +576,14 @@ int32_t Wave::GetPositionSeconds() {
     return 0;
 }
 
-int32_t Wave::GetPositionSecondsX() {
+int32_t WaveImpl::GetPositionSecondsX() {
     if (!playFileOpen_ || fileFormat_.nAvgBytesPerSec <= 0) {
         return 0;
     }
     return ClampToInt32(PlayFilePosition() / fileFormat_.nAvgBytesPerSec);
 }
 
-Bool16 Wave::FileSeek(int32_t& position) {
+Bool16 WaveImpl::FileSeek(int32_t& position) {
     const int64_t blocks = RoundHalfEven(static_cast<double>(position) / 100.0 *
                                          static_cast<double>(LengthInBlocks()));
     position = ClampToInt32(blocks);
@@ -599,7 +601,7 @@ Bool16 Wave::FileSeek(int32_t& position) {
     return kTrue;
 }
 
-Bool16 Wave::FileSeekX(int32_t& secPosition) {
+Bool16 WaveImpl::FileSeekX(int32_t& secPosition) {
     if (!playFileOpen_) {
         return kFalse;
     }
@@ -612,7 +614,7 @@ Bool16 Wave::FileSeekX(int32_t& secPosition) {
     return kTrue;
 }
 
-std::string Wave::SecondsAsTimeString(int32_t& seconds) {
+std::string WaveImpl::SecondsAsTimeString(int32_t& seconds) {
     const auto hours = static_cast<int64_t>(std::floor(seconds / 3600.0));
     const auto minutes = static_cast<int64_t>(std::floor(seconds / 60.0)) - 60 * hours;
     const int64_t rest = seconds % 60;
@@ -622,14 +624,14 @@ std::string Wave::SecondsAsTimeString(int32_t& seconds) {
     return text;
 }
 
-int32_t Wave::StartPlay(std::string& file) {
+int32_t WaveImpl::StartPlay(std::string& file) {
     int32_t device = WAVE_MAPPER;
     int32_t bufferSize = 800;
     Bool16 visOut = kFalse;
     return StartPlay(file, device, bufferSize, visOut);
 }
 
-int32_t Wave::StartPlayACM(std::string& file, WaveFormat& playFormat) {
+int32_t WaveImpl::StartPlayACM(std::string& file, WaveFormat& playFormat) {
     int32_t device = WAVE_MAPPER;
     int32_t bufferSize = 800;
     Bool16 visOut = kFalse;

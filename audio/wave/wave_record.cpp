@@ -36,8 +36,8 @@ bool WriteLittleEndian32At(HMMIO file, int64_t offset, uint32_t value) {
 
 // ---- Starting and stopping ----
 
-int32_t Wave::StartRecord(int32_t device, const std::string& fileName, WaveFormat& waveFormatX,
-                          int32_t& bufferSize, Bool16& visIn) {
+int32_t WaveImpl::StartRecord(int32_t device, const std::string& fileName, WaveFormat& waveFormatX,
+                              int32_t& bufferSize, Bool16& visIn) {
     if (recording_) {
         return kWaveErrAlreadyRecording;
     }
@@ -67,8 +67,9 @@ int32_t Wave::StartRecord(int32_t device, const std::string& fileName, WaveForma
     return 0;
 }
 
-int32_t Wave::StartRecordACM(int32_t device, const std::string& fileName, WaveFormat& inputFormat,
-                             WaveFormat& codecFormat, int32_t& bufferSize, Bool16& visIn) {
+int32_t WaveImpl::StartRecordACM(int32_t device, const std::string& fileName,
+                                 WaveFormat& inputFormat, WaveFormat& codecFormat,
+                                 int32_t& bufferSize, Bool16& visIn) {
     if (recording_) {
         return kWaveErrAlreadyRecording;
     }
@@ -106,7 +107,7 @@ int32_t Wave::StartRecordACM(int32_t device, const std::string& fileName, WaveFo
     return 0;
 }
 
-MMRESULT Wave::StartRecording(int32_t device) {
+MMRESULT WaveImpl::StartRecording(int32_t device) {
     captureActive_ = true;
     captureDevice_ = 0;
     const MMRESULT opened =
@@ -137,7 +138,7 @@ MMRESULT Wave::StartRecording(int32_t device) {
     return waveInStart(captureDevice_);
 }
 
-int32_t Wave::StopRecord() {
+int32_t WaveImpl::StopRecord() {
     // Nothing below lets the message loop run, so no buffer notification is
     // handled between the reset and the end of capture.
     int32_t last = 0;
@@ -188,19 +189,19 @@ int32_t Wave::StopRecord() {
     return last;
 }
 
-int32_t Wave::PauseIn() {
+int32_t WaveImpl::PauseIn() {
     pausedIn_ = true;
     return 0;
 }
 
-int32_t Wave::UnPauseIn() {
+int32_t WaveImpl::UnPauseIn() {
     pausedIn_ = false;
     return 0;
 }
 
 // ---- Buffer notifications ----
 
-void Wave::WindowProcIn(const Notification& notification) {
+void WaveImpl::WindowProcIn(const Notification& notification) {
     if (notification.message == MM_WIM_CLOSE) {
         if (captureDevice_ != 0 && notification.device == captureDevice_) {
             Events().DoneRecord();
@@ -216,7 +217,7 @@ void Wave::WindowProcIn(const Notification& notification) {
     }
     handlingCapture_ = true;
     struct Done {
-        Wave* wave;
+        WaveImpl* wave;
         ~Done() {
             wave->deferredCaptures_.clear();
             wave->handlingCapture_ = false;
@@ -229,7 +230,7 @@ void Wave::WindowProcIn(const Notification& notification) {
     }
 }
 
-void Wave::HandleCapturedBuffer(const Notification& notification) {
+void WaveImpl::HandleCapturedBuffer(const Notification& notification) {
     if (!captureActive_ || notification.device != captureDevice_ ||
         notification.header == nullptr) {
         return;
@@ -305,7 +306,7 @@ void Wave::HandleCapturedBuffer(const Notification& notification) {
     }
 }
 
-void Wave::StoreRecorded(const uint8_t* bytes, uint32_t count) {
+void WaveImpl::StoreRecorded(const uint8_t* bytes, uint32_t count) {
     if (cutSilence_ != kFalse) {
         CutSilenceStore(bytes, count);
     } else {
@@ -313,8 +314,8 @@ void Wave::StoreRecorded(const uint8_t* bytes, uint32_t count) {
     }
 }
 
-MMRESULT Wave::acmConverIn(HACMSTREAM stream, uint8_t* source, uint32_t length,
-                           std::vector<uint8_t>& block, uint32_t& blockLength) {
+MMRESULT WaveImpl::acmConverIn(HACMSTREAM stream, uint8_t* source, uint32_t length,
+                               std::vector<uint8_t>& block, uint32_t& blockLength) {
     uint32_t room = 0;
     MMRESULT code = acmStreamSize(stream, length, &room, ACM_STREAMSIZEF_SOURCE);
     if (code != MMSYSERR_NOERROR) {
@@ -350,7 +351,7 @@ MMRESULT Wave::acmConverIn(HACMSTREAM stream, uint8_t* source, uint32_t length,
 
 // ---- The file ----
 
-Bool16 Wave::OpenFileIn(const std::string& soundFile, WaveFormat& waveFormatX) {
+Bool16 WaveImpl::OpenFileIn(const std::string& soundFile, WaveFormat& waveFormatX) {
     CloseFileIn();
     fileIn_ = mmioOpen(soundFile.c_str(), MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF);
     if (fileIn_ == nullptr) {
@@ -367,7 +368,7 @@ Bool16 Wave::OpenFileIn(const std::string& soundFile, WaveFormat& waveFormatX) {
     return kTrue;
 }
 
-bool Wave::WriteWaveFormatHeader(const WaveFormat& format) {
+bool WaveImpl::WriteWaveFormatHeader(const WaveFormat& format) {
     const auto fail = [this](const char* function, int32_t code) {
         const std::string reason = LastErrorText();
         mmioClose(fileIn_);
@@ -415,7 +416,7 @@ bool Wave::WriteWaveFormatHeader(const WaveFormat& format) {
     return true;
 }
 
-void Wave::WriteRecordedData(const uint8_t* bytes, uint32_t count) {
+void WaveImpl::WriteRecordedData(const uint8_t* bytes, uint32_t count) {
     if (fileIn_ == nullptr || writeFailed_ || count == 0 || bytes == nullptr) {
         return;
     }
@@ -440,7 +441,7 @@ void Wave::WriteRecordedData(const uint8_t* bytes, uint32_t count) {
     }
 }
 
-void Wave::SyncRecordedFile() {
+void WaveImpl::SyncRecordedFile() {
     if (fileIn_ == nullptr || writeFailed_ || storedBytes_ == durableBytes_) {
         return;
     }
@@ -462,7 +463,7 @@ void Wave::SyncRecordedFile() {
     }
 }
 
-void Wave::CloseFileIn() {
+void WaveImpl::CloseFileIn() {
     if (fileIn_ == nullptr) {
         return;
     }
@@ -478,14 +479,15 @@ void Wave::CloseFileIn() {
 
 // ---- The methods' short forms ----
 
-int32_t Wave::StartRecord(int32_t device, const std::string& fileName, WaveFormat& waveFormatX) {
+int32_t WaveImpl::StartRecord(int32_t device, const std::string& fileName,
+                              WaveFormat& waveFormatX) {
     int32_t bufferSize = 8000;
     Bool16 visIn = kFalse;
     return StartRecord(device, fileName, waveFormatX, bufferSize, visIn);
 }
 
-int32_t Wave::StartRecordACM(int32_t device, const std::string& fileName, WaveFormat& inputFormat,
-                             WaveFormat& codecFormat) {
+int32_t WaveImpl::StartRecordACM(int32_t device, const std::string& fileName,
+                                 WaveFormat& inputFormat, WaveFormat& codecFormat) {
     int32_t bufferSize = 8000;
     Bool16 visIn = kFalse;
     return StartRecordACM(device, fileName, inputFormat, codecFormat, bufferSize, visIn);

@@ -27,29 +27,30 @@ namespace sonvel {
 class WaveMonitorProbe {
   public:
     static void AnalyseInput(Wave& w, const std::vector<uint8_t>& block) {
-        w.AnalyseInput(block.data(), static_cast<uint32_t>(block.size()));
+        WaveImpl::Of(w).AnalyseInput(block.data(), static_cast<uint32_t>(block.size()));
     }
     static void AnalyseInput(Wave& w, const uint8_t* block, uint32_t length) {
-        w.AnalyseInput(block, length);
+        WaveImpl::Of(w).AnalyseInput(block, length);
     }
     static void AnalyseOutput(Wave& w, const std::vector<uint8_t>& block) {
-        w.AnalyseOutput(block.data(), static_cast<uint32_t>(block.size()));
+        WaveImpl::Of(w).AnalyseOutput(block.data(), static_cast<uint32_t>(block.size()));
     }
     static void Forward(Wave& w, int index, const std::vector<uint8_t>& bytes) {
-        w.ForwardToPreScreen(index, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        WaveImpl::Of(w).ForwardToPreScreen(index, bytes.data(),
+                                           static_cast<uint32_t>(bytes.size()));
     }
-    static bool Loud(const Wave& w) { return w.silenceCutter_.Loud(); }
+    static bool Loud(const Wave& w) { return WaveImpl::Of(w).silenceCutter_.Loud(); }
     // What the recording and playback starts leave behind for monitoring.
     static void SetRecording(Wave& w, const WaveFormat& capture, int32_t bufferSize) {
-        w.recording_ = true;
-        w.captureActive_ = true;
-        w.captureFormat_ = capture;
-        w.bufferSizeIn_ = bufferSize;
+        WaveImpl::Of(w).recording_ = true;
+        WaveImpl::Of(w).captureActive_ = true;
+        WaveImpl::Of(w).captureFormat_ = capture;
+        WaveImpl::Of(w).bufferSizeIn_ = bufferSize;
     }
     static void SetPlaying(Wave& w, const WaveFormat& file, int32_t bufferSize) {
-        w.playing_ = true;
-        w.fileFormat_ = file;
-        w.bufferSizeOut_ = bufferSize;
+        WaveImpl::Of(w).playing_ = true;
+        WaveImpl::Of(w).fileFormat_ = file;
+        WaveImpl::Of(w).bufferSizeOut_ = bufferSize;
     }
 };
 

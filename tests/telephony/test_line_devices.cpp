@@ -4,10 +4,10 @@
 
 #include <QComboBox>
 
-#include "ui/common_widgets.h"
+#include "audio/sonvel_host.h"
+#include "audio/wave.h"
 #include "settings/global_options.h"
-#include "audio/devices/virtual_devices.h"
-#include "audio/wave/wave.h"
+#include "ui/common_widgets.h"
 #include "telephony/line_devices.h"
 #include "tests/telephony/telephony_test_support.h"
 

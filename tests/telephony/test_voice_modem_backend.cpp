@@ -12,8 +12,8 @@
 #include <functional>
 #include <memory>
 
-#include "audio/host/event_loop_window.h"
-#include "audio/wave/wave.h"
+#include "audio/sonvel_host.h"
+#include "audio/wave.h"
 #include "telephony/tapi.h"
 #include "telephony/voice_modem_backend.h"
 #include "tests/support/qt_printers.h"
