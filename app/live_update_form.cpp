@@ -8,11 +8,17 @@ LiveUpdateForm::LiveUpdateForm(QObject* parent) : QObject(parent) {
     connect(&comm_, &AppComm::Received, this, &LiveUpdateForm::onReceived);
 }
 
-bool LiveUpdateForm::Load() { return comm_.Join(product::kInstanceChannel); }
+bool LiveUpdateForm::Load() {
+    return comm_.Join(product::kInstanceChannel);
+}
 
-void LiveUpdateForm::Unload() { comm_.Leave(); }
+void LiveUpdateForm::Unload() {
+    comm_.Leave();
+}
 
-int LiveUpdateForm::SendQuitMessage() { return comm_.Send(product::kQuitMessage); }
+int LiveUpdateForm::SendQuitMessage() {
+    return comm_.Send(product::kQuitMessage);
+}
 
 void LiveUpdateForm::onReceived(const QString& text) {
     if (text == product::kQuitMessage) {

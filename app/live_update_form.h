@@ -11,7 +11,7 @@ namespace orvane {
 
 class LiveUpdateForm : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit LiveUpdateForm(QObject* parent = nullptr);
 
     // Joins the instance channel; false when no channel could be joined
@@ -23,12 +23,12 @@ public:
     // were reached.
     int SendQuitMessage();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // Another copy asked this one to quit. Delivered from the event loop,
     // never from inside the channel's own handler.
     void QuitRequested();
 
-private:
+  private:
     void onReceived(const QString& text);
 
     AppComm comm_;

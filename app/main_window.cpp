@@ -29,7 +29,9 @@
 #include "translation/string_table.h"
 #include "ui/tray_icon.h"
 
-static void InitUiResources() { Q_INIT_RESOURCE(ui); }
+static void InitUiResources() {
+    Q_INIT_RESOURCE(ui);
+}
 
 namespace orvane {
 namespace {
@@ -107,7 +109,9 @@ class MainWindow::CallDisplayView final : public CallView {
 };
 
 MainWindow::MainWindow(Program& program, QWidget* parent)
-    : QMainWindow(parent), program_(program), callDisplay_(std::make_unique<CallDisplayView>(*this)) {
+    : QMainWindow(parent),
+      program_(program),
+      callDisplay_(std::make_unique<CallDisplayView>(*this)) {
     InitUiResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/orvane.svg")));
@@ -115,7 +119,9 @@ MainWindow::MainWindow(Program& program, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-CallView& MainWindow::CallDisplay() { return *callDisplay_; }
+CallView& MainWindow::CallDisplay() {
+    return *callDisplay_;
+}
 
 void MainWindow::BuildTray() {
     tray_ = new TrayIcon(this);
@@ -380,9 +386,13 @@ void MainWindow::ReportSettingsProblems() {
     }
 }
 
-bool MainWindow::HasTray() const { return tray_ != nullptr && TrayIcon::IsAvailable(); }
+bool MainWindow::HasTray() const {
+    return tray_ != nullptr && TrayIcon::IsAvailable();
+}
 
-bool MainWindow::IsQuitting() const { return program_.IsQuitting(); }
+bool MainWindow::IsQuitting() const {
+    return program_.IsQuitting();
+}
 
 void MainWindow::HideWindow() {
     if (HasTray()) {
@@ -409,7 +419,9 @@ void MainWindow::OnTrayMouseDown(Qt::MouseButton button) {
     }
 }
 
-void MainWindow::UnLoadApp() { program_.Quit(); }
+void MainWindow::UnLoadApp() {
+    program_.Quit();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!program_.IsQuitting()) {

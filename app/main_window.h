@@ -22,7 +22,7 @@ class TrayIcon;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(Program& program, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -62,10 +62,10 @@ public:
     QMenu* TrayMenu() const { return trayMenu_; }
     bool IsQuitting() const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     class CallDisplayView;
 
     void SetLineSwitch(bool open);

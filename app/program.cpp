@@ -1,9 +1,9 @@
 #include "app/program.h"
 
 #include <QApplication>
-#include <QMenu>
 #include <QDateTime>
 #include <QFile>
+#include <QMenu>
 #include <QWidget>
 #include <string>
 #include <utility>
@@ -43,19 +43,25 @@ class Wave1Recorder final : public CallRecorder {
 
     void StartCallRecording() override {}
     void AddCallInfoDat() override {}
-    bool IsRecording() const override { return Control() != nullptr && Control()->Recording() != sonvel::kFalse; }
+    bool IsRecording() const override {
+        return Control() != nullptr && Control()->Recording() != sonvel::kFalse;
+    }
     void StopRecord() override {
         if (sonvel::Wave* wave = Control()) {
             wave->StopRecord();
         }
     }
-    bool IsPreScreen() const override { return Control() != nullptr && Control()->IsPreScreen() != sonvel::kFalse; }
+    bool IsPreScreen() const override {
+        return Control() != nullptr && Control()->IsPreScreen() != sonvel::kFalse;
+    }
     void ClosePreScreen() override {
         if (sonvel::Wave* wave = Control()) {
             wave->ClosePreScreen();
         }
     }
-    bool IsPausedIn() const override { return Control() != nullptr && Control()->IsPausedIn() != sonvel::kFalse; }
+    bool IsPausedIn() const override {
+        return Control() != nullptr && Control()->IsPausedIn() != sonvel::kFalse;
+    }
     void UnPauseIn() override {
         if (sonvel::Wave* wave = Control()) {
             wave->UnPauseIn();
@@ -101,7 +107,9 @@ CallOptions CallOptionsFrom(const GlobalOptions& options) {
 
 }  // namespace
 
-bool IsClosing() { return closing; }
+bool IsClosing() {
+    return closing;
+}
 
 Program::TapiFactory Program::SetTapiFactory(TapiFactory factory) {
     return std::exchange(TapiFactoryHook(), std::move(factory));

@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QFile>
 
+#include "app/live_update_form.h"
+#include "app/program.h"
 #include "core/command_line.h"
 #include "core/instance_lock.h"
 #include "core/product.h"
-#include "settings/store/registry_routines.h"
 #include "settings/global_options.h"
-#include "app/live_update_form.h"
-#include "app/program.h"
+#include "settings/store/registry_routines.h"
 #include "translation/language_file.h"
 #include "translation/string_table.h"
 
@@ -35,8 +35,7 @@ void LoadSelectedLanguage() {
     // A missing name, or one that would lead out of the translations
     // folder, names the folder itself: nothing loads and every translated
     // text stays empty, as with a missing file.
-    LoadTranslation(
-        LanguageFilePath(settings.GetRegistryValue(setting::kSelect).toString()));
+    LoadTranslation(LanguageFilePath(settings.GetRegistryValue(setting::kSelect).toString()));
 }
 
 int RunStartup(int argc, char** argv) {

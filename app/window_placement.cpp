@@ -16,7 +16,8 @@ Placement DefaultPlacement(const ScreenMetrics& screen) {
     const qint64 screenHeight = PixelsToTwips(screen.geometry.height(), screen.dpiY);
     const QRect geometry(
         screen.geometry.left() + TwipsToPixels((screenWidth - kDefaultWidthTwips) / 2, screen.dpiX),
-        screen.geometry.top() + TwipsToPixels((screenHeight - kDefaultHeightTwips) / 2, screen.dpiY),
+        screen.geometry.top() +
+            TwipsToPixels((screenHeight - kDefaultHeightTwips) / 2, screen.dpiY),
         TwipsToPixels(kDefaultWidthTwips, screen.dpiX),
         TwipsToPixels(kDefaultHeightTwips, screen.dpiY));
     return {geometry, StoredWindowState::Normal};

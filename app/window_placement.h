@@ -23,8 +23,8 @@ struct Placement {
 };
 
 struct ScreenMetrics {
-    QRect geometry;       // pixels, of the screen the window goes to
-    double dpiX = 96.0;   // logical DPI
+    QRect geometry;      // pixels, of the screen the window goes to
+    double dpiX = 96.0;  // logical DPI
     double dpiY = 96.0;
 };
 

@@ -15,7 +15,9 @@
 
 namespace sonvel {
 
-const char* Version() { return EngineVersion(); }
+const char* Version() {
+    return EngineVersion();
+}
 
 }  // namespace sonvel
 
@@ -61,8 +63,8 @@ const char kLocalAnchor = 0;
 // Where this library was loaded from, for the in-process server entry.
 std::string LibraryPath() {
     Dl_info info{};
-    if (::dladdr(&kLocalAnchor, &info) == 0 ||
-        info.dli_fname == nullptr || info.dli_fname[0] != '/') {
+    if (::dladdr(&kLocalAnchor, &info) == 0 || info.dli_fname == nullptr ||
+        info.dli_fname[0] != '/') {
         return {};
     }
     // The name the loader used (the versioned soname), not the file it
@@ -173,7 +175,7 @@ int32_t FactoryLockServer(SonvelClassFactory* /*self*/, int32_t lock) {
 }
 
 const SonvelClassFactoryVtbl kFactoryVtbl = {FactoryQueryInterface, FactoryAddRef, FactoryRelease,
-                                              FactoryCreateInstance, FactoryLockServer};
+                                             FactoryCreateInstance, FactoryLockServer};
 SonvelClassFactory factory = {&kFactoryVtbl};
 
 int32_t FactoryQueryInterface(SonvelClassFactory* self, const SonvelGuid* iid, void** object) {
@@ -214,8 +216,7 @@ int32_t DllUnregisterServer(void) {
                : kSonvelRegisterClassFailed;
 }
 
-int32_t DllGetClassObject(const SonvelGuid* classId, const SonvelGuid* interfaceId,
-                          void** object) {
+int32_t DllGetClassObject(const SonvelGuid* classId, const SonvelGuid* interfaceId, void** object) {
     if (object == nullptr) {
         return kSonvelPointer;
     }

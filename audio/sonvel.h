@@ -30,13 +30,13 @@ struct SonvelGuid {
 
 // Result codes, with the platform's numbers.
 enum : int32_t {
-    kSonvelOk = 0,                                              // S_OK
-    kSonvelFalse = 1,                                           // S_FALSE
-    kSonvelNoInterface = static_cast<int32_t>(0x80004002u),     // E_NOINTERFACE
-    kSonvelPointer = static_cast<int32_t>(0x80004003u),         // E_POINTER
-    kSonvelOutOfMemory = static_cast<int32_t>(0x8007000Eu),     // E_OUTOFMEMORY
-    kSonvelNoAggregation = static_cast<int32_t>(0x80040110u),   // CLASS_E_NOAGGREGATION
-    kSonvelClassNotAvailable = static_cast<int32_t>(0x80040111u),  // CLASS_E_CLASSNOTAVAILABLE
+    kSonvelOk = 0,                                                   // S_OK
+    kSonvelFalse = 1,                                                // S_FALSE
+    kSonvelNoInterface = static_cast<int32_t>(0x80004002u),          // E_NOINTERFACE
+    kSonvelPointer = static_cast<int32_t>(0x80004003u),              // E_POINTER
+    kSonvelOutOfMemory = static_cast<int32_t>(0x8007000Eu),          // E_OUTOFMEMORY
+    kSonvelNoAggregation = static_cast<int32_t>(0x80040110u),        // CLASS_E_NOAGGREGATION
+    kSonvelClassNotAvailable = static_cast<int32_t>(0x80040111u),    // CLASS_E_CLASSNOTAVAILABLE
     kSonvelRegisterClassFailed = static_cast<int32_t>(0x80040201u),  // SELFREG_E_CLASS
 };
 
@@ -65,8 +65,8 @@ struct SonvelClassFactoryVtbl {
     uint32_t (*Release)(SonvelClassFactory* self);
     // `outer` must be null. For kSonvelWaveInterfaceId the result is a
     // SonvelWaveObject; for IUnknown, the same object as a SonvelUnknown.
-    int32_t (*CreateInstance)(SonvelClassFactory* self, SonvelUnknown* outer,
-                              const SonvelGuid* iid, void** object);
+    int32_t (*CreateInstance)(SonvelClassFactory* self, SonvelUnknown* outer, const SonvelGuid* iid,
+                              void** object);
     int32_t (*LockServer)(SonvelClassFactory* self, int32_t lock);
 };
 struct SonvelClassFactory {

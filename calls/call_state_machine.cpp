@@ -1,10 +1,10 @@
 #include "calls/call_state_machine.h"
 
-#include "core/paths.h"
-#include "settings/store/registry_routines.h"
-#include "journal/journal_writer.h"
 #include "calls/call_state.h"
 #include "calls/call_views.h"
+#include "core/paths.h"
+#include "journal/journal_writer.h"
+#include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"

@@ -14,7 +14,7 @@ namespace orvane {
 
 class AppComm : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit AppComm(QObject* parent = nullptr);
     ~AppComm() override;
 
@@ -32,11 +32,11 @@ public:
     // Longest text a member accepts; longer frames are dropped whole.
     static constexpr int kMaxMessageBytes = 64 * 1024;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // Raised once per text received; the connection it came on is closed.
     void Received(const QString& text);
 
-private:
+  private:
     void acceptConnections();
     void readFrames(QLocalSocket* socket);
 

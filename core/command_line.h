@@ -7,9 +7,9 @@
 namespace orvane {
 
 enum class StartupMode {
-    Normal,        // show the main window
-    Hidden,        // "-st": only the tray icon (used at log-on)
-    QuitRunning,   // "-uia": tell the running copy to quit, then end
+    Normal,       // show the main window
+    Hidden,       // "-st": only the tray icon (used at log-on)
+    QuitRunning,  // "-uia": tell the running copy to quit, then end
 };
 
 inline const QString kHiddenStartSwitch = QStringLiteral("-st");

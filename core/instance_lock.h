@@ -12,7 +12,7 @@ class QLockFile;
 namespace orvane {
 
 class InstanceLock {
-public:
+  public:
     // `programFile` is the executable; copies started from different program
     // folders do not exclude each other.
     explicit InstanceLock(const QString& programFile);
@@ -27,7 +27,7 @@ public:
 
     QString LockPath() const { return path_; }
 
-private:
+  private:
     QString path_;
     std::unique_ptr<QLockFile> lock_;
 };

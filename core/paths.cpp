@@ -1,4 +1,3 @@
-#include <cerrno>
 #include "core/paths.h"
 
 #include <sys/stat.h>
@@ -7,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
 
 namespace orvane::paths {
 namespace {
@@ -55,17 +55,27 @@ QString ProgramFolder() {
     return forced.isEmpty() ? ExecutableFolder() : forced;
 }
 
-QString TransFolder() { return ProgramFolder() + QStringLiteral("/Trans/"); }
-QString SoundFolder() { return ProgramFolder() + QStringLiteral("/Sound/"); }
-QString JournalFolder() { return ProgramFolder() + QStringLiteral("/Journal/"); }
-QString HelpFolder() { return ProgramFolder() + QStringLiteral("/Help/"); }
+QString TransFolder() {
+    return ProgramFolder() + QStringLiteral("/Trans/");
+}
+QString SoundFolder() {
+    return ProgramFolder() + QStringLiteral("/Sound/");
+}
+QString JournalFolder() {
+    return ProgramFolder() + QStringLiteral("/Journal/");
+}
+QString HelpFolder() {
+    return ProgramFolder() + QStringLiteral("/Help/");
+}
 
 QString ConfigFolder() {
     const QString forced = AbsoluteEnv("ORVANE_CONFIG_DIR");
     return forced.isEmpty() ? ConfigHome() + QStringLiteral("/orvane") : forced;
 }
 
-QString AutostartFolder() { return ConfigHome() + QStringLiteral("/autostart"); }
+QString AutostartFolder() {
+    return ConfigHome() + QStringLiteral("/autostart");
+}
 
 QString DataHome() {
     const QString data = AbsoluteEnv("XDG_DATA_HOME");

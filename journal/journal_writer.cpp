@@ -132,7 +132,6 @@ QDate DayOfName(const QString& name, const QLocale& locale, const QString& forma
     return {};
 }
 
-
 }  // namespace
 
 JournalWriter::JournalWriter(QString folder, const Clock& clock, QLocale locale)

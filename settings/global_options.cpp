@@ -23,8 +23,7 @@ GlobalOptions GetGlobalOptions(RegistryRoutines& settings) {
     options.showCallerBalloon = ReadCheck(settings.GetRegistryValue(setting::kChkViewCdIc));
     options.openAppOnCall = ReadCheck(settings.GetRegistryValue(setting::kChkOpenAppOnCall));
     options.playSoundOnCall = ReadCheck(settings.GetRegistryValue(setting::kChkPlayInIc));
-    options.incomingCallSound =
-        settings.GetRegistryValue(setting::kCmbPlayWhenIc).toString();
+    options.incomingCallSound = settings.GetRegistryValue(setting::kCmbPlayWhenIc).toString();
     return options;
 }
 

@@ -10,21 +10,21 @@ namespace orvane {
 
 // What the program reads about a line device.
 struct LineDetails {
-    QString deviceName;             // what a user recognises: identification and port
-    bool voiceCapability = false;   // the modem lists voice class 8
-    bool audioCapability = false;   // it offers a sample format we record from
-    bool tapiCapability = false;    // it answered as a modem the driver can drive
-    bool monitorDigits = false;     // it reports DTMF digits
-    bool generateDigits = false;    // it sends DTMF digits
-    QString port;                   // the device path, e.g. /dev/ttyACM0
+    QString deviceName;            // what a user recognises: identification and port
+    bool voiceCapability = false;  // the modem lists voice class 8
+    bool audioCapability = false;  // it offers a sample format we record from
+    bool tapiCapability = false;   // it answered as a modem the driver can drive
+    bool monitorDigits = false;    // it reports DTMF digits
+    bool generateDigits = false;   // it sends DTMF digits
+    QString port;                  // the device path, e.g. /dev/ttyACM0
 };
 
 // Result codes of the control. 0 is success; the rest are ours, each with
 // a text from LineErrorText.
 namespace line_error {
 inline constexpr qint32 kNone = 0;
-inline constexpr qint32 kNotInitialized = 1;    // LineInitialize was not called
-inline constexpr qint32 kBadDeviceIndex = 2;    // no line device with that number
+inline constexpr qint32 kNotInitialized = 1;  // LineInitialize was not called
+inline constexpr qint32 kBadDeviceIndex = 2;  // no line device with that number
 inline constexpr qint32 kAlreadyOpen = 3;
 inline constexpr qint32 kNotOpen = 4;
 inline constexpr qint32 kPortInUse = 5;         // another program holds the port
@@ -40,8 +40,8 @@ inline constexpr qint32 kBadNumber = 14;        // nothing dialable in the numbe
 inline constexpr qint32 kBusy = 15;             // the called line is busy
 inline constexpr qint32 kNoDialTone = 16;
 inline constexpr qint32 kNoAnswerFromCallee = 17;
-inline constexpr qint32 kNoVoiceFormat = 18;    // no sample format we can record
-inline constexpr qint32 kAudioDevice = 19;      // the audio engine refused the voice channel
+inline constexpr qint32 kNoVoiceFormat = 18;  // no sample format we can record
+inline constexpr qint32 kAudioDevice = 19;    // the audio engine refused the voice channel
 inline constexpr qint32 kLast = kAudioDevice;
 }  // namespace line_error
 

@@ -1,12 +1,13 @@
 #include "telephony/modem_channel.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <QDeadlineTimer>
 #include <QSerialPort>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <poll.h>
-#include <unistd.h>
 #include <utility>
 
 #include "telephony/line_backend.h"
@@ -19,7 +20,7 @@ namespace {
 // Lines a modem sends on its own, which must not be taken for the reply to
 // a command that happens to be waiting.
 bool IsUnsolicited(std::string_view line) {
-    static constexpr std::string_view kStarts[] = {"RING", "DATE", "TIME", "NMBR", "NAME", "DDN",
+    static constexpr std::string_view kStarts[] = {"RING", "DATE", "TIME",   "NMBR", "NAME", "DDN",
                                                    "NBR",  "MESG", "CALLER", "DRON", "DROF", "CID"};
     const std::string upper = modem::Upper(modem::Trim(line));
     return std::any_of(std::begin(kStarts), std::end(kStarts),
@@ -61,7 +62,9 @@ std::optional<ModemResult> FinalResultOf(std::string_view line) {
 ModemChannel::ModemChannel(ModemChannelListener* listener, QObject* parent)
     : QObject(parent), listener_(listener) {}
 
-ModemChannel::~ModemChannel() { Close(); }
+ModemChannel::~ModemChannel() {
+    Close();
+}
 
 qint32 ModemChannel::Open(const QString& path) {
     Close();
@@ -92,9 +95,8 @@ qint32 ModemChannel::Open(const QString& path) {
     port_->clear();
     stream_.Reset();
     connect(port_, &QSerialPort::readyRead, this, &ModemChannel::ReadAvailable);
-    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        CheckPortError(error);
-    });
+    connect(port_, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { CheckPortError(error); });
     return line_error::kNone;
 }
 
@@ -110,7 +112,9 @@ void ModemChannel::Close() {
     expectReply_ = false;
 }
 
-bool ModemChannel::IsOpen() const { return port_ != nullptr; }
+bool ModemChannel::IsOpen() const {
+    return port_ != nullptr;
+}
 
 void ModemChannel::CheckPortError(QSerialPort::SerialPortError error) {
     if (port_ == nullptr) {
@@ -150,8 +154,8 @@ bool ModemChannel::Send(std::span<const uint8_t> bytes) {
     if (port_ == nullptr) {
         return false;
     }
-    const auto written =
-        port_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    const auto written = port_->write(reinterpret_cast<const char*>(bytes.data()),
+                                      static_cast<qint64>(bytes.size()));
     port_->flush();
     return written == static_cast<qint64>(bytes.size());
 }
@@ -268,8 +272,12 @@ void ModemChannel::OnEvent(char code) {
     }
 }
 
-void ModemChannel::OnAudio(std::span<const uint8_t> bytes) { listener_->OnVoiceData(bytes); }
+void ModemChannel::OnAudio(std::span<const uint8_t> bytes) {
+    listener_->OnVoiceData(bytes);
+}
 
-void ModemChannel::OnVoiceEnd() { listener_->OnVoiceEnd(); }
+void ModemChannel::OnVoiceEnd() {
+    listener_->OnVoiceEnd();
+}
 
 }  // namespace orvane

@@ -37,8 +37,18 @@ class ModemChannelListener {
     virtual void OnModemInputDone() = 0;
 };
 
-enum class ModemResult { Ok, Error, Connect, VoiceConnect, Busy, NoAnswer, NoDialTone, NoCarrier,
-                         Timeout, Closed };
+enum class ModemResult {
+    Ok,
+    Error,
+    Connect,
+    VoiceConnect,
+    Busy,
+    NoAnswer,
+    NoDialTone,
+    NoCarrier,
+    Timeout,
+    Closed
+};
 
 // The result a final line stands for, or nothing for other lines.
 std::optional<ModemResult> FinalResultOf(std::string_view line);

@@ -25,7 +25,8 @@ bool MayHoldModem(const QString& name) {
 // /dev/serial/by-id names survive replugging and reordering.
 QString StableName(const QString& canonical) {
     const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    const QFileInfoList links = byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+    const QFileInfoList links =
+        byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
     for (const QFileInfo& link : links) {
         if (link.canonicalFilePath() == canonical) {
             return link.absoluteFilePath();
@@ -164,7 +165,8 @@ ModemProbe QueryModem(ModemChannel& channel, int timeout) {
     if (!commands.formatQuery.empty()) {
         const ModemReply formats = channel.Command(commands.formatQuery, timeout);
         if (formats.ok()) {
-            probe.voiceFormat = modem::ChooseVoiceFormat(modem::ParseVoiceFormatOffers(formats.lines));
+            probe.voiceFormat =
+                modem::ChooseVoiceFormat(modem::ParseVoiceFormatOffers(formats.lines));
         }
     } else {
         // The "#" dialects have one fixed format.

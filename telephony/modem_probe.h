@@ -28,11 +28,11 @@ struct SerialPortCandidate {
 std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& extraPaths);
 
 struct ModemProbe {
-    bool answered = false;        // "AT" gave OK
-    bool held = false;            // another program holds the port
+    bool answered = false;  // "AT" gave OK
+    bool held = false;      // another program holds the port
     bool permissionDenied = false;
-    QString identification;       // maker and model, as the modem states them
-    bool voice = false;           // class 8 listed
+    QString identification;  // maker and model, as the modem states them
+    bool voice = false;      // class 8 listed
     modem::Dialect dialect = modem::Dialect::V253;
     std::optional<modem::VoiceFormatChoice> voiceFormat;
     bool generatesDigits = false;

@@ -25,7 +25,9 @@ void Tapi::LineInitialize() {
     }
 }
 
-qint32 Tapi::LineCount() { return initialized_ ? backend_->DeviceCount() : 0; }
+qint32 Tapi::LineCount() {
+    return initialized_ ? backend_->DeviceCount() : 0;
+}
 
 qint32 Tapi::LineIndex() const {
     // Read back while open, it names the open line.
@@ -33,7 +35,9 @@ qint32 Tapi::LineIndex() const {
     return open >= 0 ? open : lineIndex_;
 }
 
-void Tapi::SetLineIndex(qint32 index) { lineIndex_ = index; }
+void Tapi::SetLineIndex(qint32 index) {
+    lineIndex_ = index;
+}
 
 void Tapi::GetLineDetails(LineDetails& details) {
     details = initialized_ ? backend_->Details(lineIndex_) : LineDetails{};
@@ -67,11 +71,17 @@ qint32 Tapi::LineShutdown() {
     return line_error::kNone;
 }
 
-QString Tapi::LineErrText(const qint32& code) const { return LineErrorText(code); }
+QString Tapi::LineErrText(const qint32& code) const {
+    return LineErrorText(code);
+}
 
-bool Tapi::LineOpened() const { return backend_->IsOpen(); }
+bool Tapi::LineOpened() const {
+    return backend_->IsOpen();
+}
 
-bool Tapi::CallActive() const { return backend_->CallActive(); }
+bool Tapi::CallActive() const {
+    return backend_->CallActive();
+}
 
 qint32 Tapi::LineAnswer() {
     if (!backend_->IsOpen()) {

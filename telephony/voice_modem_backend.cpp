@@ -1,8 +1,8 @@
 #include "telephony/voice_modem_backend.h"
 
 #include <QFileInfo>
-#include <QThread>
 #include <QRegularExpression>
+#include <QThread>
 #include <algorithm>
 
 #include "audio/sonvel_host.h"
@@ -14,8 +14,9 @@
 namespace orvane {
 namespace {
 
-
-QString CallerText(const std::string& text) { return QString::fromStdString(text); }
+QString CallerText(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // The characters a modem dials; the rest (blanks, dashes, brackets) is
 // formatting. "W" waits for a dial tone, "," pauses.
@@ -29,8 +30,8 @@ QString DialableNumber(const QString& number) {
             dialable += upper;
         }
     }
-    const bool hasDigit = std::any_of(dialable.begin(), dialable.end(),
-                                      [](QChar c) { return c.isDigit(); });
+    const bool hasDigit =
+        std::any_of(dialable.begin(), dialable.end(), [](QChar c) { return c.isDigit(); });
     return hasDigit ? dialable.left(40) : QString();
 }
 
@@ -40,7 +41,8 @@ VoiceModemSettings ReadVoiceModemSettings() {
     VoiceModemSettings settings;
     const RegistryRoutines store(kHkeyLocalMachine, product::kRootKey, kTabDevices);
     const QString ports = store.GetRegistryValue(setting::kTxtLinePorts).toString();
-    settings.extraPorts = ports.split(QRegularExpression(QStringLiteral("[;\\n]")), Qt::SkipEmptyParts);
+    settings.extraPorts =
+        ports.split(QRegularExpression(QStringLiteral("[;\\n]")), Qt::SkipEmptyParts);
     settings.extraInit = store.GetRegistryValue(setting::kTxtModemInit).toString().trimmed();
     return settings;
 }
@@ -106,8 +108,8 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
         }
         const auto cached = cache_.find(port.canonical);
         if (cached != cache_.end()) {
-            const bool fresh = cached->second.probe.answered ||
-                               now - cached->second.probedAt < timing_.probeRetry;
+            const bool fresh =
+                cached->second.probe.answered || now - cached->second.probedAt < timing_.probeRetry;
             if (fresh && cached->second.port.path == port.path) {
                 continue;
             }
@@ -124,9 +126,8 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
         const auto result = probe.result;
         const QString path = port.path;
         const auto commandTimeout = timing_.probeCommand;
-        probe.thread = QThread::create([result, path, commandTimeout] {
-            *result = ProbeModem(path, commandTimeout);
-        });
+        probe.thread = QThread::create(
+            [result, path, commandTimeout] { *result = ProbeModem(path, commandTimeout); });
         probe.thread->start();
         running_.push_back(probe);
     }
@@ -146,8 +147,7 @@ void VoiceModemBackend::Initialize() {
 }
 
 qint32 VoiceModemBackend::DeviceCount() {
-    const std::vector<SerialPortCandidate> ports =
-        ListSerialPortCandidates(settings_().extraPorts);
+    const std::vector<SerialPortCandidate> ports = ListSerialPortCandidates(settings_().extraPorts);
     CollectFinishedProbes();
     ProbeNewPorts(ports, true);
     devices_.clear();
@@ -211,8 +211,9 @@ qint32 VoiceModemBackend::Open(qint32 index) {
         return initialised;
     }
     if (format_) {
-        externalInput_ = sonvel::CreateExternalInput(
-            "Modem line (" + device.port.portName.toStdString() + ")", sonvel::Pcm16Format(8000, 1));
+        externalInput_ =
+            sonvel::CreateExternalInput("Modem line (" + device.port.portName.toStdString() + ")",
+                                        sonvel::Pcm16Format(8000, 1));
     }
     openIndex_ = index;
     // Work noted while the setup commands waited is done now.
@@ -327,8 +328,8 @@ qint32 VoiceModemBackend::GoOffHookAndReceive() {
     ringTimer_.stop();
     ReportCallerId();
     const int timeout = Ms(timing_.command);
-    const std::string offHook = lineLabel_ ? commands_.linePrefix + std::to_string(*lineLabel_)
-                                           : commands_.offHookFallback;
+    const std::string offHook =
+        lineLabel_ ? commands_.linePrefix + std::to_string(*lineLabel_) : commands_.offHookFallback;
     const ModemReply answered = channel_.Command(offHook, timeout);
     if (!answered.ok() && answered.result != ModemResult::VoiceConnect) {
         return channel_.IsOpen() ? line_error::kCommandRefused : line_error::kDeviceLost;
@@ -350,7 +351,8 @@ qint32 VoiceModemBackend::GoOffHookAndReceive() {
     if (sink_ != nullptr) {
         sink_->OnConnected();
     }
-    return receiving.result == ModemResult::Connect ? line_error::kNone : line_error::kCommandRefused;
+    return receiving.result == ModemResult::Connect ? line_error::kNone
+                                                    : line_error::kCommandRefused;
 }
 
 void VoiceModemBackend::StopReceive() {
@@ -497,8 +499,8 @@ void VoiceModemBackend::ReportCallerId() {
     if (callerIdReported_ || state_ == CallState::None) {
         return;
     }
-    const bool nothing = caller.name == modem::kCallerUnknown &&
-                         caller.number == modem::kCallerUnknown;
+    const bool nothing =
+        caller.name == modem::kCallerUnknown && caller.number == modem::kCallerUnknown;
     if (nothing) {
         return;
     }

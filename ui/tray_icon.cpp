@@ -11,7 +11,9 @@ std::optional<bool> availabilityOverride;
 
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {}
 
-TrayIcon::~TrayIcon() { Unload(); }
+TrayIcon::~TrayIcon() {
+    Unload();
+}
 
 bool TrayIcon::IsAvailable() {
     return availabilityOverride.value_or(QSystemTrayIcon::isSystemTrayAvailable());
@@ -63,7 +65,9 @@ void TrayIcon::Unload() {
     icon_ = nullptr;
 }
 
-bool TrayIcon::IsLoaded() const { return icon_ != nullptr; }
+bool TrayIcon::IsLoaded() const {
+    return icon_ != nullptr;
+}
 
 void TrayIcon::SetToolTip(const QString& text) {
     toolTip_ = text;
@@ -72,7 +76,9 @@ void TrayIcon::SetToolTip(const QString& text) {
     }
 }
 
-QString TrayIcon::ToolTip() const { return toolTip_; }
+QString TrayIcon::ToolTip() const {
+    return toolTip_;
+}
 
 void TrayIcon::SetIcon(const QIcon& icon) {
     if (icon_ != nullptr) {
@@ -110,8 +116,12 @@ void TrayIcon::ShowBalloonTip(const QString& title, const QString& text, Balloon
     Q_EMIT BalloonShown(title, text, timeoutMs);
 }
 
-void TrayIcon::ReportMouseDown(Qt::MouseButton button) { Q_EMIT SysTrayMouseDown(button); }
+void TrayIcon::ReportMouseDown(Qt::MouseButton button) {
+    Q_EMIT SysTrayMouseDown(button);
+}
 
-void TrayIcon::ReportBalloonClicked() { Q_EMIT BalloonClicked(); }
+void TrayIcon::ReportBalloonClicked() {
+    Q_EMIT BalloonClicked();
+}
 
 }  // namespace orvane

@@ -16,7 +16,7 @@ namespace orvane {
 
 class TrayIcon : public QObject {
     Q_OBJECT
-public:
+  public:
     enum class BalloonIcon { None, Information, Warning, Error };
 
     explicit TrayIcon(QObject* parent = nullptr);
@@ -39,19 +39,18 @@ public:
     void SetMenu(QMenu* menu);
     QMenu* Menu() const { return menu_; }
 
-    void ShowBalloonTip(const QString& title, const QString& text, BalloonIcon icon,
-                        int timeoutMs);
+    void ShowBalloonTip(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs);
 
     // What the desktop told us, for callers and tests alike.
     void ReportMouseDown(Qt::MouseButton button);
     void ReportBalloonClicked();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void SysTrayMouseDown(Qt::MouseButton button);
     void BalloonClicked();
     void BalloonShown(const QString& title, const QString& text, int timeoutMs);
 
-private:
+  private:
     QSystemTrayIcon* icon_ = nullptr;
     QMenu* menu_ = nullptr;
     QString toolTip_;

@@ -2,6 +2,8 @@
 
 namespace sonvel {
 
-const char* EngineVersion() { return "1.1.0"; }
+const char* EngineVersion() {
+    return "1.1.0";
+}
 
 }  // namespace sonvel

@@ -334,7 +334,8 @@ int Rewrite(const std::string& hivePath, const std::vector<std::string>& ownKeys
     if (!ParseHive(content, &hive)) {
         return EILSEQ;
     }
-    std::string out = hive.prefix.empty() ? std::string(kHeader) + kLineEnd + kLineEnd : hive.prefix;
+    std::string out =
+        hive.prefix.empty() ? std::string(kHeader) + kLineEnd + kLineEnd : hive.prefix;
     for (const Section& section : hive.sections) {
         bool ours = false;
         for (const std::string& own : ownKeys) {
@@ -405,8 +406,8 @@ int RemoveClassKeys(const std::string& hivePath, const std::vector<std::string>&
     return Rewrite(hivePath, keyPaths, {});
 }
 
-bool ReadClassText(const std::string& hivePath, const std::string& keyPath,
-                   const std::string& name, std::string* text) {
+bool ReadClassText(const std::string& hivePath, const std::string& keyPath, const std::string& name,
+                   std::string* text) {
     std::string content;
     bool exists = false;
     ParsedHive hive;

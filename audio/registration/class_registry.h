@@ -37,7 +37,7 @@ int WriteClassKeys(const std::string& hivePath, const std::vector<RegistryKeyEnt
 int RemoveClassKeys(const std::string& hivePath, const std::vector<std::string>& keyPaths);
 
 // The value `name` of `keyPath`, read from the hive; false when missing.
-bool ReadClassText(const std::string& hivePath, const std::string& keyPath,
-                   const std::string& name, std::string* text);
+bool ReadClassText(const std::string& hivePath, const std::string& keyPath, const std::string& name,
+                   std::string* text);
 
 }  // namespace sonvel

@@ -39,7 +39,6 @@ QString ErrorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-
 }  // namespace
 
 FileIdentity Identify(const QString& path) {

@@ -9,9 +9,9 @@
 #include <map>
 #include <set>
 
-#include "settings/store/autostart.h"
 #include "core/paths.h"
 #include "core/product.h"
+#include "settings/store/autostart.h"
 
 namespace orvane {
 

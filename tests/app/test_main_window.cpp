@@ -15,23 +15,23 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "core/app_comm.h"
-#include "core/paths.h"
-#include "core/product.h"
-#include "settings/store/registry_routines.h"
-#include "settings/store/registry_store.h"
-#include "settings/global_options.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/startup.h"
 #include "audio/sonvel_host.h"
 #include "audio/wave.h"
+#include "core/app_comm.h"
+#include "core/paths.h"
+#include "core/product.h"
 #include "journal/journal_writer.h"
+#include "settings/global_options.h"
+#include "settings/store/registry_routines.h"
+#include "settings/store/registry_store.h"
 #include "telephony/tapi.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/scripted_line_backend.h"
-#include "tests/telephony/telephony_test_support.h"
 #include "tests/support/test_environment.h"
+#include "tests/telephony/telephony_test_support.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -45,7 +45,7 @@ RegistryRoutines Settings(const QString& subkey = QString()) {
 }
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         env_.makeProgramFolders();
         for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
@@ -102,8 +102,8 @@ TEST_F(MainWindowTest, LoadShowsTheWindowWithItsCaptionTrayAndStatusPanels) {
     ASSERT_NE(window.Tray(), nullptr);
     EXPECT_TRUE(window.Tray()->IsLoaded());
     EXPECT_EQ(window.Tray()->ToolTip(), QStringLiteral("Orvane 1.1"));
-    const QList<QLabel*> panels =
-        window.statusBar()->findChildren<QLabel*>(QRegularExpression(QStringLiteral("^statusPanel")));
+    const QList<QLabel*> panels = window.statusBar()->findChildren<QLabel*>(
+        QRegularExpression(QStringLiteral("^statusPanel")));
     ASSERT_EQ(panels.size(), 3);
     EXPECT_FALSE(panels[0]->text().isEmpty());  // the clock
     window.UnLoadApp();
@@ -318,7 +318,8 @@ TEST_F(MainWindowTest, ABrokenSettingsFileIsReportedAndLeftUntouched) {
 QByteArray LanguageFile(int lines, const char* direction) {
     QByteArray content;
     for (int id = 1; id <= lines; ++id) {
-        content += id == 10 ? QByteArray(direction) : (id == 1 ? "0" : "text " + QByteArray::number(id));
+        content +=
+            id == 10 ? QByteArray(direction) : (id == 1 ? "0" : "text " + QByteArray::number(id));
         content += "\r\n";
     }
     return content;
@@ -406,7 +407,7 @@ QByteArray SilentWav(int seconds) {
 }
 
 class MainWindowCallTest : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));

@@ -72,8 +72,8 @@ TEST(WindowPlacement, ShutdownWritesPositionOnlyInNormalState) {
     EXPECT_TRUE(stored.left.isNull());
     EXPECT_EQ(stored.state, QVariant(QStringLiteral("2")));
 
-    stored = StoredFromWindow(QRect(0, 0, 10, 10), Qt::WindowMinimized | Qt::WindowMaximized,
-                              kScreen);
+    stored =
+        StoredFromWindow(QRect(0, 0, 10, 10), Qt::WindowMinimized | Qt::WindowMaximized, kScreen);
     EXPECT_TRUE(stored.width.isNull());
     EXPECT_EQ(stored.state, QVariant(QStringLiteral("1")));
 }

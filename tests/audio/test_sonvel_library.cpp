@@ -164,8 +164,7 @@ TEST_F(SonvelLibraryTest, TheFactoryMakesControlsAndTheLibraryStaysWhileAnyLives
     SonvelUnknown outer{};
     EXPECT_EQ(factory->vtbl->CreateInstance(factory, &outer, &kSonvelWaveInterfaceId, &object),
               kSonvelNoAggregation);
-    EXPECT_EQ(factory->vtbl->CreateInstance(factory, nullptr, &other, &object),
-              kSonvelNoInterface);
+    EXPECT_EQ(factory->vtbl->CreateInstance(factory, nullptr, &other, &object), kSonvelNoInterface);
     ASSERT_EQ(factory->vtbl->CreateInstance(factory, nullptr, &kSonvelWaveInterfaceId, &object),
               kSonvelOk);
     factory->vtbl->Release(factory);

@@ -6,10 +6,10 @@
 #include <functional>
 #include <utility>
 
-#include "core/paths.h"
 #include "calls/call_state.h"
 #include "calls/call_state_machine.h"
 #include "calls/call_views.h"
+#include "core/paths.h"
 #include "tests/telephony/telephony_test_support.h"
 #include "translation/string_ids.h"
 

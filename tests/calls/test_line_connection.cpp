@@ -2,11 +2,11 @@
 // what the switch and status panel show, and what is journaled.
 #include <gtest/gtest.h>
 
-#include "core/product.h"
-#include "settings/store/registry_routines.h"
 #include "calls/call_state.h"
 #include "calls/call_views.h"
 #include "calls/line_connection.h"
+#include "core/product.h"
+#include "settings/store/registry_routines.h"
 #include "tests/telephony/telephony_test_support.h"
 #include "translation/string_ids.h"
 

@@ -131,9 +131,8 @@ TEST(AppComm, LeavingRemovesTheMemberAndChannelFolderIsPrivate) {
     ASSERT_TRUE(member.Join(500));
     const QString folder = ChannelFolder(500);
     EXPECT_EQ(QDir(folder).entryList(QDir::System | QDir::Files).size(), 1);
-    EXPECT_EQ(QFile::permissions(folder) & (QFile::ReadGroup | QFile::WriteGroup |
-                                            QFile::ExeGroup | QFile::ReadOther |
-                                            QFile::WriteOther | QFile::ExeOther),
+    EXPECT_EQ(QFile::permissions(folder) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther),
               QFileDevice::Permissions());
     member.Leave();
     EXPECT_TRUE(QDir(folder).entryList(QDir::System | QDir::Files).isEmpty());

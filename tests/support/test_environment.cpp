@@ -1,10 +1,11 @@
 #include "tests/support/test_environment.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvane::testing {
 

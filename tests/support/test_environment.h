@@ -15,7 +15,7 @@ namespace orvane::testing {
 void EnsurePrivateRuntimeFolder();
 
 class TestEnvironment {
-public:
+  public:
     TestEnvironment();
     ~TestEnvironment();
     TestEnvironment(const TestEnvironment&) = delete;
@@ -36,7 +36,7 @@ public:
     // Sets a variable for the life of this object.
     void setVariable(const char* name, const QString& value);
 
-private:
+  private:
     QTemporaryDir dir_;
     std::map<QByteArray, std::pair<bool, QByteArray>> saved_;
 };

@@ -18,7 +18,8 @@ class ModemSimProcess {
     // waits until the link exists. False when it does not start.
     bool Start(const QString& link, const QString& scenario, const QStringList& extra = {}) {
         QStringList arguments{QStringLiteral("--link"), link, QStringLiteral("-e"), scenario};
-        if (qEnvironmentVariableIsSet("MODEMSIM_LOG")) arguments << QStringLiteral("--log") << qEnvironmentVariable("MODEMSIM_LOG");
+        if (qEnvironmentVariableIsSet("MODEMSIM_LOG"))
+            arguments << QStringLiteral("--log") << qEnvironmentVariable("MODEMSIM_LOG");
         arguments += extra;
         process_.setProgram(QStringLiteral(MODEMSIM_PATH));
         process_.setArguments(arguments);

@@ -7,9 +7,9 @@
 #include "audio/sonvel_host.h"
 #include "audio/wave.h"
 #include "settings/global_options.h"
-#include "ui/common_widgets.h"
 #include "telephony/line_devices.h"
 #include "tests/telephony/telephony_test_support.h"
+#include "ui/common_widgets.h"
 
 namespace orvane {
 namespace {

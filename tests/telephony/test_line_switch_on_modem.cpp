@@ -10,10 +10,10 @@
 #include <QSerialPort>
 #include <QToolBar>
 
-#include "settings/global_options.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "journal/journal_writer.h"
+#include "settings/global_options.h"
 #include "telephony/tapi.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
@@ -91,9 +91,11 @@ TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheMode
     EXPECT_FALSE(program.Tapi1()->LineOpened());
     EXPECT_FALSE(lineSwitch->isChecked());
     EXPECT_EQ(Count(QStringLiteral("CloseLine:Tapi1.LineClose->") + LineErrorText(0) +
-                    QStringLiteral("(0)")), 1);
+                    QStringLiteral("(0)")),
+              1);
     EXPECT_EQ(Count(QStringLiteral("CloseLine:Tapi1.LineShutdown->") + LineErrorText(0) +
-                    QStringLiteral("(0)")), 1);
+                    QStringLiteral("(0)")),
+              1);
     {
         QSerialPort other;
         other.setPortName(link_);

@@ -2,16 +2,16 @@
 // the master side, byte for byte, so the cases do not depend on the
 // emulator's timing.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QSerialPort>
 #include <QSocketNotifier>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "telephony/line_backend.h"

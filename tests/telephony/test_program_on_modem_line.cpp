@@ -8,8 +8,8 @@
 #include <QRegularExpression>
 #include <QThread>
 
-#include "settings/store/registry_routines.h"
 #include "journal/journal_writer.h"
+#include "settings/store/registry_routines.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
@@ -115,11 +115,13 @@ class ProgramCalls : public ProgramOnModemLineTest,
                      public ::testing::WithParamInterface<CallCase> {};
 
 TEST_P(ProgramCalls, AHandsetAnsweredCallIsJournaledInOrder) {
-    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
-        "voice speech; wait-command VCID=1; "
-        "call rings=2 every=500 name=\"Alice Example\" number=5551234 %1; pickup; "
-        "wait-command VRX; sleep 1000; remote-hangup busy; wait-hangup timeout 30000; "
-        "sleep 120000").arg(QString::fromUtf8(GetParam().callerId))));
+    ASSERT_TRUE(sim_.Start(
+        link_, QStringLiteral(
+                   "voice speech; wait-command VCID=1; "
+                   "call rings=2 every=500 name=\"Alice Example\" number=5551234 %1; pickup; "
+                   "wait-command VRX; sleep 1000; remote-hangup busy; wait-hangup timeout 30000; "
+                   "sleep 120000")
+                   .arg(QString::fromUtf8(GetParam().callerId))));
     StartProgram();
     ASSERT_TRUE(WaitForJournal(QStringLiteral("Tapi1_Idle->End Of Call(0)")))
         << SysJournal().join(u'\n').toStdString();
@@ -151,24 +153,27 @@ TEST_P(ProgramCalls, AHandsetAnsweredCallIsJournaledInOrder) {
     EXPECT_EQ(entries, expected);
     const QStringList calls = CallsJournal();
     ASSERT_EQ(calls.size(), 1);
-    EXPECT_TRUE(calls[0].endsWith(QStringLiteral(" : Alice Example - 5551234"))) << calls[0].toStdString();
+    EXPECT_TRUE(calls[0].endsWith(QStringLiteral(" : Alice Example - 5551234")))
+        << calls[0].toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CallerIdForms, ProgramCalls,
-    ::testing::Values(CallCase{"WithBlanks", "", false},
-                      CallCase{"WithoutBlanks", "format=nospaces", false},
-                      CallCase{"HexPacket", "format=mdmf", false},
-                      CallCase{"BeforeTheFirstRing", "cid=before", true}),
-    [](const auto& testInfo) { return std::string(testInfo.param.label); });
+INSTANTIATE_TEST_SUITE_P(CallerIdForms, ProgramCalls,
+                         ::testing::Values(CallCase{"WithBlanks", "", false},
+                                           CallCase{"WithoutBlanks", "format=nospaces", false},
+                                           CallCase{"HexPacket", "format=mdmf", false},
+                                           CallCase{"BeforeTheFirstRing", "cid=before", true}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(ProgramOnModemLineTest, AHostileCallerIdLeavesEveryJournalEntryOneLineAndTheLineAnswering) {
     const QString longName = QString(10000, QLatin1Char('A'));
-    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
-        "wait-command VCID=1; ring; "
-        "raw \"NAME = Evil\\r\\nName\\r\\nNMBR = ../../x\\x1b[2J\\0\\x07\\r\\n\"; ring every 500; "
-        "sleep 9000; call rings=2 every=500 name=%1 number=5551234 format=nospaces; sleep 9000; "
-        "call rings=2 every=500 name=Dave number=5550000; sleep 120000").arg(longName)));
+    ASSERT_TRUE(sim_.Start(
+        link_, QStringLiteral("wait-command VCID=1; ring; "
+                              "raw \"NAME = Evil\\r\\nName\\r\\nNMBR = "
+                              "../../x\\x1b[2J\\0\\x07\\r\\n\"; ring every 500; "
+                              "sleep 9000; call rings=2 every=500 name=%1 number=5551234 "
+                              "format=nospaces; sleep 9000; "
+                              "call rings=2 every=500 name=Dave number=5550000; sleep 120000")
+                   .arg(longName)));
     StartProgram();
     ASSERT_TRUE(WaitForJournal(QStringLiteral("CallerID Dave 5550000"), 1, 90000))
         << SysJournal().join(u'\n').toStdString();
@@ -185,8 +190,11 @@ TEST_F(ProgramOnModemLineTest, AHostileCallerIdLeavesEveryJournalEntryOneLineAnd
         EXPECT_FALSE(line.contains(QLatin1Char('/'))) << line.toStdString();
     }
     EXPECT_EQ(SysJournal().filter(QStringLiteral("CallerID Evil ..-..-x [2J")).size(), 1);
-    EXPECT_EQ(SysJournal().filter(QStringLiteral("CallerID ") + QString(40, QLatin1Char('A')) +
-                                  QStringLiteral(" 5551234(0)")).size(), 1);
+    EXPECT_EQ(SysJournal()
+                  .filter(QStringLiteral("CallerID ") + QString(40, QLatin1Char('A')) +
+                          QStringLiteral(" 5551234(0)"))
+                  .size(),
+              1);
     EXPECT_EQ(CallsJournal().size(), 3);
     EXPECT_EQ(program_.state(), QProcess::Running);
 }

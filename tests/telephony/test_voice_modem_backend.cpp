@@ -53,18 +53,23 @@ class VoiceModemLineTest : public ::testing::Test {
     void MakeTapi() {
         const QString link = link_;
         auto backend = std::make_unique<VoiceModemBackend>(
-            [link] { return VoiceModemSettings{{link}, QString()}; }, timing_);
+            [link] {
+                return VoiceModemSettings{{link}, QString()};
+            },
+            timing_);
         tapi_ = std::make_unique<Tapi>(std::move(backend));
         tapi_->LineInitialize();
-        QObject::connect(tapi_.get(), &Tapi::InComeCall, [this] { events_ << QStringLiteral("InComeCall"); });
-        QObject::connect(tapi_.get(), &Tapi::Ring, [this](qint32 count) {
-            events_ << QStringLiteral("Ring %1").arg(count);
-        });
-        QObject::connect(tapi_.get(), &Tapi::CallerID, [this](const QString& name, const QString& number) {
-            events_ << QStringLiteral("CallerID %1|%2").arg(name, number);
-            callerName_ = name;
-        });
-        QObject::connect(tapi_.get(), &Tapi::Connected, [this] { events_ << QStringLiteral("Connected"); });
+        QObject::connect(tapi_.get(), &Tapi::InComeCall,
+                         [this] { events_ << QStringLiteral("InComeCall"); });
+        QObject::connect(tapi_.get(), &Tapi::Ring,
+                         [this](qint32 count) { events_ << QStringLiteral("Ring %1").arg(count); });
+        QObject::connect(tapi_.get(), &Tapi::CallerID,
+                         [this](const QString& name, const QString& number) {
+                             events_ << QStringLiteral("CallerID %1|%2").arg(name, number);
+                             callerName_ = name;
+                         });
+        QObject::connect(tapi_.get(), &Tapi::Connected,
+                         [this] { events_ << QStringLiteral("Connected"); });
         QObject::connect(tapi_.get(), &Tapi::Disconnected, [this] {
             events_ << QStringLiteral("Disconnected");
             // What the program's handler does.
@@ -75,8 +80,9 @@ class VoiceModemLineTest : public ::testing::Test {
         QObject::connect(tapi_.get(), &Tapi::Idle, [this] { events_ << QStringLiteral("Idle"); });
         QObject::connect(tapi_.get(), &Tapi::OutgoingProgress,
                          [this] { events_ << QStringLiteral("OutgoingProgress"); });
-        QObject::connect(tapi_.get(), &Tapi::LineLost,
-                         [this](qint32 code) { events_ << QStringLiteral("LineLost %1").arg(code); });
+        QObject::connect(tapi_.get(), &Tapi::LineLost, [this](qint32 code) {
+            events_ << QStringLiteral("LineLost %1").arg(code);
+        });
     }
 
     // Selects the emulator among the line devices and opens it.
@@ -143,10 +149,12 @@ TEST_F(VoiceModemLineTest, ListsTheEmulatorWithWhatItCanDo) {
 }
 
 TEST_F(VoiceModemLineTest, AHandsetAnsweredCallGivesItsEventsInOrderAndExactlyTheCallersSound) {
-    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
-        "voice pattern; wait-command VCID=1; "
-        "call rings=2 every=300 name=\"Alice Example\" number=5551234; pickup; "
-        "wait-command VRX; sleep 2500; remote-hangup busy; wait-hangup timeout 20000; exit")));
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral(
+            "voice pattern; wait-command VCID=1; "
+            "call rings=2 every=300 name=\"Alice Example\" number=5551234; pickup; "
+            "wait-command VRX; sleep 2500; remote-hangup busy; wait-hangup timeout 20000; exit")));
     ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Connected"))) << events_.join(u',').toStdString();
 
@@ -185,7 +193,8 @@ TEST_F(VoiceModemLineTest, AHandsetAnsweredCallGivesItsEventsInOrderAndExactlyTh
     }
     ASSERT_GE(start, 0);
     qsizetype intact = 0;
-    while (intact < count && samples[intact] == ExpandMuLaw(static_cast<uint8_t>((start + intact) % 256))) {
+    while (intact < count &&
+           samples[intact] == ExpandMuLaw(static_cast<uint8_t>((start + intact) % 256))) {
         ++intact;
     }
     // After the hang-up the line carries the busy tone until the receive
@@ -195,10 +204,12 @@ TEST_F(VoiceModemLineTest, AHandsetAnsweredCallGivesItsEventsInOrderAndExactlyTh
 }
 
 TEST_F(VoiceModemLineTest, ARockwellDialectModemIsDrivenWithItsOwnCommands) {
-    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
-        "voice pattern; wait-command CID=1; "
-        "call rings=2 every=300 name=\"Alice Example\" number=5551234; pickup; "
-        "wait-command VRX; sleep 500; remote-hangup busy; wait-hangup timeout 20000; sleep 30000"),
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral("voice pattern; wait-command CID=1; "
+                       "call rings=2 every=300 name=\"Alice Example\" number=5551234; pickup; "
+                       "wait-command VRX; sleep 500; remote-hangup busy; wait-hangup timeout "
+                       "20000; sleep 30000"),
         {QStringLiteral("--dialect"), QStringLiteral("rockwell")}));
     const qint32 count = tapi_->LineCount();
     qint32 opened = -1;
@@ -219,10 +230,12 @@ TEST_F(VoiceModemLineTest, ARockwellDialectModemIsDrivenWithItsOwnCommands) {
 }
 
 TEST_F(VoiceModemLineTest, LineAnswerTakesTheCallAndAStreamTheModemEndsEndsIt) {
-    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
-        "voice tone 440; wait-command VCID=1; call rings=2 every=300 name=Eve number=5550101; "
-        "wait-command VRX; sleep 500; remote-hangup etx; "
-        "wait-hangup timeout 20000; sleep 30000")));
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral(
+            "voice tone 440; wait-command VCID=1; call rings=2 every=300 name=Eve number=5550101; "
+            "wait-command VRX; sleep 500; remote-hangup etx; "
+            "wait-hangup timeout 20000; sleep 30000")));
     ASSERT_EQ(OpenEmulatorLine(), 0);
     QObject::connect(tapi_.get(), &Tapi::Ring, [this](qint32 count) {
         if (count == 2) {
@@ -284,21 +297,25 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(VoiceModemLineTest, CallerIdBeforeTheFirstRingIsReportedBeforeThatRing) {
-    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
-        "wait-command VCID=1; call rings=2 every=300 name=Carol number=01632960 cid=before; sleep 30000")));
+    ASSERT_TRUE(
+        sim_.Start(link_, QStringLiteral("wait-command VCID=1; call rings=2 every=300 name=Carol "
+                                         "number=01632960 cid=before; sleep 30000")));
     ASSERT_EQ(OpenEmulatorLine(), 0);
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle")));
-    EXPECT_EQ(events_, (QStringList{"InComeCall", "CallerID Carol|01632960", "Ring 1", "Ring 2",
-                                    "Idle"}));
+    EXPECT_EQ(events_,
+              (QStringList{"InComeCall", "CallerID Carol|01632960", "Ring 1", "Ring 2", "Idle"}));
 }
 
 TEST_F(VoiceModemLineTest, AHostileCallerIdIsCleanedAndTheLineKeepsAnswering) {
     const QString longName = QString(10000, QLatin1Char('A'));
-    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
-        "wait-command VCID=1; ring; raw \"NAME = Evil\\r\\nNMBR = ../../x\\x1b[2J\\0\\r\\n\"; "
-        "ring every 300; sleep 2000; "
-        "call rings=2 every=300 name=%1 number=5551234 format=nospaces; sleep 2000; "
-        "call rings=2 every=300 name=Dave number=5550000; exit").arg(longName)));
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral(
+            "wait-command VCID=1; ring; raw \"NAME = Evil\\r\\nNMBR = ../../x\\x1b[2J\\0\\r\\n\"; "
+            "ring every 300; sleep 2000; "
+            "call rings=2 every=300 name=%1 number=5551234 format=nospaces; sleep 2000; "
+            "call rings=2 every=300 name=Dave number=5550000; exit")
+            .arg(longName)));
     ASSERT_EQ(OpenEmulatorLine(), 0);
     ASSERT_TRUE(WaitFor([&] { return events_.filter(QStringLiteral("CallerID")).size() == 3; }))
         << events_.join(u',').toStdString();
@@ -348,10 +365,11 @@ TEST_F(VoiceModemLineTest, AnUnpluggedModemIsReportedAndTheLineReopensOnceItIsBa
 }
 
 TEST_F(VoiceModemLineTest, AnAnsweredDialOutConnectsAndABusyOneEnds) {
-    ASSERT_TRUE(sim_.Start(link_, QStringLiteral(
-        "dial-answer answered after 200; wait-command ATD; wait-command VRX; sleep 300; "
-        "remote-hangup dialtone; wait-hangup timeout 20000; dial-answer busy after 200; "
-        "wait-command ATD; sleep 2000; exit")));
+    ASSERT_TRUE(sim_.Start(
+        link_, QStringLiteral(
+                   "dial-answer answered after 200; wait-command ATD; wait-command VRX; sleep 300; "
+                   "remote-hangup dialtone; wait-hangup timeout 20000; dial-answer busy after 200; "
+                   "wait-command ATD; sleep 2000; exit")));
     ASSERT_EQ(OpenEmulatorLine(), 0);
     QString number = QStringLiteral("(555) 123-4567");
     ASSERT_EQ(tapi_->LineMakeCall(number), 0);

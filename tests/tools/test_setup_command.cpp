@@ -80,10 +80,10 @@ TEST_F(SetupCommandTest, MakesEverythingOnceAndNothingTheSecondTime) {
     EXPECT_EQ(Stored(QStringLiteral("Language"), QStringLiteral("Select")),
               QVariant(QStringLiteral("English")));
     // The audio control's class, read back through the settings store.
-    EXPECT_EQ(RegistryRoutines(kHkeyClassesRoot, QStringLiteral("Sonvel.Wave"),
-                               QStringLiteral("CLSID"))
-                  .GetRegistryValue(QString()),
-              QVariant(QStringLiteral("{BB8AD211-E684-4E22-A2D8-2D89D61F772F}")));
+    EXPECT_EQ(
+        RegistryRoutines(kHkeyClassesRoot, QStringLiteral("Sonvel.Wave"), QStringLiteral("CLSID"))
+            .GetRegistryValue(QString()),
+        QVariant(QStringLiteral("{BB8AD211-E684-4E22-A2D8-2D89D61F772F}")));
     EXPECT_TRUE(first.out.contains(QStringLiteral("Registered the audio control Sonvel.Wave")));
 
     const QByteArray classes = ReadFile(HivePath(kHkeyClassesRoot));

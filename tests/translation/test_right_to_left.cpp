@@ -1,5 +1,3 @@
-#include "translation/right_to_left.h"
-
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -11,6 +9,7 @@
 
 #include "tests/support/qt_printers.h"
 #include "tests/translation/language_fixture.h"
+#include "translation/right_to_left.h"
 #include "translation/string_table.h"
 
 namespace orvane {

@@ -1,5 +1,3 @@
-#include "translation/show_message.h"
-
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -10,6 +8,7 @@
 #include "core/product.h"
 #include "tests/support/qt_printers.h"
 #include "tests/translation/language_fixture.h"
+#include "translation/show_message.h"
 #include "translation/string_table.h"
 
 namespace orvane {

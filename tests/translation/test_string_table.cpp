@@ -1,5 +1,3 @@
-#include "translation/string_table.h"
-
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,6 +7,7 @@
 #include "tests/support/test_environment.h"
 #include "tests/translation/language_fixture.h"
 #include "translation/language_file.h"
+#include "translation/string_table.h"
 
 namespace orvane {
 namespace {

@@ -9,11 +9,11 @@
 #include <QLineEdit>
 #include <memory>
 
-#include "ui/common_widgets.h"
 #include "core/clock.h"
 #include "journal/journal_writer.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
+#include "ui/common_widgets.h"
 
 namespace orvane {
 namespace {

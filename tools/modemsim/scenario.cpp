@@ -294,19 +294,21 @@ std::optional<Value> KeywordValue(const std::string& word, const Keyword<Value> 
 }
 
 constexpr Keyword<CidFormat> kCidFormats[] = {
-    {"spaces", CidFormat::Spaces}, {"nospaces", CidFormat::NoSpaces},
+    {"spaces", CidFormat::Spaces},   {"nospaces", CidFormat::NoSpaces},
     {"oneline", CidFormat::OneLine}, {"mdmf", CidFormat::Mdmf},
-    {"sdmf", CidFormat::Sdmf}, {"raw", CidFormat::Raw}};
-constexpr Keyword<CidPlacement> kCidPlacements[] = {
-    {"after-first", CidPlacement::AfterFirstRing}, {"before", CidPlacement::BeforeFirstRing},
-    {"none", CidPlacement::None}};
-constexpr Keyword<RemoteHangupKind> kRemoteHangups[] = {
-    {"busy", RemoteHangupKind::Busy}, {"dialtone", RemoteHangupKind::DialTone},
-    {"loop", RemoteHangupKind::LoopBreak}, {"silence", RemoteHangupKind::Silence},
-    {"etx", RemoteHangupKind::EndOfStream}};
-constexpr Keyword<DialOutcome> kDialAnswers[] = {
-    {"answered", DialOutcome::Answered}, {"busy", DialOutcome::Busy},
-    {"no-answer", DialOutcome::NoAnswer}, {"no-dialtone", DialOutcome::NoDialtone}};
+    {"sdmf", CidFormat::Sdmf},       {"raw", CidFormat::Raw}};
+constexpr Keyword<CidPlacement> kCidPlacements[] = {{"after-first", CidPlacement::AfterFirstRing},
+                                                    {"before", CidPlacement::BeforeFirstRing},
+                                                    {"none", CidPlacement::None}};
+constexpr Keyword<RemoteHangupKind> kRemoteHangups[] = {{"busy", RemoteHangupKind::Busy},
+                                                        {"dialtone", RemoteHangupKind::DialTone},
+                                                        {"loop", RemoteHangupKind::LoopBreak},
+                                                        {"silence", RemoteHangupKind::Silence},
+                                                        {"etx", RemoteHangupKind::EndOfStream}};
+constexpr Keyword<DialOutcome> kDialAnswers[] = {{"answered", DialOutcome::Answered},
+                                                 {"busy", DialOutcome::Busy},
+                                                 {"no-answer", DialOutcome::NoAnswer},
+                                                 {"no-dialtone", DialOutcome::NoDialtone}};
 
 // The statement as it could have been written, for the transcript.
 std::string Display(const Statement& statement) {

@@ -23,7 +23,9 @@ namespace orvane::tools {
 namespace {
 
 // Full key paths below the settings root.
-QString UnderRoot(const QString& subkey) { return product::kRootKey + QLatin1Char('\\') + subkey; }
+QString UnderRoot(const QString& subkey) {
+    return product::kRootKey + QLatin1Char('\\') + subkey;
+}
 const QString kGeneralKey = UnderRoot(kTabGeneral);
 const QString kLanguageFullKey = UnderRoot(kLanguageKey);
 const QString kEnglish = QStringLiteral("English");

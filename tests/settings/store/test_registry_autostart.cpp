@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include "settings/store/autostart.h"
 #include "core/paths.h"
+#include "settings/store/autostart.h"
 #include "settings/store/registry_routines.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
