@@ -1,16 +1,21 @@
 #include "audio/registration/class_registry.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 namespace sonvel {
@@ -197,18 +202,112 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// Temporary file, sync, rename: a crash or a full disk leaves the old file.
+// Temporaries are named "<file>.tmp-<writer's pid>-<6 characters>", so a
+// later save can tell those of a writer that was killed and remove them.
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+constexpr size_t kTemporarySuffixLength = 6;
+constexpr int kLinkAttempts = 16;
+
+std::string TemporaryPrefix(const std::string& path) {
+    return path + std::string(kTemporaryInfix) + std::to_string(::getpid()) + "-";
+}
+
+std::string RandomSuffix() {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[kTemporarySuffixLength] = {};
+    if (::getrandom(random, sizeof random, GRND_NONBLOCK) != sizeof random) {
+        // Only uniqueness matters; a clash is retried.
+        struct timespec now {};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        std::memcpy(random, &now.tv_nsec, std::min(sizeof random, sizeof now.tv_nsec));
+    }
+    std::string suffix;
+    for (unsigned char byte : random) {
+        suffix += kAlphabet[byte % (sizeof kAlphabet - 1)];
+    }
+    return suffix;
+}
+
+bool WriterIsGone(pid_t pid) {
+    return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Removes the temporaries of `path` left by writers that no longer run.
+void RemoveDeadWritersTemporaries(const std::string& folder, const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string base =
+        (slash == std::string::npos ? path : path.substr(slash + 1)) + std::string(kTemporaryInfix);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (!name.starts_with(base)) {
+            continue;
+        }
+        // "<pid>-<suffix>"
+        const std::string_view rest = name.substr(base.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
+            rest.size() - dash - 1 != kTemporarySuffixLength ||
+            rest.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos) {
+            continue;
+        }
+        if (WriterIsGone(static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash)))))) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+// An unnamed file where the file system offers them (a crash while writing
+// leaves nothing), else a named temporary; `named` is empty for the first.
+int OpenTemporary(const std::string& folder, const std::string& path, std::string* named) {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kHiveMode);
+    if (fd >= 0) {
+        named->clear();
+        return fd;
+    }
+    *named = TemporaryPrefix(path) + "XXXXXX";
+    return ::mkostemp(named->data(), O_CLOEXEC);
+}
+
+// Gives an unnamed file a temporary name beside `path`, for the rename.
+int LinkTemporary(int fd, const std::string& path, std::string* named) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < kLinkAttempts; ++attempt) {
+        *named = TemporaryPrefix(path) + RandomSuffix();
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named->c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return 0;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    const int error = errno;
+    named->clear();
+    return error;
+}
+
+// Temporary file, sync, rename: a crash or a full disk leaves the old file,
+// and a crash leaves no temporary that the next save does not remove.
 int ReplaceFile(const std::string& path, const std::string& content) {
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    RemoveDeadWritersTemporaries(folder, path);
+    std::string temp;
+    const int fd = OpenTemporary(folder, path, &temp);
     if (fd < 0) {
         return errno;
     }
     int error = 0;
     if (::fchmod(fd, kHiveMode) != 0 || !WriteAll(fd, content) || ::fsync(fd) != 0) {
         error = errno != 0 ? errno : EIO;
+    }
+    if (error == 0 && temp.empty()) {
+        error = LinkTemporary(fd, path, &temp);
     }
     if (::close(fd) != 0 && error == 0) {
         error = errno;
@@ -217,7 +316,9 @@ int ReplaceFile(const std::string& path, const std::string& content) {
         error = errno;
     }
     if (error != 0) {
-        ::unlink(temp.c_str());
+        if (!temp.empty()) {
+            ::unlink(temp.c_str());
+        }
         return error;
     }
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

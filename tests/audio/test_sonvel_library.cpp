@@ -146,6 +146,26 @@ TEST_F(SonvelLibraryTest, ALockLeftByADeadProcessDoesNotBlockRegistration) {
     EXPECT_NE(access((Hive() + ".lock").c_str(), F_OK), 0);
 }
 
+TEST_F(SonvelLibraryTest, RegistrationRemovesTheTemporariesOfKilledWritersOnly) {
+    ASSERT_EQ(mkdir(folder_.File("config").c_str(), 0700), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::string dead = Hive() + ".tmp-" + std::to_string(child) + "-AbC123";
+    const std::string running = Hive() + ".tmp-" + std::to_string(getppid()) + "-AbC123";
+    WriteText(dead, "x");
+    WriteText(running, "x");
+
+    ASSERT_EQ(registerServer_(), kSonvelOk);
+    EXPECT_NE(access(dead.c_str(), F_OK), 0);
+    EXPECT_EQ(access(running.c_str(), F_OK), 0);
+    EXPECT_NE(ReadText(Hive()).find("[HKEY_CLASSES_ROOT\\Sonvel.Wave]"), std::string::npos);
+}
+
 TEST_F(SonvelLibraryTest, TheFactoryMakesControlsAndTheLibraryStaysWhileAnyLives) {
     void* none = reinterpret_cast<void*>(1);
     const SonvelGuid other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -151,6 +152,49 @@ TEST_F(RegistryStoreTest, AFailedWriteLeavesTheOldFile) {
     EXPECT_EQ(Read(store_, QStringLiteral("v")), QStringLiteral("old"));
     EXPECT_EQ(QDir(paths::ConfigFolder()).entryList(QDir::Files),
               QStringList{QStringLiteral("HKEY_LOCAL_MACHINE.reg")});
+}
+
+// A writer killed mid-save (here by its file size limit, as a SIGKILL would)
+// leaves at most a temporary named after it, which the next save removes;
+// a running writer's temporary and other files stay.
+TEST_F(RegistryStoreTest, AWriterKilledMidSaveLeavesNoTemporaryAfterTheNextSave) {
+    ASSERT_EQ(store_.CreateKey(kKey), kErrorSuccess);
+    ASSERT_EQ(store_.SetValue(kKey, Text(QStringLiteral("v"), QStringLiteral("old"))),
+              kErrorSuccess);
+    const qint64 size = QFileInfo(HiveFile()).size();
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        struct rlimit limit {
+            static_cast<rlim_t>(size) + 100, static_cast<rlim_t>(size) + 100
+        };
+        struct rlimit noCore {};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_DFL);
+        RegistryStore child(kHkeyLocalMachine, HivePath(kHkeyLocalMachine));
+        child.SetValue(kKey, Text(QStringLiteral("v"), QString(4000, QLatin1Char('n'))));
+        ::_exit(0);
+    }
+    ASSERT_GT(writer, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+
+    // The same for the file systems without unnamed files: a named one.
+    const QString dead = HiveFile() + QStringLiteral(".tmp-%1-AbC123").arg(writer);
+    const QString running = HiveFile() + QStringLiteral(".tmp-%1-AbC123").arg(::getppid());
+    const QString usersCopy = HiveFile() + QStringLiteral(".backup");
+    for (const QString& path : {dead, running, usersCopy}) {
+        WriteFile(path, "x");
+    }
+    EXPECT_EQ(Read(store_, QStringLiteral("v")), QStringLiteral("old"));
+    ASSERT_EQ(store_.SetValue(kKey, Text(QStringLiteral("v"), QStringLiteral("new"))),
+              kErrorSuccess);
+    EXPECT_EQ(Read(store_, QStringLiteral("v")), QStringLiteral("new"));
+    QStringList expected = {QFileInfo(HiveFile()).fileName(), QFileInfo(running).fileName(),
+                            QFileInfo(usersCopy).fileName()};
+    expected.sort();
+    EXPECT_EQ(QDir(paths::ConfigFolder()).entryList(QDir::Files, QDir::Name), expected);
 }
 
 TEST_F(RegistryStoreTest, AReadOnlyFolderRefusesTheWriteAndKeepsTheFile) {
