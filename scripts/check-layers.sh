@@ -26,9 +26,10 @@ declare -A allowed=(
   [tools/sonvel]="audio"
   [tools/reg]="core settings"
   [tools/setup]="core settings audio"
+  [tools/sounds]=""
 )
 # Folders whose code runs without Qt at all.
-no_qt=(audio telephony/modem tools/modemsim tools/sonvel)
+no_qt=(audio telephony/modem tools/modemsim tools/sonvel tools/sounds)
 # Folders of Orvane itself: of Sonvel they see only its public headers.
 sonvel_public_only=(core settings translation journal telephony calls ui app tools/reg tools/setup)
 sonvel_public='^audio/(sonvel|sonvel_api|sonvel_host|wave)\.h$'

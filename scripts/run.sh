@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds, installs Orvane into a portable program folder and starts
-# it. ORVANE_HOME chooses the folder (default ~/.local/opt/orvane).
+# it. ORVANE_HOME chooses the folder (default ~/.local/opt/orvane). The
+# programs orvane, orvane-reg, sonvel and modemsim get links in
+# ~/.local/bin, so they can be started by name.
 #
 # Without a modem (no USB modem or USB serial adapter plugged in), or with
 # ORVANE_DEMO_LINE=1, the line is the modem emulator: modemsim runs beside
@@ -11,8 +13,32 @@ cd "$(dirname "$0")/.."
 home="${ORVANE_HOME:-$HOME/.local/opt/orvane}"
 scripts/install-deps.sh
 scripts/build.sh
-cmake --install build --prefix "$home"
+cmake --install build --prefix "$home" --strip
 "$home/orvane-setup"
+
+# Links on the user's PATH; a file there that is not a link is the user's
+# own and stays.
+bin="$HOME/.local/bin"
+mkdir -p "$bin"
+linked=()
+for program in orvane orvane-reg sonvel modemsim; do
+  if [ -e "$bin/$program" ] && [ ! -L "$bin/$program" ]; then
+    echo "Not linking $bin/$program: a file of that name is already there." >&2
+    continue
+  fi
+  ln -sfn "$home/$program" "$bin/$program"
+  linked+=("$program")
+done
+if [ ${#linked[@]} -gt 0 ]; then
+  echo "Linked ${linked[*]} into $bin." >&2
+fi
+case ":$PATH:" in
+  *":$bin:"*) ;;
+  *)
+    echo "$bin is not on your PATH. To add it, run:" >&2
+    echo "  echo 'export PATH=\"\$HOME/.local/bin:\$PATH\"' >> ~/.bashrc && export PATH=\"\$HOME/.local/bin:\$PATH\"" >&2
+    ;;
+esac
 
 has_modem() {
   compgen -G "/dev/ttyACM*" >/dev/null || compgen -G "/dev/ttyUSB*" >/dev/null

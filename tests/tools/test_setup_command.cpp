@@ -122,6 +122,25 @@ TEST_F(SetupCommandTest, KeepsWhatTheUserHasAndMendsOnlyWhatIsMissing) {
     EXPECT_FALSE(QFileInfo::exists(other));
 }
 
+TEST_F(SetupCommandTest, TheShippedRingIsChosenOnlyWhereNoSoundWasChosen) {
+    const QString subkey = QStringLiteral("Properties\\TabInCommingCall");
+    const QString name = QStringLiteral("CmbPlayWhen_IC");
+    ASSERT_EQ(Install({}).code, 0);  // no ring in the program folder: nothing chosen
+    EXPECT_FALSE(Stored(subkey, name).isValid());
+    env_.writeFile(QStringLiteral("program/Sound/Ring.wav"), "RIFF");
+    EXPECT_EQ(Install({}).code, 0);
+    EXPECT_EQ(Stored(subkey, name), QVariant(QStringLiteral("Ring.wav")));
+
+    RegistryRoutines incoming(kHkeyLocalMachine, product::kRootKey, subkey);
+    for (const QString& choice : {QStringLiteral("Chime.wav"), QString()}) {
+        ASSERT_TRUE(incoming.SetRegistryValue(name, choice));
+        const Result again = Install({});
+        EXPECT_EQ(again.code, 0);
+        EXPECT_TRUE(again.out.isEmpty()) << again.out.toStdString();
+        EXPECT_EQ(Stored(subkey, name), QVariant(choice));
+    }
+}
+
 TEST(SetupLanguage, TheSystemLanguagePicksAShippedFile) {
     const QList<std::tuple<QLocale::Language, QStringList, QString>> cases{
         {QLocale::German, {}, QStringLiteral("German")},

@@ -29,6 +29,8 @@ QString UnderRoot(const QString& subkey) {
 const QString kGeneralKey = UnderRoot(kTabGeneral);
 const QString kLanguageFullKey = UnderRoot(kLanguageKey);
 const QString kEnglish = QStringLiteral("English");
+// One of the sounds the build makes (tools/sounds).
+const QString kShippedRing = QStringLiteral("Ring.wav");
 
 // Every key the program expects, below its root.
 const QList<std::pair<quint32, QString>>& SchemaKeys() {
@@ -126,6 +128,7 @@ class Installer {
         if (machineKeys) {
             ok = SetRecordingsFolder(options.recordings) && ok;
             ok = SetLanguage(options.language.value_or(LanguageFileFor(systemLanguage))) && ok;
+            ok = SetIncomingCallSound() && ok;
         }
         ok = RegisterAudioControl() && ok;
         ok = WriteMenuEntry() && ok;
@@ -269,6 +272,17 @@ class Installer {
             return true;
         }
         return SetText(kLanguageFullKey, name, file);
+    }
+
+    // The shipped ring, only where no sound was chosen (an empty choice is
+    // one) and the program folder holds it.
+    bool SetIncomingCallSound() {
+        const QString key = UnderRoot(kTabIncomingCall);
+        if (ValueExists(key, setting::kCmbPlayWhenIc) ||
+            !QFileInfo(paths::SoundFolder() + kShippedRing).isFile()) {
+            return true;
+        }
+        return SetText(key, setting::kCmbPlayWhenIc, kShippedRing);
     }
 
     // The audio library this installer ships with writes its own class
