@@ -20,10 +20,16 @@ int LiveUpdateForm::SendQuitMessage() {
     return comm_.Send(product::kQuitMessage);
 }
 
+int LiveUpdateForm::SendShowWindowMessage() {
+    return comm_.Send(product::kShowWindowMessage);
+}
+
 void LiveUpdateForm::onReceived(const QString& text) {
     if (text == product::kQuitMessage) {
         // Quitting tears down the channel that is delivering this text.
         QMetaObject::invokeMethod(this, &LiveUpdateForm::QuitRequested, Qt::QueuedConnection);
+    } else if (text == product::kShowWindowMessage) {
+        QMetaObject::invokeMethod(this, &LiveUpdateForm::ShowWindowRequested, Qt::QueuedConnection);
     }
 }
 

@@ -194,6 +194,14 @@ void MainWindow::BuildCallsArea() {
     calls->setFrameShape(QFrame::StyledPanel);
     calls->setBackgroundRole(QPalette::Base);
     calls->setAutoFillBackground(true);
+    // Until calls are listed, the area says what will appear in it.
+    auto* callsLayout = new QVBoxLayout(calls);
+    auto* hint = new QLabel(Text(ids::kCallsAreaEmpty), calls);
+    hint->setObjectName(QStringLiteral("callsAreaHint"));
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+    hint->setForegroundRole(QPalette::PlaceholderText);
+    callsLayout->addWidget(hint);
     layout->addWidget(calls, 1);
     setCentralWidget(central);
 }
@@ -201,7 +209,7 @@ void MainWindow::BuildCallsArea() {
 void MainWindow::BuildToolbars() {
     cToolbar1_ = new QToolBar(this);
     cToolbar1_->setObjectName(QStringLiteral("cToolbar1"));
-    cToolbar1_->setWindowTitle(QStringLiteral("Toolbar1"));
+    cToolbar1_->setWindowTitle(Text(ids::kToolbarTitle));
     cToolbar1_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
     cToolbar1_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     cToolbar1_->setMovable(false);
@@ -255,7 +263,7 @@ void MainWindow::BuildCallerDisplay() {
         layout->addWidget(label);
         return label;
     };
-    lblRingDisplay_ = addLabel("lblRingDisplay", QStringLiteral("Ring:"));
+    lblRingDisplay_ = addLabel("lblRingDisplay", Text(ids::kRingLabel));
     lblRing_ = addLabel("lblRing", QString());
     layout->addSpacing(kToolbarIconSize);
     lblCallerName_ = addLabel("lblCallerName", QString());

@@ -151,6 +151,8 @@ void Program::Load(bool hidden) {
     updateForm_ = std::make_unique<LiveUpdateForm>();
     updateForm_->Load();
     connect(updateForm_.get(), &LiveUpdateForm::QuitRequested, this, &Program::Quit);
+    connect(updateForm_.get(), &LiveUpdateForm::ShowWindowRequested, window_.get(),
+            &MainWindow::RestoreWindow);
 
     // 4. The audio controls (attached to their window in step 8), then the
     //    telephony control, and the line and call logic on top of it.

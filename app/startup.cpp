@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <cstdio>
 
 #include "app/live_update_form.h"
 #include "app/program.h"
@@ -16,11 +17,31 @@
 namespace orvane {
 namespace {
 
-int ForwardQuit(int argc, char** argv) {
+// The command line is read before any language is loaded, so its texts are
+// English, as command-line tools' are.
+constexpr char kUsageText[] =
+    "Usage: orvane [-st | -uia | --help | --version]\n"
+    "Orvane records telephone calls taken on a voice modem.\n"
+    "\n"
+    "  -st        start with only the tray icon (as at log-on)\n"
+    "  -uia       ask the running copy to quit, then end\n"
+    "  --help     print this text, then end\n"
+    "  --version  print the version, then end\n"
+    "\n"
+    "Started while a copy runs, orvane brings that copy's window up.\n";
+
+int PrintAndEnd(const QByteArray& text) {
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// Speaks to the running copies over the instance channel; needs no window
+// and no display.
+int ForwardToRunningCopies(int argc, char** argv, int (LiveUpdateForm::*send)()) {
     QCoreApplication app(argc, argv);
     LiveUpdateForm form;
     form.Load();
-    form.SendQuitMessage();
+    (form.*send)();
     form.Unload();
     return 0;
 }
@@ -40,13 +61,24 @@ void LoadSelectedLanguage() {
 
 int RunStartup(int argc, char** argv) {
     const StartupMode mode = ParseCommandLine(CommandLineText(argc, argv));
-    if (mode == StartupMode::QuitRunning) {
-        return ForwardQuit(argc, argv);
+    switch (mode) {
+        case StartupMode::PrintHelp:
+            return PrintAndEnd(kUsageText);
+        case StartupMode::PrintVersion:
+            return PrintAndEnd("orvane " + product::kVersionText.toUtf8() + '\n');
+        case StartupMode::QuitRunning:
+            return ForwardToRunningCopies(argc, argv, &LiveUpdateForm::SendQuitMessage);
+        case StartupMode::Normal:
+        case StartupMode::Hidden:
+            break;
     }
 
     InstanceLock instance(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
     if (!instance.TryAcquire()) {
-        return 0;
+        // A start at log-on (-st) leaves the running copy as it is.
+        return mode == StartupMode::Hidden
+                   ? 0
+                   : ForwardToRunningCopies(argc, argv, &LiveUpdateForm::SendShowWindowMessage);
     }
 
     QApplication app(argc, argv);

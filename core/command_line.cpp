@@ -19,6 +19,12 @@ StartupMode ParseCommandLine(const QString& commandLine) {
     if (commandLine == kHiddenStartSwitch) {
         return StartupMode::Hidden;
     }
+    if (commandLine == kHelpSwitch) {
+        return StartupMode::PrintHelp;
+    }
+    if (commandLine == kVersionSwitch) {
+        return StartupMode::PrintVersion;
+    }
     return StartupMode::Normal;
 }
 

@@ -7,13 +7,17 @@
 namespace orvane {
 
 enum class StartupMode {
-    Normal,       // show the main window
-    Hidden,       // "-st": only the tray icon (used at log-on)
-    QuitRunning,  // "-uia": tell the running copy to quit, then end
+    Normal,        // show the main window
+    Hidden,        // "-st": only the tray icon (used at log-on)
+    QuitRunning,   // "-uia": tell the running copy to quit, then end
+    PrintHelp,     // "--help": print the usage on stdout, then end
+    PrintVersion,  // "--version": print the version on stdout, then end
 };
 
 inline const QString kHiddenStartSwitch = QStringLiteral("-st");
 inline const QString kQuitRunningSwitch = QStringLiteral("-uia");
+inline const QString kHelpSwitch = QStringLiteral("--help");
+inline const QString kVersionSwitch = QStringLiteral("--version");
 
 // The text after the program name: the arguments joined by single blanks,
 // so `orvane "-st "` and `orvane -st ""` both give "-st ".

@@ -13,9 +13,11 @@ inline const QString kMainWindowCaption = QStringLiteral("Orvane Recorder 1.0");
 inline const QString kApplicationTitle = QStringLiteral("Orvane");
 inline const QString kVersionText = QStringLiteral("1.1.0.1");
 
-// Running copies talk on this channel; kQuitMessage makes a copy exit.
+// Running copies talk on this channel; kQuitMessage makes a copy exit,
+// kShowWindowMessage brings its window up.
 inline constexpr int kInstanceChannel = 500;
 inline const QString kQuitMessage = QStringLiteral("UNLOAD_ME");
+inline const QString kShowWindowMessage = QStringLiteral("SHOW_WINDOW");
 
 // The settings root key below HKEY_LOCAL_MACHINE.
 inline const QString kRootKey = QStringLiteral("SOFTWARE\\Quenzo\\") + kProductString;

@@ -80,6 +80,7 @@ inline constexpr int kTrayShow = 88;
 inline constexpr int kLineSwitchOpen = 100;
 inline constexpr int kLineSwitchClosed = 101;
 inline constexpr int kToolbarJournal = 67;
+inline constexpr int kToolbarTitle = 972;  // names it in the window's context menu
 
 // Main window: calls list.
 inline constexpr int kHeaderCaller = 136;
@@ -101,6 +102,10 @@ inline constexpr int kStatusRinging = 804;  // followed by a blank and the ring 
 inline constexpr int kStatusLineOpen = 814;
 inline constexpr int kStatusLineClosed = 815;
 inline constexpr int kBalloonIncomingCall = 803;
+
+// Main window: caller display and the calls area.
+inline constexpr int kRingLabel = 970;  // followed by the ring count
+inline constexpr int kCallsAreaEmpty = 971;
 
 // Call notes.
 inline constexpr int kNoteFullTitle = 15;
@@ -189,6 +194,9 @@ inline constexpr std::array kAllIds = {
     kStatusLineOpen,
     kStatusLineClosed,
     kBalloonIncomingCall,
+    kRingLabel,
+    kCallsAreaEmpty,
+    kToolbarTitle,
     kNoteFullTitle,
     kNoteFullText,
     kMsgNoteTooLong,

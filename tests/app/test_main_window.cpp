@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/live_update_form.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/startup.h"
@@ -263,6 +264,44 @@ TEST_F(MainWindowTest, QuitMessageFromAnotherCopyEndsTheProgram) {
     EXPECT_EQ(otherCopy.Send(product::kQuitMessage), 0);
 }
 
+TEST_F(MainWindowTest, AnotherCopyStartedPlainlyBringsTheWindowUp) {
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
+    ASSERT_FALSE(window.isVisible());
+    LiveUpdateForm secondCopy;
+    ASSERT_TRUE(secondCopy.Load());
+    EXPECT_EQ(secondCopy.SendShowWindowMessage(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return window.isVisible(); }));
+    EXPECT_FALSE(window.IsQuitting());
+    secondCopy.Unload();
+    window.UnLoadApp();
+}
+
+// --help and --version answer without a display: a window would need the
+// xcb platform, which cannot start here.
+TEST_F(MainWindowTest, HelpAndVersionPrintAndEndWithoutADisplay) {
+    const struct {
+        const char* argument;
+        const char* expected;
+    } cases[] = {{"--help", "Usage: orvane"}, {"--version", "orvane 1.1.0.1\n"}};
+    for (const auto& c : cases) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(ORVANE_BUILT_PROGRAM_DIR "/orvane"),
+                      {QString::fromLatin1(c.argument)});
+        ASSERT_TRUE(program.waitForFinished(30000)) << c.argument;
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << c.argument;
+        EXPECT_EQ(program.exitCode(), 0) << c.argument;
+        EXPECT_TRUE(program.readAllStandardOutput().startsWith(c.expected)) << c.argument;
+        EXPECT_TRUE(program.readAllStandardError().isEmpty()) << c.argument;
+    }
+}
+
 TEST_F(MainWindowTest, JournalSwitchesComeFromTheSettings) {
     Store(kTabLog, "chkLogSys", QStringLiteral("1"));
     Program program;
@@ -355,6 +394,47 @@ TEST_F(MainWindowTest, ALanguageNameCannotLeadOutOfTheTranslationsFolder) {
     LoadSelectedLanguage();
     EXPECT_FALSE(IsRightToLeft());
     EXPECT_TRUE(Text(11).isEmpty());
+}
+
+// Every text the window shows comes from the string table; only the
+// caller's name and number, the ring count and the clock are data.
+TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
+    env_.writeFile(QStringLiteral("program/Trans/Full"), LanguageFile(1000, "LTR"));
+    Store(kLanguageKey, "Select", QStringLiteral("Full"));
+    LoadSelectedLanguage();
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
+    const QStringList data = {QStringLiteral("lblCallerName"), QStringLiteral("lblCallerNumber"),
+                              QStringLiteral("lblRing"), QStringLiteral("statusPanel1")};
+    const QRegularExpression fromTable(QStringLiteral("^&?text \\d+ *$"));
+    QStringList texts;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (!data.contains(label->objectName())) {
+            texts << label->text();
+        }
+    }
+    for (const QAction* action : window.findChildren<QAction*>()) {
+        texts << action->text();
+    }
+    for (const QMenu* menu : window.findChildren<QMenu*>()) {
+        texts << menu->title();
+    }
+    int checked = 0;
+    for (const QString& text : texts) {
+        if (!text.isEmpty()) {
+            EXPECT_TRUE(fromTable.match(text).hasMatch()) << text.toStdString();
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 10);
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblRingDisplay"))->text(),
+              Text(ids::kRingLabel));
+    const QLabel* hint = window.findChild<QLabel*>(QStringLiteral("callsAreaHint"));
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->text(), Text(ids::kCallsAreaEmpty));
+    EXPECT_TRUE(hint->isVisible());
+    window.UnLoadApp();
 }
 
 // The settings tool and the running program share one store.

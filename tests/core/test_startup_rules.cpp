@@ -20,8 +20,11 @@ namespace {
 TEST(CommandLine, OnlyTheExactSwitchCounts) {
     EXPECT_EQ(ParseCommandLine(QStringLiteral("-st")), StartupMode::Hidden);
     EXPECT_EQ(ParseCommandLine(QStringLiteral("-uia")), StartupMode::QuitRunning);
+    EXPECT_EQ(ParseCommandLine(QStringLiteral("--help")), StartupMode::PrintHelp);
+    EXPECT_EQ(ParseCommandLine(QStringLiteral("--version")), StartupMode::PrintVersion);
     EXPECT_EQ(ParseCommandLine(QString()), StartupMode::Normal);
-    for (const char* other : {"-st ", " -st", "/st", "-ST", "-st -uia", "-uia ", "--st", "st"}) {
+    for (const char* other : {"-st ", " -st", "/st", "-ST", "-st -uia", "-uia ", "--st", "st", "-h",
+                              "--help -st", "--Version", "-version", "--help "}) {
         EXPECT_EQ(ParseCommandLine(QString::fromLatin1(other)), StartupMode::Normal) << other;
     }
 }
