@@ -222,6 +222,23 @@ void CallStateMachine::OutgoingProgress() {
     dialer_->SetStatusText(Text(ids::kStatusDialling) + QLatin1Char(' ') + dialer_->NumberText());
 }
 
+void CallStateMachine::EndCallOnClosingLine() {
+    const bool connected = tapi_.CallActive();
+    const bool ringing = state_.incomingCall || !view_.RingText().isEmpty();
+    if (!connected && !ringing && !state_.RecorderMayAct() && !state_.standardCall) {
+        return;
+    }
+    if (connected) {
+        // Closing the port hangs up; the call's events stop with it.
+        if (recorder_->IsRecording()) {
+            recorder_->StopRecord();
+        }
+        WriteSysLog(QStringLiteral("Disconnected"), 0, QStringLiteral("Tapi1_Disconnected"));
+    }
+    EndCall();
+    WriteSysLog(QStringLiteral("End Of Call"), 0, QStringLiteral("Tapi1_Idle"));
+}
+
 void CallStateMachine::LineLost(qint32 code) {
     WriteSysLog(tapi_.LineErrText(code), code, QStringLiteral("Tapi1_LineLost"));
     EndCall();

@@ -372,6 +372,43 @@ TEST_F(CallStateMachineTest, ALostLineEndsTheCallAndShowsTheLineClosed) {
               "Tapi1_LineLost->" + LineErrorText(line_error::kDeviceLost) + "(13)");
 }
 
+// Closing the line with a call on it ends the call as a hang-up does; the
+// next call's rings count from one again.
+TEST_F(CallStateMachineTest, ClosingTheLineEndsARingingOrConnectedCallAsAHangUpDoes) {
+    const struct {
+        bool ringing, connected;
+        QStringList journal;
+    } cases[] = {
+        {false, false, {}},
+        {true, false, {"Tapi1_Idle->End Of Call(0)"}},
+        {true, true, {"Tapi1_Disconnected->Disconnected(0)", "Tapi1_Idle->End Of Call(0)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.journal.join(u' ').toStdString());
+        if (c.ringing) {
+            machine_.InComeCall();
+            machine_.Ring(1);
+            machine_.Ring(2);
+        }
+        if (c.connected) {
+            backend_->callActive = true;
+            machine_.Connected();
+        }
+        w_.TakeLog();
+        const qsizetype before = SysJournal().size();
+        machine_.EndCallOnClosingLine();
+        EXPECT_EQ(SysJournal().mid(before), c.journal);
+        EXPECT_FALSE(w_.recording);
+        EXPECT_FALSE(state_.incomingCall || state_.recordingIncoming);
+        EXPECT_EQ(w_.ring, QString());
+        EXPECT_EQ(w_.TakeLog().contains(QStringLiteral("display off")), c.ringing);
+        backend_->callActive = false;
+    }
+    machine_.InComeCall();
+    machine_.Ring(7);
+    EXPECT_EQ(w_.ring, QStringLiteral("1"));
+}
+
 TEST_F(CallStateMachineTest, AWholeCallFromTheControlIsJournaledInOrder) {
     backend_->RaiseIncomingCall();
     backend_->RaiseRing(1);
