@@ -2,6 +2,7 @@
 
 #include "calls/call_state.h"
 #include "calls/call_views.h"
+#include "calls/line_problem.h"
 #include "core/paths.h"
 #include "journal/journal_writer.h"
 #include "settings/store/registry_routines.h"
@@ -242,6 +243,7 @@ void CallStateMachine::EndCallOnClosingLine() {
 void CallStateMachine::LineLost(qint32 code) {
     WriteSysLog(tapi_.LineErrText(code), code, QStringLiteral("Tapi1_LineLost"));
     EndCall();
+    view_.ShowLineProblem(LineProblemText(code, tapi_.LineErrText(code)));
     view_.SetLineStatus(Text(ids::kStatusLineClosed));
     view_.SetLineSwitch(false);
 }

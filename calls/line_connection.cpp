@@ -2,6 +2,7 @@
 
 #include "calls/call_state.h"
 #include "calls/call_views.h"
+#include "calls/line_problem.h"
 #include "core/common_functions.h"
 #include "journal/journal_writer.h"
 #include "settings/names/devices.h"
@@ -66,9 +67,11 @@ void LineConnection::OpenLine() {
     const qint32 result = tapi_.LineOpen(kOpenPrivileges, kOpenMediaModes);
     if (result != line_error::kNone) {
         WriteSysLog(tapi_.LineErrText(result), result, QStringLiteral("OpenLine:Tapi1.OpenLine"));
+        view_.ShowLineProblem(LineProblemText(result, tapi_.LineErrText(result)));
         return;
     }
     reopenTimer_.stop();
+    view_.ShowLineProblem(QString());
     openDevice_ = details.deviceName;
     // Only a first choice is stored: a chosen modem that is unplugged now
     // stays the choice, so the line goes back to it once it is back.

@@ -27,6 +27,7 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
     // CallView.
     void SetLineSwitch(bool open) override { log << "switch " + On(open); }
     void SetLineStatus(const QString& text) override { log << "status " + (status = text); }
+    void ShowLineProblem(const QString& text) override { problems << text; }
     QString CallerNameText() const override { return name; }
     QString CallerNumberText() const override { return number; }
     void SetCallerTexts(const QString& newName, const QString& newNumber) override {
@@ -102,7 +103,7 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
 
     QStringList log;
     QString name = kUnknownCaller, number = kUnknownCaller, ring, status;
-    QStringList balloons;
+    QStringList balloons, problems;
     bool answer = false, recording = false, preScreen = false, pausedIn = false;
     bool recordPressed = false, pausePressed = false, dialerLoaded = false;
     std::function<void()> duringQuestion, duringStart;
@@ -370,6 +371,7 @@ TEST_F(CallStateMachineTest, ALostLineEndsTheCallAndShowsTheLineClosed) {
               (QStringList{"status " + Text(ids::kStatusLineClosed), "switch off"}));
     EXPECT_EQ(SysJournal().last(),
               "Tapi1_LineLost->" + LineErrorText(line_error::kDeviceLost) + "(13)");
+    EXPECT_EQ(w_.problems, QStringList{Text(ids::kLineLost)});
 }
 
 // Closing the line with a call on it ends the call as a hang-up does; the

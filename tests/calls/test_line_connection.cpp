@@ -19,8 +19,10 @@ class FakeLineView final : public LineView {
   public:
     void SetLineSwitch(bool open) override { switches.push_back(open); }
     void SetLineStatus(const QString& text) override { statuses << text; }
+    void ShowLineProblem(const QString& text) override { problems << text; }
     std::vector<bool> switches;
     QStringList statuses;
+    QStringList problems;
 };
 
 const QString kIndent(26, QLatin1Char(' '));
@@ -137,6 +139,36 @@ TEST_F(LineConnectionTest, ALostLineIsReopenedOnceItsDeviceIsListedAgainUnlessTh
     line_.LineLost();
     line_.CloseLine();
     EXPECT_FALSE(line_.IsLookingForLostLine());
+}
+
+// The journal may be off: the user is told why the line is closed.
+TEST_F(LineConnectionTest, AFailedOpenNamesItsCauseInTheUsersLanguageAndAnOpenLineClearsIt) {
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Modem"))};
+    const struct {
+        qint32 code;
+        int id;
+    } cases[] = {
+        {line_error::kNoSuchPort, ids::kLineNoSuchPort},
+        {line_error::kPortInUse, ids::kLinePortInUse},
+        {line_error::kPermissionDenied, ids::kLineNoPermission},
+        {line_error::kNoAnswer, ids::kLineNoAnswer},
+    };
+    for (const auto& c : cases) {
+        backend_->openResult = c.code;
+        line_.OpenLine();
+        ASSERT_FALSE(view_.problems.isEmpty());
+        EXPECT_EQ(view_.problems.last(), Text(c.id)) << c.code;
+        EXPECT_FALSE(Text(c.id).isEmpty()) << c.code;
+    }
+    EXPECT_TRUE(Text(ids::kLineNoPermission).contains(QStringLiteral("dialout")));
+    backend_->openResult = line_error::kCommandRefused;
+    line_.OpenLine();
+    EXPECT_TRUE(view_.problems.last().endsWith(LineErrorText(line_error::kCommandRefused)));
+    EXPECT_NE(view_.problems.last(), LineErrorText(line_error::kCommandRefused));
+
+    backend_->openResult = line_error::kNone;
+    line_.OpenLine();
+    EXPECT_EQ(view_.problems.last(), QString());
 }
 
 TEST_F(LineConnectionTest, AFailedOpenIsJournaledAndChangesNothingElse) {
