@@ -73,6 +73,17 @@ class MainWindow::CallDisplayView final : public CallView {
     explicit CallDisplayView(MainWindow& window) : w_(window) {}
 
     void SetLineSwitch(bool open) override { w_.SetLineSwitch(open); }
+    void ShowLineProblem(const QString& text) override {
+        if (text.isEmpty()) {
+            w_.statusBar()->clearMessage();
+            return;
+        }
+        w_.statusBar()->showMessage(text);
+        if (w_.tray_ != nullptr) {
+            w_.tray_->ShowBalloonTip(product::kApplicationTitle, text,
+                                     TrayIcon::BalloonIcon::Warning, kBalloonMs);
+        }
+    }
     void SetLineStatus(const QString& text) override {
         if (w_.statusPanels_[2] != nullptr) {
             w_.statusPanels_[2]->setText(text);

@@ -226,6 +226,10 @@ void Program::CreateTelephony() {
     CallView& view = window_->CallDisplay();
     line_ = std::make_unique<LineConnection>(*tapi_, settings_, callState_, view);
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
+    // A call on the line ends before the user's close takes the line; a lost
+    // line is looked for until its device is back.
+    line_->SetCallEnder([this] { calls_->EndCallOnClosingLine(); });
+    connect(tapi_.get(), &Tapi::LineLost, this, [this] { line_->LineLost(); });
 }
 
 void Program::ReleaseAudio() {

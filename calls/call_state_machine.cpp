@@ -2,6 +2,7 @@
 
 #include "calls/call_state.h"
 #include "calls/call_views.h"
+#include "calls/line_problem.h"
 #include "core/paths.h"
 #include "journal/journal_writer.h"
 #include "settings/store/registry_routines.h"
@@ -222,9 +223,27 @@ void CallStateMachine::OutgoingProgress() {
     dialer_->SetStatusText(Text(ids::kStatusDialling) + QLatin1Char(' ') + dialer_->NumberText());
 }
 
+void CallStateMachine::EndCallOnClosingLine() {
+    const bool connected = tapi_.CallActive();
+    const bool ringing = state_.incomingCall || !view_.RingText().isEmpty();
+    if (!connected && !ringing && !state_.RecorderMayAct() && !state_.standardCall) {
+        return;
+    }
+    if (connected) {
+        // Closing the port hangs up; the call's events stop with it.
+        if (recorder_->IsRecording()) {
+            recorder_->StopRecord();
+        }
+        WriteSysLog(QStringLiteral("Disconnected"), 0, QStringLiteral("Tapi1_Disconnected"));
+    }
+    EndCall();
+    WriteSysLog(QStringLiteral("End Of Call"), 0, QStringLiteral("Tapi1_Idle"));
+}
+
 void CallStateMachine::LineLost(qint32 code) {
     WriteSysLog(tapi_.LineErrText(code), code, QStringLiteral("Tapi1_LineLost"));
     EndCall();
+    view_.ShowLineProblem(LineProblemText(code, tapi_.LineErrText(code)));
     view_.SetLineStatus(Text(ids::kStatusLineClosed));
     view_.SetLineSwitch(false);
 }

@@ -50,6 +50,10 @@ class CallStateMachine : public QObject {
     void OutgoingProgress();
     // The open line stopped working: the call ends and the line shows closed.
     void LineLost(qint32 code);
+    // The user is closing the line: a call on it (ringing or connected)
+    // ends as a hang-up ends it, journaled, with display and counters reset
+    // and its recording stopped. Without a call nothing happens.
+    void EndCallOnClosingLine();
 
     // The current call back to its reset values.
     void ResetCallInfo();

@@ -17,6 +17,9 @@ class LineView {
     // released.
     virtual void SetLineSwitch(bool open) = 0;
     virtual void SetLineStatus(const QString& text) = 0;
+    // Why the line is not open, in the user's language: on the status bar
+    // and in a tray balloon, since the journal may be off. Empty clears it.
+    virtual void ShowLineProblem(const QString& text) = 0;
 };
 
 // The main window's share of a call: the caller display, the tray balloon,

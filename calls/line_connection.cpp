@@ -2,6 +2,7 @@
 
 #include "calls/call_state.h"
 #include "calls/call_views.h"
+#include "calls/line_problem.h"
 #include "core/common_functions.h"
 #include "journal/journal_writer.h"
 #include "settings/names/devices.h"
@@ -19,6 +20,10 @@ constexpr qint32 kOpenMediaModes = 6;
 
 constexpr int kDetailsIndent = 26;
 
+// How often a lost line is looked for: a replugged USB modem is listed
+// again within a second or two.
+constexpr int kReopenIntervalMs = 3000;
+
 }  // namespace
 
 QStringList DeviceDetailsLines(qint32 index, const LineDetails& details) {
@@ -33,7 +38,10 @@ QStringList DeviceDetailsLines(qint32 index, const LineDetails& details) {
 
 LineConnection::LineConnection(Tapi& tapi, RegistryRoutines& settings, CallState& state,
                                LineView& view)
-    : tapi_(tapi), settings_(settings), state_(state), view_(view) {}
+    : tapi_(tapi), settings_(settings), state_(state), view_(view) {
+    reopenTimer_.setInterval(kReopenIntervalMs);
+    QObject::connect(&reopenTimer_, &QTimer::timeout, [this] { RetryLostLine(); });
+}
 
 void LineConnection::OpenLine() {
     settings_.Subkey = kTabDevices;
@@ -55,16 +63,20 @@ void LineConnection::OpenLine() {
 
     tapi_.SetLineIndex(chosen);
     tapi_.GetLineDetails(details);
-    // Without any line device there is no name to store, and the user's
-    // choice must survive a start with the modem unplugged.
-    if (!details.deviceName.isEmpty() && details.deviceName != stored) {
-        settings_.SetRegistryValue(setting::kCmbModemDev, details.deviceName, kRegSz);
-    }
 
     const qint32 result = tapi_.LineOpen(kOpenPrivileges, kOpenMediaModes);
     if (result != line_error::kNone) {
         WriteSysLog(tapi_.LineErrText(result), result, QStringLiteral("OpenLine:Tapi1.OpenLine"));
+        view_.ShowLineProblem(LineProblemText(result, tapi_.LineErrText(result)));
         return;
+    }
+    reopenTimer_.stop();
+    view_.ShowLineProblem(QString());
+    openDevice_ = details.deviceName;
+    // Only a first choice is stored: a chosen modem that is unplugged now
+    // stays the choice, so the line goes back to it once it is back.
+    if (stored.isEmpty() && !details.deviceName.isEmpty()) {
+        settings_.SetRegistryValue(setting::kCmbModemDev, details.deviceName, kRegSz);
     }
     view_.SetLineSwitch(true);
     view_.SetLineStatus(Text(ids::kStatusLineOpen));
@@ -76,6 +88,10 @@ void LineConnection::OpenLine() {
 }
 
 void LineConnection::CloseLine() {
+    reopenTimer_.stop();
+    if (endCall_) {
+        endCall_();
+    }
     const qint32 closed = tapi_.LineClose();
     WriteSysLog(tapi_.LineErrText(closed), closed, QStringLiteral("CloseLine:Tapi1.LineClose"));
     const qint32 shutDown = tapi_.LineShutdown();
@@ -83,6 +99,33 @@ void LineConnection::CloseLine() {
                 QStringLiteral("CloseLine:Tapi1.LineShutdown"));
     view_.SetLineStatus(Text(ids::kStatusLineClosed));
     view_.SetLineSwitch(false);
+}
+
+void LineConnection::LineLost() {
+    lostDevice_ = openDevice_;
+    reopenTimer_.start();
+}
+
+void LineConnection::RetryLostLine() {
+    if (tapi_.LineOpened()) {
+        reopenTimer_.stop();
+        return;
+    }
+    const qint32 count = tapi_.LineCount();
+    const qint32 index = tapi_.LineIndex();
+    bool listed = false;
+    LineDetails details;
+    for (qint32 i = 0; i < count && !listed; ++i) {
+        tapi_.SetLineIndex(i);
+        tapi_.GetLineDetails(details);
+        listed = !lostDevice_.isEmpty() && details.deviceName == lostDevice_;
+    }
+    tapi_.SetLineIndex(index);
+    if (listed) {
+        WriteSysLog(QStringLiteral("Line device back: ") + lostDevice_, 0,
+                    QStringLiteral("LineConnection.Reopen"));
+        OpenLine();
+    }
 }
 
 void LineConnection::LineSwitchClicked() {

@@ -6,7 +6,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QtGlobal>
+#include <functional>
 
 #include "telephony/line_backend.h"
 
@@ -24,19 +26,38 @@ class LineConnection {
     LineConnection(Tapi& tapi, RegistryRoutines& settings, CallState& state, LineView& view);
 
     // Opens the line device stored in the settings ("cmbModemDev"), or line 0
-    // when none matches, and stores the name of the line it chose.
+    // when none matches. The name of the line it opened is stored only when
+    // none was stored: a choice whose device is away now (unplugged) or
+    // fails to open is kept for when it is back.
     void OpenLine();
-    // Closes the line and shuts the telephony service down. Calls and
-    // recordings in progress are left alone.
+    // Closes the line and shuts the telephony service down. A call on the
+    // line is ended first (SetCallEnder); a recording that is no call's is
+    // left alone.
     void CloseLine();
     // The line switch was clicked: closes an open line, opens a closed one.
     void LineSwitchClicked();
+
+    // What ends a call in progress before the line closes.
+    void SetCallEnder(std::function<void()> endCall) { endCall_ = std::move(endCall); }
+
+    // The open line was lost (not closed by the user): every few seconds the
+    // line is looked for again and reopened once its device is listed.
+    // Closing or opening the line ends the search.
+    void LineLost();
+    bool IsLookingForLostLine() const { return reopenTimer_.isActive(); }
+    // One look: reopens the line if the device it lost is listed again.
+    void RetryLostLine();
 
   private:
     Tapi& tapi_;
     RegistryRoutines& settings_;
     CallState& state_;
     LineView& view_;
+    std::function<void()> endCall_;
+    // The device of the line last opened, and of the line that was lost.
+    QString openDevice_;
+    QString lostDevice_;
+    QTimer reopenTimer_;
 };
 
 // The system journal entry that describes a line device: its first line

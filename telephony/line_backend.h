@@ -42,7 +42,8 @@ inline constexpr qint32 kNoDialTone = 16;
 inline constexpr qint32 kNoAnswerFromCallee = 17;
 inline constexpr qint32 kNoVoiceFormat = 18;  // no sample format we can record
 inline constexpr qint32 kAudioDevice = 19;    // the audio engine refused the voice channel
-inline constexpr qint32 kLast = kAudioDevice;
+inline constexpr qint32 kNoSuchPort = 20;     // the device's port does not exist
+inline constexpr qint32 kLast = kNoSuchPort;
 }  // namespace line_error
 
 // The text for a result code; every code has one, 0 and unknown codes too.

@@ -70,7 +70,7 @@ qint32 ModemChannel::Open(const QString& path) {
     Close();
     const QByteArray native = path.toLocal8Bit();
     if (::access(native.constData(), F_OK) != 0) {
-        return line_error::kPortFailed;
+        return line_error::kNoSuchPort;
     }
     if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
         return line_error::kPermissionDenied;

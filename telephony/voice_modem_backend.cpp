@@ -190,6 +190,11 @@ qint32 VoiceModemBackend::Open(qint32 index) {
         return line_error::kBadDeviceIndex;
     }
     const KnownPort device = devices_[static_cast<std::size_t>(index)];
+    // A port that is gone (the modem unplugged since the listing) is said
+    // as such, not as a modem that did not answer.
+    if (!QFileInfo::exists(device.port.path)) {
+        return line_error::kNoSuchPort;
+    }
     // What a probe found moments ago holds now: a port with nothing behind
     // it would only make the window wait once more.
     const bool silent = device.probed && !device.probe.answered && !device.probe.held &&

@@ -116,6 +116,14 @@ inline constexpr int kMsgNoteTooLong = 851;
 inline constexpr int kMsgSettingsFileBroken = 950;  // "<%S>": what could not be read
 inline constexpr int kMsgNoSystemTray = 951;
 
+// Why the line is not open, on the status bar and in a tray balloon.
+inline constexpr int kLineNoSuchPort = 960;
+inline constexpr int kLinePortInUse = 961;
+inline constexpr int kLineNoPermission = 962;  // with the hint about the dialout group
+inline constexpr int kLineNoAnswer = 963;
+inline constexpr int kLineLost = 964;
+inline constexpr int kLineOtherProblem = 965;  // "<%S>": the control's own text
+
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
     kOk,
@@ -202,6 +210,12 @@ inline constexpr std::array kAllIds = {
     kMsgNoteTooLong,
     kMsgSettingsFileBroken,
     kMsgNoSystemTray,
+    kLineNoSuchPort,
+    kLinePortInUse,
+    kLineNoPermission,
+    kLineNoAnswer,
+    kLineLost,
+    kLineOtherProblem,
 };
 
 }  // namespace orvane::ids

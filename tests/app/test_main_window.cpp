@@ -568,6 +568,43 @@ TEST_F(MainWindowCallTest, TheLineOpensAtLoadTheSwitchTogglesItAndALostLineRelea
     EXPECT_EQ(SysJournal().filter(QStringLiteral("CloseLine:Tapi1.LineShutdown->")).size(), 2);
 }
 
+// The program's wiring: a lost line comes back by itself once its device is
+// listed again; closing the line with a call on it ends the call.
+TEST_F(MainWindowCallTest, ALostLineComesBackByItselfAndClosingTheLineEndsItsCall) {
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
+    QAction* lineSwitch = LineSwitch(window);
+    ASSERT_TRUE(lineSwitch->isChecked());
+    backend_->RaiseLineLost(line_error::kDeviceLost);
+    ASSERT_TRUE(PumpUntil([&] { return !lineSwitch->isChecked(); }));
+    ASSERT_TRUE(PumpUntil([&] { return lineSwitch->isChecked(); }));
+    EXPECT_TRUE(SysJournal().contains("LineConnection.Reopen->Line device back: Modem B(0)"));
+
+    backend_->RaiseIncomingCall();
+    backend_->RaiseRing(1);
+    backend_->RaiseRing(2);
+    backend_->callActive = true;
+    backend_->RaiseConnected();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Label(window, "lblRing")->text(), QStringLiteral("2"));
+    lineSwitch->trigger();
+    EXPECT_FALSE(lineSwitch->isChecked());
+    const QStringList journal = SysJournal();
+    const qsizetype closed = journal.indexOf(QRegularExpression(QStringLiteral("CloseLine:.*")));
+    ASSERT_GE(closed, 2);
+    EXPECT_EQ(journal.mid(closed - 2, 2),
+              (QStringList{"Tapi1_Disconnected->Disconnected(0)", "Tapi1_Idle->End Of Call(0)"}));
+    EXPECT_TRUE(Label(window, "lblRing")->text().isEmpty());
+
+    lineSwitch->trigger();
+    backend_->RaiseIncomingCall();
+    backend_->RaiseRing(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Label(window, "lblRing")->text(), QStringLiteral("1"));
+    window.UnLoadApp();
+}
+
 TEST_F(MainWindowCallTest, AScriptedCallShowsTheCallerInStatusBalloonsAndJournals) {
     Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
     Program program;

@@ -27,6 +27,7 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
     // CallView.
     void SetLineSwitch(bool open) override { log << "switch " + On(open); }
     void SetLineStatus(const QString& text) override { log << "status " + (status = text); }
+    void ShowLineProblem(const QString& text) override { problems << text; }
     QString CallerNameText() const override { return name; }
     QString CallerNumberText() const override { return number; }
     void SetCallerTexts(const QString& newName, const QString& newNumber) override {
@@ -102,7 +103,7 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
 
     QStringList log;
     QString name = kUnknownCaller, number = kUnknownCaller, ring, status;
-    QStringList balloons;
+    QStringList balloons, problems;
     bool answer = false, recording = false, preScreen = false, pausedIn = false;
     bool recordPressed = false, pausePressed = false, dialerLoaded = false;
     std::function<void()> duringQuestion, duringStart;
@@ -370,6 +371,44 @@ TEST_F(CallStateMachineTest, ALostLineEndsTheCallAndShowsTheLineClosed) {
               (QStringList{"status " + Text(ids::kStatusLineClosed), "switch off"}));
     EXPECT_EQ(SysJournal().last(),
               "Tapi1_LineLost->" + LineErrorText(line_error::kDeviceLost) + "(13)");
+    EXPECT_EQ(w_.problems, QStringList{Text(ids::kLineLost)});
+}
+
+// Closing the line with a call on it ends the call as a hang-up does; the
+// next call's rings count from one again.
+TEST_F(CallStateMachineTest, ClosingTheLineEndsARingingOrConnectedCallAsAHangUpDoes) {
+    const struct {
+        bool ringing, connected;
+        QStringList journal;
+    } cases[] = {
+        {false, false, {}},
+        {true, false, {"Tapi1_Idle->End Of Call(0)"}},
+        {true, true, {"Tapi1_Disconnected->Disconnected(0)", "Tapi1_Idle->End Of Call(0)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.journal.join(u' ').toStdString());
+        if (c.ringing) {
+            machine_.InComeCall();
+            machine_.Ring(1);
+            machine_.Ring(2);
+        }
+        if (c.connected) {
+            backend_->callActive = true;
+            machine_.Connected();
+        }
+        w_.TakeLog();
+        const qsizetype before = SysJournal().size();
+        machine_.EndCallOnClosingLine();
+        EXPECT_EQ(SysJournal().mid(before), c.journal);
+        EXPECT_FALSE(w_.recording);
+        EXPECT_FALSE(state_.incomingCall || state_.recordingIncoming);
+        EXPECT_EQ(w_.ring, QString());
+        EXPECT_EQ(w_.TakeLog().contains(QStringLiteral("display off")), c.ringing);
+        backend_->callActive = false;
+    }
+    machine_.InComeCall();
+    machine_.Ring(7);
+    EXPECT_EQ(w_.ring, QStringLiteral("1"));
 }
 
 TEST_F(CallStateMachineTest, AWholeCallFromTheControlIsJournaledInOrder) {

@@ -19,8 +19,10 @@ class FakeLineView final : public LineView {
   public:
     void SetLineSwitch(bool open) override { switches.push_back(open); }
     void SetLineStatus(const QString& text) override { statuses << text; }
+    void ShowLineProblem(const QString& text) override { problems << text; }
     std::vector<bool> switches;
     QStringList statuses;
+    QStringList problems;
 };
 
 const QString kIndent(26, QLatin1Char(' '));
@@ -83,18 +85,90 @@ TEST_F(LineConnectionTest, WithDuplicateNamesEachMatchIsJournaledAndTheLastOneWi
     EXPECT_EQ(journal.indexOf(kIndent + "Line Index: 2"), 7);
 }
 
-TEST_F(LineConnectionTest, AnEmptyOrUnknownStoredNameSelectsLineZeroAndStoresItsName) {
+// A chosen modem that is unplugged now stays the choice; only a first
+// choice is stored, and only once its line opened.
+TEST_F(LineConnectionTest, AnEmptyOrUnknownStoredNameSelectsLineZeroAndOnlyAFirstChoiceIsStored) {
     backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("First")),
                          ScriptedLineBackend::Device(QStringLiteral("Second"))};
-    for (const QString& stored : {QString(), QStringLiteral("Unplugged Modem")}) {
-        StoreLine(stored);
+    const struct {
+        QString stored;
+        qint32 openResult;
+        QString storedAfter;
+    } cases[] = {
+        {QString(), line_error::kNone, QStringLiteral("First")},
+        {QStringLiteral("Unplugged Modem"), line_error::kNone, QStringLiteral("Unplugged Modem")},
+        {QString(), line_error::kNoAnswer, QString()},
+    };
+    for (const auto& c : cases) {
+        StoreLine(c.stored);
+        backend_->openResult = c.openResult;
         line_.OpenLine();
         EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Open 0")});
-        EXPECT_EQ(StoredLine().toString(), QStringLiteral("First"));
+        EXPECT_EQ(StoredLine().toString(), c.storedAfter) << c.stored.toStdString();
         EXPECT_FALSE(SysJournal().contains(QStringLiteral("->Device Details -")));
         line_.CloseLine();
         backend_->TakeRequests();
     }
+}
+
+TEST_F(LineConnectionTest, ALostLineIsReopenedOnceItsDeviceIsListedAgainUnlessTheUserClosesIt) {
+    const LineDetails modem = ScriptedLineBackend::Device(QStringLiteral("USB Modem"));
+    backend_->devices = {modem};
+    StoreLine(QStringLiteral("USB Modem"));
+    line_.OpenLine();
+    backend_->TakeRequests();
+
+    backend_->RaiseLineLost(line_error::kDeviceLost);
+    line_.LineLost();
+    EXPECT_TRUE(line_.IsLookingForLostLine());
+    backend_->devices.clear();  // unplugged
+    line_.RetryLostLine();
+    EXPECT_TRUE(backend_->TakeRequests().filter(QStringLiteral("Open")).isEmpty());
+    EXPECT_TRUE(line_.IsLookingForLostLine());
+
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Other")), modem};
+    line_.RetryLostLine();
+    EXPECT_EQ(backend_->TakeRequests().filter(QStringLiteral("Open")),
+              QStringList{QStringLiteral("Open 1")});
+    EXPECT_TRUE(tapi_->LineOpened());
+    EXPECT_FALSE(line_.IsLookingForLostLine());
+    EXPECT_TRUE(SysJournal().contains("LineConnection.Reopen->Line device back: USB Modem(0)"));
+
+    // Lost again, then closed by the user: the line stays closed.
+    backend_->RaiseLineLost(line_error::kDeviceLost);
+    line_.LineLost();
+    line_.CloseLine();
+    EXPECT_FALSE(line_.IsLookingForLostLine());
+}
+
+// The journal may be off: the user is told why the line is closed.
+TEST_F(LineConnectionTest, AFailedOpenNamesItsCauseInTheUsersLanguageAndAnOpenLineClearsIt) {
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("Modem"))};
+    const struct {
+        qint32 code;
+        int id;
+    } cases[] = {
+        {line_error::kNoSuchPort, ids::kLineNoSuchPort},
+        {line_error::kPortInUse, ids::kLinePortInUse},
+        {line_error::kPermissionDenied, ids::kLineNoPermission},
+        {line_error::kNoAnswer, ids::kLineNoAnswer},
+    };
+    for (const auto& c : cases) {
+        backend_->openResult = c.code;
+        line_.OpenLine();
+        ASSERT_FALSE(view_.problems.isEmpty());
+        EXPECT_EQ(view_.problems.last(), Text(c.id)) << c.code;
+        EXPECT_FALSE(Text(c.id).isEmpty()) << c.code;
+    }
+    EXPECT_TRUE(Text(ids::kLineNoPermission).contains(QStringLiteral("dialout")));
+    backend_->openResult = line_error::kCommandRefused;
+    line_.OpenLine();
+    EXPECT_TRUE(view_.problems.last().endsWith(LineErrorText(line_error::kCommandRefused)));
+    EXPECT_NE(view_.problems.last(), LineErrorText(line_error::kCommandRefused));
+
+    backend_->openResult = line_error::kNone;
+    line_.OpenLine();
+    EXPECT_EQ(view_.problems.last(), QString());
 }
 
 TEST_F(LineConnectionTest, AFailedOpenIsJournaledAndChangesNothingElse) {

@@ -356,7 +356,7 @@ TEST_F(VoiceModemLineTest, AnUnpluggedModemIsReportedAndTheLineReopensOnceItIsBa
     ASSERT_TRUE(WaitForEvent(QStringLiteral("LineLost %1").arg(line_error::kDeviceLost)))
         << events_.join(u',').toStdString();
     EXPECT_FALSE(tapi_->LineOpened());
-    EXPECT_EQ(tapi_->LineOpen(6, 6), line_error::kPortFailed) << "still gone";
+    EXPECT_EQ(tapi_->LineOpen(6, 6), line_error::kNoSuchPort) << "still gone";
 
     ModemSimProcess again;
     ASSERT_TRUE(again.Start(link_, QStringLiteral("wait-client; sleep 60000")));

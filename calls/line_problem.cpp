@@ -1,0 +1,39 @@
+#include "calls/line_problem.h"
+
+#include "telephony/line_backend.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+
+QString LineProblemText(qint32 code, const QString& controlText) {
+    int id = ids::kLineOtherProblem;
+    switch (code) {
+        case line_error::kNoSuchPort:
+        case line_error::kBadDeviceIndex:
+            id = ids::kLineNoSuchPort;
+            break;
+        case line_error::kPortInUse:
+            id = ids::kLinePortInUse;
+            break;
+        case line_error::kPermissionDenied:
+            id = ids::kLineNoPermission;
+            break;
+        case line_error::kNoAnswer:
+            id = ids::kLineNoAnswer;
+            break;
+        case line_error::kDeviceLost:
+            id = ids::kLineLost;
+            break;
+        default:
+            break;
+    }
+    const QString text = Text(id);
+    // Without a language file the control's own text is better than nothing.
+    if (text.isEmpty()) {
+        return controlText;
+    }
+    return id == ids::kLineOtherProblem ? ReplaceMarker(text, controlText) : text;
+}
+
+}  // namespace orvane
