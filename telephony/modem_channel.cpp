@@ -94,6 +94,7 @@ qint32 ModemChannel::Open(const QString& path) {
     port_->setFlowControl(QSerialPort::NoFlowControl);
     port_->clear();
     stream_.Reset();
+    endResultDue_ = false;
     connect(port_, &QSerialPort::readyRead, this, &ModemChannel::ReadAvailable);
     connect(port_, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { CheckPortError(error); });
@@ -110,6 +111,7 @@ void ModemChannel::Close() {
     port_ = nullptr;
     stream_.Reset();
     expectReply_ = false;
+    endResultDue_ = false;
 }
 
 bool ModemChannel::IsOpen() const {
@@ -172,6 +174,10 @@ ModemReply ModemChannel::Command(const std::string& command, int timeoutMs) {
     if (waiting_) {
         return {ModemResult::Error, {}};
     }
+    if (endResultDue_) {
+        WaitUntil(timeoutMs, [this] { return !endResultDue_; });
+        endResultDue_ = false;
+    }
     if (!SendLine(command)) {
         return {ModemResult::Closed, {}};
     }
@@ -206,6 +212,20 @@ void ModemChannel::Discard(int quietMs) {
     WaitUntil(quietMs, [] { return false; });
     discarding_ = false;
     stream_.Reset();
+    endResultDue_ = false;
+}
+
+bool ModemChannel::DropDtr(int lowMs) {
+    if (port_ == nullptr) {
+        return false;
+    }
+    const bool lowered = port_->setDataTerminalReady(false);
+    Discard(lowMs);
+    if (port_ != nullptr) {
+        port_->setDataTerminalReady(true);
+        port_->clearError();
+    }
+    return lowered;
 }
 
 bool ModemChannel::WaitUntil(int timeoutMs, const std::function<bool()>& done) {
@@ -247,6 +267,10 @@ void ModemChannel::OnLine(std::string_view line) {
     if (discarding_) {
         return;
     }
+    if (endResultDue_ && !expectReply_ && FinalResultOf(line)) {
+        endResultDue_ = false;
+        return;  // the result of the receive the modem ended
+    }
     if (expectReply_) {
         const std::string upper = modem::Upper(modem::Trim(line));
         if (!pendingCommand_.empty() && upper == pendingCommand_) {
@@ -277,6 +301,10 @@ void ModemChannel::OnAudio(std::span<const uint8_t> bytes) {
 }
 
 void ModemChannel::OnVoiceEnd() {
+    // Outside a wait for it, the final result after <DLE><ETX> is owed.
+    if (!expectReply_) {
+        endResultDue_ = true;
+    }
     listener_->OnVoiceEnd();
 }
 

@@ -72,7 +72,8 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     bool IsOpen() const;
 
     // Sends `command` and a CR and waits up to `timeoutMs` for its final
-    // result code. The modem's echo of the command is dropped.
+    // result code. The modem's echo of the command is dropped. A result the
+    // modem still owes (a receive it ended itself) is waited for first.
     ModemReply Command(const std::string& command, int timeoutMs);
     // Sends bytes as they are, without waiting.
     bool Send(std::span<const uint8_t> bytes);
@@ -90,6 +91,10 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     // Reads and drops whatever the modem sends for `quietMs` (stale output
     // after waking a modem from an unknown state).
     void Discard(int quietMs);
+    // Hangs up the hard way: DTR low for `lowMs` (a modem set up with &D2
+    // or &D3 goes on-hook), then high again. What the modem sends meanwhile
+    // is dropped. False when the port has no DTR line (a pseudo-terminal).
+    bool DropDtr(int lowMs);
 
     // True while a command waits; the listener must not start another.
     bool Waiting() const { return waiting_; }
@@ -116,6 +121,9 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     std::string pendingCommand_;
     ModemReply reply_;
     bool replyDone_ = false;
+    // The modem ended a voice receive itself and its final result is still
+    // to come: no command goes out before it, or every reply is one behind.
+    bool endResultDue_ = false;
     bool discarding_ = false;
     int readDepth_ = 0;
 };

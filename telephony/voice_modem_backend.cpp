@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "audio/sonvel_host.h"
+#include "journal/journal_writer.h"
 #include "settings/names/devices.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/modem/dle_codec.h"
@@ -233,7 +234,10 @@ qint32 VoiceModemBackend::Initialise(const KnownPort& device) {
     }
     // Our init goes first so the user's own string can change any of it.
     channel_.Command("ATZ", Ms(timing_.reset));
-    ModemProbe probe = QueryModem(channel_, timeout);
+    channel_.Discard(Ms(timing_.afterReset));
+    // The probe that listed the port already asked what the modem is.
+    ModemProbe probe =
+        device.probed && device.probe.answered ? device.probe : QueryModem(channel_, timeout);
     commands_ = modem::CommandsFor(probe.dialect);
     channel_.Command(commands_.basicSetup, timeout);
     const VoiceModemSettings settings = settings_();
@@ -251,7 +255,22 @@ qint32 VoiceModemBackend::Initialise(const KnownPort& device) {
     openDevice_.probe = probe;
     openDevice_.probed = true;
     format_ = probe.voiceFormat;
-    return EnterIdleMode();
+    const qint32 idle = EnterIdleMode();
+    if (idle != line_error::kNone) {
+        return idle;
+    }
+    if (probe.voiceFormat && !format_) {
+        // The line works, but without sound that can be recorded.
+        openDevice_.probe.voiceFormat.reset();
+        WriteSysLog(QStringLiteral("The modem refused the sample format; the line has no "
+                                   "usable audio"),
+                    line_error::kNoVoiceFormat, QStringLiteral("VoiceModem_Open"));
+    }
+    // The "#" families send digits with #VTS, not +VTS.
+    if (!commands_.toneQuery.empty()) {
+        openDevice_.probe.generatesDigits = channel_.Command(commands_.toneQuery, timeout).ok();
+    }
+    return line_error::kNone;
 }
 
 // Voice class with caller ID on, the format chosen and the line labels
@@ -262,14 +281,24 @@ qint32 VoiceModemBackend::EnterIdleMode() {
     if (!channel_.Command(commands_.voiceMode, timeout).ok()) {
         return channel_.IsOpen() ? line_error::kNotVoiceModem : line_error::kDeviceLost;
     }
-    if (!commands_.voiceSetup.empty()) {
-        channel_.Command(commands_.voiceSetup, timeout);
+    // A firmware that lacks one part of a compound line refuses it whole:
+    // then each part is sent on its own.
+    if (!commands_.voiceSetup.empty() && !channel_.Command(commands_.voiceSetup, timeout).ok()) {
+        const auto parts = modem::SplitCommandLine(commands_.voiceSetup);
+        if (parts.size() > 1) {
+            for (const std::string& part : parts) {
+                channel_.Command(part, timeout);
+            }
+        }
     }
     if (!channel_.Command(commands_.callerIdOn, timeout).ok() && !commands_.callerIdOnAlt.empty()) {
         channel_.Command(commands_.callerIdOnAlt, timeout);
     }
     if (format_ && !commands_.fixedFormatCommand.empty()) {
-        channel_.Command(commands_.fixedFormatCommand, timeout);
+        // A refused sample size must not be decoded as if it were taken.
+        if (!channel_.Command(commands_.fixedFormatCommand, timeout).ok()) {
+            format_.reset();
+        }
     } else if (format_ && !commands_.formatPrefix.empty()) {
         const std::string select = commands_.formatPrefix + modem::VoiceFormatArgument(*format_);
         // Some firmwares want the four-value form.
@@ -364,9 +393,20 @@ void VoiceModemBackend::StopReceive() {
     if (!channel_.InVoiceReceive()) {
         return;
     }
-    channel_.Send(commands_.stopReceive);
+    channel_.Send(modem::kEndReceive);
     // The sound up to <DLE><ETX> is the end of the call: it is kept.
-    channel_.FinishVoiceReceive(Ms(timing_.stopReceive));
+    const ModemReply ended = channel_.FinishVoiceReceive(Ms(timing_.stopReceive));
+    if (!channel_.IsOpen() ||
+        (!channel_.InVoiceReceive() && ended.result != ModemResult::Timeout)) {
+        return;
+    }
+    // The modem is still off-hook and streaming: only DTR puts it down now.
+    const bool dropped = channel_.DropDtr(Ms(timing_.hardHangUp));
+    WriteSysLog(dropped ? QStringLiteral("The modem did not end the voice receive; hung up by "
+                                         "dropping DTR")
+                        : QStringLiteral("The modem did not end the voice receive and the port "
+                                         "cannot drop DTR; the line may still be off-hook"),
+                0, QStringLiteral("VoiceModem_StopReceive"));
 }
 
 void VoiceModemBackend::HangUp() {
@@ -389,6 +429,7 @@ void VoiceModemBackend::ForgetCall() {
     ringCount_ = 0;
     incomingRaised_ = false;
     callerIdReported_ = false;
+    reportedCaller_ = {};
     handsetPickedUp_ = false;
     hangUpCue_ = false;
     dialResult_.reset();
@@ -490,26 +531,29 @@ void VoiceModemBackend::RingSignal() {
 void VoiceModemBackend::CallerIdLine() {
     // Caller ID before the first ring is the first sign of the call.
     BeginIncomingCall();
-    if (state_ == CallState::Ringing && !callerIdReported_) {
+    // Also after a report: a late field completes the caller.
+    if (state_ == CallState::Ringing) {
         callerIdTimer_.start(timing_.callerIdQuiet);
     }
 }
 
 void VoiceModemBackend::ReportCallerId() {
     callerIdTimer_.stop();
-    if (!callerId_.Started()) {
+    if (!callerId_.Started() || state_ == CallState::None) {
         return;
     }
-    const modem::CallerId caller = callerId_.Take();
-    if (callerIdReported_ || state_ == CallState::None) {
-        return;
-    }
+    // The collector keeps the first value of each field for the whole call,
+    // so a repeated caller ID changes nothing and a late field adds to it.
+    const modem::CallerId caller = callerId_.Peek();
     const bool nothing =
         caller.name == modem::kCallerUnknown && caller.number == modem::kCallerUnknown;
-    if (nothing) {
+    const bool unchanged = callerIdReported_ && caller.name == reportedCaller_.name &&
+                           caller.number == reportedCaller_.number;
+    if (nothing || unchanged) {
         return;
     }
     callerIdReported_ = true;
+    reportedCaller_ = caller;
     if (sink_ != nullptr) {
         sink_->OnCallerId(CallerText(caller.name), CallerText(caller.number));
     }
@@ -594,6 +638,11 @@ void VoiceModemBackend::OnChannelLost(qint32 code) {
 }
 
 void VoiceModemBackend::OnModemInputDone() {
+    // A slow modem sends one line over many reads: the quiet time counts
+    // from the last byte, not from the last complete line.
+    if (callerIdTimer_.isActive()) {
+        callerIdTimer_.start(timing_.callerIdQuiet);
+    }
     if (handsetPickedUp_) {
         handsetPickedUp_ = false;
         if (state_ == CallState::Ringing) {

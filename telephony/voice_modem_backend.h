@@ -40,6 +40,8 @@ VoiceModemSettings ReadVoiceModemSettings();
 struct VoiceModemTiming {
     std::chrono::milliseconds command{2000};
     std::chrono::milliseconds reset{4000};
+    // Modems need a moment after ATZ before they take the next command.
+    std::chrono::milliseconds afterReset{300};
     std::chrono::milliseconds probeCommand{700};
     // Longest LineCount waits for new ports to be probed; a port that takes
     // longer is listed without capabilities until its probe is done.
@@ -49,9 +51,12 @@ struct VoiceModemTiming {
     // Ringing that stops without an answer ends the call after this long.
     std::chrono::milliseconds ringTimeout{7000};
     // Caller-ID lines come in one burst; the caller is reported once the
-    // modem has been quiet this long, or at the next ring.
+    // modem has been quiet this long (since its last byte), or at the next
+    // ring. A field that comes later in the same call completes the caller.
     std::chrono::milliseconds callerIdQuiet{400};
     std::chrono::milliseconds stopReceive{3000};
+    // How long DTR stays low when a receive would not end.
+    std::chrono::milliseconds hardHangUp{500};
     std::chrono::milliseconds dialTimeout{90000};
 };
 
@@ -141,6 +146,7 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     qint32 ringCount_ = 0;
     bool incomingRaised_ = false;
     bool callerIdReported_ = false;
+    modem::CallerId reportedCaller_;
     modem::CallerIdCollector callerId_;
     QTimer ringTimer_;
     QTimer callerIdTimer_;

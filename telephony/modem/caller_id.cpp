@@ -381,9 +381,12 @@ void ApplyTag(CallerId& caller, Tag tag, std::string_view value) {
             SetOnce(caller.name, value, kMaxCallerNameChars);
             break;
         case Tag::Message:
-            // Mostly parameters a recorder has no use for; Bell Canada puts
-            // the number in one.
-            if (const auto decoded = DecodeMessageParameter(value)) {
+            // Some modems print the whole packet here; otherwise it is
+            // mostly parameters a recorder has no use for, though Bell
+            // Canada puts the number in one.
+            if (const auto packet = DecodeCallerIdPacket(value)) {
+                MergeOnce(caller, *packet);
+            } else if (const auto decoded = DecodeMessageParameter(value)) {
                 MergeOnce(caller, *decoded);
             }
             break;
@@ -472,14 +475,19 @@ bool CallerIdCollector::FeedLine(std::string_view rawLine) {
     return true;
 }
 
-CallerId CallerIdCollector::Take() {
-    CallerId caller = std::move(current_);
+CallerId CallerIdCollector::Peek() const {
+    CallerId caller = current_;
     if (caller.name.empty()) {
         caller.name = kCallerUnknown;
     }
     if (caller.number.empty()) {
         caller.number = kCallerUnknown;
     }
+    return caller;
+}
+
+CallerId CallerIdCollector::Take() {
+    CallerId caller = Peek();
     Reset();
     return caller;
 }

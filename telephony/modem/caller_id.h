@@ -2,7 +2,8 @@
 // Caller identification as voice modems report it: formatted lines
 // ("NMBR = 5551234", with or without blanks, one tag per line or several on
 // one line, under the names different firmwares use) or the unformatted
-// packet as one line of hex (SDMF or MDMF, with its checksum). A caller ID is
+// packet as one line of hex (SDMF or MDMF, with its checksum), bare or as
+// the value of a MESG tag. A caller ID is
 // text from a stranger: everything taken from it is cleaned before it leaves
 // this file.
 
@@ -59,6 +60,8 @@ class CallerIdCollector {
     // unavailable become kCallerPrivate / kCallerUnavailable; a part that did
     // not arrive becomes kCallerUnknown. Resets the collector.
     CallerId Take();
+    // The same without resetting: what has arrived so far.
+    CallerId Peek() const;
     void Reset();
 
   private:

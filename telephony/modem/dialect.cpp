@@ -76,6 +76,7 @@ DialectCommands PlusVCommands() {
     c.stopReceive = {kDle, kReceiveAbort};
     c.hangUp = "ATH0";
     c.dialPrefix = "ATD";
+    c.toneQuery = "AT+VTS=?";
     return c;
 }
 
@@ -125,12 +126,14 @@ DialectCommands CommandsFor(Dialect dialect) {
             c.startReceive = "AT#VRX";
             c.stopReceive = {static_cast<unsigned char>('!')};
             c.hangUp = "ATH";
+            c.toneQuery = "AT#VTS=?";
             break;
         case Dialect::UsRobotics:
             c.callerIdOn = "AT#CID=1";
             c.callerIdOnAlt = "AT+VCID=1";
             c.voiceMode = "AT#CLS=8";
-            c.dataMode = "AT+FCLASS=0";
+            // A Sportster without +FCLASS would stay in voice class.
+            c.dataMode = "AT#CLS=0";
             c.voiceSetup = "AT#VTD=3F,3F,3F";
             c.formatQuery = "AT#VSM=?";
             c.formatPrefix = "AT#VSM=";
@@ -140,9 +143,34 @@ DialectCommands CommandsFor(Dialect dialect) {
             c.startReceive = "AT#VRX";
             c.stopReceive = {kDle};
             c.hangUp = "AT#VLS=0H0";
+            c.toneQuery = "AT#VTS=?";
             break;
     }
     return c;
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+    std::vector<std::string> commands;
+    if (line.size() < 2) {
+        return {std::string(line)};
+    }
+    const std::string_view prefix = line.substr(0, 2);
+    std::string_view rest = line.substr(2);
+    while (true) {
+        const std::size_t semicolon = rest.find(';');
+        const std::string_view part = Trim(rest.substr(0, semicolon));
+        if (!part.empty()) {
+            commands.push_back(std::string(prefix) + std::string(part));
+        }
+        if (semicolon == std::string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(semicolon + 1);
+    }
+    if (commands.empty()) {
+        commands.emplace_back(line);
+    }
+    return commands;
 }
 
 Dialect DetectDialect(const ProbeReplies& replies) {

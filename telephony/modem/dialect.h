@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "telephony/modem/dle_codec.h"
 #include "telephony/modem/voice_format.h"
 
 namespace orvane::modem {
@@ -39,10 +40,22 @@ struct DialectCommands {
     std::string linePrefix;       // "AT+VLS=" + label number
     std::string offHookFallback;  // the off-hook command when lineQuery is empty or fails
     std::string startReceive;     // AT+VRX
-    std::vector<unsigned char> stopReceive;  // bytes that end a receive (<DLE>! or a dialect's own)
-    std::string hangUp;                      // on-hook
-    std::string dialPrefix;                  // "ATD"
+    // The bytes the dialect's manuals give for ending a receive. The driver
+    // sends <DLE>! to every dialect instead (see kEndReceive).
+    std::vector<unsigned char> stopReceive;
+    std::string hangUp;      // on-hook
+    std::string dialPrefix;  // "ATD"
+    std::string toneQuery;   // AT+VTS=? or AT#VTS=?: can it send digits
 };
+
+// Ends a voice receive on every dialect: a modem that takes a bare "!" or a
+// lone <DLE> takes <DLE>! too, and one that wants <DLE>! takes nothing else.
+inline constexpr unsigned char kEndReceive[] = {kDle, kReceiveAbort};
+
+// The commands of one command line, each as a line of its own:
+// "AT+VPR=0;+VIT=0" gives "AT+VPR=0" and "AT+VIT=0". A line without ";" is
+// given back whole.
+std::vector<std::string> SplitCommandLine(std::string_view line);
 
 DialectCommands CommandsFor(Dialect dialect);
 

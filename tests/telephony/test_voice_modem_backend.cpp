@@ -6,17 +6,22 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "audio/sonvel_host.h"
 #include "audio/wave.h"
+#include "journal/journal_writer.h"
 #include "telephony/tapi.h"
 #include "telephony/voice_modem_backend.h"
 #include "tests/support/qt_printers.h"
+#include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
 
 namespace orvane {
@@ -34,6 +39,33 @@ int16_t ExpandMuLaw(uint8_t code) {
     const int mantissa = code & 15;
     const int magnitude = (((mantissa << 3) + 0x84) << exponent) - 0x84;
     return static_cast<int16_t>((code & 0x80) != 0 ? -magnitude : magnitude);
+}
+
+// One line of the emulator's --log transcript: seconds, who, what.
+struct TranscriptLine {
+    double seconds = 0;
+    QString who;
+    QString text;
+};
+
+std::vector<TranscriptLine> ReadTranscript(const QString& path) {
+    std::vector<TranscriptLine> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return lines;
+    }
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        const qsizetype first = line.indexOf(u' ');
+        if (first < 0) {
+            continue;
+        }
+        const QString rest = line.mid(first + 1).trimmed();
+        const qsizetype second = rest.indexOf(u' ');
+        lines.push_back({line.left(first).toDouble(), rest.left(second),
+                         second < 0 ? QString() : rest.mid(second + 1).trimmed()});
+    }
+    return lines;
 }
 
 class VoiceModemLineTest : public ::testing::Test {
@@ -97,6 +129,30 @@ class VoiceModemLineTest : public ::testing::Test {
             }
         }
         return -1;
+    }
+
+    // The line device of the emulator's link, listed afresh; selects it.
+    std::optional<LineDetails> SelectLinkLine() {
+        const qint32 count = tapi_->LineCount();
+        for (qint32 i = 0; i < count; ++i) {
+            tapi_->SetLineIndex(i);
+            LineDetails details;
+            tapi_->GetLineDetails(details);
+            if (details.port == link_) {
+                return details;
+            }
+        }
+        return std::nullopt;
+    }
+
+    QStringList ClientLines(const QString& log) const {
+        QStringList lines;
+        for (const TranscriptLine& line : ReadTranscript(log)) {
+            if (line.who == QStringLiteral("client")) {
+                lines << line.text;
+            }
+        }
+        return lines;
     }
 
     // Runs the event loop (and the audio control's window) until `done`;
@@ -286,6 +342,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "CallerID Alice Example|5551234"},
         CallerIdCase{"SdmfPacket", "call rings=2 every=300 number=6095551212 format=sdmf",
                      "CallerID UNKNOWN|6095551212"},
+        CallerIdCase{"MesgPacket",
+                     "call rings=2 every=300 name=\"Alice Example\" number=5551234 format=mesg",
+                     "CallerID Alice Example|5551234"},
         // Some modems wrap the lines in a complex event report in voice class.
         CallerIdCase{"DleFramedReport",
                      "call rings=2 every=300 format=raw "
@@ -304,6 +363,146 @@ TEST_F(VoiceModemLineTest, CallerIdBeforeTheFirstRingIsReportedBeforeThatRing) {
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle")));
     EXPECT_EQ(events_,
               (QStringList{"InComeCall", "CallerID Carol|01632960", "Ring 1", "Ring 2", "Idle"}));
+}
+
+TEST_F(VoiceModemLineTest, CommandsWaitForTheResultOfAReceiveTheModemEnded) {
+    // The modem ends the receive itself and sends its ERROR a moment after
+    // <DLE><ETX>; a hang-up sent before it would take that ERROR as its own.
+    const QString log = dir_.filePath(QStringLiteral("modem.log"));
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral("voice tone 440; wait-command VCID=1; "
+                       "call rings=1 every=300 name=Eve number=5550101; pickup; "
+                       "wait-command VRX; sleep 500; remote-hangup etx error after 300; "
+                       "wait-hangup timeout 20000; wait-command VCID=1 timeout 5000; exit"),
+        {QStringLiteral("--log"), log}));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    EXPECT_EQ(events_, (QStringList{"InComeCall", "Ring 1", "CallerID Eve|5550101", "Connected",
+                                    "Disconnected", "Idle"}));
+
+    const std::vector<TranscriptLine> transcript = ReadTranscript(log);
+    QStringList client;
+    double resetAt = -1;
+    double afterReset = -1;
+    for (const TranscriptLine& line : transcript) {
+        if (line.who != QStringLiteral("client")) {
+            continue;
+        }
+        client << line.text;
+        if (resetAt >= 0 && afterReset < 0) {
+            afterReset = line.seconds;
+        }
+        if (line.text == QStringLiteral("ATZ")) {
+            resetAt = line.seconds;
+        }
+    }
+    EXPECT_TRUE(client.filter(QStringLiteral("while a result is due")).isEmpty())
+        << client.join(u',').toStdString();
+    const qsizetype received = client.indexOf(QStringLiteral("AT+VRX"));
+    ASSERT_GE(received, 0);
+    EXPECT_EQ(client.mid(received).count(QStringLiteral("ATH0")), 1)
+        << "no hang-up repeated for an ERROR that was not its own";
+    // A pause after the reset, and the probe's questions not asked twice.
+    ASSERT_GE(resetAt, 0);
+    EXPECT_GE(afterReset - resetAt, 0.25);
+    EXPECT_EQ(client.count(QStringLiteral("AT+FCLASS=?")), 1) << client.join(u',').toStdString();
+}
+
+TEST_F(VoiceModemLineTest, APoundModemThatWantsDleBangAndRefusesEightBitsIsDrivenRight) {
+    // Rockwell firmware that ends a receive only on <DLE>! and has only its
+    // own ADPCM: the call still ends on-hook, and no sound is claimed.
+    timing_.stopReceive = std::chrono::milliseconds(1000);
+    MakeTapi();
+    const QString log = dir_.filePath(QStringLiteral("modem.log"));
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral("voice pattern; wait-command CID=1; call rings=2 every=300 name=Ann "
+                       "number=5551234; pickup; wait-command VRX; sleep 500; remote-hangup busy; "
+                       "wait-hangup timeout 8000; sleep 60000"),
+        {QStringLiteral("--dialect"), QStringLiteral("rockwell"),
+         QStringLiteral("--dle-abort-only"), QStringLiteral("--adpcm-only"),
+         QStringLiteral("--log"), log}));
+    ASSERT_TRUE(SelectLinkLine().has_value()) << sim_.ErrorOutput().toStdString();
+    ASSERT_EQ(tapi_->LineOpen(6, 6), 0) << sim_.ErrorOutput().toStdString();
+    const std::optional<LineDetails> open = SelectLinkLine();
+    ASSERT_TRUE(open.has_value());
+    EXPECT_FALSE(open->audioCapability) << "#VBS=8 was refused";
+    EXPECT_TRUE(open->generateDigits) << "from #VTS=?";
+    EXPECT_EQ(tapi_->GetWaveID(1), -1);
+
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(events_, (QStringList{"InComeCall", "Ring 1", "CallerID Ann|5551234", "Ring 2",
+                                    "Connected", "Disconnected", "Idle"}));
+    // The receive ended on request, then the modem went on-hook.
+    sim_.Stop();
+    QStringList line;
+    for (const TranscriptLine& entry : ReadTranscript(log)) {
+        if (entry.who == QStringLiteral("line") || entry.who == QStringLiteral("note")) {
+            line << entry.text;
+        }
+    }
+    const qsizetype ended =
+        line.indexOf(QRegularExpression(QStringLiteral("voice receive ended by the client.*")));
+    ASSERT_GE(ended, 0) << line.join(u',').toStdString();
+    EXPECT_GE(line.indexOf(QStringLiteral("modem on-hook"), ended), 0)
+        << line.join(u',').toStdString();
+}
+
+TEST_F(VoiceModemLineTest, AReceiveThatWillNotEndIsHungUpTheHardWayAndJournaled) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    timing_.stopReceive = std::chrono::milliseconds(500);
+    MakeTapi();
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral("voice tone 440; wait-command VCID=1; call rings=1 name=Ann number=5551234; "
+                       "pickup; wait-command VRX; sleep 300; remote-hangup busy; sleep 60000"),
+        {QStringLiteral("--ignore-abort")}));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Disconnected"))) << events_.join(u',').toStdString();
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    SetJournalSwitches(false, false);
+    // A pseudo-terminal has no DTR line: the journal says the line may be
+    // off-hook still, never that it ended cleanly.
+    EXPECT_EQ(journal.filter(QStringLiteral("did not end the voice receive")).size(), 1)
+        << journal.join(u'\n').toStdString();
+}
+
+TEST_F(VoiceModemLineTest, ACompoundSetupLineTheFirmwareRefusesIsSentPartByPart) {
+    const QString log = dir_.filePath(QStringLiteral("modem.log"));
+    ASSERT_TRUE(sim_.Start(
+        link_, QStringLiteral("wait-command VCID=1; sleep 60000"),
+        {QStringLiteral("--dialect"), QStringLiteral("lucent"), QStringLiteral("--refuse"),
+         QStringLiteral("VPR"), QStringLiteral("--log"), log}));
+    ASSERT_TRUE(SelectLinkLine().has_value()) << sim_.ErrorOutput().toStdString();
+    ASSERT_EQ(tapi_->LineOpen(6, 6), 0) << sim_.ErrorOutput().toStdString();
+    const QStringList client = ClientLines(log);
+    EXPECT_TRUE(client.contains(QStringLiteral("AT+VPR=0;+VIT=0;+VLS=0")))
+        << client.join(u',').toStdString();
+    EXPECT_TRUE(client.contains(QStringLiteral("AT+VIT=0"))) << client.join(u',').toStdString();
+    EXPECT_TRUE(client.contains(QStringLiteral("AT+VLS=0"))) << client.join(u',').toStdString();
+}
+
+TEST_F(VoiceModemLineTest, ASlowModemsCallerIdAndALateFieldAreKeptWhole) {
+    // Each line of the first caller takes longer than the quiet time, one
+    // byte every 40 ms; the second caller's name comes after the report.
+    timing_.ringTimeout = std::chrono::milliseconds(4000);
+    MakeTapi();
+    ASSERT_TRUE(sim_.Start(
+        link_, QStringLiteral("wait-command VCID=1; "
+                              "call rings=2 every=3500 name=\"Alice Example\" number=5551234 "
+                              "pace=40; sleep 5000; call rings=1 number=5550101; sleep 1000; "
+                              "cid format=raw raw=\"\\r\\nNAME = Bob\\r\\n\"; ring; sleep 6000")));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return events_.count(QStringLiteral("Idle")) == 2; }, 30000))
+        << events_.join(u',').toStdString();
+    EXPECT_EQ(events_,
+              (QStringList{"InComeCall", "Ring 1", "CallerID Alice Example|5551234", "Ring 2",
+                           "Idle", "InComeCall", "Ring 1", "CallerID UNKNOWN|5550101",
+                           "CallerID Bob|5550101", "Ring 2", "Idle"}));
 }
 
 TEST_F(VoiceModemLineTest, AHostileCallerIdIsCleanedAndTheLineKeepsAnswering) {

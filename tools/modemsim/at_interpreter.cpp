@@ -144,8 +144,14 @@ std::optional<Suffix> ParseSuffix(const std::string& suffix) {
 }
 
 std::string ModelName(Dialect dialect) {
-    return dialect == Dialect::Rockwell ? "modemsim Rockwell voice modem"
-                                        : "modemsim V.253 voice modem";
+    switch (dialect) {
+        case Dialect::Rockwell:
+            return "modemsim Rockwell voice modem";
+        case Dialect::Lucent:
+            return "modemsim Lucent voice modem";
+        default:
+            return "modemsim V.253 voice modem";
+    }
 }
 
 void SetDefaultRegisters(std::array<int, 256>& registers) {
@@ -282,8 +288,13 @@ void AtInterpreter::Feed(std::span<const uint8_t> bytes) {
             case State::Transmit:
                 FeedTransmit(byte);
                 break;
-            case State::Dialing: {
-                // Kept for after the dial, within reason.
+            case State::Dialing:
+            case State::Ending: {
+                if (state_ == State::Ending) {
+                    host_.InputWhileResultDue(std::string_view(
+                        reinterpret_cast<const char*>(bytes.data()) + i, bytes.size() - i));
+                }
+                // Kept for after the dial or the result, within reason.
                 const std::size_t room = kMaxHeldInput - std::min(kMaxHeldInput, heldInput_.size());
                 const std::size_t take = std::min(room, bytes.size() - i);
                 heldInput_.insert(heldInput_.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i),
@@ -342,10 +353,11 @@ void AtInterpreter::FeedReceive(uint8_t byte) {
         abort = byte == modem::kReceiveAbort;
     } else if (byte == kDle) {
         pendingDle_ = true;
-    } else if (options_.dialect == Dialect::Rockwell && byte == modem::kReceiveAbort) {
+    } else if (options_.dialect == Dialect::Rockwell && !options_.dleAbortOnly &&
+               byte == modem::kReceiveAbort) {
         abort = true;  // old Rockwell firmware takes a bare "!"
     }
-    if (!abort) {
+    if (!abort || options_.ignoreAbort) {
         return;
     }
     host_.ReceiveAborted();
@@ -538,6 +550,10 @@ AtInterpreter::Outcome AtInterpreter::RunRegister(Cursor& cursor) {
 
 AtInterpreter::Outcome AtInterpreter::RunExtended(char prefix, const std::string& name,
                                                   const std::string& suffix) {
+    if (std::find(options_.refused.begin(), options_.refused.end(), name) !=
+        options_.refused.end()) {
+        return Outcome{true};
+    }
     if (prefix == '#') {
         if (options_.dialect != Dialect::Rockwell) {
             return Outcome{true};
@@ -788,12 +804,20 @@ AtInterpreter::Outcome AtInterpreter::RunRockwellCommand(const std::string& name
     }
     if (name == "VBS") {
         if (kind == SuffixKind::Test) {
-            Info("8,16");
+            Info(options_.adpcmOnly ? "2,3,4" : "8,16");
         } else if (kind == SuffixKind::Query) {
             Info(std::to_string(settings_.bitsPerSample));
         } else {
-            // Rockwell's own 2-, 3- and 4-bit ADPCM is not made here.
+            // Rockwell's own 2-, 3- and 4-bit ADPCM is taken, though the
+            // sound is still made as 8-bit samples here.
             const std::optional<int> bits = modem::ParseDigits(value, 0, 16);
+            if (options_.adpcmOnly) {
+                if (!bits || *bits < 2 || *bits > 4) {
+                    return Outcome{true};
+                }
+                settings_.bitsPerSample = *bits;
+                return {};
+            }
             if (bits != 8 && bits != 16) {
                 return Outcome{true};
             }
@@ -920,13 +944,26 @@ void AtInterpreter::FinishDial(DialOutcome outcome) {
     Feed(held);
 }
 
-void AtInterpreter::EndReceive(ResultCode result) {
+void AtInterpreter::EndReceive(ResultCode result, bool resultLater) {
     if (state_ != State::Receive) {
         return;
     }
     Emit(std::string{static_cast<char>(kDle), static_cast<char>(kEtx)});
+    state_ = State::Ending;
+    if (!resultLater) {
+        FinishEndReceive(result);
+    }
+}
+
+void AtInterpreter::FinishEndReceive(ResultCode result) {
+    if (state_ != State::Ending) {
+        return;
+    }
     state_ = State::Command;
     SendResult(result);
+    std::vector<uint8_t> held = std::move(heldInput_);
+    heldInput_.clear();
+    Feed(held);
 }
 
 void AtInterpreter::NoteRing() {

@@ -51,11 +51,23 @@ class ModemHost {
     virtual void TransmitEnded(std::size_t bytes) = 0;
     // The client dialled; the host answers later with FinishDial().
     virtual void DialRequested(std::string_view number) = 0;
+    // The client typed while the modem still owed it a result.
+    virtual void InputWhileResultDue(std::string_view bytes) { static_cast<void>(bytes); }
 };
 
 struct InterpreterOptions {
     Dialect dialect = Dialect::V253;
     bool echo = true;  // E1 after power-on and reset
+    // Firmware of the "#" families that ends a receive only on <DLE>!
+    // (never on a bare "!"), and that has only Rockwell's 2- to 4-bit ADPCM
+    // (#VBS=8 refused).
+    bool dleAbortOnly = false;
+    bool adpcmOnly = false;
+    // A hung firmware: nothing the client sends ends a receive.
+    bool ignoreAbort = false;
+    // Extended commands (names without "+" or "#", upper case) this
+    // firmware lacks: each gives ERROR, and so does a line holding one.
+    std::vector<std::string> refused{};
 };
 
 // The state a modem keeps between commands.
@@ -85,6 +97,7 @@ class AtInterpreter {
         Receive,   // voice receive: sound to the client, watch for the abort
         Transmit,  // voice transmit: shielded sound from the client
         Dialing,   // waiting for FinishDial; input is held
+        Ending,    // a receive it ended itself, its result still to come; input is held
     };
 
     AtInterpreter(const InterpreterOptions& options, ModemHost& host);
@@ -97,8 +110,10 @@ class AtInterpreter {
     // when the modem was off-hook.
     void PowerOn();
 
-    // The modem ends a voice receive itself: <DLE><ETX>, then `result`.
-    void EndReceive(ResultCode result);
+    // The modem ends a voice receive itself: <DLE><ETX>, then `result`, or
+    // with `resultLater` only <DLE><ETX> until FinishEndReceive.
+    void EndReceive(ResultCode result, bool resultLater = false);
+    void FinishEndReceive(ResultCode result);
     // The outcome of the pending dial.
     void FinishDial(DialOutcome outcome);
 

@@ -35,7 +35,9 @@ void Earliest(std::optional<TimePoint>& next, const std::optional<TimePoint>& ca
 Emulator::Emulator(const EmulatorOptions& options, std::unique_ptr<Scenario> scenario,
                    VoiceFiles files)
     : options_(options),
-      modem_(InterpreterOptions{options.dialect, options.echo}, *this),
+      modem_(InterpreterOptions{options.dialect, options.echo, options.dleAbortOnly,
+                                options.adpcmOnly, options.ignoreAbort, options.refused},
+             *this),
       line_(modem_, *this, LineOptions{options.ringText, options.speed}) {
     if (scenario) {
         RunnerWorld& world = *this;
@@ -322,6 +324,10 @@ void Emulator::TransmitStarted() {
 
 void Emulator::TransmitEnded(std::size_t bytes) {
     transcript_.Write("line", "voice transmit ended: " + std::to_string(bytes) + " bytes");
+}
+
+void Emulator::InputWhileResultDue(std::string_view bytes) {
+    transcript_.Write("client", "typed while a result is due: " + Transcript::Readable(bytes));
 }
 
 void Emulator::DialRequested(std::string_view number) {

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/modemsim/at_interpreter.h"
 #include "tools/modemsim/phone_line.h"
@@ -27,6 +28,10 @@ struct EmulatorOptions {
     Dialect dialect = Dialect::V253;
     bool echo = true;
     bool ringText = false;
+    bool dleAbortOnly = false;
+    bool adpcmOnly = false;
+    bool ignoreAbort = false;
+    std::vector<std::string> refused{};
     int speed = 1;
     bool stay = false;  // keep serving when the steps are done
     std::string linkPath;
@@ -54,6 +59,7 @@ class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
     void TransmitStarted() override;
     void TransmitEnded(std::size_t bytes) override;
     void DialRequested(std::string_view number) override;
+    void InputWhileResultDue(std::string_view bytes) override;
     // LineOutput
     void SendStream(std::string_view bytes) override;
     void SendUnsolicited(std::string_view bytes) override;

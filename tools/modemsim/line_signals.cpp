@@ -77,6 +77,10 @@ std::string FormatCallerId(const CallerIdMessage& message, CidFormat format) {
     if (format == CidFormat::Mdmf) {
         return "\r\n" + modem::EncodeMdmfPacket(date + time, message.number, message.name) + "\r\n";
     }
+    if (format == CidFormat::Mesg) {
+        return "\r\nMESG = " + modem::EncodeMdmfPacket(date + time, message.number, message.name) +
+               "\r\n";
+    }
     if (format == CidFormat::Sdmf) {
         return "\r\n" + modem::EncodeSdmfPacket(date + time, message.number) + "\r\n";
     }

@@ -18,6 +18,7 @@ enum class CidFormat {
     OneLine,   // "DATE = 0321 TIME = 1405 NMBR = 5551234 NAME = ..."
     Mdmf,      // the multiple-data-message packet as one line of hex
     Sdmf,      // the single-data-message packet (number only) as hex
+    Mesg,      // the MDMF packet as the value of "MESG = "
     Raw,       // the scenario's bytes, exactly
 };
 
@@ -28,6 +29,7 @@ struct CallerIdMessage {
     std::string time;                 // "HHMM"; empty: now
     std::optional<CidFormat> format;  // nothing: as the client asked (1 text, 2 hex)
     std::string raw;                  // CidFormat::Raw
+    int paceMs = 0;                   // a slow modem: one byte every paceMs
 };
 
 // The modem state the signals depend on.

@@ -2,6 +2,8 @@
 // modem and for the tests. Prints the terminal's path, then answers AT
 // commands and plays the calls of a scenario on the line.
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -41,10 +43,19 @@ Options:
   --link PATH           make PATH a symbolic link to the terminal (a link that
                         is there is replaced, anything else refused); removed
                         at exit
-  --dialect v253|rockwell
-                        the voice command set (default v253)
+  --dialect v253|rockwell|lucent
+                        the voice command set (default v253); lucent is v253
+                        that names itself Lucent
+  --refuse NAMES        extended commands this firmware lacks, e.g. VPR,VIT
+                        (each answers ERROR, and so does a line holding one)
   --echo on|off         command echo after power-on and ATZ (default on)
   --ring-text           in voice mode send a "RING" line with each <DLE>R
+  --dle-abort-only      a voice receive ends only on <DLE>!, also in the
+                        rockwell dialect (whose default also takes a bare !)
+  --ignore-abort        nothing the client sends ends a voice receive (a hung
+                        firmware; only the far end or the scenario ends it)
+  --adpcm-only          rockwell dialect: only 2- to 4-bit ADPCM samples
+                        (#VBS=8 and 16 refused)
   --speed N             send voice data N times faster than real time
                         (1 to 1000, default 1)
   --stay                keep serving when the steps are done
@@ -136,15 +147,22 @@ int Main(int argc, char** argv) {
             std::cout << "modemsim " MODEMSIM_VERSION "\n";
             return kExitDone;
         }
-        if (arg == "--demo" || arg == "--ring-text" || arg == "--stay") {
+        if (arg == "--demo" || arg == "--ring-text" || arg == "--stay" ||
+            arg == "--dle-abort-only" || arg == "--adpcm-only" || arg == "--ignore-abort") {
             if (attached) {
                 return Usage(arg + " takes no value");
             }
-            (arg == "--demo" ? demo : arg == "--stay" ? options.stay : options.ringText) = true;
+            bool& flag = arg == "--demo"             ? demo
+                         : arg == "--stay"           ? options.stay
+                         : arg == "--ring-text"      ? options.ringText
+                         : arg == "--dle-abort-only" ? options.dleAbortOnly
+                         : arg == "--ignore-abort"   ? options.ignoreAbort
+                                                     : options.adpcmOnly;
+            flag = true;
             continue;
         }
         if (arg != "--script" && arg != "-e" && arg != "--link" && arg != "--dialect" &&
-            arg != "--echo" && arg != "--speed" && arg != "--log") {
+            arg != "--echo" && arg != "--speed" && arg != "--log" && arg != "--refuse") {
             return Usage("unknown option " + arg);
         }
         if (!value(text)) {
@@ -163,8 +181,22 @@ int Main(int argc, char** argv) {
                 options.dialect = Dialect::V253;
             } else if (text == "rockwell") {
                 options.dialect = Dialect::Rockwell;
+            } else if (text == "lucent") {
+                options.dialect = Dialect::Lucent;
             } else {
-                return Usage("--dialect is v253 or rockwell");
+                return Usage("--dialect is v253, rockwell or lucent");
+            }
+        } else if (arg == "--refuse") {
+            std::size_t start = 0;
+            while (start <= text.size()) {
+                const std::size_t comma = std::min(text.find(',', start), text.size());
+                std::string name = text.substr(start, comma - start);
+                std::transform(name.begin(), name.end(), name.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+                if (!name.empty()) {
+                    options.refused.push_back(name);
+                }
+                start = comma + 1;
             }
         } else if (arg == "--echo") {
             if (text != "on" && text != "off") {

@@ -62,7 +62,7 @@ void PhoneLine::Ring(TimePoint now) {
     output_.SendUnsolicited(RingBytes(Context()));
 }
 
-void PhoneLine::CallerId(const CallerIdMessage& message) {
+void PhoneLine::CallerId(TimePoint now, const CallerIdMessage& message) {
     if (streaming_) {
         output_.Note("caller ID not sent: the modem is streaming sound");
         return;
@@ -70,6 +70,14 @@ void PhoneLine::CallerId(const CallerIdMessage& message) {
     const std::string bytes = CallerIdBytes(Context(), message);
     if (bytes.empty()) {
         output_.Note("caller ID not sent: the client has not turned it on");
+        return;
+    }
+    if (message.paceMs > 0) {
+        pacedBytes_ = bytes;
+        pacedSent_ = 0;
+        pace_ = std::chrono::milliseconds(message.paceMs);
+        pacedDue_ = now;
+        Advance(now);
         return;
     }
     output_.SendUnsolicited(bytes);
@@ -93,7 +101,8 @@ void PhoneLine::SetFarEnd(std::unique_ptr<VoiceSource> source, const std::string
     farEndDescription_ = description;
 }
 
-void PhoneLine::RemoteHangup(TimePoint now, RemoteHangupKind kind, ResultCode endResult) {
+void PhoneLine::RemoteHangup(TimePoint now, RemoteHangupKind kind, ResultCode endResult,
+                             int resultAfterMs) {
     // The sound up to now is still the far end's.
     Produce(now);
     char code = 0;
@@ -121,7 +130,11 @@ void PhoneLine::RemoteHangup(TimePoint now, RemoteHangupKind kind, ResultCode en
                 return;
             }
             StopStream("by the modem");
-            modem_.EndReceive(endResult);
+            modem_.EndReceive(endResult, resultAfterMs > 0);
+            if (resultAfterMs > 0) {
+                endResultDue_ = now + std::chrono::milliseconds(resultAfterMs);
+                endResult_ = endResult;
+            }
             return;
     }
     repeatCode_ = 0;
@@ -191,6 +204,9 @@ void PhoneLine::ModemReset() {
     if (streaming_) {
         StopStream("by a reset");
     }
+    pacedBytes_.clear();
+    pacedSent_ = 0;
+    endResultDue_.reset();
     dialDue_.reset();
 }
 
@@ -259,6 +275,15 @@ void PhoneLine::Produce(TimePoint now) {
 }
 
 void PhoneLine::Advance(TimePoint now) {
+    if (endResultDue_ && now >= *endResultDue_) {
+        endResultDue_.reset();
+        modem_.FinishEndReceive(endResult_);
+    }
+    if (pacedSent_ < pacedBytes_.size() && now >= pacedDue_) {
+        output_.SendUnsolicited(std::string_view(pacedBytes_).substr(pacedSent_, 1));
+        ++pacedSent_;
+        pacedDue_ = now + pace_;
+    }
     if (dialDue_ && now >= *dialDue_) {
         dialDue_.reset();
         if (dialing_ == DialOutcome::Answered) {
@@ -275,6 +300,12 @@ std::optional<TimePoint> PhoneLine::NextDeadline() const {
     std::optional<TimePoint> next;
     if (streaming_) {
         next = lastProduce_ + kTick;
+    }
+    if (endResultDue_ && (!next || *endResultDue_ < *next)) {
+        next = endResultDue_;
+    }
+    if (pacedSent_ < pacedBytes_.size() && (!next || pacedDue_ < *next)) {
+        next = pacedDue_;
     }
     if (dialDue_ && (!next || *dialDue_ < *next)) {
         next = dialDue_;

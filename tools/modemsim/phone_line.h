@@ -50,10 +50,13 @@ class PhoneLine {
     // The scenario's side.
     void NewCall();
     void Ring(TimePoint now);
-    void CallerId(const CallerIdMessage& message);
+    void CallerId(TimePoint now, const CallerIdMessage& message);
     void Handset(TimePoint now, bool offHook);
     void SetFarEnd(std::unique_ptr<VoiceSource> source, const std::string& description);
-    void RemoteHangup(TimePoint now, RemoteHangupKind kind, ResultCode endResult);
+    // `resultAfterMs`: a modem ending the receive itself sends its result
+    // this long after <DLE><ETX>.
+    void RemoteHangup(TimePoint now, RemoteHangupKind kind, ResultCode endResult,
+                      int resultAfterMs = 0);
     void SetDialAnswer(DialOutcome outcome, int delayMs);
 
     // The modem's side.
@@ -98,6 +101,16 @@ class PhoneLine {
     char repeatCode_ = 0;  // an event sent again every repeatEvery_ samples
     int64_t repeatEvery_ = 0;
     int64_t nextRepeatAt_ = 0;
+
+    // The result of a receive the modem ended, still to come.
+    std::optional<TimePoint> endResultDue_;
+    ResultCode endResult_ = ResultCode::Ok;
+
+    // Caller ID of a slow modem, sent a byte at a time.
+    std::string pacedBytes_;
+    std::size_t pacedSent_ = 0;
+    std::chrono::milliseconds pace_{0};
+    TimePoint pacedDue_{};
 
     // Dial-out.
     DialOutcome dialOutcome_ = DialOutcome::Answered;

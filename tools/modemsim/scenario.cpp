@@ -25,10 +25,12 @@ written in any case.
   ring [COUNT] [every MS]
       COUNT rings (default 1), MS apart (default 6000)
   cid [name=TEXT] [number=TEXT] [date=MMDD] [time=HHMM] [format=FORMAT]
-      [raw=TEXT]
-      caller ID now, if the client turned it on (+VCID=1|2, #CID=1|2)
+      [raw=TEXT] [pace=MS]
+      caller ID now, if the client turned it on (+VCID=1|2, #CID=1|2);
+      with pace=, one byte every MS as a slow modem sends it
   call [rings=N] [every=MS] [name=TEXT] [number=TEXT] [date=MMDD]
       [time=HHMM] [cid=after-first|before|none] [format=FORMAT] [raw=TEXT]
+      [pace=MS]
       a new call: N rings (default 2) with caller ID after the first ring
       (default), before it, or none
   pickup
@@ -39,10 +41,13 @@ written in any case.
   voice speech
       what the far end sends from now on; "pattern" is the bytes 0..255
       over and over, sent as they are, whatever the sample format
-  remote-hangup busy|dialtone|loop|silence|etx [ok|no-carrier]
+  remote-hangup busy|dialtone|loop|silence|etx [ok|no-carrier|error]
+      [after MS]
       the far end hangs up: <DLE>b (again every 4 s of stream), <DLE>d
       (again every 3 s), <DLE>l, <DLE>s, or the modem ends the voice
-      receive itself: <DLE><ETX> then OK (or NO CARRIER)
+      receive itself: <DLE><ETX> then OK (or NO CARRIER, or ERROR), that
+      result MS after <DLE><ETX> (default at once); what the client types
+      meanwhile waits for it
   dial-answer answered|busy|no-answer|no-dialtone [after MS]
       how the next dial-outs end, after MS (default 1000)
   raw TEXT
@@ -54,7 +59,8 @@ written in any case.
       end the run with exit status CODE (default 0)
 
 FORMAT is spaces ("NMBR = 5551234"), nospaces ("NMBR=5551234"), oneline
-(all tags on one line), mdmf or sdmf (the packet as hex), or raw (the text
+(all tags on one line), mdmf or sdmf (the packet as hex), mesg (the MDMF
+packet as hex after "MESG = "), or raw (the text
 of raw=, sent as it is). Without format= the client's choice decides:
 +VCID=1 gives spaces, +VCID=2 gives mdmf. Date and time default to the
 clock.
@@ -296,7 +302,8 @@ std::optional<Value> KeywordValue(const std::string& word, const Keyword<Value> 
 constexpr Keyword<CidFormat> kCidFormats[] = {
     {"spaces", CidFormat::Spaces},   {"nospaces", CidFormat::NoSpaces},
     {"oneline", CidFormat::OneLine}, {"mdmf", CidFormat::Mdmf},
-    {"sdmf", CidFormat::Sdmf},       {"raw", CidFormat::Raw}};
+    {"sdmf", CidFormat::Sdmf},       {"mesg", CidFormat::Mesg},
+    {"raw", CidFormat::Raw}};
 constexpr Keyword<CidPlacement> kCidPlacements[] = {{"after-first", CidPlacement::AfterFirstRing},
                                                     {"before", CidPlacement::BeforeFirstRing},
                                                     {"none", CidPlacement::None}};
@@ -529,8 +536,14 @@ class StepReader {
                 message.format = KeywordValue(value, kCidFormats);
                 if (!message.format) {
                     return "unknown caller ID format \"" + value +
-                           "\" (spaces, nospaces, oneline, mdmf, sdmf, raw)";
+                           "\" (spaces, nospaces, oneline, mdmf, sdmf, mesg, raw)";
                 }
+            } else if (key == "pace") {
+                const std::optional<int> ms = modem::ParseDigits(value, 0, 10000);
+                if (!ms) {
+                    return std::string("pace must be a time from 0 to 10000 milliseconds");
+                }
+                message.paceMs = *ms;
             } else if (key == "raw") {
                 message.raw = value;
                 rawGiven = true;
@@ -613,12 +626,20 @@ class StepReader {
                    "\" (busy, dialtone, loop, silence, etx)";
         }
         step_.hangup = *hangup;
-        if (step_.hangup == RemoteHangupKind::EndOfStream && Has()) {
+        if (step_.hangup == RemoteHangupKind::EndOfStream && Has() && Lower(Peek()) != "after") {
             const std::string result = Lower(Take());
             if (result == "no-carrier") {
                 step_.endResult = ResultCode::NoCarrier;
+            } else if (result == "error") {
+                step_.endResult = ResultCode::Error;
             } else if (result != "ok") {
-                return "remote-hangup etx takes ok or no-carrier, not \"" + result + "\"";
+                return "remote-hangup etx takes ok, no-carrier or error, not \"" + result + "\"";
+            }
+        }
+        if (step_.hangup == RemoteHangupKind::EndOfStream && Has() && Lower(Peek()) == "after") {
+            Take();
+            if (auto error = TakeMs(step_.ms)) {
+                return error;
             }
         }
         return Done();

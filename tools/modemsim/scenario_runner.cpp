@@ -102,7 +102,7 @@ bool ScenarioRunner::Run(const Step& step, TimePoint now) {
         case StepKind::Call:
             return RunRings(step, now, true);
         case StepKind::CallerId:
-            line.CallerId(step.callerId);
+            line.CallerId(now, step.callerId);
             return true;
         case StepKind::Pickup:
         case StepKind::HandsetHangup:
@@ -112,7 +112,7 @@ bool ScenarioRunner::Run(const Step& step, TimePoint now) {
             SetVoice(step);
             return true;
         case StepKind::RemoteHangup:
-            line.RemoteHangup(now, step.hangup, step.endResult);
+            line.RemoteHangup(now, step.hangup, step.endResult, step.ms);
             return true;
         case StepKind::DialAnswer:
             line.SetDialAnswer(step.dial, step.ms);
@@ -165,7 +165,7 @@ bool ScenarioRunner::RunRings(const Step& step, TimePoint now, bool call) {
         line.NewCall();
         if (step.placement == CidPlacement::BeforeFirstRing ||
             (step.placement == CidPlacement::AfterFirstRing && step.count == 0)) {
-            line.CallerId(step.callerId);
+            line.CallerId(now, step.callerId);
         }
     }
     while (ringsSent_ < step.count) {
@@ -177,7 +177,7 @@ bool ScenarioRunner::RunRings(const Step& step, TimePoint now, bool call) {
         line.Ring(now);
         ++ringsSent_;
         if (call && ringsSent_ == 1 && step.placement == CidPlacement::AfterFirstRing) {
-            line.CallerId(step.callerId);
+            line.CallerId(now, step.callerId);
         }
     }
     return true;

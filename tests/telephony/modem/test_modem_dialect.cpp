@@ -57,6 +57,20 @@ TEST(ModemDialect, PoundDialects) {
     EXPECT_EQ(usr.startReceive, "AT#VRX");
     EXPECT_EQ(usr.stopReceive, Bytes{kDle});
     EXPECT_EQ(usr.hangUp, "AT#VLS=0H0");
+    // A Sportster without +FCLASS leaves voice class only by its own command.
+    EXPECT_EQ(usr.dataMode, "AT#CLS=0");
+    EXPECT_EQ(usr.toneQuery, "AT#VTS=?");
+    EXPECT_EQ(rockwell.toneQuery, "AT#VTS=?");
+    EXPECT_EQ(CommandsFor(Dialect::V253).toneQuery, "AT+VTS=?");
+}
+
+TEST(ModemDialect, SplitsACompoundCommandLineIntoItsCommands) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(SplitCommandLine("AT+VPR=0;+VIT=0;+VLS=0"),
+              (Lines{"AT+VPR=0", "AT+VIT=0", "AT+VLS=0"}));
+    EXPECT_EQ(SplitCommandLine("AT#VTD=3F,3F,3F"), Lines{"AT#VTD=3F,3F,3F"});
+    EXPECT_EQ(SplitCommandLine("AT+VIT=0; ;+VLS=0;"), (Lines{"AT+VIT=0", "AT+VLS=0"}));
+    EXPECT_EQ(SplitCommandLine("AT"), Lines{"AT"});
 }
 
 TEST(ModemDialect, LucentIsV253WithItsOwnInit) {

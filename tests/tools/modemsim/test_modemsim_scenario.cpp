@@ -115,6 +115,18 @@ TEST(ScenarioParser, CallerIdKeysAndDefaults) {
     EXPECT_EQ(steps[2].placement, CidPlacement::None);
 }
 
+TEST(ScenarioParser, SlowCallerIdAndALateEndResult) {
+    const std::vector<Step> steps = Parse(
+        "cid format=mesg pace=40; remote-hangup etx error after 300; remote-hangup etx after 5");
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[0].callerId.format, CidFormat::Mesg);
+    EXPECT_EQ(steps[0].callerId.paceMs, 40);
+    EXPECT_EQ(steps[1].endResult, ResultCode::Error);
+    EXPECT_EQ(steps[1].ms, 300);
+    EXPECT_EQ(steps[2].endResult, ResultCode::Ok);
+    EXPECT_EQ(steps[2].ms, 5);
+}
+
 TEST(ScenarioParser, ReportsEveryFaultWithItsLine) {
     Scenario scenario;
     const std::vector<ParseError> errors =
@@ -158,6 +170,10 @@ TEST(ScenarioParser, RefusesBadValues) {
         "remote-hangup",
         "remote-hangup busy ok",
         "remote-hangup etx maybe",
+        "remote-hangup etx error after",
+        "remote-hangup busy after 300",
+        "cid pace=x",
+        "cid pace=10001",
         "dial-answer",
         "dial-answer busy soon 5",
         "raw",
