@@ -172,7 +172,8 @@ ModemProbe QueryModem(ModemChannel& channel, int timeout) {
         // The "#" dialects have one fixed format.
         probe.voiceFormat = commands.fixedFormat;
     }
-    probe.generatesDigits = channel.Command("AT+VTS=?", timeout).ok();
+    // The "#" families send digits with #VTS, not +VTS.
+    probe.generatesDigits = channel.Command(commands.toneQuery, timeout).ok();
     channel.Command(commands.dataMode, timeout);
     return probe;
 }
