@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "audio/base/block_rate.h"
 #include "audio/host/event_loop_window.h"
 #include "audio/riff/mmio.h"
 #include "audio/riff/wave_file.h"
@@ -102,10 +103,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (read != sonvel::MMSYSERR_NOERROR) {
         return 0;
     }
+    // Block codecs are timed by their blocks, the rest by nAvgBytesPerSec.
+    const uint64_t seconds =
+        sonvel::FramesPerBlock(info.format) > 1
+            ? sonvel::SoundFrames(info.format, info.dataSize, info.hasFactSamples,
+                                  info.factSamples) /
+                  static_cast<uint32_t>(info.format.nSamplesPerSec)
+            : info.dataSize / static_cast<uint32_t>(info.format.nAvgBytesPerSec);
     if (static_cast<uint64_t>(info.dataOffset) + info.dataSize > size ||
         info.dataSize > info.dataSizeStored || info.format.nAvgBytesPerSec <= 0 ||
-        info.format.nBlockAlign <= 0 ||
-        info.secondsLength != info.dataSize / static_cast<uint32_t>(info.format.nAvgBytesPerSec)) {
+        info.format.nBlockAlign <= 0 || info.format.nSamplesPerSec <= 0 ||
+        info.secondsLength != seconds) {
         std::abort();
     }
     // Read the sound the way playback does: block-sized pieces up to the end.

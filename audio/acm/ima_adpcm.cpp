@@ -103,6 +103,39 @@ Encoder::Encoder(const BlockLayout& layout) : layout_(layout) {}
 void Encoder::Reset() {
     index_[0] = 0;
     index_[1] = 0;
+    started_ = false;
+}
+
+int64_t Encoder::SquaredError(const int16_t* frames, size_t channel, int index) const {
+    const size_t channels = static_cast<size_t>(layout_.channels);
+    int predictor = frames[channel];
+    int64_t error = 0;
+    for (size_t frame = 1; frame < layout_.samplesPerBlock; ++frame) {
+        const int sample = frames[frame * channels + channel];
+        Step(Quantize(sample, predictor, index), predictor, index);
+        const int64_t difference = sample - predictor;
+        error += difference * difference;
+    }
+    return error;
+}
+
+int Encoder::StartIndex(const int16_t* frames, size_t channel) const {
+    // A step index carried from the previous block already fits; the first
+    // block has none, and index 0 would make loud sound take dozens of
+    // samples to catch up with, so it tries every index.
+    const int carried = index_[channel];
+    const int lowest = started_ ? std::max(carried - kStartIndexReach, 0) : 0;
+    const int highest = started_ ? std::min(carried + kStartIndexReach, 88) : 88;
+    int best = carried;
+    int64_t bestError = SquaredError(frames, channel, carried);
+    for (int index = lowest; index <= highest; ++index) {
+        const int64_t error = index == carried ? bestError : SquaredError(frames, channel, index);
+        if (error < bestError) {
+            best = index;
+            bestError = error;
+        }
+    }
+    return best;
 }
 
 void Encoder::EncodeBlock(const int16_t* frames, uint8_t* out) {
@@ -110,7 +143,7 @@ void Encoder::EncodeBlock(const int16_t* frames, uint8_t* out) {
     const size_t rows = (layout_.samplesPerBlock - 1) / kSamplesPerGroup;
     for (size_t c = 0; c < channels; ++c) {
         int predictor = frames[c];
-        int index = index_[c];
+        int index = StartIndex(frames, c);
         uint8_t* header = out + c * kGroupBytes;
         header[0] = static_cast<uint8_t>(predictor & 0xFF);
         header[1] = static_cast<uint8_t>((predictor >> 8) & 0xFF);
@@ -131,6 +164,7 @@ void Encoder::EncodeBlock(const int16_t* frames, uint8_t* out) {
         }
         index_[c] = index;
     }
+    started_ = true;
 }
 
 int16_t DecodeNibble(int code, int& predictor, int& index) {

@@ -18,8 +18,9 @@ struct BlockLayout {
 // size does not split into headers and whole 4-byte groups per channel.
 size_t SamplesPerBlock(size_t blockAlign, int channels);
 
-// Keeps each channel's step index from block to block, as the decoder will
-// start every block from its header anyway.
+// Each block starts from the step index (written in its header) that encodes
+// it with the least error: the first block searches them all, later ones
+// look near the index the previous block ended with.
 class Encoder {
   public:
     explicit Encoder(const BlockLayout& layout);
@@ -28,8 +29,14 @@ class Encoder {
     void Reset();
 
   private:
+    static constexpr int kStartIndexReach = 8;
+
+    int64_t SquaredError(const int16_t* frames, size_t channel, int index) const;
+    int StartIndex(const int16_t* frames, size_t channel) const;
+
     BlockLayout layout_;
     int index_[2] = {0, 0};
+    bool started_ = false;
 };
 
 // Decodes whole or partial blocks: a block cut short after its headers

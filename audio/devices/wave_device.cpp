@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/acm/acm.h"
+#include "audio/base/block_rate.h"
 #include "audio/devices/byte_ring.h"
 #include "audio/devices/device_backend.h"
 #include "audio/devices/device_clock.h"
@@ -114,7 +115,8 @@ class OpenDevice : public InputSink {
         : direction_(direction),
           handle_(handle),
           format_(format),
-          rate_(std::max<int64_t>(format.nAvgBytesPerSec, 1)),
+          // Paced by the sound the bytes hold, not by what nAvgBytesPerSec claims.
+          rate_(std::max<int64_t>(SoundBytesPerSecond(format), 1)),
           block_(static_cast<uint64_t>(std::max<int16_t>(format.nBlockAlign, 1))),
           window_(window),
           clock_(std::move(clock)),

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "audio/base/block_rate.h"
+
 namespace sonvel {
 namespace {
 
@@ -111,7 +113,13 @@ MMRESULT ReadWaveHeader(HMMIO file, WaveFileInfo* info) {
     info->dataSizeStored = data.cksize;
     const int64_t held = std::max<int64_t>(fileSize - data.dwDataOffset, 0);
     info->dataSize = static_cast<uint32_t>(std::min<int64_t>(data.cksize, held));
-    info->secondsLength = info->dataSize / static_cast<uint32_t>(info->format.nAvgBytesPerSec);
+    if (FramesPerBlock(info->format) > 1) {
+        info->secondsLength = static_cast<uint32_t>(
+            SoundFrames(info->format, info->dataSize, info->hasFactSamples, info->factSamples) /
+            static_cast<uint32_t>(info->format.nSamplesPerSec));
+    } else {
+        info->secondsLength = info->dataSize / static_cast<uint32_t>(info->format.nAvgBytesPerSec);
+    }
     if (mmioSeek(file, data.dwDataOffset, SEEK_SET) != data.dwDataOffset) {
         return fail(WaveFilePart::kDataChunk, MMIOERR_CANNOTSEEK);
     }

@@ -58,7 +58,9 @@ struct WaveFileInfo {
     // own empty "fact" chunk does not count).
     bool hasFactSamples = false;
     uint32_t factSamples = 0;
-    // dataSize / nAvgBytesPerSec, whole seconds.
+    // Whole seconds: block codecs by whole blocks times the samples each
+    // holds (or the "fact" count, if smaller), others dataSize /
+    // nAvgBytesPerSec.
     uint32_t secondsLength = 0;
     WaveFilePart failedPart = WaveFilePart::kNone;
 };

@@ -8,6 +8,7 @@
 #include <limits>
 #include <new>
 
+#include "audio/base/block_rate.h"
 #include "audio/riff/wave_file.h"
 #include "audio/wave/wave.h"
 
@@ -577,10 +578,11 @@ int32_t WaveImpl::GetPositionSeconds() {
 }
 
 int32_t WaveImpl::GetPositionSecondsX() {
-    if (!playFileOpen_ || fileFormat_.nAvgBytesPerSec <= 0) {
+    const int64_t rate = SoundBytesPerSecond(fileFormat_);
+    if (!playFileOpen_ || rate <= 0) {
         return 0;
     }
-    return ClampToInt32(PlayFilePosition() / fileFormat_.nAvgBytesPerSec);
+    return ClampToInt32(PlayFilePosition() / rate);
 }
 
 Bool16 WaveImpl::FileSeek(int32_t& position) {
@@ -606,7 +608,7 @@ Bool16 WaveImpl::FileSeekX(int32_t& secPosition) {
         return kFalse;
     }
     const int64_t at = mmioSeek(
-        play_.file, static_cast<int64_t>(secPosition) * fileFormat_.nAvgBytesPerSec, SEEK_SET);
+        play_.file, static_cast<int64_t>(secPosition) * SoundBytesPerSecond(fileFormat_), SEEK_SET);
     if (at < 0) {
         return kFalse;
     }

@@ -474,6 +474,121 @@ TEST_F(SonvelConvertTest, EmptyInputGivesAnEmptyValidFile) {
     EXPECT_EQ(SoxSees(out), "GSM 8000 1");
 }
 
+// Refused outputs stay exactly what they were. Run as an ordinary user: as
+// root the tool runs as "nobody" (setpriv), since root may write anything.
+TEST_F(SonvelConvertTest, OutputsThatMustNotBeReplacedAreRefused) {
+    const auto root = std::filesystem::path(folder_.File("x")).parent_path();
+    std::filesystem::permissions(root, std::filesystem::perms::all);
+    std::filesystem::permissions(input_, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_write |
+                                             std::filesystem::perms::others_read);
+    struct Case {
+        std::string name;
+        std::function<void(const std::string&)> make;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0666), 0); },
+         "is not a regular file"},
+        {"folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+         "is a folder"},
+        {"link_to_device",
+         [](const std::string& p) { std::filesystem::create_symlink("/dev/null", p); },
+         "is not a regular file"},
+        {"dangling_link",
+         [&](const std::string& p) { std::filesystem::create_symlink(folder_.File("none"), p); },
+         "is a link to nothing"},
+        {"read_only",
+         [](const std::string& p) {
+             { std::ofstream(p) << "older"; }
+             ASSERT_EQ(chmod(p.c_str(), 0444), 0);
+         },
+         "cannot write"},
+    };
+    // "nobody" may not reach the build folder (a checkout under /root): it
+    // runs a copy of the tool in the test's own folder.
+    std::string tool = SONVEL_TOOL_PATH;
+    if (geteuid() == 0) {
+        tool = (root / "sonvel-as-nobody").string();
+        std::filesystem::copy_file(SONVEL_TOOL_PATH, tool);
+        std::filesystem::permissions(
+            tool, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                      std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                      std::filesystem::perms::others_exec);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = folder_.File(c.name + ".wav");
+        c.make(out);
+        struct stat before {};
+        ASSERT_EQ(lstat(out.c_str(), &before), 0);
+        std::vector<std::string> args = {"convert", input_, out, "--to", "gsm"};
+        if (geteuid() == 0) {
+            args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", tool});
+        }
+        const Outcome outcome = RunProgram(
+            folder_, geteuid() == 0 ? std::string("setpriv") : std::string(SONVEL_TOOL_PATH), args);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
+        struct stat after {};
+        ASSERT_EQ(lstat(out.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_size, before.st_size);
+    }
+    struct stat device {};
+    ASSERT_EQ(stat("/dev/null", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
+    std::vector<std::string> known = {"speech.wav", "none"};
+    for (const Case& c : cases) {
+        known.push_back(c.name + ".wav");
+    }
+    EXPECT_TRUE(OtherFiles(folder_, known).empty());
+}
+
+// A link is written through (the link stays); a replaced file keeps its mode
+// and owner; names up to the 255-byte limit work.
+TEST_F(SonvelConvertTest, ReplacedFilesKeepLinksModeAndOwner) {
+    struct Case {
+        std::string name;
+        mode_t mode;
+        uid_t owner;
+        bool viaLink;
+    };
+    std::vector<Case> cases = {
+        {"mode_0604.wav", 0604, geteuid(), false},
+        {"linked.wav", 0640, geteuid(), true},
+        {std::string(251, 'n') + ".wav", 0644, geteuid(), false},
+    };
+    if (geteuid() == 0) {
+        cases.push_back({"nobodys.wav", 0664, 65534, false});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 20));
+        const std::string file = folder_.File(c.name);
+        { std::ofstream(file) << "older"; }
+        ASSERT_EQ(chmod(file.c_str(), c.mode), 0);
+        ASSERT_EQ(chown(file.c_str(), c.owner, static_cast<gid_t>(-1)), 0);
+        const std::string out = c.viaLink ? folder_.File("link.wav") : file;
+        if (c.viaLink) {
+            std::filesystem::create_symlink(file, out);
+        }
+        const Outcome outcome = Sonvel({"convert", input_, out, "--to", "mulaw"});
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(testing::ReadWav(file).data.size(), kSamples);
+        struct stat after {};
+        ASSERT_EQ(stat(file.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & 07777, c.mode);
+        EXPECT_EQ(after.st_uid, c.owner);
+        if (c.viaLink) {
+            EXPECT_TRUE(std::filesystem::is_symlink(out));
+            std::filesystem::remove(out);
+        }
+        std::filesystem::remove(file);
+        EXPECT_TRUE(OtherFiles(folder_, {"speech.wav"}).empty());
+    }
+}
+
 }  // namespace
 }  // namespace sonvel
 

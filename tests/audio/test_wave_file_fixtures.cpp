@@ -65,6 +65,7 @@ const Fixture kFixtures[] = {
     {"odd_chunk_unpadded.wav", MMIOERR_CHUNKNOTFOUND, 0, 0, 0, kNoFact},
     {"odd_data_padded.wav", MMSYSERR_NOERROR, 56, 3249, 1, kNoFact},
     {"odd_data_unpadded_at_end.wav", MMSYSERR_NOERROR, 56, 3249, 1, kNoFact},
+    {"ima_wrong_avg_bytes.wav", MMSYSERR_NOERROR, 60, 15104, 3, 29795},
 };
 
 std::string FixturePath(const char* name) {

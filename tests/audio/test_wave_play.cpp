@@ -155,6 +155,15 @@ TEST_F(PlayTest, EveryRecordingFormatPlaysForItsLengthAndEndsWithDonePlay) {
     }
 }
 
+TEST_F(PlayTest, BlockCodecsPlayForTheirSoundWhateverTheirBytesPerSecondClaim) {
+    // IMA ADPCM claiming 16000 bytes a second where its 59 blocks of 505
+    // samples hold 3.72 s; the silent output is fed the compressed bytes
+    // through the mapper's conversion and must pace them as 3.72 s.
+    const std::string path = std::string(SONVEL_TEST_DATA_DIR) + "/wav/ima_wrong_avg_bytes.wav";
+    const ClockDuration length = LengthOf(59 * 505 * 2, 16000);
+    ExpectPlaysFor(path, length);
+}
+
 TEST_F(PlayTest, StartingWhilePlayingIsRefusedAndStopWhilePausedEndsCleanly) {
     std::string path = WritePcm("long.wav", 80000);  // 10 s
     ASSERT_EQ(wave_.StartPlay(path), 0);

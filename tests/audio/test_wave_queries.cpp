@@ -194,6 +194,11 @@ TEST_F(WaveFileDetailsTest, GoodFilesFillFormatNameFolderAndLength) {
     // A data size larger than the file counts only what is there.
     ASSERT_EQ(wave_.GetDetailsWaveFile(Fixture("data_size_4gib.wav"), details), 0);
     EXPECT_EQ(details.SecondsLength, 2);
+
+    // Block codecs are timed by their blocks, whatever nAvgBytesPerSec claims.
+    ASSERT_EQ(wave_.GetDetailsWaveFile(Fixture("ima_wrong_avg_bytes.wav"), details), 0);
+    EXPECT_EQ(details.nAvgBytesPerSec, 16000);
+    EXPECT_EQ(details.SecondsLength, 3);
 }
 
 TEST_F(WaveFileDetailsTest, SecondsAreWholeSecondsOfData) {

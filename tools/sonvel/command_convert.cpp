@@ -121,15 +121,16 @@ class TempFile {
   public:
     ~TempFile() { Discard(); }
 
-    // Empty on success, else the reason.
-    std::string Create(const std::string& out) {
-        const std::filesystem::path target(out);
-        std::filesystem::path folder = target.parent_path();
+    // A short name in `target`'s folder, so that every legal name of the
+    // target itself still works. `existing`: the file it will replace, whose
+    // mode and owner it takes (null: none). Empty on success, else the reason.
+    std::string Create(const std::string& out, const std::string& target,
+                       const struct stat* existing) {
+        std::filesystem::path folder = std::filesystem::path(target).parent_path();
         if (folder.empty()) {
             folder = ".";
         }
-        std::string pattern =
-            (folder / ("." + target.filename().string() + ".sonvel-XXXXXX")).string();
+        std::string pattern = (folder / ".sonvel-XXXXXX").string();
         if (pattern.size() >= sizeof g_tempPath) {
             return "the output path is too long";
         }
@@ -137,26 +138,45 @@ class TempFile {
         if (fd < 0) {
             return "cannot create a file in " + folder.string() + ": " + std::strerror(errno);
         }
-        // mkstemp's 0600 would make the result private; give it the mode a
-        // newly created file gets.
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-        close(fd);
         path_ = pattern;
         std::memcpy(g_tempPath, path_.c_str(), path_.size() + 1);
         for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
             std::signal(sig, RemoveTempAndDie);
         }
+        mode_t mode = 0;
+        if (existing != nullptr) {
+            // A replaced file keeps its owner; where that is not allowed, it
+            // is not replaced at all rather than handed to us.
+            if ((existing->st_uid != geteuid() || existing->st_gid != getegid()) &&
+                fchown(fd, existing->st_uid, existing->st_gid) != 0) {
+                const std::string reason = std::strerror(errno);
+                close(fd);
+                Discard();
+                return "cannot keep the owner of " + out + " (" + reason +
+                       "); it is left as it was";
+            }
+            mode = existing->st_mode & 07777;
+        } else {
+            // mkstemp's 0600 would make the result private; give it the mode
+            // a newly created file gets.
+            const mode_t mask = umask(0);
+            umask(mask);
+            mode = 0666 & ~mask;
+        }
+        // The mode is given at the commit: a read-only one would stop us
+        // writing the file now.
+        mode_ = mode;
+        close(fd);
         return {};
     }
 
     const std::string& path() const { return path_; }
 
-    // Moves the finished file to `out`; empty on success, else the reason.
-    std::string Commit(const std::string& out) {
+    // Moves the finished file to `target`; empty on success, else the reason
+    // (naming `out`, the name the user gave).
+    std::string Commit(const std::string& out, const std::string& target) {
         const int fd = open(path_.c_str(), O_RDONLY);
-        if (fd < 0 || fsync(fd) != 0) {
+        if (fd < 0 || fsync(fd) != 0 || fchmod(fd, mode_) != 0) {
             const std::string reason = std::strerror(errno);
             if (fd >= 0) {
                 close(fd);
@@ -164,7 +184,7 @@ class TempFile {
             return "cannot write " + out + ": " + reason;
         }
         close(fd);
-        if (rename(path_.c_str(), out.c_str()) != 0) {
+        if (rename(path_.c_str(), target.c_str()) != 0) {
             return "cannot create " + out + ": " + std::strerror(errno);
         }
         Forget();
@@ -185,6 +205,7 @@ class TempFile {
     }
 
     std::string path_;
+    mode_t mode_ = 0;
 };
 
 // Sample frames the input holds, as far as its format says: its "fact"
@@ -243,17 +264,19 @@ class Conversion {
     Conversion& operator=(const Conversion&) = delete;
 
     int Run(std::ostream& out) {
-        if (!OpenInput() || !RefuseSameFile() || !ChooseFormat() || !OpenStream()) {
+        if (!OpenInput() || !ChooseTarget() || !ChooseFormat() || !OpenStream()) {
             return kExitFailure;
         }
-        if (const std::string problem = temp_.Create(options_.out); !problem.empty()) {
+        if (const std::string problem =
+                temp_.Create(options_.out, target_, replacing_ ? &replaced_ : nullptr);
+            !problem.empty()) {
             return Fail(problem);
         }
         if (!WriteFile()) {
             temp_.Discard();
             return kExitFailure;
         }
-        if (const std::string problem = temp_.Commit(options_.out); !problem.empty()) {
+        if (const std::string problem = temp_.Commit(options_.out, target_); !problem.empty()) {
             return Fail(problem);
         }
         out << options_.out << ": " << Describe(dst_) << ", " << framesOut_ << " samples, "
@@ -279,21 +302,45 @@ class Conversion {
         return true;
     }
 
-    // The output replaces its file only at the end, but replacing the input
-    // would still lose it.
-    bool RefuseSameFile() {
-        struct stat inStat {};
+    // The file the result replaces: OUT, or the file a symbolic link OUT
+    // names (written through, the link stays, as a shell redirection does).
+    // Only a regular file the user may write is replaced, never the input.
+    bool ChooseTarget() {
+        target_ = options_.out;
+        std::error_code error;
+        if (std::filesystem::is_symlink(std::filesystem::symlink_status(options_.out, error))) {
+            const auto resolved = std::filesystem::canonical(options_.out, error);
+            if (error) {
+                return Failed(options_.out + " is a link to nothing (" + error.message() +
+                              "); it is left as it was");
+            }
+            target_ = resolved.string();
+        }
         struct stat outStat {};
-        if (stat(options_.out.c_str(), &outStat) != 0) {
-            return true;
+        if (stat(target_.c_str(), &outStat) != 0) {
+            return true;  // a new file; its folder is checked when it is created
         }
         if (S_ISDIR(outStat.st_mode)) {
             return Failed(options_.out + " is a folder");
         }
+        if (!S_ISREG(outStat.st_mode)) {
+            return Failed(
+                options_.out +
+                " is not a regular file (a device, FIFO or socket); it is left as it was");
+        }
+        struct stat inStat {};
         if (stat(options_.in.c_str(), &inStat) == 0 && inStat.st_dev == outStat.st_dev &&
             inStat.st_ino == outStat.st_ino) {
             return Failed("the output file is the input file; choose another name");
         }
+        // Renaming over a file needs only the folder's permission; replacing
+        // it must need the file's own, as writing to it would.
+        if (access(target_.c_str(), W_OK) != 0) {
+            return Failed("cannot write " + options_.out + " (" + std::strerror(errno) +
+                          "); it is left as it was");
+        }
+        replacing_ = true;
+        replaced_ = outStat;
         return true;
     }
 
@@ -532,6 +579,9 @@ class Conversion {
     std::vector<uint8_t> source_;
     std::vector<uint8_t> destination_;
     TempFile temp_;
+    std::string target_;  // the file written: OUT, or what a link OUT names
+    bool replacing_ = false;
+    struct stat replaced_ {};  // the file target_ names before the conversion
     MMCKINFO riff_;
     MMCKINFO data_;
     int64_t factOffset_ = -1;

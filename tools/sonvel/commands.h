@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio/base/block_rate.h"
 #include "audio/base/wave_format.h"
 
 namespace sonvel {
@@ -53,10 +54,6 @@ std::string FormatTagName(int16_t tag);
 
 // The standard-format bits of a device, e.g. "11.025 kHz mono 16-bit".
 std::string FormatMaskText(uint32_t formats);
-
-// Sample frames per block of a format whose blocks the engine knows (PCM,
-// G.711, GSM 6.10, IMA ADPCM); 0 otherwise.
-uint32_t FramesPerBlock(const WaveFormat& format);
 
 // Drives the event loop of a command that runs in real time (record, play).
 // SIGINT and SIGTERM are blocked before any engine thread exists and taken

@@ -61,28 +61,6 @@ std::string FormatMaskText(uint32_t formats) {
     return text.empty() ? "no standard format" : text;
 }
 
-uint32_t FramesPerBlock(const WaveFormat& format) {
-    if (format.nChannels <= 0 || format.nBlockAlign <= 0) {
-        return 0;
-    }
-    const auto channels = static_cast<uint32_t>(format.nChannels);
-    const auto blockAlign = static_cast<uint32_t>(format.nBlockAlign);
-    switch (format.wFormatTag) {
-        case WAVE_FORMAT_PCM:
-        case WAVE_FORMAT_MULAW:
-        case WAVE_FORMAT_ALAW:
-            return 1;
-        case WAVE_FORMAT_GSM610:
-            return blockAlign == 65 ? 320 : 0;
-        case WAVE_FORMAT_ADPCM:
-            // A 4-byte header per channel, then 4-bit codes; the header holds
-            // the block's first sample.
-            return blockAlign > 4 * channels ? (blockAlign - 4 * channels) * 2 / channels + 1 : 0;
-        default:
-            return 0;
-    }
-}
-
 std::optional<SplitArgs> SplitArguments(const Args& args, const std::vector<std::string>& switches,
                                         std::string* problem) {
     SplitArgs split;

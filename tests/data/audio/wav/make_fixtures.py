@@ -85,3 +85,10 @@ write('odd_data_unpadded_at_end.wav', riff(chunk(b'fmt ', GSM28) + chunk(b'data'
 write('fact_list_before_fmt.wav',
       riff(chunk(b'fact', struct.pack('<I', 16000)) + chunk(b'LIST', b'INFO' + chunk(b'ISFT', b'sonvel\0')) +
            chunk(b'fmt ', GSM28) + chunk(b'data', SOUND)))
+# IMA ADPCM as a widely used encoder writes it: 59 blocks of 505 samples
+# (3.72 s), but nAvgBytesPerSec 16000 where 4055 is right.
+write('ima_wrong_avg_bytes.wav',
+      riff(chunk(b'fmt ', fmt(tag=17, avg=16000, align=256, bits=4,
+                              extra=struct.pack('<hh', 2, 505))) +
+           chunk(b'fact', struct.pack('<I', 59 * 505)) +
+           chunk(b'data', bytes((i * 37) & 0xFF for i in range(59 * 256)))))
