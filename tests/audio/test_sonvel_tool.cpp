@@ -539,7 +539,7 @@ TEST_F(SonvelConvertTest, OutputsThatMustNotBeReplacedAreRefused) {
     struct stat device {};
     ASSERT_EQ(stat("/dev/null", &device), 0);
     EXPECT_TRUE(S_ISCHR(device.st_mode));
-    std::vector<std::string> known = {"speech.wav", "none"};
+    std::vector<std::string> known = {"speech.wav", "none", "sonvel-as-nobody"};
     for (const Case& c : cases) {
         known.push_back(c.name + ".wav");
     }
