@@ -74,12 +74,12 @@ class MainWindow::CallDisplayView final : public CallView {
 
     void SetLineSwitch(bool open) override { w_.SetLineSwitch(open); }
     void ShowLineProblem(const QString& text) override {
-        if (text.isEmpty()) {
-            w_.statusBar()->clearMessage();
-            return;
+        if (w_.lineProblem_ != nullptr) {
+            w_.lineProblem_->setText(text);
+            w_.lineProblem_->setToolTip(text);
+            w_.lineProblem_->setVisible(!text.isEmpty());
         }
-        w_.statusBar()->showMessage(text);
-        if (w_.tray_ != nullptr) {
+        if (!text.isEmpty() && w_.tray_ != nullptr) {
             w_.tray_->ShowBalloonTip(product::kApplicationTitle, text,
                                      TrayIcon::BalloonIcon::Warning, kBalloonMs);
         }
@@ -309,6 +309,13 @@ void MainWindow::ShowCallDisplay(bool visible) {
 void MainWindow::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("vbalStatusBar1"));
+    lineProblem_ = new QLabel(bar);
+    lineProblem_->setObjectName(QStringLiteral("lineProblem"));
+    // The reason may name a port or a group: never read as markup.
+    lineProblem_->setTextFormat(Qt::PlainText);
+    lineProblem_->setMinimumWidth(0);
+    bar->addWidget(lineProblem_, 1);
+    lineProblem_->hide();
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(bar);
         panel->setObjectName(QStringLiteral("statusPanel%1").arg(i + 1));

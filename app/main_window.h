@@ -83,6 +83,8 @@ class MainWindow : public QMainWindow {
     QMenu* trayMenu_ = nullptr;
     QTimer* tmrStatus_ = nullptr;
     QLabel* statusPanels_[3] = {nullptr, nullptr, nullptr};
+    // Why the line is not open; shown left of the panels only then.
+    QLabel* lineProblem_ = nullptr;
     StoredWindowState restoredState_ = StoredWindowState::Normal;
 
     // The main toolbar and its line switch.

@@ -578,7 +578,12 @@ TEST_F(MainWindowCallTest, ALostLineComesBackByItselfAndClosingTheLineEndsItsCal
     ASSERT_TRUE(lineSwitch->isChecked());
     backend_->RaiseLineLost(line_error::kDeviceLost);
     ASSERT_TRUE(PumpUntil([&] { return !lineSwitch->isChecked(); }));
+    QLabel* problem = Label(window, "lineProblem");
+    ASSERT_NE(problem, nullptr);
+    EXPECT_EQ(problem->text(), Text(ids::kLineLost));
+    EXPECT_FALSE(problem->isHidden());
     ASSERT_TRUE(PumpUntil([&] { return lineSwitch->isChecked(); }));
+    EXPECT_TRUE(problem->isHidden());
     EXPECT_TRUE(SysJournal().contains("LineConnection.Reopen->Line device back: Modem B(0)"));
 
     backend_->RaiseIncomingCall();
