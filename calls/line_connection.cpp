@@ -7,6 +7,7 @@
 #include "journal/journal_writer.h"
 #include "settings/names/devices.h"
 #include "settings/store/registry_routines.h"
+#include "telephony/line_devices.h"
 #include "telephony/tapi.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -111,16 +112,7 @@ void LineConnection::RetryLostLine() {
         reopenTimer_.stop();
         return;
     }
-    const qint32 count = tapi_.LineCount();
-    const qint32 index = tapi_.LineIndex();
-    bool listed = false;
-    LineDetails details;
-    for (qint32 i = 0; i < count && !listed; ++i) {
-        tapi_.SetLineIndex(i);
-        tapi_.GetLineDetails(details);
-        listed = !lostDevice_.isEmpty() && details.deviceName == lostDevice_;
-    }
-    tapi_.SetLineIndex(index);
+    const bool listed = !lostDevice_.isEmpty() && FindLineDevice(tapi_, lostDevice_) >= 0;
     if (listed) {
         WriteSysLog(QStringLiteral("Line device back: ") + lostDevice_, 0,
                     QStringLiteral("LineConnection.Reopen"));
