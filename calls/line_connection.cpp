@@ -1,5 +1,7 @@
 #include "calls/line_connection.h"
 
+#include <utility>
+
 #include "calls/call_state.h"
 #include "calls/call_views.h"
 #include "calls/line_problem.h"
@@ -45,6 +47,27 @@ LineConnection::LineConnection(Tapi& tapi, RegistryRoutines& settings, CallState
 }
 
 void LineConnection::OpenLine() {
+    if (opening_) {
+        return;
+    }
+    opening_ = true;
+    const quint64 attempt = ++attempt_;
+    const std::weak_ptr<bool> alive = alive_;
+    // The modems are asked what they are while the window comes up; the
+    // stored name can only be matched once they have answered.
+    tapi_.WhenLinesListed([this, alive, attempt] {
+        if (!alive.expired() && opening_ && attempt == attempt_) {
+            OpenListedLine(attempt);
+        }
+    });
+    if (opening_ && attempt == attempt_) {
+        showedOpening_ = true;
+        view_.SetLineSwitch(true);
+        view_.SetLineStatus(Text(ids::kStatusLineOpening));
+    }
+}
+
+void LineConnection::OpenListedLine(quint64 attempt) {
     settings_.Subkey = kTabDevices;
     const QString stored = settings_.GetRegistryValue(setting::kCmbModemDev).toString();
 
@@ -65,19 +88,37 @@ void LineConnection::OpenLine() {
     tapi_.SetLineIndex(chosen);
     tapi_.GetLineDetails(details);
 
-    const qint32 result = tapi_.LineOpen(kOpenPrivileges, kOpenMediaModes);
+    const std::weak_ptr<bool> alive = alive_;
+    tapi_.LineOpenInBackground(
+        kOpenPrivileges, kOpenMediaModes,
+        [this, alive, attempt, name = details.deviceName, stored](qint32 result) {
+            if (!alive.expired() && opening_ && attempt == attempt_) {
+                FinishOpening(result, name, stored);
+            }
+        });
+}
+
+void LineConnection::FinishOpening(qint32 result, const QString& deviceName,
+                                   const QString& stored) {
+    opening_ = false;
+    const bool showedOpening = std::exchange(showedOpening_, false);
     if (result != line_error::kNone) {
         WriteSysLog(tapi_.LineErrText(result), result, QStringLiteral("OpenLine:Tapi1.OpenLine"));
+        if (showedOpening) {
+            view_.SetLineSwitch(false);
+            view_.SetLineStatus(Text(ids::kStatusLineClosed));
+        }
         view_.ShowLineProblem(LineProblemText(result, tapi_.LineErrText(result)));
         return;
     }
     reopenTimer_.stop();
     view_.ShowLineProblem(QString());
-    openDevice_ = details.deviceName;
+    openDevice_ = deviceName;
     // Only a first choice is stored: a chosen modem that is unplugged now
     // stays the choice, so the line goes back to it once it is back.
-    if (stored.isEmpty() && !details.deviceName.isEmpty()) {
-        settings_.SetRegistryValue(setting::kCmbModemDev, details.deviceName, kRegSz);
+    if (stored.isEmpty() && !deviceName.isEmpty()) {
+        settings_.Subkey = kTabDevices;
+        settings_.SetRegistryValue(setting::kCmbModemDev, deviceName, kRegSz);
     }
     view_.SetLineSwitch(true);
     view_.SetLineStatus(Text(ids::kStatusLineOpen));
@@ -90,6 +131,9 @@ void LineConnection::OpenLine() {
 
 void LineConnection::CloseLine() {
     reopenTimer_.stop();
+    // An open under way is given up; its late answer is dropped.
+    opening_ = false;
+    showedOpening_ = false;
     if (endCall_) {
         endCall_();
     }
@@ -121,7 +165,7 @@ void LineConnection::RetryLostLine() {
 }
 
 void LineConnection::LineSwitchClicked() {
-    if (tapi_.LineOpened()) {
+    if (tapi_.LineOpened() || opening_) {
         CloseLine();
     } else {
         OpenLine();

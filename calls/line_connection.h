@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 
 #include "telephony/line_backend.h"
 
@@ -28,13 +29,16 @@ class LineConnection {
     // Opens the line device stored in the settings ("cmbModemDev"), or line 0
     // when none matches. The name of the line it opened is stored only when
     // none was stored: a choice whose device is away now (unplugged) or
-    // fails to open is kept for when it is back.
+    // fails to open is kept for when it is back. A modem is set up in the
+    // background: meanwhile the switch is on and the status says so.
     void OpenLine();
+    bool IsOpening() const { return opening_; }
     // Closes the line and shuts the telephony service down. A call on the
     // line is ended first (SetCallEnder); a recording that is no call's is
     // left alone.
     void CloseLine();
-    // The line switch was clicked: closes an open line, opens a closed one.
+    // The line switch was clicked: closes an open line (or one being
+    // opened), opens a closed one.
     void LineSwitchClicked();
 
     // What ends a call in progress before the line closes.
@@ -49,6 +53,9 @@ class LineConnection {
     void RetryLostLine();
 
   private:
+    void OpenListedLine(quint64 attempt);
+    void FinishOpening(qint32 result, const QString& deviceName, const QString& stored);
+
     Tapi& tapi_;
     RegistryRoutines& settings_;
     CallState& state_;
@@ -58,6 +65,13 @@ class LineConnection {
     QString openDevice_;
     QString lostDevice_;
     QTimer reopenTimer_;
+    // An open under way; `attempt` tells a late answer to an open that was
+    // given up from the answer to the one under way.
+    bool opening_ = false;
+    bool showedOpening_ = false;
+    quint64 attempt_ = 0;
+    // Answers that come after the connection is gone are dropped.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // The system journal entry that describes a line device: its first line

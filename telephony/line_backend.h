@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 namespace orvane {
 
@@ -81,6 +82,17 @@ class LineBackend {
     virtual LineDetails Details(qint32 index) = 0;
 
     virtual qint32 Open(qint32 index) = 0;
+    // Opens without making the caller wait; `done` gets Open's result, on
+    // the backend's thread, possibly before this returns. A backend whose
+    // Open is quick opens at once.
+    virtual void OpenInBackground(qint32 index, std::function<void(qint32)> done) {
+        done(Open(index));
+    }
+    // True from OpenInBackground until its `done`; Close gives it up.
+    virtual bool Opening() const { return false; }
+    // Runs `then` once the devices found at Initialize have been asked what
+    // they are (or a time limit passed), so that DeviceCount need not wait.
+    virtual void WhenDevicesListed(std::function<void()> then) { then(); }
     virtual qint32 Close() = 0;
     virtual bool IsOpen() const = 0;
     // The index of the open line, or -1.

@@ -95,10 +95,46 @@ qint32 ModemChannel::Open(const QString& path) {
     port_->clear();
     stream_.Reset();
     endResultDue_ = false;
+    ConnectPort();
+    return line_error::kNone;
+}
+
+void ModemChannel::ConnectPort() {
     connect(port_, &QSerialPort::readyRead, this, &ModemChannel::ReadAvailable);
     connect(port_, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { CheckPortError(error); });
-    return line_error::kNone;
+}
+
+ModemPortHandover ModemChannel::HandOver(QThread* thread) {
+    ModemPortHandover handover;
+    if (port_ == nullptr) {
+        return handover;
+    }
+    port_->disconnect(this);
+    port_->setParent(nullptr);
+    port_->moveToThread(thread);
+    handover.port = std::exchange(port_, nullptr);
+    handover.stream = stream_;
+    handover.endResultDue = endResultDue_;
+    stream_.Reset();
+    expectReply_ = false;
+    endResultDue_ = false;
+    return handover;
+}
+
+void ModemChannel::TakeOver(ModemPortHandover handover) {
+    Close();
+    if (handover.port == nullptr) {
+        return;
+    }
+    port_ = handover.port;
+    port_->setParent(this);
+    stream_ = handover.stream;
+    endResultDue_ = handover.endResultDue;
+    ConnectPort();
+    // What the other thread's waits read but did not use, and what came
+    // meanwhile, would otherwise wait for the next byte to be seen.
+    QMetaObject::invokeMethod(this, &ModemChannel::ReadAvailable, Qt::QueuedConnection);
 }
 
 void ModemChannel::Close() {

@@ -6,6 +6,7 @@
 // costs at most that limit.
 
 #include <QObject>
+#include <QThread>
 #include <QSerialPort>
 #include <QString>
 #include <cstdint>
@@ -59,6 +60,14 @@ struct ModemReply {
     bool ok() const { return result == ModemResult::Ok; }
 };
 
+// An open port on its way from the channel that set the modem up (on a
+// worker thread) to the channel that keeps the line (on the GUI thread).
+struct ModemPortHandover {
+    QSerialPort* port = nullptr;  // no parent; already moved to the receiving thread
+    modem::ModemStream stream;    // a line half read stays half read
+    bool endResultDue = false;
+};
+
 class ModemChannel : public QObject, private modem::ModemStreamSink {
     Q_OBJECT
   public:
@@ -70,6 +79,12 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     qint32 Open(const QString& path);
     void Close();
     bool IsOpen() const;
+
+    // Gives the open port to a channel on `thread`; this channel is closed
+    // after, without the port being closed. Called on this channel's thread.
+    ModemPortHandover HandOver(QThread* thread);
+    // Takes a port another channel handed over, on this channel's thread.
+    void TakeOver(ModemPortHandover handover);
 
     // Sends `command` and a CR and waits up to `timeoutMs` for its final
     // result code. The modem's echo of the command is dropped. A result the
@@ -105,6 +120,7 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     void OnAudio(std::span<const uint8_t> bytes) override;
     void OnVoiceEnd() override;
 
+    void ConnectPort();
     void ReadAvailable();
     // Waits for the final result of what was sent; `echo` (upper case) is
     // the command line whose echo is dropped, empty for none.

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <algorithm>
+#include <initializer_list>
 #include <set>
 
 #include "telephony/modem/caller_id.h"
@@ -14,12 +15,21 @@ namespace {
 
 constexpr int kWakeSettleMs = 150;
 
+bool StartsWithAny(const QString& name, std::initializer_list<const char*> prefixes) {
+    return std::any_of(prefixes.begin(), prefixes.end(),
+                       [&](const char* prefix) { return name.startsWith(QLatin1String(prefix)); });
+}
+
 // Ports whose names say they may carry a modem. Bluetooth, console and
 // virtual ports are left out.
 bool MayHoldModem(const QString& name) {
-    static const char* const kPrefixes[] = {"ttyACM", "ttyUSB", "ttyS", "ttyAMA"};
-    return std::any_of(std::begin(kPrefixes), std::end(kPrefixes),
-                       [&](const char* prefix) { return name.startsWith(QLatin1String(prefix)); });
+    return StartsWithAny(name, {"ttyACM", "ttyUSB", "ttyS", "ttyAMA"});
+}
+
+// USB modems and USB serial adapters are there to be used; a built-in
+// port may be anything.
+bool IsUsbPort(const QString& name) {
+    return StartsWithAny(name, {"ttyACM", "ttyUSB"});
 }
 
 // /dev/serial/by-id names survive replugging and reordering.
@@ -89,6 +99,7 @@ std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& ext
         const QString stable = StableName(port.canonical);
         port.path = stable.isEmpty() ? info.systemLocation() : stable;
         port.portName = info.portName();
+        port.probeWhenListed = IsUsbPort(port.portName);
         if (info.hasVendorIdentifier()) {
             port.description = info.description().trimmed();
         }
@@ -104,7 +115,16 @@ std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& ext
         const QFileInfo file(path);
         SerialPortCandidate port;
         port.canonical = file.canonicalFilePath();
-        if (port.canonical.isEmpty() || !seen.insert(port.canonical).second) {
+        if (port.canonical.isEmpty()) {
+            continue;
+        }
+        if (!seen.insert(port.canonical).second) {
+            // The user named a port the system lists: that is consent to ask it.
+            for (SerialPortCandidate& listed : ports) {
+                if (listed.canonical == port.canonical) {
+                    listed.probeWhenListed = true;
+                }
+            }
             continue;
         }
         port.path = file.absoluteFilePath();
@@ -206,7 +226,9 @@ ModemProbe ProbeModem(const QString& path, std::chrono::milliseconds commandTime
 LineDetails DetailsOf(const SerialPortCandidate& port, const ModemProbe& probe) {
     LineDetails details;
     QString identification = port.description;
-    if (identification.isEmpty()) {
+    // The name of a port that is listed unasked must not change once it is
+    // asked: it is what the user picked, and is stored as the choice.
+    if (identification.isEmpty() && port.probeWhenListed) {
         identification = probe.identification;
     }
     if (identification.isEmpty()) {

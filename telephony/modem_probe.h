@@ -20,11 +20,17 @@ struct SerialPortCandidate {
     QString portName;     // shown to the user: ttyACM0, ttyS0, or the configured name
     QString description;  // the USB product text, when the port has one
     QString canonical;    // the device node, to spot one port listed twice
+    // Asked what it is as soon as it is listed. Built-in serial ports are
+    // not: one may carry a console, a UPS or a GPS receiver, which our
+    // commands could upset. They are asked only when the user picks one.
+    bool probeWhenListed = true;
 };
 
-// USB modems (ttyACM), USB serial adapters (ttyUSB) and serial ports that
-// exist, as the system lists them, followed by `extraPaths` (the settings'
-// own list, e.g. the emulator's link) that exist; each device node once.
+// USB modems (ttyACM), USB serial adapters (ttyUSB) and built-in serial
+// ports (ttyS, ttyAMA) that exist, as the system lists them, followed by
+// `extraPaths` (the settings' own list, e.g. the emulator's link) that
+// exist; each device node once. A built-in port named in `extraPaths` is
+// probed like a USB one.
 std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& extraPaths);
 
 struct ModemProbe {

@@ -53,8 +53,29 @@ qint32 Tapi::LineOpen(qint32 /*privileges*/, qint32 /*mediaModes*/) {
     return backend_->Open(lineIndex_);
 }
 
+void Tapi::LineOpenInBackground(qint32 /*privileges*/, qint32 /*mediaModes*/,
+                                std::function<void(qint32)> done) {
+    if (!initialized_) {
+        done(line_error::kNotInitialized);
+        return;
+    }
+    if (backend_->IsOpen() || backend_->Opening()) {
+        done(line_error::kAlreadyOpen);
+        return;
+    }
+    backend_->OpenInBackground(lineIndex_, std::move(done));
+}
+
+bool Tapi::LineOpening() const {
+    return backend_->Opening();
+}
+
+void Tapi::WhenLinesListed(std::function<void()> then) {
+    backend_->WhenDevicesListed(std::move(then));
+}
+
 qint32 Tapi::LineClose() {
-    if (!backend_->IsOpen()) {
+    if (!backend_->IsOpen() && !backend_->Opening()) {
         return line_error::kNotOpen;
     }
     return backend_->Close();
@@ -65,7 +86,7 @@ qint32 Tapi::LineShutdown() {
         return line_error::kNotInitialized;
     }
     // The service stays usable: the next LineOpen needs no new LineInitialize.
-    if (backend_->IsOpen()) {
+    if (backend_->IsOpen() || backend_->Opening()) {
         backend_->Close();
     }
     return line_error::kNone;

@@ -36,6 +36,16 @@ class Tapi : public QObject, private LineEventSink {
     // (privileges and media modes; the program passes 6 and 6) are accepted
     // as given: the line is always opened as owner for voice.
     qint32 LineOpen(qint32 privileges, qint32 mediaModes);
+    // As LineOpen, without making the caller wait for the modem: `done`
+    // gets the result on the GUI thread (at once for what is known at once).
+    void LineOpenInBackground(qint32 privileges, qint32 mediaModes,
+                              std::function<void(qint32)> done);
+    // True while LineOpenInBackground waits for the modem.
+    bool LineOpening() const;
+    // Runs `then` once the devices have been asked what they are, so that
+    // LineCount is quick (at once when they have been).
+    void WhenLinesListed(std::function<void()> then);
+    // Also gives up an open in the background.
     qint32 LineClose();
     // Ends the service; a later LineOpen works without a new LineInitialize.
     qint32 LineShutdown();

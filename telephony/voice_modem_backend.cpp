@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 
 #include "audio/sonvel_host.h"
 #include "journal/journal_writer.h"
@@ -38,6 +39,42 @@ QString DialableNumber(const QString& number) {
 
 }  // namespace
 
+// What a worker thread's channel hears while it sets a modem up: kept, and
+// handed to the line once it is open, in the order it came.
+struct HeldModemInput {
+    enum class Kind { Line, Event, VoiceEnd } kind;
+    std::string line;
+    char code = 0;
+};
+
+class HoldingListener : public ModemChannelListener {
+  public:
+    void OnModemLine(std::string_view line) override {
+        held.push_back({HeldModemInput::Kind::Line, std::string(line), 0});
+    }
+    void OnModemEvent(char code) override { held.push_back({HeldModemInput::Kind::Event, {}, code}); }
+    void OnVoiceData(std::span<const uint8_t>) override {}
+    void OnVoiceEnd() override { held.push_back({HeldModemInput::Kind::VoiceEnd, {}, 0}); }
+    void OnChannelLost(qint32) override {}
+    void OnModemInputDone() override {}
+
+    std::vector<HeldModemInput> held;
+};
+
+struct VoiceModemBackend::BackgroundOpen {
+    quint64 generation = 0;
+    QThread* thread = nullptr;
+    std::atomic<bool> cancel{false};
+    qint32 index = -1;
+    KnownPort device;
+    std::function<void(qint32)> done;
+    // Written by the worker, read once it has finished.
+    qint32 result = line_error::kNone;
+    ModemSetup setup;
+    ModemPortHandover handover;
+    std::vector<HeldModemInput> input;
+};
+
 VoiceModemSettings ReadVoiceModemSettings() {
     VoiceModemSettings settings;
     const RegistryRoutines store(kHkeyLocalMachine, product::kRootKey, kTabDevices);
@@ -59,6 +96,8 @@ VoiceModemBackend::VoiceModemBackend(std::function<VoiceModemSettings()> setting
     ringTimer_.setSingleShot(true);
     callerIdTimer_.setSingleShot(true);
     dialTimer_.setSingleShot(true);
+    listedBudget_.setSingleShot(true);
+    connect(&listedBudget_, &QTimer::timeout, this, [this] { TellDevicesListed(); });
     connect(&ringTimer_, &QTimer::timeout, this, [this] {
         // The ringing stopped and nobody answered: the call is over.
         if (state_ == CallState::Ringing) {
@@ -76,6 +115,7 @@ VoiceModemBackend::VoiceModemBackend(std::function<VoiceModemSettings()> setting
 }
 
 VoiceModemBackend::~VoiceModemBackend() {
+    CancelOpening();
     if (IsOpen()) {
         Close();
     }
@@ -104,7 +144,8 @@ void VoiceModemBackend::CollectFinishedProbes() {
 void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& ports, bool wait) {
     const auto now = std::chrono::steady_clock::now();
     for (const SerialPortCandidate& port : ports) {
-        if (IsOpen() && port.canonical == openDevice_.port.canonical) {
+        if (!port.probeWhenListed || (IsOpen() && port.canonical == openDevice_.port.canonical) ||
+            (opening_ && port.canonical == opening_->device.port.canonical)) {
             continue;
         }
         const auto cached = cache_.find(port.canonical);
@@ -129,6 +170,9 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
         const auto commandTimeout = timing_.probeCommand;
         probe.thread = QThread::create(
             [result, path, commandTimeout] { *result = ProbeModem(path, commandTimeout); });
+        probe.id = ++nextProbeId_;
+        const quint64 id = probe.id;
+        connect(probe.thread, &QThread::finished, this, [this, id] { ProbeFinished(id); });
         probe.thread->start();
         running_.push_back(probe);
     }
@@ -141,6 +185,41 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
         probe.thread->wait(deadline);
     }
     CollectFinishedProbes();
+}
+
+void VoiceModemBackend::ProbeFinished(quint64 id) {
+    const auto finished = std::find_if(running_.begin(), running_.end(),
+                                       [id](const RunningProbe& probe) { return probe.id == id; });
+    if (finished == running_.end()) {
+        return;  // collected already
+    }
+    // It has said "finished" and is ending: a moment at most.
+    finished->thread->wait();
+    CollectFinishedProbes();
+    if (running_.empty()) {
+        TellDevicesListed();
+    }
+}
+
+void VoiceModemBackend::WhenDevicesListed(std::function<void()> then) {
+    CollectFinishedProbes();
+    if (running_.empty()) {
+        then();
+        return;
+    }
+    listedWaiters_.push_back(std::move(then));
+    if (!listedBudget_.isActive()) {
+        listedBudget_.start(timing_.probeBudget);
+    }
+}
+
+void VoiceModemBackend::TellDevicesListed() {
+    listedBudget_.stop();
+    const std::vector<std::function<void()>> waiters = std::move(listedWaiters_);
+    listedWaiters_.clear();
+    for (const auto& then : waiters) {
+        then();
+    }
 }
 
 void VoiceModemBackend::Initialize() {
@@ -186,23 +265,39 @@ LineDetails VoiceModemBackend::Details(qint32 index) {
 
 // ---------------------------------------------------------------- the line
 
-qint32 VoiceModemBackend::Open(qint32 index) {
+std::optional<qint32> VoiceModemBackend::RefuseOpen(qint32 index) const {
+    if (opening_) {
+        return line_error::kAlreadyOpen;
+    }
     if (index < 0 || index >= static_cast<qint32>(devices_.size())) {
         return line_error::kBadDeviceIndex;
     }
-    const KnownPort device = devices_[static_cast<std::size_t>(index)];
+    const KnownPort& device = devices_[static_cast<std::size_t>(index)];
     // A port that is gone (the modem unplugged since the listing) is said
     // as such, not as a modem that did not answer.
     if (!QFileInfo::exists(device.port.path)) {
         return line_error::kNoSuchPort;
     }
     // What a probe found moments ago holds now: a port with nothing behind
-    // it would only make the window wait once more.
+    // it would only make the user wait once more.
     const bool silent = device.probed && !device.probe.answered && !device.probe.held &&
                         !device.probe.permissionDenied;
     if (silent && std::chrono::steady_clock::now() - device.probedAt < timing_.probeRetry) {
         return line_error::kNoAnswer;
     }
+    return std::nullopt;
+}
+
+ModemSetupTiming VoiceModemBackend::SetupTiming() const {
+    return {Ms(timing_.command), Ms(timing_.reset), Ms(timing_.afterReset),
+            Ms(timing_.probeCommand)};
+}
+
+qint32 VoiceModemBackend::Open(qint32 index) {
+    if (const auto refused = RefuseOpen(index)) {
+        return *refused;
+    }
+    const KnownPort device = devices_[static_cast<std::size_t>(index)];
     // A call may begin while the modem is still being set up; what it says
     // then belongs to the open line.
     ForgetCall();
@@ -211,122 +306,154 @@ qint32 VoiceModemBackend::Open(qint32 index) {
     if (opened != line_error::kNone) {
         return opened;
     }
-    const qint32 initialised = Initialise(device);
-    if (initialised != line_error::kNone) {
+    const std::optional<ModemProbe> known =
+        device.probed ? std::optional(device.probe) : std::nullopt;
+    const ModemSetup setup = SetUpModem(channel_, known,
+                                        settings_().extraInit.toStdString(), SetupTiming());
+    if (setup.result != line_error::kNone) {
         channel_.Close();
-        return initialised;
+        return setup.result;
     }
-    if (format_) {
-        externalInput_ =
-            sonvel::CreateExternalInput("Modem line (" + device.port.portName.toStdString() + ")",
-                                        sonvel::Pcm16Format(8000, 1));
-    }
-    openIndex_ = index;
+    BecomeOpen(index, device, setup);
     // Work noted while the setup commands waited is done now.
     OnModemInputDone();
     return line_error::kNone;
 }
 
-qint32 VoiceModemBackend::Initialise(const KnownPort& device) {
-    const int timeout = Ms(timing_.command);
-    if (!WakeModem(channel_, Ms(timing_.probeCommand))) {
-        return line_error::kNoAnswer;
+void VoiceModemBackend::OpenInBackground(qint32 index, std::function<void(qint32)> done) {
+    if (const auto refused = RefuseOpen(index)) {
+        done(*refused);
+        return;
     }
-    // Our init goes first so the user's own string can change any of it.
-    channel_.Command("ATZ", Ms(timing_.reset));
-    channel_.Discard(Ms(timing_.afterReset));
-    // The probe that listed the port already asked what the modem is.
-    ModemProbe probe =
-        device.probed && device.probe.answered ? device.probe : QueryModem(channel_, timeout);
-    commands_ = modem::CommandsFor(probe.dialect);
-    channel_.Command(commands_.basicSetup, timeout);
-    const VoiceModemSettings settings = settings_();
-    if (!settings.extraInit.isEmpty()) {
-        std::string init = settings.extraInit.toStdString();
-        if (init.size() < 2 || (init.compare(0, 2, "AT") != 0 && init.compare(0, 2, "at") != 0)) {
-            init = "AT" + init;
+    if (IsOpen()) {
+        done(line_error::kAlreadyOpen);
+        return;
+    }
+    ForgetCall();
+    decoder_.reset();
+    opening_ = std::make_unique<BackgroundOpen>();
+    BackgroundOpen* opening = opening_.get();
+    opening->generation = ++openingGeneration_;
+    opening->index = index;
+    opening->device = devices_[static_cast<std::size_t>(index)];
+    opening->done = std::move(done);
+    const QString path = opening->device.port.path;
+    const std::optional<ModemProbe> known =
+        opening->device.probed ? std::optional(opening->device.probe) : std::nullopt;
+    const std::string extraInit = settings_().extraInit.toStdString();
+    const ModemSetupTiming timing = SetupTiming();
+    QThread* home = thread();
+    opening->thread = QThread::create([opening, path, known, extraInit, timing, home] {
+        HoldingListener listener;
+        ModemChannel channel(&listener);
+        opening->result = channel.Open(path);
+        if (opening->result == line_error::kNone) {
+            opening->setup = SetUpModem(channel, known, extraInit, timing, &opening->cancel);
+            opening->result = opening->setup.result;
+            if (opening->result == line_error::kNone) {
+                opening->handover = channel.HandOver(home);
+            }
         }
-        channel_.Command(init, timeout);
+        opening->input = std::move(listener.held);
+    });
+    const quint64 generation = opening->generation;
+    connect(opening->thread, &QThread::finished, this,
+            [this, generation] { FinishOpening(generation, true); });
+    opening->thread->start();
+}
+
+void VoiceModemBackend::FinishOpening(quint64 generation, bool deliver) {
+    if (!opening_ || opening_->generation != generation) {
+        return;
     }
-    if (!probe.voice) {
-        return line_error::kNotVoiceModem;
+    const std::unique_ptr<BackgroundOpen> opening = std::move(opening_);
+    opening->thread->wait();
+    delete opening->thread;
+    qint32 result = opening->result;
+    if (opening->handover.port != nullptr) {
+        channel_.TakeOver(std::move(opening->handover));
+        if (channel_.IsOpen()) {
+            BecomeOpen(opening->index, opening->device, opening->setup);
+        } else {
+            result = line_error::kDeviceLost;
+        }
     }
+    if (!deliver) {
+        return;
+    }
+    if (IsOpen()) {
+        for (const HeldModemInput& input : opening->input) {
+            switch (input.kind) {
+                case HeldModemInput::Kind::Line:
+                    OnModemLine(input.line);
+                    break;
+                case HeldModemInput::Kind::Event:
+                    OnModemEvent(input.code);
+                    break;
+                case HeldModemInput::Kind::VoiceEnd:
+                    OnVoiceEnd();
+                    break;
+            }
+        }
+        OnModemInputDone();
+    }
+    if (opening->done) {
+        opening->done(result);
+    }
+}
+
+void VoiceModemBackend::CancelOpening() {
+    if (!opening_) {
+        return;
+    }
+    opening_->cancel = true;
+    FinishOpening(opening_->generation, false);
+}
+
+void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device,
+                                   const ModemSetup& setup) {
     openDevice_ = device;
-    openDevice_.probe = probe;
+    openDevice_.probe = setup.probe;
     openDevice_.probed = true;
-    format_ = probe.voiceFormat;
-    const qint32 idle = EnterIdleMode();
-    if (idle != line_error::kNone) {
-        return idle;
-    }
-    if (probe.voiceFormat && !format_) {
-        // The line works, but without sound that can be recorded.
-        openDevice_.probe.voiceFormat.reset();
+    openDevice_.probedAt = std::chrono::steady_clock::now();
+    // A port asked only now (a built-in one the user picked) is listed
+    // with what it said from now on.
+    cache_[device.port.canonical] = openDevice_;
+    line_ = setup.line;
+    if (setup.formatRefused) {
         WriteSysLog(QStringLiteral("The modem refused the sample format; the line has no "
                                    "usable audio"),
                     line_error::kNoVoiceFormat, QStringLiteral("VoiceModem_Open"));
     }
-    // The "#" families send digits with #VTS, not +VTS.
-    if (!commands_.toneQuery.empty()) {
-        openDevice_.probe.generatesDigits = channel_.Command(commands_.toneQuery, timeout).ok();
+    if (line_.format) {
+        externalInput_ =
+            sonvel::CreateExternalInput("Modem line (" + device.port.portName.toStdString() + ")",
+                                        sonvel::Pcm16Format(8000, 1));
     }
-    return line_error::kNone;
+    // The listing may have changed while the modem was set up.
+    const auto listed = std::find_if(devices_.begin(), devices_.end(), [&](const KnownPort& d) {
+        return d.port.canonical == device.port.canonical;
+    });
+    openIndex_ = listed != devices_.end() ? static_cast<qint32>(listed - devices_.begin()) : index;
 }
 
-// Voice class with caller ID on, the format chosen and the line labels
-// known; done after every call too, since some modems lose caller ID when
-// they change mode.
 qint32 VoiceModemBackend::EnterIdleMode() {
-    const int timeout = Ms(timing_.command);
-    if (!channel_.Command(commands_.voiceMode, timeout).ok()) {
-        return channel_.IsOpen() ? line_error::kNotVoiceModem : line_error::kDeviceLost;
-    }
-    // A firmware that lacks one part of a compound line refuses it whole:
-    // then each part is sent on its own.
-    if (!commands_.voiceSetup.empty() && !channel_.Command(commands_.voiceSetup, timeout).ok()) {
-        const auto parts = modem::SplitCommandLine(commands_.voiceSetup);
-        if (parts.size() > 1) {
-            for (const std::string& part : parts) {
-                channel_.Command(part, timeout);
-            }
-        }
-    }
-    if (!channel_.Command(commands_.callerIdOn, timeout).ok() && !commands_.callerIdOnAlt.empty()) {
-        channel_.Command(commands_.callerIdOnAlt, timeout);
-    }
-    if (format_ && !commands_.fixedFormatCommand.empty()) {
-        // A refused sample size must not be decoded as if it were taken.
-        if (!channel_.Command(commands_.fixedFormatCommand, timeout).ok()) {
-            format_.reset();
-        }
-    } else if (format_ && !commands_.formatPrefix.empty()) {
-        const std::string select = commands_.formatPrefix + modem::VoiceFormatArgument(*format_);
-        // Some firmwares want the four-value form.
-        if (!channel_.Command(select, timeout).ok() &&
-            !channel_.Command(select + ",0,0", timeout).ok()) {
-            format_.reset();
-        }
-    }
-    if (!lineLabel_ && !commands_.lineQuery.empty()) {
-        const ModemReply labels = channel_.Command(commands_.lineQuery, timeout);
-        if (labels.ok()) {
-            lineLabel_ = modem::ChooseLineLabel(modem::ParseLineSelections(labels.lines), true);
-        }
-    }
-    return channel_.IsOpen() ? line_error::kNone : line_error::kDeviceLost;
+    return EnterVoiceIdle(channel_, line_, Ms(timing_.command));
 }
 
 qint32 VoiceModemBackend::Close() {
+    const bool wasOpening = Opening();
+    CancelOpening();
     if (!IsOpen()) {
-        return line_error::kNotOpen;
+        return wasOpening ? line_error::kNone : line_error::kNotOpen;
     }
     // Closing ends a call without events: the program closes the line on
     // purpose and handles its own side.
     if (state_ != CallState::None) {
         StopReceive();
-        channel_.Command(commands_.hangUp, Ms(timing_.command));
+        channel_.Command(line_.commands.hangUp, Ms(timing_.command));
     }
-    channel_.Command(commands_.dataMode, Ms(timing_.command));
+    channel_.Command(line_.commands.dataMode, Ms(timing_.command));
     channel_.Close();
     ForgetCall();
     ReleaseLine();
@@ -338,7 +465,7 @@ void VoiceModemBackend::ReleaseLine() {
         sonvel::RemoveVirtualDevice(externalInput_);
         externalInput_ = 0;
     }
-    lineLabel_.reset();
+    line_.lineLabel.reset();
     openIndex_ = -1;
 }
 
@@ -363,19 +490,19 @@ qint32 VoiceModemBackend::GoOffHookAndReceive() {
     ReportCallerId();
     const int timeout = Ms(timing_.command);
     const std::string offHook =
-        lineLabel_ ? commands_.linePrefix + std::to_string(*lineLabel_) : commands_.offHookFallback;
+        line_.lineLabel ? line_.commands.linePrefix + std::to_string(*line_.lineLabel) : line_.commands.offHookFallback;
     const ModemReply answered = channel_.Command(offHook, timeout);
     if (!answered.ok() && answered.result != ModemResult::VoiceConnect) {
         return channel_.IsOpen() ? line_error::kCommandRefused : line_error::kDeviceLost;
     }
-    if (decoder_ == nullptr && format_) {
-        decoder_ = std::make_unique<modem::VoiceDecoder>(format_->encoding, format_->rate);
+    if (decoder_ == nullptr && line_.format) {
+        decoder_ = std::make_unique<modem::VoiceDecoder>(line_.format->encoding, line_.format->rate);
     }
     if (decoder_ != nullptr) {
         decoder_->Reset();
     }
     channel_.ArmVoiceReceive();
-    const ModemReply receiving = channel_.Command(commands_.startReceive, timeout);
+    const ModemReply receiving = channel_.Command(line_.commands.startReceive, timeout);
     if (!channel_.IsOpen()) {
         return line_error::kDeviceLost;
     }
@@ -412,7 +539,7 @@ void VoiceModemBackend::StopReceive() {
 void VoiceModemBackend::HangUp() {
     StopReceive();
     const int timeout = Ms(timing_.command);
-    if (!channel_.Command(commands_.hangUp, timeout).ok()) {
+    if (!channel_.Command(line_.commands.hangUp, timeout).ok()) {
         channel_.Command("ATH0", timeout);
     }
     if (channel_.IsOpen()) {
@@ -448,9 +575,9 @@ qint32 VoiceModemBackend::Drop() {
             return line_error::kNoCall;
         case CallState::Ringing: {
             // Rejecting an offered call: take the line and put it down.
-            const std::string offHook = lineLabel_
-                                            ? commands_.linePrefix + std::to_string(*lineLabel_)
-                                            : commands_.offHookFallback;
+            const std::string offHook = line_.lineLabel
+                                            ? line_.commands.linePrefix + std::to_string(*line_.lineLabel)
+                                            : line_.commands.offHookFallback;
             channel_.Command(offHook, Ms(timing_.command));
             HangUp();
             break;
@@ -487,7 +614,7 @@ qint32 VoiceModemBackend::MakeCall(const QString& number) {
     if (dialable.isEmpty()) {
         return line_error::kBadNumber;
     }
-    if (!channel_.SendLine(commands_.dialPrefix + dialable.toStdString())) {
+    if (!channel_.SendLine(line_.commands.dialPrefix + dialable.toStdString())) {
         return line_error::kDeviceLost;
     }
     state_ = CallState::Dialing;
@@ -657,7 +784,7 @@ void VoiceModemBackend::OnModemInputDone() {
             channel_.ArmVoiceReceive();
             // Without sound the call is still connected: it can be talked
             // on and dropped, only not recorded.
-            channel_.Command(commands_.startReceive, Ms(timing_.command));
+            channel_.Command(line_.commands.startReceive, Ms(timing_.command));
             if (!channel_.IsOpen()) {
                 return;
             }

@@ -23,6 +23,7 @@
 #include "telephony/modem/voice_format.h"
 #include "telephony/modem_channel.h"
 #include "telephony/modem_probe.h"
+#include "telephony/modem_setup.h"
 
 class QThread;
 
@@ -72,7 +73,14 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     void Initialize() override;
     qint32 DeviceCount() override;
     LineDetails Details(qint32 index) override;
+    // Waits for the modem's setup on the calling thread.
     qint32 Open(qint32 index) override;
+    // Sets the modem up on a worker thread; the port then moves to this
+    // object's thread and `done` runs there with the result.
+    void OpenInBackground(qint32 index, std::function<void(qint32)> done) override;
+    bool Opening() const override { return opening_ != nullptr; }
+    void WhenDevicesListed(std::function<void()> then) override;
+    // Also gives up an open in the background (after its current command).
     qint32 Close() override;
     bool IsOpen() const override { return channel_.IsOpen(); }
     qint32 OpenIndex() const override { return IsOpen() ? openIndex_ : -1; }
@@ -95,7 +103,9 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
         QThread* thread = nullptr;
         std::shared_ptr<ModemProbe> result;
         SerialPortCandidate port;
+        quint64 id = 0;
     };
+    struct BackgroundOpen;
 
     // ModemChannelListener
     void OnModemLine(std::string_view line) override;
@@ -107,7 +117,17 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
 
     void CollectFinishedProbes();
     void ProbeNewPorts(const std::vector<SerialPortCandidate>& ports, bool wait);
-    qint32 Initialise(const KnownPort& device);
+    void ProbeFinished(quint64 id);
+    void TellDevicesListed();
+    // What Open and OpenInBackground share: the checks before the port is
+    // touched (a result, or nothing to go on), and taking over a set-up modem.
+    std::optional<qint32> RefuseOpen(qint32 index) const;
+    void BecomeOpen(qint32 index, const KnownPort& device, const ModemSetup& setup);
+    ModemSetupTiming SetupTiming() const;
+    // Takes the result of the open in the background; `deliver` false
+    // drops what the modem said meanwhile and does not call `done`.
+    void FinishOpening(quint64 generation, bool deliver);
+    void CancelOpening();
     qint32 EnterIdleMode();
     qint32 GoOffHookAndReceive();
     void StopReceive();
@@ -132,12 +152,15 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     std::vector<KnownPort> devices_;
     std::map<QString, KnownPort> cache_;  // by device node
     std::vector<RunningProbe> running_;
+    quint64 nextProbeId_ = 0;
+    std::vector<std::function<void()>> listedWaiters_;
+    QTimer listedBudget_;
+    std::unique_ptr<BackgroundOpen> opening_;
+    quint64 openingGeneration_ = 0;
 
     qint32 openIndex_ = -1;
     KnownPort openDevice_;
-    modem::DialectCommands commands_;
-    std::optional<int> lineLabel_;
-    std::optional<modem::VoiceFormatChoice> format_;
+    ModemLineSetup line_;
     std::unique_ptr<modem::VoiceDecoder> decoder_;
     std::vector<int16_t> samples_;
     uint32_t externalInput_ = 0;

@@ -101,6 +101,7 @@ inline constexpr int kAskRecordCall = 703;
 inline constexpr int kStatusRinging = 804;  // followed by a blank and the ring count
 inline constexpr int kStatusLineOpen = 814;
 inline constexpr int kStatusLineClosed = 815;
+inline constexpr int kStatusLineOpening = 973;  // while the modem is set up
 inline constexpr int kBalloonIncomingCall = 803;
 
 // Main window: caller display and the calls area.
@@ -201,6 +202,7 @@ inline constexpr std::array kAllIds = {
     kStatusRinging,
     kStatusLineOpen,
     kStatusLineClosed,
+    kStatusLineOpening,
     kBalloonIncomingCall,
     kRingLabel,
     kCallsAreaEmpty,

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QLabel>
 #include <QSerialPort>
 #include <QToolBar>
 
@@ -18,6 +19,8 @@
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
 #include "ui/tray_icon.h"
 
 namespace orvane {
@@ -82,7 +85,15 @@ TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheMode
     ASSERT_NE(toolbar, nullptr);
     QAction* lineSwitch = toolbar->actions().value(0);
     ASSERT_NE(lineSwitch, nullptr);
-    ASSERT_TRUE(program.Tapi1()->LineOpened()) << Journal().join(u'\n').toStdString();
+    // The modem is set up in the background: the window is there first.
+    auto* lineStatus = window.findChild<QLabel*>(QStringLiteral("statusPanel3"));
+    ASSERT_NE(lineStatus, nullptr);
+    EXPECT_FALSE(program.Tapi1()->LineOpened());
+    EXPECT_EQ(lineStatus->text(), Text(ids::kStatusLineOpening));
+    EXPECT_TRUE(lineSwitch->isChecked());
+    ASSERT_TRUE(PumpUntil([&] { return program.Tapi1()->LineOpened(); }))
+        << Journal().join(u'\n').toStdString();
+    EXPECT_EQ(lineStatus->text(), Text(ids::kStatusLineOpen));
     EXPECT_TRUE(lineSwitch->isChecked());
     EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 1);
 
@@ -103,7 +114,7 @@ TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheMode
     }
 
     lineSwitch->trigger();
-    ASSERT_TRUE(program.Tapi1()->LineOpened());
+    ASSERT_TRUE(PumpUntil([&] { return program.Tapi1()->LineOpened(); }));
     EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 2);
 
     // The modem goes away: journaled, the switch shows the line closed, the
@@ -118,7 +129,8 @@ TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheMode
     testing::ModemSimProcess again;
     ASSERT_TRUE(again.Start(link_, QStringLiteral("wait-client; sleep 120000")));
     lineSwitch->trigger();
-    EXPECT_TRUE(program.Tapi1()->LineOpened()) << Journal().join(u'\n').toStdString();
+    EXPECT_TRUE(PumpUntil([&] { return program.Tapi1()->LineOpened(); }))
+        << Journal().join(u'\n').toStdString();
     EXPECT_TRUE(lineSwitch->isChecked());
     EXPECT_EQ(Count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 3);
     window.UnLoadApp();

@@ -1,0 +1,110 @@
+#include "telephony/modem_setup.h"
+
+#include "telephony/line_backend.h"
+#include "telephony/modem_channel.h"
+
+namespace orvane {
+namespace {
+
+bool Cancelled(const std::atomic<bool>* cancel) {
+    return cancel != nullptr && cancel->load();
+}
+
+}  // namespace
+
+ModemSetup SetUpModem(ModemChannel& channel, const std::optional<ModemProbe>& known,
+                      const std::string& extraInit, const ModemSetupTiming& timing,
+                      const std::atomic<bool>* cancel) {
+    ModemSetup setup;
+    const int timeout = timing.command;
+    if (!WakeModem(channel, timing.wake)) {
+        setup.result = line_error::kNoAnswer;
+        return setup;
+    }
+    if (Cancelled(cancel)) {
+        setup.result = line_error::kNotOpen;
+        return setup;
+    }
+    // Our init goes first so the user's own string can change any of it.
+    channel.Command("ATZ", timing.reset);
+    channel.Discard(timing.afterReset);
+    if (Cancelled(cancel)) {
+        setup.result = line_error::kNotOpen;
+        return setup;
+    }
+    setup.probe = known && known->answered ? *known : QueryModem(channel, timeout);
+    setup.line.commands = modem::CommandsFor(setup.probe.dialect);
+    const modem::DialectCommands& commands = setup.line.commands;
+    channel.Command(commands.basicSetup, timeout);
+    if (!extraInit.empty()) {
+        std::string init = extraInit;
+        if (init.size() < 2 || (init.compare(0, 2, "AT") != 0 && init.compare(0, 2, "at") != 0)) {
+            init = "AT" + init;
+        }
+        channel.Command(init, timeout);
+    }
+    if (!setup.probe.voice) {
+        setup.result = line_error::kNotVoiceModem;
+        return setup;
+    }
+    setup.line.format = setup.probe.voiceFormat;
+    setup.result = EnterVoiceIdle(channel, setup.line, timeout);
+    if (setup.result != line_error::kNone) {
+        return setup;
+    }
+    if (setup.probe.voiceFormat && !setup.line.format) {
+        // The line works, but without sound that can be recorded.
+        setup.formatRefused = true;
+        setup.probe.voiceFormat.reset();
+    }
+    // The "#" families send digits with #VTS, not +VTS.
+    if (!commands.toneQuery.empty()) {
+        setup.probe.generatesDigits = channel.Command(commands.toneQuery, timeout).ok();
+    }
+    if (Cancelled(cancel)) {
+        setup.result = line_error::kNotOpen;
+    }
+    return setup;
+}
+
+qint32 EnterVoiceIdle(ModemChannel& channel, ModemLineSetup& line, int timeout) {
+    const modem::DialectCommands& commands = line.commands;
+    if (!channel.Command(commands.voiceMode, timeout).ok()) {
+        return channel.IsOpen() ? line_error::kNotVoiceModem : line_error::kDeviceLost;
+    }
+    // A firmware that lacks one part of a compound line refuses it whole:
+    // then each part is sent on its own.
+    if (!commands.voiceSetup.empty() && !channel.Command(commands.voiceSetup, timeout).ok()) {
+        const auto parts = modem::SplitCommandLine(commands.voiceSetup);
+        if (parts.size() > 1) {
+            for (const std::string& part : parts) {
+                channel.Command(part, timeout);
+            }
+        }
+    }
+    if (!channel.Command(commands.callerIdOn, timeout).ok() && !commands.callerIdOnAlt.empty()) {
+        channel.Command(commands.callerIdOnAlt, timeout);
+    }
+    if (line.format && !commands.fixedFormatCommand.empty()) {
+        // A refused sample size must not be decoded as if it were taken.
+        if (!channel.Command(commands.fixedFormatCommand, timeout).ok()) {
+            line.format.reset();
+        }
+    } else if (line.format && !commands.formatPrefix.empty()) {
+        const std::string select = commands.formatPrefix + modem::VoiceFormatArgument(*line.format);
+        // Some firmwares want the four-value form.
+        if (!channel.Command(select, timeout).ok() &&
+            !channel.Command(select + ",0,0", timeout).ok()) {
+            line.format.reset();
+        }
+    }
+    if (!line.lineLabel && !commands.lineQuery.empty()) {
+        const ModemReply labels = channel.Command(commands.lineQuery, timeout);
+        if (labels.ok()) {
+            line.lineLabel = modem::ChooseLineLabel(modem::ParseLineSelections(labels.lines), true);
+        }
+    }
+    return channel.IsOpen() ? line_error::kNone : line_error::kDeviceLost;
+}
+
+}  // namespace orvane
