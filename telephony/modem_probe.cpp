@@ -83,7 +83,7 @@ std::string WithoutEcho(std::string text, std::string_view prefix) {
 
 }  // namespace
 
-std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& extraPaths) {
+std::vector<SerialPortCandidate> SystemSerialPorts() {
     std::vector<SerialPortCandidate> ports;
     std::set<QString> seen;
     const auto infos = QSerialPortInfo::availablePorts();
@@ -107,6 +107,15 @@ std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& ext
     }
     std::sort(ports.begin(), ports.end(),
               [](const auto& a, const auto& b) { return a.portName < b.portName; });
+    return ports;
+}
+
+std::vector<SerialPortCandidate> WithNamedPorts(std::vector<SerialPortCandidate> ports,
+                                                const QStringList& extraPaths) {
+    std::set<QString> seen;
+    for (const SerialPortCandidate& port : ports) {
+        seen.insert(port.canonical);
+    }
     for (const QString& extra : extraPaths) {
         const QString path = extra.trimmed();
         if (path.isEmpty()) {
@@ -133,6 +142,7 @@ std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& ext
     }
     return ports;
 }
+
 
 bool WakeModem(ModemChannel& channel, int timeoutMs) {
     // A modem left in voice receive by a crashed program needs its stream

@@ -27,11 +27,14 @@ struct SerialPortCandidate {
 };
 
 // USB modems (ttyACM), USB serial adapters (ttyUSB) and built-in serial
-// ports (ttyS, ttyAMA) that exist, as the system lists them, followed by
-// `extraPaths` (the settings' own list, e.g. the emulator's link) that
-// exist; each device node once. A built-in port named in `extraPaths` is
-// probed like a USB one.
-std::vector<SerialPortCandidate> ListSerialPortCandidates(const QStringList& extraPaths);
+// ports (ttyS, ttyAMA) that exist, as the system lists them, sorted by name.
+std::vector<SerialPortCandidate> SystemSerialPorts();
+// `system` followed by `extraPaths` (the settings' own list, e.g. the
+// emulator's link) that exist; each device node once. A built-in port named
+// in `extraPaths` is probed like a USB one.
+std::vector<SerialPortCandidate> WithNamedPorts(std::vector<SerialPortCandidate> system,
+                                                const QStringList& extraPaths);
+
 
 struct ModemProbe {
     bool answered = false;  // "AT" gave OK

@@ -187,6 +187,10 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
     CollectFinishedProbes();
 }
 
+std::vector<SerialPortCandidate> VoiceModemBackend::ListPorts() const {
+    return WithNamedPorts(systemPorts_(), settings_().extraPorts);
+}
+
 void VoiceModemBackend::ProbeFinished(quint64 id) {
     const auto finished = std::find_if(running_.begin(), running_.end(),
                                        [id](const RunningProbe& probe) { return probe.id == id; });
@@ -223,11 +227,11 @@ void VoiceModemBackend::TellDevicesListed() {
 }
 
 void VoiceModemBackend::Initialize() {
-    ProbeNewPorts(ListSerialPortCandidates(settings_().extraPorts), false);
+    ProbeNewPorts(ListPorts(), false);
 }
 
 qint32 VoiceModemBackend::DeviceCount() {
-    const std::vector<SerialPortCandidate> ports = ListSerialPortCandidates(settings_().extraPorts);
+    const std::vector<SerialPortCandidate> ports = ListPorts();
     CollectFinishedProbes();
     ProbeNewPorts(ports, true);
     devices_.clear();

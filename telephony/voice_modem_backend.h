@@ -69,6 +69,10 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     ~VoiceModemBackend() override;
 
     void SetEventSink(LineEventSink* sink) override { sink_ = sink; }
+    // Where the system's own serial ports come from (SystemSerialPorts).
+    void SetSystemPortLister(std::function<std::vector<SerialPortCandidate>()> lister) {
+        systemPorts_ = std::move(lister);
+    }
     // Starts probing the ports on worker threads while the program loads.
     void Initialize() override;
     qint32 DeviceCount() override;
@@ -145,7 +149,10 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     void DropLater();
     int Ms(std::chrono::milliseconds duration) const { return static_cast<int>(duration.count()); }
 
+    std::vector<SerialPortCandidate> ListPorts() const;
+
     std::function<VoiceModemSettings()> settings_;
+    std::function<std::vector<SerialPortCandidate>()> systemPorts_ = SystemSerialPorts;
     VoiceModemTiming timing_;
     LineEventSink* sink_ = nullptr;
     ModemChannel channel_;

@@ -6,9 +6,14 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -587,6 +592,86 @@ TEST_F(VoiceModemLineTest, NothingDialableIsRefusedWithoutTouchingTheLine) {
     QString number = QStringLiteral("call me");
     EXPECT_EQ(tapi_->LineMakeCall(number), line_error::kBadNumber);
     EXPECT_FALSE(tapi_->CallActive());
+}
+
+TEST_F(VoiceModemLineTest, TheLineOpensInTheBackgroundAndAnOpenUnderWayCanBeGivenUp) {
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral("wait-command VCID=1; call rings=2 every=300 "
+                                                 "name=\"Bob Example\" number=5550100; "
+                                                 "sleep 60000")));
+    ASSERT_TRUE(SelectLinkLine());
+    qint32 result = -1;
+    tapi_->LineOpenInBackground(6, 6, [&](qint32 code) { result = code; });
+    EXPECT_TRUE(tapi_->LineOpening());
+    EXPECT_FALSE(tapi_->LineOpened());
+    ASSERT_TRUE(WaitFor([&] { return result != -1; }));
+    EXPECT_EQ(result, line_error::kNone);
+    EXPECT_TRUE(tapi_->LineOpened());
+    EXPECT_FALSE(tapi_->LineOpening());
+    // The port set up on the worker thread works here: the call comes in.
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Ring 2"))) << events_.join(u',').toStdString();
+    EXPECT_TRUE(events_.contains(QStringLiteral("CallerID Bob Example|5550100")))
+        << events_.join(u',').toStdString();
+    EXPECT_EQ(tapi_->LineClose(), line_error::kNone);
+
+    // Closed while the modem is being set up: nothing is opened, nothing
+    // answers later, and the port is free.
+    result = -1;
+    tapi_->LineOpenInBackground(6, 6, [&](qint32 code) { result = code; });
+    ASSERT_TRUE(tapi_->LineOpening());
+    EXPECT_EQ(tapi_->LineClose(), line_error::kNone);
+    EXPECT_FALSE(tapi_->LineOpening());
+    EXPECT_FALSE(tapi_->LineOpened());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(result, -1);
+    QSerialPort other;
+    other.setPortName(link_);
+    EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
+}
+
+// A built-in serial port may carry a console, a UPS or a GPS receiver: it is
+// listed without a byte sent to it and asked only once it is picked, unless
+// the user named it in the settings.
+TEST(BuiltInSerialPort, IsAskedOnlyOncePickedOrNamed) {
+    int controller = -1;
+    int terminal = -1;
+    ASSERT_EQ(::openpty(&controller, &terminal, nullptr, nullptr, nullptr), 0);
+    ::fcntl(controller, F_SETFL, ::fcntl(controller, F_GETFL) | O_NONBLOCK);
+    const QString path = QString::fromLocal8Bit(::ttyname(terminal));
+    const auto sent = [&] {
+        QByteArray bytes;
+        char buffer[256];
+        for (ssize_t n; (n = ::read(controller, buffer, sizeof buffer)) > 0;) {
+            bytes.append(buffer, n);
+        }
+        return bytes;
+    };
+    VoiceModemTiming timing;
+    timing.probeCommand = std::chrono::milliseconds(100);
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named in the settings" : "only listed");
+        auto backend = std::make_unique<VoiceModemBackend>(
+            [&] { return VoiceModemSettings{named ? QStringList{path} : QStringList{}, {}}; },
+            timing);
+        backend->SetSystemPortLister([&] {
+            return std::vector<SerialPortCandidate>{
+                {path, QStringLiteral("ttyS9"), QString(), QFileInfo(path).canonicalFilePath(),
+                 false}};
+        });
+        Tapi tapi(std::move(backend));
+        tapi.LineInitialize();
+        ASSERT_EQ(tapi.LineCount(), 1);
+        LineDetails details;
+        tapi.GetLineDetails(details);
+        EXPECT_EQ(details.deviceName, QStringLiteral("Serial port (ttyS9)"));
+        EXPECT_EQ(sent().contains("AT"), named);
+        if (!named) {
+            // Picked: now it is asked (and nothing answers).
+            EXPECT_EQ(tapi.LineOpen(6, 6), line_error::kNoAnswer);
+            EXPECT_TRUE(sent().contains("AT"));
+        }
+    }
+    ::close(terminal);
+    ::close(controller);
 }
 
 }  // namespace
