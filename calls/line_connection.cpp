@@ -1,5 +1,6 @@
 #include "calls/line_connection.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "calls/call_state.h"
@@ -72,8 +73,10 @@ void LineConnection::OpenListedLine(quint64 attempt) {
     const QString stored = settings_.GetRegistryValue(setting::kCmbModemDev).toString();
 
     // Every match is journaled and the last one wins, so duplicate names
-    // show up in the journal.
-    qint32 chosen = 0;
+    // show up in the journal. Without a match the first device is taken
+    // that may be asked: a built-in serial port is only ever the user's pick.
+    qint32 chosen = -1;
+    qint32 firstAskable = -1;
     LineDetails details;
     const qint32 count = tapi_.LineCount();
     for (qint32 i = 0; i < count; ++i) {
@@ -83,7 +86,18 @@ void LineConnection::OpenListedLine(quint64 attempt) {
             chosen = i;
             WriteSysLogLines(DeviceDetailsLines(i, details), 0, QString());
         }
+        if (firstAskable < 0 && !details.askedOnlyWhenPicked) {
+            firstAskable = i;
+        }
     }
+    if (chosen < 0) {
+        chosen = firstAskable;
+    }
+    if (chosen < 0 && count > 0) {
+        FinishOpening(line_error::kNoModem, QString(), stored);
+        return;
+    }
+    chosen = std::max(chosen, 0);
 
     tapi_.SetLineIndex(chosen);
     tapi_.GetLineDetails(details);

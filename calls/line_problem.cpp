@@ -25,6 +25,9 @@ QString LineProblemText(qint32 code, const QString& controlText) {
         case line_error::kDeviceLost:
             id = ids::kLineLost;
             break;
+        case line_error::kNoModem:
+            id = ids::kLineNoModem;
+            break;
         default:
             break;
     }

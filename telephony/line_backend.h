@@ -18,6 +18,9 @@ struct LineDetails {
     bool monitorDigits = false;    // it reports DTMF digits
     bool generateDigits = false;   // it sends DTMF digits
     QString port;                  // the device path, e.g. /dev/ttyACM0
+    // A built-in serial port, not asked what it is until the user picks it:
+    // never opened unless it is the user's choice.
+    bool askedOnlyWhenPicked = false;
 };
 
 // Result codes of the control. 0 is success; the rest are ours, each with
@@ -44,7 +47,8 @@ inline constexpr qint32 kNoAnswerFromCallee = 17;
 inline constexpr qint32 kNoVoiceFormat = 18;  // no sample format we can record
 inline constexpr qint32 kAudioDevice = 19;    // the audio engine refused the voice channel
 inline constexpr qint32 kNoSuchPort = 20;     // the device's port does not exist
-inline constexpr qint32 kLast = kNoSuchPort;
+inline constexpr qint32 kNoModem = 21;        // nothing listed that may be asked
+inline constexpr qint32 kLast = kNoModem;
 }  // namespace line_error
 
 // The text for a result code; every code has one, 0 and unknown codes too.

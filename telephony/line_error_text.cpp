@@ -47,6 +47,8 @@ QString LineErrorText(qint32 code) {
             return QStringLiteral("The modem offers no sound format that can be recorded.");
         case kNoSuchPort:
             return QStringLiteral("The modem's port does not exist.");
+        case kNoModem:
+            return QStringLiteral("No modem was found.");
         case kAudioDevice:
             return QStringLiteral("The call's sound channel could not be set up.");
         default:

@@ -6,9 +6,9 @@
 // costs at most that limit.
 
 #include <QObject>
-#include <QThread>
 #include <QSerialPort>
 #include <QString>
+#include <QThread>
 #include <cstdint>
 #include <functional>
 #include <optional>

@@ -143,7 +143,6 @@ std::vector<SerialPortCandidate> WithNamedPorts(std::vector<SerialPortCandidate>
     return ports;
 }
 
-
 bool WakeModem(ModemChannel& channel, int timeoutMs) {
     // A modem left in voice receive by a crashed program needs its stream
     // ended before it reads commands again; what that stirs up is dropped.
@@ -252,6 +251,7 @@ LineDetails DetailsOf(const SerialPortCandidate& port, const ModemProbe& probe) 
     // Voice modems report DTMF digits inside the voice stream.
     details.monitorDigits = probe.voice;
     details.generateDigits = probe.generatesDigits;
+    details.askedOnlyWhenPicked = !port.probeWhenListed;
     return details;
 }
 

@@ -35,7 +35,6 @@ std::vector<SerialPortCandidate> SystemSerialPorts();
 std::vector<SerialPortCandidate> WithNamedPorts(std::vector<SerialPortCandidate> system,
                                                 const QStringList& extraPaths);
 
-
 struct ModemProbe {
     bool answered = false;  // "AT" gave OK
     bool held = false;      // another program holds the port

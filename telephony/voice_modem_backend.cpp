@@ -52,7 +52,9 @@ class HoldingListener : public ModemChannelListener {
     void OnModemLine(std::string_view line) override {
         held.push_back({HeldModemInput::Kind::Line, std::string(line), 0});
     }
-    void OnModemEvent(char code) override { held.push_back({HeldModemInput::Kind::Event, {}, code}); }
+    void OnModemEvent(char code) override {
+        held.push_back({HeldModemInput::Kind::Event, {}, code});
+    }
     void OnVoiceData(std::span<const uint8_t>) override {}
     void OnVoiceEnd() override { held.push_back({HeldModemInput::Kind::VoiceEnd, {}, 0}); }
     void OnChannelLost(qint32) override {}
@@ -312,8 +314,8 @@ qint32 VoiceModemBackend::Open(qint32 index) {
     }
     const std::optional<ModemProbe> known =
         device.probed ? std::optional(device.probe) : std::nullopt;
-    const ModemSetup setup = SetUpModem(channel_, known,
-                                        settings_().extraInit.toStdString(), SetupTiming());
+    const ModemSetup setup =
+        SetUpModem(channel_, known, settings_().extraInit.toStdString(), SetupTiming());
     if (setup.result != line_error::kNone) {
         channel_.Close();
         return setup.result;
@@ -414,8 +416,7 @@ void VoiceModemBackend::CancelOpening() {
     FinishOpening(opening_->generation, false);
 }
 
-void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device,
-                                   const ModemSetup& setup) {
+void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device, const ModemSetup& setup) {
     openDevice_ = device;
     openDevice_.probe = setup.probe;
     openDevice_.probed = true;
@@ -493,14 +494,16 @@ qint32 VoiceModemBackend::GoOffHookAndReceive() {
     ringTimer_.stop();
     ReportCallerId();
     const int timeout = Ms(timing_.command);
-    const std::string offHook =
-        line_.lineLabel ? line_.commands.linePrefix + std::to_string(*line_.lineLabel) : line_.commands.offHookFallback;
+    const std::string offHook = line_.lineLabel
+                                    ? line_.commands.linePrefix + std::to_string(*line_.lineLabel)
+                                    : line_.commands.offHookFallback;
     const ModemReply answered = channel_.Command(offHook, timeout);
     if (!answered.ok() && answered.result != ModemResult::VoiceConnect) {
         return channel_.IsOpen() ? line_error::kCommandRefused : line_error::kDeviceLost;
     }
     if (decoder_ == nullptr && line_.format) {
-        decoder_ = std::make_unique<modem::VoiceDecoder>(line_.format->encoding, line_.format->rate);
+        decoder_ =
+            std::make_unique<modem::VoiceDecoder>(line_.format->encoding, line_.format->rate);
     }
     if (decoder_ != nullptr) {
         decoder_->Reset();
@@ -579,9 +582,9 @@ qint32 VoiceModemBackend::Drop() {
             return line_error::kNoCall;
         case CallState::Ringing: {
             // Rejecting an offered call: take the line and put it down.
-            const std::string offHook = line_.lineLabel
-                                            ? line_.commands.linePrefix + std::to_string(*line_.lineLabel)
-                                            : line_.commands.offHookFallback;
+            const std::string offHook =
+                line_.lineLabel ? line_.commands.linePrefix + std::to_string(*line_.lineLabel)
+                                : line_.commands.offHookFallback;
             channel_.Command(offHook, Ms(timing_.command));
             HangUp();
             break;

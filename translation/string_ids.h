@@ -124,6 +124,7 @@ inline constexpr int kLineNoPermission = 962;  // with the hint about the dialou
 inline constexpr int kLineNoAnswer = 963;
 inline constexpr int kLineLost = 964;
 inline constexpr int kLineOtherProblem = 965;  // "<%S>": the control's own text
+inline constexpr int kLineNoModem = 966;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -218,6 +219,7 @@ inline constexpr std::array kAllIds = {
     kLineNoAnswer,
     kLineLost,
     kLineOtherProblem,
+    kLineNoModem,
 };
 
 }  // namespace orvane::ids

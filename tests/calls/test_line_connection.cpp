@@ -111,6 +111,35 @@ TEST_F(LineConnectionTest, AnEmptyOrUnknownStoredNameSelectsLineZeroAndOnlyAFirs
     }
 }
 
+// A built-in serial port may hold a console or a UPS: it is opened (and so
+// asked what it is) only when the user picked it.
+TEST_F(LineConnectionTest, ABuiltInPortIsOpenedOnlyAsTheUsersChoice) {
+    LineDetails builtIn = ScriptedLineBackend::Device(QStringLiteral("Serial port (ttyS0)"), false);
+    builtIn.askedOnlyWhenPicked = true;
+    const LineDetails usb = ScriptedLineBackend::Device(QStringLiteral("USB Modem (ttyACM0)"));
+    const struct {
+        std::vector<LineDetails> devices;
+        QString stored;
+        QStringList requests;
+    } cases[] = {
+        {{builtIn, usb}, QString(), {QStringLiteral("Open 1")}},
+        {{builtIn, usb}, QStringLiteral("Serial port (ttyS0)"), {QStringLiteral("Open 0")}},
+        {{builtIn}, QStringLiteral("Gone (ttyACM1)"), {}},
+    };
+    for (const auto& c : cases) {
+        backend_->devices = c.devices;
+        StoreLine(c.stored);
+        view_.problems.clear();
+        line_.OpenLine();
+        EXPECT_EQ(backend_->TakeRequests().filter(QStringLiteral("Open")), c.requests);
+        EXPECT_EQ(view_.problems.value(0).isEmpty(), !c.requests.isEmpty());
+        line_.CloseLine();
+        backend_->TakeRequests();
+    }
+    EXPECT_EQ(view_.problems.value(0), Text(ids::kLineNoModem));
+    EXPECT_EQ(StoredLine().toString(), QStringLiteral("Gone (ttyACM1)"));
+}
+
 TEST_F(LineConnectionTest, ALostLineIsReopenedOnceItsDeviceIsListedAgainUnlessTheUserClosesIt) {
     const LineDetails modem = ScriptedLineBackend::Device(QStringLiteral("USB Modem"));
     backend_->devices = {modem};
@@ -152,6 +181,7 @@ TEST_F(LineConnectionTest, AFailedOpenNamesItsCauseInTheUsersLanguageAndAnOpenLi
         {line_error::kPortInUse, ids::kLinePortInUse},
         {line_error::kPermissionDenied, ids::kLineNoPermission},
         {line_error::kNoAnswer, ids::kLineNoAnswer},
+        {line_error::kNoModem, ids::kLineNoModem},
     };
     for (const auto& c : cases) {
         backend_->openResult = c.code;

@@ -1,7 +1,10 @@
 // The telephony control over the real voice-modem backend, talking to
 // modemsim on a pseudo-terminal through the serial port: the same path a
 // modem on a USB port takes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -10,10 +13,6 @@
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
-#include <fcntl.h>
-#include <pty.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -650,12 +649,13 @@ TEST(BuiltInSerialPort, IsAskedOnlyOncePickedOrNamed) {
     for (const bool named : {false, true}) {
         SCOPED_TRACE(named ? "named in the settings" : "only listed");
         auto backend = std::make_unique<VoiceModemBackend>(
-            [&] { return VoiceModemSettings{named ? QStringList{path} : QStringList{}, {}}; },
+            [&] {
+                return VoiceModemSettings{named ? QStringList{path} : QStringList{}, {}};
+            },
             timing);
         backend->SetSystemPortLister([&] {
-            return std::vector<SerialPortCandidate>{
-                {path, QStringLiteral("ttyS9"), QString(), QFileInfo(path).canonicalFilePath(),
-                 false}};
+            return std::vector<SerialPortCandidate>{{path, QStringLiteral("ttyS9"), QString(),
+                                                     QFileInfo(path).canonicalFilePath(), false}};
         });
         Tapi tapi(std::move(backend));
         tapi.LineInitialize();
