@@ -1,0 +1,8 @@
+# Benchmarks of the whole program; included once the GUI libraries exist.
+if(ORVANE_BUILD_BENCHMARKS)
+  # Start to a mapped window through the program's real start.
+  add_executable(startup_bench ${CMAKE_CURRENT_LIST_DIR}/startup_bench.cpp)
+  target_link_libraries(startup_bench PRIVATE orvane_gui orvane_warnings)
+  target_compile_definitions(startup_bench PRIVATE ORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  set_target_properties(startup_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
+endif()
