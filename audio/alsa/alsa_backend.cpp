@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
@@ -474,7 +475,98 @@ bool IsWrapperEntry(const std::string& name) {
     return false;
 }
 
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// Configurations differ in case ("PulseAudio sound server").
+bool EndsWithAnyCase(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           std::equal(suffix.begin(), suffix.end(),
+                      text.end() - static_cast<std::ptrdiff_t>(suffix.size()), [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// At most `limit` bytes: cut after the last whole word that fits, without
+// the blank or separator it ended on; a single long word is cut between
+// characters, never inside one.
+std::string FitTo(const std::string& text, size_t limit) {
+    if (text.size() <= limit) {
+        return text;
+    }
+    std::string cut;
+    const size_t blank = text.rfind(' ', limit);
+    if (blank != std::string::npos && blank > 0) {
+        cut = text.substr(0, blank);
+        while (!cut.empty() && std::string(" ,;:-/(").find(cut.back()) != std::string::npos) {
+            cut.pop_back();
+        }
+    }
+    if (cut.empty()) {
+        size_t length = limit;
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
+            --length;
+        }
+        cut = text.substr(0, length);
+    }
+    return cut;
+}
+
+// The sound server that ALSA's default device goes through, as its
+// configuration describes it ("Playback/recording through the PulseAudio
+// Sound Server"); empty when the description names no server.
+std::string ServerBehindDefault(const std::string& description) {
+    static const char* const kPrefixes[] = {"Playback/recording through the ",
+                                            "Default ALSA Output (currently "};
+    std::string server;
+    for (const char* prefix : kPrefixes) {
+        if (StartsWith(description, prefix)) {
+            server = description.substr(std::string(prefix).size());
+        }
+    }
+    if (EndsWithAnyCase(server, ")")) {
+        server.pop_back();
+    }
+    for (const char* suffix : {" Sound Server", " Media Server", " Server"}) {
+        if (EndsWithAnyCase(server, suffix)) {
+            server.resize(server.size() - std::string(suffix).size());
+            break;
+        }
+    }
+    return Trimmed(server);
+}
+
 }  // namespace
+
+std::string ReadableDeviceName(const std::string& pcm, const std::string& description,
+                               size_t limit) {
+    const std::string text = Trimmed(FirstLine(description.c_str()));
+    if (pcm == "default") {
+        const std::string server = ServerBehindDefault(text);
+        if (!server.empty()) {
+            const std::string named = "Default (" + server + ")";
+            return FitTo(named.size() <= limit ? named : "Default " + server, limit);
+        }
+        return FitTo(text.empty() ? std::string("Default Audio Device") : text, limit);
+    }
+    // A card's entries read "card, device": the card's name alone tells
+    // more than a cut in the middle of the device's.
+    const size_t comma = text.find(", ");
+    if (text.size() > limit && comma != std::string::npos && comma > 0) {
+        return FitTo(text.substr(0, comma), limit);
+    }
+    return FitTo(text.empty() ? pcm : text, limit);
+}
 
 std::vector<AlsaDevice> ListAlsaDevices() {
     QuietAlsaErrors();
@@ -483,7 +575,7 @@ std::vector<AlsaDevice> ListAlsaDevices() {
     if (snd_device_name_hint(-1, "pcm", &hints) < 0 || hints == nullptr) {
         return devices;
     }
-    std::string default_name;
+    std::string default_description;
     for (void** hint = hints; *hint != nullptr; ++hint) {
         const std::string name = TakeHint(*hint, "NAME");
         // "null" discards everything; "hw:" is "plughw:" without the conversions.
@@ -493,12 +585,10 @@ std::vector<AlsaDevice> ListAlsaDevices() {
         const std::string ioid = TakeHint(*hint, "IOID");
         AlsaDevice device;
         device.pcm = name;
-        device.name = FirstLine(TakeHint(*hint, "DESC").c_str());
-        if (device.name.empty()) {
-            device.name = name;
-        }
+        const std::string description = TakeHint(*hint, "DESC");
+        device.name = ReadableDeviceName(name, description);
         if (name == "default") {
-            default_name = device.name;
+            default_description = description;
             continue;
         }
         // Only what opens now: a sound server that is not running, or a card
@@ -513,7 +603,7 @@ std::vector<AlsaDevice> ListAlsaDevices() {
 
     AlsaDevice fallback;
     fallback.pcm = "default";
-    fallback.name = default_name.empty() ? std::string("Default Audio Device") : default_name;
+    fallback.name = ReadableDeviceName("default", default_description);
     fallback.capture = Opens("default", WaveDirection::kInput);
     fallback.playback = Opens("default", WaveDirection::kOutput);
     if (fallback.capture || fallback.playback) {

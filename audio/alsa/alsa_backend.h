@@ -3,6 +3,7 @@
 // through the plug layer, which converts rate and sample format; capture runs
 // on its own thread, playback blocks on the card's clock.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,14 @@ struct AlsaDevice {
     bool capture = false;
     bool playback = false;
 };
+
+// What a person reads as the name of the PCM `pcm`, from its name hint's
+// description, in at most `limit` bytes (a device's capabilities hold 31):
+// "default" is named after the sound server behind it ("Default
+// (PulseAudio)"), known long phrases are shortened, and a name still too
+// long is cut at a word boundary.
+std::string ReadableDeviceName(const std::string& pcm, const std::string& description,
+                               size_t limit = 31);
 
 // The PCM devices ALSA's name hints list, "default" first when it opens.
 std::vector<AlsaDevice> ListAlsaDevices();

@@ -1,7 +1,10 @@
 // The ALSA backend and mixer against a real sound server: a private
 // PulseAudio with a null sink, which ALSA's "default" reaches through the
 // pulse plugin. It keeps real time, so these checks take a few seconds. Only
-// lower bounds on time: a slow machine must not fail them.
+// lower bounds on time: a slow machine must not fail them. The idle null
+// sink works in blocks of up to 2 s, so a new stream may wait that long for
+// its first sound.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -19,6 +22,7 @@
 #include "audio/alsa/alsa_backend.h"
 #include "audio/alsa/mixer.h"
 #include "audio/devices/wave_device.h"
+#include "audio/riff/wave_file.h"
 
 extern char** environ;
 
@@ -107,6 +111,32 @@ class PulseTest : public ::testing::Test {
         fs::remove_all(home_, ignored);
     }
 
+    // Runs the sonvel tool against this server; its exit status, -1 when it
+    // did not run to an end.
+    int RunSonvel(std::vector<std::string> args) {
+        ::unsetenv("SONVEL_NO_ALSA");
+        args.insert(args.begin(), SONVEL_TOOL_PATH);
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        const std::string log = (home_ / "sonvel.log").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        pid_t pid = 0;
+        const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+            return -1;
+        }
+        return WEXITSTATUS(status);
+    }
+
     // Makes the backend the first real one, so its default is device 0.
     void Register() {
         RegisterDeviceBackend(backend_);
@@ -160,6 +190,60 @@ TEST_F(PulseTest, CapturesOneSecondAsEightThousandFrames) {
     EXPECT_EQ(header.dwBytesRecorded / kFormat.nBlockAlign, 8000u);
     EXPECT_EQ(waveInReset(handle), MMSYSERR_NOERROR);
     EXPECT_EQ(waveInClose(handle), MMSYSERR_NOERROR);
+}
+
+// The tool's timed recording counts the sound it stored, not the wall clock
+// from before the server delivered any.
+TEST_F(PulseTest, TimedRecordingHoldsTheSecondsAskedFor) {
+    const std::string file = (home_ / "two_seconds.wav").string();
+    ASSERT_EQ(RunSonvel({"record", "--device", "0", "--seconds", "2", file}), 0);
+    WaveFileInfo info;
+    ASSERT_EQ(GetWaveFileInfo(file.c_str(), &info), MMSYSERR_NOERROR);
+    EXPECT_NEAR(info.dataSize / static_cast<double>(kSecondBytes), 2.0, 0.2);
+}
+
+TEST_F(PulseTest, TheDefaultDeviceIsNamedAfterTheServer) {
+    Register();
+    WAVEINCAPS in;
+    ASSERT_EQ(waveInGetDevCaps(0, &in), MMSYSERR_NOERROR);
+    EXPECT_STREQ(in.szPname, "Default (PulseAudio)");
+    WAVEOUTCAPS out;
+    ASSERT_EQ(waveOutGetDevCaps(0, &out), MMSYSERR_NOERROR);
+    EXPECT_STREQ(out.szPname, "Default (PulseAudio)");
+}
+
+TEST(AlsaDeviceName, IsReadableWithinTheCapabilitiesField) {
+    struct Case {
+        const char* pcm;
+        const char* description;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"default", "Playback/recording through the PulseAudio sound server",
+         "Default (PulseAudio)"},
+        {"default", "Default ALSA Output (currently PipeWire Media Server)", "Default (PipeWire)"},
+        {"default", "Playback/recording through the Extraordinarily Long Audio Server",
+         "Default Extraordinarily Long"},
+        {"default", "", "Default Audio Device"},
+        {"default", "Default Audio Device", "Default Audio Device"},
+        {"pulse", "PulseAudio Sound Server", "PulseAudio Sound Server"},
+        // The first line names the card; the second says what ALSA makes of it.
+        {"sysdefault:CARD=PCH", "HDA Intel PCH, ALC892 Analog\nDefault Audio Device",
+         "HDA Intel PCH, ALC892 Analog"},
+        {"plughw:CARD=H340,DEV=0", "Logitech USB Headset H340, USB Audio\nHardware device",
+         "Logitech USB Headset H340"},
+        {"plughw:CARD=X,DEV=0", "  Padded Card Name  ", "Padded Card Name"},
+        {"plughw:CARD=X,DEV=0", "", "plughw:CARD=X,DEV=0"},
+        {"x", "Averyveryverylongcardnamewithoutanyblanks", "Averyveryverylongcardnamewithou"},
+        // A cut between characters never splits one: each "é" is two bytes.
+        {"x", "ééééééééééééééééé", "ééééééééééééééé"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        const std::string name = ReadableDeviceName(c.pcm, c.description);
+        EXPECT_EQ(name, c.name);
+        EXPECT_LE(name.size(), static_cast<size_t>(kMaxPnameLen - 1));
+    }
 }
 
 TEST_F(PulseTest, AStallLongerThanTheBufferIsRecoveredAndCounted) {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/acm/acm.h"
@@ -251,6 +252,44 @@ double StoredSeconds(const std::string& path, WaveFileInfo* info) {
     return static_cast<double>(blocks * frames) / info->format.nSamplesPerSec;
 }
 
+// When a timed recording has its length. A source may start late (a sound
+// server wakes an idle sink only after its current block, up to seconds), so
+// the length is counted in the sound stored, not on the wall clock. A stop
+// keeps whole buffers only: it comes when the stored sound is within half a
+// buffer of the length asked for.
+class TimedStop {
+  public:
+    TimedStop(std::string file, std::optional<double> seconds, double bufferSeconds)
+        : file_(std::move(file)),
+          seconds_(seconds),
+          halfBuffer_(bufferSeconds / 2),
+          start_(Clock::now()) {}
+
+    bool Due() const {
+        if (!seconds_) {
+            return false;
+        }
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+        if (elapsed < *seconds_) {
+            return false;
+        }
+        // A source that delivers nothing must not hold the command forever.
+        if (elapsed >= *seconds_ + kLateSourceSeconds) {
+            return true;
+        }
+        WaveFileInfo info;
+        return StoredSeconds(file_, &info) + halfBuffer_ >= *seconds_;
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr double kLateSourceSeconds = 10;
+    const std::string file_;
+    const std::optional<double> seconds_;
+    const double halfBuffer_;
+    const Clock::time_point start_;
+};
+
 std::string SecondsText(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f s", seconds);
@@ -322,13 +361,9 @@ int RunRecord(const Args& args, std::ostream& out, std::ostream& err) {
     }
     out << '\n' << std::flush;
 
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    const auto deadline = options->seconds
-                              ? start + std::chrono::duration_cast<Clock::duration>(
-                                            std::chrono::duration<double>(*options->seconds))
-                              : Clock::time_point::max();
-    while (!driver.Interrupted() && Clock::now() < deadline) {
+    TimedStop timedStop(options->file, options->seconds,
+                        static_cast<double>(options->buffer) / capture.nAvgBytesPerSec);
+    while (!driver.Interrupted() && !timedStop.Due()) {
         driver.RunOnce();
     }
     const int32_t stopped = wave.StopRecord();
