@@ -57,8 +57,8 @@ qint64 Now() {
 
 // ---------------------------------------------------------------- child
 
-QString g_deadPort;         // the pseudo-terminal that plays a dead port
-QString g_deadPortName;     // ttyS0 or ttyUSB0
+QString g_deadPort;      // the pseudo-terminal that plays a dead port
+QString g_deadPortName;  // ttyS0 or ttyUSB0
 qint64 g_mappedAt = 0;
 
 class MapWatcher : public QObject {
@@ -122,7 +122,7 @@ int Child(int argc, char** argv, const QString& scenario, const QString& link) {
     }
     g_deadPort = QString::fromLocal8Bit(::ttyname(terminal));
     g_deadPortName = scenario == QStringLiteral("dead-usb-chosen") ? QStringLiteral("ttyUSB0")
-                                                                    : QStringLiteral("ttyS0");
+                                                                   : QStringLiteral("ttyS0");
     Store(kLanguageKey, setting::kSelect, QStringLiteral("English"));
     Store(kTabDevices, setting::kCmbModemDev, QString());
     if (scenario == QStringLiteral("dead-ttyS0-chosen")) {
@@ -189,8 +189,9 @@ int Driver(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::printf("%-20s %6s %14s %14s %14s  %s\n", "scenario", "runs", "mapped med ms",
                 "mapped max ms", "line med ms", "line status");
-    for (const QString& scenario : {QStringLiteral("dead-ttyS0"), QStringLiteral("dead-ttyS0-chosen"),
-                                   QStringLiteral("dead-usb-chosen"), QStringLiteral("modem")}) {
+    for (const QString& scenario :
+         {QStringLiteral("dead-ttyS0"), QStringLiteral("dead-ttyS0-chosen"),
+          QStringLiteral("dead-usb-chosen"), QStringLiteral("modem")}) {
         if (scenario == QStringLiteral("modem") && modemsim.isEmpty()) {
             std::printf("%-20s (modemsim not found; --modemsim PATH)\n", qPrintable(scenario));
             continue;
@@ -253,7 +254,8 @@ int Driver(int argc, char** argv) {
             line.push_back(run.lineMs);
         }
         std::printf("%-20s %6zu %14.0f %14.0f %14.0f  %s\n", qPrintable(scenario), results.size(),
-                    Median(mapped), mapped.empty() ? 0 : *std::max_element(mapped.begin(), mapped.end()),
+                    Median(mapped),
+                    mapped.empty() ? 0 : *std::max_element(mapped.begin(), mapped.end()),
                     Median(line), results.empty() ? "" : qPrintable(results.back().status));
     }
     return 0;

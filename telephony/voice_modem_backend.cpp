@@ -173,6 +173,7 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
         probe.thread = QThread::create(
             [result, path, commandTimeout] { *result = ProbeModem(path, commandTimeout); });
         probe.id = ++nextProbeId_;
+        probe.deadline = QDeadlineTimer(timing_.probeBudget);
         const quint64 id = probe.id;
         connect(probe.thread, &QThread::finished, this, [this, id] { ProbeFinished(id); });
         probe.thread->start();
@@ -181,10 +182,10 @@ void VoiceModemBackend::ProbeNewPorts(const std::vector<SerialPortCandidate>& po
     if (!wait) {
         return;
     }
-    // The probes run side by side; wait for them within one budget.
-    QDeadlineTimer deadline(timing_.probeBudget);
+    // The probes run side by side, each within its budget from its start:
+    // one that has had its time is not waited for again.
     for (RunningProbe& probe : running_) {
-        probe.thread->wait(deadline);
+        probe.thread->wait(probe.deadline);
     }
     CollectFinishedProbes();
 }
@@ -196,12 +197,12 @@ std::vector<SerialPortCandidate> VoiceModemBackend::ListPorts() const {
 void VoiceModemBackend::ProbeFinished(quint64 id) {
     const auto finished = std::find_if(running_.begin(), running_.end(),
                                        [id](const RunningProbe& probe) { return probe.id == id; });
-    if (finished == running_.end()) {
-        return;  // collected already
+    if (finished != running_.end()) {
+        // It has said "finished" and is ending: a moment at most.
+        finished->thread->wait();
+        CollectFinishedProbes();
     }
-    // It has said "finished" and is ending: a moment at most.
-    finished->thread->wait();
-    CollectFinishedProbes();
+    // A listing may have collected it already.
     if (running_.empty()) {
         TellDevicesListed();
     }

@@ -6,6 +6,7 @@
 // external input of the audio engine, which the recorder opens like any
 // other wave-in device.
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -108,6 +109,7 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
         std::shared_ptr<ModemProbe> result;
         SerialPortCandidate port;
         quint64 id = 0;
+        QDeadlineTimer deadline;  // how long a listing waits for it
     };
     struct BackgroundOpen;
 

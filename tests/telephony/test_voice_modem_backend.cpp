@@ -645,7 +645,7 @@ TEST(BuiltInSerialPort, IsAskedOnlyOncePickedOrNamed) {
         return bytes;
     };
     VoiceModemTiming timing;
-    timing.probeCommand = std::chrono::milliseconds(100);
+    timing.probeCommand = std::chrono::milliseconds(300);
     for (const bool named : {false, true}) {
         SCOPED_TRACE(named ? "named in the settings" : "only listed");
         auto backend = std::make_unique<VoiceModemBackend>(
@@ -659,6 +659,16 @@ TEST(BuiltInSerialPort, IsAskedOnlyOncePickedOrNamed) {
         });
         Tapi tapi(std::move(backend));
         tapi.LineInitialize();
+        // A port being asked (it takes two unanswered "AT"s) is waited for
+        // without holding the caller.
+        bool listed = false;
+        tapi.WhenLinesListed([&] { listed = true; });
+        EXPECT_EQ(listed, !named);
+        const QDeadlineTimer limit(20000);
+        while (!listed && !limit.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        ASSERT_TRUE(listed);
         ASSERT_EQ(tapi.LineCount(), 1);
         LineDetails details;
         tapi.GetLineDetails(details);
