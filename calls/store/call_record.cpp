@@ -1,0 +1,93 @@
+#include "calls/store/call_record.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/common_functions.h"
+
+namespace orvane {
+namespace {
+
+constexpr CallFieldLayout kLayouts[] = {
+    {0, 1},    {1, 1},    {2, 2},    {4, 32},  {36, 32},  {68, 50},
+    {118, 16}, {134, 10}, {144, 2},  {146, 1}, {147, 64}, {211, 256},
+};
+
+// The longest prefix of `utf8` that fits `width` bytes without cutting a
+// character: a continuation byte (10xxxxxx) never starts the cut-off part.
+std::size_t FittingLength(const QByteArray& utf8, std::size_t width) {
+    if (static_cast<std::size_t>(utf8.size()) <= width) {
+        return static_cast<std::size_t>(utf8.size());
+    }
+    std::size_t length = width;
+    while (length > 0 && (static_cast<unsigned char>(utf8[static_cast<qsizetype>(length)]) & 0xC0) ==
+                              0x80) {
+        --length;
+    }
+    return length;
+}
+
+}  // namespace
+
+CallFieldLayout LayoutOf(CallField field) {
+    return kLayouts[static_cast<int>(field)];
+}
+
+CallRecord::CallRecord(std::span<const char, kCallRecordSize> bytes) {
+    std::copy(bytes.begin(), bytes.end(), bytes_.begin());
+}
+
+void CallRecord::Set(CallField field, const QString& value) {
+    const CallFieldLayout layout = LayoutOf(field);
+    const QByteArray utf8 = value.toUtf8();
+    const std::size_t width = static_cast<std::size_t>(layout.width);
+    const std::size_t used = FittingLength(utf8, width);
+    char* start = bytes_.data() + layout.offset;
+    std::memcpy(start, utf8.constData(), used);
+    std::memset(start + used, ' ', width - used);
+}
+
+QString CallRecord::Get(CallField field) const {
+    const CallFieldLayout layout = LayoutOf(field);
+    const char* start = bytes_.data() + layout.offset;
+    int begin = 0;
+    int end = layout.width;
+    while (begin < end && start[begin] == ' ') {
+        ++begin;
+    }
+    while (end > begin && start[end - 1] == ' ') {
+        --end;
+    }
+    return QString::fromUtf8(start + begin, end - begin);
+}
+
+bool CallRecord::IsUnset(CallField field) const {
+    return bytes_[static_cast<std::size_t>(LayoutOf(field).offset)] == '\0';
+}
+
+QString SafeFileNamePart(const QString& part) {
+    if (part == QStringLiteral(".") || part == QStringLiteral("..")) {
+        return QStringLiteral("_");
+    }
+    QString safe = part;
+    for (QChar& c : safe) {
+        if (c == QLatin1Char('/') || c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            c = QLatin1Char('_');
+        }
+    }
+    return safe;
+}
+
+QString CallFileName(const QString& name, const QString& number, const QString& date,
+                     const QString& time) {
+    return SafeFileNamePart(name) + QLatin1Char('_') + SafeFileNamePart(number) +
+           QLatin1Char('_') + SafeFileNamePart(TimeStampText(date, time, true)) +
+           QStringLiteral(".wav");
+}
+
+QString CallFileName(const CallRecord& record) {
+    return CallFileName(record.Get(CallField::CallerName), record.Get(CallField::CallerNumber),
+                        record.Get(CallField::CallDate), record.Get(CallField::CallTime));
+}
+
+}  // namespace orvane
