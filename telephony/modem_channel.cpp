@@ -1,10 +1,8 @@
 #include "telephony/modem_channel.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
-#include <QSerialPort>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -75,24 +73,12 @@ qint32 ModemChannel::Open(const QString& path) {
     if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
         return line_error::kPermissionDenied;
     }
-    port_ = new QSerialPort(this);
-    port_->setPortName(path);
-    if (!port_->open(QIODevice::ReadWrite)) {
-        // Qt reports a held lock file or an exclusive port as a permission
-        // error; real permission problems were caught above.
-        const bool held = port_->error() == QSerialPort::PermissionError;
-        delete port_;
-        port_ = nullptr;
-        return held ? line_error::kPortInUse : line_error::kPortFailed;
+    auto link = std::make_unique<SerialLink>();
+    const qint32 opened = link->Open(path);
+    if (opened != line_error::kNone) {
+        return opened;
     }
-    port_->setBaudRate(QSerialPort::Baud115200);
-    port_->setDataBits(QSerialPort::Data8);
-    port_->setParity(QSerialPort::NoParity);
-    port_->setStopBits(QSerialPort::OneStop);
-    // No flow control on our side: a modem or cable that never raises CTS
-    // would otherwise block every write.
-    port_->setFlowControl(QSerialPort::NoFlowControl);
-    port_->clear();
+    link_ = std::move(link);
     stream_.Reset();
     endResultDue_ = false;
     ConnectPort();
@@ -100,20 +86,16 @@ qint32 ModemChannel::Open(const QString& path) {
 }
 
 void ModemChannel::ConnectPort() {
-    connect(port_, &QSerialPort::readyRead, this, &ModemChannel::ReadAvailable);
-    connect(port_, &QSerialPort::errorOccurred, this,
-            [this](QSerialPort::SerialPortError error) { CheckPortError(error); });
+    link_->SetNotify(this, [this] { ReadAvailable(); });
 }
 
-ModemPortHandover ModemChannel::HandOver(QThread* thread) {
+ModemPortHandover ModemChannel::HandOver() {
     ModemPortHandover handover;
-    if (port_ == nullptr) {
+    if (link_ == nullptr) {
         return handover;
     }
-    port_->disconnect(this);
-    port_->setParent(nullptr);
-    port_->moveToThread(thread);
-    handover.port = std::exchange(port_, nullptr);
+    link_->SetNotify(nullptr, {});
+    handover.link = std::move(link_);
     handover.stream = stream_;
     handover.endResultDue = endResultDue_;
     stream_.Reset();
@@ -124,62 +106,33 @@ ModemPortHandover ModemChannel::HandOver(QThread* thread) {
 
 void ModemChannel::TakeOver(ModemPortHandover handover) {
     Close();
-    if (handover.port == nullptr) {
+    if (handover.link == nullptr) {
         return;
     }
-    port_ = handover.port;
-    port_->setParent(this);
+    link_ = std::move(handover.link);
     stream_ = handover.stream;
     endResultDue_ = handover.endResultDue;
+    // What came since the other channel last looked is announced at once.
     ConnectPort();
-    // What the other thread's waits read but did not use, and what came
-    // meanwhile, would otherwise wait for the next byte to be seen.
-    QMetaObject::invokeMethod(this, &ModemChannel::ReadAvailable, Qt::QueuedConnection);
 }
 
 void ModemChannel::Close() {
-    if (port_ == nullptr) {
+    if (link_ == nullptr) {
         return;
     }
-    port_->disconnect(this);
-    port_->close();
-    port_->deleteLater();
-    port_ = nullptr;
+    link_->Close();
+    link_.reset();
     stream_.Reset();
     expectReply_ = false;
     endResultDue_ = false;
 }
 
 bool ModemChannel::IsOpen() const {
-    return port_ != nullptr;
-}
-
-void ModemChannel::CheckPortError(QSerialPort::SerialPortError error) {
-    if (port_ == nullptr) {
-        return;
-    }
-    if (error == QSerialPort::ResourceError) {
-        // An unplugged or hung-up tty fails every read with EIO.
-        Lost();
-        return;
-    }
-    if (error != QSerialPort::ReadError) {
-        return;
-    }
-    // Qt also reports a read that found nothing as a read error: the event
-    // loop can announce input that a synchronous wait for a reply has
-    // already taken. Only a tty that has hung up is gone.
-    port_->clearError();
-    pollfd descriptor{static_cast<int>(port_->handle()), POLLIN, 0};
-    const int ready = ::poll(&descriptor, 1, 0);
-    if ((ready < 0 && errno != EINTR) ||
-        (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-        Lost();
-    }
+    return link_ != nullptr;
 }
 
 void ModemChannel::Lost() {
-    if (port_ == nullptr) {
+    if (link_ == nullptr) {
         return;
     }
     Close();
@@ -189,13 +142,11 @@ void ModemChannel::Lost() {
 }
 
 bool ModemChannel::Send(std::span<const uint8_t> bytes) {
-    if (port_ == nullptr) {
+    if (link_ == nullptr) {
         return false;
     }
-    const auto written = port_->write(reinterpret_cast<const char*>(bytes.data()),
-                                      static_cast<qint64>(bytes.size()));
-    port_->flush();
-    return written == static_cast<qint64>(bytes.size());
+    return link_->Write(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                   static_cast<qsizetype>(bytes.size())));
 }
 
 bool ModemChannel::SendLine(const std::string& command) {
@@ -204,7 +155,7 @@ bool ModemChannel::SendLine(const std::string& command) {
 }
 
 ModemReply ModemChannel::Command(const std::string& command, int timeoutMs) {
-    if (port_ == nullptr) {
+    if (link_ == nullptr) {
         return {ModemResult::Closed, {}};
     }
     if (waiting_) {
@@ -221,7 +172,7 @@ ModemReply ModemChannel::Command(const std::string& command, int timeoutMs) {
 }
 
 ModemReply ModemChannel::FinishVoiceReceive(int timeoutMs) {
-    if (port_ == nullptr) {
+    if (link_ == nullptr) {
         return {ModemResult::Closed, {}};
     }
     if (!stream_.InVoiceReceive()) {
@@ -238,7 +189,7 @@ ModemReply ModemChannel::AwaitReply(std::string echo, int timeoutMs) {
     WaitUntil(timeoutMs, [this] { return replyDone_; });
     expectReply_ = false;
     if (!replyDone_) {
-        reply_.result = port_ == nullptr ? ModemResult::Closed : ModemResult::Timeout;
+        reply_.result = link_ == nullptr ? ModemResult::Closed : ModemResult::Timeout;
     }
     return reply_;
 }
@@ -252,14 +203,13 @@ void ModemChannel::Discard(int quietMs) {
 }
 
 bool ModemChannel::DropDtr(int lowMs) {
-    if (port_ == nullptr) {
+    if (link_ == nullptr) {
         return false;
     }
-    const bool lowered = port_->setDataTerminalReady(false);
+    const bool lowered = link_->SetDataTerminalReady(false);
     Discard(lowMs);
-    if (port_ != nullptr) {
-        port_->setDataTerminalReady(true);
-        port_->clearError();
+    if (link_ != nullptr) {
+        link_->SetDataTerminalReady(true);
     }
     return lowered;
 }
@@ -267,17 +217,16 @@ bool ModemChannel::DropDtr(int lowMs) {
 bool ModemChannel::WaitUntil(int timeoutMs, const std::function<bool()>& done) {
     waiting_ = true;
     const QDeadlineTimer deadline(timeoutMs);
-    while (!done() && port_ != nullptr) {
-        const qint64 remaining = deadline.remainingTime();
-        if (remaining <= 0) {
+    while (!done() && link_ != nullptr) {
+        if (link_->Lost()) {
+            ReadAvailable();  // hands on what came before, then the loss
             break;
         }
-        if (port_->bytesAvailable() > 0) {
-            ReadAvailable();
-            continue;
+        if (deadline.hasExpired()) {
+            break;
         }
-        if (!port_->waitForReadyRead(static_cast<int>(remaining)) && port_ != nullptr) {
-            CheckPortError(port_->error());
+        if (link_->WaitForBytes(deadline)) {
+            ReadAvailable();
         }
     }
     waiting_ = false;
@@ -285,16 +234,20 @@ bool ModemChannel::WaitUntil(int timeoutMs, const std::function<bool()>& done) {
 }
 
 void ModemChannel::ReadAvailable() {
-    if (port_ == nullptr) {
+    if (link_ == nullptr) {
         return;
     }
     ++readDepth_;
-    const QByteArray data = port_->readAll();
+    const QByteArray data = link_->Take();
     stream_.Feed(std::span(reinterpret_cast<const uint8_t*>(data.constData()),
                            static_cast<std::size_t>(data.size())),
                  *this);
     --readDepth_;
-    if (!waiting_ && readDepth_ == 0 && port_ != nullptr) {
+    if (link_ != nullptr && link_->Lost() && readDepth_ == 0) {
+        Lost();
+        return;
+    }
+    if (!waiting_ && readDepth_ == 0 && link_ != nullptr) {
         listener_->OnModemInputDone();
     }
 }

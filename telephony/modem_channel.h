@@ -1,16 +1,16 @@
 #pragma once
 // The byte channel to one voice modem: the serial port, the split of what
 // the modem sends into lines, events and sound, and commands that wait for
-// their result code. Waiting reads the port directly (no event loop runs),
-// with a time limit for every command, so a modem that stops answering
-// costs at most that limit.
+// their result code. The port is read on a thread of its own (SerialLink);
+// a command waits for what that thread read (no event loop runs), with a
+// time limit for every command, so a modem that stops answering costs at
+// most that limit.
 
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
-#include <QThread>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "telephony/modem/modem_stream.h"
+#include "telephony/serial_link.h"
 
 namespace orvane {
 
@@ -63,8 +64,8 @@ struct ModemReply {
 // An open port on its way from the channel that set the modem up (on a
 // worker thread) to the channel that keeps the line (on the GUI thread).
 struct ModemPortHandover {
-    QSerialPort* port = nullptr;  // no parent; already moved to the receiving thread
-    modem::ModemStream stream;    // a line half read stays half read
+    std::unique_ptr<SerialLink> link;
+    modem::ModemStream stream;  // a line half read stays half read
     bool endResultDue = false;
 };
 
@@ -80,10 +81,10 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     void Close();
     bool IsOpen() const;
 
-    // Gives the open port to a channel on `thread`; this channel is closed
-    // after, without the port being closed. Called on this channel's thread.
-    ModemPortHandover HandOver(QThread* thread);
-    // Takes a port another channel handed over, on this channel's thread.
+    // Gives the open port to another channel; this one is closed after,
+    // without the port being closed.
+    ModemPortHandover HandOver();
+    // Takes a port another channel handed over.
     void TakeOver(ModemPortHandover handover);
 
     // Sends `command` and a CR and waits up to `timeoutMs` for its final
@@ -126,11 +127,11 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     // the command line whose echo is dropped, empty for none.
     ModemReply AwaitReply(std::string echo, int timeoutMs);
     bool WaitUntil(int timeoutMs, const std::function<bool()>& done);
-    void CheckPortError(QSerialPort::SerialPortError error);
     void Lost();
 
     ModemChannelListener* listener_;
-    QSerialPort* port_ = nullptr;
+    // Read on a thread of its own, so a busy window loses no sound.
+    std::unique_ptr<SerialLink> link_;
     modem::ModemStream stream_;
     bool waiting_ = false;
     bool expectReply_ = false;

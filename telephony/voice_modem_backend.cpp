@@ -349,8 +349,7 @@ void VoiceModemBackend::OpenInBackground(qint32 index, std::function<void(qint32
         opening->device.probed ? std::optional(opening->device.probe) : std::nullopt;
     const std::string extraInit = settings_().extraInit.toStdString();
     const ModemSetupTiming timing = SetupTiming();
-    QThread* home = thread();
-    opening->thread = QThread::create([opening, path, known, extraInit, timing, home] {
+    opening->thread = QThread::create([opening, path, known, extraInit, timing] {
         HoldingListener listener;
         ModemChannel channel(&listener);
         opening->result = channel.Open(path);
@@ -358,7 +357,7 @@ void VoiceModemBackend::OpenInBackground(qint32 index, std::function<void(qint32
             opening->setup = SetUpModem(channel, known, extraInit, timing, &opening->cancel);
             opening->result = opening->setup.result;
             if (opening->result == line_error::kNone) {
-                opening->handover = channel.HandOver(home);
+                opening->handover = channel.HandOver();
             }
         }
         opening->input = std::move(listener.held);
@@ -377,7 +376,7 @@ void VoiceModemBackend::FinishOpening(quint64 generation, bool deliver) {
     opening->thread->wait();
     delete opening->thread;
     qint32 result = opening->result;
-    if (opening->handover.port != nullptr) {
+    if (opening->handover.link != nullptr) {
         channel_.TakeOver(std::move(opening->handover));
         if (channel_.IsOpen()) {
             BecomeOpen(opening->index, opening->device, opening->setup);

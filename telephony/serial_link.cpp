@@ -1,0 +1,271 @@
+#include "telephony/serial_link.h"
+
+#include <poll.h>
+
+#include <QPointer>
+#include <QSerialPort>
+#include <QThread>
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+
+#include "telephony/line_backend.h"
+
+namespace orvane {
+namespace {
+
+// Ten minutes of an 8 kHz 8-bit voice stream: far beyond any stall of the
+// program, small beside its memory.
+constexpr qsizetype kMaxWaitingBytes = 8 * 1024 * 1024;
+
+}  // namespace
+
+struct SerialLink::Shared {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    QByteArray waiting;
+    bool open = false;
+    bool lost = false;
+    qint64 dropped = 0;
+    bool notifyPending = false;
+    QPointer<QObject> context;
+    std::function<void()> notify;
+
+    // Called with the mutex held.
+    void NotifyLocked(const std::shared_ptr<Shared>& self) {
+        arrived.notify_all();
+        if (notifyPending || context.isNull() || !notify) {
+            return;
+        }
+        notifyPending = true;
+        QMetaObject::invokeMethod(
+            context.data(),
+            [self] {
+                std::function<void()> call;
+                {
+                    std::lock_guard lock(self->mutex);
+                    self->notifyPending = false;
+                    call = self->notify;
+                }
+                if (call) {
+                    call();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+};
+
+// Lives on the link's thread and owns the port there.
+class SerialLink::Worker : public QObject {
+  public:
+    explicit Worker(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+
+    qint32 OpenPort(const QString& path) {
+        port_ = new QSerialPort(this);
+        port_->setPortName(path);
+        if (!port_->open(QIODevice::ReadWrite)) {
+            // Qt reports a held lock file or an exclusive port as a
+            // permission error; real permission problems are caught before.
+            const bool held = port_->error() == QSerialPort::PermissionError;
+            delete port_;
+            port_ = nullptr;
+            return held ? line_error::kPortInUse : line_error::kPortFailed;
+        }
+        port_->setBaudRate(QSerialPort::Baud115200);
+        port_->setDataBits(QSerialPort::Data8);
+        port_->setParity(QSerialPort::NoParity);
+        port_->setStopBits(QSerialPort::OneStop);
+        // No flow control on our side: a modem or cable that never raises
+        // CTS would otherwise block every write.
+        port_->setFlowControl(QSerialPort::NoFlowControl);
+        port_->clear();
+        connect(port_, &QSerialPort::readyRead, this, [this] { ReadPort(); });
+        connect(port_, &QSerialPort::errorOccurred, this,
+                [this](QSerialPort::SerialPortError error) { CheckError(error); });
+        std::lock_guard lock(shared_->mutex);
+        shared_->open = true;
+        shared_->lost = false;
+        shared_->waiting.clear();
+        return line_error::kNone;
+    }
+
+    void ClosePort() {
+        if (port_ != nullptr) {
+            port_->disconnect(this);
+            port_->close();
+            delete port_;
+            port_ = nullptr;
+        }
+    }
+
+    bool Write(const QByteArray& bytes) {
+        if (port_ == nullptr) {
+            return false;
+        }
+        const qint64 written = port_->write(bytes);
+        port_->flush();
+        return written == bytes.size();
+    }
+
+    bool SetDtr(bool high) { return port_ != nullptr && port_->setDataTerminalReady(high); }
+
+  private:
+    void ReadPort() {
+        if (port_ == nullptr) {
+            return;
+        }
+        const QByteArray data = port_->readAll();
+        if (data.isEmpty()) {
+            return;
+        }
+        std::lock_guard lock(shared_->mutex);
+        shared_->waiting.append(data);
+        if (shared_->waiting.size() > kMaxWaitingBytes) {
+            const qsizetype excess = shared_->waiting.size() - kMaxWaitingBytes;
+            shared_->waiting.remove(0, excess);
+            shared_->dropped += excess;
+        }
+        shared_->NotifyLocked(shared_);
+    }
+
+    void CheckError(QSerialPort::SerialPortError error) {
+        if (port_ == nullptr) {
+            return;
+        }
+        bool gone = error == QSerialPort::ResourceError;
+        if (error == QSerialPort::ReadError) {
+            // Qt also reports a read that found nothing as a read error;
+            // only a tty that has hung up is gone.
+            port_->clearError();
+            pollfd descriptor{static_cast<int>(port_->handle()), POLLIN, 0};
+            const int ready = ::poll(&descriptor, 1, 0);
+            gone = (ready < 0 && errno != EINTR) ||
+                   (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        }
+        if (!gone) {
+            return;
+        }
+        // What was read before the failure is still handed on.
+        ReadPort();
+        ClosePort();
+        std::lock_guard lock(shared_->mutex);
+        shared_->lost = true;
+        shared_->NotifyLocked(shared_);
+    }
+
+    std::shared_ptr<Shared> shared_;
+    QSerialPort* port_ = nullptr;
+};
+
+SerialLink::SerialLink() : shared_(std::make_shared<Shared>()) {}
+
+SerialLink::~SerialLink() {
+    Close();
+}
+
+qint32 SerialLink::Open(const QString& path) {
+    Close();
+    thread_ = new QThread;
+    thread_->setObjectName(QStringLiteral("serial link"));
+    worker_ = new Worker(shared_);
+    worker_->moveToThread(thread_);
+    thread_->start();
+    qint32 result = line_error::kPortFailed;
+    QMetaObject::invokeMethod(
+        worker_, [this, path] { return worker_->OpenPort(path); }, Qt::BlockingQueuedConnection,
+        &result);
+    if (result != line_error::kNone) {
+        Close();
+    }
+    return result;
+}
+
+void SerialLink::Close() {
+    if (thread_ == nullptr) {
+        return;
+    }
+    Worker* worker = worker_;
+    QMetaObject::invokeMethod(
+        worker, [worker] { worker->ClosePort(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
+    thread_->quit();
+    thread_->wait();
+    delete thread_;
+    thread_ = nullptr;
+    worker_ = nullptr;
+    std::lock_guard lock(shared_->mutex);
+    shared_->open = false;
+    shared_->lost = false;
+    shared_->waiting.clear();
+    shared_->notify = nullptr;
+    shared_->context = nullptr;
+}
+
+bool SerialLink::IsOpen() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->open && !shared_->lost;
+}
+
+bool SerialLink::Lost() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->lost;
+}
+
+bool SerialLink::Write(const QByteArray& bytes) {
+    if (!IsOpen()) {
+        return false;
+    }
+    // Waits for the bytes to be handed to the port, so that what follows
+    // (a wait for the reply) follows the command.
+    bool written = false;
+    Worker* worker = worker_;
+    QMetaObject::invokeMethod(
+        worker, [worker, bytes] { return worker->Write(bytes); }, Qt::BlockingQueuedConnection,
+        &written);
+    return written;
+}
+
+bool SerialLink::SetDataTerminalReady(bool high) {
+    if (!IsOpen()) {
+        return false;
+    }
+    bool done = false;
+    Worker* worker = worker_;
+    QMetaObject::invokeMethod(
+        worker, [worker, high] { return worker->SetDtr(high); }, Qt::BlockingQueuedConnection,
+        &done);
+    return done;
+}
+
+QByteArray SerialLink::Take() {
+    std::lock_guard lock(shared_->mutex);
+    return std::exchange(shared_->waiting, QByteArray());
+}
+
+bool SerialLink::WaitForBytes(QDeadlineTimer deadline) {
+    std::unique_lock lock(shared_->mutex);
+    const auto ready = [this] { return !shared_->waiting.isEmpty() || shared_->lost; };
+    if (deadline.isForever()) {
+        shared_->arrived.wait(lock, ready);
+    } else {
+        shared_->arrived.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(), ready);
+    }
+    return !shared_->waiting.isEmpty();
+}
+
+void SerialLink::SetNotify(QObject* context, std::function<void()> notify) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->context = context;
+    shared_->notify = std::move(notify);
+    shared_->notifyPending = false;
+    if (!shared_->waiting.isEmpty() || shared_->lost) {
+        shared_->NotifyLocked(shared_);
+    }
+}
+
+qint64 SerialLink::Dropped() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->dropped;
+}
+
+}  // namespace orvane
