@@ -187,7 +187,8 @@ void SerialLink::Close() {
     Worker* worker = worker_;
     QMetaObject::invokeMethod(
         worker, [worker] { worker->ClosePort(); }, Qt::BlockingQueuedConnection);
-    QMetaObject::invokeMethod(worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
     delete thread_;

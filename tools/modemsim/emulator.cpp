@@ -335,6 +335,20 @@ void Emulator::DialRequested(std::string_view number) {
 }
 
 void Emulator::SendStream(std::string_view bytes) {
+    if (options_.modemBuffer > 0 &&
+        Backlog() + port_.ClientUnread() + bytes.size() > options_.modemBuffer) {
+        // The host stopped reading: the modem's buffer is full.
+        if (overrunBytes_ == 0) {
+            transcript_.Write("line", "voice overrun: the client does not read");
+        }
+        overrunBytes_ += bytes.size();
+        return;
+    }
+    if (overrunBytes_ > 0) {
+        transcript_.Write("line",
+                          "voice overrun: " + std::to_string(overrunBytes_) + " bytes lost");
+        overrunBytes_ = 0;
+    }
     Queue(bytes);
 }
 

@@ -33,6 +33,9 @@ struct EmulatorOptions {
     bool ignoreAbort = false;
     std::vector<std::string> refused{};
     int speed = 1;
+    // Sound the client has not read yet, beyond which a real modem's buffer
+    // overflows and the sound is lost; 0: no limit.
+    std::size_t modemBuffer = 0;
     bool stay = false;  // keep serving when the steps are done
     std::string linkPath;
     std::string logPath;
@@ -92,6 +95,7 @@ class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
     TimePoint now_{};
     std::string out_;                        // for the client, not yet written
     std::size_t outHead_ = 0;                // bytes of out_ already written
+    std::size_t overrunBytes_ = 0;           // sound lost since the overrun began
     std::string held_;                       // unsolicited bytes waiting for a pause
     std::optional<TimePoint> partialSince_;  // a command line has been arriving since
     bool draining_ = false;

@@ -57,6 +57,9 @@ Options:
   --adpcm-only          rockwell dialect: only 2- to 4-bit ADPCM samples
                         (#VBS=8 and 16 refused)
   --speed N             send voice data N times faster than real time
+  --modem-buffer BYTES  sound the client has not read yet (in the terminal and
+                        the modem) beyond BYTES is lost, as on a real modem
+                        whose host stops reading (default: no limit)
                         (1 to 1000, default 1)
   --stay                keep serving when the steps are done
   --log FILE            write a transcript of both directions ("-": stderr)
@@ -162,7 +165,8 @@ int Main(int argc, char** argv) {
             continue;
         }
         if (arg != "--script" && arg != "-e" && arg != "--link" && arg != "--dialect" &&
-            arg != "--echo" && arg != "--speed" && arg != "--log" && arg != "--refuse") {
+            arg != "--echo" && arg != "--speed" && arg != "--log" && arg != "--refuse" &&
+            arg != "--modem-buffer") {
             return Usage("unknown option " + arg);
         }
         if (!value(text)) {
@@ -211,6 +215,14 @@ int Main(int argc, char** argv) {
                 return Usage("--speed is a whole number from 1 to 1000");
             }
             options.speed = speed;
+        } else if (arg == "--modem-buffer") {
+            const bool digits = !text.empty() && text.size() <= 9 &&
+                                text.find_first_not_of("0123456789") == std::string::npos;
+            const long bytes = digits ? std::stol(text) : 0;
+            if (bytes < 64) {
+                return Usage("--modem-buffer is a number of bytes, at least 64");
+            }
+            options.modemBuffer = static_cast<std::size_t>(bytes);
         }
     }
     if (demo && (!scriptPath.empty() || !inline_.empty())) {

@@ -297,6 +297,14 @@ std::optional<bool> PtyPort::ClientCaughtUp() const {
     return unread == 0;
 }
 
+std::size_t PtyPort::ClientUnread() const {
+    int unread = 0;
+    if (guard_ < 0 || ::ioctl(guard_, FIONREAD, &unread) != 0 || unread < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(unread);
+}
+
 ssize_t PtyPort::Read(void* buffer, std::size_t size) {
     const ssize_t count = ::read(master_, buffer, size);
     if (count >= 0) {

@@ -75,6 +75,8 @@ class PtyPort {
     // True when the client has read all that was written; nothing when that
     // cannot be seen (no guard).
     std::optional<bool> ClientCaughtUp() const;
+    // Bytes written that the client has not read yet (0 when unknown).
+    std::size_t ClientUnread() const;
 
     // Non-blocking reads and writes on the master: bytes moved, 0 when it
     // would block, -1 when the client is gone (EIO) or on another error.
