@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/calls_list/calls_list_view.h"
 #include "app/program.h"
 #include "calls/call_state.h"
 #include "calls/call_views.h"
@@ -200,20 +202,12 @@ void MainWindow::BuildCallsArea() {
     if (callerDisplay_ != nullptr) {
         layout->addWidget(callerDisplay_);
     }
-    auto* calls = new QFrame(central);
-    calls->setObjectName(QStringLiteral("callsArea"));
-    calls->setFrameShape(QFrame::StyledPanel);
-    calls->setBackgroundRole(QPalette::Base);
-    calls->setAutoFillBackground(true);
-    // Until calls are listed, the area says what will appear in it.
-    auto* callsLayout = new QVBoxLayout(calls);
-    auto* hint = new QLabel(Text(ids::kCallsAreaEmpty), calls);
-    hint->setObjectName(QStringLiteral("callsAreaHint"));
-    hint->setAlignment(Qt::AlignCenter);
-    hint->setWordWrap(true);
-    hint->setForegroundRole(QPalette::PlaceholderText);
-    callsLayout->addWidget(hint);
-    layout->addWidget(calls, 1);
+    callsList_ = new CallsListPanel(program_.CallsList(), central);
+    callsList_->setObjectName(QStringLiteral("callsArea"));
+    if (progressBar_ != nullptr) {
+        callsList_->SetProgressBar(progressBar_);
+    }
+    layout->addWidget(callsList_, 1);
     setCentralWidget(central);
 }
 
@@ -316,6 +310,14 @@ void MainWindow::BuildStatusBar() {
     lineProblem_->setMinimumWidth(0);
     bar->addWidget(lineProblem_, 1);
     lineProblem_->hide();
+    progressBar_ = new QProgressBar(bar);
+    progressBar_->setObjectName(QStringLiteral("progressBar"));
+    progressBar_->setMaximumWidth(kStatusPanelWidth);
+    progressBar_->hide();
+    bar->addPermanentWidget(progressBar_);
+    if (callsList_ != nullptr) {
+        callsList_->SetProgressBar(progressBar_);
+    }
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(bar);
         panel->setObjectName(QStringLiteral("statusPanel%1").arg(i + 1));

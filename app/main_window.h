@@ -11,12 +11,14 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QTimer;
 class QToolBar;
 
 namespace orvane {
 
 class CallView;
+class CallsListPanel;
 class Program;
 class TrayIcon;
 
@@ -59,6 +61,7 @@ class MainWindow : public QMainWindow {
     void MenuClick(const QString& key);
 
     TrayIcon* Tray() const { return tray_; }
+    CallsListPanel* CallsList() const { return callsList_; }
     QMenu* TrayMenu() const { return trayMenu_; }
     bool IsQuitting() const;
 
@@ -91,6 +94,10 @@ class MainWindow : public QMainWindow {
     QToolBar* cToolbar1_ = nullptr;
     QAction* lineSwitch_ = nullptr;
     bool lineSwitchOpen_ = false;
+
+    // The calls list and the status bar's progress bar it reports to.
+    CallsListPanel* callsList_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
 
     // The caller display.
     QWidget* callerDisplay_ = nullptr;

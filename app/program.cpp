@@ -15,6 +15,7 @@
 #include "calls/call_state_machine.h"
 #include "calls/call_views.h"
 #include "calls/line_connection.h"
+#include "calls/list/calls_list_model.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
 #include "telephony/tapi.h"
@@ -115,7 +116,8 @@ Program::TapiFactory Program::SetTapiFactory(TapiFactory factory) {
     return std::exchange(TapiFactoryHook(), std::move(factory));
 }
 
-Program::Program() = default;
+// The call store's file operations join the list here once they exist.
+Program::Program() : callsList_(std::make_unique<CallsListModel>()) {}
 
 Program::~Program() {
     // What reports to the window goes before the window; the line before
@@ -174,7 +176,7 @@ void Program::Load(bool hidden) {
     // 9. The main toolbar with the line switch, created closed. Pending
     //    (recorder, calls list, playback): their toolbars.
     window_->BuildToolbars();
-    // 10. Pending (calls list): the column headers.
+    // 10. The calls list's columns are the model's own.
 
     // 11. The settings the running program acts on.
     options_ = GetGlobalOptions(settings_);
@@ -186,8 +188,9 @@ void Program::Load(bool hidden) {
 
     // 12. The caller labels, hidden until a call comes in.
     window_->BuildCallerDisplay();
-    // 13. The calls list's area; pending (calls list): fill it with all calls.
+    // 13. The calls list's area, filled with all calls.
     window_->BuildCallsArea();
+    RebuildCallsList();
     // 14. Pending (recorder): the level display and its idle line.
 
     // 15. The status bar with its three panels and the clock.
@@ -242,6 +245,10 @@ void Program::ReleaseAudio() {
     waveEvents_.reset();
     wavePlayer_.reset();
     wave1_.reset();
+}
+
+void Program::RebuildCallsList() {
+    callsList_->CreateCallsList(options_.recordingsFolder);
 }
 
 void Program::OpenLine() {

@@ -22,6 +22,7 @@ class Wave;
 namespace orvane {
 
 class CallRecorder;
+class CallsListModel;
 class CallStateMachine;
 class DialerView;
 class LineConnection;
@@ -77,6 +78,12 @@ class Program final : public QObject {
     // missing file or device fails quietly.
     void PlayAlertSound(const QString& path, qint32 device);
 
+    // The calls list's rows; the window shows them.
+    CallsListModel& CallsList() { return *callsList_; }
+    // Rebuilds the calls list from the recordings folder's index file (at
+    // load, and by the recorder once a call is stored).
+    void RebuildCallsList();
+
     MainWindow& Window() { return *window_; }
     const MainWindow& Window() const { return *window_; }
     // Null until the load has made them (and, for the audio controls, after
@@ -107,6 +114,7 @@ class Program final : public QObject {
     std::unique_ptr<sonvel::Wave> wavePlayer_;
     std::unique_ptr<sonvel::Wave> waveEvents_;
     std::unique_ptr<Tapi> tapi_;
+    std::unique_ptr<CallsListModel> callsList_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<CallRecorder> recorder_;
     std::unique_ptr<DialerView> dialer_;

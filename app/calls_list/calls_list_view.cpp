@@ -1,0 +1,515 @@
+#include "app/calls_list/calls_list_view.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "calls/list/calls_list_model.h"
+#include "translation/right_to_left.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+namespace {
+
+namespace col = calls_column;
+
+constexpr int kIconSize = 16;
+constexpr int kToolbarIconSize = 16;
+constexpr int kMarkColumnWidth = 32;
+constexpr int kKindColumnWidth = 100;
+constexpr int kTextColumnWidth = 200;
+constexpr int kCellPadding = 3;
+
+// The list's icons, drawn rather than shipped: a flag for the user's mark,
+// dots for answered calls (filled while unread), arrows for the direction.
+void DrawCallIcon(QPainter& painter, int icon, const QRect& box) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(box).adjusted(2, 2, -2, -2);
+    switch (icon) {
+        case calls_icon::kUserMark: {
+            painter.setPen(QPen(Qt::darkGray, 1.5));
+            painter.drawLine(r.topLeft(), r.bottomLeft());
+            QPainterPath flag;
+            flag.moveTo(r.left(), r.top());
+            flag.lineTo(r.right(), r.top() + r.height() / 4);
+            flag.lineTo(r.left(), r.top() + r.height() / 2);
+            flag.closeSubpath();
+            painter.fillPath(flag, QColor(200, 30, 30));
+            break;
+        }
+        case calls_icon::kSpareMark:
+            painter.setBrush(Qt::gray);
+            painter.setPen(Qt::NoPen);
+            painter.drawEllipse(r.center(), r.width() / 4, r.height() / 4);
+            break;
+        case calls_icon::kAnsweredUnread:
+        case calls_icon::kAnsweredRead:
+            painter.setPen(QPen(QColor(30, 90, 200), 1.5));
+            painter.setBrush(icon == calls_icon::kAnsweredUnread ? QBrush(QColor(30, 90, 200))
+                                                                 : QBrush(Qt::NoBrush));
+            painter.drawEllipse(r.adjusted(2, 2, -2, -2));
+            break;
+        case calls_icon::kIncoming:
+        case calls_icon::kOutgoing: {
+            const bool in = icon == calls_icon::kIncoming;
+            painter.setPen(QPen(in ? QColor(20, 140, 60) : QColor(220, 120, 20), 2));
+            const QPointF tip = in ? r.bottomLeft() : r.topRight();
+            const QPointF tail = in ? r.topRight() : r.bottomLeft();
+            painter.drawLine(tail, tip);
+            const qreal head = r.width() / 2;
+            const qreal dy = in ? -head : head;
+            const qreal dx = in ? head : -head;
+            painter.drawLine(tip, tip + QPointF(0, dy));
+            painter.drawLine(tip, tip + QPointF(dx, 0));
+            break;
+        }
+        default:
+            break;
+    }
+    painter.restore();
+}
+
+// Toolbar glyphs by position.
+QIcon ToolbarIcon(int position) {
+    QPixmap pixmap(kToolbarIconSize, kToolbarIconSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(2, 2, kToolbarIconSize - 4, kToolbarIconSize - 4);
+    painter.setPen(QPen(QColor(40, 40, 40), 1.5));
+    switch (position) {
+        case CallsListPanel::kPrevious:
+        case CallsListPanel::kNext: {
+            QPainterPath arrow;
+            const bool up = position == CallsListPanel::kPrevious;
+            arrow.moveTo(r.center().x(), up ? r.top() : r.bottom());
+            arrow.lineTo(r.left(), up ? r.bottom() : r.top());
+            arrow.lineTo(r.right(), up ? r.bottom() : r.top());
+            arrow.closeSubpath();
+            painter.fillPath(arrow, QColor(40, 90, 170));
+            break;
+        }
+        case CallsListPanel::kNotes:
+            painter.setBrush(QColor(255, 240, 150));
+            painter.drawRect(r);
+            for (int i = 1; i <= 3; ++i) {
+                const qreal y = r.top() + i * r.height() / 4;
+                painter.drawLine(QPointF(r.left() + 2, y), QPointF(r.right() - 2, y));
+            }
+            break;
+        case CallsListPanel::kSaveToPc:
+            painter.setBrush(QColor(70, 110, 180));
+            painter.drawRect(r);
+            painter.fillRect(QRectF(r.left() + 3, r.top(), r.width() - 6, r.height() / 3),
+                             Qt::white);
+            break;
+        case CallsListPanel::kDelete:
+            painter.setPen(QPen(QColor(200, 30, 30), 2.5));
+            painter.drawLine(r.topLeft(), r.bottomRight());
+            painter.drawLine(r.topRight(), r.bottomLeft());
+            break;
+        case CallsListPanel::kMarkUnread:
+        case CallsListPanel::kMarkRead:
+            DrawCallIcon(painter,
+                         position == CallsListPanel::kMarkUnread ? calls_icon::kAnsweredUnread
+                                                                 : calls_icon::kAnsweredRead,
+                         pixmap.rect());
+            break;
+        case CallsListPanel::kCallBack:
+            DrawCallIcon(painter, calls_icon::kOutgoing, pixmap.rect());
+            break;
+        default:
+            break;
+    }
+    return QIcon(pixmap);
+}
+
+// Cells 1 to 6 single-line with an ellipsis, bold while unread; the note
+// is drawn word-wrapped in blue across the whole row under the cells.
+class CallsListDelegate final : public QStyledItemDelegate {
+  public:
+    explicit CallsListDelegate(CallsListView& view) : QStyledItemDelegate(&view), view_(view) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem base = option;
+        initStyleOption(&base, index);
+        base.text.clear();
+        const QWidget* widget = option.widget;
+        QStyle* style = widget != nullptr ? widget->style() : nullptr;
+        if (style != nullptr) {
+            style->drawControl(QStyle::CE_ItemViewItem, &base, painter, widget);
+        }
+        const bool selected = (option.state & QStyle::State_Selected) != 0;
+        const QPalette::ColorRole textRole = selected ? QPalette::HighlightedText : QPalette::Text;
+        const QRect line(option.rect.left(), option.rect.top(), option.rect.width(),
+                         kCallsDefaultRowHeight);
+        QRect textBox = line.adjusted(kCellPadding, 0, -kCellPadding, 0);
+        const int icon = index.data(CallsListModel::kIconRole).toInt();
+        if (icon != calls_icon::kNone) {
+            const QRect iconBox(textBox.left(), line.top() + (line.height() - kIconSize) / 2,
+                                kIconSize, kIconSize);
+            DrawCallIcon(*painter, icon, iconBox);
+            textBox.setLeft(iconBox.right() + kCellPadding);
+        }
+        const QString text = view_.DisplayText(index.row(), index.column());
+        const auto* model = qobject_cast<const CallsListModel*>(index.model());
+        QFont font = option.font;
+        font.setBold(index.data(CallsListModel::kBoldRole).toBool());
+        painter->save();
+        painter->setFont(font);
+        painter->setPen(option.palette.color(textRole));
+        const QFontMetrics metrics(font);
+        painter->drawText(textBox, Qt::AlignVCenter | Qt::AlignLeading | Qt::TextSingleLine,
+                          metrics.elidedText(text, Qt::ElideRight, textBox.width()));
+        if (model != nullptr && model->HasNote(index.row())) {
+            // Each cell draws its slice of the row-wide note.
+            const int left = -view_.horizontalScrollBar()->value();
+            const QRect note(
+                left + kCellPadding, line.bottom() + 1,
+                view_.viewport()->width() + view_.horizontalScrollBar()->value() - 2 * kCellPadding,
+                option.rect.bottom() - line.bottom());
+            painter->setClipRect(option.rect);
+            painter->setFont(option.font);
+            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                                     : QColor(kCallsNoteRed, kCallsNoteGreen, kCallsNoteBlue));
+            painter->drawText(note, Qt::AlignTop | Qt::AlignLeading | Qt::TextWordWrap,
+                              model->CellText(index.row(), col::kBody));
+        }
+        painter->restore();
+    }
+
+  private:
+    CallsListView& view_;
+};
+
+}  // namespace
+
+CallsListView::CallsListView(CallsListModel& model, QWidget* parent)
+    : QTableView(parent), model_(model) {
+    setObjectName(QStringLiteral("vbalGrid1"));
+    setModel(&model_);
+    setItemDelegate(new CallsListDelegate(*this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setWordWrap(false);
+    setFrameShape(QFrame::Box);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(kCallsDefaultRowHeight);
+    QHeaderView* header = horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(true);
+    header->setSortIndicatorShown(false);
+    for (int column = 0; column < col::kCount; ++column) {
+        const bool shown = column == col::kUserMark || column == col::kKind ||
+                           column == col::kCaller || column == col::kDateTime;
+        setColumnHidden(column, !shown);
+    }
+    setColumnWidth(col::kUserMark, kMarkColumnWidth);
+    setColumnWidth(col::kKind, kKindColumnWidth);
+    setColumnWidth(col::kCaller, kTextColumnWidth);
+    setColumnWidth(col::kDateTime, kTextColumnWidth);
+    connect(header, &QHeaderView::sectionClicked, this, &CallsListView::OnHeaderClicked);
+    connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
+        UpdateRowHeights();
+        if (model_.rowCount() > 0) {
+            SetCurrentRow(0);
+        }
+    });
+    connect(&model_, &QAbstractItemModel::layoutChanged, this, &CallsListView::UpdateRowHeights);
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, &CallsListView::UpdateRowHeights);
+    UpdateRowHeights();
+}
+
+int CallsListView::NoteRowHeight(int row) const {
+    if (!model_.HasNote(row)) {
+        return kCallsDefaultRowHeight;
+    }
+    return fontMetrics().height() + kCallsDefaultRowHeight +
+           model_.data(model_.index(row, col::kBody), CallsListModel::kNoteExtraHeightRole).toInt();
+}
+
+void CallsListView::UpdateRowHeights() {
+    QHeaderView* rows = verticalHeader();
+    for (int row = 0; row < model_.rowCount(); ++row) {
+        const int height = NoteRowHeight(row);
+        if (rows->sectionSize(row) != height) {
+            rows->resizeSection(row, height);
+        }
+    }
+}
+
+std::vector<int> CallsListView::SelectedRows() const {
+    std::vector<int> rows;
+    if (selectionModel() == nullptr) {
+        return rows;
+    }
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QString CallsListView::DisplayText(int row, int column) const {
+    if (column == col::kCaller) {
+        return model_.CellText(row, col::kCallerName) + QStringLiteral(" - ") +
+               LeftToRightIsolate(model_.CellText(row, col::kCallerNumber));
+    }
+    return model_.CellText(row, column);
+}
+
+int CallsListView::CurrentRow() const {
+    return currentIndex().isValid() ? currentIndex().row() : -1;
+}
+
+void CallsListView::SetCurrentRow(int row) {
+    if (row < 0 || row >= model_.rowCount()) {
+        return;
+    }
+    const QModelIndex index = model_.index(row, col::kCaller);
+    selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void CallsListView::OnHeaderClicked(int column) {
+    const int arrow = model_.HeaderClicked(column);
+    QHeaderView* header = horizontalHeader();
+    header->setSortIndicatorShown(arrow >= 0);
+    if (arrow >= 0) {
+        header->setSortIndicator(arrow, model_.SortOrder());
+    }
+}
+
+void CallsListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (current.isValid() && current.column() == col::kUserMark) {
+        // The mark column never stays current, so keyboard moves and
+        // later clicks start from the row, not the mark.
+        selectionModel()->setCurrentIndex(model_.index(current.row(), col::kCaller),
+                                          QItemSelectionModel::NoUpdate);
+    }
+}
+
+void CallsListView::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    QTableView::mousePressEvent(event);
+    Q_EMIT CallClicked();
+    if (event->button() == Qt::LeftButton && index.isValid() && index.column() == col::kUserMark) {
+        model_.ToggleUserMark(index.row());
+    }
+}
+
+void CallsListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    if (indexAt(event->position().toPoint()).isValid() && CurrentRow() >= 0) {
+        Q_EMIT OpenNoteRequested(CurrentRow());
+    }
+}
+
+void CallsListView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (CurrentRow() >= 0) {
+                Q_EMIT OpenNoteRequested(CurrentRow());
+            }
+            return;
+        case Qt::Key_Delete:
+            Q_EMIT DeleteRequested();
+            return;
+        default:
+            QTableView::keyPressEvent(event);
+    }
+}
+
+CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
+    : QWidget(parent), model_(model) {
+    setObjectName(QStringLiteral("callsListPanel"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(QStringLiteral("tlbrCallsList"));
+    toolbar_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
+    const struct {
+        int position;
+        int tip;
+    } buttons[] = {
+        {kPrevious, ids::kPreviousCall}, {kNext, ids::kNextCall},
+        {kNotes, ids::kMenuNotes},       {kSaveToPc, ids::kSaveCopy},
+        {kDelete, ids::kDeleteCalls},    {kMarkUnread, ids::kMarkAsUnread},
+        {kMarkRead, ids::kMarkAsRead},   {kCallBack, ids::kDialer},
+    };
+    int position = 0;
+    for (const auto& button : buttons) {
+        while (position < button.position) {
+            buttons_.push_back(toolbar_->addSeparator());
+            ++position;
+        }
+        QAction* action = toolbar_->addAction(ToolbarIcon(button.position), Text(button.tip));
+        action->setToolTip(Text(button.tip));
+        action->setObjectName(QStringLiteral("tlbrCallsList%1").arg(button.position));
+        const int at = button.position;
+        connect(action, &QAction::triggered, this, [this, at] { ButtonClicked(at); });
+        buttons_.push_back(action);
+        ++position;
+    }
+    layout->addWidget(toolbar_);
+
+    view_ = new CallsListView(model_, this);
+    layout->addWidget(view_, 1);
+    connect(view_, &CallsListView::OpenNoteRequested, this, &CallsListPanel::OpenNoteRequested);
+    connect(view_, &CallsListView::DeleteRequested, this, [this] { ButtonClicked(kDelete); });
+
+    noItems_ = new QFrame(this);
+    noItems_->setObjectName(QStringLiteral("picNoItems"));
+    noItems_->setFrameShape(QFrame::StyledPanel);
+    noItems_->setBackgroundRole(QPalette::Base);
+    noItems_->setAutoFillBackground(true);
+    auto* panelLayout = new QVBoxLayout(noItems_);
+    // The main window's tests know this label by its earlier name.
+    auto* label = new QLabel(Text(ids::kCallsAreaEmpty), noItems_);
+    label->setObjectName(QStringLiteral("callsAreaHint"));
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    panelLayout->addWidget(label);
+    layout->addWidget(noItems_, 1);
+
+    connect(&model_, &QAbstractItemModel::modelReset, this, &CallsListPanel::UpdateEmptyPanel);
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, &CallsListPanel::UpdateEmptyPanel);
+    UpdateEmptyPanel();
+}
+
+void CallsListPanel::UpdateEmptyPanel() {
+    const bool empty = model_.rowCount() == 0;
+    noItems_->setVisible(empty);
+    view_->setVisible(!empty);
+}
+
+void CallsListPanel::ButtonClicked(int position) {
+    const int row = view_->CurrentRow();
+    if (model_.rowCount() == 0) {
+        return;
+    }
+    switch (position) {
+        case kPrevious:
+            MoveCurrent(-1);
+            break;
+        case kNext:
+            MoveCurrent(1);
+            break;
+        case kNotes:
+            if (row >= 0) {
+                Q_EMIT OpenNoteRequested(row);
+            }
+            break;
+        case kSaveToPc:
+            if (row >= 0) {
+                Q_EMIT SaveToPcRequested(model_.Folder() + model_.CellText(row, col::kMsgFile));
+            }
+            break;
+        case kDelete:
+            DeleteSelected();
+            break;
+        case kMarkUnread:
+            MarkSelected(false);
+            break;
+        case kMarkRead:
+            MarkSelected(true);
+            break;
+        case kCallBack:
+            if (row >= 0) {
+                Q_EMIT CallBackRequested(model_.CellText(row, col::kCallerNumber));
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CallsListPanel::MoveCurrent(int step) {
+    const int row = view_->CurrentRow();
+    const int next = row + step;
+    if (next >= 0 && next < model_.rowCount()) {
+        view_->SetCurrentRow(next);
+    }
+    Q_EMIT CurrentCallMoved();
+}
+
+void CallsListPanel::StartProgress(int maximum) {
+    if (progress_ != nullptr) {
+        progress_->setRange(0, maximum);
+        progress_->setValue(0);
+        progress_->show();
+    }
+}
+
+void CallsListPanel::EndProgress() {
+    if (progress_ != nullptr) {
+        progress_->setValue(0);
+        progress_->hide();
+    }
+}
+
+void CallsListPanel::MarkSelected(bool read) {
+    const std::vector<int> rows = view_->SelectedRows();
+    const bool showProgress = rows.size() > 1;
+    if (showProgress) {
+        StartProgress(static_cast<int>(rows.size()));
+    }
+    model_.MarkRows(rows, read, [this](int at) {
+        if (progress_ != nullptr) {
+            progress_->setValue(at);
+        }
+    });
+    if (showProgress) {
+        EndProgress();
+    }
+}
+
+void CallsListPanel::DeleteSelected() {
+    const std::vector<int> rows = view_->SelectedRows();
+    if (rows.empty()) {
+        return;
+    }
+    StartProgress(static_cast<int>(rows.size()));
+    model_.DeleteSelectedCalls(rows, [this](int at) {
+        if (progress_ != nullptr) {
+            progress_->setValue(at);
+        }
+    });
+    EndProgress();
+    // A row left selected is selected again so what follows the selection
+    // refreshes; else the first row becomes current.
+    const std::vector<int> left = view_->SelectedRows();
+    if (!left.empty()) {
+        view_->SetCurrentRow(left.front());
+    } else if (model_.rowCount() > 0) {
+        view_->SetCurrentRow(0);
+    }
+}
+
+}  // namespace orvane

@@ -1,0 +1,71 @@
+// The calls list over 100,000 calls: building the rows from records read
+// into memory, and the sorts a header click runs (date, then caller).
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLocale>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "calls/list/calls_list_model.h"
+#include "calls/store/call_record.h"
+#include "core/clock.h"
+
+namespace {
+
+constexpr int kCalls = 100000;
+
+double MillisecondsOf(auto&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    using namespace orvane;
+    const QLocale locale(QLocale::English, QLocale::UnitedStates);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> day(0, 3 * 365);
+    std::uniform_int_distribution<int> second(0, 86399);
+    std::uniform_int_distribution<int> kind(2, 4);
+    const QDate first(2024, 1, 1);
+    std::vector<CallRecord> records;
+    records.reserve(kCalls);
+    for (int i = 0; i < kCalls; ++i) {
+        CallRecord record;
+        record.Set(CallField::CallKind, QString::number(kind(random)));
+        record.Set(CallField::CallerName, QStringLiteral("Caller %1").arg(i % 997));
+        record.Set(CallField::CallerNumber,
+                   QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0')));
+        record.Set(CallField::CallDate, ShortDateText(first.addDays(day(random)), locale));
+        record.Set(CallField::CallTime, LongTimeText(QTime(0, 0).addSecs(second(random)), locale));
+        record.Set(CallField::Duration, QStringLiteral("0:01:23"));
+        record.Set(CallField::ReadFlag, QString::number(i % 2));
+        if (i % 10 == 0) {
+            record.Set(CallField::Notes, QStringLiteral("call back\r\nabout the offer"));
+        }
+        records.push_back(record);
+    }
+    CallsListModel model;
+    model.SetLocale(locale);
+    const double build =
+        MillisecondsOf([&] { model.SetRecords(records, QStringLiteral("/calls/")); });
+    const double byDate = MillisecondsOf([&] { model.HeaderClicked(calls_column::kDateTime); });
+    const double byDateAgain =
+        MillisecondsOf([&] { model.HeaderClicked(calls_column::kDateTime); });
+    const double byCaller = MillisecondsOf([&] { model.HeaderClicked(calls_column::kCaller); });
+    const double rebuildSorted =
+        MillisecondsOf([&] { model.SetRecords(records, QStringLiteral("/calls/")); });
+    std::printf("calls_list_bench: %d calls\n", kCalls);
+    std::printf("  build rows          %8.1f ms\n", build);
+    std::printf("  sort by date        %8.1f ms\n", byDate);
+    std::printf("  sort by date again  %8.1f ms\n", byDateAgain);
+    std::printf("  sort by caller      %8.1f ms\n", byCaller);
+    std::printf("  rebuild, sorted     %8.1f ms\n", rebuildSorted);
+    return model.rowCount() == kCalls ? 0 : 1;
+}

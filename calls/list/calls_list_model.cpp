@@ -1,0 +1,604 @@
+#include "calls/list/calls_list_model.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <algorithm>
+#include <limits>
+#include <numeric>
+#include <utility>
+
+#include "core/clock.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kSortDescending = QStringLiteral("DESC");
+constexpr int kNoteExtraHeights[] = {2, 18, 30, 42, 54};
+// Two-digit years read as 1900..1929 belong to this century, as the
+// regional settings' two-digit-year window reads them.
+constexpr int kTwoDigitYearWindowEnd = 1930;
+constexpr qint64 kSecondsPerDay = 86400;
+
+QString SortedText(qint64 seconds) {
+    const QDate day = QDate::fromJulianDay(seconds / kSecondsPerDay);
+    const int second = static_cast<int>(seconds % kSecondsPerDay);
+    return QStringLiteral("%1/%2/%3 %4:%5:%6")
+        .arg(day.month(), 2, 10, QLatin1Char('0'))
+        .arg(day.day(), 2, 10, QLatin1Char('0'))
+        .arg(day.year(), 4, 10, QLatin1Char('0'))
+        .arg(second / 3600, 2, 10, QLatin1Char('0'))
+        .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(second % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Reads stored dates and times. Dates repeat from call to call, so each
+// text is parsed once; times are read by their digit groups, which is what
+// keeps a rebuild of 100,000 calls fast, and fall back to the locale.
+class DateTimeReader {
+  public:
+    explicit DateTimeReader(const QLocale& locale)
+        : locale_(locale),
+          timeFormat_(LongTimeFormatWithoutZone(locale)),
+          twoDigitYear_(!locale.dateFormat(QLocale::ShortFormat).contains(QStringLiteral("yyyy"))),
+          amText_(locale.amText()),
+          pmText_(locale.pmText()) {}
+
+    // Seconds on one scale without time zones (the stored texts carry none).
+    bool Read(const QString& date, const QString& time, qint64& seconds) {
+        const QDate day = ReadDate(date);
+        if (!day.isValid()) {
+            return false;
+        }
+        const QTime clock = ReadTime(time);
+        if (!clock.isValid()) {
+            return false;
+        }
+        seconds = day.toJulianDay() * kSecondsPerDay + clock.msecsSinceStartOfDay() / 1000;
+        return true;
+    }
+
+  private:
+    QDate ReadDate(const QString& text) {
+        auto found = dates_.constFind(text);
+        if (found != dates_.constEnd()) {
+            return *found;
+        }
+        QDate day = locale_.toDate(text, QLocale::ShortFormat);
+        if (day.isValid() && twoDigitYear_ && day.year() < kTwoDigitYearWindowEnd) {
+            day = day.addYears(100);
+        }
+        dates_.insert(text, day);
+        return day;
+    }
+
+    QTime ReadTime(const QString& text) {
+        const QTime quick = ReadTimeDigits(text);
+        if (quick.isValid()) {
+            return quick;
+        }
+        QTime slow = locale_.toTime(text, timeFormat_);
+        if (!slow.isValid()) {
+            slow = locale_.toTime(text, QLocale::ShortFormat);
+        }
+        return slow;
+    }
+
+    // "h:mm:ss", "HH.mm.ss", "h:mm:ss PM" and the like; anything else (an
+    // unknown word, a fourth number) is left to the locale.
+    QTime ReadTimeDigits(const QString& text) const {
+        int parts[3] = {-1, -1, 0};
+        int count = 0;
+        bool pm = false;
+        bool am = false;
+        qsizetype i = 0;
+        while (i < text.size()) {
+            const QChar c = text.at(i);
+            if (c.isDigit()) {
+                if (count == 3) {
+                    return {};
+                }
+                int value = 0;
+                int digits = 0;
+                while (i < text.size() && text.at(i).isDigit() && digits < 3) {
+                    value = value * 10 + text.at(i).digitValue();
+                    ++i;
+                    ++digits;
+                }
+                parts[count++] = value;
+                continue;
+            }
+            if (c.isLetter()) {
+                if (!pmText_.isEmpty() &&
+                    text.mid(i, pmText_.size()).compare(pmText_, Qt::CaseInsensitive) == 0) {
+                    pm = true;
+                    i += pmText_.size();
+                    continue;
+                }
+                if (!amText_.isEmpty() &&
+                    text.mid(i, amText_.size()).compare(amText_, Qt::CaseInsensitive) == 0) {
+                    am = true;
+                    i += amText_.size();
+                    continue;
+                }
+                return {};
+            }
+            ++i;
+        }
+        if (count < 2) {
+            return {};
+        }
+        int hour = parts[0];
+        if (am || pm) {
+            if (hour < 1 || hour > 12) {
+                return {};
+            }
+            hour = (hour % 12) + (pm ? 12 : 0);
+        }
+        return QTime(hour, parts[1], parts[2]);
+    }
+
+    QLocale locale_;
+    QString timeFormat_;
+    bool twoDigitYear_;
+    QString amText_;
+    QString pmText_;
+    QHash<QString, QDate> dates_;
+};
+
+qint8 KindNumber(const QString& kind) {
+    if (kind == QLatin1String("2")) {
+        return 2;
+    }
+    if (kind == QLatin1String("3")) {
+        return 3;
+    }
+    if (kind == QLatin1String("4")) {
+        return 4;
+    }
+    return 0;
+}
+
+int KindIconOf(qint8 kind, bool unread) {
+    switch (kind) {
+        case 2:
+            return unread ? calls_icon::kAnsweredUnread : calls_icon::kAnsweredRead;
+        case 3:
+            return calls_icon::kIncoming;
+        case 4:
+            return calls_icon::kOutgoing;
+        default:
+            return calls_icon::kNone;
+    }
+}
+
+}  // namespace
+
+int NotesExtraHeight(const QString& note) {
+    const qsizetype pieces = note.count(kCrLf) + 1;
+    const qsizetype last = std::size(kNoteExtraHeights) - 1;
+    return kNoteExtraHeights[std::min(pieces, last + 1) - 1];
+}
+
+bool NotePresent(const QString& notes) {
+    const QString trimmed = notes.trimmed();
+    return !trimmed.isEmpty() && !trimmed.at(0).isNull();
+}
+
+int KindIcon(const QString& kind, bool unread) {
+    return KindIconOf(KindNumber(kind.trimmed()), unread);
+}
+
+QString SortedDateText(const QString& date, const QString& time, const QLocale& locale) {
+    DateTimeReader reader(locale);
+    qint64 seconds = 0;
+    if (reader.Read(date, time, seconds)) {
+        return SortedText(seconds);
+    }
+    return date + QLatin1Char(' ') + time;
+}
+
+CallsListModel::CallsListModel(CallStoreOps store, QObject* parent)
+    : QAbstractTableModel(parent), store_(std::move(store)) {}
+
+void CallsListModel::CreateCallsList(const QString& folder) {
+    std::vector<CallRecord> records;
+    if (store_.readAll) {
+        records = store_.readAll(folder, nullptr);
+    }
+    SetRecords(records, folder);
+}
+
+void CallsListModel::SetRecords(const std::vector<CallRecord>& records, const QString& folder) {
+    beginResetModel();
+    folder_ = folder;
+    rows_.clear();
+    rows_.reserve(records.size());
+    DateTimeReader reader(locale_);
+    qint32 number = 0;
+    for (const CallRecord& record : records) {
+        Row row = MakeRow(record, ++number);
+        row.datedOk = reader.Read(row.Get(Part::Date).toString(), row.Get(Part::Time).toString(),
+                                  row.sortSeconds);
+        rows_.push_back(std::move(row));
+    }
+    // Until the user first clicks a header the rows stay in record order.
+    if (sortColumn_ >= 0) {
+        SortRows();
+    }
+    endResetModel();
+}
+
+QStringView CallsListModel::Row::Get(Part which) const {
+    const int at = static_cast<int>(which);
+    const qsizetype begin = at == 0 ? 0 : ends[at - 1];
+    return QStringView(texts).sliced(begin, ends[at] - begin);
+}
+
+CallsListModel::Row CallsListModel::MakeRow(const CallRecord& record, qint32 number) const {
+    Row row;
+    row.record = number;
+    row.spareMark = record.Get(CallField::SpareMark) == QLatin1String("1");
+    row.userMark = record.Get(CallField::UserMark) == QLatin1String("1");
+    row.kind = KindNumber(record.Get(CallField::CallKind));
+    row.unread = record.Get(CallField::ReadFlag) != QLatin1String("1");
+    const QString notes = record.Get(CallField::Notes);
+    const bool noted = NotePresent(notes);
+    if (noted) {
+        row.noteExtra = static_cast<qint8>(NotesExtraHeight(notes));
+    }
+    const QString parts[] = {
+        row.kind != 0 ? record.Get(CallField::Duration) : QString(),
+        record.Get(CallField::CallerName),
+        record.Get(CallField::CallerNumber),
+        record.Get(CallField::CallDate),
+        record.Get(CallField::CallTime),
+        record.Get(CallField::ExtraText),
+        noted ? notes : QString(),
+    };
+    qsizetype length = 0;
+    for (const QString& part : parts) {
+        length += part.size();
+    }
+    row.texts.reserve(length);
+    int at = 0;
+    for (const QString& part : parts) {
+        row.texts += part;
+        row.ends[at++] = static_cast<quint16>(row.texts.size());
+    }
+    return row;
+}
+
+int CallsListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int CallsListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : calls_column::kCount;
+}
+
+QString CallsListModel::CellText(int row, int column) const {
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    const Row& r = rows_[static_cast<size_t>(row)];
+    const auto text = [&r](Part which) { return r.Get(which).toString(); };
+    namespace c = calls_column;
+    switch (column) {
+        case c::kKind:
+            return text(Part::Duration);
+        case c::kCaller:
+            return text(Part::Name) + QStringLiteral(" - ") + text(Part::Number);
+        case c::kDateTime:
+            return text(Part::Date) + QLatin1Char(' ') + text(Part::Time);
+        case c::kExtra:
+            return text(Part::Extra);
+        case c::kMsgFile:
+            // Derived, as the store derives it, only when asked for.
+            return CallFileName(text(Part::Name), text(Part::Number), text(Part::Date),
+                                text(Part::Time));
+        case c::kMsgPath:
+            return folder_;
+        case c::kIndex:
+            return QString::number(r.record);
+        case c::kBody:
+            return text(Part::Notes);
+        case c::kCallerName:
+            return text(Part::Name);
+        case c::kCallerNumber:
+            return text(Part::Number);
+        case c::kSortedDate:
+            return r.datedOk ? SortedText(r.sortSeconds)
+                             : text(Part::Date) + QLatin1Char(' ') + text(Part::Time);
+        default:
+            return {};
+    }
+}
+
+int CallsListModel::IconOf(const Row& row, int column) const {
+    switch (column) {
+        case calls_column::kSpareMark:
+            return row.spareMark ? calls_icon::kSpareMark : calls_icon::kNone;
+        case calls_column::kUserMark:
+            return row.userMark ? calls_icon::kUserMark : calls_icon::kNone;
+        case calls_column::kKind:
+            return KindIconOf(row.kind, row.unread);
+        default:
+            return calls_icon::kNone;
+    }
+}
+
+QVariant CallsListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= calls_column::kCount) {
+        return {};
+    }
+    const Row& row = rows_[static_cast<size_t>(index.row())];
+    const int column = index.column();
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            return CellText(index.row(), column);
+        case Qt::ToolTipRole:
+            return column == calls_column::kCaller ? CellText(index.row(), column) : QVariant();
+        case kIconRole:
+            return IconOf(row, column);
+        case kBoldRole:
+            return row.unread;
+        case Qt::FontRole:
+            if (column <= calls_column::kExtra && row.unread) {
+                QFont bold;
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
+        case Qt::ForegroundRole:
+            if (column == calls_column::kBody) {
+                return QColor(kCallsNoteRed, kCallsNoteGreen, kCallsNoteBlue);
+            }
+            return {};
+        case kNoteExtraHeightRole:
+            return static_cast<int>(row.noteExtra);
+        case kRecordNumberRole:
+            return row.record;
+        default:
+            return {};
+    }
+}
+
+QVariant CallsListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    namespace c = calls_column;
+    switch (section) {
+        case c::kCaller:
+            return Text(ids::kHeaderCaller);
+        case c::kDateTime:
+            return Text(ids::kHeaderDateTime);
+        case c::kExtra:
+            return Text(ids::kHeaderExtra);
+        case c::kMsgFile:
+            return QStringLiteral("MSGFILE");
+        case c::kMsgPath:
+            return QStringLiteral("MSGPATH");
+        case c::kIndex:
+            return QStringLiteral("INDEX");
+        case c::kCallerName:
+            return QStringLiteral("CALLERNAME");
+        case c::kCallerNumber:
+            return QStringLiteral("CALLERNUMBER");
+        case c::kSortedDate:
+            return QStringLiteral("SORTEDDATE");
+        default:
+            return QString();
+    }
+}
+
+qint32 CallsListModel::RecordNumber(int row) const {
+    return row >= 0 && row < rowCount() ? rows_[static_cast<size_t>(row)].record : 0;
+}
+
+bool CallsListModel::IsUnread(int row) const {
+    return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].unread;
+}
+
+bool CallsListModel::HasNote(int row) const {
+    return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].noteExtra != 0;
+}
+
+int CallsListModel::HeaderClicked(int column) {
+    if (column < 0 || column >= calls_column::kCount) {
+        return -1;
+    }
+    const bool ascending = sortState_.isEmpty();
+    sortState_ = ascending ? kSortDescending : QString();
+    sort(column == calls_column::kDateTime ? calls_column::kSortedDate : column,
+         ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    // Icon-only headers carry no arrow, also when a language leaves a text
+    // header empty.
+    return column <= calls_column::kKind ? -1 : column;
+}
+
+void CallsListModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= calls_column::kCount) {
+        return;
+    }
+    sortColumn_ = column;
+    sortOrder_ = order;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<qint32> records;
+    records.reserve(static_cast<size_t>(before.size()));
+    for (const QModelIndex& index : before) {
+        records.push_back(rows_[static_cast<size_t>(index.row())].record);
+    }
+    SortRows();
+    // Record numbers are unique, so they find each row's new place.
+    std::vector<int> rowOfRecord(rows_.size() + 1, -1);
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const qint32 record = rows_[i].record;
+        if (record > 0 && static_cast<size_t>(record) < rowOfRecord.size()) {
+            rowOfRecord[static_cast<size_t>(record)] = static_cast<int>(i);
+        }
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const qint32 record = records[static_cast<size_t>(i)];
+        const int row = record > 0 && static_cast<size_t>(record) < rowOfRecord.size()
+                            ? rowOfRecord[static_cast<size_t>(record)]
+                            : -1;
+        after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void CallsListModel::SortRows() {
+    const size_t count = rows_.size();
+    std::vector<int> order(count);
+    std::iota(order.begin(), order.end(), 0);
+    const bool descending = sortOrder_ == Qt::DescendingOrder;
+    namespace c = calls_column;
+    const auto sortBy = [&](auto less) {
+        if (descending) {
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(b, a); });
+        } else {
+            std::stable_sort(order.begin(), order.end(), less);
+        }
+    };
+    const auto row = [this](int i) -> const Row& { return rows_[static_cast<size_t>(i)]; };
+    if (sortColumn_ == c::kDateTime || sortColumn_ == c::kSortedDate) {
+        // Dated rows first by their moment, then undated ones by their text.
+        std::vector<qint64> keys(count);
+        for (size_t i = 0; i < count; ++i) {
+            keys[i] = rows_[i].datedOk ? rows_[i].sortSeconds : std::numeric_limits<qint64>::max();
+        }
+        sortBy([&](int a, int b) {
+            const qint64 x = keys[static_cast<size_t>(a)];
+            const qint64 y = keys[static_cast<size_t>(b)];
+            if (x != y || x != std::numeric_limits<qint64>::max()) {
+                return x < y;
+            }
+            return CellText(a, c::kDateTime) < CellText(b, c::kDateTime);
+        });
+    } else if (sortColumn_ == c::kIndex) {
+        sortBy([&](int a, int b) { return row(a).record < row(b).record; });
+    } else {
+        std::vector<int> icons(count);
+        std::vector<QString> keys(count);
+        for (size_t i = 0; i < count; ++i) {
+            icons[i] = IconOf(rows_[i], sortColumn_);
+            keys[i] = CellText(static_cast<int>(i), sortColumn_).toCaseFolded();
+        }
+        sortBy([&](int a, int b) {
+            const auto ia = static_cast<size_t>(a);
+            const auto ib = static_cast<size_t>(b);
+            if (icons[ia] != icons[ib]) {
+                return icons[ia] < icons[ib];
+            }
+            return keys[ia] < keys[ib];
+        });
+    }
+    std::vector<Row> sorted;
+    sorted.reserve(count);
+    for (int i : order) {
+        sorted.push_back(std::move(rows_[static_cast<size_t>(i)]));
+    }
+    rows_ = std::move(sorted);
+}
+
+void CallsListModel::SetRowReadLook(int row, bool bold) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    rows_[static_cast<size_t>(row)].unread = bold;
+    Q_EMIT dataChanged(index(row, 0), index(row, calls_column::kCount - 1));
+}
+
+void CallsListModel::ToggleUserMark(int row) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    Row& r = rows_[static_cast<size_t>(row)];
+    r.userMark = !r.userMark;
+    if (store_.setUserMark) {
+        store_.setUserMark(r.record, folder_,
+                           r.userMark ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    const QModelIndex cell = index(row, calls_column::kUserMark);
+    Q_EMIT dataChanged(cell, cell);
+}
+
+void CallsListModel::MarkRows(const std::vector<int>& rows, bool read,
+                              const std::function<void(int)>& progress) {
+    const QString flag = read ? QStringLiteral("1") : QStringLiteral("0");
+    int position = 0;
+    for (int row : rows) {
+        ++position;
+        if (row < 0 || row >= rowCount()) {
+            continue;
+        }
+        if (progress) {
+            progress(position);
+        }
+        SetRowReadLook(row, !read);
+        if (store_.setReadFlag) {
+            store_.setReadFlag(rows_[static_cast<size_t>(row)].record, folder_, flag);
+        }
+    }
+}
+
+bool CallsListModel::DeleteSelectedCalls(const std::vector<int>& rows,
+                                         const std::function<void(int)>& progress) {
+    std::vector<int> chosen;
+    for (int row : rows) {
+        if (row >= 0 && row < rowCount()) {
+            chosen.push_back(row);
+        }
+    }
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    if (chosen.empty()) {
+        return true;
+    }
+    std::vector<qint32> numbers;
+    numbers.reserve(chosen.size());
+    for (int row : chosen) {
+        numbers.push_back(rows_[static_cast<size_t>(row)].record);
+    }
+    // One rewrite of the index file; the WAV files follow only once their
+    // records are gone, so a refused delete leaves every call playable.
+    if (!store_.deleteRecords || !store_.deleteRecords(numbers, folder_)) {
+        return false;
+    }
+    int position = 0;
+    for (int row : chosen) {
+        if (progress) {
+            progress(++position);
+        }
+        if (store_.discardFile) {
+            store_.discardFile(folder_ + CellText(row, calls_column::kMsgFile));
+        }
+    }
+    for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
+        beginRemoveRows({}, *it, *it);
+        rows_.erase(rows_.begin() + *it);
+        endRemoveRows();
+    }
+    std::sort(numbers.begin(), numbers.end());
+    for (Row& row : rows_) {
+        const auto before = std::lower_bound(numbers.begin(), numbers.end(), row.record);
+        row.record -= static_cast<qint32>(before - numbers.begin());
+    }
+    if (!rows_.empty()) {
+        Q_EMIT dataChanged(index(0, calls_column::kIndex),
+                           index(rowCount() - 1, calls_column::kIndex));
+    }
+    return true;
+}
+
+}  // namespace orvane

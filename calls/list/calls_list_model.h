@@ -1,0 +1,162 @@
+#pragma once
+// The calls list's rows: one per record of a recordings folder's call index
+// file, in the thirteen columns the list's commands read back by number.
+// The model holds rows compactly and sorts an index vector over keys
+// computed once, so a folder of 100,000 calls builds and sorts at once.
+
+#include <QAbstractTableModel>
+#include <QLocale>
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <vector>
+
+#include "calls/store/call_record.h"
+
+namespace orvane {
+
+// Model columns; the list's column N is model column N - 1.
+namespace calls_column {
+inline constexpr int kSpareMark = 0;      // 1: icon only, hidden
+inline constexpr int kUserMark = 1;       // 2: icon only
+inline constexpr int kKind = 2;           // 3: length with the kind icon
+inline constexpr int kCaller = 3;         // 4: name - number
+inline constexpr int kDateTime = 4;       // 5: date and time as stored
+inline constexpr int kExtra = 5;          // 6: hidden
+inline constexpr int kMsgFile = 6;        // 7: MSGFILE, hidden
+inline constexpr int kMsgPath = 7;        // 8: MSGPATH, hidden
+inline constexpr int kIndex = 8;          // 9: INDEX, hidden
+inline constexpr int kBody = 9;           // 10: the note, drawn as the preview line
+inline constexpr int kCallerName = 10;    // 11: hidden
+inline constexpr int kCallerNumber = 11;  // 12: hidden
+inline constexpr int kSortedDate = 12;    // 13: SORTEDDATE, hidden
+inline constexpr int kCount = 13;
+}  // namespace calls_column
+
+// Icon numbers of the list's image list.
+namespace calls_icon {
+inline constexpr int kNone = -1;
+inline constexpr int kUserMark = 3;
+inline constexpr int kSpareMark = 4;
+inline constexpr int kAnsweredUnread = 7;
+inline constexpr int kAnsweredRead = 8;
+inline constexpr int kIncoming = 9;
+inline constexpr int kOutgoing = 10;
+}  // namespace calls_icon
+
+inline constexpr int kCallsDefaultRowHeight = 22;
+inline constexpr int kCallsNoteRed = 0;
+inline constexpr int kCallsNoteGreen = 0;
+inline constexpr int kCallsNoteBlue = 191;
+
+// The store operations the list calls; tests hand in fakes. An empty
+// function does nothing and reports failure (reading gives no records).
+struct CallStoreOps {
+    std::function<std::vector<CallRecord>(const QString& folder, bool* exists)> readAll;
+    std::function<bool(qint32 number, const QString& folder, const QString& value)> setReadFlag;
+    std::function<bool(qint32 number, const QString& folder, const QString& value)> setUserMark;
+    std::function<bool(std::vector<qint32> numbers, const QString& folder)> deleteRecords;
+    std::function<bool(const QString& path)> discardFile;
+};
+
+// Extra row height for a note by its number of CR LF separated lines.
+int NotesExtraHeight(const QString& note);
+// A never-noted record holds NULs, which trimming keeps.
+bool NotePresent(const QString& notes);
+// The kind icon by the trimmed CallKind, or calls_icon::kNone.
+int KindIcon(const QString& kind, bool unread);
+// "MM/dd/yyyy hh:mm:ss" of a stored date and time read with the locale's
+// short date and long time formats; text that does not read as a date and
+// time comes back as it is (date + " " + time).
+QString SortedDateText(const QString& date, const QString& time, const QLocale& locale = QLocale());
+
+class CallsListModel final : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Role {
+        kIconRole = Qt::UserRole + 1,  // int: icon number or calls_icon::kNone
+        kBoldRole,                     // bool: the call is unread
+        kNoteExtraHeightRole,          // int: NotesExtraHeight, 0 without a note
+        kRecordNumberRole,             // qint32: the call's record number
+    };
+
+    explicit CallsListModel(CallStoreOps store = {}, QObject* parent = nullptr);
+
+    void SetStoreOps(CallStoreOps store) { store_ = std::move(store); }
+    void SetLocale(const QLocale& locale) { locale_ = locale; }
+
+    // Rebuilds every row from the folder's index file, sorted as the user
+    // last chose.
+    void CreateCallsList(const QString& folder);
+    // The same from records already read.
+    void SetRecords(const std::vector<CallRecord>& records, const QString& folder);
+    const QString& Folder() const { return folder_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    QString CellText(int row, int column) const;
+    qint32 RecordNumber(int row) const;
+    bool IsUnread(int row) const;
+    bool HasNote(int row) const;
+
+    // A header click: the sort state flips between "" and "DESC" on every
+    // click of any column, the date column sorts by SORTEDDATE. Returns the
+    // column that shows the arrow, or -1 (icon-only columns show none).
+    int HeaderClicked(int column);
+    const QString& SortState() const { return sortState_; }
+    int SortColumn() const { return sortColumn_; }
+    Qt::SortOrder SortOrder() const { return sortOrder_; }
+
+    // The row's bold look and kind icon for its read state (the store is
+    // not written).
+    void SetRowReadLook(int row, bool bold);
+    // Flips the user mark, writing "1" or "0" through the store.
+    void ToggleUserMark(int row);
+    // Marks the rows read or unread and writes "1" / "0" into their
+    // ReadFlag; `progress` is told each row's position as it goes.
+    void MarkRows(const std::vector<int>& rows, bool read,
+                  const std::function<void(int)>& progress = {});
+    // Removes the calls of these rows: their WAV files, their records in one
+    // rewrite of the index file, their rows; the other rows' record numbers
+    // follow the store. Returns false when the store refused the delete
+    // (the rows stay).
+    bool DeleteSelectedCalls(const std::vector<int>& rows,
+                             const std::function<void(int)>& progress = {});
+
+  private:
+    // The row's texts share one string, so a row costs one allocation.
+    enum class Part : quint8 { Duration, Name, Number, Date, Time, Extra, Notes, Count };
+    struct Row {
+        QString texts;
+        quint16 ends[static_cast<int>(Part::Count)] = {};
+        qint64 sortSeconds = 0;  // Julian day * 86400 + second of day; only with datedOk
+        qint32 record = 0;
+        qint8 kind = 0;
+        qint8 noteExtra = 0;
+        bool unread = false;
+        bool userMark = false;
+        bool spareMark = false;
+        bool datedOk = false;
+
+        QStringView Get(Part which) const;
+    };
+
+    Row MakeRow(const CallRecord& record, qint32 number) const;
+    int IconOf(const Row& row, int column) const;
+    void SortRows();
+
+    CallStoreOps store_;
+    QLocale locale_;
+    QString folder_;
+    std::vector<Row> rows_;
+    QString sortState_;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+};
+
+}  // namespace orvane

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <QLocale>
+#include <utility>
+#include <vector>
+
+#include "calls/list/calls_list_model.h"
+#include "calls/store/call_record.h"
+#include "tests/support/qt_printers.h"
+
+namespace orvane {
+namespace {
+
+namespace col = calls_column;
+
+const QString kFolder = QStringLiteral("/calls/");
+const QLocale kUnitedStates(QLocale::English, QLocale::UnitedStates);
+
+struct Call {
+    QString kind = QStringLiteral("3");
+    QString name = QStringLiteral("Ann");
+    QString number = QStringLiteral("555");
+    QString date = QStringLiteral("12/7/26");
+    QString time = QStringLiteral("4:34:54 PM");
+    QString read = QStringLiteral("0");
+    QString mark = QStringLiteral("0");
+    QString notes;  // empty: never noted (NULs)
+};
+
+CallRecord Make(const Call& call) {
+    CallRecord record;
+    record.Set(CallField::UserMark, call.mark);
+    record.Set(CallField::CallKind, call.kind);
+    record.Set(CallField::CallerName, call.name);
+    record.Set(CallField::CallerNumber, call.number);
+    record.Set(CallField::CallDate, call.date);
+    record.Set(CallField::CallTime, call.time);
+    record.Set(CallField::Duration, QStringLiteral("0:01:23"));
+    record.Set(CallField::ReadFlag, call.read);
+    if (!call.notes.isEmpty()) {
+        record.Set(CallField::Notes, call.notes);
+    }
+    return record;
+}
+
+// A store that keeps what the list asks of it.
+struct FakeStore {
+    std::vector<std::pair<qint32, QString>> flags;
+    std::vector<std::pair<qint32, QString>> marks;
+    std::vector<std::vector<qint32>> deletes;
+    QStringList discarded;
+    bool refuseDelete = false;
+
+    CallStoreOps Ops() {
+        CallStoreOps ops;
+        ops.setReadFlag = [this](qint32 n, const QString& folder, const QString& v) {
+            EXPECT_EQ(folder, kFolder);
+            flags.emplace_back(n, v);
+            return true;
+        };
+        ops.setUserMark = [this](qint32 n, const QString&, const QString& v) {
+            marks.emplace_back(n, v);
+            return true;
+        };
+        ops.deleteRecords = [this](std::vector<qint32> numbers, const QString&) {
+            deletes.push_back(std::move(numbers));
+            return !refuseDelete;
+        };
+        ops.discardFile = [this](const QString& path) {
+            discarded << path;
+            return true;
+        };
+        return ops;
+    }
+};
+
+class CallsListModelTest : public ::testing::Test {
+  protected:
+    CallsListModelTest() : model(store.Ops()) { model.SetLocale(kUnitedStates); }
+
+    void Load(const std::vector<Call>& calls) {
+        std::vector<CallRecord> records;
+        for (const Call& call : calls) {
+            records.push_back(Make(call));
+        }
+        model.SetRecords(records, kFolder);
+    }
+    QStringList Column(int column) const {
+        QStringList texts;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            texts << model.CellText(row, column);
+        }
+        return texts;
+    }
+    int Icon(int row, int column) const {
+        return model.data(model.index(row, column), CallsListModel::kIconRole).toInt();
+    }
+
+    FakeStore store;
+    CallsListModel model;
+};
+
+TEST_F(CallsListModelTest, KindGivesIconAndLengthAndReadLookSwapsOnlyTheAnsweredIcon) {
+    struct Case {
+        const char* kind;
+        const char* read;
+        int icon;
+        int iconAfterToggle;
+        bool length;
+    } cases[] = {
+        {"2", "0", calls_icon::kAnsweredUnread, calls_icon::kAnsweredRead, true},
+        {"2", "1", calls_icon::kAnsweredRead, calls_icon::kAnsweredUnread, true},
+        {"3", "0", calls_icon::kIncoming, calls_icon::kIncoming, true},
+        {"4", "1", calls_icon::kOutgoing, calls_icon::kOutgoing, true},
+        {"0", "0", calls_icon::kNone, calls_icon::kNone, false},
+        {"7", "0", calls_icon::kNone, calls_icon::kNone, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + "/" + c.read);
+        Call call;
+        call.kind = QString::fromLatin1(c.kind);
+        call.read = QString::fromLatin1(c.read);
+        Load({call});
+        EXPECT_EQ(Icon(0, col::kKind), c.icon);
+        EXPECT_EQ(model.CellText(0, col::kKind).isEmpty(), !c.length);
+        const bool unread = call.read != QLatin1String("1");
+        EXPECT_EQ(model.data(model.index(0, col::kCaller), CallsListModel::kBoldRole).toBool(),
+                  unread);
+        model.SetRowReadLook(0, !unread);
+        EXPECT_EQ(Icon(0, col::kKind), c.iconAfterToggle);
+    }
+    EXPECT_TRUE(store.flags.empty());
+}
+
+TEST(CallsListNotes, ExtraHeightByLinesAndPresence) {
+    const std::pair<const char*, int> heights[] = {
+        {"one", 2},
+        {"a\r\nb", 18},
+        {"a\r\nb\r\nc", 30},
+        {"a\r\nb\r\nc\r\nd", 42},
+        {"1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7", 54},
+        {"lf\nonly", 2},
+    };
+    for (const auto& [note, height] : heights) {
+        EXPECT_EQ(NotesExtraHeight(QString::fromLatin1(note)), height) << note;
+    }
+    EXPECT_FALSE(NotePresent(QString(256, QChar(0))));
+    EXPECT_FALSE(NotePresent(QStringLiteral("   ")));
+    EXPECT_TRUE(NotePresent(QStringLiteral(" call back ")));
+}
+
+TEST_F(CallsListModelTest, RowsCarryTheColumnsOtherCommandsReadBack) {
+    Call noted;
+    noted.notes = QStringLiteral("a\r\nb\r\nc");
+    Load({Call{}, noted});
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.columnCount(), 13);
+    EXPECT_EQ(model.CellText(1, col::kCaller), QStringLiteral("Ann - 555"));
+    EXPECT_EQ(model.CellText(1, col::kMsgFile), CallFileName(Make(noted)));
+    EXPECT_EQ(model.CellText(1, col::kMsgPath), kFolder);
+    EXPECT_EQ(Column(col::kIndex), QStringList({"1", "2"}));
+    EXPECT_EQ(model.CellText(1, col::kBody), noted.notes);
+    EXPECT_FALSE(model.HasNote(0));  // never noted: NULs
+    EXPECT_EQ(model.data(model.index(1, col::kBody), CallsListModel::kNoteExtraHeightRole), 30);
+}
+
+TEST(CallsListSortedDate, ReadsTheLocalesShortDateAndLongTime) {
+    const QLocale german(QLocale::German, QLocale::Germany);
+    struct Case {
+        QLocale locale;
+        const char* date;
+        const char* time;
+        const char* sorted;
+    } cases[] = {
+        {kUnitedStates, "12/7/26", "4:34:54 PM", "12/07/2026 16:34:54"},
+        {kUnitedStates, "1/2/99", "12:05:01 AM", "01/02/1999 00:05:01"},
+        {german, "07.12.26", "16:34:54", "12/07/2026 16:34:54"},
+        {kUnitedStates, "someday", "4:34:54 PM", "someday 4:34:54 PM"},
+        {kUnitedStates, "12/7/26", "teatime", "12/7/26 teatime"},
+        {kUnitedStates, "12/7/26", "25:00:00", "12/7/26 25:00:00"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(
+            SortedDateText(QString::fromLatin1(c.date), QString::fromLatin1(c.time), c.locale),
+            QString::fromLatin1(c.sorted));
+    }
+}
+
+TEST_F(CallsListModelTest, HeaderClicksShareOneDirectionAndDateSortsBySortedDate) {
+    Call a, b, c;
+    a.name = QStringLiteral("Cid");
+    a.date = QStringLiteral("1/5/26");
+    b.name = QStringLiteral("ann");
+    b.date = QStringLiteral("12/7/25");  // a text sort would put it last
+    c.name = QStringLiteral("Bea");
+    c.date = QStringLiteral("3/1/26");
+    Load({a, b, c});
+    EXPECT_EQ(Column(col::kIndex), QStringList({"1", "2", "3"}));  // record order until a click
+
+    EXPECT_EQ(model.HeaderClicked(col::kDateTime), col::kDateTime);
+    EXPECT_EQ(model.SortColumn(), col::kSortedDate);
+    EXPECT_EQ(model.SortOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(model.SortState(), QStringLiteral("DESC"));
+    EXPECT_EQ(Column(col::kIndex), QStringList({"2", "1", "3"}));
+
+    EXPECT_EQ(model.HeaderClicked(col::kDateTime), col::kDateTime);
+    EXPECT_EQ(model.SortOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(Column(col::kIndex), QStringList({"3", "1", "2"}));
+
+    // The direction is shared: the caller column now sorts ascending.
+    EXPECT_EQ(model.HeaderClicked(col::kCaller), col::kCaller);
+    EXPECT_EQ(model.SortOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(Column(col::kCallerName), QStringList({"ann", "Bea", "Cid"}));
+
+    // Icon-only headers get no arrow; a rebuild keeps the last sort.
+    EXPECT_EQ(model.HeaderClicked(col::kKind), -1);
+    EXPECT_EQ(model.HeaderClicked(col::kCaller), col::kCaller);
+    Load({a, b, c});
+    EXPECT_EQ(Column(col::kCallerName), QStringList({"ann", "Bea", "Cid"}));
+}
+
+TEST_F(CallsListModelTest, UserMarkToggleWritesOneThenZero) {
+    Call marked;
+    marked.mark = QStringLiteral("1");
+    Load({Call{}, marked});
+    model.ToggleUserMark(1);
+    EXPECT_EQ(Icon(1, col::kUserMark), calls_icon::kNone);
+    model.ToggleUserMark(0);
+    EXPECT_EQ(Icon(0, col::kUserMark), calls_icon::kUserMark);
+    model.ToggleUserMark(7);  // no such row
+    using Write = std::pair<qint32, QString>;
+    EXPECT_EQ(store.marks, (std::vector<Write>{{2, "0"}, {1, "1"}}));
+}
+
+TEST_F(CallsListModelTest, MarkReadChangesOnlyTheSelectedRows) {
+    Load({Call{}, Call{}, Call{}, Call{}});
+    std::vector<int> progress;
+    model.MarkRows({1, 3}, true, [&](int at) { progress.push_back(at); });
+    EXPECT_EQ(progress, (std::vector<int>{1, 2}));
+    using Write = std::pair<qint32, QString>;
+    EXPECT_EQ(store.flags, (std::vector<Write>{{2, "1"}, {4, "1"}}));
+    const std::vector<bool> unread = {model.IsUnread(0), model.IsUnread(1), model.IsUnread(2),
+                                      model.IsUnread(3)};
+    EXPECT_EQ(unread, (std::vector<bool>{true, false, true, false}));
+    model.MarkRows({3}, false);
+    EXPECT_TRUE(model.IsUnread(3));
+    EXPECT_EQ(store.flags.back(), Write(4, "0"));
+}
+
+TEST_F(CallsListModelTest, DeletingRecordsThreeAndTwoShownNewestFirst) {
+    Call first, second, third;
+    first.name = QStringLiteral("One");
+    first.date = QStringLiteral("1/1/26");
+    second.name = QStringLiteral("Two");
+    second.date = QStringLiteral("1/2/26");
+    third.name = QStringLiteral("Three");
+    third.date = QStringLiteral("1/3/26");
+    Load({first, second, third});
+    model.HeaderClicked(col::kDateTime);
+    model.HeaderClicked(col::kDateTime);  // newest first
+    ASSERT_EQ(Column(col::kIndex), QStringList({"3", "2", "1"}));
+
+    store.refuseDelete = true;
+    EXPECT_FALSE(model.DeleteSelectedCalls({0, 1}));
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_TRUE(store.discarded.isEmpty());
+
+    store.refuseDelete = false;
+    std::vector<int> progress;
+    EXPECT_TRUE(model.DeleteSelectedCalls({1, 0, 1}, [&](int at) { progress.push_back(at); }));
+    EXPECT_EQ(store.deletes.back(), (std::vector<qint32>{3, 2}));
+    EXPECT_EQ(store.discarded, QStringList({kFolder + CallFileName(Make(third)),
+                                            kFolder + CallFileName(Make(second))}));
+    EXPECT_EQ(progress, (std::vector<int>{1, 2}));
+    EXPECT_EQ(Column(col::kCallerName), QStringList({"One"}));
+    EXPECT_EQ(Column(col::kIndex), QStringList({"1"}));
+
+    // Deleting record 1 brings the later records' numbers down.
+    Load({first, second, third});
+    EXPECT_TRUE(model.DeleteSelectedCalls({2}));  // newest first still: record 1 is last
+    EXPECT_EQ(Column(col::kIndex), QStringList({"2", "1"}));
+    EXPECT_EQ(Column(col::kCallerName), QStringList({"Three", "Two"}));
+}
+
+TEST(CallsListModelStore, RebuildReadsTheFolderAndAnEmptyStoreListsNothing) {
+    CallsListModel model;
+    model.CreateCallsList(kFolder);
+    EXPECT_EQ(model.rowCount(), 0);
+    QString asked;
+    CallStoreOps ops;
+    ops.readAll = [&](const QString& folder, bool*) {
+        asked = folder;
+        return std::vector<CallRecord>{Make(Call{}), CallRecord(), Make(Call{})};
+    };
+    model.SetStoreOps(ops);
+    model.CreateCallsList(kFolder);
+    EXPECT_EQ(asked, kFolder);
+    EXPECT_EQ(model.rowCount(), 3);
+    // A record never written lists with no kind, no length and an unread look.
+    EXPECT_TRUE(model.CellText(1, calls_column::kKind).isEmpty());
+    EXPECT_TRUE(model.IsUnread(1));
+    model.DeleteSelectedCalls({0});  // no delete function: nothing goes
+    EXPECT_EQ(model.rowCount(), 3);
+}
+
+}  // namespace
+}  // namespace orvane
