@@ -9,8 +9,8 @@ namespace orvane {
 namespace {
 
 constexpr CallFieldLayout kLayouts[] = {
-    {0, 1},    {1, 1},    {2, 2},    {4, 32},  {36, 32},  {68, 50},
-    {118, 16}, {134, 10}, {144, 2},  {146, 1}, {147, 64}, {211, 256},
+    {0, 1},    {1, 1},    {2, 2},   {4, 32},  {36, 32},  {68, 50},
+    {118, 16}, {134, 10}, {144, 2}, {146, 1}, {147, 64}, {211, 256},
 };
 
 // The longest prefix of `utf8` that fits `width` bytes without cutting a
@@ -20,8 +20,8 @@ std::size_t FittingLength(const QByteArray& utf8, std::size_t width) {
         return static_cast<std::size_t>(utf8.size());
     }
     std::size_t length = width;
-    while (length > 0 && (static_cast<unsigned char>(utf8[static_cast<qsizetype>(length)]) & 0xC0) ==
-                              0x80) {
+    while (length > 0 &&
+           (static_cast<unsigned char>(utf8[static_cast<qsizetype>(length)]) & 0xC0) == 0x80) {
         --length;
     }
     return length;
@@ -80,9 +80,8 @@ QString SafeFileNamePart(const QString& part) {
 
 QString CallFileName(const QString& name, const QString& number, const QString& date,
                      const QString& time) {
-    return SafeFileNamePart(name) + QLatin1Char('_') + SafeFileNamePart(number) +
-           QLatin1Char('_') + SafeFileNamePart(TimeStampText(date, time, true)) +
-           QStringLiteral(".wav");
+    return SafeFileNamePart(name) + QLatin1Char('_') + SafeFileNamePart(number) + QLatin1Char('_') +
+           SafeFileNamePart(TimeStampText(date, time, true)) + QStringLiteral(".wav");
 }
 
 QString CallFileName(const CallRecord& record) {
