@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
@@ -352,8 +354,20 @@ bool DiscardCallFile(const QString& path) {
     if (!file.exists() && !file.isSymLink()) {
         return true;
     }
-    // No trash (or one on another file system that refuses us): remove it.
-    return QFile::moveToTrash(path) || QFile::remove(path);
+    // Qt trashes into the current folder when it finds no trash at all;
+    // without a home trash we would rather remove the file than do that.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const bool haveTrash =
+        !dataHome.isEmpty() && QDir().mkpath(dataHome + QStringLiteral("/Trash"));
+    QString inTrash;
+    if (haveTrash && QFile::moveToTrash(path, &inTrash)) {
+        if (QDir::isAbsolutePath(inTrash)) {
+            return true;
+        }
+        return QFile::remove(inTrash);  // it went astray after all
+    }
+    // No trash, or one that refuses the file (another file system): remove it.
+    return QFile::remove(path);
 }
 
 }  // namespace orvane
