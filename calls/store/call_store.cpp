@@ -9,18 +9,16 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <ctime>
 #include <limits>
-#include <type_traits>
+#include <span>
 #include <utility>
 #include <vector>
 
 namespace orvane {
 namespace {
-
-// ReadAllCallRecords reads straight into the records' bytes.
-static_assert(sizeof(CallRecord) == kCallRecordSize && std::is_trivially_copyable_v<CallRecord>);
 
 constexpr off_t kRecordBytes = kCallRecordSize;
 constexpr int kNameAttempts = 16;
@@ -289,11 +287,11 @@ bool ReadCallRecord(CallRecord& record, const QString& folder, qint32 number) {
     if (!fd.valid() || number < 1 || number > WholeRecords(info.st_size)) {
         return false;
     }
-    CallRecord read;
-    if (!ReadAt(fd.get(), reinterpret_cast<char*>(&read), kCallRecordSize, RecordOffset(number))) {
+    std::array<char, kCallRecordSize> bytes;
+    if (!ReadAt(fd.get(), bytes.data(), bytes.size(), RecordOffset(number))) {
         return false;
     }
-    record = read;
+    record = CallRecord(bytes);
     return true;
 }
 
@@ -307,12 +305,25 @@ std::vector<CallRecord> ReadAllCallRecords(const QString& folder, bool* exists) 
     if (!fd.valid()) {
         return records;
     }
-    records.resize(static_cast<size_t>(WholeRecords(info.st_size)));
-    size_t got = 0;
-    ReadAt(fd.get(), reinterpret_cast<char*>(records.data()), records.size() * kCallRecordSize, 0,
-           &got);
-    // The file may have shrunk since fstat: keep what was read whole.
-    records.resize(got / kCallRecordSize);
+    // In pieces through a small buffer: each record's memory is written
+    // once, rather than cleared by a resize and then read over.
+    const qint32 count = WholeRecords(info.st_size);
+    records.reserve(static_cast<size_t>(count));
+    constexpr size_t kPieceRecords = 256;
+    std::vector<char> piece(kPieceRecords * kCallRecordSize);
+    for (qint32 done = 0; done < count;) {
+        const size_t want = std::min<size_t>(kPieceRecords, static_cast<size_t>(count - done));
+        size_t got = 0;
+        ReadAt(fd.get(), piece.data(), want * kCallRecordSize, RecordOffset(done + 1), &got);
+        for (size_t i = 0; i < got / kCallRecordSize; ++i) {
+            records.emplace_back(std::span<const char, kCallRecordSize>(
+                piece.data() + i * kCallRecordSize, kCallRecordSize));
+        }
+        if (got < want * kCallRecordSize) {
+            break;  // the file shrank since fstat: keep what was read whole
+        }
+        done += static_cast<qint32>(want);
+    }
     return records;
 }
 

@@ -85,6 +85,11 @@ TEST_F(CallStoreTest, AppendsCreateTheFileAndAddWholeRecordsAtTheEnd) {
     CallRecord untouched = Call(9);
     EXPECT_FALSE(ReadCallRecord(untouched, Folder(), 1));
     EXPECT_EQ(BytesOf(untouched), BytesOf(Call(9)));
+    // A note saved after the file disappeared makes no file of one record.
+    EXPECT_FALSE(WriteCallRecord(Call(9), Folder(), 1));
+    EXPECT_FALSE(SetReadFlag(1, Folder(), QStringLiteral("1")));
+    EXPECT_FALSE(DeleteCallRecord(1, Folder()));
+    EXPECT_TRUE(Entries().isEmpty());
 
     ASSERT_TRUE(AppendCallRecord(Call(1), Folder()));
     EXPECT_EQ(ReadIndex(), FileOf({1}));
