@@ -6,3 +6,11 @@ if(ORVANE_BUILD_BENCHMARKS)
   target_compile_definitions(startup_bench PRIVATE ORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   set_target_properties(startup_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
 endif()
+
+# The call index file: reading 100,000 calls, deleting one from the middle.
+if(ORVANE_BUILD_BENCHMARKS)
+  find_package(benchmark REQUIRED)  # its target is seen only where it was found
+  add_executable(call_store_bench ${CMAKE_CURRENT_LIST_DIR}/call_store_bench.cpp)
+  target_link_libraries(call_store_bench PRIVATE orvane_calls benchmark::benchmark orvane_warnings)
+  set_target_properties(call_store_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
+endif()

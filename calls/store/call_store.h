@@ -19,7 +19,9 @@
 
 namespace orvane {
 
-// folder + "Data"; `folder` ends in "/" (a missing "/" is added).
+// folder + "Data"; `folder` ends in "/" (a missing "/" is added). An empty
+// folder gives an empty path, on which every operation fails: no folder is
+// not the current folder.
 QString CallIndexFile(const QString& folder);
 
 // Appends `record` as record N + 1, creating the file when missing.
@@ -43,7 +45,8 @@ bool SetUserMark(qint32 number, const QString& folder, const QString& value);
 // Removes record `number`; later records move down by one.
 bool DeleteCallRecord(qint32 number, const QString& folder);
 // Removes several records in one rewrite; `numbers` as they stand before
-// the delete, in any order, duplicates ignored.
+// the delete, in any order, duplicates ignored. One number outside 1..N
+// and nothing is removed.
 bool DeleteCallRecords(std::vector<qint32> numbers, const QString& folder);
 
 // Moves a deleted call's WAV file to the desktop's trash where there is

@@ -1,0 +1,384 @@
+#include "calls/store/call_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <ctime>
+#include <limits>
+#include <span>
+#include <utility>
+#include <vector>
+
+namespace orvane {
+namespace {
+
+constexpr off_t kRecordBytes = kCallRecordSize;
+constexpr int kNameAttempts = 16;
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&&) = delete;
+    ~FileDescriptor() { Close(); }
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // close() reports late write errors (NFS), so a rewrite checks it.
+    bool Close() {
+        const int fd = std::exchange(fd_, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+QByteArray IndexPath(const QString& folder) {
+    return QFile::encodeName(CallIndexFile(folder));
+}
+
+// Opens the index file and learns its size. O_NONBLOCK: a FIFO in its
+// place must not hang the program; anything but a regular file is refused.
+FileDescriptor OpenIndex(const QByteArray& path, int flags, struct stat* info) {
+    FileDescriptor fd(::open(path.constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+    if (fd.valid() && (::fstat(fd.get(), info) != 0 || !S_ISREG(info->st_mode))) {
+        return FileDescriptor();
+    }
+    return fd;
+}
+
+// Whole records only: a torn tail is not a record. Numbers are 32-bit.
+qint32 WholeRecords(off_t size) {
+    return static_cast<qint32>(
+        std::min<off_t>(size / kRecordBytes, std::numeric_limits<qint32>::max()));
+}
+
+off_t RecordOffset(qint32 number) {
+    return static_cast<off_t>(number - 1) * kRecordBytes;
+}
+
+bool ReadAt(int fd, char* data, size_t size, off_t offset, size_t* got = nullptr) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (got != nullptr) {
+        *got = done;
+    }
+    return done == size;
+}
+
+bool WriteAt(int fd, const char* data, size_t size, off_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes `size` bytes of `data` at the start of an existing record.
+bool WriteIntoRecord(const QString& folder, qint32 number, int offsetInRecord, const char* data,
+                     size_t size) {
+    struct stat info {};
+    const FileDescriptor fd = OpenIndex(IndexPath(folder), O_WRONLY, &info);
+    if (!fd.valid() || number < 1 || number > WholeRecords(info.st_size)) {
+        return false;
+    }
+    return WriteAt(fd.get(), data, size, RecordOffset(number) + offsetInRecord);
+}
+
+bool SetOneCharacterField(CallField field, qint32 number, const QString& folder,
+                          const QString& value) {
+    // The first character, whole: a surrogate pair is one character.
+    const qsizetype length = !value.isEmpty() && value.front().isHighSurrogate() ? 2 : 1;
+    CallRecord record;
+    record.Set(field, value.left(length));
+    const CallFieldLayout layout = LayoutOf(field);
+    return WriteIntoRecord(folder, number, layout.offset, record.Bytes().data() + layout.offset,
+                           static_cast<size_t>(layout.width));
+}
+
+// Copies bytes [from, to) of `in` to the end of `out`, in the kernel where
+// the file system can (a reflink or an in-kernel copy), else through a buffer.
+bool CopyRange(int in, int out, off_t from, off_t to, off_t* written) {
+    off_t inOffset = from;
+    while (inOffset < to) {
+        off_t outOffset = *written;
+        const ssize_t n = ::copy_file_range(in, &inOffset, out, &outOffset,
+                                            static_cast<size_t>(to - inOffset), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n > 0) {
+            *written = outOffset;
+            continue;
+        }
+        if (n == 0 ||
+            (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)) {
+            return false;  // the file shrank under us, or a real error (a full disk)
+        }
+        std::vector<char> buffer(1 << 20);
+        while (inOffset < to) {
+            const size_t piece = static_cast<size_t>(
+                std::min<off_t>(to - inOffset, static_cast<off_t>(buffer.size())));
+            if (!ReadAt(in, buffer.data(), piece, inOffset) ||
+                !WriteAt(out, buffer.data(), piece, *written)) {
+                return false;
+            }
+            inOffset += static_cast<off_t>(piece);
+            *written += static_cast<off_t>(piece);
+        }
+    }
+    return true;
+}
+
+QByteArray TemporaryName(const QByteArray& target, int attempt) {
+    return target + ".tmp-" + QByteArray::number(::getpid()) + '-' +
+           QByteArray::number(static_cast<qint64>(::time(nullptr)) + attempt, 36);
+}
+
+// An unnamed file in the folder where the file system offers them, so a
+// crash while it is written leaves nothing behind; else a named one.
+FileDescriptor OpenTemporary(const QByteArray& folder, const QByteArray& target,
+                             QByteArray* named) {
+    FileDescriptor fd(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (fd.valid()) {
+        return fd;
+    }
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        *named = TemporaryName(target, attempt);
+        FileDescriptor namedFd(
+            ::open(named->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (namedFd.valid() || errno != EEXIST) {
+            if (!namedFd.valid()) {
+                named->clear();
+            }
+            return namedFd;
+        }
+    }
+    named->clear();
+    return FileDescriptor();
+}
+
+// Gives an unnamed file a name beside `target`, for the rename.
+bool LinkTemporary(int fd, const QByteArray& target, QByteArray* named) {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        *named = TemporaryName(target, attempt);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, named->constData(), AT_SYMLINK_FOLLOW) ==
+            0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    named->clear();
+    return false;
+}
+
+// Writes the index file without the records `sorted` (ascending, unique,
+// within 1..N) beside the old one and renames it over it. The old file is
+// untouched until the rename, and the rename is all or nothing.
+bool RewriteWithout(const std::vector<qint32>& sorted, int in, const struct stat& old,
+                    const QByteArray& target) {
+    const QByteArray folder =
+        QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath());
+    QByteArray named;
+    FileDescriptor out = OpenTemporary(folder, target, &named);
+    if (!out.valid()) {
+        return false;
+    }
+    bool ok = ::fchmod(out.get(), old.st_mode & 07777) == 0;
+    if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // Best effort: only root may give the file back to its owner.
+        [[maybe_unused]] const int ignored = ::fchown(out.get(), old.st_uid, old.st_gid);
+    }
+    // Runs of kept records between the deleted ones; a torn tail is dropped.
+    off_t written = 0;
+    off_t keptFrom = 0;
+    for (const qint32 number : sorted) {
+        ok = ok && CopyRange(in, out.get(), keptFrom, RecordOffset(number), &written);
+        keptFrom = RecordOffset(number) + kRecordBytes;
+    }
+    ok = ok &&
+         CopyRange(in, out.get(), keptFrom, RecordOffset(WholeRecords(old.st_size) + 1), &written);
+    // The new file's bytes reach the disk before the rename that publishes
+    // it: else a power loss can leave the new name on an empty file.
+    ok = ok && ::fdatasync(out.get()) == 0;
+    if (ok && named.isEmpty()) {
+        ok = LinkTemporary(out.get(), target, &named);
+    }
+    ok = out.Close() && ok;
+    ok = ok && ::rename(named.constData(), target.constData()) == 0;
+    if (!ok) {
+        if (!named.isEmpty()) {
+            ::unlink(named.constData());
+        }
+        return false;
+    }
+    // The rename must reach the disk as well, or a crash can undo it.
+    const FileDescriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) {
+        ::fsync(dir.get());
+    }
+    return true;
+}
+
+}  // namespace
+
+QString CallIndexFile(const QString& folder) {
+    if (folder.isEmpty()) {
+        return QString();  // no folder is not the current folder
+    }
+    return folder.endsWith(QLatin1Char('/')) ? folder + QStringLiteral("Data")
+                                             : folder + QStringLiteral("/Data");
+}
+
+bool AppendCallRecord(const CallRecord& record, const QString& folder) {
+    struct stat info {};
+    const FileDescriptor fd = OpenIndex(IndexPath(folder), O_WRONLY | O_CREAT, &info);
+    if (!fd.valid()) {
+        return false;
+    }
+    // At the record boundary: a torn tail is written over, never followed.
+    const off_t at = static_cast<off_t>(WholeRecords(info.st_size)) * kRecordBytes;
+    if (!WriteAt(fd.get(), record.Bytes().data(), kCallRecordSize, at)) {
+        // Leave whole records only, so the next append lands right.
+        [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), at);
+        return false;
+    }
+    // The recording it names is on the disk already; its entry follows.
+    return ::fdatasync(fd.get()) == 0;
+}
+
+bool WriteCallRecord(const CallRecord& record, const QString& folder, qint32 number) {
+    return WriteIntoRecord(folder, number, 0, record.Bytes().data(), kCallRecordSize);
+}
+
+bool ReadCallRecord(CallRecord& record, const QString& folder, qint32 number) {
+    struct stat info {};
+    const FileDescriptor fd = OpenIndex(IndexPath(folder), O_RDONLY, &info);
+    if (!fd.valid() || number < 1 || number > WholeRecords(info.st_size)) {
+        return false;
+    }
+    std::array<char, kCallRecordSize> bytes;
+    if (!ReadAt(fd.get(), bytes.data(), bytes.size(), RecordOffset(number))) {
+        return false;
+    }
+    record = CallRecord(bytes);
+    return true;
+}
+
+std::vector<CallRecord> ReadAllCallRecords(const QString& folder, bool* exists) {
+    struct stat info {};
+    const FileDescriptor fd = OpenIndex(IndexPath(folder), O_RDONLY, &info);
+    if (exists != nullptr) {
+        *exists = fd.valid();
+    }
+    std::vector<CallRecord> records;
+    if (!fd.valid()) {
+        return records;
+    }
+    // In pieces through a small buffer: each record's memory is written
+    // once, rather than cleared by a resize and then read over.
+    const qint32 count = WholeRecords(info.st_size);
+    records.reserve(static_cast<size_t>(count));
+    constexpr size_t kPieceRecords = 256;
+    std::vector<char> piece(kPieceRecords * kCallRecordSize);
+    for (qint32 done = 0; done < count;) {
+        const size_t want = std::min<size_t>(kPieceRecords, static_cast<size_t>(count - done));
+        size_t got = 0;
+        ReadAt(fd.get(), piece.data(), want * kCallRecordSize, RecordOffset(done + 1), &got);
+        for (size_t i = 0; i < got / kCallRecordSize; ++i) {
+            records.emplace_back(std::span<const char, kCallRecordSize>(
+                piece.data() + i * kCallRecordSize, kCallRecordSize));
+        }
+        if (got < want * kCallRecordSize) {
+            break;  // the file shrank since fstat: keep what was read whole
+        }
+        done += static_cast<qint32>(want);
+    }
+    return records;
+}
+
+qint32 CallRecordCount(const QString& folder) {
+    struct stat info {};
+    const FileDescriptor fd = OpenIndex(IndexPath(folder), O_RDONLY, &info);
+    return fd.valid() ? WholeRecords(info.st_size) : 0;
+}
+
+bool SetReadFlag(qint32 number, const QString& folder, const QString& value) {
+    return SetOneCharacterField(CallField::ReadFlag, number, folder, value);
+}
+
+bool SetUserMark(qint32 number, const QString& folder, const QString& value) {
+    return SetOneCharacterField(CallField::UserMark, number, folder, value);
+}
+
+bool DeleteCallRecord(qint32 number, const QString& folder) {
+    return DeleteCallRecords({number}, folder);
+}
+
+bool DeleteCallRecords(std::vector<qint32> numbers, const QString& folder) {
+    if (numbers.empty()) {
+        return true;
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    const QByteArray target = IndexPath(folder);
+    struct stat info {};
+    const FileDescriptor in = OpenIndex(target, O_RDONLY, &info);
+    if (!in.valid() || numbers.front() < 1 || numbers.back() > WholeRecords(info.st_size)) {
+        return false;  // numbers out of step with the file: touch nothing
+    }
+    return RewriteWithout(numbers, in.get(), info, target);
+}
+
+bool DiscardCallFile(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists() && !file.isSymLink()) {
+        return true;
+    }
+    // Qt trashes into the current folder when it finds no trash at all;
+    // without a home trash we would rather remove the file than do that.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const bool haveTrash =
+        !dataHome.isEmpty() && QDir().mkpath(dataHome + QStringLiteral("/Trash"));
+    QString inTrash;
+    if (haveTrash && QFile::moveToTrash(path, &inTrash)) {
+        if (QDir::isAbsolutePath(inTrash)) {
+            return true;
+        }
+        return QFile::remove(inTrash);  // it went astray after all
+    }
+    // No trash, or one that refuses the file (another file system): remove it.
+    return QFile::remove(path);
+}
+
+}  // namespace orvane
