@@ -117,7 +117,7 @@ Program::TapiFactory Program::SetTapiFactory(TapiFactory factory) {
 }
 
 // The call store's file operations join the list here once they exist.
-Program::Program() : callsList_(std::make_unique<CallsListModel>()) {}
+Program::Program() : callsList_(std::make_unique<CallsListModel>(FileCallStore())) {}
 
 Program::~Program() {
     // What reports to the window goes before the window; the line before

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <utility>
 
+#include "calls/store/call_store.h"
 #include "core/clock.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -176,6 +177,18 @@ int KindIconOf(qint8 kind, bool unread) {
 }
 
 }  // namespace
+
+CallStoreOps FileCallStore() {
+    CallStoreOps store;
+    store.readAll = [](const QString& folder, bool* exists) {
+        return ReadAllCallRecords(folder, exists);
+    };
+    store.setReadFlag = &SetReadFlag;
+    store.setUserMark = &SetUserMark;
+    store.deleteRecords = &DeleteCallRecords;
+    store.discardFile = &DiscardCallFile;
+    return store;
+}
 
 int NotesExtraHeight(const QString& note) {
     const qsizetype pieces = note.count(kCrLf) + 1;

@@ -59,6 +59,9 @@ struct CallStoreOps {
     std::function<bool(const QString& path)> discardFile;
 };
 
+// The operations of the call index files on disk (calls/store).
+CallStoreOps FileCallStore();
+
 // Extra row height for a note by its number of CR LF separated lines.
 int NotesExtraHeight(const QString& note);
 // A never-noted record holds NULs, which trimming keeps.
