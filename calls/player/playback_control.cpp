@@ -1,0 +1,193 @@
+#include "calls/player/playback_control.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <memory>
+#include <utility>
+
+#include "journal/journal_writer.h"
+
+namespace orvane {
+namespace {
+
+constexpr qint16 kFormatPcm = 1;
+constexpr qint16 kFormatMulaw = 7;
+constexpr qint16 kFormatGsm610 = 49;
+constexpr qint16 kFormatTrueSpeech = 34;
+
+}  // namespace
+
+qint32 PlaybackBufferSize(qint16 formatTag) {
+    switch (formatTag) {
+        case kFormatPcm:
+        case kFormatMulaw:
+            return 800;
+        case kFormatGsm610:
+            return 130;
+        case kFormatTrueSpeech:
+            return 160;
+        default:
+            return 0;
+    }
+}
+
+PlaybackControl::PlaybackControl(PlayerWave& wave, std::function<qint32()> playbackDevice,
+                                 QObject* parent)
+    : QObject(parent),
+      wave_(wave),
+      device_(std::move(playbackDevice)),
+      journal_([](const QString& text, qint32 code, const QString& source) {
+          WriteSysLog(text, code, source);
+      }),
+      pump_([] {
+          QCoreApplication::processEvents(QEventLoop::AllEvents);
+          // The device's close arrives from its own thread; do not spin.
+          QThread::msleep(1);
+      }) {
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    clock_ = [started] { return started->elapsed(); };
+    timer_.setInterval(kSliderIntervalMs);
+    connect(&timer_, &QTimer::timeout, this, &PlaybackControl::Tick);
+}
+
+QString PlaybackControl::TimeText(qint32 seconds) {
+    return wave_.SecondsAsTimeString(seconds);
+}
+
+void PlaybackControl::SetSlider(int percent) {
+    if (view_ != nullptr) {
+        view_->SetSliderValue(percent);
+    }
+}
+
+void PlaybackControl::PlayClicked() {
+    if (calls_ == nullptr || calls_->CurrentRow() < 0) {
+        return;
+    }
+    calls_->RefreshCurrentRow();
+    PlayCallFile(calls_->CurrentFolder() + calls_->CurrentFileName());
+    calls_->MarkSelectedRead();
+}
+
+void PlaybackControl::StopClicked() {
+    if (calls_ == nullptr || calls_->CurrentRow() < 0) {
+        return;
+    }
+    wave_.StopPlay();
+    timer_.stop();
+    SetSlider(0);
+}
+
+void PlaybackControl::WaitForStoppedPlayback() {
+    // The control reports the end only once its device has closed; a
+    // device that never does must not hang the window.
+    const qint64 start = clock_();
+    while (wave_.Playing()) {
+        if (clock_() - start >= kStopWaitLimitMs) {
+            journal_(QStringLiteral("The stopped playback did not end within %1 ms")
+                         .arg(kStopWaitLimitMs),
+                     0, QStringLiteral("StopPlay"));
+            return;
+        }
+        pump_();
+    }
+}
+
+qint32 PlaybackControl::PlayCallFile(const QString& path) {
+    if (wave_.Playing()) {
+        wave_.StopPlay();
+        WaitForStoppedPlayback();
+    }
+    timer_.start();
+    sonvel::WaveFileDetails details;
+    wave_.GetDetailsWaveFile(path, details);
+    if (view_ != nullptr) {
+        view_->SetLengthText(TimeText(details.SecondsLength));
+    }
+    const qint32 result =
+        wave_.StartPlay(path, device_ ? device_() : 0, PlaybackBufferSize(details.wFormatTag));
+    if (result != 0) {
+        journal_(wave_.WaveOutErrText(result), result, QStringLiteral("StartPlay"));
+    }
+    return result;
+}
+
+void PlaybackControl::CallClicked() {
+    if (wave_.Playing()) {
+        wave_.StopPlay();
+    }
+    if (view_ == nullptr) {
+        return;
+    }
+    const QString file =
+        calls_ != nullptr && calls_->CurrentRow() >= 0 ? calls_->CurrentFileName() : QString();
+    if (file.isEmpty()) {
+        view_->SetLengthText(TimeText(0));
+        return;
+    }
+    sonvel::WaveFileDetails details;
+    wave_.GetDetailsWaveFile(calls_->CurrentFolder() + file, details);
+    view_->SetLengthText(TimeText(details.SecondsLength));
+}
+
+void PlaybackControl::CurrentCallMoved() {
+    if (wave_.Playing()) {
+        PlayClicked();
+    }
+}
+
+void PlaybackControl::DonePlay() {
+    if (view_ != nullptr) {
+        view_->SetTimeRunText(TimeText(0));
+    }
+    timer_.stop();
+    SetSlider(0);
+}
+
+void PlaybackControl::Tick() {
+    SetSlider(wave_.GetPositionSliderX());
+    if (view_ != nullptr) {
+        view_->SetTimeRunText(TimeText(wave_.GetPositionSecondsX()));
+    }
+}
+
+void PlaybackControl::ThumbPressed() {
+    wave_.PauseOut();
+}
+
+void PlaybackControl::SliderValueChanged() {
+    if (view_ != nullptr && wave_.Playing() && wave_.IsPausedOut()) {
+        wave_.FileSeek(view_->SliderValue());
+    }
+}
+
+void PlaybackControl::ThumbReleased() {
+    if (wave_.Playing()) {
+        if (view_ != nullptr) {
+            wave_.FileSeek(view_->SliderValue());
+        }
+        wave_.UnPauseOut();
+    } else {
+        SetSlider(0);
+    }
+}
+
+void PlaybackControl::TrackPressed() {
+    if (!wave_.Playing()) {
+        SetSlider(0);
+    }
+}
+
+void PlaybackControl::SliderStepped() {
+    if (wave_.Playing()) {
+        if (view_ != nullptr) {
+            wave_.FileSeek(view_->SliderValue());
+        }
+    } else {
+        SetSlider(0);
+    }
+}
+
+}  // namespace orvane

@@ -1,0 +1,131 @@
+#pragma once
+// The playback controls' logic: Play and Stop, the position slider and its
+// timer, the running-time and length labels. The widgets, the calls list
+// and the playing audio control are reached through the small interfaces
+// below, so the rules run without a window or a sound device.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QtGlobal>
+#include <functional>
+
+#include "audio/wave.h"
+
+namespace orvane {
+
+// What playback asks of the audio control `WavePlayer`.
+class PlayerWave {
+  public:
+    virtual ~PlayerWave() = default;
+    virtual bool Playing() const = 0;
+    virtual qint32 StopPlay() = 0;
+    virtual qint32 GetDetailsWaveFile(const QString& path, sonvel::WaveFileDetails& details) = 0;
+    virtual qint32 StartPlay(const QString& path, qint32 device, qint32 bufferSize) = 0;
+    virtual QString WaveOutErrText(qint32 code) const = 0;
+    virtual QString SecondsAsTimeString(qint32 seconds) = 0;
+    virtual qint32 GetPositionSliderX() = 0;
+    virtual qint32 GetPositionSecondsX() = 0;
+    virtual qint32 PauseOut() = 0;
+    virtual qint32 UnPauseOut() = 0;
+    virtual bool IsPausedOut() const = 0;
+    virtual bool FileSeek(qint32 percent) = 0;
+};
+
+// The widgets playback drives.
+class PlayerView {
+  public:
+    virtual ~PlayerView() = default;
+    virtual void SetSliderValue(int percent) = 0;
+    virtual int SliderValue() const = 0;
+    virtual void SetTimeRunText(const QString& text) = 0;
+    virtual void SetLengthText(const QString& text) = 0;
+};
+
+// The calls list as playback sees it: the current row's call and the
+// selected rows.
+class PlaybackCalls {
+  public:
+    virtual ~PlaybackCalls() = default;
+    // Zero-based; -1 when the list has no current row.
+    virtual int CurrentRow() const = 0;
+    // Sets the current row to itself, so the list shows its selection anew.
+    virtual void RefreshCurrentRow() = 0;
+    // The current row's folder (MSGPATH, ends in "/") and file (MSGFILE).
+    virtual QString CurrentFolder() const = 0;
+    virtual QString CurrentFileName() const = 0;
+    // Marks every selected row read, as the list's own command does.
+    virtual void MarkSelectedRead() = 0;
+};
+
+// The playback buffer size for a file's format tag; 0 lets the control
+// choose about a tenth of a second.
+qint32 PlaybackBufferSize(qint16 formatTag);
+
+inline constexpr int kSliderIntervalMs = 100;
+// How long Play waits for a stopped playback to report its end.
+inline constexpr qint64 kStopWaitLimitMs = 2000;
+
+class PlaybackControl final : public QObject {
+    Q_OBJECT
+  public:
+    using Journal = std::function<void(const QString& text, qint32 code, const QString& source)>;
+    using Pump = std::function<void()>;
+    using MonotonicMs = std::function<qint64()>;
+
+    // `wave` must outlive the control. The device is read at each start,
+    // so a changed setting applies to the next call played.
+    PlaybackControl(PlayerWave& wave, std::function<qint32()> playbackDevice,
+                    QObject* parent = nullptr);
+
+    void SetView(PlayerView* view) { view_ = view; }
+    void SetCalls(PlaybackCalls* calls) { calls_ = calls; }
+    // The journal (WriteSysLog), the event pump of the stop wait and its
+    // clock; tests replace them.
+    void SetJournal(Journal journal) { journal_ = std::move(journal); }
+    void SetPump(Pump pump) { pump_ = std::move(pump); }
+    void SetClock(MonotonicMs clock) { clock_ = std::move(clock); }
+
+    // The toolbar's buttons.
+    void PlayClicked();
+    void StopClicked();
+    // Plays one file from its start, stopping a running call first;
+    // returns the control's result code.
+    qint32 PlayCallFile(const QString& path);
+
+    // The calls list: a mouse click stops playback and shows the length of
+    // the clicked call; previous / next call keep a running playback on the
+    // newly current call.
+    void CallClicked();
+    void CurrentCallMoved();
+
+    // The audio control's DonePlay.
+    void DonePlay();
+    // One tick of tmSlider.
+    void Tick();
+    bool TimerActive() const { return timer_.isActive(); }
+
+    // The slider's events.
+    void ThumbPressed();
+    void SliderValueChanged();
+    void ThumbReleased();
+    void TrackPressed();
+    // A key moved the slider: seeks while playing, else back to 0.
+    void SliderStepped();
+
+  private:
+    void WaitForStoppedPlayback();
+    void SetSlider(int percent);
+    QString TimeText(qint32 seconds);
+
+    PlayerWave& wave_;
+    std::function<qint32()> device_;
+    PlayerView* view_ = nullptr;
+    PlaybackCalls* calls_ = nullptr;
+    Journal journal_;
+    Pump pump_;
+    MonotonicMs clock_;
+    QTimer timer_;
+};
+
+}  // namespace orvane
