@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/calls_list/calls_list_view.h"
+#include "app/player/playback_bar.h"
 #include "app/program.h"
 #include "calls/call_state.h"
 #include "calls/call_views.h"
@@ -209,6 +210,14 @@ void MainWindow::BuildCallsArea() {
     }
     layout->addWidget(callsList_, 1);
     setCentralWidget(central);
+}
+
+void MainWindow::BuildPlaybackArea(PlaybackControl& player) {
+    QWidget* central = centralWidget();
+    playback_ = new PlaybackBar(player, callsList_, central != nullptr ? central : this);
+    if (central != nullptr && central->layout() != nullptr) {
+        central->layout()->addWidget(playback_);
+    }
 }
 
 void MainWindow::BuildToolbars() {

@@ -19,6 +19,8 @@ namespace orvane {
 
 class CallView;
 class CallsListPanel;
+class PlaybackBar;
+class PlaybackControl;
 class Program;
 class TrayIcon;
 
@@ -36,6 +38,8 @@ class MainWindow : public QMainWindow {
     // The caller labels, hidden until a call comes in.
     void BuildCallerDisplay();
     void BuildCallsArea();
+    // The playback buttons, slider and time labels under the calls list.
+    void BuildPlaybackArea(PlaybackControl& player);
     void BuildStatusBar();
     void RestorePlacement();
     // Shows the window as the start asks: normal, maximised as last time,
@@ -62,6 +66,7 @@ class MainWindow : public QMainWindow {
 
     TrayIcon* Tray() const { return tray_; }
     CallsListPanel* CallsList() const { return callsList_; }
+    PlaybackBar* Playback() const { return playback_; }
     QMenu* TrayMenu() const { return trayMenu_; }
     bool IsQuitting() const;
 
@@ -98,6 +103,7 @@ class MainWindow : public QMainWindow {
     // The calls list and the status bar's progress bar it reports to.
     CallsListPanel* callsList_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
+    PlaybackBar* playback_ = nullptr;
 
     // The caller display.
     QWidget* callerDisplay_ = nullptr;

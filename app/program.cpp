@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "app/calls_list/calls_list_view.h"
 #include "app/live_update_form.h"
 #include "app/main_window.h"
 #include "app/qt_message_window.h"
@@ -16,6 +17,8 @@
 #include "calls/call_views.h"
 #include "calls/line_connection.h"
 #include "calls/list/calls_list_model.h"
+#include "calls/player/playback_control.h"
+#include "calls/player/sonvel_player_wave.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
 #include "telephony/tapi.h"
@@ -159,6 +162,7 @@ void Program::Load(bool hidden) {
     // 4. The audio controls (attached to their window in step 8), then the
     //    telephony control, and the line and call logic on top of it.
     CreateAudio();
+    CreatePlayer();
     CreateTelephony();
     // 5. Pending (audio engine): build the record-format table.
 
@@ -190,6 +194,8 @@ void Program::Load(bool hidden) {
     window_->BuildCallerDisplay();
     // 13. The calls list's area, filled with all calls.
     window_->BuildCallsArea();
+    window_->BuildPlaybackArea(*player_);
+    ConnectPlayerToCallsList();
     RebuildCallsList();
     // 14. Pending (recorder): the level display and its idle line.
 
@@ -211,6 +217,22 @@ void Program::CreateAudio() {
     wave1_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
     wavePlayer_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
     waveEvents_ = std::make_unique<sonvel::Wave>(audioWindow_.get());
+}
+
+void Program::CreatePlayer() {
+    playerWave_ = std::make_unique<SonvelPlayerWave>([this] { return wavePlayer_.get(); },
+                                                     std::function<void()>{});
+    player_ =
+        std::make_unique<PlaybackControl>(*playerWave_, [this] { return options_.soundDevice; });
+    playerWave_->SetDonePlay([this] { player_->DonePlay(); });
+}
+
+void Program::ConnectPlayerToCallsList() {
+    CallsListPanel* calls = window_->CallsList();
+    connect(calls->View(), &CallsListView::CallClicked, player_.get(),
+            &PlaybackControl::CallClicked);
+    connect(calls, &CallsListPanel::CurrentCallMoved, player_.get(),
+            &PlaybackControl::CurrentCallMoved);
 }
 
 void Program::CreateTelephony() {

@@ -28,7 +28,9 @@ class DialerView;
 class LineConnection;
 class LiveUpdateForm;
 class MainWindow;
+class PlaybackControl;
 class QtMessageWindow;
+class SonvelPlayerWave;
 class Tapi;
 
 // Set when shutdown begins, so other windows can tell it from an ordinary
@@ -94,9 +96,13 @@ class Program final : public QObject {
     sonvel::Wave* WavePlayer() const { return wavePlayer_.get(); }
     sonvel::Wave* WaveEvents() const { return waveEvents_.get(); }
     CallState& CurrentCallState() { return callState_; }
+    // The playback controls' logic over WavePlayer; null until the load.
+    PlaybackControl* Player() const { return player_.get(); }
 
   private:
     void CreateAudio();
+    void CreatePlayer();
+    void ConnectPlayerToCallsList();
     void CreateTelephony();
     void ReleaseAudio();
 
@@ -115,6 +121,9 @@ class Program final : public QObject {
     std::unique_ptr<sonvel::Wave> waveEvents_;
     std::unique_ptr<Tapi> tapi_;
     std::unique_ptr<CallsListModel> callsList_;
+    // Before the window, whose playback bar reports to the player.
+    std::unique_ptr<SonvelPlayerWave> playerWave_;
+    std::unique_ptr<PlaybackControl> player_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<CallRecorder> recorder_;
     std::unique_ptr<DialerView> dialer_;
