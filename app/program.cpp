@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QMenu>
+#include <QStatusBar>
 #include <QWidget>
 #include <string>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "app/live_update_form.h"
 #include "app/main_window.h"
 #include "app/qt_message_window.h"
+#include "app/recorder/recorder_toolbar.h"
 #include "audio/wave.h"
 #include "calls/call_state_machine.h"
 #include "calls/call_views.h"
@@ -36,56 +38,6 @@ Program::TapiFactory& TapiFactoryHook() {
     return factory;
 }
 
-// The recorder as far as it exists today: Wave1's own state is real, the
-// toolbar and the call store arrive with the recording control, which
-// replaces this through CallStateMachine::SetRecorder.
-class Wave1Recorder final : public CallRecorder {
-  public:
-    // Asks the program for Wave1 each time: shutdown releases it before the
-    // recorder goes.
-    explicit Wave1Recorder(const Program& program) : program_(program) {}
-
-    void StartCallRecording() override {}
-    void AddCallInfoDat() override {}
-    bool IsRecording() const override {
-        return Control() != nullptr && Control()->Recording() != sonvel::kFalse;
-    }
-    void StopRecord() override {
-        if (sonvel::Wave* wave = Control()) {
-            wave->StopRecord();
-        }
-    }
-    bool IsPreScreen() const override {
-        return Control() != nullptr && Control()->IsPreScreen() != sonvel::kFalse;
-    }
-    void ClosePreScreen() override {
-        if (sonvel::Wave* wave = Control()) {
-            wave->ClosePreScreen();
-        }
-    }
-    bool IsPausedIn() const override {
-        return Control() != nullptr && Control()->IsPausedIn() != sonvel::kFalse;
-    }
-    void UnPauseIn() override {
-        if (sonvel::Wave* wave = Control()) {
-            wave->UnPauseIn();
-        }
-    }
-    bool IsRecordPressed() const override { return false; }
-    bool IsPausePressed() const override { return false; }
-    void SetRecordPressed(bool) override {}
-    void ReleaseListen() override {}
-    void ReleaseAllButtons() override {}
-    void SetTimeText(const QString&) override {}
-    void HideIndicators() override {}
-    void SetLineScope() override {}
-
-  private:
-    sonvel::Wave* Control() const { return program_.Wave1(); }
-
-    const Program& program_;
-};
-
 // The dialer window arrives with the outgoing calls, which replace this
 // through CallStateMachine::SetDialer; until then it is never loaded.
 class AbsentDialer final : public DialerView {
@@ -109,6 +61,14 @@ CallOptions CallOptionsFrom(const GlobalOptions& options) {
     return call;
 }
 
+RecorderOptions RecorderOptionsFrom(const GlobalOptions& options) {
+    RecorderOptions recorder;
+    recorder.recordingsFolder = options.recordingsFolder;
+    recorder.recordFormat = options.recordFormat;
+    recorder.soundDevice = options.soundDevice;
+    return recorder;
+}
+
 }  // namespace
 
 bool IsClosing() {
@@ -125,10 +85,15 @@ Program::Program() : callsList_(std::make_unique<CallsListModel>(FileCallStore()
 Program::~Program() {
     // What reports to the window goes before the window; the line before
     // the audio controls it feeds; the controls before their window.
+    if (wave1_) {
+        wave1_->SetEvents(nullptr);
+    }
     calls_.reset();
     line_.reset();
     dialer_.reset();
+    wave1Events_.reset();
     recorder_.reset();
+    recorderToolbar_.reset();
     window_.reset();
     tapi_.reset();
     ReleaseAudio();
@@ -180,6 +145,7 @@ void Program::Load(bool hidden) {
     // 9. The main toolbar with the line switch, created closed. Pending
     //    (recorder, calls list, playback): their toolbars.
     window_->BuildToolbars();
+    window_->addToolBar(recorderToolbar_->Toolbar());
     // 10. The calls list's columns are the model's own.
 
     // 11. The settings the running program acts on.
@@ -189,6 +155,7 @@ void Program::Load(bool hidden) {
     if (calls_) {
         calls_->SetOptions(CallOptionsFrom(options_));
     }
+    recorder_->SetOptions(RecorderOptionsFrom(options_));
 
     // 12. The caller labels, hidden until a call comes in.
     window_->BuildCallerDisplay();
@@ -197,7 +164,8 @@ void Program::Load(bool hidden) {
     window_->BuildPlaybackArea(*player_);
     ConnectPlayerToCallsList();
     RebuildCallsList();
-    // 14. Pending (recorder): the level display and its idle line.
+    // 14. The level display's idle line.
+    recorder_->SetLineScope();
 
     // 15. The status bar with its three panels and the clock.
     window_->BuildStatusBar();
@@ -238,11 +206,11 @@ void Program::ConnectPlayerToCallsList() {
 void Program::CreateTelephony() {
     callState_ = CallState{};
     callState_.call = ResetCall(QDateTime::currentDateTime());
-    recorder_ = std::make_unique<Wave1Recorder>(*this);
     dialer_ = std::make_unique<AbsentDialer>();
 
     const TapiFactory& factory = TapiFactoryHook();
     tapi_ = factory ? factory(this) : Tapi::CreateForModems(this);
+    CreateRecorder();
     if (!tapi_) {
         // The program works without a line; the line steps do nothing.
         return;
@@ -255,6 +223,30 @@ void Program::CreateTelephony() {
     // line is looked for until its device is back.
     line_->SetCallEnder([this] { calls_->EndCallOnClosingLine(); });
     connect(tapi_.get(), &Tapi::LineLost, this, [this] { line_->LineLost(); });
+}
+
+void Program::CreateRecorder() {
+    recorderToolbar_ = std::make_unique<RecorderToolbar>(window_.get(), window_->CallDisplay());
+    recorderToolbar_->SetProblemSink([this](const QString& text) {
+        if (window_) {
+            window_->statusBar()->showMessage(text);
+        }
+    });
+    recorderToolbar_->SetCallStatusSink(
+        [this](const QString& text) { window_->CallDisplay().SetLineStatus(text); });
+    wave1Adapter_ = std::make_unique<Wave1Adapter>([this] { return wave1_.get(); });
+    lineAdapter_ = std::make_unique<TapiLineAdapter>(tapi_.get());
+    recorder_ = std::make_unique<RecorderControl>(callState_, *wave1Adapter_, *lineAdapter_,
+                                                  *recorderToolbar_);
+    recorder_->SetCallStored([this] { RebuildCallsList(); });
+    recorder_->SetEndCall([this] {
+        if (calls_) {
+            calls_->Disconnected();
+        }
+    });
+    recorderToolbar_->Connect(*recorder_);
+    wave1Events_ = std::make_unique<Wave1Events>(*recorder_, *recorderToolbar_->LevelDisplay());
+    wave1_->SetEvents(wave1Events_.get());
 }
 
 void Program::ReleaseAudio() {
@@ -295,6 +287,9 @@ void Program::SetOptions(const GlobalOptions& options) {
     options_ = options;
     if (calls_) {
         calls_->SetOptions(CallOptionsFrom(options_));
+    }
+    if (recorder_) {
+        recorder_->SetOptions(RecorderOptionsFrom(options_));
     }
 }
 

@@ -21,7 +21,11 @@ class Wave;
 
 namespace orvane {
 
-class CallRecorder;
+class RecorderControl;
+class RecorderLine;
+class RecorderToolbar;
+class RecorderWave;
+class Wave1Events;
 class CallsListModel;
 class CallStateMachine;
 class DialerView;
@@ -104,6 +108,7 @@ class Program final : public QObject {
     void CreatePlayer();
     void ConnectPlayerToCallsList();
     void CreateTelephony();
+    void CreateRecorder();
     void ReleaseAudio();
 
     RegistryRoutines settings_;
@@ -125,7 +130,13 @@ class Program final : public QObject {
     std::unique_ptr<SonvelPlayerWave> playerWave_;
     std::unique_ptr<PlaybackControl> player_;
     std::unique_ptr<MainWindow> window_;
-    std::unique_ptr<CallRecorder> recorder_;
+    // The recording control, its toolbar and what it reaches Wave1 and the
+    // line through.
+    std::unique_ptr<RecorderToolbar> recorderToolbar_;
+    std::unique_ptr<RecorderWave> wave1Adapter_;
+    std::unique_ptr<RecorderLine> lineAdapter_;
+    std::unique_ptr<RecorderControl> recorder_;
+    std::unique_ptr<Wave1Events> wave1Events_;
     std::unique_ptr<DialerView> dialer_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;

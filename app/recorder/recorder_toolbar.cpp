@@ -1,0 +1,277 @@
+#include "app/recorder/recorder_toolbar.h"
+
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QLCDNumber>
+#include <QPainter>
+#include <QPen>
+#include <QPixmap>
+#include <QToolBar>
+#include <string>
+
+#include "calls/call_views.h"
+#include "telephony/tapi.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+namespace {
+
+constexpr int kScopeWidth = kScopePoints;
+constexpr int kScopeHeight = 46;
+constexpr int kIdleLineY = 23;
+const QColor kScopeGreen(0, 255, 0);  // colour value 65280
+
+QAction* AddButton(QToolBar* toolbar, const QString& name, const QString& tip, bool checkable) {
+    QAction* action = toolbar->addAction(tip);
+    action->setObjectName(name);
+    action->setToolTip(tip);
+    action->setCheckable(checkable);
+    return action;
+}
+
+// A coloured mark with its meaning as the tool tip: the captions stay out
+// of the string table's way.
+QLabel* AddIndicator(QToolBar* toolbar, const QString& name, const QColor& colour,
+                     const QString& tip) {
+    auto* label = new QLabel(toolbar);
+    label->setObjectName(name);
+    label->setToolTip(tip);
+    QPixmap mark(12, 12);
+    mark.fill(Qt::transparent);
+    {
+        QPainter painter(&mark);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(colour);
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(1, 1, 10, 10);
+    }
+    label->setPixmap(mark);
+    QAction* action = toolbar->addWidget(label);
+    action->setObjectName(name + QStringLiteral("Action"));
+    return label;
+}
+
+void SetVisible(QWidget* label, bool visible) {
+    // A widget in a toolbar is shown and hidden through its action.
+    for (QAction* action : label->parentWidget()->actions()) {
+        if (action->objectName() == label->objectName() + QStringLiteral("Action")) {
+            action->setVisible(visible);
+        }
+    }
+    label->setProperty("shown", visible);
+}
+
+}  // namespace
+
+Scope::Scope(QWidget* parent) : QLabel(parent) {
+    setObjectName(QStringLiteral("Scope"));
+    setFixedSize(kScopeWidth, kScopeHeight);
+}
+
+void Scope::Show(const std::array<int, kScopePoints>& levels) {
+    QImage image(kScopeWidth, kScopeHeight, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    {
+        QPainter painter(&image);
+        painter.setPen(QPen(kScopeGreen, 2));
+        for (int x = 0; x < kScopePoints; ++x) {
+            painter.drawPoint(x, levels[x]);
+        }
+    }
+    setPixmap(QPixmap::fromImage(image));
+}
+
+void Scope::DrawIdleLine() {
+    std::array<int, kScopePoints> levels;
+    levels.fill(kIdleLineY);
+    Show(levels);
+}
+
+void Scope::DrawLevels(const uint8_t* bytes, qint32 size) {
+    Show(ScopeLevels(bytes, size, height()));
+}
+
+RecorderToolbar::RecorderToolbar(QWidget* window, CallView& calls)
+    : calls_(calls), toolbar_(new QToolBar(window)) {
+    toolbar_->setObjectName(QStringLiteral("cToolbarRecorder"));
+    toolbar_->addSeparator();
+    record_ = AddButton(toolbar_, QStringLiteral("Record"), Text(ids::kTipRecord), true);
+    pause_ = AddButton(toolbar_, QStringLiteral("Pause"), Text(ids::kTipPause), true);
+    stop_ = AddButton(toolbar_, QStringLiteral("Stop"), Text(ids::kTipStopRecording), false);
+    listen_ = AddButton(toolbar_, QStringLiteral("Listen"), Text(ids::kTipListen), true);
+    toolbar_->addSeparator();
+    endCall_ = AddButton(toolbar_, QStringLiteral("EndCall"), Text(ids::kTipEndCall), false);
+    toolbar_->addSeparator();
+    lblRec_ = AddIndicator(toolbar_, QStringLiteral("lblRec"), Qt::red, Text(ids::kTipRecord));
+    lblPause_ = AddIndicator(toolbar_, QStringLiteral("lblPause"), QColor(255, 165, 0),
+                             Text(ids::kTipPause));
+    lblPreScreen_ = AddIndicator(toolbar_, QStringLiteral("lblPreScreen"), QColor(0, 120, 255),
+                                 Text(ids::kTipListen));
+    // The running time is data, shown as digits.
+    lblTimeRec_ = new QLCDNumber(7, toolbar_);
+    lblTimeRec_->setObjectName(QStringLiteral("lblTimeRec"));
+    lblTimeRec_->setSegmentStyle(QLCDNumber::Flat);
+    lblTimeRec_->display(QStringLiteral("0:00:00"));
+    toolbar_->addWidget(lblTimeRec_);
+    scope_ = new Scope(toolbar_);
+    toolbar_->addWidget(scope_);
+    ShowRec(false);
+    ShowPause(false);
+    ShowPreScreen(false);
+}
+
+void RecorderToolbar::Connect(RecorderControl& control) {
+    QObject::connect(record_, &QAction::triggered, toolbar_,
+                     [&control] { control.RecordClicked(); });
+    QObject::connect(pause_, &QAction::triggered, toolbar_, [&control] { control.PauseClicked(); });
+    QObject::connect(stop_, &QAction::triggered, toolbar_, [&control] { control.StopClicked(); });
+    QObject::connect(listen_, &QAction::triggered, toolbar_,
+                     [&control] { control.ListenClicked(); });
+    QObject::connect(endCall_, &QAction::triggered, toolbar_,
+                     [&control] { control.EndCallClicked(); });
+}
+
+QString RecorderToolbar::TimeText() const {
+    return timeText_;
+}
+
+bool RecorderToolbar::IsRecordPressed() const {
+    return record_->isChecked();
+}
+bool RecorderToolbar::IsPausePressed() const {
+    return pause_->isChecked();
+}
+bool RecorderToolbar::IsListenPressed() const {
+    return listen_->isChecked();
+}
+void RecorderToolbar::SetRecordPressed(bool pressed) {
+    record_->setChecked(pressed);
+}
+void RecorderToolbar::SetPausePressed(bool pressed) {
+    pause_->setChecked(pressed);
+}
+void RecorderToolbar::SetListenPressed(bool pressed) {
+    listen_->setChecked(pressed);
+}
+void RecorderToolbar::ShowRec(bool visible) {
+    SetVisible(lblRec_, visible);
+}
+void RecorderToolbar::ShowPause(bool visible) {
+    SetVisible(lblPause_, visible);
+}
+void RecorderToolbar::ShowPreScreen(bool visible) {
+    SetVisible(lblPreScreen_, visible);
+}
+void RecorderToolbar::SetTimeText(const QString& text) {
+    timeText_ = text;
+    lblTimeRec_->display(text);
+}
+void RecorderToolbar::SetCallStatus(const QString& text) {
+    if (callStatus_) {
+        callStatus_(text);
+    }
+}
+void RecorderToolbar::ReportProblem(const QString& text) {
+    if (problem_) {
+        problem_(text);
+    }
+}
+void RecorderToolbar::Inform(const QString& text) {
+    calls_.Inform(text);
+}
+bool RecorderToolbar::Ask(const QString& question) {
+    return calls_.Ask(question);
+}
+void RecorderToolbar::DrawIdleLine() {
+    scope_->DrawIdleLine();
+}
+
+qint32 Wave1Adapter::StartRecordACM(qint32 device, const QString& path,
+                                    const sonvel::WaveFormat& input,
+                                    const sonvel::WaveFormat& codec, qint32 bufferSize) {
+    sonvel::Wave* wave = wave_();
+    if (wave == nullptr) {
+        return sonvel::kWaveErrNotWaveFile;
+    }
+    sonvel::WaveFormat in = input;
+    sonvel::WaveFormat out = codec;
+    int32_t size = bufferSize;
+    sonvel::Bool16 visIn = sonvel::kTrue;
+    return wave->StartRecordACM(device, QFile::encodeName(path).toStdString(), in, out, size,
+                                visIn);
+}
+void Wave1Adapter::StopRecord() {
+    if (sonvel::Wave* wave = wave_()) {
+        wave->StopRecord();
+    }
+}
+void Wave1Adapter::PauseIn() {
+    if (sonvel::Wave* wave = wave_()) {
+        wave->PauseIn();
+    }
+}
+void Wave1Adapter::UnPauseIn() {
+    if (sonvel::Wave* wave = wave_()) {
+        wave->UnPauseIn();
+    }
+}
+bool Wave1Adapter::IsPausedIn() const {
+    sonvel::Wave* wave = wave_();
+    return wave != nullptr && wave->IsPausedIn() != sonvel::kFalse;
+}
+bool Wave1Adapter::IsRecording() const {
+    sonvel::Wave* wave = wave_();
+    return wave != nullptr && wave->Recording() != sonvel::kFalse;
+}
+bool Wave1Adapter::IsPreScreen() const {
+    sonvel::Wave* wave = wave_();
+    return wave != nullptr && wave->IsPreScreen() != sonvel::kFalse;
+}
+qint32 Wave1Adapter::OpenPreScreen(const sonvel::WaveFormat& format, qint32 device) {
+    sonvel::Wave* wave = wave_();
+    if (wave == nullptr) {
+        return sonvel::kWaveErrNotWaveFile;
+    }
+    sonvel::WaveFormat copy = format;
+    return wave->OpenPreScreen(copy, device);
+}
+qint32 Wave1Adapter::ClosePreScreen() {
+    sonvel::Wave* wave = wave_();
+    return wave == nullptr ? 0 : wave->ClosePreScreen();
+}
+QString Wave1Adapter::WaveInErrText(qint32 code) const {
+    sonvel::Wave* wave = wave_();
+    return wave == nullptr ? QString() : QString::fromStdString(wave->WaveInErrText(code));
+}
+QString Wave1Adapter::DurationText(const QString& path) {
+    sonvel::Wave* wave = wave_();
+    if (wave == nullptr) {
+        return QString();
+    }
+    sonvel::WaveFileDetails details;
+    if (wave->GetDetailsWaveFile(QFile::encodeName(path).toStdString(), details) != 0) {
+        return QString();
+    }
+    int32_t seconds = details.SecondsLength;
+    return QString::fromStdString(wave->SecondsAsTimeString(seconds));
+}
+
+bool TapiLineAdapter::CallActive() const {
+    return tapi_ != nullptr && tapi_->CallActive();
+}
+qint32 TapiLineAdapter::WaveInDevice() const {
+    return tapi_ == nullptr ? -1 : tapi_->GetWaveID(1);
+}
+qint32 TapiLineAdapter::LineAnswer() {
+    return tapi_ == nullptr ? -1 : tapi_->LineAnswer();
+}
+QString TapiLineAdapter::LineErrText(qint32 code) const {
+    return tapi_ == nullptr ? QString() : tapi_->LineErrText(code);
+}
+qint32 TapiLineAdapter::LineIndex() const {
+    return tapi_ == nullptr ? 0 : tapi_->LineIndex();
+}
+
+}  // namespace orvane

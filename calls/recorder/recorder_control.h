@@ -1,0 +1,159 @@
+#pragma once
+// The recording control: turns the current call into a WAV file in the
+// recordings folder and, when the recording ends, into a call record. It
+// decides what the recorder toolbar's buttons do; the audio control, the
+// line and the toolbar are reached through the small interfaces below so
+// that the rules run in tests against doubles.
+
+#include <QString>
+#include <QTimer>
+#include <QtGlobal>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "audio/sonvel_host.h"
+#include "calls/call_views.h"
+#include "core/clock.h"
+
+namespace orvane {
+
+struct CallState;
+
+// Wave1, the audio control that records calls.
+class RecorderWave {
+  public:
+    virtual ~RecorderWave() = default;
+    virtual qint32 StartRecordACM(qint32 device, const QString& path,
+                                  const sonvel::WaveFormat& input, const sonvel::WaveFormat& codec,
+                                  qint32 bufferSize) = 0;
+    virtual void StopRecord() = 0;
+    virtual void PauseIn() = 0;
+    virtual void UnPauseIn() = 0;
+    virtual bool IsPausedIn() const = 0;
+    virtual bool IsRecording() const = 0;
+    virtual bool IsPreScreen() const = 0;
+    virtual qint32 OpenPreScreen(const sonvel::WaveFormat& format, qint32 device) = 0;
+    virtual qint32 ClosePreScreen() = 0;
+    virtual QString WaveInErrText(qint32 code) const = 0;
+    // The file's length as time text (GetDetailsWaveFile, SecondsAsTimeString).
+    virtual QString DurationText(const QString& path) = 0;
+};
+
+// The telephony control as far as the recorder needs it.
+class RecorderLine {
+  public:
+    virtual ~RecorderLine() = default;
+    virtual bool CallActive() const = 0;
+    virtual qint32 WaveInDevice() const = 0;  // GetWaveID(1)
+    virtual qint32 LineAnswer() = 0;
+    virtual QString LineErrText(qint32 code) const = 0;
+    virtual qint32 LineIndex() const = 0;
+};
+
+// The recorder toolbar, its indicators and the level display.
+class RecorderView {
+  public:
+    virtual ~RecorderView() = default;
+    virtual bool IsRecordPressed() const = 0;
+    virtual bool IsPausePressed() const = 0;
+    virtual bool IsListenPressed() const = 0;
+    virtual void SetRecordPressed(bool pressed) = 0;
+    virtual void SetPausePressed(bool pressed) = 0;
+    virtual void SetListenPressed(bool pressed) = 0;
+    virtual void ShowRec(bool visible) = 0;               // lblRec
+    virtual void ShowPause(bool visible) = 0;             // lblPause
+    virtual void ShowPreScreen(bool visible) = 0;         // lblPreScreen
+    virtual void SetTimeText(const QString& text) = 0;    // lblTimeRec
+    virtual void SetCallStatus(const QString& text) = 0;  // status panel 3
+    // A recording problem on the status bar; the journal may be off.
+    virtual void ReportProblem(const QString& text) = 0;
+    virtual void Inform(const QString& text) = 0;
+    virtual bool Ask(const QString& question) = 0;  // true for Yes
+    virtual void DrawIdleLine() = 0;
+};
+
+struct RecorderOptions {
+    QString recordingsFolder;  // "txtPath", ends in "/"; empty: the current folder
+    int recordFormat = 0;      // "cmbRecordFormatRec"
+    qint32 soundDevice = 0;    // "cmbSoundDev" as an output device number
+};
+
+// Seconds as hours:minutes:seconds, hours without leading zeros.
+QString RecordTimeText(qint32 seconds);
+
+// The level display's 161 points for one captured buffer: the buffer's
+// first 1024 bytes (at most `size`) as 16-bit samples into a zeroed table;
+// y = height / 3 - sample / 1500 + 12.
+inline constexpr int kScopePoints = 161;
+std::array<int, kScopePoints> ScopeLevels(const uint8_t* bytes, qint32 size, int height);
+
+class RecorderControl final : public CallRecorder {
+  public:
+    RecorderControl(CallState& state, RecorderWave& wave, RecorderLine& line, RecorderView& view,
+                    const Clock& clock = SystemTime());
+
+    void SetOptions(const RecorderOptions& options) { options_ = options; }
+    // Called after a call was entered in the store (refills the calls list).
+    void SetCallStored(std::function<void()> callback) { callStored_ = std::move(callback); }
+    // The End-call button: the call state machine's Disconnected.
+    void SetEndCall(std::function<void()> endCall) { endCall_ = std::move(endCall); }
+    // Free bytes on the recordings folder's disk (a full disk cuts a
+    // recording short without an error from the audio control).
+    void SetFreeSpace(std::function<qint64(const QString&)> query) {
+        freeSpace_ = std::move(query);
+    }
+
+    // The toolbar's buttons; a check-style button has already toggled.
+    void RecordClicked();
+    void PauseClicked();
+    void StopClicked();
+    void ListenClicked();
+    void EndCallClicked();
+    // tmrRec's tick.
+    void Tick();
+    bool TimerRunning() const { return tmrRec_.isActive(); }
+    // Wave1's DoneRecord event.
+    void DoneRecord() { SetLineScope(); }
+
+    // CallRecorder.
+    void StartCallRecording() override;
+    void AddCallInfoDat() override;
+    bool IsRecording() const override { return wave_.IsRecording(); }
+    void StopRecord() override;
+    bool IsPreScreen() const override { return wave_.IsPreScreen(); }
+    void ClosePreScreen() override;
+    bool IsPausedIn() const override { return wave_.IsPausedIn(); }
+    void UnPauseIn() override { wave_.UnPauseIn(); }
+    bool IsRecordPressed() const override { return view_.IsRecordPressed(); }
+    bool IsPausePressed() const override { return view_.IsPausePressed(); }
+    void SetRecordPressed(bool pressed) override { view_.SetRecordPressed(pressed); }
+    void ReleaseListen() override { view_.SetListenPressed(false); }
+    void ReleaseAllButtons() override;
+    void SetTimeText(const QString& text) override { view_.SetTimeText(text); }
+    void HideIndicators() override;
+    void SetLineScope() override { view_.DrawIdleLine(); }
+
+  private:
+    bool NoCall();
+    void Resume();
+    void Report(const QString& text, qint32 code, const QString& origin);
+    QString RecordingPath() const;
+
+    CallState& state_;
+    RecorderWave& wave_;
+    RecorderLine& line_;
+    RecorderView& view_;
+    const Clock& clock_;
+    RecorderOptions options_;
+    std::function<void()> callStored_;
+    std::function<void()> endCall_;
+    std::function<qint64(const QString&)> freeSpace_;
+    QTimer tmrRec_;
+    // A recording of the current call not yet entered in the store: it is
+    // entered exactly once, however the call ends.
+    bool unentered_ = false;
+    bool toldTrueSpeech_ = false;
+};
+
+}  // namespace orvane
