@@ -10,6 +10,7 @@
 
 #include "app/calls_list/calls_list_view.h"
 #include "calls/list/calls_list_model.h"
+#include "core/common_functions.h"
 
 namespace orvane {
 namespace {
@@ -60,12 +61,11 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
     slider_->setObjectName(QStringLiteral("cSlider1"));
     layout->addWidget(slider_, 1);
 
-    // Times come from the audio control's SecondsAsTimeString only: blank
-    // until the first call is clicked, played or done.
-    timeRun_ = new QLabel(this);
+    // Times, as the audio control's SecondsAsTimeString writes them.
+    timeRun_ = new QLabel(SecondsToClock(0), this);
     timeRun_->setObjectName(QStringLiteral("lblTimeRun"));
     layout->addWidget(timeRun_);
-    length_ = new QLabel(this);
+    length_ = new QLabel(SecondsToClock(0), this);
     length_->setObjectName(QStringLiteral("lblLength"));
     layout->addWidget(length_);
 

@@ -105,6 +105,7 @@ void RecorderControl::StartCallRecording() {
         view_.SetRecordPressed(false);
         return;
     }
+    WriteSysLog(wave_.WaveInErrText(0), 0, QStringLiteral("RecMessage:StartRecordACM"));
     unentered_ = true;
     tmrRec_.start();
     view_.ShowRec(true);

@@ -397,7 +397,7 @@ TEST_F(MainWindowTest, ALanguageNameCannotLeadOutOfTheTranslationsFolder) {
 }
 
 // Every text the window shows comes from the string table; only the
-// caller's name and number, the ring count and the clock are data.
+// caller's name and number, the ring count, the clock and the playback times are data.
 TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
     env_.writeFile(QStringLiteral("program/Trans/Full"), LanguageFile(1000, "LTR"));
     Store(kLanguageKey, "Select", QStringLiteral("Full"));
@@ -406,7 +406,8 @@ TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
     program.Load(false);
     MainWindow& window = program.Window();
     const QStringList data = {QStringLiteral("lblCallerName"), QStringLiteral("lblCallerNumber"),
-                              QStringLiteral("lblRing"), QStringLiteral("statusPanel1")};
+                              QStringLiteral("lblRing"),       QStringLiteral("statusPanel1"),
+                              QStringLiteral("lblTimeRun"),    QStringLiteral("lblLength")};
     const QRegularExpression fromTable(QStringLiteral("^&?text \\d+ *$"));
     QStringList texts;
     for (const QLabel* label : window.findChildren<QLabel*>()) {

@@ -142,6 +142,8 @@ TEST_P(ProgramCalls, AHandsetAnsweredCallIsJournaledInOrder) {
         QStringLiteral("Tapi1_Ring->Ring 1(0)"),
         QStringLiteral("Tapi1_CallerID->CallerID Alice Example 5551234(0)"),
         QStringLiteral("Tapi1_Ring->Ring 2(0)"),
+        // The connected call is recorded before its line is journaled.
+        QStringLiteral("RecMessage:StartRecordACM->The operation completed successfully.(0)"),
         QStringLiteral("Tapi1_Connected->Connected(0)"),
         QStringLiteral("Tapi1_Disconnected->Disconnected(0)"),
         QStringLiteral("Tapi1_Idle->End Of Call(0)")};
