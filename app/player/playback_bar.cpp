@@ -46,7 +46,8 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
     : QWidget(parent), control_(control) {
     setObjectName(QStringLiteral("playbackBar"));
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Room at the right edge, so the length is never cut by the window frame.
+    layout->setContentsMargins(0, 0, 6, 0);
 
     buttons_ = new QToolBar(this);
     buttons_->setObjectName(QStringLiteral("tlbrPlayButtons"));

@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QFile>
+#include <QIcon>
 #include <QImage>
 #include <QLCDNumber>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QPixmap>
 #include <QToolBar>
@@ -23,8 +25,61 @@ constexpr int kScopeHeight = 46;
 constexpr int kIdleLineY = 23;
 const QColor kScopeGreen(0, 255, 0);  // colour value 65280
 
-QAction* AddButton(QToolBar* toolbar, const QString& name, const QString& tip, bool checkable) {
-    QAction* action = toolbar->addAction(tip);
+enum class RecorderIcon { Record, Pause, Stop, Listen, EndCall };
+
+// The recorder's icons, drawn rather than shipped, as the calls list's are:
+// a red dot, two bars, a square, a loudspeaker and a handset put down.
+QIcon DrawRecorderIcon(RecorderIcon icon) {
+    constexpr int kSize = 16;
+    QPixmap pixmap(kSize, kSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(2, 2, kSize - 4, kSize - 4);
+    painter.setPen(Qt::NoPen);
+    switch (icon) {
+        case RecorderIcon::Record:
+            painter.setBrush(QColor(200, 30, 30));
+            painter.drawEllipse(r);
+            break;
+        case RecorderIcon::Pause:
+            painter.setBrush(QColor(60, 60, 60));
+            painter.drawRect(QRectF(r.left() + 1, r.top(), 3.5, r.height()));
+            painter.drawRect(QRectF(r.right() - 4.5, r.top(), 3.5, r.height()));
+            break;
+        case RecorderIcon::Stop:
+            painter.setBrush(QColor(60, 60, 60));
+            painter.drawRect(r.adjusted(1, 1, -1, -1));
+            break;
+        case RecorderIcon::Listen: {
+            QPainterPath speaker;
+            speaker.moveTo(r.left(), r.top() + 4);
+            speaker.lineTo(r.left() + 3, r.top() + 4);
+            speaker.lineTo(r.left() + 7, r.top());
+            speaker.lineTo(r.left() + 7, r.bottom());
+            speaker.lineTo(r.left() + 3, r.bottom() - 4);
+            speaker.lineTo(r.left(), r.bottom() - 4);
+            speaker.closeSubpath();
+            painter.fillPath(speaker, QColor(40, 90, 170));
+            painter.setPen(QPen(QColor(40, 90, 170), 1.3));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawArc(QRectF(r.left() + 4, r.top() + 2, 6, 8), -60 * 16, 120 * 16);
+            painter.drawArc(QRectF(r.left() + 3, r.top(), 9, 12), -60 * 16, 120 * 16);
+            break;
+        }
+        case RecorderIcon::EndCall: {
+            painter.setPen(QPen(QColor(200, 30, 30), 3, Qt::SolidLine, Qt::RoundCap));
+            painter.drawArc(QRectF(r.left(), r.top() + 3, r.width(), r.height()), 20 * 16,
+                            140 * 16);
+            break;
+        }
+    }
+    return QIcon(pixmap);
+}
+
+QAction* AddButton(QToolBar* toolbar, const QString& name, const QString& tip, bool checkable,
+                   RecorderIcon icon) {
+    QAction* action = toolbar->addAction(DrawRecorderIcon(icon), tip);
     action->setObjectName(name);
     action->setToolTip(tip);
     action->setCheckable(checkable);
@@ -96,13 +151,21 @@ void Scope::DrawLevels(const uint8_t* bytes, qint32 size) {
 RecorderToolbar::RecorderToolbar(QWidget* window, CallView& calls)
     : calls_(calls), toolbar_(new QToolBar(window)) {
     toolbar_->setObjectName(QStringLiteral("cToolbarRecorder"));
+    // Icons with their texts as tool tips: five words side by side would
+    // push the time and the level display off a narrow window.
+    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     toolbar_->addSeparator();
-    record_ = AddButton(toolbar_, QStringLiteral("Record"), Text(ids::kTipRecord), true);
-    pause_ = AddButton(toolbar_, QStringLiteral("Pause"), Text(ids::kTipPause), true);
-    stop_ = AddButton(toolbar_, QStringLiteral("Stop"), Text(ids::kTipStopRecording), false);
-    listen_ = AddButton(toolbar_, QStringLiteral("Listen"), Text(ids::kTipListen), true);
+    record_ = AddButton(toolbar_, QStringLiteral("Record"), Text(ids::kTipRecord), true,
+                        RecorderIcon::Record);
+    pause_ = AddButton(toolbar_, QStringLiteral("Pause"), Text(ids::kTipPause), true,
+                       RecorderIcon::Pause);
+    stop_ = AddButton(toolbar_, QStringLiteral("Stop"), Text(ids::kTipStopRecording), false,
+                      RecorderIcon::Stop);
+    listen_ = AddButton(toolbar_, QStringLiteral("Listen"), Text(ids::kTipListen), true,
+                        RecorderIcon::Listen);
     toolbar_->addSeparator();
-    endCall_ = AddButton(toolbar_, QStringLiteral("EndCall"), Text(ids::kTipEndCall), false);
+    endCall_ = AddButton(toolbar_, QStringLiteral("EndCall"), Text(ids::kTipEndCall), false,
+                         RecorderIcon::EndCall);
     toolbar_->addSeparator();
     lblRec_ = AddIndicator(toolbar_, QStringLiteral("lblRec"), Qt::red, Text(ids::kTipRecord));
     lblPause_ = AddIndicator(toolbar_, QStringLiteral("lblPause"), QColor(255, 165, 0),
