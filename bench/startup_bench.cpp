@@ -14,6 +14,7 @@
 //   dead-usb-chosen     a USB adapter with nothing on it, asked when listed
 //                       and chosen
 //   modem               modemsim on a link named in the settings, chosen
+//   calls-10000         no modem, and 10,000 calls in the recordings folder
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
@@ -35,8 +36,10 @@
 
 #include "app/program.h"
 #include "app/startup.h"
+#include "calls/store/call_record.h"
 #include "core/product.h"
 #include "settings/names/devices.h"
+#include "settings/names/general.h"
 #include "settings/names/language.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/modem_probe.h"
@@ -129,6 +132,33 @@ int Child(int argc, char** argv, const QString& scenario, const QString& link) {
         Store(kTabDevices, setting::kCmbModemDev, QStringLiteral("Serial port (ttyS0)"));
     } else if (scenario == QStringLiteral("dead-usb-chosen")) {
         Store(kTabDevices, setting::kCmbModemDev, QStringLiteral("Serial port (ttyUSB0)"));
+    } else if (scenario == QStringLiteral("calls-10000")) {
+        // Ten thousand stored calls, a few with notes, half of them read.
+        const QString folder = QFileInfo(link).absolutePath() + QStringLiteral("/Recordings/");
+        QDir().mkpath(folder);
+        QFile index(folder + QStringLiteral("Data"));
+        if (index.open(QIODevice::WriteOnly)) {
+            for (int i = 0; i < 10000; ++i) {
+                CallRecord record;
+                record.Set(CallField::CallDate, QStringLiteral("12/%1/26").arg(1 + i % 28));
+                record.Set(CallField::CallerName, QStringLiteral("Caller %1").arg(i));
+                record.Set(CallField::CallerNumber,
+                           QStringLiteral("555%1").arg(i, 4, 10, QLatin1Char('0')));
+                record.Set(CallField::CallTime, QStringLiteral("%1:%2:07 AM")
+                                                    .arg(1 + i % 12)
+                                                    .arg(i % 60, 2, 10, QLatin1Char('0')));
+                record.Set(CallField::CallLine, QStringLiteral("0"));
+                record.Set(CallField::ReadFlag, QString::number(i % 2));
+                record.Set(CallField::ExtraText, QString());
+                record.Set(CallField::CallKind, QStringLiteral("3"));
+                record.Set(CallField::Duration, QStringLiteral("0:01:23"));
+                if (i % 10 == 0) {
+                    record.Set(CallField::Notes, QStringLiteral("Call back\r\nabout the order"));
+                }
+                index.write(record.Bytes().data(), kCallRecordSize);
+            }
+        }
+        Store(kTabGeneral, setting::kTxtPath, folder);
     } else if (scenario == QStringLiteral("modem")) {
         Store(kTabDevices, setting::kTxtLinePorts, link);
         Store(kTabDevices, setting::kCmbModemDev,
@@ -191,7 +221,8 @@ int Driver(int argc, char** argv) {
                 "mapped max ms", "line med ms", "line status");
     for (const QString& scenario :
          {QStringLiteral("dead-ttyS0"), QStringLiteral("dead-ttyS0-chosen"),
-          QStringLiteral("dead-usb-chosen"), QStringLiteral("modem")}) {
+          QStringLiteral("dead-usb-chosen"), QStringLiteral("modem"),
+          QStringLiteral("calls-10000")}) {
         if (scenario == QStringLiteral("modem") && modemsim.isEmpty()) {
             std::printf("%-20s (modemsim not found; --modemsim PATH)\n", qPrintable(scenario));
             continue;
