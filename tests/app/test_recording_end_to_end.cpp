@@ -21,6 +21,7 @@
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
+#include "tests/telephony/voice_pattern.h"
 #include "ui/tray_icon.h"
 
 namespace orvane {
@@ -29,41 +30,6 @@ namespace {
 const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
 constexpr int kWaveDataOffset = 64;
 constexpr int kFormatTagOffset = 20;
-
-// G.711 mu-law expansion, as the standard gives it: the oracle for the
-// samples the emulator's pattern must arrive as.
-int16_t ExpandMuLaw(uint8_t code) {
-    code = static_cast<uint8_t>(~code);
-    const int exponent = (code >> 4) & 7;
-    const int mantissa = code & 15;
-    const int magnitude = (((mantissa << 3) + 0x84) << exponent) - 0x84;
-    return static_cast<int16_t>((code & 0x80) != 0 ? -magnitude : magnitude);
-}
-
-// How many samples from the start are the emulator's "voice pattern"
-// (mu-law bytes 0..255 over and over) in order; -1 when it does not start
-// with the pattern at all.
-qsizetype PatternRun(const QByteArray& pcm) {
-    const auto* samples = reinterpret_cast<const int16_t*>(pcm.constData());
-    const qsizetype count = pcm.size() / 2;
-    int start = -1;
-    for (int offset = 0; offset < 256 && start < 0 && count >= 3; ++offset) {
-        if (ExpandMuLaw(static_cast<uint8_t>(offset)) == samples[0] &&
-            ExpandMuLaw(static_cast<uint8_t>(offset + 1)) == samples[1] &&
-            ExpandMuLaw(static_cast<uint8_t>(offset + 2)) == samples[2]) {
-            start = offset;
-        }
-    }
-    if (start < 0) {
-        return -1;
-    }
-    qsizetype intact = 0;
-    while (intact < count &&
-           samples[intact] == ExpandMuLaw(static_cast<uint8_t>((start + intact) % 256))) {
-        ++intact;
-    }
-    return intact;
-}
 
 struct FormatCase {
     const char* label;
@@ -156,7 +122,8 @@ TEST_P(RecordingEndToEnd, AHandsetAnsweredCallIsRecordedStoredAndListedUnread) {
     if (GetParam().setting == 0) {
         // The caller's sound, sample for sample, until the hang-up's tone.
         const QByteArray pcm = bytes.mid(kWaveDataOffset);
-        const qsizetype intact = PatternRun(pcm);
+        const qsizetype intact = testing::IntactPatternRun(
+            reinterpret_cast<const int16_t*>(pcm.constData()), pcm.size() / 2);
         EXPECT_GE(intact, 8000) << "at least a second of the caller, nothing lost or doubled";
         EXPECT_LE(pcm.size() / 2 - intact, 8000);
     }

@@ -28,23 +28,15 @@
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
+#include "tests/telephony/voice_pattern.h"
 
 namespace orvane {
 namespace {
 
+using testing::IntactPatternRun;
 using testing::ModemSimProcess;
 
 const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
-
-// G.711 mu-law expansion, written out from the standard, as the oracle for
-// what the recorder must receive.
-int16_t ExpandMuLaw(uint8_t code) {
-    code = static_cast<uint8_t>(~code);
-    const int exponent = (code >> 4) & 7;
-    const int mantissa = code & 15;
-    const int magnitude = (((mantissa << 3) + 0x84) << exponent) - 0x84;
-    return static_cast<int16_t>((code & 0x80) != 0 ? -magnitude : magnitude);
-}
 
 // One line of the emulator's --log transcript: seconds, who, what.
 struct TranscriptLine {
@@ -71,29 +63,6 @@ std::vector<TranscriptLine> ReadTranscript(const QString& path) {
                          second < 0 ? QString() : rest.mid(second + 1).trimmed()});
     }
     return lines;
-}
-
-// How many samples from the start of `samples` are the emulator's "voice
-// pattern" (bytes 0..255 over and over as mu-law) in order, with nothing
-// lost or doubled; -1 when the start is not the pattern at all.
-qsizetype IntactPatternRun(const int16_t* samples, qsizetype count) {
-    int start = -1;
-    for (int offset = 0; offset < 256 && start < 0 && count >= 3; ++offset) {
-        if (ExpandMuLaw(static_cast<uint8_t>(offset)) == samples[0] &&
-            ExpandMuLaw(static_cast<uint8_t>(offset + 1)) == samples[1] &&
-            ExpandMuLaw(static_cast<uint8_t>(offset + 2)) == samples[2]) {
-            start = offset;
-        }
-    }
-    if (start < 0) {
-        return -1;
-    }
-    qsizetype intact = 0;
-    while (intact < count &&
-           samples[intact] == ExpandMuLaw(static_cast<uint8_t>((start + intact) % 256))) {
-        ++intact;
-    }
-    return intact;
 }
 
 class VoiceModemLineTest : public ::testing::Test {
