@@ -14,3 +14,10 @@ if(ORVANE_BUILD_BENCHMARKS)
   target_link_libraries(call_store_bench PRIVATE orvane_calls benchmark::benchmark orvane_warnings)
   set_target_properties(call_store_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
 endif()
+
+# The shown calls list with 100,000 calls: rebuild, header clicks, scrolling.
+if(ORVANE_BUILD_BENCHMARKS)
+  add_executable(calls_view_bench ${CMAKE_CURRENT_LIST_DIR}/calls_view_bench.cpp)
+  target_link_libraries(calls_view_bench PRIVATE orvane_gui orvane_warnings)
+  set_target_properties(calls_view_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
+endif()

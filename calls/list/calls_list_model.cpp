@@ -49,7 +49,7 @@ class DateTimeReader {
           pmText_(locale.pmText()) {}
 
     // Seconds on one scale without time zones (the stored texts carry none).
-    bool Read(const QString& date, const QString& time, qint64& seconds) {
+    bool Read(QStringView date, QStringView time, qint64& seconds) {
         const QDate day = ReadDate(date);
         if (!day.isValid()) {
             return false;
@@ -63,34 +63,41 @@ class DateTimeReader {
     }
 
   private:
-    QDate ReadDate(const QString& text) {
-        auto found = dates_.constFind(text);
-        if (found != dates_.constEnd()) {
-            return *found;
+    QDate ReadDate(QStringView text) {
+        // Calls come in date order, so most ask for the date just read.
+        if (text == lastDateText_) {
+            return lastDate_;
         }
-        QDate day = locale_.toDate(text, QLocale::ShortFormat);
+        lastDateText_ = text.toString();
+        auto found = dates_.constFind(lastDateText_);
+        if (found != dates_.constEnd()) {
+            lastDate_ = *found;
+            return lastDate_;
+        }
+        QDate day = locale_.toDate(lastDateText_, QLocale::ShortFormat);
         if (day.isValid() && twoDigitYear_ && day.year() < kTwoDigitYearWindowEnd) {
             day = day.addYears(100);
         }
-        dates_.insert(text, day);
+        dates_.insert(lastDateText_, day);
+        lastDate_ = day;
         return day;
     }
 
-    QTime ReadTime(const QString& text) {
+    QTime ReadTime(QStringView text) {
         const QTime quick = ReadTimeDigits(text);
         if (quick.isValid()) {
             return quick;
         }
-        QTime slow = locale_.toTime(text, timeFormat_);
+        QTime slow = locale_.toTime(text.toString(), timeFormat_);
         if (!slow.isValid()) {
-            slow = locale_.toTime(text, QLocale::ShortFormat);
+            slow = locale_.toTime(text.toString(), QLocale::ShortFormat);
         }
         return slow;
     }
 
     // "h:mm:ss", "HH.mm.ss", "h:mm:ss PM" and the like; anything else (an
     // unknown word, a fourth number) is left to the locale.
-    QTime ReadTimeDigits(const QString& text) const {
+    QTime ReadTimeDigits(QStringView text) const {
         int parts[3] = {-1, -1, 0};
         int count = 0;
         bool pm = false;
@@ -148,19 +155,26 @@ class DateTimeReader {
     QString amText_;
     QString pmText_;
     QHash<QString, QDate> dates_;
+    QString lastDateText_;
+    QDate lastDate_;
 };
 
-qint8 KindNumber(const QString& kind) {
-    if (kind == QLatin1String("2")) {
-        return 2;
-    }
-    if (kind == QLatin1String("3")) {
-        return 3;
-    }
-    if (kind == QLatin1String("4")) {
-        return 4;
+qint8 KindNumber(std::string_view kind) {
+    if (kind.size() == 1 && kind.front() >= '2' && kind.front() <= '4') {
+        return static_cast<qint8>(kind.front() - '0');
     }
     return 0;
+}
+
+// UTF-8 text onto `text`; ASCII, the common case, needs no decoding.
+void AppendUtf8(QString& text, std::string_view utf8) {
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        text += QLatin1StringView(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    } else {
+        text += QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    }
 }
 
 int KindIconOf(qint8 kind, bool unread) {
@@ -180,8 +194,9 @@ int KindIconOf(qint8 kind, bool unread) {
 
 CallStoreOps FileCallStore() {
     CallStoreOps store;
-    store.readAll = [](const QString& folder, bool* exists) {
-        return ReadAllCallRecords(folder, exists);
+    store.forEachRecord = [](const QString& folder,
+                             const std::function<void(const CallRecord&)>& visit) {
+        ForEachCallRecord(folder, visit);
     };
     store.setReadFlag = &SetReadFlag;
     store.setUserMark = &SetUserMark;
@@ -202,7 +217,9 @@ bool NotePresent(const QString& notes) {
 }
 
 int KindIcon(const QString& kind, bool unread) {
-    return KindIconOf(KindNumber(kind.trimmed()), unread);
+    const QByteArray utf8 = kind.trimmed().toUtf8();
+    return KindIconOf(
+        KindNumber(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))), unread);
 }
 
 QString SortedDateText(const QString& date, const QString& time, const QLocale& locale) {
@@ -218,26 +235,34 @@ CallsListModel::CallsListModel(CallStoreOps store, QObject* parent)
     : QAbstractTableModel(parent), store_(std::move(store)) {}
 
 void CallsListModel::CreateCallsList(const QString& folder) {
-    std::vector<CallRecord> records;
-    if (store_.readAll) {
-        records = store_.readAll(folder, nullptr);
-    }
-    SetRecords(records, folder);
+    BuildRows(folder, [this, &folder](const std::function<void(const CallRecord&)>& take) {
+        if (store_.forEachRecord) {
+            store_.forEachRecord(folder, take);
+        }
+    });
 }
 
 void CallsListModel::SetRecords(const std::vector<CallRecord>& records, const QString& folder) {
+    BuildRows(folder, [&records](const std::function<void(const CallRecord&)>& take) {
+        for (const CallRecord& record : records) {
+            take(record);
+        }
+    });
+}
+
+void CallsListModel::BuildRows(
+    const QString& folder,
+    const std::function<void(const std::function<void(const CallRecord&)>&)>& feed) {
     beginResetModel();
     folder_ = folder;
     rows_.clear();
-    rows_.reserve(records.size());
     DateTimeReader reader(locale_);
     qint32 number = 0;
-    for (const CallRecord& record : records) {
+    feed([&](const CallRecord& record) {
         Row row = MakeRow(record, ++number);
-        row.datedOk = reader.Read(row.Get(Part::Date).toString(), row.Get(Part::Time).toString(),
-                                  row.sortSeconds);
+        row.datedOk = reader.Read(row.Get(Part::Date), row.Get(Part::Time), row.sortSeconds);
         rows_.push_back(std::move(row));
-    }
+    });
     // Until the user first clicks a header the rows stay in record order.
     if (sortColumn_ >= 0) {
         SortRows();
@@ -252,36 +277,48 @@ QStringView CallsListModel::Row::Get(Part which) const {
 }
 
 CallsListModel::Row CallsListModel::MakeRow(const CallRecord& record, qint32 number) const {
+    // Straight from the stored bytes: a rebuild of 100,000 calls must not
+    // make a dozen short-lived strings per call.
+    const auto is = [&record](CallField field, std::string_view value) {
+        return record.GetBytes(field) == value;
+    };
     Row row;
     row.record = number;
-    row.spareMark = record.Get(CallField::SpareMark) == QLatin1String("1");
-    row.userMark = record.Get(CallField::UserMark) == QLatin1String("1");
-    row.kind = KindNumber(record.Get(CallField::CallKind));
-    row.unread = record.Get(CallField::ReadFlag) != QLatin1String("1");
-    const QString notes = record.Get(CallField::Notes);
-    const bool noted = NotePresent(notes);
-    if (noted) {
-        row.noteExtra = static_cast<qint8>(NotesExtraHeight(notes));
+    row.spareMark = is(CallField::SpareMark, "1");
+    row.userMark = is(CallField::UserMark, "1");
+    row.kind = KindNumber(record.GetBytes(CallField::CallKind));
+    row.unread = !is(CallField::ReadFlag, "1");
+    const std::string_view notesBytes = record.GetBytes(CallField::Notes);
+    // A never-noted call's field is NULs; only a real note is decoded.
+    QString notes;
+    if (!notesBytes.empty() && notesBytes.front() != '\0') {
+        notes = QString::fromUtf8(notesBytes.data(), static_cast<qsizetype>(notesBytes.size()));
+        if (NotePresent(notes)) {
+            row.noteExtra = static_cast<qint8>(NotesExtraHeight(notes));
+        } else {
+            notes.clear();
+        }
     }
-    const QString parts[] = {
-        row.kind != 0 ? record.Get(CallField::Duration) : QString(),
-        record.Get(CallField::CallerName),
-        record.Get(CallField::CallerNumber),
-        record.Get(CallField::CallDate),
-        record.Get(CallField::CallTime),
-        record.Get(CallField::ExtraText),
-        noted ? notes : QString(),
+    const std::string_view parts[] = {
+        row.kind != 0 ? record.GetBytes(CallField::Duration) : std::string_view(),
+        record.GetBytes(CallField::CallerName),
+        record.GetBytes(CallField::CallerNumber),
+        record.GetBytes(CallField::CallDate),
+        record.GetBytes(CallField::CallTime),
+        record.GetBytes(CallField::ExtraText),
     };
-    qsizetype length = 0;
-    for (const QString& part : parts) {
-        length += part.size();
+    qsizetype length = notes.size();
+    for (std::string_view part : parts) {
+        length += static_cast<qsizetype>(part.size());
     }
     row.texts.reserve(length);
     int at = 0;
-    for (const QString& part : parts) {
-        row.texts += part;
+    for (std::string_view part : parts) {
+        AppendUtf8(row.texts, part);
         row.ends[at++] = static_cast<quint16>(row.texts.size());
     }
+    row.texts += notes;
+    row.ends[at] = static_cast<quint16>(row.texts.size());
     return row;
 }
 
@@ -485,18 +522,25 @@ void CallsListModel::SortRows() {
     };
     const auto row = [this](int i) -> const Row& { return rows_[static_cast<size_t>(i)]; };
     if (sortColumn_ == c::kDateTime || sortColumn_ == c::kSortedDate) {
-        // Dated rows first by their moment, then undated ones by their text.
+        // Dated rows first by their moment, then undated ones by their text
+        // (made once: a folder written under another locale may have no
+        // date this one can read).
+        constexpr qint64 kUndated = std::numeric_limits<qint64>::max();
         std::vector<qint64> keys(count);
+        std::vector<QString> texts(count);
         for (size_t i = 0; i < count; ++i) {
-            keys[i] = rows_[i].datedOk ? rows_[i].sortSeconds : std::numeric_limits<qint64>::max();
+            keys[i] = rows_[i].datedOk ? rows_[i].sortSeconds : kUndated;
+            if (!rows_[i].datedOk) {
+                texts[i] = CellText(static_cast<int>(i), c::kDateTime);
+            }
         }
         sortBy([&](int a, int b) {
-            const qint64 x = keys[static_cast<size_t>(a)];
-            const qint64 y = keys[static_cast<size_t>(b)];
-            if (x != y || x != std::numeric_limits<qint64>::max()) {
-                return x < y;
+            const auto ia = static_cast<size_t>(a);
+            const auto ib = static_cast<size_t>(b);
+            if (keys[ia] != keys[ib] || keys[ia] != kUndated) {
+                return keys[ia] < keys[ib];
             }
-            return CellText(a, c::kDateTime) < CellText(b, c::kDateTime);
+            return texts[ia] < texts[ib];
         });
     } else if (sortColumn_ == c::kIndex) {
         sortBy([&](int a, int b) { return row(a).record < row(b).record; });

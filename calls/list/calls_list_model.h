@@ -52,7 +52,9 @@ inline constexpr int kCallsNoteBlue = 191;
 // The store operations the list calls; tests hand in fakes. An empty
 // function does nothing and reports failure (reading gives no records).
 struct CallStoreOps {
-    std::function<std::vector<CallRecord>(const QString& folder, bool* exists)> readAll;
+    // Hands each record of the folder's index to `visit`, oldest first.
+    std::function<void(const QString& folder, const std::function<void(const CallRecord&)>& visit)>
+        forEachRecord;
     std::function<bool(qint32 number, const QString& folder, const QString& value)> setReadFlag;
     std::function<bool(qint32 number, const QString& folder, const QString& value)> setUserMark;
     std::function<bool(std::vector<qint32> numbers, const QString& folder)> deleteRecords;
@@ -150,6 +152,9 @@ class CallsListModel final : public QAbstractTableModel {
     };
 
     Row MakeRow(const CallRecord& record, qint32 number) const;
+    // Replaces every row with those `feed` hands to the row builder.
+    void BuildRows(const QString& folder,
+                   const std::function<void(const std::function<void(const CallRecord&)>&)>& feed);
     int IconOf(const Row& row, int column) const;
     void SortRows();
 

@@ -48,17 +48,19 @@ void CallRecord::Set(CallField field, const QString& value) {
 }
 
 QString CallRecord::Get(CallField field) const {
+    const std::string_view bytes = GetBytes(field);
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string_view CallRecord::GetBytes(CallField field) const {
     const CallFieldLayout layout = LayoutOf(field);
-    const char* start = bytes_.data() + layout.offset;
-    int begin = 0;
-    int end = layout.width;
-    while (begin < end && start[begin] == ' ') {
-        ++begin;
+    std::string_view bytes(bytes_.data() + layout.offset, static_cast<size_t>(layout.width));
+    const size_t begin = bytes.find_first_not_of(' ');
+    if (begin == std::string_view::npos) {
+        return {};
     }
-    while (end > begin && start[end - 1] == ' ') {
-        --end;
-    }
-    return QString::fromUtf8(start + begin, end - begin);
+    bytes.remove_prefix(begin);
+    return bytes.substr(0, bytes.find_last_not_of(' ') + 1);
 }
 
 bool CallRecord::IsUnset(CallField field) const {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <span>
+#include <string_view>
 
 namespace orvane {
 
@@ -44,6 +45,8 @@ class CallRecord {
     // The field's text with spaces removed at both ends; NULs are not
     // removed (a never-noted call's Notes is 256 NULs).
     QString Get(CallField field) const;
+    // The same as stored bytes, without decoding them.
+    std::string_view GetBytes(CallField field) const;
     // The field's first byte is NUL: it was never given a value.
     bool IsUnset(CallField field) const;
 

@@ -296,19 +296,25 @@ bool ReadCallRecord(CallRecord& record, const QString& folder, qint32 number) {
 }
 
 std::vector<CallRecord> ReadAllCallRecords(const QString& folder, bool* exists) {
+    std::vector<CallRecord> records;
+    records.reserve(static_cast<size_t>(CallRecordCount(folder)));
+    const bool found = ForEachCallRecord(
+        folder, [&records](const CallRecord& record) { records.push_back(record); });
+    if (exists != nullptr) {
+        *exists = found;
+    }
+    return records;
+}
+
+bool ForEachCallRecord(const QString& folder, const std::function<void(const CallRecord&)>& visit) {
     struct stat info {};
     const FileDescriptor fd = OpenIndex(IndexPath(folder), O_RDONLY, &info);
-    if (exists != nullptr) {
-        *exists = fd.valid();
-    }
-    std::vector<CallRecord> records;
     if (!fd.valid()) {
-        return records;
+        return false;
     }
-    // In pieces through a small buffer: each record's memory is written
-    // once, rather than cleared by a resize and then read over.
+    // One reused piece: fresh memory for a whole 47 MB index costs more
+    // than reading it.
     const qint32 count = WholeRecords(info.st_size);
-    records.reserve(static_cast<size_t>(count));
     constexpr size_t kPieceRecords = 256;
     std::vector<char> piece(kPieceRecords * kCallRecordSize);
     for (qint32 done = 0; done < count;) {
@@ -316,15 +322,15 @@ std::vector<CallRecord> ReadAllCallRecords(const QString& folder, bool* exists) 
         size_t got = 0;
         ReadAt(fd.get(), piece.data(), want * kCallRecordSize, RecordOffset(done + 1), &got);
         for (size_t i = 0; i < got / kCallRecordSize; ++i) {
-            records.emplace_back(std::span<const char, kCallRecordSize>(
-                piece.data() + i * kCallRecordSize, kCallRecordSize));
+            visit(CallRecord(std::span<const char, kCallRecordSize>(
+                piece.data() + i * kCallRecordSize, kCallRecordSize)));
         }
         if (got < want * kCallRecordSize) {
             break;  // the file shrank since fstat: keep what was read whole
         }
         done += static_cast<qint32>(want);
     }
-    return records;
+    return true;
 }
 
 qint32 CallRecordCount(const QString& folder) {

@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,6 +35,9 @@ bool ReadCallRecord(CallRecord& record, const QString& folder, qint32 number);
 // Every whole record in file order; nothing when the file does not exist
 // (`exists` tells the two empty cases apart).
 std::vector<CallRecord> ReadAllCallRecords(const QString& folder, bool* exists = nullptr);
+// Hands every whole record to `visit` in file order, through a small
+// buffer: a large index is never held twice. Returns whether the file exists.
+bool ForEachCallRecord(const QString& folder, const std::function<void(const CallRecord&)>& visit);
 // The number of whole records.
 qint32 CallRecordCount(const QString& folder);
 

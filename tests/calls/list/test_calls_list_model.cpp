@@ -162,6 +162,16 @@ TEST_F(CallsListModelTest, RowsCarryTheColumnsOtherCommandsReadBack) {
     EXPECT_EQ(model.CellText(1, col::kBody), noted.notes);
     EXPECT_FALSE(model.HasNote(0));  // never noted: NULs
     EXPECT_EQ(model.data(model.index(1, col::kBody), CallsListModel::kNoteExtraHeightRole), 30);
+
+    // Text beyond ASCII reads back whole; a note of line breaks only is none.
+    Call foreign;
+    foreign.name = QStringLiteral("Zoë Ōta");
+    foreign.number = QStringLiteral("+81 3");
+    foreign.notes = QStringLiteral("\r\n");
+    Load({foreign});
+    EXPECT_EQ(model.CellText(0, col::kCaller), QStringLiteral("Zoë Ōta - +81 3"));
+    EXPECT_FALSE(model.HasNote(0));
+    EXPECT_TRUE(model.CellText(0, col::kBody).isEmpty());
 }
 
 TEST(CallsListSortedDate, ReadsTheLocalesShortDateAndLongTime) {
@@ -217,6 +227,16 @@ TEST_F(CallsListModelTest, HeaderClicksShareOneDirectionAndDateSortsBySortedDate
     EXPECT_EQ(model.HeaderClicked(col::kCaller), col::kCaller);
     Load({a, b, c});
     EXPECT_EQ(Column(col::kCallerName), QStringList({"ann", "Bea", "Cid"}));
+
+    // Dates this locale cannot read follow the dated calls, by their text.
+    Call later, sooner;
+    later.date = QStringLiteral("the 9th");
+    sooner.date = QStringLiteral("the 10th");
+    Load({a, later, b, sooner, c});
+    model.HeaderClicked(col::kDateTime);
+    EXPECT_EQ(Column(col::kIndex), QStringList({"2", "4", "5", "1", "3"}));
+    model.HeaderClicked(col::kDateTime);
+    EXPECT_EQ(Column(col::kIndex), QStringList({"3", "1", "5", "4", "2"}));
 }
 
 TEST_F(CallsListModelTest, UserMarkToggleWritesOneThenZero) {
@@ -288,9 +308,12 @@ TEST(CallsListModelStore, RebuildReadsTheFolderAndAnEmptyStoreListsNothing) {
     EXPECT_EQ(model.rowCount(), 0);
     QString asked;
     CallStoreOps ops;
-    ops.readAll = [&](const QString& folder, bool*) {
+    ops.forEachRecord = [&](const QString& folder,
+                            const std::function<void(const CallRecord&)>& visit) {
         asked = folder;
-        return std::vector<CallRecord>{Make(Call{}), CallRecord(), Make(Call{})};
+        for (const CallRecord& record : {Make(Call{}), CallRecord(), Make(Call{})}) {
+            visit(record);
+        }
     };
     model.SetStoreOps(ops);
     model.CreateCallsList(kFolder);
