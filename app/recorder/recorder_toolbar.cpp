@@ -86,23 +86,32 @@ QAction* AddButton(QToolBar* toolbar, const QString& name, const QString& tip, b
     return action;
 }
 
-// A coloured mark with its meaning as the tool tip: the captions stay out
-// of the string table's way.
+// An indicator in its colour with its meaning as the tool tip: a fixed
+// caption in bold ("Rec", "Pause Rec"), or a round mark where it has none.
 QLabel* AddIndicator(QToolBar* toolbar, const QString& name, const QColor& colour,
-                     const QString& tip) {
+                     const QString& tip, const QString& caption = QString()) {
     auto* label = new QLabel(toolbar);
     label->setObjectName(name);
     label->setToolTip(tip);
-    QPixmap mark(12, 12);
-    mark.fill(Qt::transparent);
-    {
-        QPainter painter(&mark);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(colour);
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(1, 1, 10, 10);
+    if (!caption.isEmpty()) {
+        label->setText(caption);
+        label->setTextFormat(Qt::PlainText);
+        // A style sheet: the toolbar's style would draw over a palette.
+        label->setStyleSheet(
+            QStringLiteral("QLabel { color: %1; font-weight: bold; margin: 0 4px; }")
+                .arg(colour.name()));
+    } else {
+        QPixmap mark(12, 12);
+        mark.fill(Qt::transparent);
+        {
+            QPainter painter(&mark);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setBrush(colour);
+            painter.setPen(Qt::NoPen);
+            painter.drawEllipse(1, 1, 10, 10);
+        }
+        label->setPixmap(mark);
     }
-    label->setPixmap(mark);
     QAction* action = toolbar->addWidget(label);
     action->setObjectName(name + QStringLiteral("Action"));
     return label;
@@ -167,9 +176,10 @@ RecorderToolbar::RecorderToolbar(QWidget* window, CallView& calls)
     endCall_ = AddButton(toolbar_, QStringLiteral("EndCall"), Text(ids::kTipEndCall), false,
                          RecorderIcon::EndCall);
     toolbar_->addSeparator();
-    lblRec_ = AddIndicator(toolbar_, QStringLiteral("lblRec"), Qt::red, Text(ids::kTipRecord));
-    lblPause_ = AddIndicator(toolbar_, QStringLiteral("lblPause"), QColor(255, 165, 0),
-                             Text(ids::kTipPause));
+    lblRec_ = AddIndicator(toolbar_, QStringLiteral("lblRec"), QColor(200, 0, 0),
+                           Text(ids::kTipRecord), QStringLiteral("Rec"));
+    lblPause_ = AddIndicator(toolbar_, QStringLiteral("lblPause"), QColor(200, 110, 0),
+                             Text(ids::kTipPause), QStringLiteral("Pause Rec"));
     lblPreScreen_ = AddIndicator(toolbar_, QStringLiteral("lblPreScreen"), QColor(0, 120, 255),
                                  Text(ids::kTipListen));
     // The running time is data, shown as digits.

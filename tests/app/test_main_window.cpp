@@ -397,7 +397,8 @@ TEST_F(MainWindowTest, ALanguageNameCannotLeadOutOfTheTranslationsFolder) {
 }
 
 // Every text the window shows comes from the string table; only the
-// caller's name and number, the ring count, the clock and the playback times are data.
+// caller's name and number, the ring count, the clock and the playback times
+// are data, and the recording indicators have fixed captions.
 TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
     env_.writeFile(QStringLiteral("program/Trans/Full"), LanguageFile(1000, "LTR"));
     Store(kLanguageKey, "Select", QStringLiteral("Full"));
@@ -407,7 +408,8 @@ TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
     MainWindow& window = program.Window();
     const QStringList data = {QStringLiteral("lblCallerName"), QStringLiteral("lblCallerNumber"),
                               QStringLiteral("lblRing"),       QStringLiteral("statusPanel1"),
-                              QStringLiteral("lblTimeRun"),    QStringLiteral("lblLength")};
+                              QStringLiteral("lblTimeRun"),    QStringLiteral("lblLength"),
+                              QStringLiteral("lblRec"),        QStringLiteral("lblPause")};
     const QRegularExpression fromTable(QStringLiteral("^&?text \\d+ *$"));
     QStringList texts;
     for (const QLabel* label : window.findChildren<QLabel*>()) {
@@ -429,6 +431,9 @@ TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
         }
     }
     EXPECT_GE(checked, 10);
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblRec"))->text(), QStringLiteral("Rec"));
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblPause"))->text(),
+              QStringLiteral("Pause Rec"));
     EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblRingDisplay"))->text(),
               Text(ids::kRingLabel));
     const QLabel* hint = window.findChild<QLabel*>(QStringLiteral("callsAreaHint"));
