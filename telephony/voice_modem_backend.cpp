@@ -20,15 +20,28 @@ QString CallerText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// The characters a modem dials; the rest (blanks, dashes, brackets) is
-// formatting. "W" waits for a dial tone, "," pauses.
+// How a dial-out that did not connect ended, as a result code.
+qint32 DialFailureCode(ModemResult result) {
+    switch (result) {
+        case ModemResult::Busy:
+            return line_error::kBusy;
+        case ModemResult::NoDialTone:
+            return line_error::kNoDialTone;
+        default:
+            return line_error::kNoAnswerFromCallee;
+    }
+}
+
+}  // namespace
+
+// "W" waits for a dial tone, "P" and "T" choose pulse or tone, "," pauses.
 QString DialableNumber(const QString& number) {
     QString dialable;
     for (const QChar c : number) {
         const QChar upper = c.toUpper();
         if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('*') ||
             c == QLatin1Char('#') || c == QLatin1Char('+') || c == QLatin1Char(',') ||
-            upper == QLatin1Char('W')) {
+            upper == QLatin1Char('W') || upper == QLatin1Char('P') || upper == QLatin1Char('T')) {
             dialable += upper;
         }
     }
@@ -36,8 +49,6 @@ QString DialableNumber(const QString& number) {
         std::any_of(dialable.begin(), dialable.end(), [](QChar c) { return c.isDigit(); });
     return hasDigit ? dialable.left(40) : QString();
 }
-
-}  // namespace
 
 // What a worker thread's channel hears while it sets a modem up: kept, and
 // handed to the line once it is open, in the order it came.
@@ -800,6 +811,9 @@ void VoiceModemBackend::OnModemInputDone() {
                 sink_->OnConnected();
             }
         } else {
+            if (sink_ != nullptr) {
+                sink_->OnDialFailed(DialFailureCode(result));
+            }
             RemoteHangUp();
             return;
         }
