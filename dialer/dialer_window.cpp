@@ -124,6 +124,10 @@ void DialerWindow::Open(const QString& number) {
         ApplyTexts();
         FillNumberList();
         SetStatusText(Text(ids::kStatusNoCall));
+        // A call that ended while the window was closed left its buttons
+        // as the call set them.
+        EnableCallButtons(!state_.standardCall && !state_.recordCall);
+        EnableEndButton(true);
     }
     if (!number.isEmpty()) {
         number_->setEditText(number);

@@ -501,6 +501,16 @@ qint32 VoiceModemBackend::Answer() {
     return GoOffHookAndReceive();
 }
 
+void VoiceModemBackend::PrepareDecoder() {
+    if (decoder_ == nullptr && line_.format) {
+        decoder_ =
+            std::make_unique<modem::VoiceDecoder>(line_.format->encoding, line_.format->rate);
+    }
+    if (decoder_ != nullptr) {
+        decoder_->Reset();
+    }
+}
+
 qint32 VoiceModemBackend::GoOffHookAndReceive() {
     ringTimer_.stop();
     ReportCallerId();
@@ -512,13 +522,7 @@ qint32 VoiceModemBackend::GoOffHookAndReceive() {
     if (!answered.ok() && answered.result != ModemResult::VoiceConnect) {
         return channel_.IsOpen() ? line_error::kCommandRefused : line_error::kDeviceLost;
     }
-    if (decoder_ == nullptr && line_.format) {
-        decoder_ =
-            std::make_unique<modem::VoiceDecoder>(line_.format->encoding, line_.format->rate);
-    }
-    if (decoder_ != nullptr) {
-        decoder_->Reset();
-    }
+    PrepareDecoder();
     channel_.ArmVoiceReceive();
     const ModemReply receiving = channel_.Command(line_.commands.startReceive, timeout);
     if (!channel_.IsOpen()) {
@@ -799,6 +803,8 @@ void VoiceModemBackend::OnModemInputDone() {
         dialResult_.reset();
         dialTimer_.stop();
         if (result == ModemResult::Ok || result == ModemResult::VoiceConnect) {
+            // A dial-out's sound is recorded as an answered call's is.
+            PrepareDecoder();
             channel_.ArmVoiceReceive();
             // Without sound the call is still connected: it can be talked
             // on and dropped, only not recorded.
