@@ -261,14 +261,18 @@ void Program::ReleaseAudio() {
 }
 
 qint32 Program::MakeCall(const QString& number) {
+    if (!tapi_) {
+        return line_error::kNotOpen;
+    }
+    // An incoming call keeps its caller: the dial would be refused anyway.
+    if (callState_.incomingCall || tapi_->CallActive()) {
+        return line_error::kCallInProgress;
+    }
     const QDateTime now = QDateTime::currentDateTime();
     callState_.call.CallTime = LongTimeText(now.time());
     callState_.call.CallDate = ShortDateText(now.date());
     callState_.call.CallerNumber = number;
     callState_.call.CallerName = kUnknownCaller;
-    if (!tapi_) {
-        return line_error::kNotOpen;
-    }
     QString dialled = number;
     return tapi_->LineMakeCall(dialled);
 }

@@ -87,7 +87,8 @@ class Program final : public QObject {
     // An outgoing call to `number` (already dialable): the current call
     // becomes "UNKNOWN" at `number`, dated now, and the line dials it.
     // 0, or the result code of a dial that failed at once (line closed,
-    // modem gone, a call on the line).
+    // modem gone, a call on the line; then an incoming call keeps its
+    // caller).
     qint32 MakeCall(const QString& number);
     // Opens the dialer, modal, with `number` (if any) in its number box;
     // the calls list's call back and the menus use it.

@@ -185,6 +185,11 @@ void DialerWindow::SetStatusText(const QString& text) {
 void DialerWindow::EnableCallButtons(bool enabled) {
     standardCall_->setEnabled(enabled);
     recordCall_->setEnabled(enabled);
+    // The call buttons come back when a call is over; End, disabled while
+    // it was dialled, comes back with them.
+    if (enabled) {
+        end_->setEnabled(true);
+    }
 }
 
 void DialerWindow::EnableEndButton(bool enabled) {

@@ -194,6 +194,12 @@ TEST_F(DialerWindowTest, ASecondCallWaitsForEndAndTheKeypadAndKeysWork) {
     EXPECT_EQ(dialled_.size(), 2);
     EXPECT_TRUE(state_.recordCall);
 
+    // Dialling disables all three; the end of the call brings End back too.
+    window_->EnableCallButtons(false);
+    window_->EnableEndButton(false);
+    window_->EnableCallButtons(true);
+    EXPECT_TRUE(Child<QPushButton>("cmdEnd")->isEnabled());
+
     // The number just dialled heads the list the next opening shows.
     window_->close();
     QFile::remove(path_);
