@@ -63,9 +63,6 @@ class ScriptedLineBackend final : public LineBackend {
     void RaiseOutgoingProgress() {
         Raise([](LineEventSink& s) { s.OnOutgoingProgress(); });
     }
-    void RaiseDialFailed(qint32 code) {
-        Raise([code](LineEventSink& s) { s.OnDialFailed(code); });
-    }
     // The open line stopped working: it is closed, the call gone, then reported.
     void RaiseLineLost(qint32 code);
 
