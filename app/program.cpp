@@ -21,7 +21,10 @@
 #include "calls/list/calls_list_model.h"
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
+#include "core/clock.h"
 #include "core/product.h"
+#include "dialer/dialer_window.h"
+#include "dialer/last_numbers.h"
 #include "journal/journal_writer.h"
 #include "telephony/tapi.h"
 
@@ -37,19 +40,6 @@ Program::TapiFactory& TapiFactoryHook() {
     static Program::TapiFactory factory;
     return factory;
 }
-
-// The dialer window arrives with the outgoing calls, which replace this
-// through CallStateMachine::SetDialer; until then it is never loaded.
-class AbsentDialer final : public DialerView {
-  public:
-    bool IsLoaded() const override { return false; }
-    void CallReady() override {}
-    void SetStatusText(const QString&) override {}
-    void EnableCallButtons(bool) override {}
-    void EnableEndButton(bool) override {}
-    QString NumberText() const override { return {}; }
-    void Unload() override {}
-};
 
 CallOptions CallOptionsFrom(const GlobalOptions& options) {
     CallOptions call;
@@ -201,12 +191,21 @@ void Program::ConnectPlayerToCallsList() {
             &PlaybackControl::CallClicked);
     connect(calls, &CallsListPanel::CurrentCallMoved, player_.get(),
             &PlaybackControl::CurrentCallMoved);
+    connect(calls, &CallsListPanel::CallBackRequested, this, &Program::ShowDialer);
 }
 
 void Program::CreateTelephony() {
     callState_ = CallState{};
     callState_.call = ResetCall(QDateTime::currentDateTime());
-    dialer_ = std::make_unique<AbsentDialer>();
+    DialerWindow::Line dialerLine;
+    dialerLine.makeCall = [this](const QString& number) { return MakeCall(number); };
+    dialerLine.drop = [this] {
+        if (tapi_) {
+            tapi_->LineDrop();
+        }
+    };
+    dialer_ = std::make_unique<DialerWindow>(callState_, std::move(dialerLine), LastNumbersFile(),
+                                             window_.get());
 
     const TapiFactory& factory = TapiFactoryHook();
     tapi_ = factory ? factory(this) : Tapi::CreateForModems(this);
@@ -259,6 +258,29 @@ void Program::ReleaseAudio() {
     waveEvents_.reset();
     wavePlayer_.reset();
     wave1_.reset();
+}
+
+qint32 Program::MakeCall(const QString& number) {
+    if (!tapi_) {
+        return line_error::kNotOpen;
+    }
+    // An incoming call keeps its caller: the dial would be refused anyway.
+    if (callState_.incomingCall || tapi_->CallActive()) {
+        return line_error::kCallInProgress;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    callState_.call.CallTime = LongTimeText(now.time());
+    callState_.call.CallDate = ShortDateText(now.date());
+    callState_.call.CallerNumber = number;
+    callState_.call.CallerName = kUnknownCaller;
+    QString dialled = number;
+    return tapi_->LineMakeCall(dialled);
+}
+
+void Program::ShowDialer(const QString& number) {
+    if (dialer_) {
+        dialer_->Open(number);
+    }
 }
 
 void Program::RebuildCallsList() {

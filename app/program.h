@@ -28,7 +28,7 @@ class RecorderWave;
 class Wave1Events;
 class CallsListModel;
 class CallStateMachine;
-class DialerView;
+class DialerWindow;
 class LineConnection;
 class LiveUpdateForm;
 class MainWindow;
@@ -84,6 +84,18 @@ class Program final : public QObject {
     // missing file or device fails quietly.
     void PlayAlertSound(const QString& path, qint32 device);
 
+    // An outgoing call to `number` (already dialable): the current call
+    // becomes "UNKNOWN" at `number`, dated now, and the line dials it.
+    // 0, or the result code of a dial that failed at once (line closed,
+    // modem gone, a call on the line; then an incoming call keeps its
+    // caller).
+    qint32 MakeCall(const QString& number);
+    // Opens the dialer, modal, with `number` (if any) in its number box;
+    // the calls list's call back and the menus use it.
+    void ShowDialer(const QString& number);
+    // Null until the load has made it.
+    DialerWindow* Dialer() const { return dialer_.get(); }
+
     // The calls list's rows; the window shows them.
     CallsListModel& CallsList() { return *callsList_; }
     // Rebuilds the calls list from the recordings folder's index file (at
@@ -137,7 +149,7 @@ class Program final : public QObject {
     std::unique_ptr<RecorderLine> lineAdapter_;
     std::unique_ptr<RecorderControl> recorder_;
     std::unique_ptr<Wave1Events> wave1Events_;
-    std::unique_ptr<DialerView> dialer_;
+    std::unique_ptr<DialerWindow> dialer_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
 };

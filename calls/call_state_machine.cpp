@@ -30,6 +30,17 @@ QString AlertSoundPath(const QString& soundFolder, const QString& name) {
     return path + name;
 }
 
+QString DialFailureText(qint32 code) {
+    switch (code) {
+        case line_error::kBusy:
+            return Text(ids::kDialBusy);
+        case line_error::kNoDialTone:
+            return Text(ids::kDialNoDialTone);
+        default:
+            return Text(ids::kDialNoAnswer);
+    }
+}
+
 CallStateMachine::CallStateMachine(Tapi& tapi, CallState& state, CallView& view,
                                    CallRecorder& recorder, DialerView& dialer, const Clock& clock)
     : tapi_(tapi),
@@ -46,6 +57,7 @@ CallStateMachine::CallStateMachine(Tapi& tapi, CallState& state, CallView& view,
     connect(&tapi_, &Tapi::Idle, this, &CallStateMachine::Idle);
     connect(&tapi_, &Tapi::OutgoingProgress, this, &CallStateMachine::OutgoingProgress);
     connect(&tapi_, &Tapi::LineLost, this, &CallStateMachine::LineLost);
+    connect(&tapi_, &Tapi::DialFailed, this, &CallStateMachine::DialFailed);
 }
 
 void CallStateMachine::ResetCallInfo() {
@@ -175,14 +187,15 @@ void CallStateMachine::Disconnected() {
     WriteSysLog(QStringLiteral("Disconnected"), 0, QStringLiteral("Tapi1_Disconnected"));
     if (dialer_->IsLoaded()) {
         state_.recordSeconds = 0;
-        dialer_->SetStatusText(Text(ids::kStatusNoCall));
+        dialer_->SetStatusText(dialFailure_.isEmpty() ? Text(ids::kStatusNoCall) : dialFailure_);
         dialer_->EnableCallButtons(true);
     }
 }
 
 void CallStateMachine::Idle() {
     EndCall();
-    view_.SetLineStatus(Text(ids::kStatusLineOpen));
+    view_.SetLineStatus(dialFailure_.isEmpty() ? Text(ids::kStatusLineOpen) : dialFailure_);
+    dialFailure_.clear();
     recorder_->SetLineScope();
     WriteSysLog(QStringLiteral("End Of Call"), 0, QStringLiteral("Tapi1_Idle"));
 }
@@ -238,6 +251,15 @@ void CallStateMachine::EndCallOnClosingLine() {
     }
     EndCall();
     WriteSysLog(QStringLiteral("End Of Call"), 0, QStringLiteral("Tapi1_Idle"));
+}
+
+void CallStateMachine::DialFailed(qint32 code) {
+    dialFailure_ = DialFailureText(code);
+    WriteSysLog(tapi_.LineErrText(code), code, QStringLiteral("Tapi1_DialFailed"));
+    view_.SetLineStatus(dialFailure_);
+    if (dialer_->IsLoaded()) {
+        dialer_->SetStatusText(dialFailure_);
+    }
 }
 
 void CallStateMachine::LineLost(qint32 code) {

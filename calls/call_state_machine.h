@@ -50,6 +50,9 @@ class CallStateMachine : public QObject {
     void OutgoingProgress();
     // The open line stopped working: the call ends and the line shows closed.
     void LineLost(qint32 code);
+    // A dial-out ended unconnected: said on both status bars until the next
+    // call, and journaled.
+    void DialFailed(qint32 code);
     // The user is closing the line: a call on it (ringing or connected)
     // ends as a hang-up ends it, journaled, with display and counters reset
     // and its recording stopped. Without a call nothing happens.
@@ -74,7 +77,13 @@ class CallStateMachine : public QObject {
     // Counts finished calls, so a handler waiting on a question can tell
     // that its call ended meanwhile.
     quint64 endedCalls_ = 0;
+    // How the last dial-out failed, shown instead of the idle texts when
+    // its call ends; empty otherwise.
+    QString dialFailure_;
 };
+
+// The status text for a dial-out that ended with `code`.
+QString DialFailureText(qint32 code);
 
 // Sound folder + name, or "" when `name` is not a plain file name of that
 // folder (empty, ".", "..", or holding a "/").

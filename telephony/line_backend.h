@@ -69,7 +69,15 @@ class LineEventSink {
     virtual void OnOutgoingProgress() = 0;
     // The open line stopped working (device gone, port error); it is closed.
     virtual void OnLineLost(qint32 code) = 0;
+    // A dial-out ended before it connected (kBusy, kNoAnswerFromCallee,
+    // kNoDialTone); the call's Disconnected and Idle follow.
+    virtual void OnDialFailed(qint32 code) { static_cast<void>(code); }
 };
+
+// The characters of `number` a modem dials (digits, *, #, +, "," and the
+// dial modifiers W, P, T), upper case, at most 40; blanks, dashes and
+// brackets are formatting and dropped. Empty when no digit is left.
+QString DialableNumber(const QString& number);
 
 class LineBackend {
   public:

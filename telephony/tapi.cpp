@@ -160,5 +160,8 @@ void Tapi::OnOutgoingProgress() {
 void Tapi::OnLineLost(qint32 code) {
     Post([this, code] { Q_EMIT LineLost(code); });
 }
+void Tapi::OnDialFailed(qint32 code) {
+    Post([this, code] { Q_EMIT DialFailed(code); });
+}
 
 }  // namespace orvane

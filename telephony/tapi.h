@@ -70,6 +70,9 @@ class Tapi : public QObject, private LineEventSink {
     // Not an event of a call: the open line stopped working and was closed
     // (the modem was unplugged). `code` is a result code.
     void LineLost(qint32 code);
+    // A dial-out ended unconnected (busy, no answer, no dial tone); `code`
+    // is a result code. Disconnected and Idle follow.
+    void DialFailed(qint32 code);
 
   private:
     void OnIncomingCall() override;
@@ -80,6 +83,7 @@ class Tapi : public QObject, private LineEventSink {
     void OnIdle() override;
     void OnOutgoingProgress() override;
     void OnLineLost(qint32 code) override;
+    void OnDialFailed(qint32 code) override;
 
     void Post(std::function<void()> emitEvent);
 

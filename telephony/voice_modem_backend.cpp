@@ -20,15 +20,28 @@ QString CallerText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// The characters a modem dials; the rest (blanks, dashes, brackets) is
-// formatting. "W" waits for a dial tone, "," pauses.
+// How a dial-out that did not connect ended, as a result code.
+qint32 DialFailureCode(ModemResult result) {
+    switch (result) {
+        case ModemResult::Busy:
+            return line_error::kBusy;
+        case ModemResult::NoDialTone:
+            return line_error::kNoDialTone;
+        default:
+            return line_error::kNoAnswerFromCallee;
+    }
+}
+
+}  // namespace
+
+// "W" waits for a dial tone, "P" and "T" choose pulse or tone, "," pauses.
 QString DialableNumber(const QString& number) {
     QString dialable;
     for (const QChar c : number) {
         const QChar upper = c.toUpper();
         if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('*') ||
             c == QLatin1Char('#') || c == QLatin1Char('+') || c == QLatin1Char(',') ||
-            upper == QLatin1Char('W')) {
+            upper == QLatin1Char('W') || upper == QLatin1Char('P') || upper == QLatin1Char('T')) {
             dialable += upper;
         }
     }
@@ -36,8 +49,6 @@ QString DialableNumber(const QString& number) {
         std::any_of(dialable.begin(), dialable.end(), [](QChar c) { return c.isDigit(); });
     return hasDigit ? dialable.left(40) : QString();
 }
-
-}  // namespace
 
 // What a worker thread's channel hears while it sets a modem up: kept, and
 // handed to the line once it is open, in the order it came.
@@ -490,6 +501,16 @@ qint32 VoiceModemBackend::Answer() {
     return GoOffHookAndReceive();
 }
 
+void VoiceModemBackend::PrepareDecoder() {
+    if (decoder_ == nullptr && line_.format) {
+        decoder_ =
+            std::make_unique<modem::VoiceDecoder>(line_.format->encoding, line_.format->rate);
+    }
+    if (decoder_ != nullptr) {
+        decoder_->Reset();
+    }
+}
+
 qint32 VoiceModemBackend::GoOffHookAndReceive() {
     ringTimer_.stop();
     ReportCallerId();
@@ -501,13 +522,7 @@ qint32 VoiceModemBackend::GoOffHookAndReceive() {
     if (!answered.ok() && answered.result != ModemResult::VoiceConnect) {
         return channel_.IsOpen() ? line_error::kCommandRefused : line_error::kDeviceLost;
     }
-    if (decoder_ == nullptr && line_.format) {
-        decoder_ =
-            std::make_unique<modem::VoiceDecoder>(line_.format->encoding, line_.format->rate);
-    }
-    if (decoder_ != nullptr) {
-        decoder_->Reset();
-    }
+    PrepareDecoder();
     channel_.ArmVoiceReceive();
     const ModemReply receiving = channel_.Command(line_.commands.startReceive, timeout);
     if (!channel_.IsOpen()) {
@@ -788,6 +803,8 @@ void VoiceModemBackend::OnModemInputDone() {
         dialResult_.reset();
         dialTimer_.stop();
         if (result == ModemResult::Ok || result == ModemResult::VoiceConnect) {
+            // A dial-out's sound is recorded as an answered call's is.
+            PrepareDecoder();
             channel_.ArmVoiceReceive();
             // Without sound the call is still connected: it can be talked
             // on and dropped, only not recorded.
@@ -800,6 +817,9 @@ void VoiceModemBackend::OnModemInputDone() {
                 sink_->OnConnected();
             }
         } else {
+            if (sink_ != nullptr) {
+                sink_->OnDialFailed(DialFailureCode(result));
+            }
             RemoteHangUp();
             return;
         }

@@ -135,6 +135,8 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     void FinishOpening(quint64 generation, bool deliver);
     void CancelOpening();
     qint32 EnterIdleMode();
+    // The decoder of the line's sample format, made once and reset per call.
+    void PrepareDecoder();
     qint32 GoOffHookAndReceive();
     void StopReceive();
     void HangUp();

@@ -49,6 +49,11 @@ inline constexpr int kStatusDialling = 366;   // followed by a blank and the num
 inline constexpr int kStatusConnected = 367;  // also the main window's status bar
 inline constexpr int kStatusNoCall = 801;
 inline constexpr int kMsgStandardCallConnected = 370;
+inline constexpr int kMsgNothingToDial = 984;  // "<%S>": the text in the number box
+inline constexpr int kDialBusy = 985;          // how a dial-out ended, on both status bars
+inline constexpr int kDialNoAnswer = 986;
+inline constexpr int kDialNoDialTone = 987;
+inline constexpr int kMsgCallNotPlaced = 988;  // "<%S>": the control's own text
 
 // Main window: menu bar.
 inline constexpr int kMenuFile = 21;
@@ -164,6 +169,11 @@ inline constexpr std::array kAllIds = {
     kStatusConnected,
     kStatusNoCall,
     kMsgStandardCallConnected,
+    kMsgNothingToDial,
+    kDialBusy,
+    kDialNoAnswer,
+    kDialNoDialTone,
+    kMsgCallNotPlaced,
     kMenuFile,
     kMenuNotes,
     kMenuHide,
