@@ -309,8 +309,8 @@ void MainWindow::SaveCopy(const QString& recordingPath) {
         folder = QDir::homePath();
     }
     const QString proposed = QDir(folder).filePath(QFileInfo(recordingPath).fileName());
-    const QString chosen = ChooseSaveFile(this, Text(ids::kSaveDialogTitle), proposed,
-                                          QStringLiteral("wav (*.wav)"));
+    const QString chosen =
+        ChooseSaveFile(this, Text(ids::kSaveDialogTitle), proposed, QStringLiteral("wav (*.wav)"));
     if (chosen.isEmpty()) {
         return;
     }

@@ -87,7 +87,7 @@ constexpr MenuItem kTrayItems[] = {
 
 struct ToolbarButton {
     int position;
-    int textId;  // 0: a separator
+    int textId;   // 0: a separator
     int padding;  // spaces either side of the caption
     MenuCommand command;
     const char* icon;

@@ -20,8 +20,8 @@ QString WebSiteBase(const QString& stored) {
     const QUrl url(stored.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
-        url.hasQuery() || url.hasFragment()) {
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.hasQuery() ||
+        url.hasFragment()) {
         return kDefaultWebSite;
     }
     QString base = url.toString();
