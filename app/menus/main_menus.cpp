@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <span>
 
 #include "translation/string_ids.h"
@@ -201,11 +202,16 @@ void BuildMainToolbarButtons(QToolBar* toolbar, const std::function<void(int pos
             toolbar->addSeparator();
             continue;
         }
-        const QString padding(button.padding, QLatin1Char(' '));
-        QAction* action =
-            toolbar->addAction(MenuIcon(button.icon), padding + Text(button.textId) + padding);
+        QAction* action = toolbar->addAction(MenuIcon(button.icon), Text(button.textId));
         action->setObjectName(QString::fromLatin1(button.objectName));
-        action->setToolTip(Text(button.textId));
+        if (button.padding > 0) {
+            // The padding widens the button only; the action keeps the
+            // plain text for menus and tips.
+            const QString padding(button.padding, QLatin1Char(' '));
+            if (auto* widget = qobject_cast<QToolButton*>(toolbar->widgetForAction(action))) {
+                widget->setText(padding + action->text() + padding);
+            }
+        }
         const int position = button.position;
         QObject::connect(action, &QAction::triggered, toolbar,
                          [onClick, position] { onClick(position); });
