@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,7 +18,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/about/about_box.h"
 #include "app/calls_list/calls_list_view.h"
+#include "app/menus/main_menus.h"
+#include "app/menus/save_copy.h"
+#include "app/menus/web_links.h"
 #include "app/player/playback_bar.h"
 #include "app/program.h"
 #include "calls/call_state.h"
@@ -24,6 +30,7 @@
 #include "core/clock.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
+#include "settings/names/main_menus.h"
 #include "settings/names/main_window.h"
 #include "settings/store/registry_routines.h"
 #include "settings/store/registry_store.h"
@@ -42,26 +49,8 @@ namespace {
 constexpr int kStatusPanelWidth = 150;
 constexpr int kClockIntervalMs = 1000;
 constexpr int kNoTrayNoticeMs = 15000;
-// The tray's exit entry is padded so the tray menu is wide enough to read.
-const QString kTrayExitPadding = QString(22, QLatin1Char(' '));
-
-// Menu keys; the menu's single click handler dispatches on them.
-const QString kKeyHide = QStringLiteral("Hide");
-const QString kKeyExit = QStringLiteral("Exit");
-const QString kKeyTrayExit = QStringLiteral("stExit");
-const QString kKeyTrayProperties = QStringLiteral("stProporties");
-const QString kKeyTrayCloseLine = QStringLiteral("stCloseLine");
-const QString kKeyTrayOpenLine = QStringLiteral("stOpenLine");
-const QString kKeyTrayShow = QStringLiteral("stShow");
-
 constexpr int kBalloonMs = 30000;
 constexpr int kToolbarIconSize = 24;
-
-QAction* AddMenuItem(QMenu* menu, const QString& caption, const QString& key) {
-    QAction* action = menu->addAction(caption);
-    action->setData(key);
-    return action;
-}
 
 // A phone number keeps its reading order inside a right-to-left layout.
 QString LeftToRight(const QString& text) {
@@ -160,38 +149,180 @@ void MainWindow::ShowAtStart(bool hidden) {
 }
 
 void MainWindow::BuildMenus() {
-    QMenu* fileMenu = menuBar()->addMenu(QLatin1Char('&') + Text(ids::kMenuFile));
-    fileMenu->setObjectName(QStringLiteral("mnuFileTop"));
-    AddMenuItem(fileMenu, QLatin1Char('&') + Text(ids::kMenuHide), kKeyHide);
-    QAction* exit = AddMenuItem(fileMenu, QLatin1Char('&') + Text(ids::kMenuExit), kKeyExit);
-    exit->setShortcut(QKeySequence::Quit);
-    connect(fileMenu, &QMenu::triggered, this,
-            [this](QAction* action) { MenuClick(action->data().toString()); });
-
-    trayMenu_ = new QMenu(this);
-    trayMenu_->setObjectName(QStringLiteral("mnuSysTry"));
-    AddMenuItem(trayMenu_, Text(ids::kTrayExit) + kTrayExitPadding, kKeyTrayExit);
-    trayMenu_->addSeparator();
-    AddMenuItem(trayMenu_, Text(ids::kTrayProperties), kKeyTrayProperties);
-    trayMenu_->addSeparator();
-    AddMenuItem(trayMenu_, Text(ids::kTrayCloseLine), kKeyTrayCloseLine);
-    AddMenuItem(trayMenu_, Text(ids::kTrayOpenLine), kKeyTrayOpenLine);
-    trayMenu_->addSeparator();
-    AddMenuItem(trayMenu_, Text(ids::kTrayShow), kKeyTrayShow);
-    connect(trayMenu_, &QMenu::triggered, this,
-            [this](QAction* action) { MenuClick(action->data().toString()); });
+    const MenuClickHandler click = [this](const QString& key) { MenuClick(key); };
+    BuildMenuBar(menuBar(), click);
+    trayMenu_ = BuildTrayMenu(this, click);
+    UpdateTrayLineEntries();
 }
 
 void MainWindow::MenuClick(const QString& key) {
-    if (key == kKeyExit || key == kKeyTrayExit) {
-        program_.Quit();
-    } else if (key == kKeyHide) {
-        HideWindow();
-    } else if (key == kKeyTrayShow) {
-        RestoreWindow();
+    RunCommand(CommandForKey(key));
+}
+
+void MainWindow::ToolbarClick(int position) {
+    // Position 0, the line switch, runs through its own action.
+    RunCommand(CommandForToolbarPosition(position));
+}
+
+void MainWindow::SetWindowCommands(WindowCommands commands) {
+    commands_ = std::move(commands);
+}
+
+void MainWindow::RunCommand(MenuCommand command) {
+    const auto callsList = [this](int button) {
+        if (callsList_ != nullptr) {
+            callsList_->ButtonClicked(button);
+        }
+    };
+    const auto run = [](const std::function<void()>& function) {
+        if (function) {
+            function();
+        }
+    };
+    const auto settings = [this](int page) {
+        if (commands_.showSettings) {
+            commands_.showSettings(page);
+        }
+    };
+    switch (command) {
+        case MenuCommand::kNone:
+            break;
+        case MenuCommand::kDialer:
+            if (commands_.showDialer) {
+                commands_.showDialer(QString());
+            }
+            break;
+        case MenuCommand::kGeneralNotes:
+            run(commands_.showGeneralNotes);
+            break;
+        case MenuCommand::kHide:
+            HideWindow();
+            break;
+        case MenuCommand::kExit:
+            program_.Quit();
+            break;
+        case MenuCommand::kPreviousCall:
+            callsList(CallsListPanel::kPrevious);
+            break;
+        case MenuCommand::kNextCall:
+            callsList(CallsListPanel::kNext);
+            break;
+        case MenuCommand::kEditCallNote:
+            run(commands_.editCallNote);
+            break;
+        case MenuCommand::kDeleteCalls:
+            callsList(CallsListPanel::kDelete);
+            break;
+        case MenuCommand::kSaveCopy:
+            callsList(CallsListPanel::kSaveToPc);
+            break;
+        case MenuCommand::kSettings:
+            settings(0);
+            break;
+        case MenuCommand::kSettingsGeneral:
+            settings(1);
+            break;
+        case MenuCommand::kSettingsDevices:
+            settings(2);
+            break;
+        case MenuCommand::kSettingsIncomingCall:
+            settings(3);
+            break;
+        case MenuCommand::kSettingsJournal:
+            settings(4);
+            break;
+        case MenuCommand::kJournalViewer:
+            run(commands_.showJournalViewer);
+            break;
+        case MenuCommand::kHelpContents:
+            OpenInBrowser(HelpPageUrl(QStringLiteral("index.html")));
+            break;
+        case MenuCommand::kSupport:
+            OpenInBrowser(HelpPageUrl(QStringLiteral("support.html")));
+            break;
+        case MenuCommand::kCheckNewVersion:
+            OpenInBrowser(UpdateCheckUrl(WebSite()));
+            break;
+        case MenuCommand::kProductPage:
+            OpenInBrowser(ProductPageUrl(WebSite()));
+            break;
+        case MenuCommand::kAbout:
+            ShowAbout();
+            break;
+        // The tray's line entries act only where the line's state allows,
+        // as their enabled state shows.
+        case MenuCommand::kOpenLine:
+            if (!lineSwitchOpen_) {
+                program_.OpenLine();
+            }
+            break;
+        case MenuCommand::kCloseLine:
+            if (lineSwitchOpen_) {
+                program_.CloseLine();
+            }
+            break;
+        case MenuCommand::kShow:
+            RestoreWindow();
+            break;
     }
-    // "stOpenLine" and "stCloseLine" do nothing by design; "stProporties"
-    // opens the settings dialog once it exists.
+}
+
+void MainWindow::UpdateTrayLineEntries() {
+    if (trayMenu_ == nullptr) {
+        return;
+    }
+    for (QAction* action : trayMenu_->actions()) {
+        const MenuCommand command = CommandForKey(action->data().toString());
+        if (command == MenuCommand::kOpenLine) {
+            action->setEnabled(!lineSwitchOpen_);
+        } else if (command == MenuCommand::kCloseLine) {
+            action->setEnabled(lineSwitchOpen_);
+        }
+    }
+}
+
+QString MainWindow::WebSite() {
+    RegistryRoutines& settings = program_.Settings();
+    settings.Subkey.clear();
+    return WebSiteBase(settings.GetRegistryValue(setting::kWebSite).toString());
+}
+
+void MainWindow::ShowAbout() {
+    auto* about = findChild<AboutBox*>();
+    if (about == nullptr) {
+        about = new AboutBox(this);
+        about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    // Modal without a nested event loop: the program keeps answering the
+    // line while the box is up.
+    about->setWindowModality(Qt::ApplicationModal);
+    about->show();
+    about->raise();
+    about->activateWindow();
+}
+
+void MainWindow::SaveCopy(const QString& recordingPath) {
+    RegistryRoutines& settings = program_.Settings();
+    settings.Subkey.clear();
+    QString folder = settings.GetRegistryValue(setting::kLastSaveFolder).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QDir::homePath();
+    }
+    const QString proposed = QDir(folder).filePath(QFileInfo(recordingPath).fileName());
+    const QString chosen =
+        ChooseSaveFile(this, Text(ids::kSaveDialogTitle), proposed, QStringLiteral("wav (*.wav)"));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    settings.SetRegistryValue(setting::kLastSaveFolder, QFileInfo(chosen).absolutePath(), kRegSz);
+    const CopyResult result = CopyFileUnchanged(recordingPath, chosen);
+    if (!result.ok) {
+        QString text = Text(ids::kMsgSaveCopyFailed);
+        if (text.isEmpty()) {
+            text = QStringLiteral("Orvane could not save a copy of the recording:\n<%S>");
+        }
+        ShowMessage(ReplaceMarker(text, result.error), false);
+    }
 }
 
 void MainWindow::BuildCallsArea() {
@@ -210,6 +341,7 @@ void MainWindow::BuildCallsArea() {
     }
     layout->addWidget(callsList_, 1);
     setCentralWidget(central);
+    connect(callsList_, &CallsListPanel::SaveToPcRequested, this, &MainWindow::SaveCopy);
 }
 
 void MainWindow::BuildPlaybackArea(PlaybackControl& player) {
@@ -245,11 +377,13 @@ void MainWindow::BuildToolbars() {
         // The click toggled the button already; the line's state decides.
         SetLineSwitch(lineSwitchOpen_);
     });
+    BuildMainToolbarButtons(cToolbar1_, [this](int position) { ToolbarClick(position); });
     SetLineSwitch(false);
 }
 
 void MainWindow::SetLineSwitch(bool open) {
     lineSwitchOpen_ = open;
+    UpdateTrayLineEntries();
     if (lineSwitch_ == nullptr) {
         return;
     }

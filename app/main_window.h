@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <memory>
 
+#include "app/menus/window_commands.h"
 #include "app/window_placement.h"
 
 class QAction;
@@ -23,6 +24,7 @@ class PlaybackBar;
 class PlaybackControl;
 class Program;
 class TrayIcon;
+enum class MenuCommand;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -63,6 +65,12 @@ class MainWindow : public QMainWindow {
 
     // Runs the menu command with this key; unknown keys do nothing.
     void MenuClick(const QString& key);
+    // Runs the main toolbar's button at this position; others do nothing.
+    void ToolbarClick(int position);
+    // The windows the commands open; an empty function does nothing.
+    void SetWindowCommands(WindowCommands commands);
+    // Asks where to save a copy of this recording and copies it there.
+    void SaveCopy(const QString& recordingPath);
 
     TrayIcon* Tray() const { return tray_; }
     CallsListPanel* CallsList() const { return callsList_; }
@@ -75,6 +83,11 @@ class MainWindow : public QMainWindow {
 
   private:
     class CallDisplayView;
+
+    void RunCommand(MenuCommand command);
+    void UpdateTrayLineEntries();
+    void ShowAbout();
+    QString WebSite();
 
     void SetLineSwitch(bool open);
     void ShowCallDisplay(bool visible);
@@ -89,6 +102,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<CallDisplayView> callDisplay_;
     TrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
+    WindowCommands commands_;
     QTimer* tmrStatus_ = nullptr;
     QLabel* statusPanels_[3] = {nullptr, nullptr, nullptr};
     // Why the line is not open; shown left of the panels only then.

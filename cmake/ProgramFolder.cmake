@@ -41,3 +41,11 @@ add_custom_command(OUTPUT "${ORVANE_PROGRAM_DIR}/orvane.svg"
                    DEPENDS "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" VERBATIM)
 add_custom_target(orvane_icon ALL DEPENDS "${ORVANE_PROGRAM_DIR}/orvane.svg")
 install(FILES "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" DESTINATION .)
+
+# The licence, next to the executable.
+add_custom_command(OUTPUT "${ORVANE_PROGRAM_DIR}/LICENSE"
+                   COMMAND ${CMAKE_COMMAND} -E copy_if_different
+                           "${CMAKE_SOURCE_DIR}/LICENSE" "${ORVANE_PROGRAM_DIR}/LICENSE"
+                   DEPENDS "${CMAKE_SOURCE_DIR}/LICENSE" VERBATIM)
+add_custom_target(orvane_licence ALL DEPENDS "${ORVANE_PROGRAM_DIR}/LICENSE")
+install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" DESTINATION .)

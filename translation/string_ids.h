@@ -73,6 +73,14 @@ inline constexpr int kMenuProductPage = 77;
 inline constexpr int kMenuAbout = 78;
 inline constexpr int kMenuSupport = 79;
 inline constexpr int kMenuCheckNewVersion = 80;
+inline constexpr int kSaveDialogTitle = 975;
+inline constexpr int kMsgSaveCopyFailed = 974;  // "<%S>": the file and the reason
+
+// About box.
+inline constexpr int kAboutVersion = 976;
+inline constexpr int kAboutAudioEngine = 977;
+inline constexpr int kAboutLicence = 978;
+inline constexpr int kAboutLibraries = 979;
 
 // Main window: tray menu.
 inline constexpr int kTrayExit = 347;
@@ -191,6 +199,12 @@ inline constexpr std::array kAllIds = {
     kMenuAbout,
     kMenuSupport,
     kMenuCheckNewVersion,
+    kSaveDialogTitle,
+    kMsgSaveCopyFailed,
+    kAboutVersion,
+    kAboutAudioEngine,
+    kAboutLicence,
+    kAboutLibraries,
     kTrayExit,
     kTrayProperties,
     kTrayCloseLine,
