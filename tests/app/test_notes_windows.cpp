@@ -1,0 +1,242 @@
+// The note editor and the general notes window, driven offscreen: typing at
+// the limits, Add and Cancel on a real index file, the row's height in the
+// real calls list, the notes file written on close.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolTip>
+
+#include "app/calls_list/calls_list_view.h"
+#include "app/notes/call_notes_window.h"
+#include "app/notes/notes_window.h"
+#include "calls/list/calls_list_model.h"
+#include "calls/notes/general_notes.h"
+#include "calls/store/call_store.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/qt_printers.h"
+#include "tests/support/test_environment.h"
+#include "translation/show_message.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+namespace {
+
+const QString kAleph = QStringLiteral("\u05d0");
+
+void Key(QWidget* widget, int key, const QString& text = {},
+         Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(widget, &event);
+}
+
+// The balloon's label goes only after a delay when hidden; each case
+// starts without one.
+void DropBalloon() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QStringLiteral("qtooltip_label")) {
+            delete widget;
+        }
+    }
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+class NotesWindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        environment_.makeProgramFolders();
+        LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
+        ResetMessageSeam();
+        folder_ = environment_.root() + QStringLiteral("/calls/");
+        ASSERT_TRUE(QDir().mkpath(folder_));
+        for (const char* name : {"Ann", "Bob"}) {
+            CallRecord record;
+            record.Set(CallField::CallKind, QStringLiteral("3"));
+            record.Set(CallField::CallerName, QString::fromLatin1(name));
+            record.Set(CallField::Notes, QStringLiteral("old"));
+            ASSERT_TRUE(AppendCallRecord(record, folder_));
+        }
+        list_.CreateCallsList(folder_);
+    }
+    void TearDown() override {
+        ResetMessageSeam();
+        ResetStringTableForTesting();
+        DropBalloon();
+    }
+    QString StoredNote(qint32 number) {
+        CallRecord record;
+        EXPECT_TRUE(ReadCallRecord(record, folder_, number));
+        return record.Get(CallField::Notes);
+    }
+    QString ShownMessage() {
+        const std::vector<orvane::ShownMessage> shown = TakeShownMessages();
+        return shown.size() == 1 ? shown.front().text
+                                 : QStringLiteral("<%1 boxes>").arg(shown.size());
+    }
+
+    testing::TestEnvironment environment_;
+    QString folder_;
+    CallsListModel list_{FileCallStore()};
+};
+
+TEST_F(NotesWindowsTest, TypingAtTheLimitsShowsTheBalloon) {
+    const QString a = QStringLiteral("a");
+    const struct {
+        QString note;
+        int key;
+        QString text;
+        QString after;
+        int balloon;  // text id, 0 for none
+    } cases[] = {
+        {a.repeated(256), Qt::Key_X, QStringLiteral("x"), a.repeated(256), ids::kNoteFullText},
+        {a.repeated(256), Qt::Key_Backspace, QStringLiteral("\b"), a.repeated(255), 0},
+        {a.repeated(255), Qt::Key_X, QStringLiteral("x"), a.repeated(255) + "x", 0},
+        {a.repeated(255), Qt::Key_Return, QStringLiteral("\r"), a.repeated(255),
+         ids::kNoteFullText},
+        {a.repeated(5), Qt::Key_Return, QStringLiteral("\r"), a.repeated(5) + "\r\n", 0},
+        {kAleph.repeated(128), Qt::Key_X, QStringLiteral("x"), kAleph.repeated(128),
+         ids::kNoteBytesFullText},
+    };
+    for (const auto& c : cases) {
+        CallNotesWindow window(list_, 0);
+        window.show();
+        DropBalloon();
+        window.NoteBox()->SetNote(c.note);
+        Key(window.NoteBox(), c.key, c.text);
+        EXPECT_EQ(window.NoteBox()->Note(), c.after) << c.note.size() << " " << c.key;
+        if (c.balloon != 0) {
+            EXPECT_TRUE(QToolTip::isVisible());
+            EXPECT_TRUE(QToolTip::text().contains(Text(c.balloon).toHtmlEscaped()))
+                << QToolTip::text().toStdString();
+            EXPECT_TRUE(QToolTip::text().contains(Text(ids::kNoteFullTitle)));
+        } else {
+            EXPECT_FALSE(QToolTip::isVisible()) << QToolTip::text().toStdString();
+        }
+    }
+}
+
+TEST_F(NotesWindowsTest, AddSavesTheNoteAndSizesTheRowCancelTouchesNothing) {
+    CallsListPanel panel(list_);
+    CallsListView& view = *panel.View();
+    const int line = view.fontMetrics().height();
+
+    CallNotesWindow tooLong(list_, 1);
+    tooLong.show();
+    EXPECT_EQ(tooLong.NoteBox()->Note(), QStringLiteral("old"));
+    tooLong.NoteBox()->SetNote(QString(156, QLatin1Char('n')));
+    SetNextMessageAnswer(kAnswerOk);
+    tooLong.AddButton()->click();
+    EXPECT_EQ(ShownMessage(), Text(ids::kMsgNoteTooLong));
+    EXPECT_TRUE(tooLong.isVisible());
+    EXPECT_EQ(StoredNote(2), QStringLiteral("old"));
+
+    // 155 characters go in as they are, through Ctrl+Enter.
+    CallNotesWindow longest(list_, 1);
+    longest.show();
+    longest.NoteBox()->SetNote(QString(155, QLatin1Char('n')));
+    Key(longest.NoteBox(), Qt::Key_Return, QStringLiteral("\r"), Qt::ControlModifier);
+    EXPECT_FALSE(longest.isVisible());
+    EXPECT_EQ(longest.result(), QDialog::Accepted);
+    EXPECT_EQ(StoredNote(2), QString(155, QLatin1Char('n')));
+
+    const struct {
+        QString note;
+        int height;
+    } heights[] = {
+        {QStringLiteral("one\r\ntwo"), line + 22 + 18},
+        {QStringLiteral("one"), line + 22 + 2},
+        {QString(), 22},
+    };
+    for (const auto& c : heights) {
+        CallNotesWindow window(list_, 1);
+        window.show();
+        window.NoteBox()->SetNote(c.note);
+        window.AddButton()->click();
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(StoredNote(2), c.note);
+        EXPECT_EQ(view.verticalHeader()->sectionSize(1), c.height) << c.note.toStdString();
+        EXPECT_EQ(view.verticalHeader()->sectionSize(0), line + 22 + 2);
+    }
+
+    CallNotesWindow cancelled(list_, 0);
+    cancelled.show();
+    Key(cancelled.NoteBox(), Qt::Key_X, QStringLiteral("x"));
+    Key(cancelled.NoteBox(), Qt::Key_Escape);
+    EXPECT_FALSE(cancelled.isVisible());
+    EXPECT_EQ(cancelled.result(), QDialog::Rejected);
+    EXPECT_EQ(StoredNote(1), QStringLiteral("old"));
+    EXPECT_EQ(list_.CellText(0, calls_column::kBody), QStringLiteral("old"));
+    EXPECT_TRUE(TakeShownMessages().empty());
+}
+
+TEST_F(NotesWindowsTest, AStoreFailureIsReportedAndKeepsTheText) {
+    CallNotesWindow window(list_, 0);
+    window.show();
+    window.NoteBox()->SetNote(QStringLiteral("new"));
+    ASSERT_TRUE(QFile::remove(CallIndexFile(folder_)));
+    SetNextMessageAnswer(kAnswerOk);
+    window.AddButton()->click();
+    EXPECT_EQ(ShownMessage(), Text(ids::kMsgNoteNotSaved));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.NoteBox()->Note(), QStringLiteral("new"));
+    EXPECT_EQ(list_.CellText(0, calls_column::kBody), QStringLiteral("old"));
+}
+
+TEST_F(NotesWindowsTest, GeneralNotesAreReadOnOpenAndWrittenOnClose) {
+    const QString path = GeneralNotesFile();
+    ASSERT_EQ(path, environment_.programFolder() + QStringLiteral("/Notes"));
+    {
+        NotesWindow first;
+        EXPECT_EQ(ReadBytes(path), QByteArray());  // made on the first open
+        first.show();
+        first.TextBox()->setPlainText(QStringLiteral("a\n\u05d1"));
+        first.close();
+    }
+    EXPECT_EQ(ReadBytes(path), QStringLiteral("a\r\n\u05d1\r\n").toUtf8());
+
+    NotesWindow second;
+    second.show();
+    EXPECT_EQ(second.TextBox()->toPlainText(), QStringLiteral("a\n\u05d1"));
+    second.TextBox()->setPlainText(QString(100, QLatin1Char('x')));
+    // The disk is full: No keeps the window open, Yes closes it.
+    for (const qint16 answer : {kAnswerNo, kAnswerYes}) {
+        SetNextMessageAnswer(answer);
+        {
+            testing::FileSizeLimit full(8);
+            second.close();
+        }
+        EXPECT_EQ(ShownMessage(), Text(ids::kAskCloseNotesUnsaved));
+        EXPECT_EQ(second.isVisible(), answer == kAnswerNo);
+    }
+    EXPECT_EQ(ReadBytes(path), QStringLiteral("a\r\n\u05d1\r\n").toUtf8());
+}
+
+TEST_F(NotesWindowsTest, WindowsFollowTheLanguagesDirection) {
+    const struct {
+        const char* language;
+        Qt::LayoutDirection direction;
+    } cases[] = {{"English", Qt::LeftToRight}, {"Hebrew", Qt::RightToLeft}};
+    for (const auto& c : cases) {
+        ResetStringTableForTesting();
+        LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/") + QLatin1String(c.language));
+        CallNotesWindow editor(list_, 0);
+        NotesWindow notes;
+        EXPECT_EQ(editor.layoutDirection(), c.direction) << c.language;
+        EXPECT_EQ(notes.layoutDirection(), c.direction) << c.language;
+        EXPECT_EQ(editor.AddButton()->text(), Text(ids::kNotesAdd));
+        EXPECT_EQ(notes.windowTitle(), Text(ids::kMenuNotes));
+    }
+}
+
+}  // namespace
+}  // namespace orvane
