@@ -8,6 +8,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "app/notes/notes_window.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/notes/call_notes.h"
 #include "translation/right_to_left.h"
@@ -122,6 +123,7 @@ CallNotesWindow::CallNotesWindow(CallsListModel& list, int row, QWidget* parent)
     connect(note_, &NoteTextEdit::AddRequested, this, &CallNotesWindow::Add);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     ApplyRightToLeft(this);
+    FollowLanguageDirection(note_);
     note_->setFocus();
 }
 

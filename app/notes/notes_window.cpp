@@ -1,6 +1,8 @@
 #include "app/notes/notes_window.h"
 
 #include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QVBoxLayout>
 
 #include "calls/notes/general_notes.h"
@@ -11,6 +13,17 @@
 #include "translation/string_table.h"
 
 namespace orvane {
+
+void FollowLanguageDirection(QPlainTextEdit* box) {
+    if (!IsRightToLeft()) {
+        return;
+    }
+    box->setLayoutDirection(Qt::RightToLeft);
+    QTextOption option = box->document()->defaultTextOption();
+    option.setTextDirection(Qt::RightToLeft);
+    option.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
+    box->document()->setDefaultTextOption(option);
+}
 
 NotesWindow::NotesWindow(const QString& path, QWidget* parent)
     : QDialog(parent), path_(path.isEmpty() ? GeneralNotesFile() : path) {
@@ -26,6 +39,7 @@ NotesWindow::NotesWindow(const QString& path, QWidget* parent)
     layout->addWidget(text_);
     resize(480, 360);
     ApplyRightToLeft(this);
+    FollowLanguageDirection(text_);
 
     if (const std::optional<QString> notes = LoadGeneralNotes(path_)) {
         text_->setPlainText(QString(*notes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));

@@ -10,6 +10,10 @@ class QPlainTextEdit;
 
 namespace orvane {
 
+// A note's text box in a right-to-left language: lines start at the right,
+// also lines of left-to-right text and the empty box the cursor starts in.
+void FollowLanguageDirection(QPlainTextEdit* box);
+
 class NotesWindow final : public QDialog {
     Q_OBJECT
   public:

@@ -6,24 +6,39 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QTimer>
 #include <QToolTip>
 
 #include "app/calls_list/calls_list_view.h"
+#include "app/main_window.h"
 #include "app/notes/call_notes_window.h"
 #include "app/notes/notes_window.h"
+#include "app/program.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/notes/general_notes.h"
 #include "calls/store/call_store.h"
+#include "core/product.h"
+#include "settings/names/devices.h"
+#include "settings/names/disconnect_call.h"
+#include "settings/names/general.h"
+#include "settings/names/incoming_call.h"
+#include "settings/names/language.h"
+#include "settings/names/log.h"
+#include "settings/store/registry_routines.h"
+#include "settings/store/registry_store.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/tray_icon.h"
 
 namespace orvane {
 namespace {
@@ -221,6 +236,18 @@ TEST_F(NotesWindowsTest, GeneralNotesAreReadOnOpenAndWrittenOnClose) {
     EXPECT_EQ(ReadBytes(path), QStringLiteral("a\r\n\u05d1\r\n").toUtf8());
 }
 
+TEST_F(NotesWindowsTest, AnUnreadableNotesFileIsNotWrittenOverUnchanged) {
+    const QString path = environment_.programFolder() + QStringLiteral("/Notes");
+    ASSERT_TRUE(QDir().mkpath(path));  // a folder in the file's place
+    NotesWindow notes;
+    notes.show();
+    EXPECT_TRUE(notes.TextBox()->toPlainText().isEmpty());
+    notes.close();
+    EXPECT_FALSE(notes.isVisible());
+    EXPECT_TRUE(TakeShownMessages().empty());  // nothing was tried
+    EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
 TEST_F(NotesWindowsTest, WindowsFollowTheLanguagesDirection) {
     const struct {
         const char* language;
@@ -233,9 +260,61 @@ TEST_F(NotesWindowsTest, WindowsFollowTheLanguagesDirection) {
         NotesWindow notes;
         EXPECT_EQ(editor.layoutDirection(), c.direction) << c.language;
         EXPECT_EQ(notes.layoutDirection(), c.direction) << c.language;
+        // Lines start at the right only in a right-to-left language.
+        EXPECT_EQ(
+            editor.NoteBox()->document()->defaultTextOption().textDirection() == Qt::RightToLeft,
+            c.direction == Qt::RightToLeft);
         EXPECT_EQ(editor.AddButton()->text(), Text(ids::kNotesAdd));
         EXPECT_EQ(notes.windowTitle(), Text(ids::kMenuNotes));
     }
+}
+
+// The program opens the editor on the row the calls list asks for, and
+// opens nothing without a row.
+TEST_F(NotesWindowsTest, TheProgramOpensTheEditorOnTheRequestedRow) {
+    environment_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
+    for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
+                                  kTabIncomingCall, kTabDisconnectCall}) {
+        RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
+    }
+    const auto store = [](const QString& subkey, const char* name, const QString& value) {
+        RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
+            .SetRegistryValue(QString::fromLatin1(name), value, kRegSz);
+    };
+    store(kTabDevices, "txtLinePorts", environment_.root() + QStringLiteral("/no-modem"));
+    store(kTabGeneral, "txtPath", folder_);
+    TrayIcon::OverrideAvailability(true);
+    Program program;
+    program.Load(true);
+    CallsListPanel* calls = program.Window().CallsList();
+
+    // Answers the editor once it runs modal: the note it shows, then Add.
+    QStringList shown;
+    const auto answerEditor = [&shown](const QString& note) {
+        QTimer::singleShot(0, [&shown, note] {
+            auto* editor = qobject_cast<CallNotesWindow*>(QApplication::activeModalWidget());
+            if (editor == nullptr) {
+                return;
+            }
+            shown << editor->NoteBox()->Note();
+            editor->NoteBox()->SetNote(note);
+            editor->AddButton()->click();
+        });
+    };
+    answerEditor(QStringLiteral("from the list"));
+    Q_EMIT calls->OpenNoteRequested(1);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("old")});
+    EXPECT_EQ(calls->View()->CurrentRow(), 1);
+    EXPECT_EQ(StoredNote(2), QStringLiteral("from the list"));
+
+    ASSERT_TRUE(QFile::remove(CallIndexFile(folder_)));
+    program.RebuildCallsList();
+    ASSERT_EQ(calls->View()->CurrentRow(), -1);
+    answerEditor(QStringLiteral("nowhere"));
+    program.EditCallNote();
+    QApplication::processEvents();  // the answer runs and finds no editor
+    EXPECT_EQ(shown.size(), 1);
+    TrayIcon::OverrideAvailability(std::nullopt);
 }
 
 }  // namespace
