@@ -93,7 +93,11 @@ void NoteTextEdit::insertFromMimeData(const QMimeData* source) {
 }
 
 CallNotesWindow::CallNotesWindow(CallsListModel& list, int row, QWidget* parent)
-    : QDialog(parent), list_(list), row_(row) {
+    : QDialog(parent),
+      list_(list),
+      row_(row),
+      record_(list.RecordNumber(row)),
+      folder_(list.Folder()) {
     setObjectName(QStringLiteral("frmCallNotes"));
     setWindowTitle(TextOr(ids::kMenuEditNote, QStringLiteral("Call Notes")));
     setModal(true);
@@ -122,6 +126,15 @@ CallNotesWindow::CallNotesWindow(CallsListModel& list, int row, QWidget* parent)
     connect(add_, &QPushButton::clicked, this, &CallNotesWindow::Add);
     connect(note_, &NoteTextEdit::AddRequested, this, &CallNotesWindow::Add);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(&list_, &QAbstractItemModel::modelReset, this, [this] {
+        row_ = -1;
+        for (int at = 0; at < list_.rowCount() && list_.Folder() == folder_; ++at) {
+            if (list_.RecordNumber(at) == record_) {
+                row_ = at;
+                break;
+            }
+        }
+    });
     ApplyRightToLeft(this);
     FollowLanguageDirection(note_);
     note_->setFocus();
@@ -135,8 +148,11 @@ void CallNotesWindow::Add() {
         case NoteSave::kStoreFailed:
             ShowMessage(Text(ids::kMsgNoteNotSaved), false);
             return;
-        case NoteSave::kSaved:
         case NoteSave::kNoRow:
+            ShowMessage(Text(ids::kMsgNoteNotSaved), false);
+            reject();
+            return;
+        case NoteSave::kSaved:
             accept();
             return;
     }

@@ -46,12 +46,17 @@ class CallNotesWindow final : public QDialog {
 
     // cmdAdd: refuses a note over 155 characters (the window stays open),
     // else saves it and closes; a store failure is reported and the window
-    // stays open with the text.
+    // stays open with the text; a call no longer listed is reported and
+    // the window closes.
     void Add();
 
   private:
     CallsListModel& list_;
     int row_;
+    // The call the editor opened on: a call stored while it is open rebuilds
+    // the list, and the row is found again by these.
+    qint32 record_ = 0;
+    QString folder_;
     NoteTextEdit* note_ = nullptr;
     QPushButton* add_ = nullptr;
 };

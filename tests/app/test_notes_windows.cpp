@@ -203,6 +203,28 @@ TEST_F(NotesWindowsTest, AStoreFailureIsReportedAndKeepsTheText) {
     EXPECT_EQ(list_.CellText(0, calls_column::kBody), QStringLiteral("old"));
 }
 
+// A call stored while the editor is open rebuilds the sorted list under it.
+TEST_F(NotesWindowsTest, TheNoteGoesToItsCallAfterARebuild) {
+    list_.HeaderClicked(calls_column::kCaller);  // Ann, Bob
+    CallNotesWindow bob(list_, 1);
+    CallRecord al;
+    al.Set(CallField::CallerName, QStringLiteral("Al"));
+    ASSERT_TRUE(AppendCallRecord(al, folder_));
+    list_.CreateCallsList(folder_);  // Al, Ann, Bob
+    bob.NoteBox()->SetNote(QStringLiteral("for Bob"));
+    bob.Add();
+    EXPECT_EQ(StoredNote(1), QStringLiteral("old"));
+    EXPECT_EQ(StoredNote(2), QStringLiteral("for Bob"));
+    EXPECT_EQ(list_.CellText(2, calls_column::kBody), QStringLiteral("for Bob"));
+
+    CallNotesWindow gone(list_, 0);
+    list_.CreateCallsList(QString());  // the folder changed
+    SetNextMessageAnswer(kAnswerOk);
+    gone.Add();
+    EXPECT_EQ(ShownMessage(), Text(ids::kMsgNoteNotSaved));
+    EXPECT_EQ(gone.result(), QDialog::Rejected);
+}
+
 TEST_F(NotesWindowsTest, GeneralNotesAreReadOnOpenAndWrittenOnClose) {
     const QString path = GeneralNotesFile();
     ASSERT_EQ(path, environment_.programFolder() + QStringLiteral("/Notes"));
