@@ -12,6 +12,8 @@
 #include "app/calls_list/calls_list_view.h"
 #include "app/live_update_form.h"
 #include "app/main_window.h"
+#include "app/notes/call_notes_window.h"
+#include "app/notes/notes_window.h"
 #include "app/qt_message_window.h"
 #include "app/recorder/recorder_toolbar.h"
 #include "audio/wave.h"
@@ -19,6 +21,7 @@
 #include "calls/call_views.h"
 #include "calls/line_connection.h"
 #include "calls/list/calls_list_model.h"
+#include "calls/notes/general_notes.h"
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
 #include "core/clock.h"
@@ -153,6 +156,7 @@ void Program::Load(bool hidden) {
     window_->BuildCallsArea();
     window_->BuildPlaybackArea(*player_);
     ConnectPlayerToCallsList();
+    ConnectNotesToCallsList();
     RebuildCallsList();
     // 14. The level display's idle line.
     recorder_->SetLineScope();
@@ -192,6 +196,29 @@ void Program::ConnectPlayerToCallsList() {
     connect(calls, &CallsListPanel::CurrentCallMoved, player_.get(),
             &PlaybackControl::CurrentCallMoved);
     connect(calls, &CallsListPanel::CallBackRequested, this, &Program::ShowDialer);
+}
+
+void Program::ConnectNotesToCallsList() {
+    CallsListPanel* calls = window_->CallsList();
+    connect(calls, &CallsListPanel::OpenNoteRequested, this, [this, calls](int row) {
+        calls->View()->SetCurrentRow(row);
+        EditCallNote();
+    });
+}
+
+void Program::EditCallNote() {
+    CallsListPanel* calls = window_ ? window_->CallsList() : nullptr;
+    const int row = calls != nullptr ? calls->View()->CurrentRow() : -1;
+    if (row < 0 || row >= callsList_->rowCount()) {
+        return;
+    }
+    CallNotesWindow editor(*callsList_, row, window_.get());
+    editor.exec();
+}
+
+void Program::ShowGeneralNotes() {
+    NotesWindow notes(GeneralNotesFile(), window_.get());
+    notes.exec();
 }
 
 void Program::CreateTelephony() {

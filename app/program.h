@@ -102,6 +102,12 @@ class Program final : public QObject {
     // load, and by the recorder once a call is stored).
     void RebuildCallsList();
 
+    // The note editor on the calls list's current row, modal; nothing
+    // without a current row.
+    void EditCallNote();
+    // The general notes window, modal.
+    void ShowGeneralNotes();
+
     MainWindow& Window() { return *window_; }
     const MainWindow& Window() const { return *window_; }
     // Null until the load has made them (and, for the audio controls, after
@@ -119,6 +125,7 @@ class Program final : public QObject {
     void CreateAudio();
     void CreatePlayer();
     void ConnectPlayerToCallsList();
+    void ConnectNotesToCallsList();
     void CreateTelephony();
     void CreateRecorder();
     void ReleaseAudio();

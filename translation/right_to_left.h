@@ -1,7 +1,8 @@
 #pragma once
 // Right-to-left layout of the windows that follow the language's reading
-// order: the journal viewer, the settings dialog, the dialer and the
-// information window. Every other window keeps its left-to-right layout.
+// order: the journal viewer, the settings dialog, the dialer, the note
+// windows and the information window. Every other window keeps its
+// left-to-right layout.
 
 #include <QString>
 

@@ -125,6 +125,10 @@ inline constexpr int kCallsAreaEmpty = 971;
 inline constexpr int kNoteFullTitle = 15;
 inline constexpr int kNoteFullText = 864;
 inline constexpr int kMsgNoteTooLong = 851;
+inline constexpr int kNotesAdd = 980;
+inline constexpr int kNoteBytesFullText = 981;
+inline constexpr int kMsgNoteNotSaved = 982;
+inline constexpr int kAskCloseNotesUnsaved = 983;
 
 // Program messages.
 inline constexpr int kMsgSettingsFileBroken = 950;  // "<%S>": what could not be read
@@ -235,6 +239,10 @@ inline constexpr std::array kAllIds = {
     kNoteFullTitle,
     kNoteFullText,
     kMsgNoteTooLong,
+    kNotesAdd,
+    kNoteBytesFullText,
+    kMsgNoteNotSaved,
+    kAskCloseNotesUnsaved,
     kMsgSettingsFileBroken,
     kMsgNoSystemTray,
     kLineNoSuchPort,

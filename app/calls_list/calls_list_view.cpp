@@ -237,6 +237,19 @@ CallsListView::CallsListView(CallsListModel& model, QWidget* parent)
     });
     connect(&model_, &QAbstractItemModel::layoutChanged, this, &CallsListView::UpdateRowHeights);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &CallsListView::UpdateRowHeights);
+    // A changed note changes only its row's height.
+    connect(&model_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                if (topLeft.column() > col::kBody || bottomRight.column() < col::kBody) {
+                    return;
+                }
+                for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+                    const int height = NoteRowHeight(row);
+                    if (verticalHeader()->sectionSize(row) != height) {
+                        verticalHeader()->resizeSection(row, height);
+                    }
+                }
+            });
     UpdateRowHeights();
 }
 
