@@ -12,6 +12,7 @@
 #include "app/calls_list/calls_list_view.h"
 #include "app/live_update_form.h"
 #include "app/main_window.h"
+#include "app/menus/window_commands.h"
 #include "app/notes/call_notes_window.h"
 #include "app/notes/notes_window.h"
 #include "app/qt_message_window.h"
@@ -124,8 +125,14 @@ void Program::Load(bool hidden) {
     CreateTelephony();
     // 5. Pending (audio engine): build the record-format table.
 
-    // 6. The menus.
+    // 6. The menus, and the windows their commands open. The settings
+    //    dialog and the journal viewer are not there yet.
     window_->BuildMenus();
+    WindowCommands commands;
+    commands.showDialer = [this](const QString& number) { ShowDialer(number); };
+    commands.editCallNote = [this] { EditCallNote(); };
+    commands.showGeneralNotes = [this] { ShowGeneralNotes(); };
+    window_->SetWindowCommands(std::move(commands));
     // 7. The tray icon, with the product string as its tool tip.
     window_->BuildTray();
 

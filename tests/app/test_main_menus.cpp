@@ -24,6 +24,7 @@
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
 #include "core/product.h"
+#include "dialer/dialer_window.h"
 #include "settings/names/main_menus.h"
 #include "settings/store/registry_routines.h"
 #include "settings/store/registry_store.h"
@@ -213,6 +214,23 @@ TEST_F(MainMenusTest, EveryMenuItemAndToolbarButtonRunsItsCommand) {
     };
     EXPECT_EQ(shown(buttons[3]), "   " + Text(ids::kMenuView) + "   ");
     EXPECT_EQ(shown(buttons[6]), "     " + Text(ids::kMenuNotes) + "     ");
+    window.UnLoadApp();
+}
+
+// The running program installs its windows behind the commands.
+TEST_F(MainMenusTest, TheProgramsDialerOpensFromTheMenuAndTheToolbar) {
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
+    ASSERT_NE(program.Dialer(), nullptr);
+    for (const bool fromMenu : {true, false}) {
+        fromMenu ? window.MenuClick("Dialer") : window.ToolbarClick(2);
+        EXPECT_TRUE(program.Dialer()->IsLoaded()) << fromMenu;
+        program.Dialer()->Unload();
+        QCoreApplication::processEvents();
+    }
+    window.MenuClick("Edit");  // no calls: no editor waits for an answer
+    EXPECT_TRUE(TakeShownMessages().empty());
     window.UnLoadApp();
 }
 
