@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include "core/paths.h"
+#include "core/save_file.h"
 
 namespace orvane {
 namespace {
@@ -74,7 +75,7 @@ bool PutNumberFirst(const QString& path, const QString& number) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return CommitSaveFile(file);
 }
 
 }  // namespace orvane

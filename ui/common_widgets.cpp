@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "core/common_functions.h"
+#include "core/save_file.h"
 #include "journal/journal_writer.h"
 #include "telephony/line_devices.h"
 #include "telephony/tapi.h"
@@ -211,7 +212,7 @@ bool SaveCopyAs(const QString& source, QWidget* owner, const QString& extension)
             break;
         }
     }
-    return out.commit();
+    return CommitSaveFile(out);
 }
 
 void FillFileList(QComboBox* box, const QString& folder, const QString& pattern,

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "core/save_file.h"
+
 namespace orvane {
 namespace {
 
@@ -51,7 +53,7 @@ CopyResult CopyFileUnchanged(const QString& source, const QString& target) {
             return Failed(target, out.errorString());
         }
     }
-    if (!out.commit()) {
+    if (!CommitSaveFile(out)) {
         return Failed(target, out.errorString());
     }
     return {true, {}};

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include "dialer/dialer_window.h"
 #include "dialer/last_numbers.h"
 #include "telephony/line_backend.h"
+#include "tests/support/file_size_limit.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -81,6 +83,17 @@ TEST(LastNumbers, AMissingFileIsCreatedEmptyAndAnUnwritableOneFails) {
     EXPECT_TRUE(ReadLastNumbers(path).isEmpty());
     EXPECT_TRUE(QFile::exists(path));
     EXPECT_FALSE(PutNumberFirst(dir.filePath(QStringLiteral("no/such/DialCalls")), "1"));
+
+    // A full disk while the new list is written keeps the old list whole
+    // (the bytes are still in the writer's buffer when the disk refuses).
+    ASSERT_TRUE(PutNumberFirst(path, "5551234"));
+    ASSERT_TRUE(PutNumberFirst(path, "5550000"));
+    {
+        const testing::FileSizeLimit full(4);
+        EXPECT_FALSE(PutNumberFirst(path, "5559999"));
+    }
+    EXPECT_EQ(ReadLastNumbers(path), QStringList({"5550000", "5551234"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"DialCalls"});
 }
 
 class DialerWindowTest : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include "audio/sonvel.h"
 #include "core/paths.h"
 #include "core/product.h"
+#include "core/save_file.h"
 #include "settings/names/devices.h"
 #include "settings/names/disconnect_call.h"
 #include "settings/names/general.h"
@@ -317,7 +318,7 @@ class Installer {
         current.close();
         QSaveFile file(path);
         if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) ||
-            file.write(content) != content.size() || !file.commit()) {
+            file.write(content) != content.size() || !CommitSaveFile(file)) {
             err_ << "orvane-setup: cannot write the menu entry " << path << '\n';
             return false;
         }
