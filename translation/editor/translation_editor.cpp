@@ -137,11 +137,11 @@ TranslationFileDialog::TranslationFileDialog(QWidget* parent) : QDialog(parent) 
     setMinimumWidth(320);
 }
 
-void TranslationFileDialog::Fill(const QString& original, bool rightToLeft) {
-    original_ = original;
+void TranslationFileDialog::Fill(const QString& oldName, bool rightToLeft) {
+    oldName_ = oldName;
     setWindowTitle(CaptionText(kFileTitle));
     rightToLeft_->setText(CaptionText(kRtl));
-    name_->setText(original);
+    name_->setText(oldName);
     rightToLeft_->setChecked(rightToLeft);
 }
 
@@ -346,9 +346,9 @@ void TranslationEditor::DeleteTranslation() {
 void TranslationEditor::FileDialogAccepted() {
     const QString name = fileDialog_->NameBox()->text();
     const bool rightToLeft = fileDialog_->RightToLeftBox()->isChecked();
-    const QString original = fileDialog_->Original();
-    const FileChange change = original.isEmpty() ? CreateTranslation(name, rightToLeft)
-                                                 : RenameTranslation(original, name, rightToLeft);
+    const QString oldName = fileDialog_->OldName();
+    const FileChange change = oldName.isEmpty() ? CreateTranslation(name, rightToLeft)
+                                                : RenameTranslation(oldName, name, rightToLeft);
     if (change != FileChange::kDone) {
         ShowFileChange(change, name);
         return;  // the dialog stays open for another name

@@ -40,14 +40,14 @@ class TranslationValueDialog final : public QDialog {
 class TranslationFileDialog final : public QDialog {
   public:
     explicit TranslationFileDialog(QWidget* parent);
-    // `original` empty: a new translation.
-    void Fill(const QString& original, bool rightToLeft);
-    const QString& Original() const { return original_; }
+    // `oldName` empty: a new translation.
+    void Fill(const QString& oldName, bool rightToLeft);
+    const QString& OldName() const { return oldName_; }
     QLineEdit* NameBox() const { return name_; }
     QCheckBox* RightToLeftBox() const { return rightToLeft_; }
 
   private:
-    QString original_;
+    QString oldName_;
     QLineEdit* name_ = nullptr;
     QCheckBox* rightToLeft_ = nullptr;
 };
