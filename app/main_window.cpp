@@ -234,6 +234,9 @@ void MainWindow::RunCommand(MenuCommand command) {
         case MenuCommand::kJournalViewer:
             run(commands_.showJournalViewer);
             break;
+        case MenuCommand::kTranslationEditor:
+            run(commands_.showTranslationEditor);
+            break;
         case MenuCommand::kHelpContents:
             OpenInBrowser(HelpPageUrl(QStringLiteral("index.html")));
             break;

@@ -30,7 +30,9 @@
 #include "dialer/dialer_window.h"
 #include "dialer/last_numbers.h"
 #include "journal/journal_writer.h"
+#include "settings/names/language.h"
 #include "telephony/tapi.h"
+#include "translation/editor/translation_editor.h"
 
 namespace orvane {
 namespace {
@@ -132,6 +134,7 @@ void Program::Load(bool hidden) {
     commands.showDialer = [this](const QString& number) { ShowDialer(number); };
     commands.editCallNote = [this] { EditCallNote(); };
     commands.showGeneralNotes = [this] { ShowGeneralNotes(); };
+    commands.showTranslationEditor = [this] { ShowTranslationEditor(); };
     window_->SetWindowCommands(std::move(commands));
     // 7. The tray icon, with the product string as its tool tip.
     window_->BuildTray();
@@ -226,6 +229,14 @@ void Program::EditCallNote() {
 void Program::ShowGeneralNotes() {
     NotesWindow notes(GeneralNotesFile(), window_.get());
     notes.exec();
+}
+
+void Program::ShowTranslationEditor() {
+    if (translationEditor_ == nullptr) {
+        translationEditor_ = new TranslationEditor(window_.get());
+    }
+    const RegistryRoutines language(kHkeyLocalMachine, product::kRootKey, kLanguageKey);
+    translationEditor_->Open(language.GetRegistryValue(setting::kSelect).toString());
 }
 
 void Program::CreateTelephony() {

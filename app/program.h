@@ -36,6 +36,7 @@ class PlaybackControl;
 class QtMessageWindow;
 class SonvelPlayerWave;
 class Tapi;
+class TranslationEditor;
 
 // Set when shutdown begins, so other windows can tell it from an ordinary
 // close of their own.
@@ -108,6 +109,11 @@ class Program final : public QObject {
     // The general notes window, modal.
     void ShowGeneralNotes();
 
+    // The translation editor, modal, with the translation in use as its
+    // source; made at the first call, owned by the main window.
+    void ShowTranslationEditor();
+    TranslationEditor* TranslationEditorWindow() const { return translationEditor_; }
+
     MainWindow& Window() { return *window_; }
     const MainWindow& Window() const { return *window_; }
     // Null until the load has made them (and, for the audio controls, after
@@ -157,6 +163,7 @@ class Program final : public QObject {
     std::unique_ptr<RecorderControl> recorder_;
     std::unique_ptr<Wave1Events> wave1Events_;
     std::unique_ptr<DialerWindow> dialer_;
+    TranslationEditor* translationEditor_ = nullptr;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
 };

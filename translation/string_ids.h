@@ -143,6 +143,13 @@ inline constexpr int kLineLost = 964;
 inline constexpr int kLineOtherProblem = 965;  // "<%S>": the control's own text
 inline constexpr int kLineNoModem = 966;
 
+// Translation editor. Its captions, messages and grid headers are lists,
+// one entry per line of the text, in the order translation_editor.cpp reads.
+inline constexpr int kMenuTranslations = 997;  // View menu item
+inline constexpr int kTranslatorCaptions = 998;
+inline constexpr int kTranslatorMessages = 999;
+inline constexpr int kTranslatorColumns = 1000;
+
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
     kOk,
@@ -252,6 +259,10 @@ inline constexpr std::array kAllIds = {
     kLineLost,
     kLineOtherProblem,
     kLineNoModem,
+    kMenuTranslations,
+    kTranslatorCaptions,
+    kTranslatorMessages,
+    kTranslatorColumns,
 };
 
 }  // namespace orvane::ids

@@ -59,6 +59,8 @@ constexpr MenuItem kViewItems[] = {
     {"Devices", ids::kPageDevices, C::kSettingsDevices},
     {"Events", ids::kPageIncomingCall, C::kSettingsIncomingCall, "call-start"},
     {"Journal", ids::kPageJournal, C::kSettingsJournal, "x-office-document"},
+    {"mnuView(5)", 0, C::kNone},
+    {"mnuTranslator", ids::kMenuTranslations, C::kTranslationEditor},
 };
 constexpr MenuItem kHelpItems[] = {
     {"mnuHelp(0)", ids::kMenuHelpContents, C::kHelpContents, "help-contents", "F1"},

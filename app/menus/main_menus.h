@@ -39,6 +39,7 @@ enum class MenuCommand {
     kOpenLine,
     kCloseLine,
     kShow,
+    kTranslationEditor,
 };
 
 // The command of a menu key; kNone for a separator or an unknown key.

@@ -18,6 +18,7 @@ struct WindowCommands {
     // 1 to 4 select General, Devices, Incoming call, Journal first.
     std::function<void(int page)> showSettings;
     std::function<void()> showJournalViewer;
+    std::function<void()> showTranslationEditor;
 };
 
 }  // namespace orvane

@@ -6,10 +6,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <csignal>
@@ -25,6 +27,7 @@
 #include "calls/store/call_record.h"
 #include "core/product.h"
 #include "dialer/dialer_window.h"
+#include "settings/names/language.h"
 #include "settings/names/main_menus.h"
 #include "settings/store/registry_routines.h"
 #include "settings/store/registry_store.h"
@@ -33,6 +36,7 @@
 #include "tests/support/scripted_line_backend.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/telephony_test_support.h"
+#include "translation/editor/translation_editor.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -93,6 +97,7 @@ class MainMenusTest : public ::testing::Test {
         commands.showGeneralNotes = [this] { Record("general notes"); };
         commands.showSettings = [this](int page) { Record("settings " + QString::number(page)); };
         commands.showJournalViewer = [this] { Record("journal viewer"); };
+        commands.showTranslationEditor = [this] { Record("translation editor"); };
         return commands;
     }
 
@@ -162,6 +167,7 @@ TEST_F(MainMenusTest, EveryMenuItemAndToolbarButtonRunsItsCommand) {
         {"Devices", "settings 2"},
         {"Events", "settings 3"},
         {"Journal", "settings 4"},
+        {"mnuTranslator", "translation editor"},
         {"mnuHelp(0)", "open " + help + "index.html"},
         {"ChkForNewVer",
          "open " + site + "newversion/CheckForNewVer.asp?Comment=linux&CurVer=1.1.0.1"},
@@ -232,6 +238,22 @@ TEST_F(MainMenusTest, TheProgramsDialerOpensFromTheMenuAndTheToolbar) {
     window.MenuClick("Edit");  // no calls: no editor waits for an answer
     EXPECT_TRUE(TakeShownMessages().empty());
     window.UnLoadApp();
+}
+
+TEST_F(MainMenusTest, TheTranslationEditorOpensOnTheTranslationInUse) {
+    QFile::copy(ORVANE_SOURCE_DIR "/Trans/German", env_.programFolder() + "/Trans/German");
+    ASSERT_TRUE(Settings(kLanguageKey)
+                    .SetRegistryValue(setting::kSelect, QStringLiteral("German"), kRegSz));
+    Program program;
+    program.Load(true);
+    EXPECT_EQ(program.TranslationEditorWindow(), nullptr);
+    program.Window().MenuClick("mnuTranslator");
+    TranslationEditor* editor = program.TranslationEditorWindow();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->SourceBox()->currentText(), "German");
+    EXPECT_GT(editor->Grid()->rowCount(), 0);
+    program.Window().UnLoadApp();
 }
 
 TEST_F(MainMenusTest, TheWebSiteSettingDecidesTheAddressesAndABadOneFallsBack) {

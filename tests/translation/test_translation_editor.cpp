@@ -1,0 +1,261 @@
+// The translation editor on a real translations folder: names that would
+// leave it or clash are refused, basic translations stay, a saved value
+// changes one line and nothing else, a damaged file is never written.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "tests/support/qt_printers.h"
+#include "tests/support/test_environment.h"
+#include "tests/translation/language_fixture.h"
+#include "translation/editor/translation_editor.h"
+#include "translation/editor/translation_files.h"
+#include "translation/language_file.h"
+#include "translation/show_message.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+
+namespace orvane {
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+class TranslationEditorTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        env_.makeProgramFolders();
+        trans_ = env_.programFolder() + QStringLiteral("/Trans");
+        for (const char* name : {"English", "German", "Hebrew"}) {
+            QFile::copy(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/") + name, trans_ + "/" + name);
+            shipped_[name] = ReadAll(trans_ + "/" + name);
+        }
+        ResetStringTableForTesting();
+        LoadTranslation(trans_ + "/English");
+        ResetMessageSeam();
+    }
+    void TearDown() override { ResetMessageSeam(); }
+
+    QString Write(const QString& name, const QByteArray& bytes) {
+        return testing::WriteBytes(trans_, name, bytes);
+    }
+    QStringList Messages() {
+        QStringList texts;
+        for (const ShownMessage& shown : TakeShownMessages()) {
+            texts << shown.text;
+        }
+        return texts;
+    }
+    QString Message(int index, const QString& name = {}) {
+        return ReplaceMarker(Text(ids::kTranslatorMessages).split('\n').value(index), name);
+    }
+    void ExpectShippedIntact() {
+        for (auto it = shipped_.cbegin(); it != shipped_.cend(); ++it) {
+            EXPECT_EQ(ReadAll(trans_ + "/" + it.key()), it.value()) << it.key().toStdString();
+        }
+    }
+    // The grid row that shows `id`; 0 when none does.
+    static int RowOf(TranslationEditor& editor, int id) {
+        for (int row = 0; row < editor.Grid()->rowCount(); ++row) {
+            const QTableWidgetItem* code = editor.Grid()->item(row, 0);
+            if (code != nullptr && code->text() == QString::number(id)) {
+                return row + 1;
+            }
+        }
+        return 0;
+    }
+
+    testing::TestEnvironment env_;
+    QString trans_;
+    QMap<QString, QByteArray> shipped_;
+};
+
+TEST_F(TranslationEditorTest, NamesOutsideTheFolderOrClashingInCaseAreRefused) {
+    const struct {
+        QString name;
+        FileChange result;
+    } cases[] = {
+        {"", FileChange::kInvalidName},
+        {".", FileChange::kInvalidName},
+        {"..", FileChange::kInvalidName},
+        {"../Escaped", FileChange::kInvalidName},
+        {"a/b", FileChange::kInvalidName},
+        {"/tmp/abs", FileChange::kInvalidName},
+        {QStringLiteral("nul") + QChar(u'\0') + "x", FileChange::kInvalidName},
+        {".hidden", FileChange::kInvalidName},
+        {"line\nbreak", FileChange::kInvalidName},
+        {QString(256, u'a'), FileChange::kInvalidName},
+        {"english", FileChange::kNameTaken},
+        {"HEBREW", FileChange::kNameTaken},
+        {"Mine", FileChange::kDone},
+        {"mINE", FileChange::kNameTaken},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CreateTranslation(c.name, true), c.result) << c.name.toStdString();
+    }
+    EXPECT_EQ(QDir(trans_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"English", "German", "Hebrew", "Mine"}));
+    EXPECT_EQ(QDir(env_.programFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    ExpectShippedIntact();
+    // The new file: 1000 CR LF lines, user-made, right-to-left.
+    QByteArray expected;
+    for (int n = 1; n <= kLanguageFileLines; ++n) {
+        expected += (n == 1 ? "1" : n == 10 ? "RTL" : "") + QByteArray("\r\n");
+    }
+    EXPECT_EQ(ReadAll(trans_ + "/Mine"), expected);
+}
+
+TEST_F(TranslationEditorTest, RenameAndDeleteKeepOtherFilesAndBasicTranslations) {
+    // User translations: line 1 is "1".
+    auto userMade = [](const char* prefix) {
+        const QByteArray lines = testing::LanguageLines(kLanguageFileLines, "LTR", prefix);
+        return "1\r\n" + lines.mid(lines.indexOf('\n') + 1);
+    };
+    const QByteArray mine = userMade("mine ");
+    const QByteArray other = userMade("other ");
+    Write("Mine", mine);
+    Write("Other", other);
+    for (const char* target : {"other", "OTHER", "English", "..", ""}) {
+        EXPECT_NE(RenameTranslation("Mine", target, false), FileChange::kDone) << target;
+    }
+    EXPECT_EQ(ReadAll(trans_ + "/Mine"), mine);
+    EXPECT_EQ(ReadAll(trans_ + "/Other"), other);
+    for (const char* basic : {"English", "German", "Hebrew"}) {
+        EXPECT_EQ(RenameTranslation(basic, "Renamed", false), FileChange::kBasic);
+        EXPECT_EQ(DeleteTranslation(basic), FileChange::kBasic);
+    }
+    ExpectShippedIntact();
+
+    // Renamed: the new file is the old one with its direction changed.
+    EXPECT_EQ(RenameTranslation("Mine", "Mine2", true), FileChange::kDone);
+    EXPECT_FALSE(QFile::exists(trans_ + "/Mine"));
+    QByteArray renamed = mine;
+    renamed.replace("\r\nLTR\r\n", "\r\nRTL\r\n");
+    EXPECT_EQ(ReadAll(trans_ + "/Mine2"), renamed);
+    EXPECT_EQ(DeleteTranslation("Mine2"), FileChange::kDone);
+    EXPECT_EQ(ListTranslations(), (QStringList{"English", "German", "Hebrew", "Other"}));
+}
+
+TEST_F(TranslationEditorTest, SavingAValueChangesThatLineAndKeepsEveryOtherByte) {
+    // Mixed line ends, a byte order mark and lines the grid does not show.
+    QByteArray bytes =
+        "\xEF\xBB\xBF"
+        "1\r\nreserved\n";
+    for (int n = 3; n <= kLanguageFileLines; ++n) {
+        const QByteArray end = n % 3 == 0 ? "\n" : n % 3 == 1 ? "\r" : "\r\n";
+        bytes += (n == 10 ? QByteArray("LTR") : "ziel " + QByteArray::number(n)) +
+                 (n == kLanguageFileLines ? QByteArray() : end);
+    }
+    Write("Mine", bytes);
+    TranslationEditor editor;
+    editor.Open("English");
+    editor.SetCombos(QString(), "Mine");
+    EXPECT_EQ(RowOf(editor, 10), 0);  // the header lines have no rows
+    const int row = RowOf(editor, ids::kCancel);
+    ASSERT_GT(row, 0);
+    editor.Grid()->cellDoubleClicked(row - 1, 0);
+    ASSERT_TRUE(editor.ValueDialog()->isVisible());
+    EXPECT_EQ(editor.ValueDialog()->TargetBox()->toPlainText(), "ziel 12");
+    editor.ValueDialog()->TargetBox()->setPlainText(QStringLiteral("Abbrechen\nsofort"));
+    editor.ValueDialog()->accept();
+    EXPECT_EQ(Messages(), QStringList{});
+    bytes.replace("ziel 12\n", "Abbrechen\\nsofort\n");
+    EXPECT_EQ(ReadAll(trans_ + "/Mine"), bytes);
+    EXPECT_EQ(editor.Grid()->item(row - 1, 3)->text(), "Abbrechen\\nsofort");
+}
+
+TEST_F(TranslationEditorTest, ADamagedTargetIsReportedAndNeverWritten) {
+    const QByteArray whole = testing::LanguageLines(kLanguageFileLines);
+    QByteArray badUtf8 = whole;
+    badUtf8.replace("text 12\r\n", "text \xFF\r\n");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"short", testing::LanguageLines(kLanguageFileLines - 1)},
+        {"long", testing::LanguageLines(kLanguageFileLines + 1)},
+        {"bad utf-8", badUtf8},
+        {"huge line", QByteArray(whole).replace("text 12", QByteArray(kMaxLineBytes + 1, 'x'))},
+        {"empty", QByteArray()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Write("Damaged", c.bytes);
+        TranslationEditor editor;
+        editor.Open("English");
+        SetNextMessageAnswer(kAnswerOk);
+        editor.SetCombos(QString(), "Damaged");
+        EXPECT_EQ(Messages(), QStringList{Message(3, "Damaged")});
+        SetNextMessageAnswer(kAnswerOk);
+        editor.EditRow(RowOf(editor, ids::kCancel));
+        editor.ValueDialog()->TargetBox()->setPlainText("changed");
+        editor.ValueDialog()->accept();
+        EXPECT_EQ(Messages(), QStringList{Message(3, "Damaged")});
+        EXPECT_EQ(ReadAll(trans_ + "/Damaged"), c.bytes);
+    }
+}
+
+TEST_F(TranslationEditorTest, TheWindowRefusesCaseDuplicatesAndBasicTranslations) {
+    TranslationEditor editor;
+    editor.Open("English");
+    EXPECT_EQ(editor.SourceBox()->currentText(), "English");
+    auto ok = [&editor] {
+        editor.FileDialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    };
+    // New with a name taken in another case: the message, the dialog stays.
+    editor.findChild<QPushButton*>("cmdNew")->click();
+    editor.FileDialog()->NameBox()->setText("german");
+    SetNextMessageAnswer(kAnswerOk);
+    ok();
+    EXPECT_EQ(Messages(), QStringList{Message(0)});
+    EXPECT_TRUE(editor.FileDialog()->isVisible());
+    editor.FileDialog()->NameBox()->setText("Mine");
+    ok();
+    EXPECT_FALSE(editor.FileDialog()->isVisible());
+    EXPECT_EQ(editor.TargetBox()->currentText(), "Mine");
+    EXPECT_TRUE(IsEditableTranslation("Mine"));
+
+    // Edit and Delete on a basic translation: refused with the message.
+    for (const char* button : {"cmdEdit", "cmdDelete"}) {
+        editor.TargetBox()->setEditText("Hebrew");
+        SetNextMessageAnswer(kAnswerOk);
+        editor.findChild<QPushButton*>(button)->click();
+        EXPECT_EQ(Messages(), QStringList{Message(1)}) << button;
+        EXPECT_FALSE(editor.FileDialog()->isVisible());
+    }
+    ExpectShippedIntact();
+    editor.TargetBox()->setEditText("Mine");
+    editor.findChild<QPushButton*>("cmdDelete")->click();
+    EXPECT_FALSE(QFile::exists(trans_ + "/Mine"));
+    EXPECT_EQ(editor.SourceBox()->count(), 3);
+}
+
+// Every list text of the editor has all its entries in each shipped file.
+TEST_F(TranslationEditorTest, TheShippedTranslationsHaveEveryEditorText) {
+    const struct {
+        int id;
+        qsizetype entries;
+    } lists[] = {
+        {ids::kTranslatorCaptions, 9}, {ids::kTranslatorMessages, 5}, {ids::kTranslatorColumns, 4}};
+    for (const char* name : {"English", "German", "Hebrew"}) {
+        StringTable table;
+        ASSERT_EQ(table.Load(trans_ + "/" + name), 0);
+        for (const auto& list : lists) {
+            const QStringList entries = table.Text(list.id).split('\n');
+            EXPECT_EQ(entries.size(), list.entries) << name << " " << list.id;
+            EXPECT_FALSE(entries.contains(QString())) << name << " " << list.id;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvane
