@@ -22,6 +22,7 @@ declare -A allowed=(
   [calls]="core settings journal translation telephony audio"
   [ui]="core settings journal translation telephony calls audio"
   [dialer]="core settings journal translation telephony calls ui audio"
+  [settings/dialog]="core settings journal translation telephony calls ui audio"
   [app]="core settings journal translation telephony calls ui dialer audio"
   [tools/modemsim]="telephony/modem audio"
   [tools/sonvel]="audio"
