@@ -31,6 +31,7 @@
 #include "dialer/last_numbers.h"
 #include "journal/journal_writer.h"
 #include "settings/names/language.h"
+#include "settings/dialog/settings_dialog.h"
 #include "telephony/tapi.h"
 #include "translation/editor/translation_editor.h"
 
@@ -86,6 +87,7 @@ Program::~Program() {
     }
     calls_.reset();
     line_.reset();
+    settingsDialog_.reset();
     dialer_.reset();
     wave1Events_.reset();
     recorder_.reset();
@@ -135,6 +137,7 @@ void Program::Load(bool hidden) {
     commands.editCallNote = [this] { EditCallNote(); };
     commands.showGeneralNotes = [this] { ShowGeneralNotes(); };
     commands.showTranslationEditor = [this] { ShowTranslationEditor(); };
+    commands.showSettings = [this](int page) { ShowSettings(page); };
     window_->SetWindowCommands(std::move(commands));
     // 7. The tray icon, with the product string as its tool tip.
     window_->BuildTray();
@@ -326,6 +329,60 @@ void Program::ShowDialer(const QString& number) {
     if (dialer_) {
         dialer_->Open(number);
     }
+}
+
+void Program::ShowSettings(int page) {
+    if (!settingsDialog_) {
+        SettingsDialog::Host host;
+        host.closeLine = [this] { CloseLine(); };
+        host.openLine = [this] { OpenLine(); };
+        host.lineDevices = [this] {
+            std::vector<LineDetails> lines;
+            if (tapi_) {
+                const qint32 current = tapi_->LineIndex();
+                const qint32 count = tapi_->LineCount();
+                for (qint32 i = 0; i < count; ++i) {
+                    tapi_->SetLineIndex(i);
+                    LineDetails details;
+                    tapi_->GetLineDetails(details);
+                    lines.push_back(details);
+                }
+                tapi_->SetLineIndex(current);
+            }
+            return lines;
+        };
+        host.soundDevices = [this] {
+            QStringList names;
+            if (wave1_) {
+                for (qint32 i = 0; i < wave1_->NumOfWaveDevices(); ++i) {
+                    sonvel::WaveDeviceDetails details;
+                    wave1_->GetDetailsDevice(i, details);
+                    if (details.DeviceFormat != 0) {
+                        names.append(QString::fromStdString(details.DeviceName));
+                    }
+                }
+            }
+            return names;
+        };
+        host.soundDeviceIndex = [this](const QString& name) {
+            return wave1_ ? SoundDeviceIndex(*wave1_, name) : 0;
+        };
+        host.options = [this] { return options_; };
+        host.setOptions = [this](const GlobalOptions& options) { SetOptions(options); };
+        host.playSound = [this](const QString& path) {
+            if (waveEvents_ && !waveEvents_->Playing()) {
+                PlayAlertSound(path, options_.soundDevice);
+            }
+        };
+        host.stopSound = [this] {
+            if (waveEvents_) {
+                waveEvents_->StopPlay();
+            }
+        };
+        settingsDialog_ = std::make_unique<SettingsDialog>(settings_, std::move(host));
+        settingsDialog_->showTranslationEditor = [this] { ShowTranslationEditor(); };
+    }
+    settingsDialog_->Open(page);
 }
 
 void Program::RebuildCallsList() {

@@ -25,6 +25,7 @@ class RecorderControl;
 class RecorderLine;
 class RecorderToolbar;
 class RecorderWave;
+class SettingsDialog;
 class Wave1Events;
 class CallsListModel;
 class CallStateMachine;
@@ -113,6 +114,11 @@ class Program final : public QObject {
     // source; made at the first call, owned by the main window.
     void ShowTranslationEditor();
     TranslationEditor* TranslationEditorWindow() const { return translationEditor_; }
+    // The settings dialog, modal, made at the first opening; `page` 1 to 4
+    // selects General, Devices, Incoming call or Journal first.
+    void ShowSettings(int page);
+    // Null until first opened.
+    SettingsDialog* SettingsWindow() const { return settingsDialog_.get(); }
 
     MainWindow& Window() { return *window_; }
     const MainWindow& Window() const { return *window_; }
@@ -164,6 +170,7 @@ class Program final : public QObject {
     std::unique_ptr<Wave1Events> wave1Events_;
     std::unique_ptr<DialerWindow> dialer_;
     TranslationEditor* translationEditor_ = nullptr;
+    std::unique_ptr<SettingsDialog> settingsDialog_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
 };

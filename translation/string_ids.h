@@ -28,6 +28,33 @@ inline constexpr int kJournalAgeThreeMonths = 608;
 inline constexpr int kJournalAgeForever = 609;
 inline constexpr int kMsgOnlySoundLeft = 840;
 inline constexpr int kAskDeleteSound = 843;  // "<%S>": the sound's name
+inline constexpr int kRunOnStart = 542;
+inline constexpr int kLabelRecordFormat = 543;
+inline constexpr int kLabelSavePath = 544;
+inline constexpr int kTranslations = 992;
+inline constexpr int kLabelModem = 561;
+inline constexpr int kRecommendedOnly = 562;
+inline constexpr int kLabelSoundDevice = 563;
+inline constexpr int kDeviceProperties = 564;
+inline constexpr int kInfoLineIndex = 565;  // the device information window, in order
+inline constexpr int kInfoDeviceName = 566;
+inline constexpr int kInfoTapiCapability = 567;
+inline constexpr int kInfoVoiceModem = 568;
+inline constexpr int kInfoMonitorDigits = 569;
+inline constexpr int kInfoGenerateDigits = 570;
+inline constexpr int kCallerBalloon = 105;
+inline constexpr int kOpenAppOnCall = 106;
+inline constexpr int kLogSystem = 110;
+inline constexpr int kLogCalls = 111;
+inline constexpr int kWarnBeforeDelete = 112;
+inline constexpr int kLabelKeepJournals = 113;
+inline constexpr int kDisplayJournal = 114;
+inline constexpr int kFolderDialogTitle = 967;
+inline constexpr int kPleaseWait = 968;
+inline constexpr int kModemAbsent = 969;          // "<%S>": the stored device name
+inline constexpr int kMsgSettingsNotSaved = 989;  // "<%S>": what was not saved, one per line
+inline constexpr int kFormatNotAvailable = 990;   // "<%S>": the format's name
+inline constexpr int kNeedsSystemTray = 991;
 
 // Journal viewer.
 inline constexpr int kJournalViewerTitle = 631;
@@ -171,6 +198,33 @@ inline constexpr std::array kAllIds = {
     kJournalAgeForever,
     kMsgOnlySoundLeft,
     kAskDeleteSound,
+    kRunOnStart,
+    kLabelRecordFormat,
+    kLabelSavePath,
+    kTranslations,
+    kLabelModem,
+    kRecommendedOnly,
+    kLabelSoundDevice,
+    kDeviceProperties,
+    kInfoLineIndex,
+    kInfoDeviceName,
+    kInfoTapiCapability,
+    kInfoVoiceModem,
+    kInfoMonitorDigits,
+    kInfoGenerateDigits,
+    kCallerBalloon,
+    kOpenAppOnCall,
+    kLogSystem,
+    kLogCalls,
+    kWarnBeforeDelete,
+    kLabelKeepJournals,
+    kDisplayJournal,
+    kFolderDialogTitle,
+    kPleaseWait,
+    kModemAbsent,
+    kMsgSettingsNotSaved,
+    kFormatNotAvailable,
+    kNeedsSystemTray,
     kJournalViewerTitle,
     kJournalKindAll,
     kJournalKindSystem,

@@ -10,6 +10,8 @@ inline const QString kTabDevices = QStringLiteral("Properties\\TabDevices");
 namespace setting {
 // The chosen line device, by the name the line lists it under.
 inline const QString kCmbModemDev = QStringLiteral("cmbModemDev");
+// List only the line devices the program recommends.
+inline const QString kChkDisplayRecomendedDevices = QStringLiteral("chkDisplayRecomendedDevices");
 // The output device for playback, alert sounds and listening in, by name.
 inline const QString kCmbSoundDev = QStringLiteral("cmbSoundDev");
 // Extra serial ports to look for modems on, separated by ";" or blanks.

@@ -8,6 +8,8 @@ namespace orvane {
 inline const QString kTabGeneral = QStringLiteral("Properties\\TabGeneral");
 
 namespace setting {
+// Start at log-on; the Run entry itself decides.
+inline const QString kChkRunOnStart = QStringLiteral("chkRunOnStart");
 // Index into the record-format table.
 inline const QString kCmbRecordFormatRec = QStringLiteral("cmbRecordFormatRec");
 // The recordings folder, ending in "/".

@@ -1,0 +1,568 @@
+#include "settings/dialog/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "core/common_functions.h"
+#include "core/paths.h"
+#include "core/product.h"
+#include "settings/store/registry_routines.h"
+#include "telephony/line_devices.h"
+#include "translation/right_to_left.h"
+#include "translation/show_message.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+#include "ui/common_widgets.h"
+#include "ui/tray_icon.h"
+
+namespace orvane {
+namespace {
+
+constexpr int kTrueSpeechPosition = 3;
+const QString kSoundPattern = QStringLiteral("*.wav");
+
+SettingsDialog::FolderDialogHook& FolderHook() {
+    static SettingsDialog::FolderDialogHook hook;
+    return hook;
+}
+
+QString WithSlash(QString folder) {
+    if (!folder.endsWith(QLatin1Char('/'))) {
+        folder += QLatin1Char('/');
+    }
+    return folder;
+}
+
+// The caption of a control without a trailing colon, to name it in a message.
+QString NameOf(const QString& caption) {
+    QString name = caption.trimmed();
+    while (name.endsWith(QLatin1Char(':')) || name.endsWith(QChar(0x2026))) {
+        name.chop(1);
+    }
+    return name;
+}
+
+QToolButton* ToolButton(const QString& iconName, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setIcon(QIcon::fromTheme(iconName));
+    button->setAutoRaise(true);
+    return button;
+}
+
+}  // namespace
+
+SettingsDialog::SettingsDialog(RegistryRoutines& settings, Host host, QWidget* parent)
+    : QDialog(parent), settings_(settings), host_(std::move(host)) {
+    setObjectName(QStringLiteral("frmProperties"));
+    BuildPages();
+    ApplyTexts();
+    ApplyRightToLeft(this);
+    ShowSavedValues();
+}
+
+SettingsDialog::FolderDialogHook SettingsDialog::SetFolderDialogHook(FolderDialogHook hook) {
+    return std::exchange(FolderHook(), std::move(hook));
+}
+
+QString SettingsDialog::RunCommand() {
+    return paths::ProgramFolder() + QLatin1Char('/') + product::kExecutableName + QLatin1Char(' ') +
+           QStringLiteral("-st");
+}
+
+void SettingsDialog::BuildPages() {
+    tree_ = new QTreeWidget(this);
+    tree_->setHeaderHidden(true);
+    tree_->setRootIsDecorated(false);
+    tree_->setMaximumWidth(170);
+    pages_ = new QStackedWidget(this);
+    for (int page = kGeneral; page <= kJournal; ++page) {
+        auto* item = new QTreeWidgetItem(tree_);
+        item->setData(0, Qt::UserRole, page);
+    }
+    connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item != nullptr) {
+            pages_->setCurrentIndex(item->data(0, Qt::UserRole).toInt() - kGeneral);
+        }
+    });
+
+    // General.
+    auto* general = new QWidget(pages_);
+    auto* generalForm = new QFormLayout(general);
+    runOnStart_ = new QCheckBox(general);
+    runOnStart_->setObjectName(QStringLiteral("chkRunOnStart"));
+    generalForm->addRow(runOnStart_);
+    recordFormatLabel_ = new QLabel(general);
+    recordFormat_ = new QComboBox(general);
+    recordFormat_->setObjectName(QStringLiteral("cmbRecordFormatRec"));
+    generalForm->addRow(recordFormatLabel_, recordFormat_);
+    pathLabel_ = new QLabel(general);
+    path_ = new QLineEdit(general);
+    path_->setObjectName(QStringLiteral("txtPath"));
+    browse_ = new QPushButton(QStringLiteral("..."), general);
+    browse_->setFixedWidth(32);
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(path_);
+    pathRow->addWidget(browse_);
+    generalForm->addRow(pathLabel_, pathRow);
+    translations_ = new QPushButton(general);
+    generalForm->addRow(translations_);
+    connect(browse_, &QPushButton::clicked, this, &SettingsDialog::ChooseFolder);
+    connect(translations_, &QPushButton::clicked, this, [this] {
+        if (showTranslationEditor) {
+            showTranslationEditor();
+        }
+    });
+
+    // Devices.
+    auto* devices = new QWidget(pages_);
+    auto* devicesForm = new QFormLayout(devices);
+    modemLabel_ = new QLabel(devices);
+    modem_ = new QComboBox(devices);
+    modem_->setObjectName(QStringLiteral("cmbModemDev"));
+    devicesForm->addRow(modemLabel_, modem_);
+    recommendedOnly_ = new QCheckBox(devices);
+    recommendedOnly_->setObjectName(QStringLiteral("chkDisplayRecomendedDevices"));
+    devicesForm->addRow(recommendedOnly_);
+    deviceProperties_ = new QPushButton(devices);
+    devicesForm->addRow(deviceProperties_);
+    soundDeviceLabel_ = new QLabel(devices);
+    soundDevice_ = new QComboBox(devices);
+    soundDevice_->setObjectName(QStringLiteral("cmbSoundDev"));
+    devicesForm->addRow(soundDeviceLabel_, soundDevice_);
+    connect(recommendedOnly_, &QCheckBox::clicked, this,
+            [this](bool checked) { FillModemList(checked, ChosenModem()); });
+    connect(deviceProperties_, &QPushButton::clicked, this, &SettingsDialog::ShowDeviceProperties);
+
+    // Incoming call.
+    auto* incoming = new QWidget(pages_);
+    auto* incomingLayout = new QVBoxLayout(incoming);
+    callerBalloon_ = new QCheckBox(incoming);
+    callerBalloon_->setObjectName(QStringLiteral("chkViewCD_IC"));
+    noTrayReason_ = new QLabel(incoming);
+    noTrayReason_->setObjectName(QStringLiteral("lblNoTray"));
+    noTrayReason_->setWordWrap(true);
+    openAppOnCall_ = new QCheckBox(incoming);
+    openAppOnCall_->setObjectName(QStringLiteral("chkOpenAppOnCall"));
+    playOnCall_ = new QCheckBox(incoming);
+    playOnCall_->setObjectName(QStringLiteral("chkPlayIn_IC"));
+    sound_ = new QComboBox(incoming);
+    sound_->setObjectName(QStringLiteral("CmbPlayWhen_IC"));
+    play_ = ToolButton(QStringLiteral("media-playback-start"), incoming);
+    stop_ = ToolButton(QStringLiteral("media-playback-stop"), incoming);
+    add_ = ToolButton(QStringLiteral("list-add"), incoming);
+    delete_ = ToolButton(QStringLiteral("edit-delete"), incoming);
+    auto* soundRow = new QHBoxLayout;
+    soundRow->addWidget(sound_, 1);
+    soundRow->addWidget(play_);
+    soundRow->addWidget(stop_);
+    soundRow->addSpacing(8);
+    soundRow->addWidget(add_);
+    soundRow->addWidget(delete_);
+    incomingLayout->addWidget(callerBalloon_);
+    incomingLayout->addWidget(noTrayReason_);
+    incomingLayout->addWidget(openAppOnCall_);
+    incomingLayout->addWidget(playOnCall_);
+    incomingLayout->addLayout(soundRow);
+    incomingLayout->addStretch();
+    connect(play_, &QToolButton::clicked, this, &SettingsDialog::PlaySound);
+    connect(stop_, &QToolButton::clicked, this, &SettingsDialog::StopSound);
+    connect(add_, &QToolButton::clicked, this, &SettingsDialog::AddSound);
+    connect(delete_, &QToolButton::clicked, this, &SettingsDialog::DeleteSound);
+
+    // Journal.
+    auto* journal = new QWidget(pages_);
+    auto* journalForm = new QFormLayout(journal);
+    logSystem_ = new QCheckBox(journal);
+    logSystem_->setObjectName(QStringLiteral("chkLogSys"));
+    logCalls_ = new QCheckBox(journal);
+    logCalls_->setObjectName(QStringLiteral("chkLogCalls"));
+    warnBeforeDelete_ = new QCheckBox(journal);
+    warnBeforeDelete_->setObjectName(QStringLiteral("chkWornBeforeDelete"));
+    keepForLabel_ = new QLabel(journal);
+    keepFor_ = new QComboBox(journal);
+    keepFor_->setObjectName(QStringLiteral("cmbLogFor"));
+    displayLog_ = new QPushButton(journal);
+    journalForm->addRow(logSystem_);
+    journalForm->addRow(logCalls_);
+    journalForm->addRow(warnBeforeDelete_);
+    journalForm->addRow(keepForLabel_, keepFor_);
+    journalForm->addRow(displayLog_);
+    connect(displayLog_, &QPushButton::clicked, this, [this] {
+        if (showJournalViewer) {
+            showJournalViewer();
+        }
+    });
+
+    for (QWidget* page : {general, devices, incoming, journal}) {
+        pages_->addWidget(page);
+    }
+
+    pleaseWait_ = new QLabel(this);
+    pleaseWait_->hide();
+    auto* buttons = new QDialogButtonBox(this);
+    ok_ = buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
+    cancel_ = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
+    connect(ok_, &QPushButton::clicked, this, &SettingsDialog::Accept);
+    connect(cancel_, &QPushButton::clicked, this, &SettingsDialog::Cancel);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(tree_);
+    body->addWidget(pages_, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(pleaseWait_);
+    bottom->addStretch();
+    bottom->addWidget(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body);
+    layout->addLayout(bottom);
+
+    // Without a tray there is nowhere to show a balloon.
+    const bool tray = TrayIcon::IsAvailable();
+    callerBalloon_->setEnabled(tray);
+    noTrayReason_->setVisible(!tray);
+
+    tree_->setCurrentItem(tree_->topLevelItem(0));
+}
+
+void SettingsDialog::ApplyTexts() {
+    setWindowTitle(Text(ids::kTrayProperties));
+    const int captions[] = {ids::kPageGeneral, ids::kPageDevices, ids::kPageIncomingCall,
+                            ids::kPageJournal};
+    for (int i = 0; i < 4; ++i) {
+        tree_->topLevelItem(i)->setText(0, Text(captions[i]));
+    }
+    runOnStart_->setText(Text(ids::kRunOnStart));
+    recordFormatLabel_->setText(Text(ids::kLabelRecordFormat));
+    recordFormat_->clear();
+    for (int id : {ids::kFormatPcm, ids::kFormatMuLaw, ids::kFormatGsm610}) {
+        recordFormat_->addItem(Text(id));
+    }
+    // No TrueSpeech encoder here: shown, but it cannot be chosen.
+    recordFormat_->addItem(
+        ReplaceMarker(Text(ids::kFormatNotAvailable), Text(ids::kFormatTrueSpeech)));
+    if (auto* model = qobject_cast<QStandardItemModel*>(recordFormat_->model())) {
+        model->item(kTrueSpeechPosition)->setEnabled(false);
+    }
+    pathLabel_->setText(Text(ids::kLabelSavePath));
+    translations_->setText(Text(ids::kTranslations));
+    modemLabel_->setText(Text(ids::kLabelModem));
+    recommendedOnly_->setText(Text(ids::kRecommendedOnly));
+    soundDeviceLabel_->setText(Text(ids::kLabelSoundDevice));
+    deviceProperties_->setText(Text(ids::kDeviceProperties));
+    callerBalloon_->setText(Text(ids::kCallerBalloon));
+    noTrayReason_->setText(Text(ids::kNeedsSystemTray));
+    openAppOnCall_->setText(Text(ids::kOpenAppOnCall));
+    playOnCall_->setText(Text(ids::kTipPlaySound));
+    play_->setToolTip(Text(ids::kTipPlaySound));
+    stop_->setToolTip(Text(ids::kTipStopSound));
+    add_->setToolTip(Text(ids::kTipAddSound));
+    delete_->setToolTip(Text(ids::kDelete));
+    logSystem_->setText(Text(ids::kLogSystem));
+    logCalls_->setText(Text(ids::kLogCalls));
+    warnBeforeDelete_->setText(Text(ids::kWarnBeforeDelete));
+    keepForLabel_->setText(Text(ids::kLabelKeepJournals));
+    keepFor_->clear();
+    for (int id : {ids::kJournalAgeOneMonth, ids::kJournalAgeTwoMonths, ids::kJournalAgeThreeMonths,
+                   ids::kJournalAgeForever}) {
+        keepFor_->addItem(Text(id));
+    }
+    displayLog_->setText(Text(ids::kDisplayJournal));
+    pleaseWait_->setText(Text(ids::kPleaseWait));
+    ok_->setText(Text(ids::kOk));
+    cancel_->setText(Text(ids::kCancel));
+}
+
+void SettingsDialog::ShowSavedValues() {
+    settings_.Subkey = kTabDevices;
+    storedModemName_ = settings_.GetRegistryValue(setting::kCmbModemDev).toString();
+    const bool recommended =
+        ReadCheck(settings_.GetRegistryValue(setting::kChkDisplayRecomendedDevices));
+    const QString soundDevice = settings_.GetRegistryValue(setting::kCmbSoundDev).toString();
+    recommendedOnly_->setChecked(recommended);
+    FillModemList(recommended, storedModemName_);
+    FillSoundDevices();
+    const int soundIndex = soundDevice_->findText(soundDevice);
+    if (soundIndex >= 0) {
+        soundDevice_->setCurrentIndex(soundIndex);
+    }
+    originalModemName_ = ChosenModem();
+    originalSoundDeviceName_ = soundDevice_->currentText();
+
+    settings_.Subkey = kTabGeneral;
+    const int format = ReadNumber(settings_.GetRegistryValue(setting::kCmbRecordFormatRec));
+    recordFormat_->setCurrentIndex(format >= 0 && format < recordFormat_->count() ? format : 0);
+    const QString folder = settings_.GetRegistryValue(setting::kTxtPath).toString();
+    path_->setText(folder.isEmpty() ? WithSlash(paths::ProgramFolder()) : folder);
+    {
+        const RegistryRoutines run(kHkeyCurrentUser, product::kRunKey);
+        runOnStart_->setChecked(run.GetRegistryValue(product::kRunValueName).toString() ==
+                                RunCommand());
+    }
+
+    settings_.Subkey = kTabLog;
+    logSystem_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkLogSys)));
+    logCalls_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkLogCalls)));
+    warnBeforeDelete_->setChecked(
+        ReadCheck(settings_.GetRegistryValue(setting::kChkWornBeforeDelete)));
+    const int age = ReadNumber(settings_.GetRegistryValue(setting::kCmbLogFor));
+    keepFor_->setCurrentIndex(age >= 0 && age < keepFor_->count() ? age : keepFor_->count() - 1);
+
+    settings_.Subkey = kTabIncomingCall;
+    callerBalloon_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkViewCdIc)));
+    openAppOnCall_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkOpenAppOnCall)));
+    playOnCall_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkPlayInIc)));
+    FillFileList(sound_, paths::SoundFolder(), kSoundPattern,
+                 settings_.GetRegistryValue(setting::kCmbPlayWhenIc).toString());
+}
+
+void SettingsDialog::FillModemList(bool recommendedOnly, const QString& chosen) {
+    modem_->clear();
+    const std::vector<LineDetails> lines =
+        host_.lineDevices ? host_.lineDevices() : std::vector<LineDetails>();
+    bool chosenListed = false;
+    for (const LineDetails& line : lines) {
+        if (recommendedOnly && !IsRecommendedLine(line)) {
+            continue;
+        }
+        modem_->addItem(line.deviceName, line.deviceName);
+        chosenListed = chosenListed || line.deviceName == chosen;
+    }
+    // A device unplugged today stays the choice until the user makes another.
+    if (!chosen.isEmpty() && !chosenListed) {
+        modem_->addItem(ReplaceMarker(Text(ids::kModemAbsent), chosen), chosen);
+    }
+    const int index = modem_->findData(chosen);
+    if (index >= 0) {
+        modem_->setCurrentIndex(index);
+    }
+}
+
+void SettingsDialog::FillSoundDevices() {
+    soundDevice_->clear();
+    if (host_.soundDevices) {
+        soundDevice_->addItems(host_.soundDevices());
+    }
+}
+
+QString SettingsDialog::ChosenModem() const {
+    return modem_->currentData().toString();
+}
+
+void SettingsDialog::SelectPage(int page) {
+    if (page >= kGeneral && page <= kJournal) {
+        tree_->setCurrentItem(tree_->topLevelItem(page - kGeneral));
+    }
+}
+
+int SettingsDialog::CurrentPage() const {
+    return pages_->currentIndex() + kGeneral;
+}
+
+void SettingsDialog::Open(int page) {
+    ShowSavedValues();
+    SelectPage(page);
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    raise();
+    activateWindow();
+}
+
+void SettingsDialog::Accept() {
+    busy_ = true;
+    pleaseWait_->show();
+    QStringList notSaved;
+    const auto store = [&](const QString& name, const QVariant& value, const QString& caption) {
+        if (!settings_.SetRegistryValue(name, value)) {
+            notSaved.append(NameOf(caption));
+        }
+    };
+    const auto check = [](const QCheckBox* box) {
+        return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    };
+
+    settings_.Subkey = kTabDevices;
+    const QString modem = ChosenModem();
+    store(setting::kCmbModemDev, modem, modemLabel_->text());
+    if (modem != originalModemName_) {
+        originalModemName_ = modem;
+        storedModemName_ = modem;
+        if (host_.closeLine) {
+            host_.closeLine();
+        }
+        WaitTenths(1);
+        if (host_.openLine) {
+            host_.openLine();
+        }
+    }
+    store(setting::kChkDisplayRecomendedDevices, check(recommendedOnly_), recommendedOnly_->text());
+    store(setting::kCmbSoundDev, soundDevice_->currentText(), soundDeviceLabel_->text());
+    GlobalOptions options = host_.options ? host_.options() : GlobalOptions();
+    if (soundDevice_->currentText() != originalSoundDeviceName_) {
+        originalSoundDeviceName_ = soundDevice_->currentText();
+        options.soundDeviceName = originalSoundDeviceName_;
+        options.soundDevice =
+            host_.soundDeviceIndex ? host_.soundDeviceIndex(originalSoundDeviceName_) : 0;
+    }
+
+    settings_.Subkey = kTabGeneral;
+    store(setting::kChkRunOnStart, check(runOnStart_), runOnStart_->text());
+    store(setting::kCmbRecordFormatRec, QString::number(recordFormat_->currentIndex()),
+          recordFormatLabel_->text());
+    const QString folder = path_->text().trimmed();
+    store(setting::kTxtPath, folder.isEmpty() ? WithSlash(paths::ProgramFolder()) : folder,
+          pathLabel_->text());
+
+    settings_.Subkey = kTabLog;
+    store(setting::kChkLogSys, check(logSystem_), logSystem_->text());
+    store(setting::kChkLogCalls, check(logCalls_), logCalls_->text());
+    store(setting::kChkWornBeforeDelete, check(warnBeforeDelete_), warnBeforeDelete_->text());
+    store(setting::kCmbLogFor, QString::number(keepFor_->currentIndex()), keepForLabel_->text());
+
+    settings_.Subkey = kTabIncomingCall;
+    store(setting::kChkViewCdIc, check(callerBalloon_), callerBalloon_->text());
+    store(setting::kChkOpenAppOnCall, check(openAppOnCall_), openAppOnCall_->text());
+    store(setting::kChkPlayInIc, check(playOnCall_), playOnCall_->text());
+    store(setting::kCmbPlayWhenIc, sound_->currentText(), playOnCall_->text());
+    options.showCallerBalloon = callerBalloon_->isChecked();
+    options.openAppOnCall = openAppOnCall_->isChecked();
+    options.playSoundOnCall = playOnCall_->isChecked();
+    options.incomingCallSound = sound_->currentText();
+    if (host_.setOptions) {
+        host_.setOptions(options);
+    }
+
+    // The Run value is mirrored to the autostart entry by the store.
+    RegistryRoutines run(kHkeyCurrentUser, product::kRunKey);
+    const bool runSaved = runOnStart_->isChecked()
+                              ? run.SetRegistryValue(product::kRunValueName, RunCommand())
+                              : run.DeleteValue(product::kRunValueName) == kErrorSuccess ||
+                                    !run.GetRegistryValue(product::kRunValueName).isValid();
+    if (!runSaved && !notSaved.contains(NameOf(runOnStart_->text()))) {
+        notSaved.append(NameOf(runOnStart_->text()));
+    }
+
+    pleaseWait_->hide();
+    busy_ = false;
+    if (!notSaved.isEmpty()) {
+        ShowMessage(
+            ReplaceMarker(Text(ids::kMsgSettingsNotSaved), notSaved.join(QLatin1Char('\n'))),
+            false);
+    }
+    hide();
+}
+
+void SettingsDialog::Cancel() {
+    hide();
+    ShowSavedValues();
+}
+
+void SettingsDialog::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (!busy_) {
+        Cancel();
+    }
+}
+
+void SettingsDialog::ChooseFolder() {
+    const QString title = Text(ids::kFolderDialogTitle);
+    const QString folder = FolderHook()
+                               ? FolderHook()(title)
+                               : QFileDialog::getExistingDirectory(this, title, path_->text());
+    if (folder.isEmpty()) {
+        return;
+    }
+    path_->setText(WithSlash(folder));
+    // A folder chosen here takes effect at once; a typed one at the next start.
+    if (host_.options && host_.setOptions) {
+        GlobalOptions options = host_.options();
+        options.recordingsFolder = path_->text();
+        host_.setOptions(options);
+    }
+}
+
+void SettingsDialog::PlaySound() {
+    if (host_.playSound && !sound_->currentText().isEmpty()) {
+        host_.playSound(paths::SoundFolder() + sound_->currentText());
+    }
+}
+
+void SettingsDialog::StopSound() {
+    if (host_.stopSound) {
+        host_.stopSound();
+    }
+}
+
+void SettingsDialog::AddSound() {
+    StopSound();
+    const QString name = AddSoundFile(this, paths::SoundFolder());
+    if (!name.isEmpty()) {
+        FillFileList(sound_, paths::SoundFolder(), kSoundPattern, name);
+    }
+}
+
+void SettingsDialog::DeleteSound() {
+    StopSound();
+    if (sound_->count() <= 1) {
+        ShowMessage(Text(ids::kMsgOnlySoundLeft), false);
+        return;
+    }
+    const QString name = sound_->currentText();
+    // Only a plain name of the list, never a path out of the folder.
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QStringLiteral("..")) {
+        return;
+    }
+    if (ShowMessage(ReplaceMarker(Text(ids::kAskDeleteSound), name), true) != kAnswerYes) {
+        return;
+    }
+    QFile::remove(paths::SoundFolder() + name);
+    FillFileList(sound_, paths::SoundFolder(), kSoundPattern, QString());
+}
+
+void SettingsDialog::ShowDeviceProperties() {
+    const QString name = ChosenModem();
+    const std::vector<LineDetails> lines =
+        host_.lineDevices ? host_.lineDevices() : std::vector<LineDetails>();
+    qint32 index = -1;
+    LineDetails details;
+    for (qint32 i = 0; i < static_cast<qint32>(lines.size()); ++i) {
+        if (lines[i].deviceName == name) {
+            index = i;
+            details = lines[i];
+            break;
+        }
+    }
+    details.deviceName = name;
+    const QStringList text = {
+        Text(ids::kInfoLineIndex) + QString::number(index),
+        Text(ids::kInfoDeviceName) + details.deviceName,
+        Text(ids::kInfoTapiCapability) + YesNoText(details.tapiCapability),
+        Text(ids::kInfoVoiceModem) + YesNoText(details.voiceCapability),
+        Text(ids::kInfoMonitorDigits) + YesNoText(details.monitorDigits),
+        Text(ids::kInfoGenerateDigits) + YesNoText(details.generateDigits),
+    };
+    auto* box = new QMessageBox(QMessageBox::Information, name, text.join(QLatin1Char('\n')),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("frmInformation"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    ApplyRightToLeft(box);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+}
+
+}  // namespace orvane

@@ -1,0 +1,143 @@
+#pragma once
+// The settings dialog (frmProperties): a tree of four pages (General,
+// Devices, Incoming call, Journal) over the settings store. It shows the
+// saved values each time it opens; OK stores them, reopens the line only
+// when the modem changed, mirrors the log-on entry and hands the options
+// the running program acts on to its host. Closing only hides it.
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "settings/global_options.h"
+#include "telephony/line_backend.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+class QTreeWidget;
+
+namespace orvane {
+
+class RegistryRoutines;
+
+class SettingsDialog final : public QDialog {
+  public:
+    // What the dialog reaches of the running program.
+    struct Host {
+        std::function<void()> closeLine;
+        std::function<void()> openLine;
+        // The line devices, in device order.
+        std::function<std::vector<LineDetails>()> lineDevices;
+        // The names of the sound devices that can play.
+        std::function<QStringList()> soundDevices;
+        // The device number of a sound device name (SoundDeviceIndex).
+        std::function<int(const QString& name)> soundDeviceIndex;
+        std::function<GlobalOptions()> options;
+        std::function<void(const GlobalOptions&)> setOptions;
+        // Trying the incoming-call sound.
+        std::function<void(const QString& path)> playSound;
+        std::function<void()> stopSound;
+    };
+
+    // The pages, in tree order; ShowSettings(page) takes these numbers.
+    enum Page { kGeneral = 1, kDevices = 2, kIncomingCall = 3, kJournal = 4 };
+
+    SettingsDialog(RegistryRoutines& settings, Host host, QWidget* parent = nullptr);
+
+    // Shows the dialog modal with the saved values; `page` 1 to 4 selects
+    // that page first, anything else keeps the page last shown.
+    void Open(int page);
+    int CurrentPage() const;
+
+    // Opened by "Display Log" and "Translations…"; empty does nothing.
+    std::function<void()> showJournalViewer;
+    std::function<void()> showTranslationEditor;
+
+    // Answers the folder browser in place of the user ("" cancels); an
+    // empty hook brings the real dialog back. Returns the one it replaces.
+    using FolderDialogHook = std::function<QString(const QString& title)>;
+    static FolderDialogHook SetFolderDialogHook(FolderDialogHook hook);
+
+    // The buttons, for the window and for tests.
+    void Accept();
+    void Cancel();
+    void ChooseFolder();
+    void PlaySound();
+    void StopSound();
+    void AddSound();
+    void DeleteSound();
+    void ShowDeviceProperties();
+
+    // The log-on command the Run entry holds when the box is checked.
+    static QString RunCommand();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override { Cancel(); }
+
+  private:
+    void BuildPages();
+    void ApplyTexts();
+    void ShowSavedValues();
+    // Selects `chosen`, listed as absent when no device has that name.
+    void FillModemList(bool recommendedOnly, const QString& chosen);
+    void FillSoundList();
+    void FillSoundDevices();
+    QString ChosenModem() const;
+    void SelectPage(int page);
+
+    RegistryRoutines& settings_;
+    Host host_;
+    QString originalModemName_;
+    QString originalSoundDeviceName_;
+    // The stored modem, kept in the list when no device of that name exists.
+    QString storedModemName_;
+    bool busy_ = false;
+
+    QTreeWidget* tree_ = nullptr;
+    QStackedWidget* pages_ = nullptr;
+    QLabel* pleaseWait_ = nullptr;
+    // General.
+    QCheckBox* runOnStart_ = nullptr;
+    QLabel* recordFormatLabel_ = nullptr;
+    QComboBox* recordFormat_ = nullptr;
+    QLabel* pathLabel_ = nullptr;
+    QLineEdit* path_ = nullptr;
+    QPushButton* browse_ = nullptr;
+    QPushButton* translations_ = nullptr;
+    // Devices.
+    QLabel* modemLabel_ = nullptr;
+    QComboBox* modem_ = nullptr;
+    QCheckBox* recommendedOnly_ = nullptr;
+    QLabel* soundDeviceLabel_ = nullptr;
+    QComboBox* soundDevice_ = nullptr;
+    QPushButton* deviceProperties_ = nullptr;
+    // Incoming call.
+    QCheckBox* callerBalloon_ = nullptr;
+    QLabel* noTrayReason_ = nullptr;
+    QCheckBox* openAppOnCall_ = nullptr;
+    QCheckBox* playOnCall_ = nullptr;
+    QComboBox* sound_ = nullptr;
+    QToolButton* play_ = nullptr;
+    QToolButton* stop_ = nullptr;
+    QToolButton* add_ = nullptr;
+    QToolButton* delete_ = nullptr;
+    // Journal.
+    QCheckBox* logSystem_ = nullptr;
+    QCheckBox* logCalls_ = nullptr;
+    QCheckBox* warnBeforeDelete_ = nullptr;
+    QLabel* keepForLabel_ = nullptr;
+    QComboBox* keepFor_ = nullptr;
+    QPushButton* displayLog_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+};
+
+}  // namespace orvane

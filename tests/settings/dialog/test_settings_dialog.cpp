@@ -1,0 +1,360 @@
+// The settings dialog over a real settings store in a private home, with the
+// running program reduced to recorded callbacks.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "core/paths.h"
+#include "core/product.h"
+#include "settings/dialog/settings_dialog.h"
+#include "settings/store/registry_routines.h"
+#include "telephony/tapi.h"
+#include "tests/support/scripted_line_backend.h"
+#include "tests/support/test_environment.h"
+#include "translation/show_message.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
+#include "ui/tray_icon.h"
+
+namespace orvane {
+namespace {
+
+LineDetails Line(const QString& name, bool recommended) {
+    LineDetails details;
+    details.deviceName = name;
+    details.tapiCapability = recommended;
+    details.audioCapability = recommended;
+    return details;
+}
+
+class SettingsDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        env_.makeProgramFolders();
+        env_.setVariable("ORVANE_PROGRAM_DIR", env_.programFolder());
+        for (const QString& subkey :
+             {QString(), kTabDevices, kTabGeneral, kTabLog, kTabIncomingCall}) {
+            if (subkey != missingKey_) {
+                RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
+            }
+        }
+        RegistryRoutines(kHkeyCurrentUser, product::kRunKey).CreateKey();
+        ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English")), 0);
+        TrayIcon::OverrideAvailability(tray_);
+        ResetMessageSeam();
+    }
+    void TearDown() override {
+        SettingsDialog::SetFolderDialogHook({});
+        TrayIcon::OverrideAvailability(std::nullopt);
+        ResetMessageSeam();
+    }
+
+    SettingsDialog& Dialog() {
+        if (!dialog_) {
+            SettingsDialog::Host host;
+            host.closeLine = [this] { lineCalls_.append(QStringLiteral("close")); };
+            host.openLine = [this] { lineCalls_.append(QStringLiteral("open")); };
+            host.lineDevices = [this] { return lines_; };
+            host.soundDevices = [] { return QStringList{"Speakers", "Headset"}; };
+            host.soundDeviceIndex = [](const QString& name) { return name == "Headset" ? 1 : 0; };
+            host.options = [this] { return options_; };
+            host.setOptions = [this](const GlobalOptions& options) { options_ = options; };
+            dialog_ = std::make_unique<SettingsDialog>(settings_, std::move(host));
+        }
+        return *dialog_;
+    }
+    template <typename T>
+    T* Control(const char* name) {
+        T* control = Dialog().findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    QVariant Stored(const QString& subkey, const QString& name) {
+        return RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
+            .GetRegistryValue(name);
+    }
+    void Store(const QString& subkey, const QString& name, const QString& value) {
+        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
+                        .SetRegistryValue(name, value));
+    }
+
+    testing::TestEnvironment env_;
+    QString missingKey_;
+    bool tray_ = true;
+    RegistryRoutines settings_;
+    std::vector<LineDetails> lines_ = {Line("USB Modem", true), Line("ttyS0", false)};
+    GlobalOptions options_;
+    QStringList lineCalls_;
+    std::unique_ptr<SettingsDialog> dialog_;
+};
+
+TEST_F(SettingsDialogTest, TheLineIsReopenedOnlyWhenTheModemChanged) {
+    Store(kTabDevices, setting::kCmbModemDev, "USB Modem");
+    struct Case {
+        const char* label;
+        QString choose;  // empty: leave the list as shown
+        bool cancel;
+        QStringList lineCalls;
+        QString stored;
+    };
+    const Case cases[] = {
+        {"unchanged", "", false, {}, "USB Modem"},
+        {"cancelled", "ttyS0", true, {}, "USB Modem"},
+        {"another modem", "ttyS0", false, {"close", "open"}, "ttyS0"},
+        {"the same again", "", false, {}, "ttyS0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Dialog().Open(0);
+        auto* modem = Control<QComboBox>("cmbModemDev");
+        if (!c.choose.isEmpty()) {
+            modem->setCurrentIndex(modem->findText(c.choose));
+        }
+        if (c.cancel) {
+            Dialog().Cancel();
+            EXPECT_EQ(modem->currentText(), c.stored) << "the saved choice is back";
+        } else {
+            Dialog().Accept();
+        }
+        EXPECT_EQ(std::exchange(lineCalls_, {}), c.lineCalls);
+        EXPECT_EQ(Stored(kTabDevices, setting::kCmbModemDev).toString(), c.stored);
+        EXPECT_FALSE(Dialog().isVisible());
+    }
+}
+
+TEST_F(SettingsDialogTest, AnAbsentModemStaysTheChoiceAndOnlyRecommendedOnesAreListed) {
+    Store(kTabDevices, setting::kCmbModemDev, "Gone Modem");
+    Store(kTabDevices, setting::kChkDisplayRecomendedDevices, "1");
+    Dialog().Open(0);
+    auto* modem = Control<QComboBox>("cmbModemDev");
+    EXPECT_EQ(modem->currentText(), "Gone Modem (not connected)");
+    EXPECT_EQ(modem->findText("ttyS0"), -1);
+    Control<QCheckBox>("chkDisplayRecomendedDevices")->click();
+    EXPECT_NE(modem->findText("ttyS0"), -1);
+    EXPECT_EQ(modem->currentData().toString(), "Gone Modem");
+    Dialog().Accept();
+    EXPECT_TRUE(lineCalls_.isEmpty());
+    EXPECT_EQ(Stored(kTabDevices, setting::kCmbModemDev).toString(), "Gone Modem");
+    EXPECT_EQ(Stored(kTabDevices, setting::kChkDisplayRecomendedDevices).toString(), "0");
+}
+
+TEST_F(SettingsDialogTest, TheRecordingsFolderIsStoredWithItsSlash) {
+    struct Case {
+        const char* label;
+        QString typed;   // put in the box before OK
+        QString chosen;  // answered by the folder browser ("" cancels)
+        QString stored;
+    };
+    const QString program = paths::ProgramFolder() + "/";
+    const Case cases[] = {
+        {"empty box", "", "", program},
+        {"chosen without slash", "", "/srv/calls", "/srv/calls/"},
+        {"chosen with slash", "", "/srv/calls/", "/srv/calls/"},
+        {"typed", "/data/rec/", "", "/data/rec/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        options_.recordingsFolder = "/before/";
+        Dialog().Open(0);
+        Control<QLineEdit>("txtPath")->setText(c.typed);
+        SettingsDialog::SetFolderDialogHook([&](const QString& title) {
+            EXPECT_EQ(title, Text(ids::kFolderDialogTitle));
+            return c.chosen;
+        });
+        Dialog().ChooseFolder();
+        // A chosen folder is in use at once; a typed one at the next start.
+        EXPECT_EQ(options_.recordingsFolder, c.chosen.isEmpty() ? "/before/" : c.stored);
+        Dialog().Accept();
+        EXPECT_EQ(Stored(kTabGeneral, setting::kTxtPath).toString(), c.stored);
+    }
+}
+
+TEST_F(SettingsDialogTest, DeletingASoundAsksAndTheOnlySoundIsKept) {
+    const QString only = env_.writeFile("program/Sound/ring.wav", "RIFF");
+    Dialog().Open(0);
+    SetNextMessageAnswer(kAnswerOk);
+    Dialog().DeleteSound();
+    const auto refused = TakeShownMessages();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].text, Text(ids::kMsgOnlySoundLeft));
+    EXPECT_TRUE(QFile::exists(only));
+
+    const QString other = env_.writeFile("program/Sound/bell.wav", "RIFF");
+    Dialog().Open(0);
+    auto* sounds = Control<QComboBox>("CmbPlayWhen_IC");
+    sounds->setCurrentIndex(sounds->findText("bell.wav"));
+    SetNextMessageAnswer(kAnswerNo);
+    Dialog().DeleteSound();
+    EXPECT_TRUE(QFile::exists(other));
+    SetNextMessageAnswer(kAnswerYes);
+    Dialog().DeleteSound();
+    const auto shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].text, R"(Delete the sound "bell.wav"?)");
+    EXPECT_FALSE(QFile::exists(other));
+    EXPECT_EQ(sounds->count(), 1);
+}
+
+TEST_F(SettingsDialogTest, TheRunBoxAndTheAutostartEntryAgreeAfterOk) {
+    const QString entry = paths::AutostartFolder() + "/orvane.desktop";
+    RegistryRoutines run(kHkeyCurrentUser, product::kRunKey);
+    ASSERT_TRUE(run.SetRegistryValue(product::kRunValueName, "/elsewhere/orvane -st"));
+    Dialog().Open(0);
+    auto* box = Control<QCheckBox>("chkRunOnStart");
+    EXPECT_FALSE(box->isChecked()) << "an entry for another folder";
+    for (bool checked : {true, false, true}) {
+        box->setChecked(checked);
+        Dialog().Accept();
+        EXPECT_EQ(QFile::exists(entry), checked);
+        EXPECT_EQ(Stored(kTabGeneral, setting::kChkRunOnStart).toString(), checked ? "1" : "0");
+        Dialog().Open(0);
+        EXPECT_EQ(box->isChecked(), checked);
+    }
+}
+
+TEST_F(SettingsDialogTest, TrueSpeechIsShownButCannotBeChosen) {
+    Store(kTabGeneral, setting::kCmbRecordFormatRec, "3");
+    Dialog().Open(0);
+    auto* formats = Control<QComboBox>("cmbRecordFormatRec");
+    auto* model = qobject_cast<QStandardItemModel*>(formats->model());
+    ASSERT_NE(model, nullptr);
+    for (int i = 0; i < formats->count(); ++i) {
+        EXPECT_EQ(model->item(i)->isEnabled(), i != 3) << i;
+    }
+    EXPECT_EQ(formats->currentIndex(), 3);
+    EXPECT_TRUE(formats->currentText().contains("cannot be recorded here"));
+    Dialog().Accept();
+    EXPECT_EQ(Stored(kTabGeneral, setting::kCmbRecordFormatRec).toString(), "3");
+}
+
+class SettingsDialogWithoutLogKey : public SettingsDialogTest {
+  protected:
+    void SetUp() override {
+        missingKey_ = kTabLog;
+        SettingsDialogTest::SetUp();
+    }
+};
+
+TEST_F(SettingsDialogWithoutLogKey, WhatWasNotSavedIsNamedInOneMessage) {
+    Dialog().Open(0);
+    Control<QCheckBox>("chkLogCalls")->setChecked(true);
+    Control<QCheckBox>("chkOpenAppOnCall")->setChecked(true);
+    SetNextMessageAnswer(kAnswerOk);
+    Dialog().Accept();
+    const auto shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    for (const char* name :
+         {"Log system events", "Log calls", "Warn me before deleting", "Keep journals for"}) {
+        EXPECT_TRUE(shown[0].text.contains(name)) << name;
+    }
+    EXPECT_FALSE(shown[0].text.contains("Bring Orvane up"));
+    EXPECT_EQ(Stored(kTabIncomingCall, setting::kChkOpenAppOnCall).toString(), "1");
+    EXPECT_TRUE(options_.openAppOnCall);
+}
+
+class SettingsDialogOverABrokenFile : public SettingsDialogTest {
+  protected:
+    void SetUp() override {
+        SettingsDialogTest::SetUp();
+        // A line the reader cannot take: every write to the file is refused.
+        QFile hive(env_.configHome() + "/orvane/HKEY_LOCAL_MACHINE.reg");
+        ASSERT_TRUE(hive.open(QIODevice::Append));
+        hive.write("this is no registry line\r\n");
+    }
+};
+
+TEST_F(SettingsDialogOverABrokenFile, EverySettingIsNamedAndTheFileIsLeftAlone) {
+    QFile hive(env_.configHome() + "/orvane/HKEY_LOCAL_MACHINE.reg");
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    const QByteArray before = hive.readAll();
+    Dialog().Open(0);
+    SetNextMessageAnswer(kAnswerOk);
+    Dialog().Accept();
+    const auto shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    for (const char* name :
+         {"Modem line", "Sound device", "Save recordings in", "Log calls", "Play the sound"}) {
+        EXPECT_TRUE(shown[0].text.contains(name)) << name;
+    }
+    hive.seek(0);
+    EXPECT_EQ(hive.readAll(), before);
+}
+
+class SettingsDialogWithoutTray : public SettingsDialogTest {
+  protected:
+    void SetUp() override {
+        tray_ = false;
+        SettingsDialogTest::SetUp();
+    }
+};
+
+TEST_F(SettingsDialogWithoutTray, TheBalloonIsDisabledWithTheReason) {
+    Dialog().Open(SettingsDialog::kIncomingCall);
+    EXPECT_FALSE(Control<QCheckBox>("chkViewCD_IC")->isEnabled());
+    EXPECT_TRUE(Control<QLabel>("lblNoTray")->isVisible());
+    EXPECT_TRUE(Control<QCheckBox>("chkOpenAppOnCall")->isEnabled());
+}
+
+TEST_F(SettingsDialogTest, OpensOnTheAskedPageAndReadsRightToLeftInHebrew) {
+    struct Case {
+        int page;
+        int shown;
+    };
+    const Case cases[] = {{0, 1}, {4, 4}, {0, 4}, {2, 2}, {9, 2}, {-1, 2}, {3, 3}, {1, 1}};
+    for (const Case& c : cases) {
+        Dialog().Open(c.page);
+        EXPECT_EQ(Dialog().CurrentPage(), c.shown) << c.page;
+        Dialog().Cancel();
+    }
+    dialog_.reset();
+    ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/Hebrew")), 0);
+    Dialog().Open(0);
+    EXPECT_EQ(Dialog().layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(Dialog().windowTitle(), Text(ids::kTrayProperties));
+    ResetStringTableForTesting();
+}
+
+TEST(ProgramSettings, TheMenuOpensTheDialogOnItsPageAndOkReachesTheProgram) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    for (const QString& subkey : {QString(), kTabDevices, kTabGeneral, kTabLog, kTabIncomingCall}) {
+        RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
+    }
+    env.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
+    TrayIcon::OverrideAvailability(true);
+    testing::ScriptedLineBackend* backend = nullptr;
+    Program::SetTapiFactory(
+        [&](QObject* parent) { return testing::CreateScriptedTapi(backend, parent); });
+    {
+        Program program;
+        program.Load(true);
+        ASSERT_NE(backend, nullptr);
+        EXPECT_EQ(program.SettingsWindow(), nullptr);
+        program.ShowSettings(SettingsDialog::kIncomingCall);
+        SettingsDialog* dialog = program.SettingsWindow();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->CurrentPage(), SettingsDialog::kIncomingCall);
+        dialog->findChild<QCheckBox*>("chkOpenAppOnCall")->setChecked(true);
+        dialog->Accept();
+        EXPECT_TRUE(program.Options().openAppOnCall);
+        program.ShowSettings(0);
+        EXPECT_EQ(program.SettingsWindow(), dialog);
+        EXPECT_EQ(dialog->CurrentPage(), SettingsDialog::kIncomingCall);
+        dialog->Cancel();
+        program.Window().UnLoadApp();
+    }
+    Program::SetTapiFactory({});
+    TrayIcon::OverrideAvailability(std::nullopt);
+}
+
+}  // namespace
+}  // namespace orvane
