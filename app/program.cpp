@@ -30,6 +30,7 @@
 #include "dialer/dialer_window.h"
 #include "dialer/last_numbers.h"
 #include "journal/journal_writer.h"
+#include "journal/viewer/journal_viewer.h"
 #include "telephony/tapi.h"
 
 namespace orvane {
@@ -85,6 +86,7 @@ Program::~Program() {
     calls_.reset();
     line_.reset();
     dialer_.reset();
+    journalViewer_.reset();
     wave1Events_.reset();
     recorder_.reset();
     recorderToolbar_.reset();
@@ -132,6 +134,7 @@ void Program::Load(bool hidden) {
     commands.showDialer = [this](const QString& number) { ShowDialer(number); };
     commands.editCallNote = [this] { EditCallNote(); };
     commands.showGeneralNotes = [this] { ShowGeneralNotes(); };
+    commands.showJournalViewer = [this] { ShowJournalViewer(); };
     window_->SetWindowCommands(std::move(commands));
     // 7. The tray icon, with the product string as its tool tip.
     window_->BuildTray();
@@ -315,6 +318,16 @@ void Program::ShowDialer(const QString& number) {
     if (dialer_) {
         dialer_->Open(number);
     }
+}
+
+void Program::ShowJournalViewer() {
+    if (journalViewer_ && journalViewer_->isVisible()) {
+        journalViewer_->raise();
+        return;
+    }
+    // Made afresh each time, so every opening prunes and lists anew.
+    journalViewer_ = std::make_unique<JournalViewer>(ProgramJournal(), settings_, window_.get());
+    journalViewer_->Open();
 }
 
 void Program::RebuildCallsList() {

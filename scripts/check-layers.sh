@@ -22,6 +22,7 @@ declare -A allowed=(
   [calls]="core settings journal translation telephony audio"
   [ui]="core settings journal translation telephony calls audio"
   [dialer]="core settings journal translation telephony calls ui audio"
+  [journal/viewer]="core settings journal translation telephony calls ui audio"
   [app]="core settings journal translation telephony calls ui dialer audio"
   [tools/modemsim]="telephony/modem audio"
   [tools/sonvel]="audio"
@@ -36,7 +37,7 @@ sonvel_public_only=(core settings translation journal telephony calls ui app too
 sonvel_public='^audio/(sonvel|sonvel_api|sonvel_host|wave)\.h$'
 # Folders below the windows: Qt Core is fine, widgets are not.
 no_widgets=(core settings/names settings/store translation/language_file journal/journal_writer
-            telephony calls dialer/last_numbers tools/reg)
+            telephony calls dialer/last_numbers journal/viewer/journal_file_reader tools/reg)
 
 # The QtWidgets class headers, from the installed Qt where there is one.
 widgets_dir=""

@@ -10,6 +10,10 @@ inline const QString kTabLog = QStringLiteral("Properties\\TabLog");
 namespace setting {
 inline const QString kChkLogSys = QStringLiteral("chkLogSys");
 inline const QString kChkLogCalls = QStringLiteral("chkLogCalls");
+// Journal viewer: the age kept ("0".."3", the list position) and whether to
+// ask before deleting a file.
+inline const QString kCmbLogFor = QStringLiteral("cmbLogFor");
+inline const QString kChkWornBeforeDelete = QStringLiteral("chkWornBeforeDelete");
 }  // namespace setting
 
 }  // namespace orvane
