@@ -5,10 +5,11 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableView>
 #include <algorithm>
 #include <utility>
 
@@ -22,8 +23,9 @@
 
 namespace orvane {
 
-// The shown file's lines. Every row reports the same size, the widest line's,
-// so the list lays out half a million rows without measuring each one.
+// The shown file's lines, one column in a table view of fixed row height:
+// adding rows costs no layout of the rows already there, so a million
+// lines arrive in time linear in their number.
 class JournalLinesModel final : public QAbstractListModel {
   public:
     explicit JournalLinesModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -38,9 +40,6 @@ class JournalLinesModel final : public QAbstractListModel {
         }
         if (role == Qt::DisplayRole) {
             return lines_.at(index.row());
-        }
-        if (role == Qt::SizeHintRole) {
-            return QSize(extent_, rowHeight_);
         }
         return {};
     }
@@ -57,7 +56,6 @@ class JournalLinesModel final : public QAbstractListModel {
         if (lines.isEmpty()) {
             return false;
         }
-        rowHeight_ = metrics.height() + 2;
         // A line that cannot be wider than the widest so far is not measured.
         const int widestCharacter = std::max(1, metrics.maxWidth());
         int extent = extent_;
@@ -83,7 +81,6 @@ class JournalLinesModel final : public QAbstractListModel {
     static constexpr int kExtentMargin = 50;
     QStringList lines_;
     int extent_ = 0;
-    int rowHeight_ = 16;
 };
 
 namespace {
@@ -113,12 +110,21 @@ JournalViewer::JournalViewer(const JournalWriter& journal, RegistryRoutines sett
     files_ = new QListWidget(this);
     files_->setObjectName(QStringLiteral("List1"));
     model_ = new JournalLinesModel(this);
-    lines_ = new QListView(this);
+    lines_ = new QTableView(this);
     lines_->setObjectName(QStringLiteral("List2"));
     lines_->setModel(model_);
-    lines_->setUniformItemSizes(true);
-    lines_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lines_->setShowGrid(false);
+    lines_->setWordWrap(false);
+    lines_->setTextElideMode(Qt::ElideNone);
+    lines_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lines_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lines_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     lines_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lines_->horizontalHeader()->hide();
+    lines_->verticalHeader()->hide();
+    lines_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lines_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lines_->verticalHeader()->setDefaultSectionSize(lines_->fontMetrics().height() + 2);
     // Names and lines are dates, times and English sources: they read left
     // to right in every language.
     KeepLeftToRight(files_);
@@ -233,7 +239,14 @@ void JournalViewer::ShowFile(const QString& name) {
         lines_->viewport()->setCursor(Qt::BusyCursor);
         loadTimer_.start();
     }
-    lines_->doItemsLayout();
+    ApplyExtent();
+}
+
+void JournalViewer::ApplyExtent() {
+    if (model_->Extent() > 0) {
+        lines_->horizontalHeader()->resizeSection(0, model_->Extent());
+        lines_->doItemsLayout();  // the scroll bar's range, now
+    }
 }
 
 bool JournalViewer::LoadStep() {
@@ -241,7 +254,7 @@ bool JournalViewer::LoadStep() {
         return false;
     }
     if (model_->Append(reader_.ReadLines(kPieceBytes), lines_->fontMetrics())) {
-        lines_->doItemsLayout();
+        ApplyExtent();
     }
     if (reader_.IsOpen()) {
         return true;

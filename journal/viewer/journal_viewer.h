@@ -16,7 +16,7 @@
 
 class QComboBox;
 class QLabel;
-class QListView;
+class QTableView;
 class QListWidget;
 class QPushButton;
 
@@ -57,13 +57,14 @@ class JournalViewer final : public QDialog {
     int LinesExtent() const;
     QComboBox* Kinds() const { return kinds_; }
     QListWidget* Files() const { return files_; }
-    QListView* LinesView() const { return lines_; }
+    QTableView* LinesView() const { return lines_; }
 
   private:
     void ApplyTexts();
     void FillFiles();
     void ShowFile(const QString& name);
     void StopLoading();
+    void ApplyExtent();
 
     const JournalWriter& journal_;
     RegistryRoutines settings_;
@@ -72,7 +73,7 @@ class JournalViewer final : public QDialog {
     JournalLinesModel* model_ = nullptr;
     QComboBox* kinds_ = nullptr;
     QListWidget* files_ = nullptr;
-    QListView* lines_ = nullptr;
+    QTableView* lines_ = nullptr;
     QLabel* display_ = nullptr;
     QLabel* date_ = nullptr;
     QLabel* details_ = nullptr;
