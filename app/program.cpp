@@ -30,8 +30,9 @@
 #include "dialer/dialer_window.h"
 #include "dialer/last_numbers.h"
 #include "journal/journal_writer.h"
-#include "settings/names/language.h"
+#include "journal/viewer/journal_viewer.h"
 #include "settings/dialog/settings_dialog.h"
+#include "settings/names/language.h"
 #include "telephony/tapi.h"
 #include "translation/editor/translation_editor.h"
 
@@ -89,6 +90,7 @@ Program::~Program() {
     line_.reset();
     settingsDialog_.reset();
     dialer_.reset();
+    journalViewer_.reset();
     wave1Events_.reset();
     recorder_.reset();
     recorderToolbar_.reset();
@@ -129,8 +131,7 @@ void Program::Load(bool hidden) {
     CreateTelephony();
     // 5. Pending (audio engine): build the record-format table.
 
-    // 6. The menus, and the windows their commands open. The settings
-    //    dialog and the journal viewer are not there yet.
+    // 6. The menus, and the windows their commands open.
     window_->BuildMenus();
     WindowCommands commands;
     commands.showDialer = [this](const QString& number) { ShowDialer(number); };
@@ -138,6 +139,7 @@ void Program::Load(bool hidden) {
     commands.showGeneralNotes = [this] { ShowGeneralNotes(); };
     commands.showTranslationEditor = [this] { ShowTranslationEditor(); };
     commands.showSettings = [this](int page) { ShowSettings(page); };
+    commands.showJournalViewer = [this] { ShowJournalViewer(); };
     window_->SetWindowCommands(std::move(commands));
     // 7. The tray icon, with the product string as its tool tip.
     window_->BuildTray();
@@ -381,8 +383,19 @@ void Program::ShowSettings(int page) {
         };
         settingsDialog_ = std::make_unique<SettingsDialog>(settings_, std::move(host));
         settingsDialog_->showTranslationEditor = [this] { ShowTranslationEditor(); };
+        settingsDialog_->showJournalViewer = [this] { ShowJournalViewer(); };
     }
     settingsDialog_->Open(page);
+}
+
+void Program::ShowJournalViewer() {
+    if (journalViewer_ && journalViewer_->isVisible()) {
+        journalViewer_->raise();
+        return;
+    }
+    // Made afresh each time, so every opening prunes and lists anew.
+    journalViewer_ = std::make_unique<JournalViewer>(ProgramJournal(), settings_, window_.get());
+    journalViewer_->Open();
 }
 
 void Program::RebuildCallsList() {

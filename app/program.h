@@ -30,6 +30,7 @@ class Wave1Events;
 class CallsListModel;
 class CallStateMachine;
 class DialerWindow;
+class JournalViewer;
 class LineConnection;
 class LiveUpdateForm;
 class MainWindow;
@@ -97,6 +98,12 @@ class Program final : public QObject {
     void ShowDialer(const QString& number);
     // Null until the load has made it.
     DialerWindow* Dialer() const { return dialer_.get(); }
+
+    // The journal viewer, modal: prunes the journal by age and lists its
+    // files. The toolbar and the settings dialog's "Display Log" open it.
+    void ShowJournalViewer();
+    // Null until first opened.
+    JournalViewer* Journal() const { return journalViewer_.get(); }
 
     // The calls list's rows; the window shows them.
     CallsListModel& CallsList() { return *callsList_; }
@@ -171,6 +178,7 @@ class Program final : public QObject {
     std::unique_ptr<DialerWindow> dialer_;
     TranslationEditor* translationEditor_ = nullptr;
     std::unique_ptr<SettingsDialog> settingsDialog_;
+    std::unique_ptr<JournalViewer> journalViewer_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
 };

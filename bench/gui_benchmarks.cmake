@@ -21,3 +21,10 @@ if(ORVANE_BUILD_BENCHMARKS)
   target_link_libraries(calls_view_bench PRIVATE orvane_gui orvane_warnings)
   set_target_properties(calls_view_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
 endif()
+
+# The journal viewer with a 50 MB day file: first lines, longest step, whole file.
+if(ORVANE_BUILD_BENCHMARKS)
+  add_executable(journal_viewer_bench ${CMAKE_CURRENT_LIST_DIR}/journal_viewer_bench.cpp)
+  target_link_libraries(journal_viewer_bench PRIVATE orvane_gui orvane_warnings)
+  set_target_properties(journal_viewer_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
+endif()

@@ -24,7 +24,8 @@ declare -A allowed=(
   [dialer]="core settings journal translation telephony calls ui audio"
   [translation/editor]="core settings journal translation telephony calls ui audio"
   [settings/dialog]="core settings journal translation telephony calls ui audio"
-  [app]="core settings journal translation telephony calls ui dialer translation/editor settings/dialog audio"
+  [journal/viewer]="core settings journal translation telephony calls ui audio"
+  [app]="core settings journal translation telephony calls ui dialer translation/editor settings/dialog journal/viewer audio"
   [tools/modemsim]="telephony/modem audio"
   [tools/sonvel]="audio"
   [tools/reg]="core settings"
@@ -38,7 +39,8 @@ sonvel_public_only=(core settings translation journal telephony calls ui app too
 sonvel_public='^audio/(sonvel|sonvel_api|sonvel_host|wave)\.h$'
 # Folders below the windows: Qt Core is fine, widgets are not.
 no_widgets=(core settings/names settings/store translation/language_file journal/journal_writer
-            telephony calls dialer/last_numbers translation/editor/translation_files tools/reg)
+            telephony calls dialer/last_numbers translation/editor/translation_files
+            journal/viewer/journal_file_reader tools/reg)
 
 # The QtWidgets class headers, from the installed Qt where there is one.
 widgets_dir=""

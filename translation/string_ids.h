@@ -65,7 +65,9 @@ inline constexpr int kLabelDisplay = 636;
 inline constexpr int kLabelDate = 637;
 inline constexpr int kLabelDetails = 638;
 inline constexpr int kSaveAs = 639;
-inline constexpr int kDelete = 640;  // also the settings dialog's delete-sound tip
+inline constexpr int kDelete = 640;                // also the settings dialog's delete-sound tip
+inline constexpr int kAskDeleteJournalFile = 994;  // "<%S>": the file's name
+inline constexpr int kMsgJournalCopyFailed = 995;  // "<%S>": the place chosen
 
 // Dialer.
 inline constexpr int kDialer = 363;  // title; also File menu, main toolbar, call-back tip
