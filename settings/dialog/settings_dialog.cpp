@@ -121,6 +121,7 @@ void SettingsDialog::BuildPages() {
     pathRow->addWidget(browse_);
     generalForm->addRow(pathLabel_, pathRow);
     translations_ = new QPushButton(general);
+    translations_->setObjectName(QStringLiteral("cmdTranslations"));
     generalForm->addRow(translations_);
     connect(browse_, &QPushButton::clicked, this, &SettingsDialog::ChooseFolder);
     connect(translations_, &QPushButton::clicked, this, [this] {
@@ -198,6 +199,7 @@ void SettingsDialog::BuildPages() {
     keepFor_ = new QComboBox(journal);
     keepFor_->setObjectName(QStringLiteral("cmbLogFor"));
     displayLog_ = new QPushButton(journal);
+    displayLog_->setObjectName(QStringLiteral("cmdDisplayLog"));
     journalForm->addRow(logSystem_);
     journalForm->addRow(logCalls_);
     journalForm->addRow(warnBeforeDelete_);

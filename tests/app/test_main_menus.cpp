@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,6 +28,8 @@
 #include "calls/store/call_record.h"
 #include "core/product.h"
 #include "dialer/dialer_window.h"
+#include "journal/viewer/journal_viewer.h"
+#include "settings/dialog/settings_dialog.h"
 #include "settings/names/language.h"
 #include "settings/names/main_menus.h"
 #include "settings/store/registry_routines.h"
@@ -254,6 +257,30 @@ TEST_F(MainMenusTest, TheTranslationEditorOpensOnTheTranslationInUse) {
     EXPECT_EQ(editor->SourceBox()->currentText(), "German");
     EXPECT_GT(editor->Grid()->rowCount(), 0);
     program.Window().UnLoadApp();
+}
+
+TEST_F(MainMenusTest, TheSettingsJournalAndTranslationWindowsOpenFromMenusAndFromEachOther) {
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
+    window.MenuClick("Journal");
+    SettingsDialog* settings = program.SettingsWindow();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_EQ(settings->CurrentPage(), 4);
+    settings->findChild<QPushButton*>(QStringLiteral("cmdDisplayLog"))->click();
+    ASSERT_NE(program.Journal(), nullptr);
+    EXPECT_TRUE(program.Journal()->isVisible());
+    program.Journal()->close();
+    settings->findChild<QPushButton*>(QStringLiteral("cmdTranslations"))->click();
+    ASSERT_NE(program.TranslationEditorWindow(), nullptr);
+    EXPECT_TRUE(program.TranslationEditorWindow()->isVisible());
+    program.TranslationEditorWindow()->close();
+    settings->close();
+    window.ToolbarClick(4);
+    EXPECT_TRUE(program.Journal()->isVisible());
+    program.Journal()->close();
+    window.UnLoadApp();
 }
 
 TEST_F(MainMenusTest, TheWebSiteSettingDecidesTheAddressesAndABadOneFallsBack) {
