@@ -319,6 +319,8 @@ inline constexpr std::array kAllIds = {
     kTranslatorCaptions,
     kTranslatorMessages,
     kTranslatorColumns,
+    kAskDeleteJournalFile,
+    kMsgJournalCopyFailed,
 };
 
 }  // namespace orvane::ids
