@@ -153,6 +153,10 @@ void Program::Load(bool hidden) {
     // 9. The main toolbar with the line switch, created closed. Pending
     //    (recorder, calls list, playback): their toolbars.
     window_->BuildToolbars();
+    // The recorder's own row: beside the main toolbar's captions it would
+    // drop its time, level and End-call button into the overflow menu of
+    // a window of ordinary width.
+    window_->addToolBarBreak();
     window_->addToolBar(recorderToolbar_->Toolbar());
     // 10. The calls list's columns are the model's own.
 
