@@ -115,9 +115,10 @@ void CallStateMachine::CallerID(const QString& name, const QString& number) {
 }
 
 void CallStateMachine::Connected() {
-    // Questions, message boxes and the start of a recording run an event
-    // loop, and the call may end inside it. What follows must then neither
-    // touch the next call's display nor leave a recording nobody stops.
+    // The start of a recording may run an event loop, and the call may end
+    // inside it. What follows must then neither touch the next call's
+    // display nor leave a recording nobody stops. Nothing here asks the
+    // user: a question would outlive its call.
     const quint64 call = endedCalls_;
     const auto ended = [this, call] { return endedCalls_ != call; };
     const auto startRecording = [this, &ended] {
@@ -135,38 +136,29 @@ void CallStateMachine::Connected() {
             state_.recordCall = false;
         }
     }
-    if (!ended() && state_.standardCall && dialer_->IsLoaded()) {
-        dialer_->CallReady();
-        if (!ended() && dialer_->IsLoaded()) {
-            dialer_->SetStatusText(Text(ids::kStatusConnected));
-        }
-    }
     if (!ended() && state_.recordCall) {
-        const bool record = view_.Ask(Text(ids::kAskRecordCall));
-        // The dialer's End clears the flag while the question is open.
-        if (!ended() && state_.recordCall) {
-            state_.call.CallKind = kCallKindOutgoingRecorded;
-            state_.recordingIncoming = false;
-            if (!record) {
-                recorder_->SetRecordPressed(false);
-            } else {
-                tapi_.LineAnswer();
-                if (startRecording()) {
-                    recorder_->SetRecordPressed(true);
-                    if (dialer_->IsLoaded()) {
-                        dialer_->Unload();
-                    }
-                }
+        // "Call and record": the user asked for the recording when placing
+        // the call.
+        state_.call.CallKind = kCallKindOutgoingRecorded;
+        state_.recordingIncoming = false;
+        tapi_.LineAnswer();
+        if (startRecording()) {
+            recorder_->SetRecordPressed(true);
+            if (dialer_->IsLoaded()) {
+                dialer_->Unload();
             }
         }
     }
-    if (!ended() && state_.standardCall) {
-        // The program does not answer a standard call: the user talks on
-        // the handset.
-        view_.Inform(Text(ids::kMsgStandardCallConnected));
-        if (!ended() && state_.standardCall && dialer_->IsLoaded()) {
+    if (!ended() && (state_.standardCall || state_.recordCall)) {
+        // The user talks on the handset (the program does not answer a
+        // standard call). Said once, and never in a box that holds Hang up.
+        if (dialer_->IsLoaded()) {
+            dialer_->CallReady();
             dialer_->EnableCallButtons(false);
             dialer_->EnableEndButton(true);
+        } else if (state_.standardCall) {
+            view_.DisplayBallonCallSetails(Text(ids::kStatusConnected),
+                                           Text(ids::kMsgStandardCallConnected));
         }
     }
     if (!ended()) {
@@ -225,15 +217,25 @@ void CallStateMachine::EndCall() {
     recorder_->ReleaseAllButtons();
     view_.ShowCallDisplay(false);
     recorder_->SetLineScope();
+    // Whoever ended the call (the user's Hang up drops it without a
+    // Disconnected), the dialer can place the next one.
+    if (dialer_->IsLoaded()) {
+        dialer_->SetStatusText(dialFailure_.isEmpty() ? Text(ids::kStatusNoCall) : dialFailure_);
+        dialer_->EnableCallButtons(true);
+    }
 }
 
 void CallStateMachine::OutgoingProgress() {
+    const QString dialling = Text(ids::kStatusDialling) + QLatin1Char(' ');
+    view_.SetLineStatus(dialling + state_.call.CallerNumber);
     if (!dialer_->IsLoaded()) {
         return;
     }
+    // Hang up stays usable: a wrong number must not ring on until the dial
+    // times out.
     dialer_->EnableCallButtons(false);
-    dialer_->EnableEndButton(false);
-    dialer_->SetStatusText(Text(ids::kStatusDialling) + QLatin1Char(' ') + dialer_->NumberText());
+    dialer_->EnableEndButton(true);
+    dialer_->SetStatusText(dialling + dialer_->NumberText());
 }
 
 void CallStateMachine::EndCallOnClosingLine() {

@@ -87,7 +87,8 @@ class DialerView {
   public:
     virtual ~DialerView() = default;
     virtual bool IsLoaded() const = 0;
-    // A standard call placed from the dialer has connected.
+    // A call placed from the dialer has connected: said once, in a way
+    // that leaves its buttons usable (no modal box).
     virtual void CallReady() = 0;
     // Its status panel 1.
     virtual void SetStatusText(const QString& text) = 0;

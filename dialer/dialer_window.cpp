@@ -69,8 +69,9 @@ DialerWindow::DialerWindow(CallState& state, Line line, QString lastNumbersPath,
         button->setAutoDefault(false);
         button->setMinimumHeight(36);
         const QChar character = key.character;
+        // As a typed key: a selected number is replaced, not added to.
         connect(button, &QPushButton::clicked, this,
-                [this, character] { number_->setEditText(number_->currentText() + character); });
+                [this, character] { number_->lineEdit()->insert(QString(character)); });
         keys->addWidget(button, index / kKeysPerRow, index % kKeysPerRow);
         ++index;
     }
@@ -93,6 +94,9 @@ DialerWindow::DialerWindow(CallState& state, Line line, QString lastNumbersPath,
     statusBar->setObjectName(QStringLiteral("vbalStatusBar1"));
     statusBar->setSizeGripEnabled(false);
     status_ = new QLabel(statusBar);
+    // A long status (a connected call's) wraps instead of widening the window.
+    status_->setWordWrap(true);
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar->addWidget(status_, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -136,6 +140,8 @@ void DialerWindow::Open(const QString& number) {
     raise();
     activateWindow();
     number_->setFocus();
+    // Typing replaces the number shown (an arrow key keeps it for adding to).
+    number_->lineEdit()->selectAll();
 }
 
 void DialerWindow::PlaceCall(bool record) {
@@ -175,7 +181,8 @@ void DialerWindow::EndCall() {
 }
 
 void DialerWindow::CallReady() {
-    ShowMessage(Text(ids::kMsgStandardCallConnected), false);
+    // Said where the buttons stay usable: a box would hold Hang up.
+    SetStatusText(Text(ids::kMsgStandardCallConnected));
 }
 
 void DialerWindow::SetStatusText(const QString& text) {

@@ -230,53 +230,47 @@ TEST_F(CallStateMachineTest, AConnectedWithoutAnyFlagOnlyShowsAndJournals) {
     EXPECT_TRUE(backend_->requests.isEmpty());
 }
 
-TEST_F(CallStateMachineTest, AConnectedStandardCallIsAnnouncedAndNotAnswered) {
+TEST_F(CallStateMachineTest, AConnectedStandardCallIsAnnouncedOnceWithoutABoxAndNotAnswered) {
     state_.standardCall = true;
     w_.dialerLoaded = true;
     machine_.Connected();
-    EXPECT_EQ(
-        w_.TakeLog(),
-        (QStringList{"dialer ready", "dialer status " + Text(ids::kStatusConnected),
-                     "inform " + Text(ids::kMsgStandardCallConnected), "dialer call buttons off",
-                     "dialer end on", "status " + Text(ids::kStatusConnected)}));
+    EXPECT_EQ(w_.TakeLog(), (QStringList{"dialer ready", "dialer call buttons off", "dialer end on",
+                                         "status " + Text(ids::kStatusConnected)}));
+    EXPECT_TRUE(w_.balloons.isEmpty());
+    // With the dialer closed, a balloon says it.
     w_.dialerLoaded = false;
     machine_.Connected();
-    EXPECT_EQ(w_.TakeLog(), (QStringList{"inform " + Text(ids::kMsgStandardCallConnected),
-                                         "status " + Text(ids::kStatusConnected)}));
+    EXPECT_EQ(w_.TakeLog(), QStringList{"status " + Text(ids::kStatusConnected)});
+    EXPECT_EQ(w_.balloons, QStringList{Text(ids::kStatusConnected) + " | " +
+                                       Text(ids::kMsgStandardCallConnected)});
     EXPECT_TRUE(backend_->requests.isEmpty());
     EXPECT_EQ(state_.call.CallKind, kCallKindNone);
 }
 
-TEST_F(CallStateMachineTest, ARecordCallIsAnsweredAndRecordedOnlyWhenTheUserSaysYes) {
+TEST_F(CallStateMachineTest, ARecordCallIsRecordedAsItConnectsWithoutAQuestion) {
     state_.recordCall = true;
     state_.recordingIncoming = true;
     w_.dialerLoaded = true;
+    w_.answer = false;
     machine_.Connected();
-    EXPECT_EQ(w_.TakeLog(), (QStringList{"ask " + Text(ids::kAskRecordCall), "Record off",
+    EXPECT_EQ(w_.TakeLog(), (QStringList{"StartCallRecording", "Record on", "dialer unload",
                                          "status " + Text(ids::kStatusConnected)}));
-    EXPECT_TRUE(backend_->requests.isEmpty());
+    EXPECT_EQ(backend_->requests, QStringList{QStringLiteral("Answer")});
     EXPECT_EQ(state_.call.CallKind, kCallKindOutgoingRecorded);
     EXPECT_TRUE(state_.recordCall);
     EXPECT_FALSE(state_.recordingIncoming);
-
-    w_.answer = true;
-    machine_.Connected();
-    EXPECT_EQ(w_.TakeLog(),
-              (QStringList{"ask " + Text(ids::kAskRecordCall), "StartCallRecording", "Record on",
-                           "dialer unload", "status " + Text(ids::kStatusConnected)}));
-    EXPECT_EQ(backend_->requests, QStringList{QStringLiteral("Answer")});
-    EXPECT_TRUE(state_.recordCall);
 }
 
-TEST_F(CallStateMachineTest, ACallThatEndsWhileTheQuestionIsOpenIsNeitherAnsweredNorRecorded) {
+TEST_F(CallStateMachineTest, ARecordCallThatEndsWhileItsRecordingStartsLeavesNoRecording) {
     state_.recordCall = true;
-    w_.answer = true;
-    w_.duringQuestion = [this] { machine_.Idle(); };
+    w_.dialerLoaded = true;
+    w_.duringStart = [this] { machine_.Idle(); };
     machine_.Connected();
-    EXPECT_TRUE(backend_->requests.isEmpty());
-    EXPECT_FALSE(w_.TakeLog().contains(QStringLiteral("StartCallRecording")));
+    EXPECT_FALSE(w_.recording);
+    const QStringList log = w_.TakeLog();
+    EXPECT_FALSE(log.contains(QStringLiteral("Record on")));
+    EXPECT_FALSE(log.contains(QStringLiteral("dialer ready")));
     EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
-    EXPECT_EQ(state_.call.CallKind, kCallKindNone);
 }
 
 TEST_F(CallStateMachineTest, ACallThatEndsWhileItsRecordingStartsLeavesNoRecordingRunning) {
@@ -349,15 +343,52 @@ TEST_F(CallStateMachineTest, IdleEndsTheCallAndShowsTheLineWaiting) {
     EXPECT_EQ(SysJournal().last(), QStringLiteral("Tapi1_Idle->End Of Call(0)"));
 }
 
-TEST_F(CallStateMachineTest, OutgoingProgressOnlyTellsALoadedDialer) {
+TEST_F(CallStateMachineTest, OutgoingProgressShowsTheDialOnBothStatusBarsAndKeepsHangUp) {
+    state_.call.CallerNumber = QStringLiteral("5550100");
+    const QString dialling = Text(ids::kStatusDialling) + " ";
     machine_.OutgoingProgress();
-    EXPECT_TRUE(w_.log.isEmpty());
+    EXPECT_EQ(w_.TakeLog(), QStringList{"status " + dialling + "5550100"});
     w_.dialerLoaded = true;
     machine_.OutgoingProgress();
     EXPECT_EQ(w_.TakeLog(),
-              (QStringList{"dialer call buttons off", "dialer end off",
-                           "dialer status " + Text(ids::kStatusDialling) + " 555-0100"}));
+              (QStringList{"status " + dialling + "5550100", "dialer call buttons off",
+                           "dialer end on", "dialer status " + dialling + "555-0100"}));
     EXPECT_TRUE(SysJournal().isEmpty());
+}
+
+// The user's Hang up drops the call without a Disconnected; a lost or
+// closed line neither sends one.
+TEST_F(CallStateMachineTest, WhoeverEndsTheCallALoadedDialerCanPlaceTheNextOne) {
+    const struct {
+        const char* label;
+        std::function<void(CallStateMachine&)> end;
+        QString status;
+    } cases[] = {
+        {"idle", [](CallStateMachine& m) { m.Idle(); }, Text(ids::kStatusNoCall)},
+        {"busy",
+         [](CallStateMachine& m) {
+             m.DialFailed(line_error::kBusy);
+             m.Idle();
+         },
+         Text(ids::kDialBusy)},
+        {"line lost", [](CallStateMachine& m) { m.LineLost(line_error::kDeviceLost); },
+         Text(ids::kStatusNoCall)},
+        {"line closed", [](CallStateMachine& m) { m.EndCallOnClosingLine(); },
+         Text(ids::kStatusNoCall)},
+    };
+    w_.dialerLoaded = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        state_.standardCall = true;
+        machine_.OutgoingProgress();
+        w_.TakeLog();
+        c.end(machine_);
+        const QStringList log = w_.TakeLog();
+        EXPECT_FALSE(state_.standardCall);
+        const qsizetype on = log.lastIndexOf(QStringLiteral("dialer call buttons on"));
+        ASSERT_GE(on, 1) << log.join(u'|').toStdString();
+        EXPECT_EQ(log[on - 1], "dialer status " + c.status);
+    }
 }
 
 TEST_F(CallStateMachineTest, ALostLineEndsTheCallAndShowsTheLineClosed) {

@@ -290,10 +290,8 @@ void AtInterpreter::Feed(std::span<const uint8_t> bytes) {
                 break;
             case State::Dialing:
             case State::Ending: {
-                if (state_ == State::Ending) {
-                    host_.InputWhileResultDue(std::string_view(
-                        reinterpret_cast<const char*>(bytes.data()) + i, bytes.size() - i));
-                }
+                host_.InputWhileResultDue(std::string_view(
+                    reinterpret_cast<const char*>(bytes.data()) + i, bytes.size() - i));
                 // Kept for after the dial or the result, within reason.
                 const std::size_t room = kMaxHeldInput - std::min(kMaxHeldInput, heldInput_.size());
                 const std::size_t take = std::min(room, bytes.size() - i);
