@@ -187,6 +187,8 @@ void DialerWindow::CallReady() {
 
 void DialerWindow::SetStatusText(const QString& text) {
     status_->setText(text);
+    // The bar grows to hold the lines a long status wraps into.
+    status_->setMinimumHeight(status_->heightForWidth(status_->width()));
 }
 
 void DialerWindow::EnableCallButtons(bool enabled) {

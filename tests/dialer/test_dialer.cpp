@@ -235,5 +235,20 @@ TEST_F(DialerWindowTest, TheKeypadReadsLeftToRightInARightToLeftLanguage) {
     EXPECT_EQ(Status(), Text(ids::kStatusNoCall));
 }
 
+TEST_F(DialerWindowTest, TheNumberShownIsReplacedAndAConnectedCallIsSaidInTheStatusLine) {
+    window_->close();
+    ASSERT_TRUE(PutNumberFirst(path_, QStringLiteral("555-0123")));
+    window_->Open(QString());
+    EXPECT_EQ(Child<QComboBox>("cmbCallNumber")->lineEdit()->selectedText(),
+              QStringLiteral("555-0123"));
+    Child<QPushButton>("cmd7")->click();
+    EXPECT_EQ(window_->NumberText(), QStringLiteral("7")) << "the keypad types over it too";
+
+    SetNextMessageAnswer(kAnswerOk);  // a box would be recorded, not shown
+    window_->CallReady();
+    EXPECT_EQ(Status(), Text(ids::kMsgStandardCallConnected));
+    EXPECT_TRUE(TakeShownMessages().empty());
+}
+
 }  // namespace
 }  // namespace orvane
