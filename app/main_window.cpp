@@ -551,7 +551,10 @@ void MainWindow::ReportSettingsProblems() {
             "Orvane could not read all of its settings file:\n<%S>\nThe file is left exactly as "
             "it is, and changed settings are not saved until it is corrected.");
     }
-    text = ReplaceMarker(text, problems.join(QLatin1Char('\n')));
+    ShowStartProblem(ReplaceMarker(text, problems.join(QLatin1Char('\n'))));
+}
+
+void MainWindow::ShowStartProblem(const QString& text) {
     if (isVisible()) {
         QTimer::singleShot(0, this, [text] { ShowMessage(text, false); });
     } else if (tray_ != nullptr) {

@@ -48,6 +48,9 @@ class MainWindow : public QMainWindow {
     // or (hidden start) not at all; without a tray it is minimised instead.
     void ShowAtStart(bool hidden);
     void ReportSettingsProblems();
+    // A problem found while the program started: a message box once the
+    // window is up, or a tray balloon when the start is hidden.
+    void ShowStartProblem(const QString& text);
     // Shutdown's share of the window: the tray icon goes, the placement is
     // saved, the clock stops.
     void Unload();

@@ -25,6 +25,7 @@
 #include "calls/notes/general_notes.h"
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
+#include "calls/store/call_store.h"
 #include "core/clock.h"
 #include "core/product.h"
 #include "dialer/dialer_window.h"
@@ -35,6 +36,8 @@
 #include "settings/names/language.h"
 #include "telephony/tapi.h"
 #include "translation/editor/translation_editor.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
 
 namespace orvane {
 namespace {
@@ -404,6 +407,11 @@ void Program::ShowJournalViewer() {
 
 void Program::RebuildCallsList() {
     callsList_->CreateCallsList(options_.recordingsFolder);
+    // A refused index leaves the list empty: the user learns why.
+    if (window_ && CallIndexRefused(options_.recordingsFolder)) {
+        window_->statusBar()->showMessage(ReplaceMarker(Text(ids::kMsgCallIndexRefused),
+                                                        CallIndexFile(options_.recordingsFolder)));
+    }
 }
 
 void Program::OpenLine() {

@@ -5,13 +5,17 @@
 #include <cstdio>
 
 #include "app/live_update_form.h"
+#include "app/main_window.h"
 #include "app/program.h"
 #include "core/command_line.h"
 #include "core/instance_lock.h"
 #include "core/product.h"
+#include "journal/journal_writer.h"
 #include "settings/global_options.h"
 #include "settings/store/registry_routines.h"
 #include "translation/language_file.h"
+#include "translation/selected_language.h"
+#include "translation/string_ids.h"
 #include "translation/string_table.h"
 
 namespace orvane {
@@ -48,15 +52,27 @@ int ForwardToRunningCopies(int argc, char** argv, int (LiveUpdateForm::*send)())
 
 }  // namespace
 
-void LoadSelectedLanguage() {
+QString LoadSelectedLanguage() {
     RegistryRoutines settings;
     settings.hkey = kHkeyLocalMachine;
     settings.KeyRoot = product::kRootKey;
     settings.Subkey = kLanguageKey;
     // A missing name, or one that would lead out of the translations
-    // folder, names the folder itself: nothing loads and every translated
-    // text stays empty, as with a missing file.
-    LoadTranslation(LanguageFilePath(settings.GetRegistryValue(setting::kSelect).toString()));
+    // folder, names the folder itself, which is not a language file: the
+    // built-in English texts stay, as with a missing file.
+    return LoadLanguageOverBuiltIn(
+        LanguageFilePath(settings.GetRegistryValue(setting::kSelect).toString()));
+}
+
+void ReportLanguageProblem(MainWindow& window, const QString& problem) {
+    if (problem.isEmpty()) {
+        return;
+    }
+    WriteSysLog(QStringLiteral("The language file could not be read; the built-in English texts "
+                               "are shown: ") +
+                    problem,
+                0, QStringLiteral("LoadLanguage"));
+    window.ShowStartProblem(ReplaceMarker(Text(ids::kMsgLanguageFileUnreadable), problem));
 }
 
 int RunStartup(int argc, char** argv) {
@@ -88,10 +104,12 @@ int RunStartup(int argc, char** argv) {
     // The program lives on in the tray when its window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    LoadSelectedLanguage();
+    const QString languageProblem = LoadSelectedLanguage();
 
     Program program;
     program.Load(mode == StartupMode::Hidden);
+    // After the load: the journal is switched on or off by then.
+    ReportLanguageProblem(program.Window(), languageProblem);
     return QApplication::exec();
 }
 

@@ -3,14 +3,23 @@
 // whether another copy runs whether to start at all, loads the language,
 // then loads the main window.
 
+#include <QString>
+
 namespace orvane {
+
+class MainWindow;
 
 // Runs the program; returns the process exit code.
 int RunStartup(int argc, char** argv);
 
 // The language file named by "Language"/"Select", loaded into the string
-// table; a name that would lead out of the translations folder loads
-// nothing.
-void LoadSelectedLanguage();
+// table over the built-in English texts (translation/selected_language.h);
+// a name that would lead out of the translations folder names the folder.
+// Returns what went wrong with the file, naming it, or an empty text.
+QString LoadSelectedLanguage();
+
+// Says once, in the journal and to the user, that the language file could
+// not be read (`problem` from LoadSelectedLanguage); nothing when empty.
+void ReportLanguageProblem(MainWindow& window, const QString& problem);
 
 }  // namespace orvane

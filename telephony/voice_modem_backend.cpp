@@ -5,6 +5,7 @@
 #include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include "audio/sonvel_host.h"
 #include "journal/journal_writer.h"
@@ -319,6 +320,7 @@ qint32 VoiceModemBackend::Open(qint32 index) {
     // A call may begin while the modem is still being set up; what it says
     // then belongs to the open line.
     ForgetCall();
+    DropHeldInput();
     decoder_.reset();
     const qint32 opened = channel_.Open(device.port.path);
     if (opened != line_error::kNone) {
@@ -348,6 +350,7 @@ void VoiceModemBackend::OpenInBackground(qint32 index, std::function<void(qint32
         return;
     }
     ForgetCall();
+    DropHeldInput();
     decoder_.reset();
     opening_ = std::make_unique<BackgroundOpen>();
     BackgroundOpen* opening = opening_.get();
@@ -400,17 +403,7 @@ void VoiceModemBackend::FinishOpening(quint64 generation, bool deliver) {
     }
     if (IsOpen()) {
         for (const HeldModemInput& input : opening->input) {
-            switch (input.kind) {
-                case HeldModemInput::Kind::Line:
-                    OnModemLine(input.line);
-                    break;
-                case HeldModemInput::Kind::Event:
-                    OnModemEvent(input.code);
-                    break;
-                case HeldModemInput::Kind::VoiceEnd:
-                    OnVoiceEnd();
-                    break;
-            }
+            Deliver(input);
         }
         OnModemInputDone();
     }
@@ -472,6 +465,7 @@ qint32 VoiceModemBackend::Close() {
     channel_.Command(line_.commands.dataMode, Ms(timing_.command));
     channel_.Close();
     ForgetCall();
+    DropHeldInput();
     ReleaseLine();
     return line_error::kNone;
 }
@@ -592,9 +586,13 @@ void VoiceModemBackend::EndCall() {
 }
 
 qint32 VoiceModemBackend::Drop() {
+    if (state_ == CallState::None) {
+        return line_error::kNoCall;
+    }
+    holdInput_ = true;
     switch (state_) {
         case CallState::None:
-            return line_error::kNoCall;
+            break;
         case CallState::Ringing: {
             // Rejecting an offered call: take the line and put it down.
             const std::string offHook =
@@ -622,6 +620,7 @@ qint32 VoiceModemBackend::Drop() {
         return line_error::kDeviceLost;
     }
     EndCall();
+    DeliverHeldInputLater();
     return line_error::kNone;
 }
 
@@ -709,6 +708,10 @@ void VoiceModemBackend::ReportCallerId() {
 }
 
 void VoiceModemBackend::OnModemLine(std::string_view line) {
+    if (holdInput_) {
+        held_.push_back({HeldModemInput::Kind::Line, std::string(line), 0});
+        return;
+    }
     if (state_ == CallState::Dialing) {
         if (const auto result = FinalResultOf(line)) {
             dialResult_ = *result;
@@ -727,6 +730,10 @@ void VoiceModemBackend::OnModemLine(std::string_view line) {
 }
 
 void VoiceModemBackend::OnModemEvent(char code) {
+    if (holdInput_) {
+        held_.push_back({HeldModemInput::Kind::Event, {}, code});
+        return;
+    }
     namespace ev = modem::event;
     switch (code) {
         case ev::kRing:
@@ -768,6 +775,10 @@ void VoiceModemBackend::OnVoiceData(std::span<const uint8_t> bytes) {
 }
 
 void VoiceModemBackend::OnVoiceEnd() {
+    if (holdInput_) {
+        held_.push_back({HeldModemInput::Kind::VoiceEnd, {}, 0});
+        return;
+    }
     // The modem ended the stream by itself: the line is gone.
     if (state_ == CallState::Connected && !channel_.Waiting()) {
         hangUpCue_ = true;
@@ -775,6 +786,7 @@ void VoiceModemBackend::OnVoiceEnd() {
 }
 
 void VoiceModemBackend::OnChannelLost(qint32 code) {
+    DropHeldInput();
     const bool hadCall = state_ != CallState::None;
     ReleaseLine();
     if (hadCall) {
@@ -836,6 +848,8 @@ void VoiceModemBackend::OnModemInputDone() {
 // sound is read, then the program hears of it; the call stays until it is
 // dropped, by the program's handler or, failing that, by us.
 void VoiceModemBackend::RemoteHangUp() {
+    // A new call may ring as soon as the modem is on-hook, before the drop.
+    holdInput_ = true;
     StopReceive();
     if (!channel_.IsOpen()) {
         return;
@@ -856,6 +870,45 @@ void VoiceModemBackend::DropLater() {
             }
         },
         Qt::QueuedConnection);
+}
+
+void VoiceModemBackend::Deliver(const HeldModemInput& input) {
+    switch (input.kind) {
+        case HeldModemInput::Kind::Line:
+            OnModemLine(input.line);
+            break;
+        case HeldModemInput::Kind::Event:
+            OnModemEvent(input.code);
+            break;
+        case HeldModemInput::Kind::VoiceEnd:
+            OnVoiceEnd();
+            break;
+    }
+}
+
+// Queued after the events of the call's end, so the program hears of the
+// new call after the old one is idle. Input that comes meanwhile joins the
+// held input, behind what came before it.
+void VoiceModemBackend::DeliverHeldInputLater() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!holdInput_) {
+                return;
+            }
+            holdInput_ = false;
+            const std::vector<HeldModemInput> held = std::exchange(held_, {});
+            for (const HeldModemInput& input : held) {
+                Deliver(input);
+            }
+            OnModemInputDone();
+        },
+        Qt::QueuedConnection);
+}
+
+void VoiceModemBackend::DropHeldInput() {
+    holdInput_ = false;
+    held_.clear();
 }
 
 }  // namespace orvane

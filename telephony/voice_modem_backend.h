@@ -30,6 +30,8 @@ class QThread;
 
 namespace orvane {
 
+struct HeldModemInput;
+
 // What the settings store says about modems.
 struct VoiceModemSettings {
     QStringList extraPorts;  // device paths listed besides the system's serial ports
@@ -151,6 +153,12 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     void BeginIncomingCall();
     void RemoteHangUp();
     void DropLater();
+    // From a call's end until the modem is set up again, what it says (a
+    // new call's ring, caller ID, a picked-up handset) is held, and handled
+    // in order once the setup is done.
+    void Deliver(const HeldModemInput& input);
+    void DeliverHeldInputLater();
+    void DropHeldInput();
     int Ms(std::chrono::milliseconds duration) const { return static_cast<int>(duration.count()); }
 
     std::vector<SerialPortCandidate> ListPorts() const;
@@ -190,6 +198,8 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     bool handsetPickedUp_ = false;
     bool hangUpCue_ = false;
     std::optional<ModemResult> dialResult_;
+    bool holdInput_ = false;
+    std::vector<HeldModemInput> held_;
 };
 
 }  // namespace orvane

@@ -1,5 +1,9 @@
 #include "translation/language_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFileInfo>
 
 #include "core/paths.h"
@@ -61,8 +65,21 @@ qint32 LanguageFileReader::Open(const QString& path) {
     if (!info.isFile()) {
         return file_error::kPathFileAccess;
     }
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::ReadOnly)) {
+    if (path.startsWith(QLatin1Char(':'))) {
+        // A file built into the program (Qt's resources).
+        file_.setFileName(path);
+        return file_.open(QIODevice::ReadOnly) ? file_error::kNone : file_error::kPathFileAccess;
+    }
+    // The name may have become a FIFO since the check: opened without
+    // blocking, and read only when it is a regular file after all.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return file_error::kPathFileAccess;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        !file_.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return file_error::kPathFileAccess;
     }
     return file_error::kNone;

@@ -162,6 +162,8 @@ inline constexpr int kAskCloseNotesUnsaved = 983;
 // Program messages.
 inline constexpr int kMsgSettingsFileBroken = 950;  // "<%S>": what could not be read
 inline constexpr int kMsgNoSystemTray = 951;
+inline constexpr int kMsgCallIndexRefused = 475;        // "<%S>": the index file
+inline constexpr int kMsgLanguageFileUnreadable = 476;  // "<%S>": the file and the reason
 
 // Why the line is not open, on the status bar and in a tray balloon.
 inline constexpr int kLineNoSuchPort = 960;
@@ -321,6 +323,8 @@ inline constexpr std::array kAllIds = {
     kTranslatorColumns,
     kAskDeleteJournalFile,
     kMsgJournalCopyFailed,
+    kMsgCallIndexRefused,
+    kMsgLanguageFileUnreadable,
 };
 
 }  // namespace orvane::ids

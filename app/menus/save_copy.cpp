@@ -1,9 +1,15 @@
 #include "app/menus/save_copy.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 #include "core/save_file.h"
 
@@ -11,6 +17,9 @@ namespace orvane {
 namespace {
 
 constexpr qint64 kCopyChunk = 64 * 1024;
+const QString kLinkRefused =
+    QStringLiteral("is a symbolic link, not a recording; nothing was copied");
+const QString kNotRegular = QStringLiteral("is not a regular file; nothing was copied");
 
 SaveFileChooser& Chooser() {
     static SaveFileChooser chooser;
@@ -24,8 +33,18 @@ CopyResult Failed(const QString& path, const QString& reason) {
 }  // namespace
 
 CopyResult CopyFileUnchanged(const QString& source, const QString& target) {
-    if (!QFileInfo(source).isFile()) {
+    // Only a regular file is a recording: a link planted in the recordings
+    // folder would copy whatever it points to (any file the user can read).
+    const QByteArray sourceName = QFile::encodeName(source);
+    struct stat info {};
+    if (::lstat(sourceName.constData(), &info) != 0) {
         return Failed(source, QStringLiteral("the recording's file is missing"));
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return Failed(source, kLinkRefused);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Failed(source, kNotRegular);
     }
     if (QFileInfo(target).isDir()) {
         return Failed(target, QStringLiteral("is a folder"));
@@ -33,9 +52,20 @@ CopyResult CopyFileUnchanged(const QString& source, const QString& target) {
     if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) {
         return {true, {}};  // already there
     }
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
+    // O_NOFOLLOW and the check after the open: the name may have been
+    // swapped for a link or a FIFO since the lstat.
+    const int fd = ::open(sourceName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return Failed(source,
+                      errno == ELOOP ? kLinkRefused : QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    QFile in;
+    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return Failed(source, in.errorString());
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return Failed(source, kNotRegular);
     }
     // QSaveFile writes a temporary file beside the target and renames it
     // only on commit, so a full disk never leaves a short copy behind.

@@ -123,6 +123,10 @@ class Wave1Events final : public sonvel::WaveEvents {
     Wave1Events(RecorderControl& control, Scope& scope) : control_(control), scope_(scope) {}
     void DoneRecord() override { control_.DoneRecord(); }
     void InBuffer(const uint8_t* bytes, int32_t size) override { scope_.DrawLevels(bytes, size); }
+    void Err(const std::string& function, int32_t number, const std::string& description) override {
+        control_.WaveError(QString::fromStdString(function), number,
+                           QString::fromStdString(description));
+    }
 
   private:
     RecorderControl& control_;

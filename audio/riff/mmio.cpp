@@ -385,6 +385,13 @@ HMMIO mmioOpen(const char* path, uint32_t flags, MMRESULT* error) {
         }
         mode |= O_CREAT | O_TRUNC;
     }
+    // A file opened for writing is never reached through a link: one
+    // planted under a new recording's name would have the sound (or the
+    // truncation) land in whatever file it points to.
+    const bool noLinks = writable || (flags & MMIO_CREATE) != 0;
+    if (noLinks) {
+        mode |= O_NOFOLLOW;
+    }
     // Non-blocking open so that a FIFO or device under a recording's name
     // cannot hang the caller; anything but a regular file is refused below.
     int fd = -1;
@@ -393,6 +400,10 @@ HMMIO mmioOpen(const char* path, uint32_t flags, MMRESULT* error) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int openErrno = errno;
+        if (noLinks && openErrno == ELOOP) {
+            Fail(error, MMIOERR_INVALIDFILE);
+            return nullptr;
+        }
         Fail(error, openErrno == ENOENT && !ParentFolderExists(path) ? MMIOERR_PATHNOTFOUND
                                                                      : OpenError(openErrno));
         return nullptr;

@@ -68,8 +68,10 @@ FOURCC mmioStringToFOURCC(const char* text, uint32_t flags);
 // (MMIOERR_FILENOTFOUND, MMIOERR_PATHNOTFOUND, MMIOERR_ACCESSDENIED,
 // MMIOERR_TOOMANYOPENFILES, MMIOERR_CANNOTOPEN, MMIOERR_INVALIDFILE for
 // something that is not a regular file, MMSYSERR_INVALFLAG,
-// MMSYSERR_INVALPARAM). MMIO_CREATE creates or empties the file. The share
-// flags are accepted and not enforced.
+// MMSYSERR_INVALPARAM). MMIO_CREATE creates or empties the file. A file
+// opened to be created or written is never reached through a symbolic link
+// (MMIOERR_INVALIDFILE; the link and what it points to stay as they are).
+// The share flags are accepted and not enforced.
 HMMIO mmioOpen(const char* path, uint32_t flags, MMRESULT* error = nullptr);
 
 // Writes out the buffer and closes; the handle is gone even when the

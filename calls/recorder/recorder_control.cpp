@@ -69,6 +69,13 @@ void RecorderControl::Report(const QString& text, qint32 code, const QString& or
     view_.ReportProblem(text);
 }
 
+void RecorderControl::WaveError(const QString& function, qint32 number,
+                                const QString& description) {
+    Report(QStringLiteral("The recording failed: ") + description + QStringLiteral(" (") +
+               RecordingPath() + QLatin1Char(')'),
+           number, QStringLiteral("Wave1:") + function);
+}
+
 void RecorderControl::StartCallRecording() {
     if (options_.recordingsFolder.isEmpty()) {
         // The store takes no call without a folder, and the current folder

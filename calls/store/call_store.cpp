@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "journal/journal_writer.h"
+
 namespace orvane {
 namespace {
 
@@ -48,11 +50,29 @@ QByteArray IndexPath(const QString& folder) {
     return QFile::encodeName(CallIndexFile(folder));
 }
 
-// Opens the index file and learns its size. O_NONBLOCK: a FIFO in its
+// Says in the journal why the index file is refused, so a list that stays
+// empty or a mark that does not stick has a reason the user can find.
+void ReportRefusedIndex(const QByteArray& path, const char* why) {
+    WriteSysLog(QStringLiteral("The call index %1 %2: it is neither read nor written")
+                    .arg(QFile::decodeName(path), QLatin1String(why)),
+                0, QStringLiteral("CallStore"));
+}
+
+// Every reader and writer of the index opens it here. Never through a
+// link: a link planted as "Data" would let caller-ID text reach any file
+// the user can write, and reading one would show a foreign file as calls
+// (and a delete would copy it into the folder). O_NONBLOCK: a FIFO in its
 // place must not hang the program; anything but a regular file is refused.
 FileDescriptor OpenIndex(const QByteArray& path, int flags, struct stat* info) {
-    FileDescriptor fd(::open(path.constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
-    if (fd.valid() && (::fstat(fd.get(), info) != 0 || !S_ISREG(info->st_mode))) {
+    FileDescriptor fd(::open(path.constData(), flags | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666));
+    if (!fd.valid()) {
+        if (errno == ELOOP) {
+            ReportRefusedIndex(path, "is a symbolic link");
+        }
+        return fd;
+    }
+    if (::fstat(fd.get(), info) != 0 || !S_ISREG(info->st_mode)) {
+        ReportRefusedIndex(path, "is not a regular file");
         return FileDescriptor();
     }
     return fd;
@@ -258,6 +278,12 @@ QString CallIndexFile(const QString& folder) {
     }
     return folder.endsWith(QLatin1Char('/')) ? folder + QStringLiteral("Data")
                                              : folder + QStringLiteral("/Data");
+}
+
+bool CallIndexRefused(const QString& folder) {
+    struct stat info {};
+    const QByteArray path = IndexPath(folder);
+    return !path.isEmpty() && ::lstat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 bool AppendCallRecord(const CallRecord& record, const QString& folder) {

@@ -9,6 +9,9 @@
 // number outside 1..N changes nothing. A delete writes the shortened file
 // beside the old one and renames it over it, so a crash or a full disk
 // never loses or duplicates a record. Failures are returned, never thrown.
+// An index that is a symbolic link or not a regular file is neither read
+// nor written (a journal line says so): the folder's files are never
+// written through a link.
 
 #include <QString>
 #include <QtGlobal>
@@ -24,6 +27,10 @@ namespace orvane {
 // folder gives an empty path, on which every operation fails: no folder is
 // not the current folder.
 QString CallIndexFile(const QString& folder);
+
+// True when the folder's "Data" exists but is refused: a symbolic link
+// (wherever it points) or anything but a regular file.
+bool CallIndexRefused(const QString& folder);
 
 // Appends `record` as record N + 1, creating the file when missing.
 bool AppendCallRecord(const CallRecord& record, const QString& folder);

@@ -390,6 +390,12 @@ TEST_F(MainMenusTest, AFailedCopyLeavesNoTargetAndAnOldTargetUntouched) {
     const QString out = env_.root() + QStringLiteral("/out");
     ASSERT_TRUE(QDir().mkpath(out + "/a folder"));
     env_.writeFile("out/old.wav", "old");
+    // Links planted as recordings: to a file the user can read, to none.
+    const QString secret = env_.writeFile("secret", "secret");
+    const QString linked = env_.root() + QStringLiteral("/linked.wav");
+    const QString dangling = env_.root() + QStringLiteral("/dangling.wav");
+    ASSERT_TRUE(QFile::link(secret, linked));
+    ASSERT_TRUE(QFile::link(env_.root() + QStringLiteral("/none"), dangling));
 
     // The file size limit stands in for a full disk: writes past it fail.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -408,6 +414,8 @@ TEST_F(MainMenusTest, AFailedCopyLeavesNoTargetAndAnOldTargetUntouched) {
         {"missing folder", source, out + "/no/such/folder.wav", false, "<missing>"},
         {"folder as target", source, out + "/a folder", false, "<missing>"},
         {"full disk", source, out + "/full.wav", true, "<missing>"},
+        {"source a link", linked, out + "/linked.wav", false, "<missing>"},
+        {"source a dangling link", dangling, out + "/dangling.wav", false, "<missing>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -424,6 +432,11 @@ TEST_F(MainMenusTest, AFailedCopyLeavesNoTargetAndAnOldTargetUntouched) {
     }
     // No temporary file is left behind.
     EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"new.wav", "old.wav"}));
+    // A link is named as such, and what it points to is left alone.
+    const CopyResult refused = CopyFileUnchanged(linked, out + "/linked.wav");
+    EXPECT_TRUE(refused.error.contains(linked + QStringLiteral(": is a symbolic link")))
+        << refused.error.toStdString();
+    EXPECT_EQ(ReadAll(secret), "secret");
     // A failed overwrite leaves the old file as it was.
     rlimit small = saved;
     small.rlim_cur = 4096;

@@ -2,6 +2,7 @@
 // the quit request from another copy, shutdown and what it stores; the line
 // switch and calls through a scripted telephony control.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -14,6 +15,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <functional>
 
 #include "app/live_update_form.h"
 #include "app/main_window.h"
@@ -33,6 +35,7 @@
 #include "tests/support/scripted_line_backend.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/telephony_test_support.h"
+#include "translation/language_file.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -388,12 +391,101 @@ TEST_F(MainWindowTest, AShortLanguageFileLoadsLeftToRight) {
     EXPECT_EQ(TakeShownMessages().at(0).direction, Qt::LeftToRight);
 }
 
+// Line `id` of the source tree's English language file, which the build
+// makes the program's built-in texts.
+QString EnglishLine(int id) {
+    QFile file(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("<unreadable>");
+    }
+    return QString::fromUtf8(file.readAll().split('\n').value(id - 1).chopped(1))
+        .replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+}
+
 TEST_F(MainWindowTest, ALanguageNameCannotLeadOutOfTheTranslationsFolder) {
     env_.writeFile(QStringLiteral("program/Outside"), LanguageFile(1000, "RTL"));
     Store(kLanguageKey, "Select", QStringLiteral("../Outside"));
-    LoadSelectedLanguage();
+    EXPECT_EQ(LoadSelectedLanguage(),
+              paths::TransFolder() + QStringLiteral(": no language file is selected"));
     EXPECT_FALSE(IsRightToLeft());
-    EXPECT_TRUE(Text(11).isEmpty());
+    EXPECT_EQ(Text(11), EnglishLine(11));
+}
+
+// A language file that cannot be used leaves the built-in English texts
+// (made from Trans/English at build time) in the menus and messages; what
+// could be read of a short file is kept. The problem names the file, and
+// the journal and one message at start say it. A FIFO never hangs the start.
+TEST_F(MainWindowTest, AnUnusableLanguageFileLeavesTheBuiltInEnglishTexts) {
+    const QString trans = env_.programFolder() + QStringLiteral("/Trans/");
+    const QString outsideFifo = env_.root() + QStringLiteral("/fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(outsideFifo).constData(), 0600), 0);
+    env_.writeFile(QStringLiteral("program/Outside"), LanguageFile(1000, "LTR"));
+    QByteArray binary(4000, '\0');
+    binary += LanguageFile(1000, "LTR");
+    const struct {
+        const char* name;
+        std::function<void(const QString& path)> make;
+        const char* reason;
+        int keptLines;  // lines taken from the file
+    } cases[] = {
+        {"Missing", [](const QString&) {}, "the file is missing", 0},
+        {"Folder", [](const QString& path) { QDir().mkpath(path); }, "is a folder", 0},
+        {"Fifo", [](const QString& path) { ::mkfifo(QFile::encodeName(path).constData(), 0600); },
+         "is not a regular file", 0},
+        {"LinkToFifo", [&](const QString& path) { QFile::link(outsideFifo, path); },
+         "is not a regular file", 0},
+        {"LinkOutside",
+         [&](const QString& path) {
+             QFile::link(env_.programFolder() + QStringLiteral("/Outside"), path);
+         },
+         "is a link to a file outside the translations folder", 0},
+        {"Truncated",
+         [&](const QString& path) {
+             env_.writeFile(path.mid(env_.root().size() + 1), LanguageFile(500, "LTR"));
+         },
+         "has fewer than 1000 lines", 500},
+        {"Binary",
+         [&](const QString& path) { env_.writeFile(path.mid(env_.root().size() + 1), binary); },
+         "is not a text file", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = trans + QString::fromLatin1(c.name);
+        c.make(path);
+        Store(kLanguageKey, "Select", QString::fromLatin1(c.name));
+        EXPECT_EQ(LoadSelectedLanguage(), path + QStringLiteral(": ") + QLatin1String(c.reason));
+        EXPECT_EQ(Text(ids::kMenuFile), c.keptLines > 0
+                                            ? QStringLiteral("text %1").arg(ids::kMenuFile)
+                                            : EnglishLine(ids::kMenuFile));
+        EXPECT_EQ(Text(kLanguageFileLines), EnglishLine(kLanguageFileLines));
+        EXPECT_FALSE(Text(kLanguageFileLines).isEmpty());
+    }
+
+    // The start tells it once, naming the file, and journals it.
+    Store(kLanguageKey, "Select", QStringLiteral("Missing"));
+    const QString problem = LoadSelectedLanguage();
+    SetNextMessageAnswer(kAnswerOk);
+    Program program;
+    program.Load(false);
+    SetJournalSwitches(true, false);
+    ReportLanguageProblem(program.Window(), problem);
+    std::vector<ShownMessage> shown;
+    ASSERT_TRUE(PumpUntil([&] {
+        for (ShownMessage& message : TakeShownMessages()) {
+            shown.push_back(message);
+        }
+        return !shown.empty();
+    }));
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(
+        shown[0].text.startsWith(QStringLiteral("Orvane could not read its language file")));
+    EXPECT_TRUE(shown[0].text.contains(trans + QStringLiteral("Missing: the file is missing")))
+        << shown[0].text.toStdString();
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    ASSERT_EQ(journal.size(), 1);
+    EXPECT_TRUE(journal[0].contains(QStringLiteral("LoadLanguage->")));
+    EXPECT_TRUE(journal[0].contains(trans + QStringLiteral("Missing")));
+    program.Window().UnLoadApp();
 }
 
 // Every text the window shows comes from the string table; only the

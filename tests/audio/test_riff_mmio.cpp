@@ -427,6 +427,46 @@ TEST(RiffOpen, FailuresHaveTheirCodes) {
     }
 }
 
+// A link planted under a file's name, to an outside file or to none yet:
+// creating or writing never goes through it. The outside file keeps its
+// bytes (a dangling link creates nothing) and the link stays a link.
+// Reading through a link is left to the reader's own checks.
+TEST(RiffOpen, WritingNeverGoesThroughALink) {
+    TempFolder temp;
+    const std::string outside = temp.File("outside");
+    const std::string link = temp.File("call.wav");
+    const std::vector<uint8_t> original = {'k', 'e', 'e', 'p', '\n'};
+    for (const uint32_t flags :
+         {MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF, MMIO_CREATE | MMIO_WRITE,
+          MMIO_CREATE | MMIO_READ, MMIO_WRITE, MMIO_READWRITE}) {
+        for (const bool dangling : {false, true}) {
+            SCOPED_TRACE("flags " + std::to_string(flags) + (dangling ? " dangling" : ""));
+            fs::remove(outside);
+            fs::remove(link);
+            if (!dangling) {
+                std::ofstream(outside, std::ios::binary)
+                    .write(reinterpret_cast<const char*>(original.data()),
+                           static_cast<std::streamsize>(original.size()));
+            }
+            fs::create_symlink(outside, link);
+            MMRESULT error = 0;
+            HMMIO file = mmioOpen(link.c_str(), flags, &error);
+            if (file != nullptr) {
+                mmioWrite(file, "RIFF", 4);
+                mmioClose(file);
+            }
+            EXPECT_EQ(file, nullptr);
+            EXPECT_EQ(error, MMIOERR_INVALIDFILE);
+            EXPECT_TRUE(fs::is_symlink(link));
+            if (dangling) {
+                EXPECT_FALSE(fs::exists(outside));
+            } else {
+                EXPECT_EQ(ReadAll(outside), original);
+            }
+        }
+    }
+}
+
 TEST(RiffMisuse, IsRefusedWithoutHarm) {
     TempFolder temp;
     const std::string path = temp.File("f.wav");

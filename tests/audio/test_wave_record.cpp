@@ -273,6 +273,22 @@ TEST_F(RecordTest, RefusalsAndEmptyRecordings) {
     wave_.StopRecord();
     sink_.errors.clear();
 
+    // A link planted under the new recording's name: refused like any
+    // file that cannot be created; what it points to keeps its bytes.
+    const std::string outside = folder_.File("outside");
+    std::ofstream(outside) << "keep";
+    const std::string planted = folder_.File("planted.wav");
+    std::filesystem::create_symlink(outside, planted);
+    EXPECT_EQ(StartAcm(planted, test_support::MulawFormat(), 8000), 0);
+    ASSERT_EQ(sink_.errors.size(), 1u);
+    EXPECT_EQ(sink_.errors[0].function, "StartRecordACM:OpenFileIn");
+    EXPECT_EQ(wave_.Recording(), kFalse);
+    EXPECT_EQ(ReadAll(outside), (Bytes{'k', 'e', 'e', 'p'}));
+    wave_.StopRecord();
+    std::filesystem::remove(planted);
+    std::filesystem::remove(outside);
+    sink_.errors.clear();
+
     // No file name: the capture runs, nothing is written, nothing complains.
     ASSERT_EQ(StartAcm("", test_support::GsmFormat(), 16000), 0);
     EXPECT_EQ(wave_.Recording(), kTrue);

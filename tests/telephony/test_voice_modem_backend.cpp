@@ -330,6 +330,29 @@ TEST_F(VoiceModemLineTest, LineAnswerTakesTheCallAndAStreamTheModemEndsEndsIt) {
     EXPECT_EQ(tapi_->LineAnswer(), line_error::kNoCall) << "nothing rings any more";
 }
 
+// A second call rings and is picked up the moment the first one's hang-up
+// puts the modem on-hook, while the backend still sets it up again: what
+// the modem says meanwhile is handled once the setup is done, in order, so
+// the second call is answered and recorded like the first.
+TEST_F(VoiceModemLineTest, ACallPickedUpWhileTheModemIsSetUpAgainIsAnswered) {
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral(
+            "voice pattern; wait-command VCID=1; "
+            "call rings=1 name=First number=5550001; pickup; wait-command VRX timeout 10000; "
+            "sleep 300; remote-hangup busy; wait-hangup timeout 10000; "
+            "call rings=1 name=Second number=5550002; pickup; wait-command VRX timeout 10000; "
+            "sleep 300; remote-hangup busy; wait-hangup timeout 10000; exit")));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitFor([this] { return events_.count(QStringLiteral("Idle")) == 2; }))
+        << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    EXPECT_EQ(events_,
+              (QStringList{"InComeCall", "Ring 1", "CallerID First|5550001", "Connected",
+                           "Disconnected", "Idle", "InComeCall", "Ring 1",
+                           "CallerID Second|5550002", "Connected", "Disconnected", "Idle"}));
+}
+
 struct CallerIdCase {
     const char* label;
     const char* call;

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "calls/store/call_store.h"
+#include "journal/journal_writer.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 
@@ -244,6 +245,72 @@ TEST_F(CallStoreTest, WhatIsNotARegularFileIsNeitherReadNorWritten) {
     EXPECT_EQ(CallRecordCount(Folder()), 0);
     EXPECT_FALSE(AppendCallRecord(Call(1), Folder()));
     EXPECT_FALSE(DeleteCallRecord(1, Folder()));
+}
+
+// "Data" as a link to a file outside the folder, planted before any call:
+// no operation of the store goes through it. The outside file keeps every
+// byte (a dangling link creates nothing), the link stays as it is, and
+// the journal says why.
+TEST_F(CallStoreTest, AnIndexThatIsALinkIsNeitherWrittenNorReadThrough) {
+    struct Case {
+        const char* name;
+        std::function<bool(const QString&)> run;  // true: went through
+    };
+    const Case cases[] = {
+        {"append", [](const QString& f) { return AppendCallRecord(Call(9), f); }},
+        {"write", [](const QString& f) { return WriteCallRecord(Call(9), f, 1); }},
+        {"read flag", [](const QString& f) { return SetReadFlag(1, f, QStringLiteral("1")); }},
+        {"user mark", [](const QString& f) { return SetUserMark(1, f, QStringLiteral("1")); }},
+        {"delete", [](const QString& f) { return DeleteCallRecord(1, f); }},
+        {"read",
+         [](const QString& f) {
+             CallRecord record;
+             bool exists = false;
+             const bool any = !ReadAllCallRecords(f, &exists).empty();
+             return ReadCallRecord(record, f, 1) || any || exists || CallRecordCount(f) != 0;
+         }},
+    };
+    env_.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    const QString outside = env_.root() + QStringLiteral("/outside");
+    const QByteArray original = FileOf({1, 2});
+    for (const Case& c : cases) {
+        for (const bool dangling : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (dangling ? " (dangling link)" : ""));
+            QFile::remove(outside);
+            QFile::remove(Index());
+            if (!dangling) {
+                QFile file(outside);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                ASSERT_EQ(file.write(original), original.size());
+            }
+            ASSERT_TRUE(QFile::link(outside, Index()));
+            const qsizetype journalLines =
+                ProgramJournal().ReadLogFile(ProgramJournal().systemFileName()).size();
+
+            EXPECT_FALSE(c.run(Folder()));
+
+            QFile file(outside);
+            if (dangling) {
+                EXPECT_FALSE(file.exists());
+            } else {
+                ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+                EXPECT_TRUE(file.readAll() == original) << "the outside file changed";
+            }
+            EXPECT_EQ(QFile::symLinkTarget(Index()), outside);
+            EXPECT_TRUE(CallIndexRefused(Folder()));
+            const QStringList journal =
+                ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+            ASSERT_GT(journal.size(), journalLines) << "no journal line";
+            EXPECT_TRUE(journal.back().contains(Index() + QStringLiteral(" is a symbolic link")))
+                << journal.back().toStdString();
+        }
+    }
+    SetJournalSwitches(false, false);
+    QFile::remove(Index());
+    EXPECT_FALSE(CallIndexRefused(Folder()));  // missing is not refused
+    WriteIndex(FileOf({1}));
+    EXPECT_FALSE(CallIndexRefused(Folder()));
 }
 
 // A caller ID is outside text: whatever it holds, the call's file is named
