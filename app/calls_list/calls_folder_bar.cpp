@@ -38,10 +38,8 @@ CallsFolderBar::CallsFolderBar(QWidget* parent) : QWidget(parent) {
     path_->setMinimumWidth(0);
     layout->addWidget(path_, 1);
     // The window itself keeps its layout; this bar reads as the language
-    // does, caption first.
-    if (IsRightToLeft()) {
-        setLayoutDirection(Qt::RightToLeft);
-    }
+    // does, caption first, the path right beside it.
+    ApplyRightToLeft(this);
     ShowPath();
 }
 
