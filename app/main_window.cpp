@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/about/about_box.h"
+#include "app/calls_list/calls_folder_bar.h"
 #include "app/calls_list/calls_list_view.h"
 #include "app/menus/main_menus.h"
 #include "app/menus/save_copy.h"
@@ -337,6 +338,8 @@ void MainWindow::BuildCallsArea() {
     if (callerDisplay_ != nullptr) {
         layout->addWidget(callerDisplay_);
     }
+    callsFolder_ = new CallsFolderBar(central);
+    layout->addWidget(callsFolder_);
     callsList_ = new CallsListPanel(program_.CallsList(), central);
     callsList_->setObjectName(QStringLiteral("callsArea"));
     if (progressBar_ != nullptr) {
@@ -345,6 +348,12 @@ void MainWindow::BuildCallsArea() {
     layout->addWidget(callsList_, 1);
     setCentralWidget(central);
     connect(callsList_, &CallsListPanel::SaveToPcRequested, this, &MainWindow::SaveCopy);
+}
+
+void MainWindow::ShowCallsFolder(const QString& folder) {
+    if (callsFolder_ != nullptr) {
+        callsFolder_->SetFolder(folder);
+    }
 }
 
 void MainWindow::BuildPlaybackArea(PlaybackControl& player) {

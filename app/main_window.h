@@ -20,6 +20,7 @@ namespace orvane {
 
 class CallView;
 class CallsListPanel;
+class CallsFolderBar;
 class PlaybackBar;
 class PlaybackControl;
 class Program;
@@ -40,6 +41,8 @@ class MainWindow : public QMainWindow {
     // The caller labels, hidden until a call comes in.
     void BuildCallerDisplay();
     void BuildCallsArea();
+    // Names the folder whose calls the list shows (above the list).
+    void ShowCallsFolder(const QString& folder);
     // The playback buttons, slider and time labels under the calls list.
     void BuildPlaybackArea(PlaybackControl& player);
     void BuildStatusBar();
@@ -119,6 +122,7 @@ class MainWindow : public QMainWindow {
 
     // The calls list and the status bar's progress bar it reports to.
     CallsListPanel* callsList_ = nullptr;
+    CallsFolderBar* callsFolder_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     PlaybackBar* playback_ = nullptr;
 

@@ -34,6 +34,8 @@
 #include "journal/viewer/journal_viewer.h"
 #include "settings/dialog/settings_dialog.h"
 #include "settings/names/language.h"
+#include "settings/options_watcher.h"
+#include "settings/store/registry_store.h"
 #include "telephony/tapi.h"
 #include "translation/editor/translation_editor.h"
 #include "translation/string_ids.h"
@@ -89,6 +91,7 @@ Program::~Program() {
     if (wave1_) {
         wave1_->SetEvents(nullptr);
     }
+    optionsWatcher_.reset();
     calls_.reset();
     line_.reset();
     settingsDialog_.reset();
@@ -194,6 +197,21 @@ void Program::Load(bool hidden) {
 
     window_->ShowAtStart(hidden);
     window_->ReportSettingsProblems();
+    // A value another process stores takes effect as if from OK.
+    optionsWatcher_ =
+        std::make_unique<OptionsWatcher>(HivePath(kHkeyLocalMachine), [this] { ReloadOptions(); });
+}
+
+void Program::ReloadOptions() {
+    if (shutDown_) {
+        return;
+    }
+    // Its own settings object: the dialog may be moving the program's one
+    // from sub-key to sub-key.
+    RegistryRoutines reader(settings_.hkey, settings_.KeyRoot);
+    GlobalOptions options = GetGlobalOptions(reader);
+    options.soundDevice = waveEvents_ ? SoundDeviceIndex(*waveEvents_, options.soundDeviceName) : 0;
+    SetOptions(options);
 }
 
 void Program::CreateAudio() {
@@ -407,6 +425,9 @@ void Program::ShowJournalViewer() {
 
 void Program::RebuildCallsList() {
     callsList_->CreateCallsList(options_.recordingsFolder);
+    if (window_) {
+        window_->ShowCallsFolder(callsList_->Folder());
+    }
     // A refused index leaves the list empty: the user learns why.
     if (window_ && CallIndexRefused(options_.recordingsFolder)) {
         window_->statusBar()->showMessage(ReplaceMarker(Text(ids::kMsgCallIndexRefused),
@@ -433,12 +454,19 @@ void Program::LineSwitchClicked() {
 }
 
 void Program::SetOptions(const GlobalOptions& options) {
+    const bool otherFolder = options.recordingsFolder != options_.recordingsFolder;
     options_ = options;
+    SetJournalSwitches(options_.systemJournal, options_.callsJournal);
     if (calls_) {
         calls_->SetOptions(CallOptionsFrom(options_));
     }
     if (recorder_) {
         recorder_->SetOptions(RecorderOptionsFrom(options_));
+    }
+    // The list shows the new folder's calls at once; a call being recorded
+    // ends in the folder it was recorded in.
+    if (otherFolder && window_ && window_->CallsList() != nullptr) {
+        RebuildCallsList();
     }
 }
 

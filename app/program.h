@@ -34,6 +34,7 @@ class JournalViewer;
 class LineConnection;
 class LiveUpdateForm;
 class MainWindow;
+class OptionsWatcher;
 class PlaybackControl;
 class QtMessageWindow;
 class SonvelPlayerWave;
@@ -76,12 +77,16 @@ class Program final : public QObject {
     // The line switch of the main toolbar was clicked.
     void LineSwitchClicked();
 
-    // The settings dialog's OK: the options the running program acts on.
-    // The journal switches keep their values until the next start.
+    // The settings dialog's OK: the options the running program acts on,
+    // all in effect at once (a call being recorded keeps its folder and
+    // format; the list shows the new folder's calls).
     void SetOptions(const GlobalOptions& options);
     const GlobalOptions& Options() const { return options_; }
     // The settings object on the program's root key; users set its sub-key.
     RegistryRoutines& Settings() { return settings_; }
+    // Reads the options from the store again and applies them like OK (a
+    // change made by another process while the program runs).
+    void ReloadOptions();
 
     // Plays an alert sound file on an output device through WaveEvents; a
     // missing file or device fails quietly.
@@ -108,7 +113,8 @@ class Program final : public QObject {
     // The calls list's rows; the window shows them.
     CallsListModel& CallsList() { return *callsList_; }
     // Rebuilds the calls list from the recordings folder's index file (at
-    // load, and by the recorder once a call is stored).
+    // load, on a new folder, and by the recorder once a call is stored);
+    // the window names the folder.
     void RebuildCallsList();
 
     // The note editor on the calls list's current row, modal; nothing
@@ -181,6 +187,7 @@ class Program final : public QObject {
     std::unique_ptr<JournalViewer> journalViewer_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
+    std::unique_ptr<OptionsWatcher> optionsWatcher_;
 };
 
 }  // namespace orvane

@@ -25,7 +25,7 @@ class JournalWriter {
     // outlive the writer. Both switches start off.
     JournalWriter(QString folder, const Clock& clock, QLocale locale = QLocale());
 
-    // Only the settings reading at start-up changes these.
+    // Set from the settings at start-up and whenever they change.
     void setSwitches(bool system, bool calls);
     bool systemOn() const { return systemOn_; }
     bool callsOn() const { return callsOn_; }

@@ -14,6 +14,11 @@ GlobalOptions GetGlobalOptions(RegistryRoutines& settings) {
     settings.Subkey = kTabGeneral;
     options.recordFormat = ReadNumber(settings.GetRegistryValue(setting::kCmbRecordFormatRec));
     options.recordingsFolder = settings.GetRegistryValue(setting::kTxtPath).toString();
+    // File paths are the folder and the name put together.
+    if (!options.recordingsFolder.isEmpty() &&
+        !options.recordingsFolder.endsWith(QLatin1Char('/'))) {
+        options.recordingsFolder += QLatin1Char('/');
+    }
 
     settings.Subkey = kTabLog;
     options.systemJournal = ReadCheck(settings.GetRegistryValue(setting::kChkLogSys));

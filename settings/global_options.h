@@ -1,6 +1,7 @@
 #pragma once
-// The settings the running program acts on, read once while the main
-// window loads. The settings dialog's OK updates the same values in memory.
+// The settings the running program acts on, read while the main window
+// loads and again when the settings file changes. The settings dialog's OK
+// updates the same values in memory; all take effect at once.
 
 #include <QString>
 #include <QtGlobal>
@@ -28,7 +29,7 @@ struct GlobalOptions {
     QString soundDeviceName;
     int soundDevice = 0;
     int recordFormat = 0;      // index into the record-format table
-    QString recordingsFolder;  // ends in "/"; empty means the current folder
+    QString recordingsFolder;  // ends in "/" (added when stored without); empty: none set
     bool systemJournal = false;
     bool callsJournal = false;
     bool showCallerBalloon = false;

@@ -149,6 +149,9 @@ inline constexpr int kBalloonIncomingCall = 803;
 // Main window: caller display and the calls area.
 inline constexpr int kRingLabel = 970;  // followed by the ring count
 inline constexpr int kCallsAreaEmpty = 971;
+// The folder whose calls the list shows, above the list.
+inline constexpr int kCallsFolderCaption = 500;
+inline constexpr int kCallsFolderNone = 501;  // no recordings folder is set
 
 // Call notes.
 inline constexpr int kNoteFullTitle = 15;
@@ -325,6 +328,8 @@ inline constexpr std::array kAllIds = {
     kMsgJournalCopyFailed,
     kMsgCallIndexRefused,
     kMsgLanguageFileUnreadable,
+    kCallsFolderCaption,
+    kCallsFolderNone,
 };
 
 }  // namespace orvane::ids

@@ -61,7 +61,7 @@ RecorderControl::RecorderControl(CallState& state, RecorderWave& wave, RecorderL
 }
 
 QString RecorderControl::RecordingPath() const {
-    return options_.recordingsFolder + state_.call.CallFileName;
+    return recordingFolder_ + state_.call.CallFileName;
 }
 
 void RecorderControl::Report(const QString& text, qint32 code, const QString& origin) {
@@ -90,6 +90,7 @@ void RecorderControl::StartCallRecording() {
     state_.call.CallTime = LongTimeText(now.time(), QLocale());
     state_.call.CallFileName = CallFileName(state_.call.CallerName, state_.call.CallerNumber,
                                             state_.call.CallDate, state_.call.CallTime);
+    recordingFolder_ = options_.recordingsFolder;
     int setting = options_.recordFormat;
     if (setting == kTrueSpeechSetting) {
         // No TrueSpeech encoder here: GSM 6.10 is the nearest in size.
@@ -142,7 +143,7 @@ void RecorderControl::AddCallInfoDat() {
     record.Set(CallField::CallKind, QString::number(call.CallKind));
     record.Set(CallField::Duration, wave_.DurationText(path));
 
-    const qint64 free = freeSpace_ ? freeSpace_(options_.recordingsFolder) : -1;
+    const qint64 free = freeSpace_ ? freeSpace_(recordingFolder_) : -1;
     if (free >= 0 && free < kFullDiskBytes) {
         Report(QStringLiteral("The disk is full: the recording may be cut short (") + path +
                    QLatin1Char(')'),
@@ -154,10 +155,10 @@ void RecorderControl::AddCallInfoDat() {
                0, QStringLiteral("AddCallInfoDat"));
         return;
     }
-    if (!AppendCallRecord(record, options_.recordingsFolder)) {
-        Report(QStringLiteral("The call could not be entered in ") +
-                   CallIndexFile(options_.recordingsFolder),
-               0, QStringLiteral("AddCallInfoDat"));
+    if (!AppendCallRecord(record, recordingFolder_)) {
+        Report(
+            QStringLiteral("The call could not be entered in ") + CallIndexFile(recordingFolder_),
+            0, QStringLiteral("AddCallInfoDat"));
         return;
     }
     if (callStored_) {

@@ -93,6 +93,7 @@ class RecorderControl final : public CallRecorder {
     RecorderControl(CallState& state, RecorderWave& wave, RecorderLine& line, RecorderView& view,
                     const Clock& clock = SystemTime());
 
+    // Used from the next recording on; a running one keeps its folder.
     void SetOptions(const RecorderOptions& options) { options_ = options; }
     // Called after a call was entered in the store (refills the calls list).
     void SetCallStored(std::function<void()> callback) { callStored_ = std::move(callback); }
@@ -149,6 +150,9 @@ class RecorderControl final : public CallRecorder {
     RecorderView& view_;
     const Clock& clock_;
     RecorderOptions options_;
+    // The folder of the running (or last) recording: new options apply from
+    // the next call, so a call ends in the folder it was recorded in.
+    QString recordingFolder_;
     std::function<void()> callStored_;
     std::function<void()> endCall_;
     std::function<qint64(const QString&)> freeSpace_;

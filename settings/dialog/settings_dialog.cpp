@@ -426,15 +426,19 @@ void SettingsDialog::Accept() {
     store(setting::kChkRunOnStart, check(runOnStart_), runOnStart_->text());
     store(setting::kCmbRecordFormatRec, QString::number(recordFormat_->currentIndex()),
           recordFormatLabel_->text());
-    const QString folder = path_->text().trimmed();
-    store(setting::kTxtPath, folder.isEmpty() ? WithSlash(paths::ProgramFolder()) : folder,
-          pathLabel_->text());
+    const QString typed = path_->text().trimmed();
+    const QString folder = WithSlash(typed.isEmpty() ? paths::ProgramFolder() : typed);
+    store(setting::kTxtPath, folder, pathLabel_->text());
+    options.recordFormat = recordFormat_->currentIndex();
+    options.recordingsFolder = folder;
 
     settings_.Subkey = kTabLog;
     store(setting::kChkLogSys, check(logSystem_), logSystem_->text());
     store(setting::kChkLogCalls, check(logCalls_), logCalls_->text());
     store(setting::kChkWornBeforeDelete, check(warnBeforeDelete_), warnBeforeDelete_->text());
     store(setting::kCmbLogFor, QString::number(keepFor_->currentIndex()), keepForLabel_->text());
+    options.systemJournal = logSystem_->isChecked();
+    options.callsJournal = logCalls_->isChecked();
 
     settings_.Subkey = kTabIncomingCall;
     store(setting::kChkViewCdIc, check(callerBalloon_), callerBalloon_->text());
@@ -489,13 +493,8 @@ void SettingsDialog::ChooseFolder() {
     if (folder.isEmpty()) {
         return;
     }
+    // Like every other choice here, it takes effect with OK.
     path_->setText(WithSlash(folder));
-    // A folder chosen here takes effect at once; a typed one at the next start.
-    if (host_.options && host_.setOptions) {
-        GlobalOptions options = host_.options();
-        options.recordingsFolder = path_->text();
-        host_.setOptions(options);
-    }
 }
 
 void SettingsDialog::PlaySound() {

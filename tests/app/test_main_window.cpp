@@ -23,6 +23,9 @@
 #include "app/startup.h"
 #include "audio/sonvel_host.h"
 #include "audio/wave.h"
+#include "calls/list/calls_list_model.h"
+#include "calls/store/call_record.h"
+#include "calls/store/call_store.h"
 #include "core/app_comm.h"
 #include "core/paths.h"
 #include "core/product.h"
@@ -566,6 +569,40 @@ TEST_F(MainWindowTest, AValueWrittenByOrvaneRegIsWhatTheProgramReads) {
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_FALSE(Settings(QStringLiteral("NoSuchKey")).KeyExists());
     window.UnLoadApp();
+}
+
+// A folder another process stores while the program runs is listed at once
+// and named above the list, as if set with the settings dialog's OK.
+TEST_F(MainWindowTest, ARecordingsFolderSetByOrvaneRegIsListedAtOnce) {
+    const QString before = env_.root() + QStringLiteral("/Before/");
+    const QString after = env_.root() + QStringLiteral("/After");
+    ASSERT_TRUE(QDir().mkpath(before));
+    ASSERT_TRUE(QDir().mkpath(after));
+    CallRecord record;
+    record.Set(CallField::CallerName, QStringLiteral("Alice"));
+    ASSERT_TRUE(AppendCallRecord(record, after + QLatin1Char('/')));
+    Store(kTabGeneral, "txtPath", before);
+    Program program;
+    program.Load(true);
+    auto* shown = program.Window().findChild<QLabel*>(QStringLiteral("callsFolder"));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->toolTip(), before);
+    EXPECT_EQ(program.CallsList().rowCount(), 0);
+
+    QProcess process;
+    process.start(QStringLiteral(ORVANE_BUILT_PROGRAM_DIR "/orvane-reg"),
+                  {QStringLiteral("add"),
+                   QStringLiteral("HKLM\\SOFTWARE\\Quenzo\\Orvane 1.1\\Properties\\TabGeneral"),
+                   QStringLiteral("/v"), QStringLiteral("txtPath"), QStringLiteral("/d"), after,
+                   QStringLiteral("/f")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    // Stored without its slash: the program adds it.
+    EXPECT_TRUE(
+        PumpUntil([&] { return program.CallsList().Folder() == after + QLatin1Char('/'); }));
+    EXPECT_EQ(program.CallsList().rowCount(), 1);
+    EXPECT_EQ(shown->toolTip(), after + QLatin1Char('/'));
+    program.Window().UnLoadApp();
 }
 
 // ---- The telephone line and calls on the main window ----

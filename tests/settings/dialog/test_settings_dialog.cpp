@@ -159,6 +159,7 @@ TEST_F(SettingsDialogTest, TheRecordingsFolderIsStoredWithItsSlash) {
         {"chosen without slash", "", "/srv/calls", "/srv/calls/"},
         {"chosen with slash", "", "/srv/calls/", "/srv/calls/"},
         {"typed", "/data/rec/", "", "/data/rec/"},
+        {"typed without slash", " /data/rec ", "", "/data/rec/"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -170,10 +171,25 @@ TEST_F(SettingsDialogTest, TheRecordingsFolderIsStoredWithItsSlash) {
             return c.chosen;
         });
         Dialog().ChooseFolder();
-        // A chosen folder is in use at once; a typed one at the next start.
-        EXPECT_EQ(options_.recordingsFolder, c.chosen.isEmpty() ? "/before/" : c.stored);
+        // Chosen or typed, the folder is in use from OK on.
+        EXPECT_EQ(options_.recordingsFolder, "/before/");
         Dialog().Accept();
         EXPECT_EQ(Stored(kTabGeneral, setting::kTxtPath).toString(), c.stored);
+        EXPECT_EQ(options_.recordingsFolder, c.stored);
+    }
+}
+
+TEST_F(SettingsDialogTest, OkHandsTheFormatAndTheJournalSwitchesToTheProgram) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        Dialog().Open(0);
+        Control<QComboBox>("cmbRecordFormatRec")->setCurrentIndex(on ? 2 : 1);
+        Control<QCheckBox>("chkLogSys")->setChecked(on);
+        Control<QCheckBox>("chkLogCalls")->setChecked(!on);
+        Dialog().Accept();
+        EXPECT_EQ(options_.recordFormat, on ? 2 : 1);
+        EXPECT_EQ(options_.systemJournal, on);
+        EXPECT_EQ(options_.callsJournal, !on);
     }
 }
 

@@ -1,0 +1,190 @@
+// Settings changed with the settings dialog's OK take effect at once in the
+// running program: the calls list shows the new recordings folder's calls
+// and names the folder, the next call is recorded in the new folder and
+// format, and the journal switches govern the next call. A call being
+// recorded meanwhile ends in the folder it was recorded in.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtEndian>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "calls/call_state_machine.h"
+#include "calls/list/calls_list_model.h"
+#include "calls/store/call_record.h"
+#include "calls/store/call_store.h"
+#include "journal/journal_writer.h"
+#include "settings/dialog/settings_dialog.h"
+#include "settings/global_options.h"
+#include "settings/store/registry_routines.h"
+#include "tests/support/qt_printers.h"
+#include "tests/support/test_environment.h"
+#include "tests/telephony/modemsim_process.h"
+#include "translation/show_message.h"
+#include "ui/tray_icon.h"
+
+namespace orvane {
+namespace {
+
+const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
+constexpr int kFormatTagOffset = 20;
+// A quarter of a second of PCM: more than a header.
+constexpr qint64 kSomeSoundBytes = 4000;
+
+class SettingsTakeEffect : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        env_.makeProgramFolders();
+        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
+        for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
+                                      kTabIncomingCall, kTabDisconnectCall}) {
+            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
+        }
+        link_ = env_.root() + QStringLiteral("/modem");
+        first_ = Folder(QStringLiteral("First"), 2);
+        second_ = Folder(QStringLiteral("Second"), 3);
+        Store(kTabDevices, "txtLinePorts", link_);
+        Store(kTabDevices, "cmbModemDev", kSimName);
+        Store(kTabGeneral, "txtPath", first_);
+        Store(kTabGeneral, "cmbRecordFormatRec", QStringLiteral("0"));  // PCM
+        Store(kTabLog, "chkLogSys", QStringLiteral("0"));
+        Store(kTabLog, "chkLogCalls", QStringLiteral("0"));
+        TrayIcon::OverrideAvailability(true);
+        ResetMessageSeam();
+    }
+    void TearDown() override {
+        TrayIcon::OverrideAvailability(std::nullopt);
+        ResetMessageSeam();
+        SetJournalSwitches(false, false);
+    }
+
+    // A recordings folder holding `calls` earlier calls.
+    QString Folder(const QString& name, int calls) const {
+        const QString folder = env_.root() + QLatin1Char('/') + name + QLatin1Char('/');
+        EXPECT_TRUE(QDir().mkpath(folder));
+        for (int i = 0; i < calls; ++i) {
+            CallRecord record;
+            record.Set(CallField::CallDate, QStringLiteral("12/1/26"));
+            record.Set(CallField::CallTime, QStringLiteral("9:1%1:00 AM").arg(i));
+            record.Set(CallField::CallerName, name);
+            record.Set(CallField::CallerNumber, QString::number(i));
+            record.Set(CallField::CallKind, QStringLiteral("3"));
+            EXPECT_TRUE(AppendCallRecord(record, folder));
+        }
+        return folder;
+    }
+    static void Store(const QString& subkey, const char* name, const QString& value) {
+        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
+                        .SetRegistryValue(QString::fromLatin1(name), value, kRegSz));
+    }
+    static QString JournalFile(const QString& name) {
+        QFile file(ProgramJournal().folder() + name);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    static QStringList Waves(const QString& folder) {
+        return QDir(folder).entryList({QStringLiteral("*.wav")}, QDir::Files);
+    }
+    static int FormatTag(const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return -1;
+        }
+        const QByteArray bytes = file.read(kFormatTagOffset + 2);
+        return bytes.size() < kFormatTagOffset + 2
+                   ? -1
+                   : qFromLittleEndian<qint16>(bytes.constData() + kFormatTagOffset);
+    }
+    template <typename Predicate>
+    static bool PumpUntil(Predicate done, int limitMs = 30000) {
+        const QDeadlineTimer deadline(limitMs);
+        while (!done() && !deadline.hasExpired()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return done();
+    }
+
+    testing::TestEnvironment env_;
+    QString link_;
+    QString first_;
+    QString second_;
+    testing::ModemSimProcess sim_;
+};
+
+TEST_F(SettingsTakeEffect, OkAppliesFolderFormatAndJournalsFromTheNextCall) {
+    // The first call lasts until the program ends it; the second one comes
+    // right after and is hung up by the caller.
+    ASSERT_TRUE(sim_.Start(
+        link_, QStringLiteral("voice pattern; wait-command VCID=1; "
+                              "call rings=2 every=300 name=\"Alice Example\" number=5551234; "
+                              "pickup; wait-command VRX; wait-hangup timeout 60000; sleep 500; "
+                              "call rings=2 every=300 name=\"Bob Builder\" number=5550002; "
+                              "pickup; wait-command VRX; sleep 1500; remote-hangup busy; "
+                              "wait-hangup timeout 20000; sleep 120000")));
+    Program program;
+    program.Load(true);
+    CallsListModel& list = program.CallsList();
+    auto* shown = program.Window().findChild<QLabel*>(QStringLiteral("callsFolder"));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(shown->toolTip(), first_);
+
+    // The first call is being recorded in the first folder, sound and all.
+    ASSERT_TRUE(PumpUntil([&] {
+        return Waves(first_).size() == 1 &&
+               QFileInfo(first_ + Waves(first_)[0]).size() > kSomeSoundBytes;
+    }));
+
+    // The dialog's OK: the second folder, GSM 6.10, both journals on.
+    program.ShowSettings(SettingsDialog::kGeneral);
+    SettingsDialog* dialog = program.SettingsWindow();
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(second_);
+    dialog->findChild<QComboBox*>(QStringLiteral("cmbRecordFormatRec"))->setCurrentIndex(2);
+    dialog->findChild<QCheckBox*>(QStringLiteral("chkLogSys"))->setChecked(true);
+    dialog->findChild<QCheckBox*>(QStringLiteral("chkLogCalls"))->setChecked(true);
+    dialog->Accept();
+    EXPECT_TRUE(TakeShownMessages().empty());
+
+    // At once: the list shows the second folder's calls and names it.
+    EXPECT_EQ(list.Folder(), second_);
+    EXPECT_EQ(list.rowCount(), 3);
+    EXPECT_EQ(shown->toolTip(), second_);
+    EXPECT_TRUE(shown->text().contains(QStringLiteral("Second")) ||
+                shown->text().contains(QChar(0x2026)))
+        << shown->text().toStdString();
+
+    // The user ends the first call: it is entered where it was recorded.
+    program.Calls()->Disconnected();
+    ASSERT_TRUE(PumpUntil([&] { return ReadAllCallRecords(first_).size() == 3; }))
+        << JournalFile(ProgramJournal().systemFileName()).toStdString();
+    EXPECT_EQ(ReadAllCallRecords(first_).back().Get(CallField::CallerName),
+              QStringLiteral("Alice Example"));
+    EXPECT_EQ(FormatTag(first_ + Waves(first_)[0]), 1);  // PCM
+    EXPECT_EQ(ReadAllCallRecords(second_).size(), 3u);
+    EXPECT_TRUE(Waves(second_).isEmpty());
+
+    // The next call: the second folder, GSM 6.10, in both journals.
+    ASSERT_TRUE(PumpUntil([&] { return ReadAllCallRecords(second_).size() == 4; }));
+    ASSERT_EQ(Waves(second_).size(), 1);
+    EXPECT_EQ(FormatTag(second_ + Waves(second_)[0]), 49);
+    EXPECT_EQ(list.rowCount(), 4);
+    EXPECT_EQ(list.Folder(), second_);
+    const QString calls = JournalFile(ProgramJournal().callsFileName());
+    EXPECT_TRUE(calls.contains(QStringLiteral("Bob Builder - 5550002"))) << calls.toStdString();
+    EXPECT_FALSE(calls.contains(QStringLiteral("Alice Example"))) << "came in while off";
+    const QString system = JournalFile(ProgramJournal().systemFileName());
+    EXPECT_EQ(system.count(QStringLiteral("StartRecordACM")), 1) << system.toStdString();
+    program.Window().UnLoadApp();
+}
+
+}  // namespace
+}  // namespace orvane
