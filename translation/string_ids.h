@@ -179,6 +179,14 @@ inline constexpr int kTranslatorCaptions = 998;
 inline constexpr int kTranslatorMessages = 999;
 inline constexpr int kTranslatorColumns = 1000;
 
+// Recordings: quitting during one, a call that cannot be entered or
+// recorded, calls entered after a crash.
+inline constexpr int kAskQuitWhileRecording = 425;
+inline constexpr int kMsgCallNotEntered = 426;  // "<%S>" twice: the reason, then the WAV file
+inline constexpr int kMsgCannotRecord = 427;    // "<%S>" twice: the reason, then the WAV file
+inline constexpr int kMsgInterruptedCallEntered = 428;  // "<%S>": the WAV file
+inline constexpr int kMsgSidecarUnusable = 429;         // "<%S>": the sidecar file
+
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
     kOk,
@@ -321,6 +329,11 @@ inline constexpr std::array kAllIds = {
     kTranslatorColumns,
     kAskDeleteJournalFile,
     kMsgJournalCopyFailed,
+    kAskQuitWhileRecording,
+    kMsgCallNotEntered,
+    kMsgCannotRecord,
+    kMsgInterruptedCallEntered,
+    kMsgSidecarUnusable,
 };
 
 }  // namespace orvane::ids

@@ -14,6 +14,7 @@
 
 #include "audio/sonvel_host.h"
 #include "calls/call_views.h"
+#include "calls/store/call_record.h"
 #include "core/clock.h"
 
 namespace orvane {
@@ -66,8 +67,12 @@ class RecorderView {
     virtual void ShowPreScreen(bool visible) = 0;         // lblPreScreen
     virtual void SetTimeText(const QString& text) = 0;    // lblTimeRec
     virtual void SetCallStatus(const QString& text) = 0;  // status panel 3
-    // A recording problem on the status bar; the journal may be off.
+    // A recording problem on the status bar; the journal may be off. An
+    // empty text takes the last one away.
     virtual void ReportProblem(const QString& text) = 0;
+    // A failure the user must not miss (a call not entered, a call not
+    // recorded): the status bar and a desktop notification.
+    virtual void ReportFailure(const QString& text) = 0;
     virtual void Inform(const QString& text) = 0;
     virtual bool Ask(const QString& question) = 0;  // true for Yes
     virtual void DrawIdleLine() = 0;
@@ -116,6 +121,19 @@ class RecorderControl final : public CallRecorder {
     // Wave1's DoneRecord event.
     void DoneRecord() { SetLineScope(); }
 
+    // A recording of the current call runs (or is paused) and is not yet
+    // entered in the store.
+    bool HasUnenteredRecording() const { return unentered_; }
+    // Stops a running recording and enters it with its real length, while
+    // Wave1 can still measure it (quitting during a call); the end of the
+    // call adds nothing later.
+    void FinishRecording();
+    // At start, before the calls list is built: enters each call whose
+    // recording was cut off by a crash or a power cut (its sidecar is still
+    // beside its WAV file) with the length of the sound in the file; a
+    // recording without sound is removed.
+    void EnterInterruptedCalls();
+
     // CallRecorder.
     void StartCallRecording() override;
     void AddCallInfoDat() override;
@@ -138,7 +156,11 @@ class RecorderControl final : public CallRecorder {
     bool NoCall();
     void Resume();
     void Report(const QString& text, qint32 code, const QString& origin);
+    void ReportFailure(const QString& text, qint32 code, const QString& origin);
+    void CannotRecord(const QString& reason, const QString& path);
+    bool EnterInterruptedCall(const QString& sidecarName);
     QString RecordingPath() const;
+    QString SidecarPath() const;
 
     CallState& state_;
     RecorderWave& wave_;
@@ -153,7 +175,13 @@ class RecorderControl final : public CallRecorder {
     // A recording of the current call not yet entered in the store: it is
     // entered exactly once, however the call ends.
     bool unentered_ = false;
+    // Its record as it will be appended, built when it started: the file
+    // name is the one the stored values rebuild. Also in its sidecar.
+    CallRecord pending_;
+    QString pendingFolder_;
+    QString pendingName_;
     bool toldTrueSpeech_ = false;
+    bool problemShown_ = false;
 };
 
 }  // namespace orvane
