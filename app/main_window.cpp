@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/about/about_box.h"
 #include "app/calls_list/calls_folder_bar.h"
@@ -200,7 +201,10 @@ void MainWindow::RunCommand(MenuCommand command) {
             HideWindow();
             break;
         case MenuCommand::kExit:
-            program_.Quit();
+            // The user may still keep a call that is being recorded.
+            if (program_.MayQuitNow()) {
+                program_.Quit();
+            }
             break;
         case MenuCommand::kPreviousCall:
             callsList(CallsListPanel::kPrevious);
@@ -465,6 +469,15 @@ void MainWindow::BuildStatusBar() {
     lineProblem_->setMinimumWidth(0);
     bar->addWidget(lineProblem_, 1);
     lineProblem_->hide();
+    // A label, not a passing message: the stretching panels would squeeze
+    // a message to nothing.
+    recordingProblem_ = new QLabel(bar);
+    recordingProblem_->setObjectName(QStringLiteral("recordingProblem"));
+    recordingProblem_->setTextFormat(Qt::PlainText);
+    recordingProblem_->setMinimumWidth(0);
+    recordingProblem_->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    bar->addWidget(recordingProblem_, 2);
+    ShowRecordingProblem(std::exchange(earlyRecordingProblem_, QString()), false);
     progressBar_ = new QProgressBar(bar);
     progressBar_->setObjectName(QStringLiteral("progressBar"));
     progressBar_->setMaximumWidth(kStatusPanelWidth);
@@ -569,6 +582,20 @@ void MainWindow::ShowStartProblem(const QString& text) {
     } else if (tray_ != nullptr) {
         tray_->ShowBalloonTip(product::kApplicationTitle, text, TrayIcon::BalloonIcon::Warning,
                               30000);
+    }
+}
+
+void MainWindow::ShowRecordingProblem(const QString& text, bool notify) {
+    if (recordingProblem_ == nullptr) {
+        earlyRecordingProblem_ = text;  // before the status bar is built
+    } else {
+        recordingProblem_->setText(text);
+        recordingProblem_->setToolTip(text);
+        recordingProblem_->setVisible(!text.isEmpty());
+    }
+    if (notify && !text.isEmpty() && tray_ != nullptr) {
+        tray_->ShowBalloonTip(product::kApplicationTitle, text, TrayIcon::BalloonIcon::Warning,
+                              kBalloonMs);
     }
 }
 

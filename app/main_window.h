@@ -83,6 +83,9 @@ class MainWindow : public QMainWindow {
     PlaybackBar* Playback() const { return playback_; }
     QMenu* TrayMenu() const { return trayMenu_; }
     bool IsQuitting() const;
+    // A recording problem on the status bar until the next one (an empty
+    // text takes it away); `notify` also raises the tray's notification.
+    void ShowRecordingProblem(const QString& text, bool notify);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,6 +116,10 @@ class MainWindow : public QMainWindow {
     QLabel* statusPanels_[3] = {nullptr, nullptr, nullptr};
     // Why the line is not open; shown left of the panels only then.
     QLabel* lineProblem_ = nullptr;
+    // The recorder's last problem, left of the panels; what came before
+    // the status bar was built waits in the string.
+    QLabel* recordingProblem_ = nullptr;
+    QString earlyRecordingProblem_;
     StoredWindowState restoredState_ = StoredWindowState::Normal;
 
     // The main toolbar and its line switch.

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QMenu>
+#include <QSessionManager>
 #include <QStatusBar>
 #include <QWidget>
 #include <string>
@@ -38,6 +39,7 @@
 #include "settings/store/registry_store.h"
 #include "telephony/tapi.h"
 #include "translation/editor/translation_editor.h"
+#include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 
@@ -174,6 +176,20 @@ void Program::Load(bool hidden) {
         calls_->SetOptions(CallOptionsFrom(options_));
     }
     recorder_->SetOptions(RecorderOptionsFrom(options_));
+    // Calls a crash or a power cut cut off are entered before the list is built.
+    recorder_->EnterInterruptedCalls();
+    // A log-out ends the program without Quit: the call being recorded is
+    // entered first, while Wave1 can still measure it.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        if (recorder_) {
+            recorder_->FinishRecording();
+        }
+    });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (recorder_) {
+            recorder_->FinishRecording();
+        }
+    });
 
     // 12. The caller labels, hidden until a call comes in.
     window_->BuildCallerDisplay();
@@ -303,7 +319,12 @@ void Program::CreateRecorder() {
     recorderToolbar_ = std::make_unique<RecorderToolbar>(window_.get(), window_->CallDisplay());
     recorderToolbar_->SetProblemSink([this](const QString& text) {
         if (window_) {
-            window_->statusBar()->showMessage(text);
+            window_->ShowRecordingProblem(text, false);
+        }
+    });
+    recorderToolbar_->SetFailureSink([this](const QString& text) {
+        if (window_) {
+            window_->ShowRecordingProblem(text, true);
         }
     });
     recorderToolbar_->SetCallStatusSink(
@@ -480,6 +501,18 @@ void Program::PlayAlertSound(const QString& path, qint32 device) {
     waveEvents_->StartPlay(file, device, bufferSize, visOut);
 }
 
+bool Program::MayQuitNow() {
+    if (!recorder_ || !recorder_->HasUnenteredRecording()) {
+        return true;
+    }
+    QString question = Text(ids::kAskQuitWhileRecording);
+    if (question.isEmpty()) {
+        question =
+            QStringLiteral("A call is being recorded. Quit anyway? The call is ended and saved.");
+    }
+    return ShowMessage(question, true) == kAnswerYes;
+}
+
 void Program::Quit() {
     quitting_ = true;
     if (window_) {
@@ -496,6 +529,11 @@ void Program::Shutdown() {
     }
     shutDown_ = true;
     closing = true;
+    // A call being recorded is entered with its real length before Wave1
+    // goes; closing the line then hangs it up.
+    if (recorder_) {
+        recorder_->FinishRecording();
+    }
     ReleaseAudio();
     CloseLine();
     QWidget* keep[2] = {nullptr, nullptr};

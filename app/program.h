@@ -65,6 +65,10 @@ class Program final : public QObject {
     void Load(bool hidden);
     // Ends the program: the window closes for good and shutdown runs.
     void Quit();
+    // Before the user's own exit (menu, tray): true unless a call is being
+    // recorded and the user, asked, keeps it. Requests from outside (another
+    // copy, a log-out) do not ask: their call is ended and entered.
+    bool MayQuitNow();
     // Releases the audio controls and the line, saves the window's
     // placement, leaves the instance channel and the event loop. Runs once.
     void Shutdown();

@@ -184,6 +184,14 @@ inline constexpr int kTranslatorCaptions = 998;
 inline constexpr int kTranslatorMessages = 999;
 inline constexpr int kTranslatorColumns = 1000;
 
+// Recordings: quitting during one, a call that cannot be entered or
+// recorded, calls entered after a crash.
+inline constexpr int kAskQuitWhileRecording = 425;
+inline constexpr int kMsgCallNotEntered = 426;  // "<%S>" twice: the reason, then the WAV file
+inline constexpr int kMsgCannotRecord = 427;    // "<%S>" twice: the reason, then the WAV file
+inline constexpr int kMsgInterruptedCallEntered = 428;  // "<%S>": the WAV file
+inline constexpr int kMsgSidecarUnusable = 429;         // "<%S>": the sidecar file
+
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
     kOk,
@@ -330,6 +338,11 @@ inline constexpr std::array kAllIds = {
     kMsgLanguageFileUnreadable,
     kCallsFolderCaption,
     kCallsFolderNone,
+    kAskQuitWhileRecording,
+    kMsgCallNotEntered,
+    kMsgCannotRecord,
+    kMsgInterruptedCallEntered,
+    kMsgSidecarUnusable,
 };
 
 }  // namespace orvane::ids

@@ -251,6 +251,13 @@ void RecorderToolbar::ReportProblem(const QString& text) {
         problem_(text);
     }
 }
+void RecorderToolbar::ReportFailure(const QString& text) {
+    if (failure_) {
+        failure_(text);
+    } else if (problem_) {
+        problem_(text);
+    }
+}
 void RecorderToolbar::Inform(const QString& text) {
     calls_.Inform(text);
 }

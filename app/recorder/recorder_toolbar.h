@@ -44,6 +44,9 @@ class RecorderToolbar final : public RecorderView {
     Scope* LevelDisplay() const { return scope_; }
     // Where recording problems go (the main window's status bar).
     void SetProblemSink(std::function<void(const QString&)> sink) { problem_ = std::move(sink); }
+    // Where failures go that must not be missed (the status bar and the
+    // tray's notification).
+    void SetFailureSink(std::function<void(const QString&)> sink) { failure_ = std::move(sink); }
     void SetCallStatusSink(std::function<void(const QString&)> sink) {
         callStatus_ = std::move(sink);
     }
@@ -60,6 +63,7 @@ class RecorderToolbar final : public RecorderView {
     void SetTimeText(const QString& text) override;
     void SetCallStatus(const QString& text) override;
     void ReportProblem(const QString& text) override;
+    void ReportFailure(const QString& text) override;
     void Inform(const QString& text) override;
     bool Ask(const QString& question) override;
     void DrawIdleLine() override;
@@ -79,6 +83,7 @@ class RecorderToolbar final : public RecorderView {
     Scope* scope_;
     QString timeText_ = QStringLiteral("0:00:00");
     std::function<void(const QString&)> problem_;
+    std::function<void(const QString&)> failure_;
     std::function<void(const QString&)> callStatus_;
 };
 

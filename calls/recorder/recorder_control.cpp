@@ -1,11 +1,19 @@
 #include "calls/recorder/recorder_control.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStorageInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "calls/call_state.h"
+#include "calls/recorder/recording_sidecar.h"
+#include "calls/recorder/wave_repair.h"
 #include "calls/store/call_record.h"
 #include "calls/store/call_store.h"
 #include "core/record_formats.h"
@@ -24,10 +32,68 @@ constexpr qint64 kWaveHeaderBytes = 64;
 constexpr qint64 kFullDiskBytes = 64 * 1024;
 constexpr int kScopeSampleBytes = 1024;
 const QString kIdleTime = QStringLiteral("0:00:00");
+// Calls of one caller starting in the same second: the next free second is
+// looked for this far (an hour), then the call is not recorded.
+constexpr int kNameAttempts = 3600;
 
 qint64 FreeBytes(const QString& folder) {
     const QStorageInfo storage(folder.isEmpty() ? QStringLiteral(".") : folder);
     return storage.isValid() ? storage.bytesAvailable() : -1;
+}
+
+QString ErrorText(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// The translated text with its markers filled, or the English one when no
+// language file gave it.
+QString Filled(int id, const char* english, const QStringList& values) {
+    QString text = Text(id);
+    if (text.isEmpty()) {
+        text = QString::fromUtf8(english);
+    }
+    for (const QString& value : values) {
+        text = ReplaceMarker(text, value);
+    }
+    return text;
+}
+
+QString CallNotEnteredText(const QString& reason, const QString& path) {
+    return Filled(ids::kMsgCallNotEntered,
+                  "The call could not be entered in the calls list (<%S>). Its recording is kept "
+                  "and is entered at the next start: <%S>",
+                  {reason, path});
+}
+
+// The record of the current call as it will be appended, its length not
+// yet known.
+CallRecord RecordOf(const CurrentCall& call, const QString& date, const QString& time,
+                    qint32 line) {
+    CallRecord record;
+    record.Set(CallField::CallDate, date);
+    record.Set(CallField::CallerName, call.CallerName);
+    record.Set(CallField::CallerNumber, call.CallerNumber);
+    record.Set(CallField::CallTime, time);
+    record.Set(CallField::CallLine, QString::number(line));
+    record.Set(CallField::ReadFlag, QStringLiteral("0"));
+    record.Set(CallField::ExtraText, QString());
+    record.Set(CallField::CallKind, QString::number(call.CallKind));
+    return record;
+}
+
+// Removes a recording's file when it is a regular file holding no sound,
+// so a failed or empty recording leaves nothing behind.
+void RemoveSoundless(const QString& path) {
+    struct stat info {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_size <= kWaveHeaderBytes) {
+        ::unlink(name.constData());
+    }
+}
+
+QString InFolder(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
 }  // namespace
@@ -61,12 +127,30 @@ RecorderControl::RecorderControl(CallState& state, RecorderWave& wave, RecorderL
 }
 
 QString RecorderControl::RecordingPath() const {
-    return recordingFolder_ + state_.call.CallFileName;
+    return pendingFolder_ + pendingName_;
+}
+
+QString RecorderControl::SidecarPath() const {
+    return pendingFolder_ + SidecarName(pendingName_);
 }
 
 void RecorderControl::Report(const QString& text, qint32 code, const QString& origin) {
     WriteSysLog(text, code, origin);
     view_.ReportProblem(text);
+    problemShown_ = true;
+}
+
+void RecorderControl::ReportFailure(const QString& text, qint32 code, const QString& origin) {
+    WriteSysLog(text, code, origin);
+    view_.ReportFailure(text);
+    problemShown_ = true;
+}
+
+void RecorderControl::CannotRecord(const QString& reason, const QString& path) {
+    ReportFailure(
+        Filled(ids::kMsgCannotRecord, "The call cannot be recorded: <%S> (<%S>)", {reason, path}),
+        0, QStringLiteral("RecMessage:StartRecordACM"));
+    view_.SetRecordPressed(false);
 }
 
 void RecorderControl::WaveError(const QString& function, qint32 number,
@@ -85,12 +169,53 @@ void RecorderControl::StartCallRecording() {
         view_.SetRecordPressed(false);
         return;
     }
-    const QDateTime now = clock_.now();
-    state_.call.CallDate = ShortDateText(now.date(), QLocale());
-    state_.call.CallTime = LongTimeText(now.time(), QLocale());
-    state_.call.CallFileName = CallFileName(state_.call.CallerName, state_.call.CallerNumber,
-                                            state_.call.CallDate, state_.call.CallTime);
-    recordingFolder_ = options_.recordingsFolder;
+    if (problemShown_) {
+        // The last call's problem is old news once the next one records.
+        view_.ReportProblem(QString());
+        problemShown_ = false;
+    }
+    const QString& folder = options_.recordingsFolder;
+    if (freeSpace_ && freeSpace_(folder) == 0) {
+        // The audio control would start, write nothing and leave an empty
+        // file without a word.
+        CannotRecord(ErrorText(ENOSPC), folder);
+        return;
+    }
+    // The name is built from the values as they will be stored (cut to
+    // their fields), so the calls list rebuilds the same name; a second
+    // taken by another recording moves this call on to the next free one.
+    QDateTime moment = clock_.now();
+    QString date;
+    QString time;
+    QString name;
+    CallRecord record;
+    for (int attempt = 0;; ++attempt) {
+        date = ShortDateText(moment.date(), QLocale());
+        time = LongTimeText(moment.time(), QLocale());
+        record = RecordOf(state_.call, date, time, line_.LineIndex());
+        name = CallFileName(record);
+        if (!NameTaken(folder + name) && !NameTaken(folder + SidecarName(name))) {
+            break;
+        }
+        if (attempt == kNameAttempts) {
+            CannotRecord(ErrorText(EEXIST), folder + name);
+            return;
+        }
+        moment = moment.addSecs(1);
+    }
+    state_.call.CallDate = date;
+    state_.call.CallTime = time;
+    state_.call.CallFileName = name;
+    // A change of the settings during the call leaves this recording where it is.
+    pendingFolder_ = folder;
+    pendingName_ = name;
+    // The record goes beside the recording before a byte of sound, so a
+    // crash or a power cut still leaves what the next start enters.
+    QString error;
+    if (!WriteSidecar(SidecarPath(), record, &error)) {
+        CannotRecord(error, RecordingPath());
+        return;
+    }
     int setting = options_.recordFormat;
     if (setting == kTrueSpeechSetting) {
         // No TrueSpeech encoder here: GSM 6.10 is the nearest in size.
@@ -110,11 +235,14 @@ void RecorderControl::StartCallRecording() {
                    wave_.WaveInErrText(result) + QStringLiteral(" (") + RecordingPath() +
                    QLatin1Char(')'),
                result, QStringLiteral("RecMessage:StartRecordACM"));
+        RemoveSoundless(RecordingPath());
+        RemoveSidecar(SidecarPath());
         view_.SetRecordPressed(false);
         return;
     }
     WriteSysLog(wave_.WaveInErrText(0), 0, QStringLiteral("RecMessage:StartRecordACM"));
     unentered_ = true;
+    pending_ = record;
     tmrRec_.start();
     view_.ShowRec(true);
     // A running recording always shows Record pressed, so the end of the
@@ -131,19 +259,10 @@ void RecorderControl::AddCallInfoDat() {
     }
     unentered_ = false;
     const QString path = RecordingPath();
-    const CurrentCall& call = state_.call;
-    CallRecord record;
-    record.Set(CallField::CallDate, call.CallDate);
-    record.Set(CallField::CallerName, call.CallerName);
-    record.Set(CallField::CallerNumber, call.CallerNumber);
-    record.Set(CallField::CallTime, call.CallTime);
-    record.Set(CallField::CallLine, QString::number(line_.LineIndex()));
-    record.Set(CallField::ReadFlag, QStringLiteral("0"));
-    record.Set(CallField::ExtraText, QString());
-    record.Set(CallField::CallKind, QString::number(call.CallKind));
+    CallRecord record = pending_;
     record.Set(CallField::Duration, wave_.DurationText(path));
 
-    const qint64 free = freeSpace_ ? freeSpace_(recordingFolder_) : -1;
+    const qint64 free = freeSpace_ ? freeSpace_(pendingFolder_) : -1;
     if (free >= 0 && free < kFullDiskBytes) {
         Report(QStringLiteral("The disk is full: the recording may be cut short (") + path +
                    QLatin1Char(')'),
@@ -153,17 +272,128 @@ void RecorderControl::AddCallInfoDat() {
         Report(QStringLiteral("No sound was stored; the call is not entered (") + path +
                    QLatin1Char(')'),
                0, QStringLiteral("AddCallInfoDat"));
+        RemoveSoundless(path);
+        RemoveSidecar(SidecarPath());
         return;
     }
-    if (!AppendCallRecord(record, recordingFolder_)) {
-        Report(
-            QStringLiteral("The call could not be entered in ") + CallIndexFile(recordingFolder_),
-            0, QStringLiteral("AddCallInfoDat"));
+    if (!AppendCallRecord(record, pendingFolder_)) {
+        // The sidecar stays: the next start enters the call.
+        const int code = errno;
+        ReportFailure(CallNotEnteredText(ErrorText(code), path), code,
+                      QStringLiteral("AddCallInfoDat"));
         return;
     }
+    RemoveSidecar(SidecarPath());
     if (callStored_) {
         callStored_();
     }
+}
+
+void RecorderControl::FinishRecording() {
+    if (!unentered_) {
+        return;
+    }
+    if (wave_.IsPreScreen()) {
+        ClosePreScreen();
+    }
+    if (wave_.IsPausedIn()) {
+        wave_.UnPauseIn();
+    }
+    HideIndicators();
+    StopRecord();
+    AddCallInfoDat();
+}
+
+void RecorderControl::EnterInterruptedCalls() {
+    const QString& folder = options_.recordingsFolder;
+    const QStringList sidecars = SidecarNames(folder);
+    if (sidecars.isEmpty()) {
+        return;
+    }
+    // A crash between an append and the sidecar's removal left a call that
+    // is entered already: its name is in the index.
+    QSet<QString> entered;
+    ForEachCallRecord(
+        folder, [&entered](const CallRecord& record) { entered.insert(CallFileName(record)); });
+    bool stored = false;
+    for (const QString& sidecar : sidecars) {
+        const QString wave = WaveNameOfSidecar(sidecar);
+        if (entered.contains(wave)) {
+            RemoveSidecar(InFolder(folder, sidecar));
+            continue;
+        }
+        if (EnterInterruptedCall(sidecar)) {
+            entered.insert(wave);
+            stored = true;
+        }
+    }
+    if (stored && callStored_) {
+        callStored_();
+    }
+}
+
+bool RecorderControl::EnterInterruptedCall(const QString& sidecarName) {
+    const QString& folder = options_.recordingsFolder;
+    const QString sidecar = InFolder(folder, sidecarName);
+    const QString wave = WaveNameOfSidecar(sidecarName);
+    const QString path = InFolder(folder, wave);
+    const QString origin = QStringLiteral("EnterInterruptedCalls");
+    CallRecord record;
+    const SidecarState state = ReadSidecar(sidecar, &record);
+    // The record must name this very file: a sidecar never leads elsewhere.
+    if (state != SidecarState::kRead || CallFileName(record) != wave) {
+        if (state != SidecarState::kMissing) {
+            Report(Filled(ids::kMsgSidecarUnusable,
+                          "An interrupted recording's sidecar file cannot be used and is left "
+                          "as it is: <%S>",
+                          {sidecar}),
+                   0, origin);
+        }
+        return false;
+    }
+    if (!NameTaken(path)) {
+        // Cut off before its file was made: there is nothing to enter.
+        WriteSysLog(QStringLiteral("An interrupted recording left no file: ") + path, 0, origin);
+        RemoveSidecar(sidecar);
+        return false;
+    }
+    const WaveRepair repair = RepairWaveHeader(path);
+    switch (repair.result) {
+        case WaveRepairResult::kWhole:
+        case WaveRepairResult::kRepaired:
+            break;
+        case WaveRepairResult::kNoSound:
+            WriteSysLog(
+                QStringLiteral("An interrupted recording holds no sound and is removed: ") + path,
+                0, origin);
+            RemoveSoundless(path);
+            RemoveSidecar(sidecar);
+            return false;
+        case WaveRepairResult::kNotAWave:
+        case WaveRepairResult::kFailed:
+            Report(Filled(ids::kMsgSidecarUnusable,
+                          "An interrupted recording's sidecar file cannot be used and is left "
+                          "as it is: <%S>",
+                          {sidecar}) +
+                       QStringLiteral(" (") + path + QLatin1Char(')'),
+                   0, origin);
+            return false;
+    }
+    QString length = wave_.DurationText(path);
+    if (length.isEmpty()) {
+        length = RecordTimeText(static_cast<qint32>(repair.dataBytes / repair.bytesPerSecond));
+    }
+    record.Set(CallField::Duration, length);
+    if (!AppendCallRecord(record, folder)) {
+        const int code = errno;
+        ReportFailure(CallNotEnteredText(ErrorText(code), path), code, origin);
+        return false;
+    }
+    RemoveSidecar(sidecar);
+    const QString text = Filled(ids::kMsgInterruptedCallEntered,
+                                "An interrupted call was entered in the calls list: <%S>", {path});
+    Report(text + QStringLiteral(" (") + length + QLatin1Char(')'), 0, origin);
+    return true;
 }
 
 void RecorderControl::StopRecord() {

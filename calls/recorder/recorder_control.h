@@ -14,6 +14,7 @@
 
 #include "audio/sonvel_host.h"
 #include "calls/call_views.h"
+#include "calls/store/call_record.h"
 #include "core/clock.h"
 
 namespace orvane {
@@ -66,8 +67,12 @@ class RecorderView {
     virtual void ShowPreScreen(bool visible) = 0;         // lblPreScreen
     virtual void SetTimeText(const QString& text) = 0;    // lblTimeRec
     virtual void SetCallStatus(const QString& text) = 0;  // status panel 3
-    // A recording problem on the status bar; the journal may be off.
+    // A recording problem on the status bar; the journal may be off. An
+    // empty text takes the last one away.
     virtual void ReportProblem(const QString& text) = 0;
+    // A failure the user must not miss (a call not entered, a call not
+    // recorded): the status bar and a desktop notification.
+    virtual void ReportFailure(const QString& text) = 0;
     virtual void Inform(const QString& text) = 0;
     virtual bool Ask(const QString& question) = 0;  // true for Yes
     virtual void DrawIdleLine() = 0;
@@ -120,6 +125,19 @@ class RecorderControl final : public CallRecorder {
     // link planted under its name): on the status bar and in the journal.
     void WaveError(const QString& function, qint32 number, const QString& description);
 
+    // A recording of the current call runs (or is paused) and is not yet
+    // entered in the store.
+    bool HasUnenteredRecording() const { return unentered_; }
+    // Stops a running recording and enters it with its real length, while
+    // Wave1 can still measure it (quitting during a call); the end of the
+    // call adds nothing later.
+    void FinishRecording();
+    // At start, before the calls list is built: enters each call whose
+    // recording was cut off by a crash or a power cut (its sidecar is still
+    // beside its WAV file) with the length of the sound in the file; a
+    // recording without sound is removed.
+    void EnterInterruptedCalls();
+
     // CallRecorder.
     void StartCallRecording() override;
     void AddCallInfoDat() override;
@@ -142,7 +160,11 @@ class RecorderControl final : public CallRecorder {
     bool NoCall();
     void Resume();
     void Report(const QString& text, qint32 code, const QString& origin);
+    void ReportFailure(const QString& text, qint32 code, const QString& origin);
+    void CannotRecord(const QString& reason, const QString& path);
+    bool EnterInterruptedCall(const QString& sidecarName);
     QString RecordingPath() const;
+    QString SidecarPath() const;
 
     CallState& state_;
     RecorderWave& wave_;
@@ -150,9 +172,6 @@ class RecorderControl final : public CallRecorder {
     RecorderView& view_;
     const Clock& clock_;
     RecorderOptions options_;
-    // The folder of the running (or last) recording: new options apply from
-    // the next call, so a call ends in the folder it was recorded in.
-    QString recordingFolder_;
     std::function<void()> callStored_;
     std::function<void()> endCall_;
     std::function<qint64(const QString&)> freeSpace_;
@@ -160,7 +179,14 @@ class RecorderControl final : public CallRecorder {
     // A recording of the current call not yet entered in the store: it is
     // entered exactly once, however the call ends.
     bool unentered_ = false;
+    // Its record as it will be appended, built when it started: the file
+    // name is the one the stored values rebuild. Also in its sidecar.
+    CallRecord pending_;
+    // Where this recording is entered: new options apply from the next call.
+    QString pendingFolder_;
+    QString pendingName_;
     bool toldTrueSpeech_ = false;
+    bool problemShown_ = false;
 };
 
 }  // namespace orvane

@@ -24,6 +24,7 @@
 #include "audio/sonvel_host.h"
 #include "audio/wave.h"
 #include "calls/list/calls_list_model.h"
+#include "calls/recorder/recording_sidecar.h"
 #include "calls/store/call_record.h"
 #include "calls/store/call_store.h"
 #include "core/app_comm.h"
@@ -31,9 +32,11 @@
 #include "core/product.h"
 #include "journal/journal_writer.h"
 #include "settings/global_options.h"
+#include "settings/names/general.h"
 #include "settings/store/registry_routines.h"
 #include "settings/store/registry_store.h"
 #include "telephony/tapi.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/scripted_line_backend.h"
 #include "tests/support/test_environment.h"
@@ -842,6 +845,47 @@ TEST_F(MainWindowCallTest, ClosingTheLineLeavesARecordingRunningAndExitReleasesT
     window.UnLoadApp();
     EXPECT_EQ(program.Wave1(), nullptr);
     EXPECT_EQ(program.WavePlayer(), nullptr);
+}
+
+TEST_F(MainWindowCallTest, ACallTheDiskCannotTakeIsShownBesideThePanelsAndByTheTray) {
+    const QString folder = env_.root() + QStringLiteral("/Recordings/");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    Store(kTabGeneral, "txtPath", folder);
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
+    window.resize(900, 600);
+    QStringList balloons;
+    QObject::connect(window.Tray(), &TrayIcon::BalloonShown,
+                     [&balloons](const QString&, const QString& text, int) { balloons << text; });
+    backend_->waveInDevice = sonvel::WaveInDeviceNumber(sonvel::kSilenceInputId);
+    backend_->RaiseIncomingCall();
+    backend_->RaiseCallerId(QStringLiteral("Ann"), QStringLiteral("555"));
+    backend_->callActive = true;
+    backend_->RaiseConnected();
+    QCoreApplication::processEvents();
+    ASSERT_NE(program.Wave1()->Recording(), sonvel::kFalse);
+    const QString wave = folder + program.CurrentCallState().call.CallFileName;
+    ASSERT_TRUE(PumpUntil([&] { return QFileInfo(wave).size() > 64 + 1000; }));
+    {
+        const testing::FileSizeLimit full(100);  // the disk fills up
+        backend_->callActive = false;
+        backend_->RaiseDisconnected();
+        backend_->RaiseIdle();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(CallRecordCount(folder), 0);
+    // Left of the panels, wide enough to read, naming the kept recording;
+    // and the tray says it too.
+    QLabel* problem = Label(window, "recordingProblem");
+    ASSERT_NE(problem, nullptr);
+    EXPECT_TRUE(problem->isVisible());
+    EXPECT_TRUE(problem->text().contains(wave)) << problem->text().toStdString();
+    EXPECT_GE(problem->width(), 200);
+    EXPECT_EQ(Panel3(window), Text(ids::kStatusLineOpen));
+    EXPECT_EQ(balloons, QStringList{problem->text()});
+    EXPECT_EQ(SidecarNames(folder), QStringList{SidecarName(QFileInfo(wave).fileName())});
+    window.UnLoadApp();
 }
 
 }  // namespace

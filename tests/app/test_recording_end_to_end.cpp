@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QtEndian>
 #include <algorithm>
@@ -20,7 +21,10 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "audio/wave.h"
 #include "calls/list/calls_list_model.h"
+#include "calls/recorder/recorder_control.h"
+#include "calls/recorder/recording_sidecar.h"
 #include "calls/store/call_store.h"
 #include "journal/journal_writer.h"
 #include "settings/global_options.h"
@@ -30,6 +34,7 @@
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
 #include "tests/telephony/voice_pattern.h"
+#include "translation/show_message.h"
 #include "ui/tray_icon.h"
 
 namespace orvane {
@@ -238,6 +243,126 @@ TEST_P(RecordingEndToEnd, ACallRecordedAcrossABusyWindowIsStoredListedAndPlayed)
 INSTANTIATE_TEST_SUITE_P(Formats, RecordingEndToEnd,
                          ::testing::Values(FormatCase{"Pcm", 0, 1}, FormatCase{"MuLaw", 1, 7},
                                            FormatCase{"Gsm610", 2, 49}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+// A call that goes on until the program ends, recorded as 16-bit PCM.
+const QString kLongCall = QStringLiteral(
+    "voice pattern; wait-command VCID=1; "
+    "call rings=2 every=300 name=\"Alice Example\" number=5551234; "
+    "pickup; wait-command VRX; sleep 120000");
+constexpr qint64 kPcmBytesPerSecond = 2 * kRate;
+constexpr qint64 kHeaderBytes = 64;
+const char kChildVariable[] = "ORVANE_TEST_RECORDING_CHILD";
+
+class RecordingCutOff : public RecordingEndToEnd {
+  protected:
+    QStringList Waves() const {
+        return QDir(folder_).entryList({QStringLiteral("*.wav")}, QDir::Files);
+    }
+    qint64 WaveBytes() const {
+        const QStringList waves = Waves();
+        return waves.size() == 1 ? QFileInfo(folder_ + waves[0]).size() : 0;
+    }
+    // The recorded call, entered with the length of the sound in its file.
+    void ExpectEnteredWithItsRealLength() {
+        const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+        ASSERT_EQ(records.size(), 1u) << Journal().toStdString();
+        ASSERT_EQ(Waves(), QStringList{CallFileName(records[0])});
+        QFile wave(folder_ + Waves()[0]);
+        ASSERT_TRUE(wave.open(QIODevice::ReadOnly));
+        const QByteArray bytes = wave.readAll();
+        // The header claims every byte of sound in the file.
+        const qint64 data = bytes.size() - kHeaderBytes;
+        EXPECT_EQ(WaveData(bytes).size(), data);
+        EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + 4), bytes.size() - 8);
+        EXPECT_GE(data, 2 * kPcmBytesPerSecond);
+        EXPECT_EQ(records[0].Get(CallField::Duration),
+                  RecordTimeText(static_cast<qint32>(data / kPcmBytesPerSecond)));
+        EXPECT_EQ(records[0].Get(CallField::CallerName), QStringLiteral("Alice Example"));
+        EXPECT_TRUE(SidecarNames(folder_).isEmpty());
+    }
+};
+
+TEST_P(RecordingCutOff, QuittingDuringARecordedCallAsksFromTheWindowAndEntersTheCall) {
+    ASSERT_TRUE(sim_.Start(link_, kLongCall));
+    Program program;
+    program.Load(true);
+    ASSERT_TRUE(PumpUntil([&] { return WaveBytes() > kHeaderBytes + 2 * kPcmBytesPerSecond; }))
+        << Journal().toStdString();
+
+    // Exit from the window asks; No keeps the call and its recording.
+    ResetMessageSeam();
+    SetNextMessageAnswer(kAnswerNo);
+    program.Window().MenuClick(QStringLiteral("Exit"));
+    const std::vector<ShownMessage> asked = TakeShownMessages();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].text.startsWith(QStringLiteral("A call is being recorded.")))
+        << asked[0].text.toStdString();
+    EXPECT_FALSE(program.IsQuitting());
+    ASSERT_NE(program.Wave1(), nullptr);
+    EXPECT_NE(program.Wave1()->Recording(), 0);
+    EXPECT_EQ(CallRecordCount(folder_), 0);
+
+    // Another copy's quit (orvane -uia) does not ask: the call is ended
+    // and entered with the length of what was recorded.
+    program.Quit();
+    EXPECT_TRUE(TakeShownMessages().empty());
+    ResetMessageSeam();
+    ExpectEnteredWithItsRealLength();
+}
+
+// Runs only inside the child process of the next test, which kills it;
+// the settings and folders are the parent's.
+TEST(RecordingCutOffChild, RecordsUntilKilled) {
+    if (qEnvironmentVariableIsEmpty(kChildVariable)) {
+        GTEST_SKIP() << "the child of ACallCutOffByAKillIsEnteredAtTheNextStart";
+    }
+    TrayIcon::OverrideAvailability(true);
+    Program program;
+    program.Load(true);
+    const QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    ADD_FAILURE() << "not killed";
+}
+
+TEST_P(RecordingCutOff, ACallCutOffByAKillIsEnteredAtTheNextStart) {
+    ASSERT_TRUE(sim_.Start(link_, kLongCall));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=RecordingCutOffChild.RecordsUntilKilled")});
+    ASSERT_TRUE(child.waitForStarted());
+    const bool recorded =
+        PumpUntil([&] { return WaveBytes() > kHeaderBytes + 2 * kPcmBytesPerSecond; });
+    child.kill();  // SIGKILL: nothing of the program runs after it
+    ASSERT_TRUE(child.waitForFinished());
+    ASSERT_TRUE(recorded) << Journal().toStdString();
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+    sim_.Stop();
+    // Cut off: a WAV file and its sidecar, nothing entered.
+    ASSERT_EQ(Waves().size(), 1);
+    EXPECT_EQ(SidecarNames(folder_), QStringList{SidecarName(Waves()[0])});
+    EXPECT_EQ(CallRecordCount(folder_), 0);
+
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        Program program;
+        program.Load(true);
+        ExpectEnteredWithItsRealLength();
+        EXPECT_EQ(program.CallsList().rowCount(), 1);
+        program.Window().UnLoadApp();
+    }
+    // Journaled once, by the first start after the crash.
+    EXPECT_EQ(Journal().count(QStringLiteral("EnterInterruptedCalls")), 1)
+        << Journal().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Pcm, RecordingCutOff, ::testing::Values(FormatCase{"Pcm", 0, 1}),
                          [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 }  // namespace

@@ -4,15 +4,22 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "calls/call_state.h"
 #include "calls/call_state_machine.h"
 #include "calls/recorder/recorder_control.h"
+#include "calls/recorder/recording_sidecar.h"
+#include "calls/recorder/wave_repair.h"
 #include "calls/store/call_store.h"
 #include "core/clock.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/telephony/telephony_test_support.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -73,7 +80,18 @@ class FakeRecorderParts final : public RecorderWave, public RecorderLine, public
     QString WaveInErrText(qint32 code) const override {
         return QStringLiteral("wave %1").arg(code);
     }
-    QString DurationText(const QString&) override { return QStringLiteral("0:00:07"); }
+    // A WAV file's length as its header claims it, as Wave1 measures it;
+    // the fake's own files (no RIFF header) last seven seconds.
+    QString DurationText(const QString& path) override {
+        QFile file(path);
+        const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(64) : QByteArray();
+        if (!header.startsWith("RIFF") || header.size() < 64) {
+            return QStringLiteral("0:00:07");
+        }
+        const quint32 perSecond = qFromLittleEndian<quint32>(header.constData() + 28);
+        return RecordTimeText(
+            static_cast<qint32>(qFromLittleEndian<quint32>(header.constData() + 60) / perSecond));
+    }
 
     bool CallActive() const override { return callActive; }
     qint32 WaveInDevice() const override { return 4; }
@@ -95,7 +113,12 @@ class FakeRecorderParts final : public RecorderWave, public RecorderLine, public
     void ShowPreScreen(bool visible) override { log << "lblPreScreen " + On(visible); }
     void SetTimeText(const QString& text) override { log << "time " + text; }
     void SetCallStatus(const QString& text) override { log << "status " + text; }
-    void ReportProblem(const QString& text) override { problems << text; }
+    void ReportProblem(const QString& text) override {
+        if (!text.isEmpty()) {  // an empty one only takes the last away
+            problems << text;
+        }
+    }
+    void ReportFailure(const QString& text) override { failures << text; }
     void Inform(const QString& text) override { log << "inform " + text; }
     bool Ask(const QString& question) override {
         log << "ask " + question;
@@ -104,7 +127,7 @@ class FakeRecorderParts final : public RecorderWave, public RecorderLine, public
     void DrawIdleLine() override { log << "idle line"; }
 
     QStringList TakeLog() { return std::exchange(log, {}); }
-    QStringList log, problems;
+    QStringList log, problems, failures;
     QString lastPath;
     qint32 startResult = 0;
     int fileBytes = 64 + 8000;
@@ -507,10 +530,11 @@ TEST_F(RecorderControlTest, FailedAndCutRecordingsAreReportedAndEnteredOnlyWithS
         parts_.problems.clear();
         parts_.startResult = c.startResult;
         parts_.fileBytes = c.fileBytes;
-        freeBytes_ = c.freeBytes;
+        freeBytes_ = qint64(1) << 40;
         const int before = stored_;
         const qsizetype journal = SysJournal().size();
         control_.StartCallRecording();
+        freeBytes_ = c.freeBytes;  // the disk fills up during the call
         EXPECT_EQ(control_.IsRecordPressed(), c.startResult == 0);
         EXPECT_EQ(control_.TimerRunning(), c.startResult == 0);
         control_.StopRecord();
@@ -521,6 +545,391 @@ TEST_F(RecorderControlTest, FailedAndCutRecordingsAreReportedAndEnteredOnlyWithS
         EXPECT_EQ(SysJournal().size() - journal, c.problems + (c.startResult == 0 ? 1 : 0));
         QFile::remove(parts_.lastPath);
     }
+}
+
+// A WAV file as the recorder writes it: its 64-byte header claiming
+// `claimed` bytes of sound, then `present` bytes of sound.
+QByteArray RecordedWave(quint16 tag, quint32 perSecond, quint16 blockAlign, quint32 claimed,
+                        int present) {
+    QByteArray bytes;
+    const auto u16 = [&bytes](quint16 v) { bytes.append(reinterpret_cast<const char*>(&v), 2); };
+    const auto u32 = [&bytes](quint32 v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
+    bytes.append("RIFF");
+    u32(56 + claimed);
+    bytes.append("WAVEfmt ");
+    u32(28);
+    u16(tag);
+    u16(1);
+    u32(8000);
+    u32(perSecond);
+    u16(blockAlign);
+    u16(tag == 1 ? 16 : 8);
+    u16(10);
+    bytes.append(QByteArray(10, '\0'));
+    bytes.append("fact");
+    u32(0);
+    bytes.append("data");
+    u32(claimed);
+    bytes.append(QByteArray(present, '\x55'));
+    return bytes;
+}
+
+QString SystemText(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// The files in a folder, hidden ones and links included.
+QStringList FilesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+TEST_F(RecorderControlTest, TheFileIsNamedAsTheStoredRecordRebuildsIt) {
+    struct NameCase {
+        const char* label;
+        QString name;
+        QString number;
+    };
+    const std::vector<NameCase> cases = {
+        {"NameLongerThanItsField", QStringLiteral("QZESCAPE ROE LONGNAME ABCDEFGHIJKLMNOPQRS"),
+         QStringLiteral("5550142")},
+        {"NumberLongerThanItsField", QStringLiteral("Ann"), QString(40, u'7')},
+        {"CutBeforeAWideCharacter", QString(15, u'x') + QString(9, QChar(0x00EB)),
+         QStringLiteral("555")},
+        {"SpacesAroundTheName", QStringLiteral("  Bob  "), QStringLiteral(" 555 ")},
+    };
+    state_.incomingCall = state_.recordingIncoming = true;
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        clock_.advanceSecs(60);
+        state_.call.CallerName = c.name;
+        state_.call.CallerNumber = c.number;
+        control_.StartCallRecording();
+        control_.StopRecord();
+        control_.AddCallInfoDat();
+        const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+        ASSERT_FALSE(records.empty());
+        // The list finds, plays and deletes the file by the rebuilt name.
+        EXPECT_EQ(QFileInfo(parts_.lastPath).fileName(), CallFileName(records.back()));
+        EXPECT_TRUE(QFileInfo::exists(folder_ + CallFileName(records.back())));
+    }
+}
+
+TEST_F(RecorderControlTest, ARecordingNeverTakesTheNameOfAnother) {
+    enum class Taken { File, Sidecar, DanglingLink, TwoSeconds };
+    struct TakenCase {
+        const char* label;
+        Taken taken;
+        int secondsLater;
+    };
+    const std::vector<TakenCase> cases = {
+        {"AnotherCallsFile", Taken::File, 1},
+        {"ARunningRecordingsSidecar", Taken::Sidecar, 1},
+        {"ALinkToNothing", Taken::DanglingLink, 1},
+        {"TwoSecondsTaken", Taken::TwoSeconds, 2},
+    };
+    state_.incomingCall = state_.recordingIncoming = true;
+    state_.call.CallerName = QStringLiteral("Ann");
+    state_.call.CallerNumber = QStringLiteral("555");
+    const auto nameAt = [this](qint64 seconds) {
+        const QDateTime at = clock_.now().addSecs(seconds);
+        return CallFileName(QStringLiteral("Ann"), QStringLiteral("555"), ShortDateText(at.date()),
+                            LongTimeText(at.time()));
+    };
+    for (const TakenCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        options_.recordingsFolder = folder_ + QLatin1String(c.label) + u'/';
+        ASSERT_TRUE(QDir().mkpath(options_.recordingsFolder));
+        control_.SetOptions(options_);
+        const QString& folder = options_.recordingsFolder;
+        const QString other = folder + nameAt(0);
+        switch (c.taken) {
+            case Taken::TwoSeconds:
+                env_.writeFile(QDir(env_.root()).relativeFilePath(folder + nameAt(1)), "second");
+                [[fallthrough]];
+            case Taken::File:
+                env_.writeFile(QDir(env_.root()).relativeFilePath(other), "first call");
+                break;
+            case Taken::Sidecar:
+                env_.writeFile(QDir(env_.root()).relativeFilePath(folder + SidecarName(nameAt(0))),
+                               QByteArray(kCallRecordSize, ' '));
+                break;
+            case Taken::DanglingLink:
+                ASSERT_TRUE(QFile::link(env_.root() + QStringLiteral("/nowhere.wav"), other));
+                break;
+        }
+        control_.StartCallRecording();
+        ASSERT_TRUE(parts_.recording);
+        EXPECT_EQ(parts_.lastPath, folder + nameAt(c.secondsLater));
+        control_.StopRecord();
+        control_.AddCallInfoDat();
+        // The stored time is the one the name holds; the other call is untouched.
+        const std::vector<CallRecord> records = ReadAllCallRecords(folder);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(CallFileName(records[0]), nameAt(c.secondsLater));
+        EXPECT_EQ(records[0].Get(CallField::CallTime),
+                  LongTimeText(clock_.now().addSecs(c.secondsLater).time()));
+        if (c.taken == Taken::File || c.taken == Taken::TwoSeconds) {
+            QFile first(other);
+            ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+            EXPECT_EQ(first.readAll(), QByteArray("first call"));
+        }
+        EXPECT_FALSE(QFileInfo::exists(env_.root() + QStringLiteral("/nowhere.wav")));
+    }
+}
+
+TEST_F(RecorderControlTest, ARecordingThatCannotStartSaysWhyAndLeavesNoFile) {
+    struct StartCase {
+        const char* label;
+        qint64 freeBytes;
+        rlim_t fileSizeLimit;  // 0: none
+        int fileBytes;         // what Wave1 manages to write
+        QString reason;        // in the failure shown; empty: no failure shown
+    };
+    const std::vector<StartCase> cases = {
+        {"NoFreeSpace", 0, 0, 64 + 8000, SystemText(ENOSPC)},
+        {"NoRoomForASingleRecord", qint64(1) << 40, 100, 64 + 8000, SystemText(EFBIG)},
+        {"StartedButNothingStored", qint64(1) << 40, 0, 0, QString()},
+    };
+    state_.incomingCall = state_.recordingIncoming = true;
+    for (const StartCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        options_.recordingsFolder = folder_ + QLatin1String(c.label) + u'/';
+        ASSERT_TRUE(QDir().mkpath(options_.recordingsFolder));
+        control_.SetOptions(options_);
+        freeBytes_ = c.freeBytes;
+        parts_.fileBytes = c.fileBytes;
+        parts_.failures.clear();
+        const qsizetype journal = SysJournal().size();
+        {
+            std::optional<testing::FileSizeLimit> limit;
+            if (c.fileSizeLimit != 0) {
+                limit.emplace(c.fileSizeLimit);
+            }
+            control_.StartCallRecording();
+        }
+        control_.StopRecord();
+        control_.AddCallInfoDat();
+        if (c.reason.isEmpty()) {
+            EXPECT_TRUE(parts_.failures.isEmpty()) << parts_.failures.join(u'|').toStdString();
+        } else {
+            ASSERT_EQ(parts_.failures.size(), 1);
+            EXPECT_TRUE(parts_.failures[0].contains(c.reason)) << parts_.failures[0].toStdString();
+            // The journal tells the real cause (where the limit lets it
+            // write), never a success.
+            const QStringList lines = SysJournal().mid(journal);
+            EXPECT_TRUE(c.fileSizeLimit != 0 || lines.join(u'|').contains(c.reason))
+                << lines.join(u'|').toStdString();
+            EXPECT_FALSE(lines.join(u'|').contains(parts_.WaveInErrText(0)));
+            EXPECT_FALSE(control_.IsRecordPressed());
+        }
+        EXPECT_EQ(FilesIn(options_.recordingsFolder), QStringList{});
+        EXPECT_EQ(stored_, 0);
+    }
+}
+
+TEST_F(RecorderControlTest, ACallTheFullDiskKeepsOutIsShownAndEnteredAtTheNextStart) {
+    state_.incomingCall = state_.recordingIncoming = true;
+    state_.call.CallerName = QStringLiteral("Ann");
+    control_.StartCallRecording();
+    const QString wave = parts_.lastPath;
+    control_.StopRecord();
+    {
+        const testing::FileSizeLimit full(kCallRecordSize - 67);
+        control_.AddCallInfoDat();
+    }
+    EXPECT_EQ(stored_, 0);
+    EXPECT_EQ(CallRecordCount(folder_), 0);
+    // Shown where it cannot be missed, naming the kept file and the cause.
+    ASSERT_EQ(parts_.failures.size(), 1);
+    EXPECT_TRUE(parts_.failures[0].contains(wave)) << parts_.failures[0].toStdString();
+    EXPECT_TRUE(parts_.failures[0].contains(SystemText(EFBIG)));
+    const QString sidecar = folder_ + SidecarName(QFileInfo(wave).fileName());
+    EXPECT_TRUE(QFileInfo::exists(sidecar));
+
+    // Seven seconds of sound, as Wave1 wrote them.
+    QFile file(wave);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(RecordedWave(1, 16000, 2, 7 * 16000, 7 * 16000));
+    file.close();
+
+    control_.EnterInterruptedCalls();
+    const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(CallFileName(records[0]), QFileInfo(wave).fileName());
+    EXPECT_EQ(records[0].Get(CallField::Duration), QStringLiteral("0:00:07"));
+    EXPECT_FALSE(QFileInfo::exists(sidecar));
+    EXPECT_EQ(stored_, 1);
+}
+
+TEST(WaveRepair, TheSoundInAKilledRecordingsFileIsMeasuredAndItsHeaderMadeWhole) {
+    struct RepairCase {
+        const char* label;
+        QByteArray file;
+        WaveRepairResult result;
+        qint64 dataBytes;
+        qint64 fileSize;  // after the repair
+    };
+    const std::vector<RepairCase> cases = {
+        {"KilledBeforeTheFirstSizes", RecordedWave(1, 16000, 2, 0, 48000),
+         WaveRepairResult::kRepaired, 48000, 64 + 48000},
+        {"KilledASecondAfterTheLastSizes", RecordedWave(1, 16000, 2, 32000, 48000),
+         WaveRepairResult::kRepaired, 48000, 64 + 48000},
+        {"Whole", RecordedWave(1, 16000, 2, 16000, 16000), WaveRepairResult::kWhole, 16000,
+         64 + 16000},
+        {"GsmWithAPartBlock", RecordedWave(49, 1625, 65, 0, 65 * 30 + 17),
+         WaveRepairResult::kRepaired, 65 * 30, 64 + 65 * 30},
+        {"MuLawOddGetsItsPad", RecordedWave(7, 8000, 1, 0, 8001), WaveRepairResult::kRepaired, 8001,
+         64 + 8002},
+        {"HeaderOnly", RecordedWave(1, 16000, 2, 0, 0), WaveRepairResult::kNoSound, 0, 64},
+        {"CutInsideTheHeader", RecordedWave(1, 16000, 2, 0, 0).left(30), WaveRepairResult::kNoSound,
+         0, 30},
+        {"Empty", QByteArray(), WaveRepairResult::kNoSound, 0, 0},
+        {"NotAWave", QByteArray(200, 'x'), WaveRepairResult::kNotAWave, 0, 200},
+    };
+    testing::TestEnvironment env;
+    for (const RepairCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString path = env.writeFile(QLatin1String(c.label) + QStringLiteral(".wav"), c.file);
+        const WaveRepair repair = RepairWaveHeader(path);
+        EXPECT_EQ(repair.result, c.result);
+        EXPECT_EQ(repair.dataBytes, c.dataBytes);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        EXPECT_EQ(after.size(), c.fileSize);
+        if (c.result == WaveRepairResult::kRepaired || c.result == WaveRepairResult::kWhole) {
+            EXPECT_EQ(qFromLittleEndian<quint32>(after.constData() + 60), c.dataBytes);
+            EXPECT_EQ(qFromLittleEndian<quint32>(after.constData() + 4), after.size() - 8);
+            EXPECT_EQ(after.mid(64, 16), c.file.mid(64, 16));
+        }
+    }
+    // A link is never followed: its target stays as it was.
+    const QByteArray killed = RecordedWave(1, 16000, 2, 0, 48000);
+    const QString target = env.writeFile(QStringLiteral("target.wav"), killed);
+    const QString link = env.root() + QStringLiteral("/link.wav");
+    ASSERT_TRUE(QFile::link(target, link));
+    EXPECT_EQ(RepairWaveHeader(link).result, WaveRepairResult::kNotAWave);
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), killed);
+}
+
+TEST_F(RecorderControlTest, InterruptedCallsAreEnteredOnceAndBadSidecarsLeadNowhere) {
+    enum class Setup {
+        Sound,
+        HeaderOnly,
+        NoWave,
+        ShortSidecar,
+        SidecarIsALink,
+        NamesAnotherFile,
+        WaveIsALink,
+        AlreadyEntered
+    };
+    struct InterruptedCase {
+        const char* label;
+        Setup setup;
+        int entered;
+        bool sidecarLeft, waveLeft;
+        int problems;
+    };
+    const std::vector<InterruptedCase> cases = {
+        {"SoundIsEntered", Setup::Sound, 1, false, true, 1},
+        {"NoSoundLeavesNothing", Setup::HeaderOnly, 0, false, false, 0},
+        {"NoWaveLeavesNothing", Setup::NoWave, 0, false, false, 0},
+        {"ShortSidecarIsReported", Setup::ShortSidecar, 0, true, true, 1},
+        {"SidecarLinkIsNotFollowed", Setup::SidecarIsALink, 0, true, true, 1},
+        {"SidecarNamingAnotherFile", Setup::NamesAnotherFile, 0, true, true, 1},
+        {"WaveLinkIsNotFollowed", Setup::WaveIsALink, 0, true, true, 1},
+        {"EnteredBeforeTheCrash", Setup::AlreadyEntered, 0, false, true, 0},
+    };
+    const QString outside = env_.root() + QStringLiteral("/outside/");
+    ASSERT_TRUE(QDir().mkpath(outside));
+    const QByteArray killed = RecordedWave(1, 16000, 2, 16000, 48000);
+    for (const InterruptedCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString folder = folder_ + QLatin1String(c.label) + u'/';
+        ASSERT_TRUE(QDir().mkpath(folder));
+        options_.recordingsFolder = folder;
+        control_.SetOptions(options_);
+        CallRecord record;
+        record.Set(CallField::CallerName, QStringLiteral("Ann ") + QLatin1String(c.label));
+        record.Set(CallField::CallerNumber, QStringLiteral("555"));
+        record.Set(CallField::CallDate, ShortDateText(clock_.now().date()));
+        record.Set(CallField::CallTime, LongTimeText(clock_.now().time()));
+        record.Set(CallField::CallKind, QStringLiteral("3"));
+        const QString wave = CallFileName(record);
+        const QString sidecar = folder + SidecarName(wave);
+        const QByteArray recordBytes(record.Bytes().data(), kCallRecordSize);
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        write(sidecar, recordBytes);
+        write(folder + wave, killed);
+        switch (c.setup) {
+            case Setup::Sound:
+                break;
+            case Setup::HeaderOnly:
+                write(folder + wave, killed.left(64));
+                break;
+            case Setup::NoWave:
+                QFile::remove(folder + wave);
+                break;
+            case Setup::ShortSidecar:
+                write(sidecar, recordBytes.left(100));
+                break;
+            case Setup::SidecarIsALink:
+                QFile::remove(sidecar);
+                write(outside + SidecarName(wave), recordBytes);
+                ASSERT_TRUE(QFile::link(outside + SidecarName(wave), sidecar));
+                break;
+            case Setup::NamesAnotherFile: {
+                CallRecord other = record;
+                other.Set(CallField::CallerName, QStringLiteral("Mallory"));
+                write(sidecar, QByteArray(other.Bytes().data(), kCallRecordSize));
+                write(folder + CallFileName(other), killed);
+                break;
+            }
+            case Setup::WaveIsALink:
+                QFile::remove(folder + wave);
+                write(outside + wave, killed);
+                ASSERT_TRUE(QFile::link(outside + wave, folder + wave));
+                break;
+            case Setup::AlreadyEntered:
+                ASSERT_TRUE(AppendCallRecord(record, folder));
+                break;
+        }
+        const qint32 before = CallRecordCount(folder);
+        parts_.problems.clear();
+        control_.EnterInterruptedCalls();
+        const QStringList problems = parts_.problems;
+        control_.EnterInterruptedCalls();  // a second start enters nothing more
+        EXPECT_EQ(CallRecordCount(folder) - before, c.entered);
+        EXPECT_EQ(QFileInfo(sidecar).isSymLink() || QFileInfo::exists(sidecar), c.sidecarLeft);
+        EXPECT_EQ(QFileInfo(folder + wave).isSymLink() || QFileInfo::exists(folder + wave),
+                  c.waveLeft);
+        EXPECT_EQ(problems.size(), c.problems) << problems.join(u'|').toStdString();
+        if (c.entered == 1) {
+            // Its real length, measured from the sound in the file.
+            CallRecord entered;
+            ASSERT_TRUE(ReadCallRecord(entered, folder, CallRecordCount(folder)));
+            EXPECT_EQ(entered.Get(CallField::Duration), QStringLiteral("0:00:03"));
+            EXPECT_EQ(CallFileName(entered), wave);
+            EXPECT_EQ(SysJournal().filter(wave).size(), 1);
+        }
+    }
+    // Nothing outside the folder was touched.
+    QFile outsideWave(outside + CallFileName([&] {
+                          CallRecord r;
+                          r.Set(CallField::CallerName, QStringLiteral("Ann WaveLinkIsNotFollowed"));
+                          r.Set(CallField::CallerNumber, QStringLiteral("555"));
+                          r.Set(CallField::CallDate, ShortDateText(clock_.now().date()));
+                          r.Set(CallField::CallTime, LongTimeText(clock_.now().time()));
+                          return r;
+                      }()));
+    ASSERT_TRUE(outsideWave.open(QIODevice::ReadOnly));
+    EXPECT_EQ(outsideWave.readAll(), killed);
 }
 
 TEST(RecorderFigures, TimeTextAndLevelPoints) {
