@@ -474,9 +474,12 @@ void MainWindow::BuildStatusBar() {
     recordingProblem_ = new QLabel(bar);
     recordingProblem_->setObjectName(QStringLiteral("recordingProblem"));
     recordingProblem_->setTextFormat(Qt::PlainText);
+    // Long enough to name the kept file: wrapped, the bar grows while it shows.
+    recordingProblem_->setWordWrap(true);
+    recordingProblem_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     recordingProblem_->setMinimumWidth(0);
     recordingProblem_->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
-    bar->addWidget(recordingProblem_, 2);
+    bar->addWidget(recordingProblem_, 4);
     ShowRecordingProblem(std::exchange(earlyRecordingProblem_, QString()), false);
     progressBar_ = new QProgressBar(bar);
     progressBar_->setObjectName(QStringLiteral("progressBar"));
