@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <deque>
+#include <vector>
 
 #include "core/product.h"
 #include "translation/string_table.h"
@@ -13,6 +14,12 @@ struct Seam {
     std::deque<qint16> answers;
     std::vector<ShownMessage> shown;
 };
+
+// The Yes/No boxes open now, innermost last.
+std::vector<QMessageBox*>& OpenQuestions() {
+    static std::vector<QMessageBox*> open;
+    return open;
+}
 
 Seam& TheSeam() {
     static Seam seam;
@@ -50,12 +57,26 @@ qint16 ShowMessage(const QString& text, bool ask) {
         return answer;
     }
 
+    if (ask) {
+        OpenQuestions().push_back(&box);
+    }
     box.exec();
+    if (ask) {
+        std::erase(OpenQuestions(), &box);
+    }
     const QMessageBox::StandardButton pressed = box.standardButton(box.clickedButton());
     if (!ask) {
         return kAnswerOk;
     }
     return pressed == QMessageBox::Yes ? kAnswerYes : kAnswerNo;
+}
+
+void CloseOpenQuestions() {
+    // A copy: each box leaves the list once its exec() returns.
+    const std::vector<QMessageBox*> open = OpenQuestions();
+    for (QMessageBox* box : open) {
+        box->reject();
+    }
 }
 
 void SetNextMessageAnswer(qint16 answer) {

@@ -20,6 +20,10 @@ inline constexpr qint16 kAnswerNo = 7;
 // counts as No). Right-to-left when the loaded language is.
 qint16 ShowMessage(const QString& text, bool ask);
 
+// Closes every Yes/No box ShowMessage has open, each answering No: a
+// question about a call must not outlive the call.
+void CloseOpenQuestions();
+
 // The box ShowMessage built, as a test sees it.
 struct ShownMessage {
     QString text;

@@ -14,6 +14,7 @@
 
 #include "calls/call_views.h"
 #include "telephony/tapi.h"
+#include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 
@@ -263,6 +264,10 @@ void RecorderToolbar::Inform(const QString& text) {
 }
 bool RecorderToolbar::Ask(const QString& question) {
     return calls_.Ask(question);
+}
+
+void RecorderToolbar::CloseQuestion() {
+    CloseOpenQuestions();
 }
 void RecorderToolbar::DrawIdleLine() {
     scope_->DrawIdleLine();

@@ -66,6 +66,7 @@ class RecorderToolbar final : public RecorderView {
     void ReportFailure(const QString& text) override;
     void Inform(const QString& text) override;
     bool Ask(const QString& question) override;
+    void CloseQuestion() override;
     void DrawIdleLine() override;
 
   private:

@@ -407,6 +407,9 @@ void RecorderControl::ClosePreScreen() {
 }
 
 void RecorderControl::ReleaseAllButtons() {
+    // Every call ends here: a question asked during it is no longer the user's.
+    ++endedCalls_;
+    view_.CloseQuestion();
     view_.SetRecordPressed(false);
     view_.SetPausePressed(false);
     view_.SetListenPressed(false);
@@ -451,7 +454,10 @@ void RecorderControl::RecordClicked() {
     const bool recorded = state_.recordingIncoming || state_.recordCall;
     if (state_.incomingCall && !recorded) {
         // Ringing: answering starts the recording once the call connects.
-        if (view_.Ask(Text(ids::kAskRecordCall))) {
+        // The question waits on the user; the call it is about may end
+        // meanwhile (and another ring), and must then not be answered.
+        const quint64 call = endedCalls_;
+        if (view_.Ask(Text(ids::kAskRecordCall)) && call == endedCalls_) {
             const qint32 result = line_.LineAnswer();
             WriteSysLog(line_.LineErrText(result), result, QStringLiteral("Tapi.LineAnswer"));
         } else {

@@ -75,6 +75,8 @@ class RecorderView {
     virtual void ReportFailure(const QString& text) = 0;
     virtual void Inform(const QString& text) = 0;
     virtual bool Ask(const QString& question) = 0;  // true for Yes
+    // The call ended: a question of Ask still open closes, answering No.
+    virtual void CloseQuestion() {}
     virtual void DrawIdleLine() = 0;
 };
 
@@ -185,6 +187,8 @@ class RecorderControl final : public CallRecorder {
     // Where this recording is entered: new options apply from the next call.
     QString pendingFolder_;
     QString pendingName_;
+    // Counts ended calls, so an answer tells whether its call still rings.
+    quint64 endedCalls_ = 0;
     bool toldTrueSpeech_ = false;
     bool problemShown_ = false;
 };

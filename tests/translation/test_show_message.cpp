@@ -78,6 +78,23 @@ qint16 AnswerRealBox(bool ask, QMessageBox::StandardButton press) {
     return result;
 }
 
+TEST_F(ShowMessageTest, AQuestionClosedForItsEndedCallAnswersNoAndAnOkBoxStays) {
+    QTimer::singleShot(0, [] { CloseOpenQuestions(); });
+    EXPECT_EQ(ShowMessage("Answer?", true), kAnswerNo);
+    // An OK box is no question: it stays until its button is pressed.
+    bool stayed = false;
+    QTimer::singleShot(0, [&stayed] {
+        CloseOpenQuestions();
+        QApplication::processEvents();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            stayed = box->isVisible();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    EXPECT_EQ(ShowMessage("Told", false), kAnswerOk);
+    EXPECT_TRUE(stayed);
+}
+
 TEST_F(ShowMessageTest, RealBoxReturnsTheButtonPressed) {
     EXPECT_EQ(AnswerRealBox(true, QMessageBox::Yes), kAnswerYes);
     EXPECT_EQ(AnswerRealBox(true, QMessageBox::No), kAnswerNo);

@@ -122,11 +122,16 @@ class FakeRecorderParts final : public RecorderWave, public RecorderLine, public
     void Inform(const QString& text) override { log << "inform " + text; }
     bool Ask(const QString& question) override {
         log << "ask " + question;
+        if (duringQuestion) {
+            duringQuestion();
+        }
         return answer;
     }
+    void CloseQuestion() override { log << "close question"; }
     void DrawIdleLine() override { log << "idle line"; }
 
     QStringList TakeLog() { return std::exchange(log, {}); }
+    std::function<void()> duringQuestion;
     QStringList log, problems, failures;
     QString lastPath;
     qint32 startResult = 0;
@@ -407,6 +412,18 @@ TEST_F(RecorderControlTest, EachButtonFollowsItsRuleOverTheCallFlagsAndWave1) {
     control_.RecordClicked();
     EXPECT_EQ(parts_.TakeLog(), (QStringList{"StopRecord", "Record off"}));
     EXPECT_EQ(parts_.problems.size(), 1);
+}
+
+TEST_F(RecorderControlTest, AYesToARingingCallThatEndedDuringTheQuestionAnswersNothing) {
+    state_.incomingCall = true;
+    parts_.answer = true;
+    // The caller hangs up while the question waits (and the next call rings).
+    parts_.duringQuestion = [this] { control_.ReleaseAllButtons(); };
+    control_.RecordClicked();
+    const QStringList log = parts_.TakeLog();
+    EXPECT_TRUE(log.contains("close question")) << log.join('|').toStdString();
+    EXPECT_FALSE(log.contains("LineAnswer")) << log.join('|').toStdString();
+    EXPECT_EQ(log.last(), "Record off");
 }
 
 TEST_F(RecorderControlTest, TheFormatSettingChoosesCodecAndBufferAndTrueSpeechFallsBackOnce) {
