@@ -32,7 +32,6 @@ CallsFolderBar::CallsFolderBar(QWidget* parent) : QWidget(parent) {
     path_->setObjectName(QStringLiteral("callsFolder"));
     // A path may hold anything: never read as markup.
     path_->setTextFormat(Qt::PlainText);
-    path_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Any width will do: the path is shortened to what is left.
     path_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     path_->setMinimumWidth(0);
