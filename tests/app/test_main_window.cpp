@@ -494,6 +494,27 @@ TEST_F(MainWindowTest, AnUnusableLanguageFileLeavesTheBuiltInEnglishTexts) {
     program.Window().UnLoadApp();
 }
 
+// A call index planted as a link to a file outside the recordings folder
+// is not read: the list stays empty, the status bar says why, and the file
+// it points to keeps its bytes.
+TEST_F(MainWindowTest, ACallIndexThatIsALinkIsNamedOnTheStatusBar) {
+    LoadSelectedLanguage();  // the built-in English texts
+    const QString folder = env_.root() + QStringLiteral("/recordings/");
+    const QString outside = env_.writeFile(QStringLiteral("outside"), QByteArray(467 * 2, 'x'));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::link(outside, folder + QStringLiteral("Data")));
+    Store(kTabGeneral, "txtPath", folder);
+    Program program;
+    program.Load(false);
+    EXPECT_EQ(
+        program.Window().statusBar()->currentMessage(),
+        ReplaceMarker(EnglishLine(ids::kMsgCallIndexRefused), folder + QStringLiteral("Data")));
+    QFile file(outside);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(467 * 2, 'x'));
+    program.Window().UnLoadApp();
+}
+
 // Every text the window shows comes from the string table; only the
 // caller's name and number, the ring count, the clock and the playback times
 // are data, and the recording indicators have fixed captions.
