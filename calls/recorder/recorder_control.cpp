@@ -71,6 +71,12 @@ void RecorderControl::Report(const QString& text, qint32 code, const QString& or
 
 void RecorderControl::WaveError(const QString& function, qint32 number,
                                 const QString& description) {
+    // Only a file that could not be created: StartRecordACM still returns
+    // 0 then. Its other failures come back as its result, and the
+    // per-buffer ones would repeat for every buffer.
+    if (!function.endsWith(QStringLiteral(":OpenFileIn"))) {
+        return;
+    }
     Report(QStringLiteral("The recording failed: ") + description + QStringLiteral(" (") +
                RecordingPath() + QLatin1Char(')'),
            number, QStringLiteral("Wave1:") + function);
