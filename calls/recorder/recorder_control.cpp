@@ -155,6 +155,12 @@ void RecorderControl::CannotRecord(const QString& reason, const QString& path) {
 
 void RecorderControl::WaveError(const QString& function, qint32 number,
                                 const QString& description) {
+    // Only a file that could not be created: StartRecordACM still returns
+    // 0 then. Its other failures come back as its result, and the
+    // per-buffer ones would repeat for every buffer.
+    if (!function.endsWith(QStringLiteral(":OpenFileIn"))) {
+        return;
+    }
     Report(QStringLiteral("The recording failed: ") + description + QStringLiteral(" (") +
                RecordingPath() + QLatin1Char(')'),
            number, QStringLiteral("Wave1:") + function);

@@ -123,8 +123,9 @@ class RecorderControl final : public CallRecorder {
     bool TimerRunning() const { return tmrRec_.isActive(); }
     // Wave1's DoneRecord event.
     void DoneRecord() { SetLineScope(); }
-    // Wave1's Err event (the recording's file could not be created, e.g. a
-    // link planted under its name): on the status bar and in the journal.
+    // Wave1's Err event: a recording's file that could not be created (e.g.
+    // a link planted under its name) is told on the status bar and in the
+    // journal.
     void WaveError(const QString& function, qint32 number, const QString& description);
 
     // A recording of the current call runs (or is paused) and is not yet

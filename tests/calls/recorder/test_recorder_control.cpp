@@ -949,6 +949,37 @@ TEST_F(RecorderControlTest, InterruptedCallsAreEnteredOnceAndBadSidecarsLeadNowh
     EXPECT_EQ(outsideWave.readAll(), killed);
 }
 
+// Wave1 raises Err, and StartRecordACM still returns 0, when the file
+// cannot be created (a link planted under its name): that is reported; its
+// other errors come back as results or would repeat for every buffer.
+TEST_F(RecorderControlTest, AWaveFileThatCannotBeCreatedIsReportedOnce) {
+    const struct {
+        const char* function;
+        int problems;
+    } cases[] = {
+        {"StartRecordACM:OpenFileIn", 1},
+        {"StartRecord:OpenFileIn", 1},
+        {"StartRecordACM:ACMOpen", 0},
+        {"WindowProcIn:waveInAddBuffer", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.function);
+        parts_.problems.clear();
+        const qsizetype journal = SysJournal().size();
+        control_.WaveError(QString::fromLatin1(c.function), 0,
+                           QStringLiteral("Too many levels of symbolic links"));
+        ASSERT_EQ(parts_.problems.size(), c.problems);
+        EXPECT_EQ(SysJournal().size() - journal, c.problems);
+        if (c.problems > 0) {
+            EXPECT_TRUE(parts_.problems[0].contains(QStringLiteral("symbolic links")));
+            EXPECT_EQ(SysJournal()
+                          .filter(QStringLiteral("Wave1:") + QString::fromLatin1(c.function))
+                          .size(),
+                      1);
+        }
+    }
+}
+
 TEST(RecorderFigures, TimeTextAndLevelPoints) {
     EXPECT_EQ(RecordTimeText(0), QStringLiteral("0:00:00"));
     EXPECT_EQ(RecordTimeText(61), QStringLiteral("0:01:01"));
