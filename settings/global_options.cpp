@@ -14,6 +14,8 @@ GlobalOptions GetGlobalOptions(RegistryRoutines& settings) {
     settings.Subkey = kTabGeneral;
     options.recordFormat = ReadNumber(settings.GetRegistryValue(setting::kCmbRecordFormatRec));
     options.recordingsFolder = settings.GetRegistryValue(setting::kTxtPath).toString();
+    options.askBeforeDeletingCalls = ReadCheck(
+        settings.GetRegistryValue(setting::kChkAskBeforeDeletingCalls, QStringLiteral("1")));
 
     settings.Subkey = kTabLog;
     options.systemJournal = ReadCheck(settings.GetRegistryValue(setting::kChkLogSys));

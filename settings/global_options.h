@@ -29,6 +29,7 @@ struct GlobalOptions {
     int soundDevice = 0;
     int recordFormat = 0;      // index into the record-format table
     QString recordingsFolder;  // ends in "/"; empty means the current folder
+    bool askBeforeDeletingCalls = true;
     bool systemJournal = false;
     bool callsJournal = false;
     bool showCallerBalloon = false;

@@ -131,6 +131,16 @@ inline constexpr int kHeaderExtra = 138;
 inline constexpr int kMarkAsRead = 40;
 inline constexpr int kMarkAsUnread = 41;
 
+// Deleting calls and bringing them back.
+inline constexpr int kAskBeforeDeletingCalls = 400;  // settings dialog, General page
+inline constexpr int kAskDeleteOneCall = 401;        // "<%S>": the call as its row shows it
+inline constexpr int kAskDeleteCalls = 402;          // "<%S>": how many
+inline constexpr int kMenuUndoDelete = 403;          // Edit menu
+inline constexpr int kMsgCallsNotDeleted = 404;
+inline constexpr int kMsgCallsNotRestored = 405;
+inline constexpr int kMsgCallsLostFromTrash = 406;  // "<%S>": how many
+inline constexpr int kAskDeleteTranslation = 407;   // "<%S>": the translation's name
+
 // Main window: recorder toolbar tips and question.
 inline constexpr int kTipRecord = 182;
 inline constexpr int kTipPause = 700;
@@ -285,6 +295,14 @@ inline constexpr std::array kAllIds = {
     kHeaderExtra,
     kMarkAsRead,
     kMarkAsUnread,
+    kAskBeforeDeletingCalls,
+    kAskDeleteOneCall,
+    kAskDeleteCalls,
+    kMenuUndoDelete,
+    kMsgCallsNotDeleted,
+    kMsgCallsNotRestored,
+    kMsgCallsLostFromTrash,
+    kAskDeleteTranslation,
     kTipRecord,
     kTipPause,
     kTipStopRecording,

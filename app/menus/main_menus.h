@@ -24,6 +24,7 @@ enum class MenuCommand {
     kNextCall,
     kEditCallNote,
     kDeleteCalls,
+    kUndoDelete,
     kSaveCopy,
     kSettings,  // where the dialog opens by itself
     kSettingsGeneral,
