@@ -221,11 +221,6 @@ void MainWindow::RunCommand(MenuCommand command) {
         case MenuCommand::kDeleteCalls:
             callsList(CallsListPanel::kDelete);
             break;
-        case MenuCommand::kUndoDelete:
-            if (callsList_ != nullptr) {
-                callsList_->UndoDelete();
-            }
-            break;
         case MenuCommand::kSaveCopy:
             callsList(CallsListPanel::kSaveToPc);
             break;
@@ -279,6 +274,11 @@ void MainWindow::RunCommand(MenuCommand command) {
             break;
         case MenuCommand::kShow:
             RestoreWindow();
+            break;
+        case MenuCommand::kUndoDelete:
+            if (callsList_ != nullptr) {
+                callsList_->UndoDelete();
+            }
             break;
     }
 }

@@ -131,16 +131,6 @@ inline constexpr int kHeaderExtra = 138;
 inline constexpr int kMarkAsRead = 40;
 inline constexpr int kMarkAsUnread = 41;
 
-// Deleting calls and bringing them back.
-inline constexpr int kAskBeforeDeletingCalls = 400;  // settings dialog, General page
-inline constexpr int kAskDeleteOneCall = 401;        // "<%S>": the call as its row shows it
-inline constexpr int kAskDeleteCalls = 402;          // "<%S>": how many
-inline constexpr int kMenuUndoDelete = 403;          // Edit menu
-inline constexpr int kMsgCallsNotDeleted = 404;
-inline constexpr int kMsgCallsNotRestored = 405;
-inline constexpr int kMsgCallsLostFromTrash = 406;  // "<%S>": how many
-inline constexpr int kAskDeleteTranslation = 407;   // "<%S>": the translation's name
-
 // Main window: recorder toolbar tips and question.
 inline constexpr int kTipRecord = 182;
 inline constexpr int kTipPause = 700;
@@ -188,6 +178,16 @@ inline constexpr int kMenuTranslations = 997;  // View menu item
 inline constexpr int kTranslatorCaptions = 998;
 inline constexpr int kTranslatorMessages = 999;
 inline constexpr int kTranslatorColumns = 1000;
+
+// Deleting calls and bringing them back.
+inline constexpr int kAskBeforeDeletingCalls = 400;  // settings dialog, General page
+inline constexpr int kAskDeleteOneCall = 401;        // "<%S>": the call as its row shows it
+inline constexpr int kAskDeleteCalls = 402;          // "<%S>": how many
+inline constexpr int kMenuUndoDelete = 403;          // Edit menu
+inline constexpr int kMsgCallsNotDeleted = 404;
+inline constexpr int kMsgCallsNotRestored = 405;
+inline constexpr int kMsgCallsLostFromTrash = 406;  // "<%S>": how many
+inline constexpr int kAskDeleteTranslation = 407;   // "<%S>": the translation's name
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -295,14 +295,6 @@ inline constexpr std::array kAllIds = {
     kHeaderExtra,
     kMarkAsRead,
     kMarkAsUnread,
-    kAskBeforeDeletingCalls,
-    kAskDeleteOneCall,
-    kAskDeleteCalls,
-    kMenuUndoDelete,
-    kMsgCallsNotDeleted,
-    kMsgCallsNotRestored,
-    kMsgCallsLostFromTrash,
-    kAskDeleteTranslation,
     kTipRecord,
     kTipPause,
     kTipStopRecording,
@@ -339,6 +331,14 @@ inline constexpr std::array kAllIds = {
     kTranslatorColumns,
     kAskDeleteJournalFile,
     kMsgJournalCopyFailed,
+    kAskBeforeDeletingCalls,
+    kAskDeleteOneCall,
+    kAskDeleteCalls,
+    kMenuUndoDelete,
+    kMsgCallsNotDeleted,
+    kMsgCallsNotRestored,
+    kMsgCallsLostFromTrash,
+    kAskDeleteTranslation,
 };
 
 }  // namespace orvane::ids

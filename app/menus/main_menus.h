@@ -24,7 +24,6 @@ enum class MenuCommand {
     kNextCall,
     kEditCallNote,
     kDeleteCalls,
-    kUndoDelete,
     kSaveCopy,
     kSettings,  // where the dialog opens by itself
     kSettingsGeneral,
@@ -41,6 +40,7 @@ enum class MenuCommand {
     kCloseLine,
     kShow,
     kTranslationEditor,
+    kUndoDelete,
 };
 
 // The command of a menu key; kNone for a separator or an unknown key.
