@@ -29,6 +29,7 @@
 #include "app/program.h"
 #include "calls/call_state.h"
 #include "calls/call_views.h"
+#include "calls/list/calls_list_model.h"
 #include "core/clock.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
@@ -155,6 +156,13 @@ void MainWindow::BuildMenus() {
     BuildMenuBar(menuBar(), click);
     trayMenu_ = BuildTrayMenu(this, click);
     UpdateTrayLineEntries();
+    // Nothing to undo until calls are deleted.
+    undoDelete_ = menuBar()->findChild<QAction*>(QStringLiteral("Undo"));
+    if (undoDelete_ != nullptr) {
+        undoDelete_->setEnabled(program_.CallsList().CanUndoDelete());
+        connect(&program_.CallsList(), &CallsListModel::UndoDeleteAvailable, undoDelete_,
+                &QAction::setEnabled);
+    }
 }
 
 void MainWindow::MenuClick(const QString& key) {
@@ -271,6 +279,11 @@ void MainWindow::RunCommand(MenuCommand command) {
             break;
         case MenuCommand::kShow:
             RestoreWindow();
+            break;
+        case MenuCommand::kUndoDelete:
+            if (callsList_ != nullptr) {
+                callsList_->UndoDelete();
+            }
             break;
     }
 }

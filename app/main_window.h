@@ -130,6 +130,8 @@ class MainWindow : public QMainWindow {
     // The calls list and the status bar's progress bar it reports to.
     CallsListPanel* callsList_ = nullptr;
     CallsFolderBar* callsFolder_ = nullptr;
+    // Edit > Undo delete, enabled while there is a delete to undo.
+    QAction* undoDelete_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     PlaybackBar* playback_ = nullptr;
 

@@ -195,6 +195,7 @@ void Program::Load(bool hidden) {
     window_->BuildCallerDisplay();
     // 13. The calls list's area, filled with all calls.
     window_->BuildCallsArea();
+    window_->CallsList()->SetAskBeforeDeleting(options_.askBeforeDeletingCalls);
     window_->BuildPlaybackArea(*player_);
     ConnectPlayerToCallsList();
     ConnectNotesToCallsList();
@@ -483,6 +484,9 @@ void Program::SetOptions(const GlobalOptions& options) {
     }
     if (recorder_) {
         recorder_->SetOptions(RecorderOptionsFrom(options_));
+    }
+    if (window_ && window_->CallsList() != nullptr) {
+        window_->CallsList()->SetAskBeforeDeleting(options_.askBeforeDeletingCalls);
     }
     // The list shows the new folder's calls at once; a call being recorded
     // ends in the folder it was recorded in.

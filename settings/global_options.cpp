@@ -19,6 +19,8 @@ GlobalOptions GetGlobalOptions(RegistryRoutines& settings) {
         !options.recordingsFolder.endsWith(QLatin1Char('/'))) {
         options.recordingsFolder += QLatin1Char('/');
     }
+    options.askBeforeDeletingCalls = ReadCheck(
+        settings.GetRegistryValue(setting::kChkAskBeforeDeletingCalls, QStringLiteral("1")));
 
     settings.Subkey = kTabLog;
     options.systemJournal = ReadCheck(settings.GetRegistryValue(setting::kChkLogSys));

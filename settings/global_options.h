@@ -30,6 +30,7 @@ struct GlobalOptions {
     int soundDevice = 0;
     int recordFormat = 0;      // index into the record-format table
     QString recordingsFolder;  // ends in "/" (added when stored without); empty: none set
+    bool askBeforeDeletingCalls = true;
     bool systemJournal = false;
     bool callsJournal = false;
     bool showCallerBalloon = false;

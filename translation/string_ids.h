@@ -191,6 +191,15 @@ inline constexpr int kMsgCallNotEntered = 426;  // "<%S>" twice: the reason, the
 inline constexpr int kMsgCannotRecord = 427;    // "<%S>" twice: the reason, then the WAV file
 inline constexpr int kMsgInterruptedCallEntered = 428;  // "<%S>": the WAV file
 inline constexpr int kMsgSidecarUnusable = 429;         // "<%S>": the sidecar file
+// Deleting calls and bringing them back.
+inline constexpr int kAskBeforeDeletingCalls = 400;  // settings dialog, General page
+inline constexpr int kAskDeleteOneCall = 401;        // "<%S>": the call as its row shows it
+inline constexpr int kAskDeleteCalls = 402;          // "<%S>": how many
+inline constexpr int kMenuUndoDelete = 403;          // Edit menu
+inline constexpr int kMsgCallsNotDeleted = 404;
+inline constexpr int kMsgCallsNotRestored = 405;
+inline constexpr int kMsgCallsLostFromTrash = 406;  // "<%S>": how many
+inline constexpr int kAskDeleteTranslation = 407;   // "<%S>": the translation's name
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -343,6 +352,14 @@ inline constexpr std::array kAllIds = {
     kMsgCannotRecord,
     kMsgInterruptedCallEntered,
     kMsgSidecarUnusable,
+    kAskBeforeDeletingCalls,
+    kAskDeleteOneCall,
+    kAskDeleteCalls,
+    kMenuUndoDelete,
+    kMsgCallsNotDeleted,
+    kMsgCallsNotRestored,
+    kMsgCallsLostFromTrash,
+    kAskDeleteTranslation,
 };
 
 }  // namespace orvane::ids

@@ -16,6 +16,7 @@
 
 #include "calls/list/calls_list_model.h"
 #include "translation/right_to_left.h"
+#include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 
@@ -79,6 +80,13 @@ void DrawCallIcon(QPainter& painter, int icon, const QRect& box) {
             break;
     }
     painter.restore();
+}
+
+// A text of the language, or `fallback` where the language has none: a
+// question must never show as an empty box.
+QString TextOr(int id, const QString& fallback) {
+    const QString& text = Text(id);
+    return text.isEmpty() ? fallback : text;
 }
 
 // Toolbar glyphs by position.
@@ -229,11 +237,13 @@ CallsListView::CallsListView(CallsListModel& model, QWidget* parent)
     setColumnWidth(col::kCaller, kTextColumnWidth);
     setColumnWidth(col::kDateTime, kTextColumnWidth);
     connect(header, &QHeaderView::sectionClicked, this, &CallsListView::OnHeaderClicked);
+    // A rebuild keeps the calls the user chose selected and in view.
+    connect(&model_, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { place_ = RememberPlace(); });
     connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
         UpdateRowHeights();
-        if (model_.rowCount() > 0) {
-            SetCurrentRow(0);
-        }
+        RestorePlace(place_);
+        place_ = {};
     });
     connect(&model_, &QAbstractItemModel::layoutChanged, this, &CallsListView::UpdateRowHeights);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &CallsListView::UpdateRowHeights);
@@ -309,6 +319,88 @@ void CallsListView::SetCurrentRow(int row) {
     selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(index);
+}
+
+void CallsListView::SelectRows(std::vector<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // Runs of neighbouring rows as one range each: a selection of every
+    // call stays one range.
+    QItemSelection selection;
+    for (size_t i = 0; i < rows.size();) {
+        if (rows[i] < 0) {
+            ++i;
+            continue;
+        }
+        size_t last = i;
+        while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1) {
+            ++last;
+        }
+        selection.select(model_.index(rows[i], 0), model_.index(rows[last], col::kCount - 1));
+        i = last + 1;
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void CallsListView::SelectCalls(const std::vector<CallRef>& calls) {
+    const std::vector<int> rows = model_.RowsOf(calls);
+    SelectRows(rows);
+    const auto first = std::find_if(rows.begin(), rows.end(), [](int row) { return row >= 0; });
+    if (first != rows.end()) {
+        const QModelIndex index = model_.index(*first, col::kCaller);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        scrollTo(index);
+    }
+}
+
+CallsListView::Place CallsListView::RememberPlace() const {
+    Place place;
+    place.folder = model_.Folder();
+    place.hadRows = model_.rowCount() > 0;
+    if (!place.hadRows) {
+        return place;
+    }
+    for (int row : SelectedRows()) {
+        place.selected.push_back(model_.RefOf(row));
+    }
+    if (currentIndex().isValid()) {
+        place.current = model_.RefOf(currentIndex().row());
+        place.currentColumn = currentIndex().column();
+    }
+    const int top = rowAt(0);
+    if (top >= 0) {
+        place.top = model_.RefOf(top);
+        place.topOffset = rowViewportPosition(top);
+    }
+    place.horizontal = horizontalScrollBar()->value();
+    return place;
+}
+
+void CallsListView::RestorePlace(const Place& place) {
+    if (model_.rowCount() == 0) {
+        return;
+    }
+    // A first listing, or another folder: the first call, as at the start.
+    if (!place.hadRows || place.folder != model_.Folder()) {
+        SetCurrentRow(0);
+        return;
+    }
+    SelectRows(model_.RowsOf(place.selected));
+    // The current call stays current; a call no longer listed leaves no
+    // row current rather than another call the user did not choose.
+    const int current = place.current ? model_.RowOf(*place.current) : -1;
+    if (current >= 0) {
+        selectionModel()->setCurrentIndex(model_.index(current, place.currentColumn),
+                                          QItemSelectionModel::NoUpdate);
+    }
+    // The same calls at the top of the view, where the user left them.
+    const int top = place.top ? model_.RowOf(*place.top) : -1;
+    if (top >= 0) {
+        executeDelayedItemsLayout();
+        updateGeometries();
+        verticalScrollBar()->setValue(verticalHeader()->sectionPosition(top) - place.topOffset);
+    }
+    horizontalScrollBar()->setValue(place.horizontal);
 }
 
 void CallsListView::OnHeaderClicked(int column) {
@@ -510,24 +602,91 @@ void CallsListPanel::MarkSelected(bool read) {
 }
 
 void CallsListPanel::DeleteSelected() {
-    const std::vector<int> rows = view_->SelectedRows();
+    // The calls selected now are the ones that go, also when the list is
+    // rebuilt while the question is open (a call stored meanwhile).
+    const std::vector<int> selected = view_->SelectedRows();
+    std::vector<CallRef> calls;
+    for (int row : selected) {
+        calls.push_back(model_.RefOf(row));
+    }
+    if (calls.empty()) {
+        return;
+    }
+    if (askBeforeDeleting_) {
+        QString question;
+        if (calls.size() == 1) {
+            const int row = selected.front();
+            const QString call = view_->DisplayText(row, col::kCaller) + QStringLiteral("   ") +
+                                 model_.CellText(row, col::kDateTime);
+            question = ReplaceMarker(
+                TextOr(ids::kAskDeleteOneCall,
+                       QStringLiteral("Delete this call?\n<%S>\nIts recording goes to the "
+                                      "trash.\nEdit > Undo delete (Ctrl+Z) brings it back.")),
+                call);
+        } else {
+            question = ReplaceMarker(
+                TextOr(ids::kAskDeleteCalls,
+                       QStringLiteral("Delete the <%S> selected calls?\nTheir recordings go to "
+                                      "the trash.\nEdit > Undo delete (Ctrl+Z) brings them "
+                                      "back.")),
+                QString::number(calls.size()));
+        }
+        if (ShowMessage(question, true) != kAnswerYes) {
+            return;
+        }
+    }
+    std::vector<int> rows;
+    for (int row : model_.RowsOf(calls)) {
+        if (row >= 0) {
+            rows.push_back(row);
+        }
+    }
     if (rows.empty()) {
         return;
     }
+    const int first = *std::min_element(rows.begin(), rows.end());
     StartProgress(static_cast<int>(rows.size()));
-    model_.DeleteSelectedCalls(rows, [this](int at) {
+    const bool deleted = model_.DeleteCalls(calls, [this](int at) {
         if (progress_ != nullptr) {
             progress_->setValue(at);
         }
     });
     EndProgress();
-    // A row left selected is selected again so what follows the selection
-    // refreshes; else the first row becomes current.
-    const std::vector<int> left = view_->SelectedRows();
-    if (!left.empty()) {
-        view_->SetCurrentRow(left.front());
-    } else if (model_.rowCount() > 0) {
-        view_->SetCurrentRow(0);
+    if (!deleted) {
+        ShowMessage(TextOr(ids::kMsgCallsNotDeleted,
+                           QStringLiteral("No call was deleted: the call index of the "
+                                          "recordings folder could not be changed.")),
+                    false);
+        return;
+    }
+    // The call after the deleted ones takes their place, so what follows
+    // the selection refreshes.
+    if (model_.rowCount() > 0) {
+        view_->SetCurrentRow(std::min(first, model_.rowCount() - 1));
+    }
+}
+
+void CallsListPanel::UndoDelete() {
+    const std::optional<RestoredCalls> restored = model_.UndoDelete();
+    if (!restored) {
+        return;
+    }
+    if (!restored->ok) {
+        ShowMessage(TextOr(ids::kMsgCallsNotRestored,
+                           QStringLiteral("The deleted calls could not be brought back: the "
+                                          "call index of the recordings folder could not be "
+                                          "changed.")),
+                    false);
+        return;
+    }
+    view_->SelectCalls(restored->calls);
+    if (restored->lost > 0) {
+        ShowMessage(ReplaceMarker(TextOr(ids::kMsgCallsLostFromTrash,
+                                         QStringLiteral("<%S> of the deleted calls could not be "
+                                                        "brought back: their recordings are no "
+                                                        "longer in the trash.")),
+                                  QString::number(restored->lost)),
+                    false);
     }
 }
 

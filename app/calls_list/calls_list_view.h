@@ -5,7 +5,10 @@
 
 #include <QTableView>
 #include <QWidget>
+#include <optional>
 #include <vector>
+
+#include "calls/store/call_deletion.h"
 
 class QAction;
 class QFrame;
@@ -33,6 +36,8 @@ class CallsListView final : public QTableView {
     // right-to-left layout.
     QString DisplayText(int row, int column) const;
     void SetCurrentRow(int row);
+    // Selects exactly the rows of these calls, the first one current.
+    void SelectCalls(const std::vector<CallRef>& calls);
 
   Q_SIGNALS:
     // A mouse press in the list (playback stops and the length label
@@ -48,9 +53,26 @@ class CallsListView final : public QTableView {
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
   private:
+    // What the user chose, by call rather than by row: a rebuild of the
+    // list (a call stored, an undo) puts rows elsewhere.
+    struct Place {
+        QString folder;
+        bool hadRows = false;
+        std::vector<CallRef> selected;
+        std::optional<CallRef> current;
+        int currentColumn = 0;
+        std::optional<CallRef> top;  // the call at the top of the view
+        int topOffset = 0;           // its row's offset there (0 or less)
+        int horizontal = 0;
+    };
+    Place RememberPlace() const;
+    // Selects exactly these rows (-1 left out), touching no current row.
+    void SelectRows(std::vector<int> rows);
+    void RestorePlace(const Place& place);
     void OnHeaderClicked(int column);
 
     CallsListModel& model_;
+    Place place_;
 };
 
 // The calls list with its toolbar `tlbrCallsList` and the empty panel
@@ -71,6 +93,13 @@ class CallsListPanel final : public QWidget {
     };
 
     explicit CallsListPanel(CallsListModel& model, QWidget* parent = nullptr);
+
+    // "Ask before deleting calls": Delete asks first (on by default).
+    void SetAskBeforeDeleting(bool ask) { askBeforeDeleting_ = ask; }
+    bool AskBeforeDeleting() const { return askBeforeDeleting_; }
+    // Edit > Undo delete: brings the calls of the last delete back and
+    // selects them.
+    void UndoDelete();
 
     CallsListView* View() const { return view_; }
     QToolBar* Toolbar() const { return toolbar_; }
@@ -102,6 +131,7 @@ class CallsListPanel final : public QWidget {
     QFrame* noItems_ = nullptr;
     QProgressBar* progress_ = nullptr;
     std::vector<QAction*> buttons_;
+    bool askBeforeDeleting_ = true;
 };
 
 }  // namespace orvane

@@ -44,13 +44,15 @@ constexpr MenuItem kFileItems[] = {
     {"Exit", ids::kMenuExit, C::kExit, "application-exit", "Ctrl+Q"},
 };
 // Delete stays on the calls list's own key, so it never fires from a
-// dialog's text field.
+// dialog's text field. Undo delete is enabled while there is a delete to
+// undo (MainWindow).
 constexpr MenuItem kEditItems[] = {
     {"BackMsg", ids::kPreviousCall, C::kPreviousCall, "go-previous", "Alt+Up"},
     {"NextMsg", ids::kNextCall, C::kNextCall, "go-next", "Alt+Down"},
     {"mnuEdit(2)", 0, C::kNone},
     {"Edit", ids::kMenuEditNote, C::kEditCallNote, "document-edit", "Ctrl+E"},
     {"Delete", ids::kDeleteCalls, C::kDeleteCalls, "edit-delete"},
+    {"Undo", ids::kMenuUndoDelete, C::kUndoDelete, "edit-undo", "Ctrl+Z"},
     {"mnuEdit(7)", 0, C::kNone},
     {"SaveToPC", ids::kSaveCopy, C::kSaveCopy, "document-save-as", "Ctrl+S"},
 };
@@ -114,6 +116,7 @@ constexpr FallbackIcon kFallbackIcons[] = {
     {"go-previous", QStyle::SP_ArrowBack},
     {"go-next", QStyle::SP_ArrowForward},
     {"edit-delete", QStyle::SP_TrashIcon},
+    {"edit-undo", QStyle::SP_ArrowBack},
     {"document-save-as", QStyle::SP_DialogSaveButton},
     {"help-contents", QStyle::SP_DialogHelpButton},
     {"help-about", QStyle::SP_MessageBoxInformation},

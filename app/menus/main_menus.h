@@ -40,6 +40,7 @@ enum class MenuCommand {
     kCloseLine,
     kShow,
     kTranslationEditor,
+    kUndoDelete,
 };
 
 // The command of a menu key; kNone for a separator or an unknown key.

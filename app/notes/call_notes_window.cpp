@@ -93,11 +93,7 @@ void NoteTextEdit::insertFromMimeData(const QMimeData* source) {
 }
 
 CallNotesWindow::CallNotesWindow(CallsListModel& list, int row, QWidget* parent)
-    : QDialog(parent),
-      list_(list),
-      row_(row),
-      record_(list.RecordNumber(row)),
-      folder_(list.Folder()) {
+    : QDialog(parent), list_(list), row_(row), call_(list.RefOf(row)), folder_(list.Folder()) {
     setObjectName(QStringLiteral("frmCallNotes"));
     setWindowTitle(TextOr(ids::kMenuEditNote, QStringLiteral("Call Notes")));
     setModal(true);
@@ -126,15 +122,8 @@ CallNotesWindow::CallNotesWindow(CallsListModel& list, int row, QWidget* parent)
     connect(add_, &QPushButton::clicked, this, &CallNotesWindow::Add);
     connect(note_, &NoteTextEdit::AddRequested, this, &CallNotesWindow::Add);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(&list_, &QAbstractItemModel::modelReset, this, [this] {
-        row_ = -1;
-        for (int at = 0; at < list_.rowCount() && list_.Folder() == folder_; ++at) {
-            if (list_.RecordNumber(at) == record_) {
-                row_ = at;
-                break;
-            }
-        }
-    });
+    connect(&list_, &QAbstractItemModel::modelReset, this,
+            [this] { row_ = list_.Folder() == folder_ ? list_.RowOf(call_) : -1; });
     ApplyRightToLeft(this);
     FollowLanguageDirection(note_);
     note_->setFocus();

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QPlainTextEdit>
 
+#include "calls/store/call_deletion.h"
+
 class QPushButton;
 
 namespace orvane {
@@ -55,7 +57,7 @@ class CallNotesWindow final : public QDialog {
     int row_;
     // The call the editor opened on: a call stored while it is open rebuilds
     // the list, and the row is found again by these.
-    qint32 record_ = 0;
+    CallRef call_;
     QString folder_;
     NoteTextEdit* note_ = nullptr;
     QPushButton* add_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -18,6 +19,8 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kSortDescending = QStringLiteral("DESC");
+// How many deletes Edit > Undo delete can bring back, newest first.
+constexpr size_t kUndoDepth = 20;
 constexpr int kNoteExtraHeights[] = {2, 18, 30, 42, 54};
 // Two-digit years read as 1900..1929 belong to this century, as the
 // regional settings' two-digit-year window reads them.
@@ -200,8 +203,12 @@ CallStoreOps FileCallStore() {
     };
     store.setReadFlag = &SetReadFlag;
     store.setUserMark = &SetUserMark;
-    store.deleteRecords = &DeleteCallRecords;
-    store.discardFile = &DiscardCallFile;
+    store.deleteCalls = [](std::vector<CallRef> calls, const QString& folder,
+                           const std::function<void(int)>& progress) {
+        return orvane::DeleteCalls(std::move(calls), folder, progress);
+    };
+    store.restoreCalls = &RestoreCalls;
+    store.finishInterruptedWork = &FinishInterruptedCallWork;
     return store;
 }
 
@@ -235,6 +242,12 @@ CallsListModel::CallsListModel(CallStoreOps store, QObject* parent)
     : QAbstractTableModel(parent), store_(std::move(store)) {}
 
 void CallsListModel::CreateCallsList(const QString& folder) {
+    // A delete or an undo a crash cut short is finished (or dropped) before
+    // its calls are read: a record and its file go together.
+    if ((!listed_ || folder != folder_) && store_.finishInterruptedWork) {
+        store_.finishInterruptedWork(folder);
+    }
+    listed_ = true;
     BuildRows(folder, [this, &folder](const std::function<void(const CallRecord&)>& take) {
         if (store_.forEachRecord) {
             store_.forEachRecord(folder, take);
@@ -253,6 +266,10 @@ void CallsListModel::SetRecords(const std::vector<CallRecord>& records, const QS
 void CallsListModel::BuildRows(
     const QString& folder,
     const std::function<void(const std::function<void(const CallRecord&)>&)>& feed) {
+    if (folder != folder_ && !undo_.empty()) {
+        undo_.clear();  // the deletes of another folder
+        Q_EMIT UndoDeleteAvailable(false);
+    }
     beginResetModel();
     folder_ = folder;
     rows_.clear();
@@ -451,6 +468,67 @@ qint32 CallsListModel::RecordNumber(int row) const {
     return row >= 0 && row < rowCount() ? rows_[static_cast<size_t>(row)].record : 0;
 }
 
+CallRef CallsListModel::RefOf(int row) const {
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    return {rows_[static_cast<size_t>(row)].record, CellText(row, calls_column::kMsgFile)};
+}
+
+int CallsListModel::RowOf(const CallRef& call) const {
+    return RowsOf({call}).front();
+}
+
+std::vector<int> CallsListModel::RowsOf(const std::vector<CallRef>& calls) const {
+    std::vector<int> found(calls.size(), -1);
+    if (calls.empty() || rows_.empty()) {
+        return found;
+    }
+    // Record numbers first: one pass, and a file name made only for the
+    // rows asked about.
+    qint32 highest = 0;
+    for (const Row& row : rows_) {
+        highest = std::max(highest, row.record);
+    }
+    std::vector<int> rowOfRecord(static_cast<size_t>(highest) + 1, -1);
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].record > 0) {
+            rowOfRecord[static_cast<size_t>(rows_[i].record)] = static_cast<int>(i);
+        }
+    }
+    bool missing = false;
+    for (size_t i = 0; i < calls.size(); ++i) {
+        const qint32 record = calls[i].number;
+        const int row =
+            record > 0 && record <= highest ? rowOfRecord[static_cast<size_t>(record)] : -1;
+        if (row >= 0 && CellText(row, calls_column::kMsgFile) == calls[i].fileName) {
+            found[i] = row;
+        } else {
+            missing = true;
+        }
+    }
+    if (!missing) {
+        return found;
+    }
+    // A record that moved in the file (written by something else meanwhile)
+    // is found by its file's name, when one row alone has it.
+    QHash<QString, int> rowOfFile;
+    QSet<QString> shared;
+    for (int row = 0; row < rowCount(); ++row) {
+        const QString name = CellText(row, calls_column::kMsgFile);
+        if (rowOfFile.contains(name)) {
+            shared.insert(name);
+        }
+        rowOfFile.insert(name, row);
+    }
+    for (size_t i = 0; i < calls.size(); ++i) {
+        if (found[i] < 0 && !shared.contains(calls[i].fileName)) {
+            found[i] = rowOfFile.value(calls[i].fileName, -1);
+        }
+    }
+    return found;
+}
+
 bool CallsListModel::IsUnread(int row) const {
     return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].unread;
 }
@@ -627,9 +705,20 @@ void CallsListModel::MarkRows(const std::vector<int>& rows, bool read,
 
 bool CallsListModel::DeleteSelectedCalls(const std::vector<int>& rows,
                                          const std::function<void(int)>& progress) {
-    std::vector<int> chosen;
+    std::vector<CallRef> calls;
     for (int row : rows) {
         if (row >= 0 && row < rowCount()) {
+            calls.push_back(RefOf(row));
+        }
+    }
+    return DeleteCalls(calls, progress);
+}
+
+bool CallsListModel::DeleteCalls(const std::vector<CallRef>& calls,
+                                 const std::function<void(int)>& progress) {
+    std::vector<int> chosen;
+    for (int row : RowsOf(calls)) {
+        if (row >= 0) {
             chosen.push_back(row);
         }
     }
@@ -638,31 +727,33 @@ bool CallsListModel::DeleteSelectedCalls(const std::vector<int>& rows,
     if (chosen.empty()) {
         return true;
     }
-    std::vector<qint32> numbers;
-    numbers.reserve(chosen.size());
+    // The rows' calls in file order, as the progress reports them.
+    std::vector<CallRef> sortedRefs;
+    sortedRefs.reserve(chosen.size());
     for (int row : chosen) {
-        numbers.push_back(rows_[static_cast<size_t>(row)].record);
+        sortedRefs.push_back(RefOf(row));
     }
+    std::sort(sortedRefs.begin(), sortedRefs.end(),
+              [](const CallRef& a, const CallRef& b) { return a.number < b.number; });
     // One rewrite of the index file; the WAV files follow only once their
     // records are gone, so a refused delete leaves every call playable.
-    if (!store_.deleteRecords || !store_.deleteRecords(numbers, folder_)) {
+    if (!store_.deleteCalls) {
         return false;
     }
-    int position = 0;
-    for (int row : chosen) {
-        if (progress) {
-            progress(++position);
-        }
-        if (store_.discardFile) {
-            store_.discardFile(folder_ + CellText(row, calls_column::kMsgFile));
-        }
+    std::optional<DeletedCalls> deleted = store_.deleteCalls(sortedRefs, folder_, progress);
+    if (!deleted) {
+        return false;
     }
     for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
         beginRemoveRows({}, *it, *it);
         rows_.erase(rows_.begin() + *it);
         endRemoveRows();
     }
-    std::sort(numbers.begin(), numbers.end());
+    std::vector<qint32> numbers;
+    numbers.reserve(sortedRefs.size());
+    for (const CallRef& ref : sortedRefs) {
+        numbers.push_back(ref.number);
+    }
     for (Row& row : rows_) {
         const auto before = std::lower_bound(numbers.begin(), numbers.end(), row.record);
         row.record -= static_cast<qint32>(before - numbers.begin());
@@ -671,7 +762,34 @@ bool CallsListModel::DeleteSelectedCalls(const std::vector<int>& rows,
         Q_EMIT dataChanged(index(0, calls_column::kIndex),
                            index(rowCount() - 1, calls_column::kIndex));
     }
+    if (!deleted->calls.empty()) {
+        const bool before = !undo_.empty();
+        undo_.push_back(std::move(*deleted));
+        if (undo_.size() > kUndoDepth) {
+            undo_.erase(undo_.begin());
+        }
+        if (!before) {
+            Q_EMIT UndoDeleteAvailable(true);
+        }
+    }
     return true;
+}
+
+std::optional<RestoredCalls> CallsListModel::UndoDelete() {
+    if (undo_.empty() || !store_.restoreCalls) {
+        return std::nullopt;
+    }
+    RestoredCalls restored = store_.restoreCalls(undo_.back());
+    if (restored.ok) {
+        undo_.pop_back();
+        if (undo_.empty()) {
+            Q_EMIT UndoDeleteAvailable(false);
+        }
+        // Read back: the calls return to their places in the file, and a
+        // view keeps its selection across the rebuild.
+        CreateCallsList(folder_);
+    }
+    return restored;
 }
 
 }  // namespace orvane

@@ -9,8 +9,10 @@
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <optional>
 #include <vector>
 
+#include "calls/store/call_deletion.h"
 #include "calls/store/call_record.h"
 
 namespace orvane {
@@ -57,8 +59,15 @@ struct CallStoreOps {
         forEachRecord;
     std::function<bool(qint32 number, const QString& folder, const QString& value)> setReadFlag;
     std::function<bool(qint32 number, const QString& folder, const QString& value)> setUserMark;
-    std::function<bool(std::vector<qint32> numbers, const QString& folder)> deleteRecords;
-    std::function<bool(const QString& path)> discardFile;
+    // Deletes calls, records and files together (DeleteCalls); empty when
+    // refused. `progress` is told each call's position as its file goes.
+    std::function<std::optional<DeletedCalls>(std::vector<CallRef> calls, const QString& folder,
+                                              const std::function<void(int)>& progress)>
+        deleteCalls;
+    // Brings deleted calls back (RestoreCalls).
+    std::function<RestoredCalls(const DeletedCalls& deleted)> restoreCalls;
+    // Completes what a crash interrupted in a folder (FinishInterruptedCallWork).
+    std::function<bool(const QString& folder)> finishInterruptedWork;
 };
 
 // The operations of the call index files on disk (calls/store).
@@ -91,7 +100,10 @@ class CallsListModel final : public QAbstractTableModel {
     void SetLocale(const QLocale& locale) { locale_ = locale; }
 
     // Rebuilds every row from the folder's index file, sorted as the user
-    // last chose.
+    // last chose. The first time a folder is listed, work a crash
+    // interrupted there is finished first. A view keeps its selection
+    // across the rebuild by RefOf and RowOf (a row's number is only its
+    // place, which a rebuild changes).
     void CreateCallsList(const QString& folder);
     // The same from records already read.
     void SetRecords(const std::vector<CallRecord>& records, const QString& folder);
@@ -106,6 +118,14 @@ class CallsListModel final : public QAbstractTableModel {
 
     QString CellText(int row, int column) const;
     qint32 RecordNumber(int row) const;
+    // Which call a row shows: its record number and its file's name.
+    CallRef RefOf(int row) const;
+    // The row showing that call now, or -1: the record number and the file
+    // name agree, else the one row whose file has that name (the record
+    // moved in the file).
+    int RowOf(const CallRef& call) const;
+    // The same for several calls, -1 for each call no longer listed.
+    std::vector<int> RowsOf(const std::vector<CallRef>& calls) const;
     bool IsUnread(int row) const;
     bool HasNote(int row) const;
 
@@ -129,12 +149,26 @@ class CallsListModel final : public QAbstractTableModel {
     // ReadFlag; `progress` is told each row's position as it goes.
     void MarkRows(const std::vector<int>& rows, bool read,
                   const std::function<void(int)>& progress = {});
-    // Removes the calls of these rows: their WAV files, their records in one
-    // rewrite of the index file, their rows; the other rows' record numbers
-    // follow the store. Returns false when the store refused the delete
-    // (the rows stay).
+    // Removes the calls of these rows: their records in one rewrite of the
+    // index file, their WAV files into the trash, their rows; the other
+    // rows' record numbers follow the store. Returns false when the store
+    // refused the delete (the rows stay). The delete can be undone.
     bool DeleteSelectedCalls(const std::vector<int>& rows,
                              const std::function<void(int)>& progress = {});
+    // The same for these calls, wherever they are listed now; calls no
+    // longer listed are left out.
+    bool DeleteCalls(const std::vector<CallRef>& calls,
+                     const std::function<void(int)>& progress = {});
+
+    // Undo of the last deletes, newest first, while the list shows their
+    // folder (a change of folder forgets them).
+    bool CanUndoDelete() const { return !undo_.empty(); }
+    // Brings the calls of the last delete back and lists them again; empty
+    // when there is nothing to undo.
+    std::optional<RestoredCalls> UndoDelete();
+
+  Q_SIGNALS:
+    void UndoDeleteAvailable(bool available);
 
   private:
     // The row's texts share one string, so a row costs one allocation.
@@ -164,6 +198,8 @@ class CallsListModel final : public QAbstractTableModel {
     CallStoreOps store_;
     QLocale locale_;
     QString folder_;
+    bool listed_ = false;  // a folder was listed from its file
+    std::vector<DeletedCalls> undo_;
     std::vector<Row> rows_;
     QString sortState_;
     int sortColumn_ = -1;

@@ -4,10 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -17,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/trash.h"
 #include "journal/journal_writer.h"
 
 namespace orvane {
@@ -222,11 +221,11 @@ bool LinkTemporary(int fd, const QByteArray& target, QByteArray* named) {
     return false;
 }
 
-// Writes the index file without the records `sorted` (ascending, unique,
-// within 1..N) beside the old one and renames it over it. The old file is
-// untouched until the rename, and the rename is all or nothing.
-bool RewriteWithout(const std::vector<qint32>& sorted, int in, const struct stat& old,
-                    const QByteArray& target) {
+// Writes a new index file beside the old one (`body` fills it from the old
+// file `in`) and renames it over it. The old file is untouched until the
+// rename, and the rename is all or nothing.
+bool RewriteIndex(int in, const struct stat& old, const QByteArray& target,
+                  const std::function<bool(int in, int out, off_t* written)>& body) {
     const QByteArray folder =
         QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath());
     QByteArray named;
@@ -239,15 +238,8 @@ bool RewriteWithout(const std::vector<qint32>& sorted, int in, const struct stat
         // Best effort: only root may give the file back to its owner.
         [[maybe_unused]] const int ignored = ::fchown(out.get(), old.st_uid, old.st_gid);
     }
-    // Runs of kept records between the deleted ones; a torn tail is dropped.
     off_t written = 0;
-    off_t keptFrom = 0;
-    for (const qint32 number : sorted) {
-        ok = ok && CopyRange(in, out.get(), keptFrom, RecordOffset(number), &written);
-        keptFrom = RecordOffset(number) + kRecordBytes;
-    }
-    ok = ok &&
-         CopyRange(in, out.get(), keptFrom, RecordOffset(WholeRecords(old.st_size) + 1), &written);
+    ok = ok && body(in, out.get(), &written);
     // The new file's bytes reach the disk before the rename that publishes
     // it: else a power loss can leave the new name on an empty file.
     ok = ok && ::fdatasync(out.get()) == 0;
@@ -268,6 +260,23 @@ bool RewriteWithout(const std::vector<qint32>& sorted, int in, const struct stat
         ::fsync(dir.get());
     }
     return true;
+}
+
+// The index file without the records `sorted` (ascending, unique, within
+// 1..N).
+bool RewriteWithout(const std::vector<qint32>& sorted, int in, const struct stat& old,
+                    const QByteArray& target) {
+    return RewriteIndex(in, old, target, [&](int from, int out, off_t* written) {
+        // Runs of kept records between the deleted ones; a torn tail is dropped.
+        off_t keptFrom = 0;
+        for (const qint32 number : sorted) {
+            if (!CopyRange(from, out, keptFrom, RecordOffset(number), written)) {
+                return false;
+            }
+            keptFrom = RecordOffset(number) + kRecordBytes;
+        }
+        return CopyRange(from, out, keptFrom, RecordOffset(WholeRecords(old.st_size) + 1), written);
+    });
 }
 
 }  // namespace
@@ -392,25 +401,47 @@ bool DeleteCallRecords(std::vector<qint32> numbers, const QString& folder) {
     return RewriteWithout(numbers, in.get(), info, target);
 }
 
-bool DiscardCallFile(const QString& path) {
-    const QFileInfo file(path);
-    if (!file.exists() && !file.isSymLink()) {
+bool InsertCallRecords(const std::vector<std::pair<qint32, CallRecord>>& records,
+                       const QString& folder) {
+    if (records.empty()) {
         return true;
     }
-    // Qt trashes into the current folder when it finds no trash at all;
-    // without a home trash we would rather remove the file than do that.
-    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const bool haveTrash =
-        !dataHome.isEmpty() && QDir().mkpath(dataHome + QStringLiteral("/Trash"));
-    QString inTrash;
-    if (haveTrash && QFile::moveToTrash(path, &inTrash)) {
-        if (QDir::isAbsolutePath(inTrash)) {
-            return true;
-        }
-        return QFile::remove(inTrash);  // it went astray after all
+    const QByteArray target = IndexPath(folder);
+    struct stat info {};
+    const FileDescriptor in = OpenIndex(target, O_RDONLY, &info);
+    if (!in.valid()) {
+        return false;
     }
-    // No trash, or one that refuses the file (another file system): remove it.
-    return QFile::remove(path);
+    // Each number is where the record stands once those before it are in:
+    // ascending, and never past the end of what is written by then.
+    const qint32 kept = WholeRecords(info.st_size);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const qint32 number = records[i].first;
+        if (number < 1 || number > kept + static_cast<qint32>(i) + 1 ||
+            (i > 0 && number <= records[i - 1].first)) {
+            return false;
+        }
+    }
+    return RewriteIndex(in.get(), info, target, [&](int from, int out, off_t* written) {
+        off_t keptFrom = 0;
+        for (const auto& [number, record] : records) {
+            // The kept records that come before this one.
+            const off_t upTo = keptFrom + (RecordOffset(number) - *written);
+            if (!CopyRange(from, out, keptFrom, upTo, written) ||
+                !WriteAt(out, record.Bytes().data(), kCallRecordSize, *written)) {
+                return false;
+            }
+            *written += kRecordBytes;
+            keptFrom = upTo;
+        }
+        return CopyRange(from, out, keptFrom, RecordOffset(kept + 1), written);
+    });
+}
+
+bool DiscardCallFile(const QString& path) {
+    // The desktop's trash, or removed where there is none; already gone
+    // is done.
+    return MoveToTrash(path) != TrashOutcome::kFailed;
 }
 
 }  // namespace orvane

@@ -17,6 +17,7 @@
 #include <QtGlobal>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "calls/store/call_record.h"
@@ -60,8 +61,16 @@ bool DeleteCallRecord(qint32 number, const QString& folder);
 // and nothing is removed.
 bool DeleteCallRecords(std::vector<qint32> numbers, const QString& folder);
 
+// Puts records into the index in one rewrite, each at its number as it
+// stands once the records before it are in (ascending; at most one past
+// the records written by then, which appends). A number out of step and
+// nothing is written. Undoing a delete uses it (call_deletion.h).
+bool InsertCallRecords(const std::vector<std::pair<qint32, CallRecord>>& records,
+                       const QString& folder);
+
 // Moves a deleted call's WAV file to the desktop's trash where there is
-// one, else removes it. A file that is already gone counts as done.
+// one, else removes it (core/trash.h). A file that is already gone counts
+// as done.
 bool DiscardCallFile(const QString& path);
 
 }  // namespace orvane

@@ -120,6 +120,9 @@ void SettingsDialog::BuildPages() {
     pathRow->addWidget(path_);
     pathRow->addWidget(browse_);
     generalForm->addRow(pathLabel_, pathRow);
+    askBeforeDeletingCalls_ = new QCheckBox(general);
+    askBeforeDeletingCalls_->setObjectName(QStringLiteral("chkAskBeforeDeletingCalls"));
+    generalForm->addRow(askBeforeDeletingCalls_);
     translations_ = new QPushButton(general);
     translations_->setObjectName(QStringLiteral("cmdTranslations"));
     generalForm->addRow(translations_);
@@ -262,6 +265,7 @@ void SettingsDialog::ApplyTexts() {
         model->item(kTrueSpeechPosition)->setEnabled(false);
     }
     pathLabel_->setText(Text(ids::kLabelSavePath));
+    askBeforeDeletingCalls_->setText(Text(ids::kAskBeforeDeletingCalls));
     translations_->setText(Text(ids::kTranslations));
     modemLabel_->setText(Text(ids::kLabelModem));
     recommendedOnly_->setText(Text(ids::kRecommendedOnly));
@@ -311,6 +315,8 @@ void SettingsDialog::ShowSavedValues() {
     recordFormat_->setCurrentIndex(format >= 0 && format < recordFormat_->count() ? format : 0);
     const QString folder = settings_.GetRegistryValue(setting::kTxtPath).toString();
     path_->setText(folder.isEmpty() ? WithSlash(paths::ProgramFolder()) : folder);
+    askBeforeDeletingCalls_->setChecked(ReadCheck(
+        settings_.GetRegistryValue(setting::kChkAskBeforeDeletingCalls, QStringLiteral("1"))));
     {
         const RegistryRoutines run(kHkeyCurrentUser, product::kRunKey);
         runOnStart_->setChecked(run.GetRegistryValue(product::kRunValueName).toString() ==
@@ -431,6 +437,9 @@ void SettingsDialog::Accept() {
     store(setting::kTxtPath, folder, pathLabel_->text());
     options.recordFormat = recordFormat_->currentIndex();
     options.recordingsFolder = folder;
+    store(setting::kChkAskBeforeDeletingCalls, check(askBeforeDeletingCalls_),
+          askBeforeDeletingCalls_->text());
+    options.askBeforeDeletingCalls = askBeforeDeletingCalls_->isChecked();
 
     settings_.Subkey = kTabLog;
     store(setting::kChkLogSys, check(logSystem_), logSystem_->text());

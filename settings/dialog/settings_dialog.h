@@ -111,6 +111,7 @@ class SettingsDialog final : public QDialog {
     QLabel* pathLabel_ = nullptr;
     QLineEdit* path_ = nullptr;
     QPushButton* browse_ = nullptr;
+    QCheckBox* askBeforeDeletingCalls_ = nullptr;
     QPushButton* translations_ = nullptr;
     // Devices.
     QLabel* modemLabel_ = nullptr;

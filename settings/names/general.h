@@ -14,6 +14,8 @@ inline const QString kChkRunOnStart = QStringLiteral("chkRunOnStart");
 inline const QString kCmbRecordFormatRec = QStringLiteral("cmbRecordFormatRec");
 // The recordings folder, ending in "/".
 inline const QString kTxtPath = QStringLiteral("txtPath");
+// Delete in the calls list asks first; on when missing.
+inline const QString kChkAskBeforeDeletingCalls = QStringLiteral("chkAskBeforeDeletingCalls");
 }  // namespace setting
 
 }  // namespace orvane

@@ -7,14 +7,21 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/calls_list/calls_list_view.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
 #include "tests/support/qt_printers.h"
+#include "translation/show_message.h"
 
 namespace orvane {
 namespace {
@@ -71,9 +78,13 @@ TEST(CallsListView, BoldUnreadNoteLineHeightEmptyPanelAndKeys) {
         marks.emplace_back(n, v);
         return true;
     };
-    ops.deleteRecords = [&](std::vector<qint32> numbers, const QString&) {
-        deleted = numbers;
-        return true;
+    ops.deleteCalls = [&](std::vector<CallRef> calls, const QString& folder,
+                          const std::function<void(int)>&) -> std::optional<DeletedCalls> {
+        deleted.clear();
+        for (const CallRef& call : calls) {
+            deleted.push_back(call.number);
+        }
+        return DeletedCalls{folder, {}};
     };
     CallsListModel model(ops);
     CallsListPanel panel(model);
@@ -121,10 +132,163 @@ TEST(CallsListView, BoldUnreadNoteLineHeightEmptyPanelAndKeys) {
     view.SetCurrentRow(0);
     Press(&view, Qt::Key_Return);
     EXPECT_EQ(notes, (std::vector<int>{0}));
+    // Delete asks first; No keeps the call.
+    ResetMessageSeam();
+    SetNextMessageAnswer(kAnswerNo);
+    Press(&view, Qt::Key_Delete);
+    EXPECT_TRUE(deleted.empty());
+    EXPECT_EQ(model.rowCount(), 2);
+    SetNextMessageAnswer(kAnswerYes);
     Press(&view, Qt::Key_Delete);
     EXPECT_EQ(deleted, (std::vector<qint32>{1}));  // equal dates keep record order
     EXPECT_EQ(model.rowCount(), 1);
     EXPECT_FALSE(progress.isVisible());
+    const std::vector<ShownMessage> asked = TakeShownMessages();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(asked[0].text.contains(QStringLiteral("4:34:54 PM")));
+}
+
+// Calls told apart by their time, one a minute from 10:00.
+CallRecord Timed(int minute) {
+    CallRecord record = Record(QStringLiteral("0"));
+    record.Set(CallField::CallerName, QStringLiteral("Caller %1").arg(minute));
+    record.Set(CallField::CallTime,
+               QStringLiteral("10:%1:00 AM").arg(minute, 2, 10, QLatin1Char('0')));
+    return record;
+}
+
+QStringList SelectedNames(const CallsListView& view, const CallsListModel& model) {
+    QStringList names;
+    for (int row : view.SelectedRows()) {
+        names << model.CellText(row, col::kCallerName);
+    }
+    return names;
+}
+
+// A call stored while calls are selected rebuilds the list from the file:
+// the same calls stay selected, current and in view, wherever the rebuild
+// puts their rows, and Delete then takes exactly those.
+TEST(CallsListView, ARebuildKeepsTheChosenCallsSelectedCurrentAndInView) {
+    std::vector<CallRecord> file;
+    for (int minute = 0; minute < 40; ++minute) {
+        file.push_back(Timed(minute));
+    }
+    std::vector<std::vector<CallRef>> deleted;
+    CallStoreOps ops;
+    ops.forEachRecord = [&](const QString&, const std::function<void(const CallRecord&)>& visit) {
+        for (const CallRecord& record : file) {
+            visit(record);
+        }
+    };
+    ops.deleteCalls = [&](std::vector<CallRef> calls, const QString& folder,
+                          const std::function<void(int)>&) -> std::optional<DeletedCalls> {
+        deleted.push_back(calls);
+        return DeletedCalls{folder, {}};
+    };
+    CallsListModel model(ops);
+    model.SetLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    CallsListPanel panel(model);
+    panel.resize(700, 300);
+    panel.show();
+    model.CreateCallsList(kFolder);
+    CallsListView& view = *panel.View();
+    ASSERT_EQ(view.CurrentRow(), 0);  // the first listing starts at the first call
+    // Newest first, as the testers had it.
+    view.horizontalHeader()->sectionClicked(col::kDateTime);
+    view.horizontalHeader()->sectionClicked(col::kDateTime);
+    ASSERT_EQ(model.CellText(0, col::kCallerName), QStringLiteral("Caller 39"));
+
+    // Two calls far down the list, the view scrolled to them.
+    view.SetCurrentRow(30);
+    view.selectionModel()->select(model.index(31, col::kCaller),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view.scrollTo(model.index(30, 0), QAbstractItemView::PositionAtTop);
+    const int topBefore = view.rowAt(0);
+    const QString topCall = model.CellText(topBefore, col::kCallerName);
+    const int offset = view.rowViewportPosition(topBefore);
+    ASSERT_EQ(SelectedNames(view, model), QStringList({"Caller 9", "Caller 8"}));
+
+    // The next call is stored: newest first, it is the new first row.
+    file.push_back(Timed(41));
+    model.CreateCallsList(kFolder);
+    EXPECT_EQ(model.CellText(0, col::kCallerName), QStringLiteral("Caller 41"));
+    EXPECT_EQ(SelectedNames(view, model), QStringList({"Caller 9", "Caller 8"}));
+    EXPECT_EQ(model.CellText(view.CurrentRow(), col::kCallerName), QStringLiteral("Caller 9"));
+    EXPECT_EQ(model.CellText(view.rowAt(0), col::kCallerName), topCall);
+    EXPECT_EQ(view.rowViewportPosition(view.rowAt(0)), offset);
+
+    // Delete takes the chosen calls, not the new one.
+    SetNextMessageAnswer(kAnswerYes);
+    panel.ButtonClicked(CallsListPanel::kDelete);
+    ASSERT_EQ(deleted.size(), 1u);
+    EXPECT_EQ(deleted[0],
+              (std::vector<CallRef>{{9, CallFileName(Timed(8))}, {10, CallFileName(Timed(9))}}));
+    TakeShownMessages();
+
+    // A call gone from the file leaves nothing selected rather than
+    // another call; the other folder starts at its first call.
+    view.SetCurrentRow(5);
+    const QString gone = model.CellText(5, col::kCallerName);
+    file.erase(
+        std::remove_if(file.begin(), file.end(),
+                       [&](const CallRecord& r) { return r.Get(CallField::CallerName) == gone; }),
+        file.end());
+    model.CreateCallsList(kFolder);
+    EXPECT_TRUE(view.SelectedRows().empty());
+    EXPECT_EQ(view.CurrentRow(), -1);
+    model.CreateCallsList(QStringLiteral("/other/"));
+    EXPECT_EQ(view.CurrentRow(), 0);
+}
+
+// The question may stay open while the recorder stores a call and the list
+// is rebuilt: Yes then deletes the calls selected when Delete was pressed.
+TEST(CallsListView, DeleteTakesTheCallsChosenBeforeTheQuestionWhateverHappensMeanwhile) {
+    std::vector<CallRecord> file = {Timed(1), Timed(2), Timed(3)};
+    std::vector<std::vector<CallRef>> deleted;
+    CallStoreOps ops;
+    ops.forEachRecord = [&](const QString&, const std::function<void(const CallRecord&)>& visit) {
+        for (const CallRecord& record : file) {
+            visit(record);
+        }
+    };
+    ops.deleteCalls = [&](std::vector<CallRef> calls, const QString& folder,
+                          const std::function<void(int)>&) -> std::optional<DeletedCalls> {
+        deleted.push_back(calls);
+        return DeletedCalls{folder, {}};
+    };
+    CallsListModel model(ops);
+    CallsListPanel panel(model);
+    panel.show();
+    model.CreateCallsList(kFolder);
+    panel.View()->SetCurrentRow(1);  // Caller 2
+
+    // The real box, answered by a timer once the list was rebuilt under it.
+    ResetMessageSeam();
+    bool rebuilt = false;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        if (!rebuilt) {
+            // Written before the chosen call by something else: its record
+            // number moves, its file's name finds it.
+            file.insert(file.begin(), Timed(0));
+            model.CreateCallsList(kFolder);
+            rebuilt = true;
+            return;
+        }
+        box->button(QMessageBox::Yes)->click();
+    });
+    answer.start();
+    panel.ButtonClicked(CallsListPanel::kDelete);
+    answer.stop();
+    ASSERT_TRUE(rebuilt);
+    ASSERT_EQ(deleted.size(), 1u);
+    EXPECT_EQ(deleted[0], (std::vector<CallRef>{{3, CallFileName(Timed(2))}}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -233,9 +234,22 @@ TEST_F(TranslationEditorTest, TheWindowRefusesCaseDuplicatesAndBasicTranslations
         EXPECT_FALSE(editor.FileDialog()->isVisible());
     }
     ExpectShippedIntact();
+    // Delete asks first: No keeps the file, Yes moves it to the trash.
     editor.TargetBox()->setEditText("Mine");
+    const QByteArray mine = ReadAll(trans_ + "/Mine");
+    SetNextMessageAnswer(kAnswerNo);
+    editor.findChild<QPushButton*>("cmdDelete")->click();
+    const std::vector<ShownMessage> asked = TakeShownMessages();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(asked[0].text.startsWith(QStringLiteral("Delete the translation \"")));
+    EXPECT_TRUE(asked[0].text.contains(QStringLiteral("Mine")));
+    EXPECT_TRUE(QFile::exists(trans_ + "/Mine"));
+    SetNextMessageAnswer(kAnswerYes);
     editor.findChild<QPushButton*>("cmdDelete")->click();
     EXPECT_FALSE(QFile::exists(trans_ + "/Mine"));
+    EXPECT_EQ(ReadAll(env_.dataHome() + "/Trash/files/Mine"), mine);
+    EXPECT_TRUE(QFile::exists(env_.dataHome() + "/Trash/info/Mine.trashinfo"));
     EXPECT_EQ(editor.SourceBox()->count(), 3);
 }
 

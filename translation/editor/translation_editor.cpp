@@ -16,6 +16,7 @@
 
 #include "core/paths.h"
 #include "translation/language_file.h"
+#include "translation/right_to_left.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -334,6 +335,12 @@ void TranslationEditor::EditTranslation() {
 
 void TranslationEditor::DeleteTranslation() {
     const QString name = target_->currentText();
+    // A basic translation is refused without a question.
+    if (IsEditableTranslation(name) &&
+        ShowMessage(ReplaceMarker(Text(ids::kAskDeleteTranslation), LeftToRightIsolate(name)),
+                    true) != kAnswerYes) {
+        return;
+    }
     const FileChange change = orvane::DeleteTranslation(name);
     if (change != FileChange::kDone) {
         ShowFileChange(change, name);

@@ -10,6 +10,7 @@
 
 #include "core/paths.h"
 #include "core/save_file.h"
+#include "core/trash.h"
 #include "translation/language_file.h"
 
 namespace orvane {
@@ -240,7 +241,9 @@ FileChange DeleteTranslation(const QString& name) {
     if (!IsEditableTranslation(name)) {
         return FileChange::kBasic;
     }
-    return QFile::remove(LanguageFilePath(name)) ? FileChange::kDone : FileChange::kFailed;
+    // Into the desktop's trash, from where the user can bring it back.
+    return MoveToTrash(LanguageFilePath(name)) == TrashOutcome::kFailed ? FileChange::kFailed
+                                                                        : FileChange::kDone;
 }
 
 }  // namespace orvane

@@ -75,7 +75,8 @@ FileChange CreateTranslation(const QString& name, bool rightToLeft);
 // file under the new name is complete before the old one goes; a name taken
 // by another translation is refused and both files stay.
 FileChange RenameTranslation(const QString& from, const QString& to, bool rightToLeft);
-// Deletes the user translation `name`; basic translations stay.
+// Moves the user translation `name` to the desktop's trash (removed where
+// there is none); basic translations stay.
 FileChange DeleteTranslation(const QString& name);
 
 }  // namespace orvane

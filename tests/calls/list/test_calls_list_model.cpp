@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -62,13 +64,31 @@ struct FakeStore {
             marks.emplace_back(n, v);
             return true;
         };
-        ops.deleteRecords = [this](std::vector<qint32> numbers, const QString&) {
+        ops.deleteCalls =
+            [this](std::vector<CallRef> calls, const QString& folder,
+                   const std::function<void(int)>& progress) -> std::optional<DeletedCalls> {
+            std::vector<qint32> numbers;
+            for (const CallRef& call : calls) {
+                numbers.push_back(call.number);
+            }
             deletes.push_back(std::move(numbers));
-            return !refuseDelete;
-        };
-        ops.discardFile = [this](const QString& path) {
-            discarded << path;
-            return true;
+            if (refuseDelete) {
+                return std::nullopt;
+            }
+            DeletedCalls deleted;
+            deleted.folder = folder;
+            int at = 0;
+            for (const CallRef& call : calls) {
+                discarded << folder + call.fileName;
+                DeletedCall gone;
+                gone.number = call.number;
+                gone.fileName = call.fileName;
+                deleted.calls.push_back(gone);
+                if (progress) {
+                    progress(++at);
+                }
+            }
+            return deleted;
         };
         return ops;
     }
@@ -288,9 +308,9 @@ TEST_F(CallsListModelTest, DeletingRecordsThreeAndTwoShownNewestFirst) {
     store.refuseDelete = false;
     std::vector<int> progress;
     EXPECT_TRUE(model.DeleteSelectedCalls({1, 0, 1}, [&](int at) { progress.push_back(at); }));
-    EXPECT_EQ(store.deletes.back(), (std::vector<qint32>{3, 2}));
-    EXPECT_EQ(store.discarded, QStringList({kFolder + CallFileName(Make(third)),
-                                            kFolder + CallFileName(Make(second))}));
+    EXPECT_EQ(store.deletes.back(), (std::vector<qint32>{2, 3}));  // in file order
+    EXPECT_EQ(store.discarded, QStringList({kFolder + CallFileName(Make(second)),
+                                            kFolder + CallFileName(Make(third))}));
     EXPECT_EQ(progress, (std::vector<int>{1, 2}));
     EXPECT_EQ(Column(col::kCallerName), QStringList({"One"}));
     EXPECT_EQ(Column(col::kIndex), QStringList({"1"}));

@@ -1,0 +1,199 @@
+// What the testers did, through the whole program on the emulated line: a
+// call is selected, the emulator's next call is stored (the list is rebuilt
+// from the file), and Save a copy and Delete still act on the call the
+// user chose. Delete asks first; Edit > Undo delete brings the call back,
+// record and file.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenuBar>
+
+#include "app/calls_list/calls_list_view.h"
+#include "app/main_window.h"
+#include "app/menus/save_copy.h"
+#include "app/program.h"
+#include "calls/list/calls_list_model.h"
+#include "calls/store/call_store.h"
+#include "journal/journal_writer.h"
+#include "settings/global_options.h"
+#include "telephony/tapi.h"
+#include "tests/support/qt_printers.h"
+#include "tests/support/test_environment.h"
+#include "tests/telephony/modemsim_process.h"
+#include "translation/show_message.h"
+#include "translation/string_table.h"
+#include "ui/tray_icon.h"
+
+namespace orvane {
+namespace {
+
+namespace col = calls_column;
+
+const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
+
+QString Call(const char* name, const char* number) {
+    return QStringLiteral(
+               "call rings=2 every=300 name=\"%1\" number=%2; pickup; "
+               "wait-command VRX; sleep 1500; remote-hangup busy; "
+               "wait-hangup timeout 20000; ")
+        .arg(QLatin1String(name), QLatin1String(number));
+}
+
+class CallsDeleteEndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        env_.makeProgramFolders();
+        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
+        for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
+                                      kTabIncomingCall, kTabDisconnectCall}) {
+            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
+        }
+        link_ = env_.root() + QStringLiteral("/modem");
+        folder_ = env_.root() + QStringLiteral("/Recordings/");
+        ASSERT_TRUE(QDir().mkpath(folder_));
+        Store(kTabLog, "chkLogSys", QStringLiteral("1"));
+        Store(kTabDevices, "txtLinePorts", link_);
+        Store(kTabDevices, "cmbModemDev", kSimName);
+        Store(kTabGeneral, "txtPath", folder_);
+        ResetStringTableForTesting();
+        LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
+        ResetMessageSeam();
+        TrayIcon::OverrideAvailability(true);
+        SetSaveFileChooserForTesting(
+            [this](QWidget*, const QString&, const QString& proposed, const QString&) {
+                proposed_ << proposed;
+                return QString();  // cancelled
+            });
+    }
+    void TearDown() override {
+        SetSaveFileChooserForTesting({});
+        TrayIcon::OverrideAvailability(std::nullopt);
+        SetJournalSwitches(false, false);
+        ResetMessageSeam();
+    }
+
+    static void Store(const QString& subkey, const char* name, const QString& value) {
+        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
+                        .SetRegistryValue(QString::fromLatin1(name), value, kRegSz));
+    }
+    QString Journal() const {
+        QFile file(ProgramJournal().folder() + ProgramJournal().systemFileName());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    template <typename Predicate>
+    static bool PumpUntil(Predicate done, int limitMs = 60000) {
+        const QDeadlineTimer deadline(limitMs);
+        while (!done() && !deadline.hasExpired()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return done();
+    }
+    QStringList Callers() const {
+        QStringList names;
+        for (const CallRecord& record : ReadAllCallRecords(folder_)) {
+            names << record.Get(CallField::CallerName);
+        }
+        return names;
+    }
+    QStringList Waves() const {
+        return QDir(folder_).entryList({QStringLiteral("*.wav")}, QDir::Files, QDir::Name);
+    }
+    QStringList Trashed() const {
+        return QDir(env_.dataHome() + QStringLiteral("/Trash/files")).entryList(QDir::Files);
+    }
+    static QStringList SelectedCallers(Program& program) {
+        CallsListView& view = *program.Window().CallsList()->View();
+        QStringList names;
+        for (int row : view.SelectedRows()) {
+            names << program.CallsList().CellText(row, col::kCallerName);
+        }
+        return names;
+    }
+
+    testing::TestEnvironment env_;
+    QString link_;
+    QString folder_;
+    QStringList proposed_;
+    testing::ModemSimProcess sim_;
+};
+
+TEST_F(CallsDeleteEndToEnd, DeleteTakesTheChosenCallAfterTheNextCallIsStoredAndUndoBringsItBack) {
+    ASSERT_TRUE(
+        sim_.Start(link_, QStringLiteral("voice pattern; wait-command VCID=1; ") +
+                              Call("Early Caller", "5550001") + QStringLiteral("sleep 4000; ") +
+                              Call("Later Caller", "5550002") + QStringLiteral("sleep 120000")));
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
+    CallsListModel& list = program.CallsList();
+    CallsListView& view = *window.CallsList()->View();
+
+    // The first call is stored and listed; the user sorts newest first, as
+    // the testers had it, and selects it.
+    ASSERT_TRUE(PumpUntil([&] { return list.rowCount() == 1; })) << Journal().toStdString();
+    view.horizontalHeader()->sectionClicked(col::kDateTime);
+    view.horizontalHeader()->sectionClicked(col::kDateTime);
+    view.SetCurrentRow(0);
+    ASSERT_EQ(SelectedCallers(program), QStringList{"Early Caller"});
+
+    // The next call is stored: the list is read again and its new row comes
+    // first; the selection stays on the call the user chose.
+    ASSERT_TRUE(PumpUntil([&] { return list.rowCount() == 2; })) << Journal().toStdString();
+    ASSERT_EQ(Callers(), QStringList({"Early Caller", "Later Caller"}));
+    EXPECT_EQ(list.CellText(0, col::kCallerName), QStringLiteral("Later Caller"));
+    EXPECT_EQ(SelectedCallers(program), QStringList{"Early Caller"});
+    EXPECT_EQ(list.CellText(view.CurrentRow(), col::kCallerName), QStringLiteral("Early Caller"));
+    const CallRecord early = ReadAllCallRecords(folder_).at(0);
+    const CallRecord later = ReadAllCallRecords(folder_).at(1);
+
+    // Save a copy offers the chosen call's file.
+    window.MenuClick(QStringLiteral("SaveToPC"));
+    ASSERT_EQ(proposed_.size(), 1);
+    EXPECT_TRUE(proposed_[0].endsWith(QLatin1Char('/') + CallFileName(early)))
+        << proposed_[0].toStdString();
+
+    // Delete asks; the answer Yes takes the chosen call, record and file.
+    SetNextMessageAnswer(kAnswerYes);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(&view, &press);
+    const std::vector<ShownMessage> asked = TakeShownMessages();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].text.contains(QStringLiteral("Early Caller")))
+        << asked[0].text.toStdString();
+    EXPECT_EQ(Callers(), QStringList{"Later Caller"});
+    EXPECT_EQ(Waves(), QStringList{CallFileName(later)});
+    EXPECT_EQ(Trashed(), QStringList{CallFileName(early)});
+    EXPECT_TRUE(
+        QFile::exists(env_.dataHome() + "/Trash/info/" + CallFileName(early) + ".trashinfo"));
+    EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("Data.pending")));
+    ASSERT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(list.CellText(0, col::kCallerName), QStringLiteral("Later Caller"));
+
+    // Edit > Undo delete: the record and the file come back, selected.
+    auto* undo = window.menuBar()->findChild<QAction*>(QStringLiteral("Undo"));
+    ASSERT_NE(undo, nullptr);
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_EQ(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo->trigger();
+    EXPECT_EQ(Callers(), QStringList({"Early Caller", "Later Caller"}));
+    EXPECT_EQ(ReadAllCallRecords(folder_).at(0).Bytes(), early.Bytes());
+    QStringList both = {CallFileName(early), CallFileName(later)};
+    both.sort();
+    EXPECT_EQ(Waves(), both);
+    EXPECT_TRUE(Trashed().isEmpty());
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(SelectedCallers(program), QStringList{"Early Caller"});
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_TRUE(TakeShownMessages().empty());
+    window.UnLoadApp();
+}
+
+}  // namespace
+}  // namespace orvane
