@@ -23,7 +23,7 @@ const QByteArray kDeleteWork = "delete";
 const QByteArray kRestoreWork = "restore";
 const QByteArray kEnd = "end";
 // A pending file names each call in well under a kilobyte.
-constexpr qint64 kPendingLimit = qint64{1} << 30;
+constexpr qint64 kPendingLimit = qint64{64} << 20;
 
 CallWorkHook& Hook() {
     static CallWorkHook hook;
@@ -41,6 +41,29 @@ QString InFolder(const QString& folder, const QString& name) {
 
 QString FolderPath(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// A name that stays in the folder it is put in.
+bool IsPlainName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+// The pending file is ours, but it lies in a folder others may write: an
+// undo's trash entry is only followed into a trash folder of the call's own
+// file, as <trash>/files/<name> with its <trash>/info/<name>.trashinfo.
+bool IsTrashEntryOf(const TrashEntry& entry, const QString& original) {
+    const QString name = QFileInfo(entry.file).fileName();
+    if (!IsPlainName(name)) {
+        return false;
+    }
+    for (const QString& trash : TrashFoldersFor(original)) {
+        if (entry.file == trash + QStringLiteral("/files/") + name &&
+            entry.info == trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool Exists(const QString& path) {
@@ -136,7 +159,7 @@ std::optional<Pending> ReadPending(QFile& file) {
         call.number = fields[0].toInt(&number);
         call.digest = fields[1];
         call.fileName = FromField(fields[2]);
-        if (!number || call.fileName.isEmpty()) {
+        if (!number || !IsPlainName(call.fileName)) {
             return std::nullopt;
         }
         if (fields.size() == 5) {
@@ -365,8 +388,23 @@ RestoredCalls RestoreCalls(const DeletedCalls& deleted) {
 
 bool FinishInterruptedCallWork(const QString& folder) {
     const QString path = PendingCallWorkFile(folder);
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    // Never through a link, and a FIFO planted under its name cannot hang
+    // the start.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    QFile file;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        WriteSysLog(QStringLiteral("Left alone: not a regular file: ") + path, 0,
+                    QStringLiteral("DeleteCalls"));
         return false;
     }
     const std::optional<Pending> pending = ReadPending(file);
@@ -399,6 +437,9 @@ bool FinishInterruptedCallWork(const QString& folder) {
                 }
                 TrashEntry entry = call.trash;
                 entry.original = QFileInfo(InFolder(folder, call.fileName)).absoluteFilePath();
+                if (!IsTrashEntryOf(entry, entry.original)) {
+                    continue;
+                }
                 if (!Exists(entry.original) && Exists(entry.file)) {
                     RestoreFromTrash(entry);
                 } else if (!Exists(entry.file)) {

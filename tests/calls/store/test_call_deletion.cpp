@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -244,6 +245,48 @@ TEST_F(CallDeletionTest, ATornOrForeignPendingFileIsDroppedAndChangesNothing) {
         env_.writeFile(QStringLiteral("recordings/Data.pending"), text);
         EXPECT_TRUE(FinishInterruptedCallWork(Folder()));
         ExpectWholeOrGone({1, 2}, {});
+    }
+}
+
+// The pending file lies in the recordings folder: one written by someone
+// else never moves, trashes or removes a file outside the folder.
+TEST_F(CallDeletionTest, APlantedPendingFileReachesNothingOutsideTheFolder) {
+    Store({1});
+    const QString victim = env_.writeFile(QStringLiteral("victim.txt"), "keep me");
+    const QByteArray digest =
+        QCryptographicHash::hash(QByteArrayView(Call(1).Bytes().data(), kCallRecordSize),
+                                 QCryptographicHash::Sha1)
+            .toHex();
+    const QByteArray name = NameOf(1).toUtf8().toPercentEncoding();
+    const QByteArray outside = victim.toUtf8().toPercentEncoding();
+    const QByteArray missing = (env_.root() + QStringLiteral("/none")).toUtf8().toPercentEncoding();
+    const struct {
+        const char* label;
+        QByteArray line;
+        bool withoutWave;
+    } cases[] = {
+        // Undo whose "file" is gone: its "info" would be removed.
+        {"InfoOutsideTheTrash", "restore\n1 " + digest + ' ' + name + ' ' + missing + ' ' + outside,
+         false},
+        // Undo whose "file" is any file: it would move into the folder.
+        {"FileOutsideTheTrash", "restore\n1 " + digest + ' ' + name + ' ' + outside + ' ' + missing,
+         true},
+        // Delete naming a file beside the folder.
+        {"NameLeadingOut", "delete\n1 0 ..%2Fvictim.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.withoutWave) {
+            QFile::remove(Folder() + NameOf(1));
+        }
+        env_.writeFile(QStringLiteral("recordings/Data.pending"),
+                       "orvane pending calls 1\n" + c.line + "\nend\n");
+        FinishInterruptedCallWork(Folder());
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "keep me");
+        EXPECT_FALSE(QFileInfo::exists(PendingCallWorkFile(Folder())));
+        env_.writeFile(QStringLiteral("recordings/") + NameOf(1), Sound(1));
     }
 }
 
