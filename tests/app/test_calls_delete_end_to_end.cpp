@@ -24,6 +24,7 @@
 #include "journal/journal_writer.h"
 #include "settings/global_options.h"
 #include "telephony/tapi.h"
+#include "tests/support/program_on_emulator.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
@@ -36,8 +37,6 @@ namespace {
 
 namespace col = calls_column;
 
-const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
-
 QString Call(const char* name, const char* number) {
     return QStringLiteral(
                "call rings=2 every=300 name=\"%1\" number=%2; pickup; "
@@ -46,26 +45,13 @@ QString Call(const char* name, const char* number) {
         .arg(QLatin1String(name), QLatin1String(number));
 }
 
-class CallsDeleteEndToEnd : public ::testing::Test {
+class CallsDeleteEndToEnd : public testing::ProgramOnEmulatorTest<> {
   protected:
     void SetUp() override {
-        env_.makeProgramFolders();
-        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
-        for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
-                                      kTabIncomingCall, kTabDisconnectCall}) {
-            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
-        }
-        link_ = env_.root() + QStringLiteral("/modem");
-        folder_ = env_.root() + QStringLiteral("/Recordings/");
-        ASSERT_TRUE(QDir().mkpath(folder_));
-        Store(kTabLog, "chkLogSys", QStringLiteral("1"));
-        Store(kTabDevices, "txtLinePorts", link_);
-        Store(kTabDevices, "cmbModemDev", kSimName);
-        Store(kTabGeneral, "txtPath", folder_);
+        ASSERT_NO_FATAL_FAILURE(ProgramOnEmulatorTest::SetUp());
         ResetStringTableForTesting();
         LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
         ResetMessageSeam();
-        TrayIcon::OverrideAvailability(true);
         SetSaveFileChooserForTesting(
             [this](QWidget*, const QString&, const QString& proposed, const QString&) {
                 proposed_ << proposed;
@@ -74,26 +60,14 @@ class CallsDeleteEndToEnd : public ::testing::Test {
     }
     void TearDown() override {
         SetSaveFileChooserForTesting({});
-        TrayIcon::OverrideAvailability(std::nullopt);
-        SetJournalSwitches(false, false);
         ResetMessageSeam();
+        ProgramOnEmulatorTest::TearDown();
     }
 
-    static void Store(const QString& subkey, const char* name, const QString& value) {
-        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
-                        .SetRegistryValue(QString::fromLatin1(name), value, kRegSz));
-    }
-    QString Journal() const {
-        QFile file(ProgramJournal().folder() + ProgramJournal().systemFileName());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    // Two calls come and go here: a minute each.
     template <typename Predicate>
     static bool PumpUntil(Predicate done, int limitMs = 60000) {
-        const QDeadlineTimer deadline(limitMs);
-        while (!done() && !deadline.hasExpired()) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return done();
+        return ProgramOnEmulator::PumpUntil(done, limitMs);
     }
     QStringList Callers() const {
         QStringList names;
@@ -117,11 +91,7 @@ class CallsDeleteEndToEnd : public ::testing::Test {
         return names;
     }
 
-    testing::TestEnvironment env_;
-    QString link_;
-    QString folder_;
     QStringList proposed_;
-    testing::ModemSimProcess sim_;
 };
 
 TEST_F(CallsDeleteEndToEnd, DeleteTakesTheChosenCallAfterTheNextCallIsStoredAndUndoBringsItBack) {

@@ -28,6 +28,7 @@
 #include "settings/names/general.h"
 #include "settings/names/log.h"
 #include "telephony/tapi.h"
+#include "tests/support/program_on_emulator.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
 #include "translation/show_message.h"
@@ -38,48 +39,26 @@
 namespace orvane {
 namespace {
 
-const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
-
-class DialerEndToEnd : public ::testing::Test {
+class DialerEndToEnd : public testing::ProgramOnEmulatorTest<> {
   protected:
     void SetUp() override {
-        env_.makeProgramFolders();
+        ASSERT_NO_FATAL_FAILURE(ProgramOnEmulatorTest::SetUp());
         QFile english(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
         ASSERT_TRUE(english.open(QIODevice::ReadOnly));
         env_.writeFile(QStringLiteral("program/Trans/English"), english.readAll());
         // As the start-up loads it: the texts on screen are the language's.
         ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English")), 0);
-        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
-        for (const QString& subkey : {QString(), kTabDevices, kTabGeneral, kTabLog}) {
-            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
-        }
-        link_ = env_.root() + QStringLiteral("/modem");
         log_ = env_.root() + QStringLiteral("/modemsim.log");
-        folder_ = env_.root() + QStringLiteral("/Recordings/");
-        ASSERT_TRUE(QDir().mkpath(folder_));
-        Store(kTabLog, "chkLogSys", QStringLiteral("1"));
-        Store(kTabDevices, "txtLinePorts", link_);
-        Store(kTabDevices, "cmbModemDev", kSimName);
-        Store(kTabGeneral, "txtPath", folder_);
         Store(kTabGeneral, "cmbRecordFormatRec", QStringLiteral("0"));
-        TrayIcon::OverrideAvailability(true);
     }
     void TearDown() override {
-        TrayIcon::OverrideAvailability(std::nullopt);
-        SetJournalSwitches(false, false);
+        ProgramOnEmulatorTest::TearDown();
         ResetMessageSeam();
         ResetStringTableForTesting();
     }
 
-    static void Store(const QString& subkey, const char* name, const QString& value) {
-        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
-                        .SetRegistryValue(QString::fromLatin1(name), value, kRegSz));
-    }
-    QString Journal() const {
-        QFile file(ProgramJournal().folder() + ProgramJournal().systemFileName());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
     int Count(const QString& text) const { return static_cast<int>(Journal().count(text)); }
+    // The shared PumpUntil that, while tracing_, also follows the screen.
     template <typename Predicate>
     bool PumpUntil(Predicate done, int limitMs = 30000) {
         const QDeadlineTimer deadline(limitMs);
@@ -147,11 +126,7 @@ class DialerEndToEnd : public ::testing::Test {
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-    testing::TestEnvironment env_;
-    QString link_;
     QString log_;
-    QString folder_;
-    testing::ModemSimProcess sim_;
     Program program_;
     bool tracing_ = false;
     Seen seen_;

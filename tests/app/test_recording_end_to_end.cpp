@@ -30,6 +30,7 @@
 #include "settings/global_options.h"
 #include "settings/names/general.h"
 #include "telephony/tapi.h"
+#include "tests/support/program_on_emulator.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
@@ -40,7 +41,6 @@
 namespace orvane {
 namespace {
 
-const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
 constexpr int kFormatTagOffset = 20;
 constexpr int kRate = 8000;
 
@@ -107,51 +107,13 @@ struct FormatCase {
     int16_t formatTag;
 };
 
-class RecordingEndToEnd : public ::testing::TestWithParam<FormatCase> {
+class RecordingEndToEnd
+    : public testing::ProgramOnEmulatorTest<::testing::TestWithParam<FormatCase>> {
   protected:
     void SetUp() override {
-        env_.makeProgramFolders();
-        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
-        for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
-                                      kTabIncomingCall, kTabDisconnectCall}) {
-            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
-        }
-        link_ = env_.root() + QStringLiteral("/modem");
-        folder_ = env_.root() + QStringLiteral("/Recordings/");
-        ASSERT_TRUE(QDir().mkpath(folder_));
-        Store(kTabLog, "chkLogSys", QStringLiteral("1"));
-        Store(kTabDevices, "txtLinePorts", link_);
-        Store(kTabDevices, "cmbModemDev", kSimName);
-        Store(kTabGeneral, "txtPath", folder_);
+        ASSERT_NO_FATAL_FAILURE(ProgramOnEmulatorTest::SetUp());
         Store(kTabGeneral, "cmbRecordFormatRec", QString::number(GetParam().setting));
-        TrayIcon::OverrideAvailability(true);
     }
-    void TearDown() override {
-        TrayIcon::OverrideAvailability(std::nullopt);
-        SetJournalSwitches(false, false);
-    }
-
-    static void Store(const QString& subkey, const char* name, const QString& value) {
-        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
-                        .SetRegistryValue(QString::fromLatin1(name), value, kRegSz));
-    }
-    QString Journal() const {
-        QFile file(ProgramJournal().folder() + ProgramJournal().systemFileName());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    template <typename Predicate>
-    static bool PumpUntil(Predicate done, int limitMs = 30000) {
-        const QDeadlineTimer deadline(limitMs);
-        while (!done() && !deadline.hasExpired()) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return done();
-    }
-
-    testing::TestEnvironment env_;
-    QString link_;
-    QString folder_;
-    testing::ModemSimProcess sim_;
 };
 
 TEST_P(RecordingEndToEnd, ACallRecordedAcrossABusyWindowIsStoredListedAndPlayed) {

@@ -26,6 +26,7 @@
 #include "settings/dialog/settings_dialog.h"
 #include "settings/global_options.h"
 #include "settings/store/registry_routines.h"
+#include "tests/support/program_on_emulator.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
@@ -35,36 +36,28 @@
 namespace orvane {
 namespace {
 
-const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
 constexpr int kFormatTagOffset = 20;
 // A quarter of a second of PCM: more than a header.
 constexpr qint64 kSomeSoundBytes = 4000;
 
-class SettingsTakeEffect : public ::testing::Test {
+// Two recordings folders of its own instead of the Recordings folder.
+class SettingsTakeEffect : public testing::ProgramOnEmulatorTest<> {
   protected:
+    SettingsTakeEffect() : ProgramOnEmulatorTest(RecordingsFolder::kNone) {}
     void SetUp() override {
-        env_.makeProgramFolders();
-        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
-        for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
-                                      kTabIncomingCall, kTabDisconnectCall}) {
-            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
-        }
-        link_ = env_.root() + QStringLiteral("/modem");
+        ASSERT_NO_FATAL_FAILURE(ProgramOnEmulatorTest::SetUp());
         first_ = Folder(QStringLiteral("First"), 2);
         second_ = Folder(QStringLiteral("Second"), 3);
-        Store(kTabDevices, "txtLinePorts", link_);
-        Store(kTabDevices, "cmbModemDev", kSimName);
         Store(kTabGeneral, "txtPath", first_);
         Store(kTabGeneral, "cmbRecordFormatRec", QStringLiteral("0"));  // PCM
+        // Both journals off at the start, the system journal too.
         Store(kTabLog, "chkLogSys", QStringLiteral("0"));
         Store(kTabLog, "chkLogCalls", QStringLiteral("0"));
-        TrayIcon::OverrideAvailability(true);
         ResetMessageSeam();
     }
     void TearDown() override {
-        TrayIcon::OverrideAvailability(std::nullopt);
         ResetMessageSeam();
-        SetJournalSwitches(false, false);
+        ProgramOnEmulatorTest::TearDown();
     }
 
     // A recordings folder holding `calls` earlier calls.
@@ -81,10 +74,6 @@ class SettingsTakeEffect : public ::testing::Test {
             EXPECT_TRUE(AppendCallRecord(record, folder));
         }
         return folder;
-    }
-    static void Store(const QString& subkey, const char* name, const QString& value) {
-        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
-                        .SetRegistryValue(QString::fromLatin1(name), value, kRegSz));
     }
     static QString JournalFile(const QString& name) {
         QFile file(ProgramJournal().folder() + name);
@@ -103,20 +92,9 @@ class SettingsTakeEffect : public ::testing::Test {
                    ? -1
                    : qFromLittleEndian<qint16>(bytes.constData() + kFormatTagOffset);
     }
-    template <typename Predicate>
-    static bool PumpUntil(Predicate done, int limitMs = 30000) {
-        const QDeadlineTimer deadline(limitMs);
-        while (!done() && !deadline.hasExpired()) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return done();
-    }
 
-    testing::TestEnvironment env_;
-    QString link_;
     QString first_;
     QString second_;
-    testing::ModemSimProcess sim_;
 };
 
 TEST_F(SettingsTakeEffect, OkAppliesFolderFormatAndJournalsFromTheNextCall) {

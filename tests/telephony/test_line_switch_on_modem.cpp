@@ -16,6 +16,7 @@
 #include "journal/journal_writer.h"
 #include "settings/global_options.h"
 #include "telephony/tapi.h"
+#include "tests/support/program_on_emulator.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/modemsim_process.h"
@@ -26,54 +27,21 @@
 namespace orvane {
 namespace {
 
-const QString kSimName = QStringLiteral("Orvane modemsim V.253 voice modem (modem)");
-
-class LineSwitchOnModemTest : public ::testing::Test {
+// No recordings folder: no call is recorded here.
+class LineSwitchOnModemTest : public testing::ProgramOnEmulatorTest<> {
   protected:
-    void SetUp() override {
-        env_.makeProgramFolders();
-        env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
-        for (const QString& subkey : {QString(), kLanguageKey, kTabDevices, kTabGeneral, kTabLog,
-                                      kTabIncomingCall, kTabDisconnectCall}) {
-            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey).CreateKey();
-        }
-        link_ = env_.root() + QStringLiteral("/modem");
-        Store(kTabLog, "chkLogSys", QStringLiteral("1"));
-        Store(kTabDevices, "txtLinePorts", link_);
-        Store(kTabDevices, "cmbModemDev", kSimName);
-        TrayIcon::OverrideAvailability(true);
-    }
-    void TearDown() override {
-        TrayIcon::OverrideAvailability(std::nullopt);
-        SetJournalSwitches(false, false);
-    }
+    LineSwitchOnModemTest() : ProgramOnEmulatorTest(RecordingsFolder::kNone) {}
 
-    static void Store(const QString& subkey, const char* name, const QString& value) {
-        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, subkey)
-                        .SetRegistryValue(QString::fromLatin1(name), value, kRegSz));
-    }
-
-    QStringList Journal() const {
-        QFile file(ProgramJournal().folder() + ProgramJournal().systemFileName());
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    // The system journal's entries, one a line.
+    static QStringList Journal() {
+        return ProgramOnEmulator::Journal().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     }
     qsizetype Count(const QString& text) const { return Journal().filter(text).size(); }
 
     template <typename Predicate>
     static bool PumpUntil(Predicate done, int limitMs = 20000) {
-        const QDeadlineTimer deadline(limitMs);
-        while (!done() && !deadline.hasExpired()) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return done();
+        return ProgramOnEmulator::PumpUntil(done, limitMs);
     }
-
-    testing::TestEnvironment env_;
-    QString link_;
-    testing::ModemSimProcess sim_;
 };
 
 TEST_F(LineSwitchOnModemTest, TheSwitchFreesThePortAndReopensTheLineAfterTheModemCameBack) {
