@@ -1,7 +1,10 @@
 #include "core/posix_file.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 
 namespace orvane {
@@ -21,6 +24,20 @@ bool WriteAll(int fd, const QByteArray& bytes) {
         left -= written;
     }
     return true;
+}
+
+bool SyncFolder(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+
+bool SyncFolderOf(const QString& path) {
+    return SyncFolder(QFileInfo(path).absolutePath());
 }
 
 }  // namespace orvane

@@ -308,13 +308,4 @@ int RemoveOrphanedTrashInfo(const QStringList& originals) {
     return removed;
 }
 
-bool SyncFolder(const QString& folder) {
-    const int fd = ::open(Encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && synced;
-}
-
 }  // namespace orvane

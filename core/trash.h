@@ -51,8 +51,4 @@ QStringList TrashFoldersFor(const QString& path);
 // folder is read once. Returns how many went.
 int RemoveOrphanedTrashInfo(const QStringList& originals);
 
-// fsync of a folder, so the renames in it reach the disk; false if it
-// could not be opened or synced.
-bool SyncFolder(const QString& folder);
-
 }  // namespace orvane

@@ -19,16 +19,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// The rename is only lasting once the folder's entry is on the disk.
-void SyncFolderOf(const QString& path) {
-    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 }  // namespace
 
 QString GeneralNotesFile() {

@@ -22,15 +22,6 @@ QString ErrorText(int code) {
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-void SyncFolderOf(const QByteArray& path) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath());
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
-
 }  // namespace
 
 QString SidecarName(const QString& waveName) {
@@ -94,7 +85,7 @@ bool WriteSidecar(const QString& path, const CallRecord& record, QString* error)
         return false;
     }
     // The name must survive a power cut as well as the bytes.
-    SyncFolderOf(name);
+    SyncFolderOf(path);
     return true;
 }
 
@@ -136,7 +127,7 @@ bool RemoveSidecar(const QString& path) {
     if (::unlink(name.constData()) != 0) {
         return errno == ENOENT;
     }
-    SyncFolderOf(name);
+    SyncFolderOf(path);
     return true;
 }
 

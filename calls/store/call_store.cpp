@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/posix_file.h"
 #include "core/trash.h"
 #include "journal/journal_writer.h"
 
@@ -255,10 +256,7 @@ bool RewriteIndex(int in, const struct stat& old, const QByteArray& target,
         return false;
     }
     // The rename must reach the disk as well, or a crash can undo it.
-    const FileDescriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
-        ::fsync(dir.get());
-    }
+    SyncFolder(QFile::decodeName(folder));
     return true;
 }
 

@@ -166,6 +166,24 @@ QStringList SelectedNames(const CallsListView& view, const CallsListModel& model
     return names;
 }
 
+// A store over `file` that records each delete it is asked for in `deleted`.
+CallStoreOps RecordingStore(const std::vector<CallRecord>& file,
+                            std::vector<std::vector<CallRef>>& deleted) {
+    CallStoreOps ops;
+    ops.forEachRecord = [&file](const QString&,
+                                const std::function<void(const CallRecord&)>& visit) {
+        for (const CallRecord& record : file) {
+            visit(record);
+        }
+    };
+    ops.deleteCalls = [&deleted](std::vector<CallRef> calls, const QString& folder,
+                                 const std::function<void(int)>&) -> std::optional<DeletedCalls> {
+        deleted.push_back(calls);
+        return DeletedCalls{folder, {}};
+    };
+    return ops;
+}
+
 // A call stored while calls are selected rebuilds the list from the file:
 // the same calls stay selected, current and in view, wherever the rebuild
 // puts their rows, and Delete then takes exactly those.
@@ -175,17 +193,7 @@ TEST(CallsListView, ARebuildKeepsTheChosenCallsSelectedCurrentAndInView) {
         file.push_back(Timed(minute));
     }
     std::vector<std::vector<CallRef>> deleted;
-    CallStoreOps ops;
-    ops.forEachRecord = [&](const QString&, const std::function<void(const CallRecord&)>& visit) {
-        for (const CallRecord& record : file) {
-            visit(record);
-        }
-    };
-    ops.deleteCalls = [&](std::vector<CallRef> calls, const QString& folder,
-                          const std::function<void(int)>&) -> std::optional<DeletedCalls> {
-        deleted.push_back(calls);
-        return DeletedCalls{folder, {}};
-    };
+    const CallStoreOps ops = RecordingStore(file, deleted);
     CallsListModel model(ops);
     model.SetLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     CallsListPanel panel(model);
@@ -246,17 +254,7 @@ TEST(CallsListView, ARebuildKeepsTheChosenCallsSelectedCurrentAndInView) {
 TEST(CallsListView, DeleteTakesTheCallsChosenBeforeTheQuestionWhateverHappensMeanwhile) {
     std::vector<CallRecord> file = {Timed(1), Timed(2), Timed(3)};
     std::vector<std::vector<CallRef>> deleted;
-    CallStoreOps ops;
-    ops.forEachRecord = [&](const QString&, const std::function<void(const CallRecord&)>& visit) {
-        for (const CallRecord& record : file) {
-            visit(record);
-        }
-    };
-    ops.deleteCalls = [&](std::vector<CallRef> calls, const QString& folder,
-                          const std::function<void(int)>&) -> std::optional<DeletedCalls> {
-        deleted.push_back(calls);
-        return DeletedCalls{folder, {}};
-    };
+    const CallStoreOps ops = RecordingStore(file, deleted);
     CallsListModel model(ops);
     CallsListPanel panel(model);
     panel.show();
