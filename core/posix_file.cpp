@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstring>
 
 namespace orvane {
 
@@ -24,6 +25,10 @@ bool WriteAll(int fd, const QByteArray& bytes) {
         left -= written;
     }
     return true;
+}
+
+QString SystemErrorText(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
 }
 
 bool SyncFolder(const QString& folder) {

@@ -12,6 +12,9 @@ namespace orvane {
 // false on the first real error (a full disk, a file size limit).
 bool WriteAll(int fd, const QByteArray& bytes);
 
+// The system's words for an errno value ("No space left on device").
+QString SystemErrorText(int code);
+
 // fsync of a folder: a rename, a new name or a removal in it only lasts
 // through a power cut once the folder is on the disk. False if it could
 // not be opened or synced.

@@ -81,7 +81,7 @@ bool SaveGeneralNotes(const QString& path, const QString& text, QString* error) 
     }
     if (!ok) {
         if (error != nullptr) {
-            *error = QString::fromLocal8Bit(::strerror(code));
+            *error = SystemErrorText(code);
         }
         return false;
     }

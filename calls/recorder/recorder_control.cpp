@@ -16,6 +16,7 @@
 #include "calls/recorder/wave_repair.h"
 #include "calls/store/call_record.h"
 #include "calls/store/call_store.h"
+#include "core/posix_file.h"
 #include "core/record_formats.h"
 #include "journal/journal_writer.h"
 #include "translation/string_ids.h"
@@ -39,10 +40,6 @@ constexpr int kNameAttempts = 3600;
 qint64 FreeBytes(const QString& folder) {
     const QStorageInfo storage(folder.isEmpty() ? QStringLiteral(".") : folder);
     return storage.isValid() ? storage.bytesAvailable() : -1;
-}
-
-QString ErrorText(int code) {
-    return QString::fromLocal8Bit(std::strerror(code));
 }
 
 // The translated text with its markers filled, or the English one when no
@@ -184,7 +181,7 @@ void RecorderControl::StartCallRecording() {
     if (freeSpace_ && freeSpace_(folder) == 0) {
         // The audio control would start, write nothing and leave an empty
         // file without a word.
-        CannotRecord(ErrorText(ENOSPC), folder);
+        CannotRecord(SystemErrorText(ENOSPC), folder);
         return;
     }
     // The name is built from the values as they will be stored (cut to
@@ -204,7 +201,7 @@ void RecorderControl::StartCallRecording() {
             break;
         }
         if (attempt == kNameAttempts) {
-            CannotRecord(ErrorText(EEXIST), folder + name);
+            CannotRecord(SystemErrorText(EEXIST), folder + name);
             return;
         }
         moment = moment.addSecs(1);
@@ -285,7 +282,7 @@ void RecorderControl::AddCallInfoDat() {
     if (!AppendCallRecord(record, pendingFolder_)) {
         // The sidecar stays: the next start enters the call.
         const int code = errno;
-        ReportFailure(CallNotEnteredText(ErrorText(code), path), code,
+        ReportFailure(CallNotEnteredText(SystemErrorText(code), path), code,
                       QStringLiteral("AddCallInfoDat"));
         return;
     }
@@ -392,7 +389,7 @@ bool RecorderControl::EnterInterruptedCall(const QString& sidecarName) {
     record.Set(CallField::Duration, length);
     if (!AppendCallRecord(record, folder)) {
         const int code = errno;
-        ReportFailure(CallNotEnteredText(ErrorText(code), path), code, origin);
+        ReportFailure(CallNotEnteredText(SystemErrorText(code), path), code, origin);
         return false;
     }
     RemoveSidecar(sidecar);

@@ -18,10 +18,6 @@ namespace {
 
 const QString kSuffix = QStringLiteral(".call");
 
-QString ErrorText(int code) {
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
 }  // namespace
 
 QString SidecarName(const QString& waveName) {
@@ -65,7 +61,7 @@ bool WriteSidecar(const QString& path, const CallRecord& record, QString* error)
     const int fd =
         ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
-        *error = ErrorText(errno);
+        *error = SystemErrorText(errno);
         return false;
     }
     const QByteArray bytes(record.Bytes().data(), kCallRecordSize);
@@ -81,7 +77,7 @@ bool WriteSidecar(const QString& path, const CallRecord& record, QString* error)
     }
     if (!ok) {
         ::unlink(name.constData());
-        *error = ErrorText(code);
+        *error = SystemErrorText(code);
         return false;
     }
     // The name must survive a power cut as well as the bytes.

@@ -41,10 +41,6 @@ FileIdentity FromStat(const struct stat& info) {
     return identity;
 }
 
-QString ErrorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Temporaries are named "<file>.tmp-<writer's pid>-<6 characters>", so a
 // later save can tell those of a writer that was killed and remove them.
 constexpr std::string_view kTemporaryInfix = ".tmp-";
@@ -169,7 +165,7 @@ ReadResult ReadWholeFile(const QString& path, QByteArray* content, FileIdentity*
         if (errno == ENOENT || errno == ENOTDIR) {
             return ReadResult::kMissing;
         }
-        *error = ErrorText(errno);
+        *error = SystemErrorText(errno);
         return ReadResult::kFailed;
     }
     struct stat info {};
@@ -187,7 +183,7 @@ ReadResult ReadWholeFile(const QString& path, QByteArray* content, FileIdentity*
             continue;
         }
         if (got < 0 || content->size() + got > kMaxFileSize) {
-            *error = got < 0 ? ErrorText(errno) : QStringLiteral("the file is too large");
+            *error = got < 0 ? SystemErrorText(errno) : QStringLiteral("the file is too large");
             ::close(fd);
             content->clear();
             return ReadResult::kFailed;
