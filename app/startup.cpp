@@ -14,6 +14,7 @@
 #include "settings/global_options.h"
 #include "settings/store/registry_routines.h"
 #include "translation/language_file.h"
+#include "translation/qt_translations.h"
 #include "translation/selected_language.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -60,8 +61,10 @@ QString LoadSelectedLanguage() {
     // A missing name, or one that would lead out of the translations
     // folder, names the folder itself, which is not a language file: the
     // built-in English texts stay, as with a missing file.
-    return LoadLanguageOverBuiltIn(
-        LanguageFilePath(settings.GetRegistryValue(setting::kSelect).toString()));
+    const QString name = settings.GetRegistryValue(setting::kSelect).toString();
+    // Qt's own buttons and dialogs speak the same language.
+    UseQtTranslationsFor(name);
+    return LoadLanguageOverBuiltIn(LanguageFilePath(name));
 }
 
 void ReportLanguageProblem(MainWindow& window, const QString& problem) {

@@ -16,6 +16,8 @@ packages=(
   pulseaudio libasound2-plugins
   # running: Qt's platform plugins (xcb, offscreen), SVG icons, a font
   qt6-qpa-plugins libqt6svg6 fonts-dejavu-core
+  # Qt's own texts (Yes, No, the file dialogs, key names) in the user's language
+  qt6-translations-l10n
   # checks by eye and window tests: a virtual X server
   xvfb xauth x11-utils trayer
 )
