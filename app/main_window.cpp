@@ -37,6 +37,7 @@
 #include "settings/names/main_window.h"
 #include "settings/store/registry_routines.h"
 #include "settings/store/registry_store.h"
+#include "translation/bidi_text.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -440,7 +441,8 @@ void MainWindow::BuildCallerDisplay() {
         layout->addWidget(label);
         return label;
     };
-    lblRingDisplay_ = addLabel("lblRingDisplay", Text(ids::kRingLabel));
+    // The strip reads left to right in every language: label, then value.
+    lblRingDisplay_ = addLabel("lblRingDisplay", LeftToRightRun(Text(ids::kRingLabel)));
     lblRing_ = addLabel("lblRing", QString());
     layout->addSpacing(kToolbarIconSize);
     lblCallerName_ = addLabel("lblCallerName", QString());
@@ -449,7 +451,13 @@ void MainWindow::BuildCallerDisplay() {
     bold.setBold(true);
     lblCallerName_->setFont(bold);
     layout->addStretch(1);
-    SetCallerTexts(kUnknownCaller, kUnknownCaller);
+    // Hidden, the strip keeps its room: the calls list below must not jump
+    // on every ring.
+    QSizePolicy policy = callerDisplay_->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    callerDisplay_->setSizePolicy(policy);
+    // Nothing about the caller until the caller ID arrives.
+    SetCallerTexts(QString(), QString());
     ShowCallDisplay(false);
 }
 
@@ -457,8 +465,10 @@ void MainWindow::SetCallerTexts(const QString& name, const QString& number) {
     callerName_ = name;
     callerNumber_ = number;
     if (lblCallerName_ != nullptr) {
+        // The name reads in its own direction, in its own label left of the
+        // number's.
         lblCallerName_->setText(name);
-        lblCallerNumber_->setText(LeftToRight(number));
+        lblCallerNumber_->setText(number.isEmpty() ? QString() : LeftToRight(number));
     }
 }
 
@@ -466,9 +476,8 @@ void MainWindow::ShowCallDisplay(bool visible) {
     if (callerDisplay_ == nullptr) {
         return;
     }
-    for (QLabel* label : {lblCallerName_, lblCallerNumber_, lblRing_, lblRingDisplay_}) {
-        label->setVisible(visible);
-    }
+    // The labels stay shown inside: the hidden strip keeps the room they
+    // take.
     callerDisplay_->setVisible(visible);
 }
 

@@ -7,6 +7,7 @@
 #include "journal/journal_writer.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
+#include "translation/bidi_text.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 
@@ -14,7 +15,6 @@ namespace orvane {
 namespace {
 
 const QString kIdleTime = QStringLiteral("0:00:00");
-const QString kTwoBlanks = QStringLiteral("  ");
 
 }  // namespace
 
@@ -72,11 +72,14 @@ void CallStateMachine::InComeCall() {
         view_.RestoreWindow();
     }
     if (options_.showCallerBalloon) {
-        // The labels still hold the last caller (or "UNKNOWN"): the caller
-        // ID of this call has not arrived yet.
+        // Some lines send the caller ID first; otherwise the labels are
+        // empty (the last call's end cleared them) and nothing is said
+        // about the caller until the caller ID arrives.
+        const QString name = view_.CallerNameText();
+        const QString number = view_.CallerNumberText();
         view_.DisplayBallonCallSetails(
             Text(ids::kBalloonIncomingCall),
-            view_.CallerNameText() + kTwoBlanks + view_.CallerNumberText());
+            name.isEmpty() && number.isEmpty() ? QString() : CallerLine(name, number));
     }
     if (options_.playSoundOnCall) {
         PlayIncomingSound();
@@ -107,7 +110,7 @@ void CallStateMachine::CallerID(const QString& name, const QString& number) {
     state_.call.CallerName = name;
     state_.call.CallerNumber = number;
     if (options_.showCallerBalloon) {
-        view_.DisplayBallonCallSetails(Text(ids::kBalloonIncomingCall), name + kTwoBlanks + number);
+        view_.DisplayBallonCallSetails(Text(ids::kBalloonIncomingCall), CallerLine(name, number));
     }
     WriteSysLog(QStringLiteral("CallerID ") + name + QLatin1Char(' ') + number, 0,
                 QStringLiteral("Tapi1_CallerID"));
@@ -216,6 +219,8 @@ void CallStateMachine::EndCall() {
     }
     recorder_->ReleaseAllButtons();
     view_.ShowCallDisplay(false);
+    // The next call shows no caller until its own caller ID arrives.
+    view_.SetCallerTexts(QString(), QString());
     recorder_->SetLineScope();
     // Whoever ended the call (the user's Hang up drops it without a
     // Disconnected), the dialer can place the next one.

@@ -13,6 +13,7 @@
 #include "calls/call_state.h"
 #include "dialer/last_numbers.h"
 #include "telephony/line_backend.h"
+#include "translation/right_to_left.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -113,6 +114,7 @@ void DialerWindow::ApplyTexts() {
     standardCall_->setText(Text(ids::kMakeStandardCall));
     recordCall_->setText(Text(ids::kMakeRecordCall));
     end_->setText(Text(ids::kEnd));
+    IsolateRightToLeftTexts(this);
 }
 
 void DialerWindow::FillNumberList() {

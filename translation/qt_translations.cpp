@@ -41,8 +41,7 @@ QString QtLocaleForLanguage(const QString& name) {
     }
     // Only a name shaped like a code is read as one: QLocale makes something
     // of almost any text.
-    static const QRegularExpression code(
-        QStringLiteral("^[A-Za-z]{2,3}([_-][A-Za-z0-9]{2,8})*$"));
+    static const QRegularExpression code(QStringLiteral("^[A-Za-z]{2,3}([_-][A-Za-z0-9]{2,8})*$"));
     if (code.match(wanted).hasMatch()) {
         const QLocale locale(wanted);
         if (locale.language() != QLocale::C &&

@@ -1,11 +1,15 @@
 #include "translation/right_to_left.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QList>
+#include <QTextDocument>
 #include <QVariant>
 #include <QWidget>
 
+#include "translation/bidi_text.h"
 #include "translation/string_table.h"
 
 namespace orvane {
@@ -51,6 +55,38 @@ void ApplyRightToLeft(QWidget* window) {
     for (QComboBox* combo : window->findChildren<QComboBox*>()) {
         if (!InsideLeftToRightIsland(combo, window)) {
             combo->setLayoutDirection(Qt::RightToLeft);
+        }
+    }
+    IsolateRightToLeftTexts(window);
+}
+
+void IsolateRightToLeftTexts(QWidget* window) {
+    if (window == nullptr) {
+        return;
+    }
+    QList<QLabel*> labels = window->findChildren<QLabel*>();
+    QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();
+    QList<QGroupBox*> groups = window->findChildren<QGroupBox*>();
+    if (auto* label = qobject_cast<QLabel*>(window)) {
+        labels.prepend(label);
+    }
+    for (QLabel* label : labels) {
+        const QString text = label->text();
+        // A leading control character would hide the markup of rich text.
+        const bool rich = label->textFormat() == Qt::RichText ||
+                          (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
+        if (!rich && RightToLeftRun(text) != text) {
+            label->setText(RightToLeftRun(text));
+        }
+    }
+    for (QAbstractButton* button : buttons) {
+        if (const QString text = button->text(); RightToLeftRun(text) != text) {
+            button->setText(RightToLeftRun(text));
+        }
+    }
+    for (QGroupBox* group : groups) {
+        if (const QString title = group->title(); RightToLeftRun(title) != title) {
+            group->setTitle(RightToLeftRun(title));
         }
     }
 }

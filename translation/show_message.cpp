@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/product.h"
+#include "translation/right_to_left.h"
 #include "translation/string_table.h"
 
 namespace orvane {
@@ -47,6 +48,7 @@ qint16 ShowMessage(const QString& text, bool ask) {
     box.setStandardButtons(ask ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
     if (IsRightToLeft()) {
         box.setLayoutDirection(Qt::RightToLeft);
+        IsolateRightToLeftTexts(&box);
     }
 
     Seam& seam = TheSeam();

@@ -200,6 +200,22 @@ inline constexpr int kMsgCallsNotDeleted = 404;
 inline constexpr int kMsgCallsNotRestored = 405;
 inline constexpr int kMsgCallsLostFromTrash = 406;  // "<%S>": how many
 inline constexpr int kAskDeleteTranslation = 407;   // "<%S>": the translation's name
+// Recorder toolbar indicators, device properties, recording problems and
+// the libraries the about box names.
+inline constexpr int kIndicatorRec = 705;
+inline constexpr int kIndicatorPauseRec = 706;
+inline constexpr int kYes = 707;
+inline constexpr int kNo = 708;
+inline constexpr int kMsgNoRecordingsFolder = 709;
+inline constexpr int kMsgRecordingFailed = 710;  // "<%S>" twice: the reason, then the WAV file
+inline constexpr int kMsgTrueSpeechAsGsm = 711;
+inline constexpr int kMsgRecordingNotStarted = 712;  // "<%S>" twice: the reason, then the WAV file
+inline constexpr int kMsgDiskFullRecording = 713;    // "<%S>": the WAV file
+inline constexpr int kMsgNoSoundStored = 714;        // "<%S>": the WAV file
+inline constexpr int kMsgNoCall = 715;
+inline constexpr int kAboutLibraryQt = 716;  // "<%S>": Qt's version
+inline constexpr int kAboutLibraryGsm = 717;
+inline constexpr int kAboutLibraryAlsa = 718;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -360,6 +376,20 @@ inline constexpr std::array kAllIds = {
     kMsgCallsNotRestored,
     kMsgCallsLostFromTrash,
     kAskDeleteTranslation,
+    kIndicatorRec,
+    kIndicatorPauseRec,
+    kYes,
+    kNo,
+    kMsgNoRecordingsFolder,
+    kMsgRecordingFailed,
+    kMsgTrueSpeechAsGsm,
+    kMsgRecordingNotStarted,
+    kMsgDiskFullRecording,
+    kMsgNoSoundStored,
+    kMsgNoCall,
+    kAboutLibraryQt,
+    kAboutLibraryGsm,
+    kAboutLibraryAlsa,
 };
 
 }  // namespace orvane::ids

@@ -47,11 +47,9 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     name->setAlignment(Qt::AlignHCenter);
 
     const QString libraries =
-        QStringLiteral(
-            "Qt %1 (GNU LGPL, version 3)\n"
-            "libgsm, GSM 06.10 (permissive licence of its authors at TU Berlin)\n"
-            "ALSA library (GNU LGPL, version 2.1 or later)")
-            .arg(QString::fromLatin1(qVersion()));
+        QStringList{ReplaceMarker(Text(ids::kAboutLibraryQt), QString::fromLatin1(qVersion())),
+                    Text(ids::kAboutLibraryGsm), Text(ids::kAboutLibraryAlsa)}
+            .join(QLatin1Char('\n'));
     lines_ = {
         product::kApplicationTitle,
         Text(ids::kAboutVersion) + QLatin1Char(' ') + product::kVersionText,

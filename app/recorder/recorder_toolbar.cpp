@@ -178,9 +178,9 @@ RecorderToolbar::RecorderToolbar(QWidget* window, CallView& calls)
                          RecorderIcon::EndCall);
     toolbar_->addSeparator();
     lblRec_ = AddIndicator(toolbar_, QStringLiteral("lblRec"), QColor(200, 0, 0),
-                           Text(ids::kTipRecord), QStringLiteral("Rec"));
+                           Text(ids::kTipRecord), Text(ids::kIndicatorRec));
     lblPause_ = AddIndicator(toolbar_, QStringLiteral("lblPause"), QColor(200, 110, 0),
-                             Text(ids::kTipPause), QStringLiteral("Pause Rec"));
+                             Text(ids::kTipPause), Text(ids::kIndicatorPauseRec));
     lblPreScreen_ = AddIndicator(toolbar_, QStringLiteral("lblPreScreen"), QColor(0, 120, 255),
                                  Text(ids::kTipListen));
     // The running time is data, shown as digits.

@@ -158,8 +158,8 @@ void RecorderControl::WaveError(const QString& function, qint32 number,
     if (!function.endsWith(QStringLiteral(":OpenFileIn"))) {
         return;
     }
-    Report(QStringLiteral("The recording failed: ") + description + QStringLiteral(" (") +
-               RecordingPath() + QLatin1Char(')'),
+    Report(Filled(ids::kMsgRecordingFailed, "The recording failed: <%S> (<%S>)",
+                  {description, RecordingPath()}),
            number, QStringLiteral("Wave1:") + function);
 }
 
@@ -167,8 +167,8 @@ void RecorderControl::StartCallRecording() {
     if (options_.recordingsFolder.isEmpty()) {
         // The store takes no call without a folder, and the current folder
         // is nobody's recordings folder.
-        view_.ReportProblem(
-            QStringLiteral("No recordings folder is set: the call is not recorded"));
+        view_.ReportProblem(Filled(ids::kMsgNoRecordingsFolder,
+                                   "No recordings folder is set: the call is not recorded", {}));
         view_.SetRecordPressed(false);
         return;
     }
@@ -225,8 +225,9 @@ void RecorderControl::StartCallRecording() {
         setting = kGsmSetting;
         if (!toldTrueSpeech_) {
             toldTrueSpeech_ = true;
-            Report(QStringLiteral("TrueSpeech cannot be recorded here; recording GSM 6.10"), 0,
-                   QStringLiteral("RecMessage:StartRecordACM"));
+            Report(Filled(ids::kMsgTrueSpeechAsGsm,
+                          "TrueSpeech cannot be recorded here; recording GSM 6.10", {}),
+                   0, QStringLiteral("RecMessage:StartRecordACM"));
         }
     }
     const RecordChoice choice = RecordChoiceFor(setting);
@@ -234,10 +235,10 @@ void RecorderControl::StartCallRecording() {
         wave_.StartRecordACM(line_.WaveInDevice(), RecordingPath(), WaveFormats().pcm16,
                              choice.codec, choice.bufferSize);
     if (result != 0) {
-        Report(QStringLiteral("The recording could not be started: ") +
-                   wave_.WaveInErrText(result) + QStringLiteral(" (") + RecordingPath() +
-                   QLatin1Char(')'),
-               result, QStringLiteral("RecMessage:StartRecordACM"));
+        Report(
+            Filled(ids::kMsgRecordingNotStarted, "The recording could not be started: <%S> (<%S>)",
+                   {wave_.WaveInErrText(result), RecordingPath()}),
+            result, QStringLiteral("RecMessage:StartRecordACM"));
         RemoveSoundless(RecordingPath());
         RemoveSidecar(SidecarPath());
         view_.SetRecordPressed(false);
@@ -267,13 +268,13 @@ void RecorderControl::AddCallInfoDat() {
 
     const qint64 free = freeSpace_ ? freeSpace_(pendingFolder_) : -1;
     if (free >= 0 && free < kFullDiskBytes) {
-        Report(QStringLiteral("The disk is full: the recording may be cut short (") + path +
-                   QLatin1Char(')'),
+        Report(Filled(ids::kMsgDiskFullRecording,
+                      "The disk is full: the recording may be cut short (<%S>)", {path}),
                0, QStringLiteral("AddCallInfoDat"));
     }
     if (QFileInfo(path).size() <= kWaveHeaderBytes) {
-        Report(QStringLiteral("No sound was stored; the call is not entered (") + path +
-                   QLatin1Char(')'),
+        Report(Filled(ids::kMsgNoSoundStored, "No sound was stored; the call is not entered (<%S>)",
+                      {path}),
                0, QStringLiteral("AddCallInfoDat"));
         RemoveSoundless(path);
         RemoveSidecar(SidecarPath());
@@ -433,7 +434,7 @@ bool RecorderControl::NoCall() {
     if (state_.RecorderMayAct()) {
         return false;
     }
-    view_.Inform(QStringLiteral("No call"));
+    view_.Inform(Filled(ids::kMsgNoCall, "No call", {}));
     view_.SetRecordPressed(false);
     view_.SetPausePressed(false);
     view_.SetListenPressed(false);

@@ -65,6 +65,11 @@ QToolButton* ToolButton(const QString& iconName, QWidget* parent) {
     return button;
 }
 
+// Yes or No in the user's language.
+QString YesNo(bool flag) {
+    return Text(flag ? ids::kYes : ids::kNo);
+}
+
 }  // namespace
 
 SettingsDialog::SettingsDialog(RegistryRoutines& settings, Host host, QWidget* parent)
@@ -561,10 +566,10 @@ void SettingsDialog::ShowDeviceProperties() {
     const QStringList text = {
         Text(ids::kInfoLineIndex) + QString::number(index),
         Text(ids::kInfoDeviceName) + details.deviceName,
-        Text(ids::kInfoTapiCapability) + YesNoText(details.tapiCapability),
-        Text(ids::kInfoVoiceModem) + YesNoText(details.voiceCapability),
-        Text(ids::kInfoMonitorDigits) + YesNoText(details.monitorDigits),
-        Text(ids::kInfoGenerateDigits) + YesNoText(details.generateDigits),
+        Text(ids::kInfoTapiCapability) + YesNo(details.tapiCapability),
+        Text(ids::kInfoVoiceModem) + YesNo(details.voiceCapability),
+        Text(ids::kInfoMonitorDigits) + YesNo(details.monitorDigits),
+        Text(ids::kInfoGenerateDigits) + YesNo(details.generateDigits),
     };
     auto* box = new QMessageBox(QMessageBox::Information, name, text.join(QLatin1Char('\n')),
                                 QMessageBox::Ok, this);

@@ -38,6 +38,7 @@
 #include "telephony/tapi.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/qt_printers.h"
+#include "tests/support/reading_order.h"
 #include "tests/support/scripted_line_backend.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/telephony_test_support.h"
@@ -517,7 +518,7 @@ TEST_F(MainWindowTest, ACallIndexThatIsALinkIsNamedOnTheStatusBar) {
 
 // Every text the window shows comes from the string table; only the
 // caller's name and number, the ring count, the clock and the playback times
-// are data, and the recording indicators have fixed captions.
+// are data.
 TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
     env_.writeFile(QStringLiteral("program/Trans/Full"), LanguageFile(1000, "LTR"));
     Store(kLanguageKey, "Select", QStringLiteral("Full"));
@@ -527,8 +528,7 @@ TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
     MainWindow& window = program.Window();
     const QStringList data = {QStringLiteral("lblCallerName"), QStringLiteral("lblCallerNumber"),
                               QStringLiteral("lblRing"),       QStringLiteral("statusPanel1"),
-                              QStringLiteral("lblTimeRun"),    QStringLiteral("lblLength"),
-                              QStringLiteral("lblRec"),        QStringLiteral("lblPause")};
+                              QStringLiteral("lblTimeRun"),    QStringLiteral("lblLength")};
     const QRegularExpression fromTable(QStringLiteral("^&?text \\d+ *$"));
     QStringList texts;
     for (const QLabel* label : window.findChildren<QLabel*>()) {
@@ -550,9 +550,10 @@ TEST_F(MainWindowTest, EveryTextInTheWindowComesFromTheStringTable) {
         }
     }
     EXPECT_GE(checked, 10);
-    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblRec"))->text(), QStringLiteral("Rec"));
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblRec"))->text(),
+              QStringLiteral("text 705"));
     EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblPause"))->text(),
-              QStringLiteral("Pause Rec"));
+              QStringLiteral("text 706"));
     EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblRingDisplay"))->text(),
               Text(ids::kRingLabel));
     const QLabel* hint = window.findChild<QLabel*>(QStringLiteral("callsAreaHint"));
@@ -798,8 +799,9 @@ TEST_F(MainWindowCallTest, AScriptedCallShowsTheCallerInStatusBalloonsAndJournal
     EXPECT_EQ(ring->text(), QStringLiteral("1"));
     EXPECT_EQ(Panel3(window), Text(ids::kStatusRinging) + QStringLiteral(" 1"));
     const QString title = Text(ids::kBalloonIncomingCall);
-    EXPECT_EQ(balloons, (QStringList{title + " | UNKNOWN  UNKNOWN | 30000",
-                                     title + " | Ann <b>Lee</b>  555 1234 | 30000"}));
+    // Nothing about the caller before the caller ID.
+    EXPECT_EQ(balloons,
+              (QStringList{title + " |  | 30000", title + " | Ann <b>Lee</b> - 555 1234 | 30000"}));
 
     backend_->callActive = true;
     backend_->RaiseConnected();
@@ -906,6 +908,72 @@ TEST_F(MainWindowCallTest, ACallTheDiskCannotTakeIsShownBesideThePanelsAndByTheT
     EXPECT_EQ(Panel3(window), Text(ids::kStatusLineOpen));
     EXPECT_EQ(balloons, QStringList{problem->text()});
     EXPECT_EQ(SidecarNames(folder), QStringList{SidecarName(QFileInfo(wave).fileName())});
+    window.UnLoadApp();
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// The ring strip keeps its room, so the calls list never moves on a ring;
+// it reads left to right (label then value, name then number) for a Hebrew
+// caller too, and says nothing about the caller before the caller ID.
+TEST_F(MainWindowCallTest, TheRingStripKeepsTheCallsListInPlaceAndReadsLeftToRight) {
+    ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/Hebrew")), 0);
+    Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
+    auto* list = window.findChild<QWidget*>(QStringLiteral("callsArea"));
+    QLabel* ringLabel = Label(window, "lblRingDisplay");
+    QLabel* name = Label(window, "lblCallerName");
+    QLabel* number = Label(window, "lblCallerNumber");
+    ASSERT_TRUE(list && ringLabel && name && number);
+    QStringList balloons;
+    QObject::connect(window.Tray(), &TrayIcon::BalloonShown,
+                     [&balloons](const QString&, const QString& text, int) { balloons << text; });
+    // Where the list's first row stands (the status bar below may grow
+    // when the call ends, which is not the strip's doing).
+    const auto place = [&] {
+        QCoreApplication::processEvents();
+        return list->mapTo(&window, QPoint(0, 0));
+    };
+    const QPoint idle = place();
+    const auto leftToRight = [](const QString& text, const QStringList& words) {
+        return testing::InReadingOrder(testing::WordMiddles(text, words, Qt::LayoutDirectionAuto),
+                                       false);
+    };
+
+    backend_->RaiseIncomingCall();
+    backend_->RaiseRing(1);
+    EXPECT_EQ(place(), idle);
+    EXPECT_TRUE(name->isVisible());
+    EXPECT_TRUE(name->text().isEmpty());
+    EXPECT_TRUE(number->text().isEmpty());
+    EXPECT_EQ(balloons, QStringList{QString()});
+
+    const QString caller = QStringLiteral("ישראל כהן");
+    backend_->RaiseCallerId(caller, QStringLiteral("050 1234567"));
+    EXPECT_EQ(place(), idle);
+    EXPECT_TRUE(leftToRight(ringLabel->text(), {QStringLiteral("צלצול"), QStringLiteral(":")}))
+        << ringLabel->text().toStdString();
+    EXPECT_LT(ringLabel->mapTo(&window, QPoint(0, 0)).x(),
+              Label(window, "lblRing")->mapTo(&window, QPoint(0, 0)).x());
+    EXPECT_EQ(name->text(), caller);
+    EXPECT_LT(name->mapTo(&window, QPoint(0, 0)).x(), number->mapTo(&window, QPoint(0, 0)).x());
+    ASSERT_EQ(balloons.size(), 2);
+    EXPECT_TRUE(leftToRight(balloons[1], {QStringLiteral("ישראל"), QStringLiteral("050")}))
+        << balloons[1].toStdString();
+
+    backend_->callActive = true;
+    backend_->RaiseConnected();
+    backend_->RaiseDisconnected();
+    backend_->RaiseIdle();
+    EXPECT_EQ(place(), idle);
+    EXPECT_FALSE(name->isVisible());
+    EXPECT_TRUE(name->text().isEmpty());
     window.UnLoadApp();
 }
 

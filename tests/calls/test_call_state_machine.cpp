@@ -147,14 +147,17 @@ TEST_F(CallStateMachineTest, TheIncomingCallOptionsRaiseTheWindowABalloonAndTheA
     options.incomingCallSound = QStringLiteral("ring.wav");
     options.soundDevice = 3;
     machine_.SetOptions(options);
-    // The balloon carries the labels as they stand: the last caller's.
-    w_.name = QStringLiteral("Last Caller");
-    w_.number = QStringLiteral("555-0199");
+    // The last call's end took its caller away: nothing about the caller
+    // until this call's caller ID arrives.
+    machine_.CallerID(QStringLiteral("Last Caller"), QStringLiteral("555-0199"));
+    machine_.Idle();
+    EXPECT_TRUE(w_.name.isEmpty() && w_.number.isEmpty());
+    w_.TakeLog();
+    w_.balloons.clear();
     machine_.InComeCall();
     EXPECT_EQ(w_.TakeLog(), (QStringList{"display on", "restore",
                                          "sound " + paths::SoundFolder() + "ring.wav on 3"}));
-    EXPECT_EQ(w_.balloons,
-              QStringList{Text(ids::kBalloonIncomingCall) + " | Last Caller  555-0199"});
+    EXPECT_EQ(w_.balloons, QStringList{Text(ids::kBalloonIncomingCall) + " | "});
 
     // A sound name that would lead out of the Sound folder plays nothing.
     for (const char* name : {"../../etc/passwd", "sub/ring.wav", "..", ""}) {
@@ -183,7 +186,7 @@ TEST_F(CallStateMachineTest, ACallerIdFillsTheLabelsTheCallABalloonAndBothJourna
     EXPECT_EQ(w_.number, QStringLiteral("5551234"));
     EXPECT_EQ(state_.call.CallerName, QStringLiteral("Ann Lee"));
     EXPECT_EQ(state_.call.CallerNumber, QStringLiteral("5551234"));
-    EXPECT_EQ(w_.balloons, QStringList{Text(ids::kBalloonIncomingCall) + " | Ann Lee  5551234"});
+    EXPECT_EQ(w_.balloons, QStringList{Text(ids::kBalloonIncomingCall) + " | Ann Lee - 5551234"});
     EXPECT_EQ(SysJournal(), QStringList{"Tapi1_CallerID->CallerID Ann Lee 5551234(0)"});
     EXPECT_EQ(CallsJournal(), QStringList{"Ann Lee - 5551234"});
 
@@ -200,7 +203,7 @@ TEST_F(CallStateMachineTest, ACallerIdBeforeTheIncomingCallIsShownButNotKept) {
     machine_.CallerID(QStringLiteral("Bob"), QStringLiteral("777"));
     machine_.InComeCall();
     EXPECT_EQ(w_.name, QStringLiteral("Bob"));
-    EXPECT_EQ(w_.balloons.last(), Text(ids::kBalloonIncomingCall) + " | Bob  777");
+    EXPECT_EQ(w_.balloons.last(), Text(ids::kBalloonIncomingCall) + " | Bob - 777");
     EXPECT_EQ(state_.call.CallerName, kUnknownCaller);
     EXPECT_EQ(state_.call.CallerNumber, kUnknownCaller);
 }

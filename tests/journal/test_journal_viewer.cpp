@@ -21,6 +21,7 @@
 #include "settings/store/registry_routines.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
+#include "translation/bidi_text.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -340,7 +341,7 @@ TEST_F(JournalViewerTest, HebrewTurnsTheWindowRightToLeftWithItsOwnTexts) {
     EXPECT_EQ(viewer.Kinds()->itemText(2), Text(ids::kJournalKindCalls));
     const auto* label = viewer.findChild<QLabel*>("lblDetails");
     ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->text(), Text(ids::kLabelDetails));
+    EXPECT_EQ(label->text(), RightToLeftRun(Text(ids::kLabelDetails)));
     EXPECT_TRUE(label->alignment() & Qt::AlignRight);
 }
 

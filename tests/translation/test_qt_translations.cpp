@@ -67,10 +67,8 @@ struct QtTexts {
 // rows as it may while the program runs; an unknown language falls back
 // to Qt's English.
 const QtTexts kSwitches[] = {
-    {"German", true, "&Ja", "&Nein", "Strg+S"},
-    {"English", true, "&Yes", "&No", "Ctrl+S"},
-    {"Hebrew", true, "&כן", "&לא", "Ctrl+\u202aS"},
-    {"Deutsch", true, "&Ja", "&Nein", "Strg+S"},
+    {"German", true, "&Ja", "&Nein", "Strg+S"},       {"English", true, "&Yes", "&No", "Ctrl+S"},
+    {"Hebrew", true, "&כן", "&לא", "Ctrl+\u202aS"},   {"Deutsch", true, "&Ja", "&Nein", "Strg+S"},
     {"My own words", false, "&Yes", "&No", "Ctrl+S"},
 };
 

@@ -142,6 +142,7 @@ void TranslationFileDialog::Fill(const QString& oldName, bool rightToLeft) {
     oldName_ = oldName;
     setWindowTitle(CaptionText(kFileTitle));
     rightToLeft_->setText(CaptionText(kRtl));
+    IsolateRightToLeftTexts(this);
     name_->setText(oldName);
     rightToLeft_->setChecked(rightToLeft);
 }
@@ -227,6 +228,8 @@ void TranslationEditor::ApplyTexts() {
     delete_->setText(Text(ids::kDelete));
     editValue_->setText(CaptionText(kEditValue));
     grid_->setHorizontalHeaderLabels(Text(ids::kTranslatorColumns).split(QLatin1Char('\n')));
+    // Left-to-right in every language: Hebrew captions need their isolates.
+    IsolateRightToLeftTexts(this);
 }
 
 void TranslationEditor::Open(const QString& selected) {

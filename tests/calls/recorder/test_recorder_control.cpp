@@ -980,6 +980,79 @@ TEST_F(RecorderControlTest, AWaveFileThatCannotBeCreatedIsReportedOnce) {
     }
 }
 
+TEST_F(RecorderControlTest, ItsMessagesAreInTheSelectedLanguage) {
+    ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/German")), 0);
+    // A recording during which the disk may fill up.
+    const auto record = [this](qint64 freeAfter) {
+        control_.StartCallRecording();
+        freeBytes_ = freeAfter;
+        control_.StopRecord();
+        control_.AddCallInfoDat();
+    };
+    const struct {
+        const char* label;
+        int id;
+        std::function<void()> act;
+    } cases[] = {
+        {"NoFolder", ids::kMsgNoRecordingsFolder,
+         [this] {
+             options_.recordingsFolder.clear();
+             control_.SetOptions(options_);
+             control_.StartCallRecording();
+         }},
+        {"StartFails", ids::kMsgRecordingNotStarted,
+         [this] {
+             parts_.startResult = 2;
+             control_.StartCallRecording();
+         }},
+        {"TrueSpeech", ids::kMsgTrueSpeechAsGsm,
+         [this] {
+             options_.recordFormat = 3;
+             control_.SetOptions(options_);
+             control_.StartCallRecording();
+             control_.StopRecord();
+         }},
+        {"DiskFull", ids::kMsgDiskFullRecording, [record] { record(512); }},
+        {"NoSound", ids::kMsgNoSoundStored,
+         [this, record] {
+             parts_.fileBytes = 64;
+             record(qint64(1) << 40);
+         }},
+        {"FileNotCreated", ids::kMsgRecordingFailed,
+         [this] {
+             control_.WaveError(QStringLiteral("StartRecordACM:OpenFileIn"), 0,
+                                QStringLiteral("x"));
+         }},
+        {"NoCall", ids::kMsgNoCall, [this] { Click(Button::Record); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        state_.incomingCall = state_.recordingIncoming = QByteArray(c.label) != "NoCall";
+        parts_.problems.clear();
+        parts_.TakeLog();
+        c.act();
+        QStringList shown = parts_.problems;
+        for (const QString& line : parts_.TakeLog()) {
+            if (line.startsWith(QStringLiteral("inform "))) {
+                shown << line.mid(7);
+            }
+        }
+        // The German text up to its first marker.
+        const QString german = Text(c.id).section(QStringLiteral("<%S>"), 0, 0);
+        ASSERT_FALSE(german.isEmpty());
+        ASSERT_EQ(shown.size(), 1) << shown.join(u'|').toStdString();
+        EXPECT_TRUE(shown[0].startsWith(german)) << shown[0].toStdString();
+        EXPECT_FALSE(shown[0].contains(QStringLiteral("<%S>")));
+        parts_.startResult = 0;
+        parts_.fileBytes = 64 + 8000;
+        freeBytes_ = qint64(1) << 40;
+        options_.recordingsFolder = folder_;
+        options_.recordFormat = 0;
+        control_.SetOptions(options_);
+        QFile::remove(parts_.lastPath);
+    }
+}
+
 TEST(RecorderFigures, TimeTextAndLevelPoints) {
     EXPECT_EQ(RecordTimeText(0), QStringLiteral("0:00:00"));
     EXPECT_EQ(RecordTimeText(61), QStringLiteral("0:01:01"));
