@@ -468,5 +468,17 @@ TEST_F(MainMenusTest, TheAboutBoxNamesVersionsLicenceAndLibraries) {
     program.Window().UnLoadApp();
 }
 
+TEST_F(MainMenusTest, TheAboutBoxNamesTheLibrariesInTheSelectedLanguage) {
+    ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/German")), 0);
+    AboutBox box;
+    const QStringList lines = box.PlainText().split(QLatin1Char('\n'));
+    for (int id : {ids::kAboutLibraryGsm, ids::kAboutLibraryAlsa}) {
+        EXPECT_TRUE(lines.contains(Text(id))) << id;
+    }
+    EXPECT_TRUE(
+        lines.contains(ReplaceMarker(Text(ids::kAboutLibraryQt), QString::fromLatin1(qVersion()))));
+    EXPECT_TRUE(box.PlainText().contains(QStringLiteral("ALSA-Bibliothek")));
+}
+
 }  // namespace
 }  // namespace orvane

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <memory>
 
@@ -370,6 +372,27 @@ TEST(ProgramSettings, TheMenuOpensTheDialogOnItsPageAndOkReachesTheProgram) {
     }
     Program::SetTapiFactory({});
     TrayIcon::OverrideAvailability(std::nullopt);
+}
+
+// The device properties answer Yes and No in the user's language.
+TEST_F(SettingsDialogTest, DevicePropertiesAnswerInTheSelectedLanguage) {
+    ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/German")), 0);
+    Store(kTabDevices, setting::kCmbModemDev, "USB Modem");
+    QPushButton* properties = nullptr;
+    for (QPushButton* button : Dialog().findChildren<QPushButton*>()) {
+        if (button->text() == Text(ids::kDeviceProperties)) {
+            properties = button;
+        }
+    }
+    ASSERT_NE(properties, nullptr);
+    properties->click();
+    auto* box = Dialog().findChild<QMessageBox*>(QStringLiteral("frmInformation"));
+    ASSERT_NE(box, nullptr);
+    const QStringList lines = box->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[2], Text(ids::kInfoTapiCapability) + QStringLiteral("Ja"));
+    EXPECT_EQ(lines[3], Text(ids::kInfoVoiceModem) + QStringLiteral("Nein"));
+    box->close();
 }
 
 }  // namespace
