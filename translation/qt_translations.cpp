@@ -20,13 +20,8 @@ QPointer<QTranslator>& InstalledTranslator() {
     return installed;
 }
 
-}  // namespace
-
-QString QtLocaleForLanguage(const QString& name) {
-    const QString wanted = name.trimmed();
-    if (wanted.isEmpty()) {
-        return {};
-    }
+// The locale of the language whose English or own name is `name`.
+QString LocaleOfLanguageName(const QString& name) {
     for (int i = QLocale::AnyLanguage + 1; i <= QLocale::LastLanguage; ++i) {
         const auto language = static_cast<QLocale::Language>(i);
         const QLocale locale(language);
@@ -34,10 +29,23 @@ QString QtLocaleForLanguage(const QString& name) {
         if (locale.language() != language) {
             continue;
         }
-        if (SameName(wanted, QLocale::languageToString(language)) ||
-            SameName(wanted, locale.nativeLanguageName())) {
+        if (SameName(name, QLocale::languageToString(language)) ||
+            SameName(name, locale.nativeLanguageName())) {
             return locale.name();
         }
+    }
+    return {};
+}
+
+}  // namespace
+
+QString QtLocaleForLanguage(const QString& name) {
+    const QString wanted = name.trimmed();
+    if (wanted.isEmpty()) {
+        return {};
+    }
+    if (QString byName = LocaleOfLanguageName(wanted); !byName.isEmpty()) {
+        return byName;
     }
     // Only a name shaped like a code is read as one: QLocale makes something
     // of almost any text.
@@ -50,7 +58,10 @@ QString QtLocaleForLanguage(const QString& name) {
             return locale.name();
         }
     }
-    return {};
+    // A variant of a language: "German (formal)", "Hebrew-2".
+    static const QRegularExpression notALetter(QStringLiteral("[^\\p{L}]"));
+    const QString firstWord = wanted.section(notALetter, 0, 0);
+    return firstWord.isEmpty() || firstWord == wanted ? QString() : LocaleOfLanguageName(firstWord);
 }
 
 bool UseQtTranslationsFor(const QString& name) {

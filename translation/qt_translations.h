@@ -10,8 +10,9 @@ namespace orvane {
 // The Qt locale name ("de_DE", "he_IL") for the language file called
 // `name`, or an empty text when no language matches. A language file says
 // nothing of its language but its name, so the name decides: a language's
-// English or own name in any case ("German", "deutsch", "עברית"), or a
-// locale code ("de", "pt_BR", "pt-BR").
+// English or own name in any case ("German", "deutsch", "עברית"), a locale
+// code ("de", "pt_BR", "pt-BR"), or a name starting with a language's name
+// ("German (formal)").
 QString QtLocaleForLanguage(const QString& name);
 
 // Replaces the Qt translator installed by an earlier call with Qt's

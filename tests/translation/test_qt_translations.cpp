@@ -39,6 +39,8 @@ const Naming kNamings[] = {
     {"de", "de_DE"},
     {"pt_BR", "pt_BR"},
     {"pt-BR", "pt_BR"},
+    {"German (formal)", "de_DE"},
+    {"Hebrew-2", "he_IL"},
     {"My own words", ""},
     {"Germanic", ""},
     {"xx", ""},
