@@ -77,7 +77,41 @@ void PlaybackControl::StopClicked() {
     }
     wave_.StopPlay();
     timer_.stop();
+    SetPaused(false);
     SetSlider(0);
+}
+
+void PlaybackControl::SetPaused(bool paused) {
+    paused_ = paused;
+    if (view_ != nullptr) {
+        view_->SetPausedLook(paused);
+    }
+}
+
+void PlaybackControl::PauseClicked() {
+    if (!wave_.Playing()) {
+        SetPaused(false);
+        return;
+    }
+    if (paused_) {
+        wave_.UnPauseOut();
+        SetPaused(false);
+        timer_.start();
+        return;
+    }
+    wave_.PauseOut();
+    SetPaused(true);
+    // The slider stays where the sound stopped; the timer would only seek
+    // the paused sound to its own rounded position.
+    timer_.stop();
+}
+
+void PlaybackControl::PlayPause() {
+    if (wave_.Playing()) {
+        PauseClicked();
+    } else {
+        PlayClicked();
+    }
 }
 
 void PlaybackControl::WaitForStoppedPlayback() {
@@ -100,6 +134,7 @@ qint32 PlaybackControl::PlayCallFile(const QString& path) {
         wave_.StopPlay();
         WaitForStoppedPlayback();
     }
+    SetPaused(false);
     timer_.start();
     sonvel::WaveFileDetails details;
     wave_.GetDetailsWaveFile(path, details);
@@ -118,6 +153,7 @@ void PlaybackControl::CallClicked() {
     if (wave_.Playing()) {
         wave_.StopPlay();
     }
+    SetPaused(false);
     if (view_ == nullptr) {
         return;
     }
@@ -143,6 +179,7 @@ void PlaybackControl::DonePlay() {
         view_->SetTimeRunText(TimeText(0));
     }
     timer_.stop();
+    SetPaused(false);
     SetSlider(0);
 }
 
@@ -168,7 +205,10 @@ void PlaybackControl::ThumbReleased() {
         if (view_ != nullptr) {
             wave_.FileSeek(view_->SliderValue());
         }
-        wave_.UnPauseOut();
+        // A playback the user paused stays paused at its new place.
+        if (!paused_) {
+            wave_.UnPauseOut();
+        }
     } else {
         SetSlider(0);
     }
@@ -177,6 +217,8 @@ void PlaybackControl::ThumbReleased() {
 void PlaybackControl::TrackPressed() {
     if (!wave_.Playing()) {
         SetSlider(0);
+    } else if (view_ != nullptr) {
+        wave_.FileSeek(view_->SliderValue());
     }
 }
 
