@@ -200,6 +200,13 @@ inline constexpr int kMsgCallsNotDeleted = 404;
 inline constexpr int kMsgCallsNotRestored = 405;
 inline constexpr int kMsgCallsLostFromTrash = 406;  // "<%S>": how many
 inline constexpr int kAskDeleteTranslation = 407;   // "<%S>": the translation's name
+// The player bar's buttons and slider, and the calls list's icon headers.
+inline constexpr int kPlayerPause = 770;
+inline constexpr int kPlayerPlay = 771;
+inline constexpr int kPlayerStop = 772;
+inline constexpr int kPlayerPosition = 773;
+inline constexpr int kHeaderUserMark = 774;
+inline constexpr int kHeaderKind = 775;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -360,6 +367,12 @@ inline constexpr std::array kAllIds = {
     kMsgCallsNotRestored,
     kMsgCallsLostFromTrash,
     kAskDeleteTranslation,
+    kPlayerPause,
+    kPlayerPlay,
+    kPlayerStop,
+    kPlayerPosition,
+    kHeaderUserMark,
+    kHeaderKind,
 };
 
 }  // namespace orvane::ids
