@@ -210,7 +210,11 @@ class CallsListHeader final : public QHeaderView {
 
   protected:
     void paintSection(QPainter* painter, const QRect& rect, int section) const override {
+        // The style's header drawing leaves the painter changed: the icon
+        // would not show.
+        painter->save();
         QHeaderView::paintSection(painter, rect, section);
+        painter->restore();
         if (model() == nullptr) {
             return;
         }
