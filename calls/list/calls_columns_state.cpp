@@ -49,8 +49,9 @@ std::optional<std::vector<CallsColumn>> ColumnsFromText(const QString& text,
         }
         const int column = *number - 1;
         const bool known = std::find(shown.begin(), shown.end(), column) != shown.end();
-        const bool twice = std::any_of(columns.begin(), columns.end(),
-                                       [column](const CallsColumn& c) { return c.column == column; });
+        const bool twice =
+            std::any_of(columns.begin(), columns.end(),
+                        [column](const CallsColumn& c) { return c.column == column; });
         if (!known || twice) {
             return std::nullopt;
         }
@@ -60,8 +61,9 @@ std::optional<std::vector<CallsColumn>> ColumnsFromText(const QString& text,
 }
 
 QString SortText(const CallsSort& sort) {
-    return QStringLiteral("%1 %2").arg(sort.column + 1).arg(
-        sort.order == Qt::AscendingOrder ? kAscending : kDescending);
+    return QStringLiteral("%1 %2")
+        .arg(sort.column + 1)
+        .arg(sort.order == Qt::AscendingOrder ? kAscending : kDescending);
 }
 
 std::optional<CallsSort> SortFromText(const QString& text, const std::vector<int>& sortable) {
