@@ -67,7 +67,13 @@ void PlaybackControl::PlayClicked() {
         return;
     }
     calls_->RefreshCurrentRow();
-    PlayCallFile(calls_->CurrentFolder() + calls_->CurrentFileName());
+    const QString path = calls_->CurrentFolder() + calls_->CurrentFileName();
+    if (paused_ && wave_.Playing() && path == playingPath_) {
+        // The paused call goes on where it stopped, as in any player.
+        PauseClicked();
+        return;
+    }
+    PlayCallFile(path);
     calls_->MarkSelectedRead();
 }
 
@@ -135,6 +141,7 @@ qint32 PlaybackControl::PlayCallFile(const QString& path) {
         WaitForStoppedPlayback();
     }
     SetPaused(false);
+    playingPath_ = path;
     timer_.start();
     sonvel::WaveFileDetails details;
     wave_.GetDetailsWaveFile(path, details);

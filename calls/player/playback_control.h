@@ -88,7 +88,8 @@ class PlaybackControl final : public QObject {
     void SetPump(Pump pump) { pump_ = std::move(pump); }
     void SetClock(MonotonicMs clock) { clock_ = std::move(clock); }
 
-    // The toolbar's buttons.
+    // The toolbar's buttons. Play goes on with a paused call when it is
+    // still the current one.
     void PlayClicked();
     void StopClicked();
     // Pause holds a running playback where it is, and goes on from there
@@ -139,6 +140,7 @@ class PlaybackControl final : public QObject {
     QTimer timer_;
     // Paused by the user (Pause or Space), not by a held thumb.
     bool paused_ = false;
+    QString playingPath_;
 };
 
 }  // namespace orvane

@@ -999,7 +999,7 @@ TEST_F(SteadyWindowTest, TabLeavesTheListForThePlayerAndSpacePlaysAndPauses) {
         EXPECT_EQ(wave->IsPausedOut() != sonvel::kFalse, press.paused);
         EXPECT_EQ(bar->PauseButton()->isChecked(), press.paused);
     }
-    // Paused, Play starts the call afresh and Stop ends it.
+    // Paused, Play goes on with the call, and Stop ends it.
     bar->PauseButton()->trigger();
     ASSERT_NE(wave->IsPausedOut(), sonvel::kFalse);
     bar->PlayButton()->trigger();

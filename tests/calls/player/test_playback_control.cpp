@@ -317,7 +317,7 @@ TEST_F(PlaybackControlTest, TheSliderEventsPauseSeekAndResumeOnlyWhilePlaying) {
 
 // Pause and Space, one step after another on the same playback.
 TEST_F(PlaybackControlTest, PauseHoldsThePlaybackAndSpacePlaysOrPausesIt) {
-    enum class Step { Pause, Space, ThumbPressed, ThumbReleased, Stop };
+    enum class Step { Pause, Space, ThumbPressed, ThumbReleased, Play, PlayOther, Stop };
     const struct {
         const char* name;
         Step step;
@@ -333,6 +333,14 @@ TEST_F(PlaybackControlTest, PauseHoldsThePlaybackAndSpacePlaysOrPausesIt) {
         {"a dragged thumb", Step::ThumbPressed, {"PauseOut"}, true, false},
         {"leaves it held", Step::ThumbReleased, {"FileSeek 60"}, true, false},
         {"pause goes on", Step::Pause, {"UnPauseOut"}, false, true},
+        {"pause again", Step::Pause, {"PauseOut"}, true, false},
+        {"play goes on", Step::Play, {"UnPauseOut"}, false, true},
+        {"paused", Step::Pause, {"PauseOut"}, true, false},
+        {"another call current: play starts it",
+         Step::PlayOther,
+         {"StopPlay", "StartPlay /calls/b.wav 3 130"},
+         false,
+         true},
         {"pause once more", Step::Pause, {"PauseOut"}, true, false},
         {"stop", Step::Stop, {"StopPlay"}, false, false},
     };
@@ -353,6 +361,15 @@ TEST_F(PlaybackControlTest, PauseHoldsThePlaybackAndSpacePlaysOrPausesIt) {
                 break;
             case Step::ThumbReleased:
                 control_.ThumbReleased();
+                break;
+            case Step::Play:
+                control_.PlayClicked();
+                break;
+            case Step::PlayOther:
+                SelectCall(kOtherCall);
+                endsAfterPumps_ = pumps_ + 1;
+                control_.PlayClicked();
+                wave_.playing = true;
                 break;
             case Step::Stop:
                 control_.StopClicked();
