@@ -29,6 +29,7 @@
 #include "app/program.h"
 #include "calls/call_state.h"
 #include "calls/call_views.h"
+#include "calls/list/calls_columns_state.h"
 #include "calls/list/calls_list_model.h"
 #include "core/clock.h"
 #include "core/product.h"
@@ -366,6 +367,35 @@ void MainWindow::BuildCallsArea() {
     layout->addWidget(callsList_, 1);
     setCentralWidget(central);
     connect(callsList_, &CallsListPanel::SaveToPcRequested, this, &MainWindow::SaveCopy);
+    RestoreCallsColumns();
+}
+
+void MainWindow::RestoreCallsColumns() {
+    RegistryRoutines& settings = program_.Settings();
+    settings.Subkey.clear();
+    CallsListView* view = callsList_->View();
+    const std::optional<std::vector<CallsColumn>> columns = ColumnsFromText(
+        settings.GetRegistryValue(setting::kCallsColumns).toString(), view->ShownColumns());
+    if (columns) {
+        view->SetColumns(*columns);
+    }
+    const std::optional<CallsSort> sort = SortFromText(
+        settings.GetRegistryValue(setting::kCallsSort).toString(), view->ShownColumns());
+    if (sort) {
+        view->SetSort(*sort);
+    }
+}
+
+void MainWindow::SaveCallsColumns() {
+    if (callsList_ == nullptr) {
+        return;
+    }
+    RegistryRoutines& settings = program_.Settings();
+    settings.Subkey.clear();
+    const CallsListView* view = callsList_->View();
+    settings.SetRegistryValue(setting::kCallsColumns, ColumnsText(view->Columns()), kRegSz);
+    const std::optional<CallsSort> sort = view->Sort();
+    settings.SetRegistryValue(setting::kCallsSort, sort ? SortText(*sort) : QString(), kRegSz);
 }
 
 void MainWindow::ShowCallsFolder(const QString& folder) {
@@ -379,6 +409,10 @@ void MainWindow::BuildPlaybackArea(PlaybackControl& player) {
     playback_ = new PlaybackBar(player, callsList_, central != nullptr ? central : this);
     if (central != nullptr && central->layout() != nullptr) {
         central->layout()->addWidget(playback_);
+    }
+    if (callsList_ != nullptr) {
+        // Reading order: Tab leaves the list for the player under it.
+        QWidget::setTabOrder(callsList_->View(), playback_->ButtonOf(playback_->PlayButton()));
     }
 }
 
@@ -678,6 +712,7 @@ void MainWindow::Unload() {
         tray_ = nullptr;
     }
     SavePlacement();
+    SaveCallsColumns();
     if (tmrStatus_ != nullptr) {
         tmrStatus_->stop();
     }

@@ -102,6 +102,9 @@ class MainWindow : public QMainWindow {
     void ShowCallDisplay(bool visible);
     void SetCallerTexts(const QString& name, const QString& number);
     void SavePlacement();
+    // The calls list's column widths, order and sort, kept across starts.
+    void RestoreCallsColumns();
+    void SaveCallsColumns();
     void OnTrayMouseDown(Qt::MouseButton button);
     void UpdateClock();
     ScreenMetrics CurrentScreen() const;

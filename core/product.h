@@ -8,10 +8,11 @@ namespace orvane::product {
 
 // Last component of the settings root key and the tray icon's tool tip.
 inline const QString kProductString = QStringLiteral("Orvane 1.1");
-inline const QString kMainWindowCaption = QStringLiteral("Orvane Recorder 1.0");
+// The version the about box, --version and the window's title show.
+inline const QString kVersionText = QStringLiteral("1.1.0.1");
+inline const QString kMainWindowCaption = QStringLiteral("Orvane Recorder ") + kVersionText;
 // Caption of the program's message boxes.
 inline const QString kApplicationTitle = QStringLiteral("Orvane");
-inline const QString kVersionText = QStringLiteral("1.1.0.1");
 
 // Running copies talk on this channel; kQuitMessage makes a copy exit,
 // kShowWindowMessage brings its window up.

@@ -216,6 +216,13 @@ inline constexpr int kMsgNoCall = 715;
 inline constexpr int kAboutLibraryQt = 716;  // "<%S>": Qt's version
 inline constexpr int kAboutLibraryGsm = 717;
 inline constexpr int kAboutLibraryAlsa = 718;
+// The player bar's buttons and slider, and the calls list's icon headers.
+inline constexpr int kPlayerPause = 770;
+inline constexpr int kPlayerPlay = 771;
+inline constexpr int kPlayerStop = 772;
+inline constexpr int kPlayerPosition = 773;
+inline constexpr int kHeaderUserMark = 774;
+inline constexpr int kHeaderKind = 775;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -390,6 +397,12 @@ inline constexpr std::array kAllIds = {
     kAboutLibraryQt,
     kAboutLibraryGsm,
     kAboutLibraryAlsa,
+    kPlayerPause,
+    kPlayerPlay,
+    kPlayerStop,
+    kPlayerPosition,
+    kHeaderUserMark,
+    kHeaderKind,
 };
 
 }  // namespace orvane::ids

@@ -203,12 +203,41 @@ class CallsListDelegate final : public QStyledItemDelegate {
     CallsListView& view_;
 };
 
+// The header draws the icon the model gives the narrow icon columns.
+class CallsListHeader final : public QHeaderView {
+  public:
+    explicit CallsListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+  protected:
+    void paintSection(QPainter* painter, const QRect& rect, int section) const override {
+        // The style's header drawing leaves the painter changed: the icon
+        // would not show.
+        painter->save();
+        QHeaderView::paintSection(painter, rect, section);
+        painter->restore();
+        if (model() == nullptr) {
+            return;
+        }
+        const int icon =
+            model()->headerData(section, orientation(), CallsListModel::kIconRole).toInt();
+        if (icon != calls_icon::kNone) {
+            const QRect box(rect.center().x() - kIconSize / 2, rect.center().y() - kIconSize / 2,
+                            kIconSize, kIconSize);
+            DrawCallIcon(*painter, icon, box);
+        }
+    }
+};
+
 }  // namespace
 
 CallsListView::CallsListView(CallsListModel& model, QWidget* parent)
     : QTableView(parent), model_(model) {
     setObjectName(QStringLiteral("vbalGrid1"));
+    setHorizontalHeader(new CallsListHeader(this));
     setModel(&model_);
+    // One Tab stop, as in a file manager: Tab leaves the list for the
+    // player's buttons, arrows move within it.
+    setTabKeyNavigation(false);
     setItemDelegate(new CallsListDelegate(*this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -227,10 +256,9 @@ CallsListView::CallsListView(CallsListModel& model, QWidget* parent)
     header->setHighlightSections(false);
     header->setStretchLastSection(true);
     header->setSortIndicatorShown(false);
+    const std::vector<int> shown = ShownColumns();
     for (int column = 0; column < col::kCount; ++column) {
-        const bool shown = column == col::kUserMark || column == col::kKind ||
-                           column == col::kCaller || column == col::kDateTime;
-        setColumnHidden(column, !shown);
+        setColumnHidden(column, std::find(shown.begin(), shown.end(), column) == shown.end());
     }
     setColumnWidth(col::kUserMark, kMarkColumnWidth);
     setColumnWidth(col::kKind, kKindColumnWidth);
@@ -404,12 +432,52 @@ void CallsListView::RestorePlace(const Place& place) {
 }
 
 void CallsListView::OnHeaderClicked(int column) {
-    const int arrow = model_.HeaderClicked(column);
+    ShowSortArrow(model_.HeaderClicked(column));
+}
+
+void CallsListView::ShowSortArrow(int arrow) {
     QHeaderView* header = horizontalHeader();
     header->setSortIndicatorShown(arrow >= 0);
     if (arrow >= 0) {
         header->setSortIndicator(arrow, model_.SortOrder());
     }
+}
+
+std::vector<int> CallsListView::ShownColumns() {
+    return {col::kUserMark, col::kKind, col::kCaller, col::kDateTime};
+}
+
+std::vector<CallsColumn> CallsListView::Columns() const {
+    const QHeaderView* header = horizontalHeader();
+    std::vector<CallsColumn> columns;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (!header->isSectionHidden(column)) {
+            columns.push_back({column, header->sectionSize(column)});
+        }
+    }
+    return columns;
+}
+
+void CallsListView::SetColumns(const std::vector<CallsColumn>& columns) {
+    QHeaderView* header = horizontalHeader();
+    // The shown columns first, in their order; the hidden ones after them.
+    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+        const CallsColumn& column = columns[static_cast<size_t>(i)];
+        header->moveSection(header->visualIndex(column.column), i);
+        header->resizeSection(column.column, column.width);
+    }
+}
+
+std::optional<CallsSort> CallsListView::Sort() const {
+    if (model_.SortHeader() < 0) {
+        return std::nullopt;
+    }
+    return CallsSort{model_.SortHeader(), model_.SortOrder()};
+}
+
+void CallsListView::SetSort(const CallsSort& sort) {
+    ShowSortArrow(model_.SortByHeader(sort.column, sort.order));
 }
 
 void CallsListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -448,6 +516,14 @@ void CallsListView::keyPressEvent(QKeyEvent* event) {
             return;
         case Qt::Key_Delete:
             Q_EMIT DeleteRequested();
+            return;
+        case Qt::Key_Space:
+            // Ctrl+Space still toggles a row's selection.
+            if (event->modifiers() == Qt::NoModifier) {
+                Q_EMIT PlayPauseRequested();
+                return;
+            }
+            QTableView::keyPressEvent(event);
             return;
         default:
             QTableView::keyPressEvent(event);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "calls/list/calls_columns_state.h"
 #include "calls/store/call_deletion.h"
 
 class QAction;
@@ -39,12 +40,25 @@ class CallsListView final : public QTableView {
     // Selects exactly the rows of these calls, the first one current.
     void SelectCalls(const std::vector<CallRef>& calls);
 
+    // The columns the list shows, which are also the ones it sorts by.
+    static std::vector<int> ShownColumns();
+    // The shown columns left to right with their widths.
+    std::vector<CallsColumn> Columns() const;
+    // Puts the shown columns in this order with these widths.
+    void SetColumns(const std::vector<CallsColumn>& columns);
+    // The sort the user last chose by a header click, if any.
+    std::optional<CallsSort> Sort() const;
+    // Sorts as that header click did.
+    void SetSort(const CallsSort& sort);
+
   Q_SIGNALS:
     // A mouse press in the list (playback stops and the length label
     // follows the current call).
     void CallClicked();
     void OpenNoteRequested(int row);
     void DeleteRequested();
+    // Space: play the current call, or pause and resume its playback.
+    void PlayPauseRequested();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -70,6 +84,7 @@ class CallsListView final : public QTableView {
     void SelectRows(std::vector<int> rows);
     void RestorePlace(const Place& place);
     void OnHeaderClicked(int column);
+    void ShowSortArrow(int arrow);
 
     CallsListModel& model_;
     Place place_;

@@ -6,11 +6,14 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QToolBar>
 
 #include "app/calls_list/calls_list_view.h"
 #include "calls/list/calls_list_model.h"
 #include "core/common_functions.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
 
 namespace orvane {
 namespace {
@@ -25,16 +28,40 @@ PositionSlider::PositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent
     setFocusPolicy(Qt::StrongFocus);
 }
 
+int PositionSlider::ValueAt(const QPoint& point) const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const int span = groove.width() - handle.width();
+    const int at = point.x() - groove.x() - handle.width() / 2;
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), at, span, option.upsideDown);
+}
+
 void PositionSlider::mousePressEvent(QMouseEvent* event) {
-    QSlider::mousePressEvent(event);
-    // A press on the thumb holds it down (sliderPressed); any other press
-    // in the slider is on its track.
-    if (event->button() == Qt::LeftButton && !isSliderDown()) {
-        Q_EMIT TrackPressed();
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const bool onThumb =
+        style()->hitTestComplexControl(QStyle::CC_Slider, &option, event->position().toPoint(),
+                                       this) == QStyle::SC_SliderHandle;
+    if (event->button() != Qt::LeftButton || onThumb) {
+        // The thumb is held down (sliderPressed) and dragged.
+        QSlider::mousePressEvent(event);
+        return;
     }
+    // Beside the thumb the call goes to the pressed point, not a page on.
+    setValue(ValueAt(event->position().toPoint()));
+    event->accept();
+    Q_EMIT TrackPressed();
 }
 
 void PositionSlider::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        Q_EMIT SpacePressed();
+        return;
+    }
     const int before = value();
     QSlider::keyPressEvent(event);
     if (value() != before) {
@@ -52,15 +79,35 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
     buttons_ = new QToolBar(this);
     buttons_->setObjectName(QStringLiteral("tlbrPlayButtons"));
     buttons_->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
-    play_ = buttons_->addAction(style()->standardIcon(QStyle::SP_MediaPlay), QString());
-    play_->setObjectName(QStringLiteral("tlbrPlayButtons0"));
-    stop_ = buttons_->addAction(style()->standardIcon(QStyle::SP_MediaStop), QString());
-    stop_->setObjectName(QStringLiteral("tlbrPlayButtons1"));
+    const QString space = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
+    const auto addButton = [this](QStyle::StandardPixmap icon, int text, const char* name) {
+        QAction* action = buttons_->addAction(style()->standardIcon(icon), QString());
+        action->setObjectName(QString::fromLatin1(name));
+        action->setToolTip(Text(text));
+        if (QWidget* button = buttons_->widgetForAction(action)) {
+            // Toolbar buttons take no focus by default; these are reached
+            // with Tab from the calls list.
+            button->setFocusPolicy(Qt::StrongFocus);
+            button->setAccessibleName(Text(text));
+        }
+        return action;
+    };
+    play_ = addButton(QStyle::SP_MediaPlay, ids::kPlayerPlay, "tlbrPlayButtons0");
+    play_->setToolTip(Text(ids::kPlayerPlay) + QStringLiteral(" (") + space + QLatin1Char(')'));
+    pause_ = addButton(QStyle::SP_MediaPause, ids::kPlayerPause, "tlbrPlayButtons2");
+    pause_->setCheckable(true);
+    pause_->setToolTip(Text(ids::kPlayerPause) + QStringLiteral(" (") + space + QLatin1Char(')'));
+    stop_ = addButton(QStyle::SP_MediaStop, ids::kPlayerStop, "tlbrPlayButtons1");
     layout->addWidget(buttons_);
 
     slider_ = new PositionSlider(this);
     slider_->setObjectName(QStringLiteral("cSlider1"));
+    slider_->setAccessibleName(Text(ids::kPlayerPosition));
+    slider_->setToolTip(Text(ids::kPlayerPosition));
     layout->addWidget(slider_, 1);
+    QWidget::setTabOrder(ButtonOf(play_), ButtonOf(pause_));
+    QWidget::setTabOrder(ButtonOf(pause_), ButtonOf(stop_));
+    QWidget::setTabOrder(ButtonOf(stop_), slider_);
 
     // Times, as the audio control's SecondsAsTimeString writes them.
     timeRun_ = new QLabel(SecondsToClock(0), this);
@@ -72,6 +119,12 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
 
     connect(play_, &QAction::triggered, &control_, &PlaybackControl::PlayClicked);
     connect(stop_, &QAction::triggered, &control_, &PlaybackControl::StopClicked);
+    connect(pause_, &QAction::triggered, &control_, [this] {
+        control_.PauseClicked();
+        // A click without a playback leaves the button up.
+        SetPausedLook(control_.Paused());
+    });
+    connect(slider_, &PositionSlider::SpacePressed, &control_, &PlaybackControl::PlayPause);
     connect(slider_, &QSlider::sliderPressed, &control_, &PlaybackControl::ThumbPressed);
     connect(slider_, &QSlider::valueChanged, &control_, &PlaybackControl::SliderValueChanged);
     connect(slider_, &QSlider::sliderReleased, &control_, &PlaybackControl::ThumbReleased);
@@ -81,7 +134,17 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
     if (calls != nullptr) {
         calls_ = std::make_unique<CallsListPlaybackCalls>(*calls);
         control_.SetCalls(calls_.get());
+        connect(calls->View(), &CallsListView::PlayPauseRequested, &control_,
+                &PlaybackControl::PlayPause);
     }
+}
+
+QWidget* PlaybackBar::ButtonOf(QAction* action) const {
+    return buttons_->widgetForAction(action);
+}
+
+void PlaybackBar::SetPausedLook(bool paused) {
+    pause_->setChecked(paused);
 }
 
 PlaybackBar::~PlaybackBar() {

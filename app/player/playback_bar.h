@@ -1,7 +1,7 @@
 #pragma once
 // The playback controls on the main window: the buttons tlbrPlayButtons
-// (Play, Stop), the position slider cSlider1 and the labels lblTimeRun and
-// lblLength. A view over the Program's PlaybackControl.
+// (Play, Pause, Stop), the position slider cSlider1 and the labels
+// lblTimeRun and lblLength. A view over the Program's PlaybackControl.
 
 #include <QSlider>
 #include <QWidget>
@@ -25,9 +25,14 @@ class PositionSlider final : public QSlider {
   public:
     explicit PositionSlider(QWidget* parent = nullptr);
 
+    // The value under a point of the slider: the thumb's centre there.
+    int ValueAt(const QPoint& point) const;
+
   Q_SIGNALS:
+    // A left press beside the thumb moved it to the pressed point.
     void TrackPressed();
     void KeyStepped();
+    void SpacePressed();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -46,9 +51,13 @@ class PlaybackBar final : public QWidget, public PlayerView {
     int SliderValue() const override;
     void SetTimeRunText(const QString& text) override;
     void SetLengthText(const QString& text) override;
+    void SetPausedLook(bool paused) override;
 
     QAction* PlayButton() const { return play_; }
+    QAction* PauseButton() const { return pause_; }
     QAction* StopButton() const { return stop_; }
+    // The button of an action, in the tab order.
+    QWidget* ButtonOf(QAction* action) const;
     PositionSlider* Slider() const { return slider_; }
 
   private:
@@ -56,6 +65,7 @@ class PlaybackBar final : public QWidget, public PlayerView {
     std::unique_ptr<CallsListPlaybackCalls> calls_;
     QToolBar* buttons_ = nullptr;
     QAction* play_ = nullptr;
+    QAction* pause_ = nullptr;
     QAction* stop_ = nullptr;
     PositionSlider* slider_ = nullptr;
     QLabel* timeRun_ = nullptr;

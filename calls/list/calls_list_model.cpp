@@ -436,10 +436,23 @@ QVariant CallsListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CallsListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    namespace c = calls_column;
+    if (orientation == Qt::Horizontal &&
+        (role == kIconRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)) {
+        // The two narrow icon columns carry an icon, and name it in words
+        // for the tool tip and for screen readers.
+        const bool mark = section == c::kUserMark;
+        if (!mark && section != c::kKind) {
+            return role == kIconRole ? QVariant(calls_icon::kNone) : QVariant();
+        }
+        if (role == kIconRole) {
+            return mark ? calls_icon::kUserMark : calls_icon::kIncoming;
+        }
+        return Text(mark ? ids::kHeaderUserMark : ids::kHeaderKind);
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    namespace c = calls_column;
     switch (section) {
         case c::kCaller:
             return Text(ids::kHeaderCaller);
@@ -557,10 +570,20 @@ int CallsListModel::HeaderClicked(int column) {
     if (column < 0 || column >= calls_column::kCount) {
         return -1;
     }
-    const bool ascending = sortState_.isEmpty();
+    // Another column sorts ascending first; the same column again turns
+    // its direction round.
+    const bool again = column == sortHeader_ && sortOrder_ == Qt::AscendingOrder;
+    return SortByHeader(column, again ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+int CallsListModel::SortByHeader(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= calls_column::kCount) {
+        return -1;
+    }
+    const bool ascending = order == Qt::AscendingOrder;
     sortState_ = ascending ? kSortDescending : QString();
-    sort(column == calls_column::kDateTime ? calls_column::kSortedDate : column,
-         ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    sort(column == calls_column::kDateTime ? calls_column::kSortedDate : column, order);
+    sortHeader_ = column;
     // Icon-only headers carry no arrow, also when a language leaves a text
     // header empty.
     return column <= calls_column::kKind ? -1 : column;

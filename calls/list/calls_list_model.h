@@ -129,10 +129,16 @@ class CallsListModel final : public QAbstractTableModel {
     bool IsUnread(int row) const;
     bool HasNote(int row) const;
 
-    // A header click: the sort state flips between "" and "DESC" on every
-    // click of any column, the date column sorts by SORTEDDATE. Returns the
-    // column that shows the arrow, or -1 (icon-only columns show none).
+    // A header click: another column than the last one clicked sorts
+    // ascending, the same one again reverses the direction; the date column
+    // sorts by SORTEDDATE. Returns the column that shows the arrow, or -1
+    // (icon-only columns show none).
     int HeaderClicked(int column);
+    // Sorts as a click on that header would, in this direction (a restored
+    // sort); the same return.
+    int SortByHeader(int column, Qt::SortOrder order);
+    // The header last clicked, -1 before any.
+    int SortHeader() const { return sortHeader_; }
     const QString& SortState() const { return sortState_; }
     int SortColumn() const { return sortColumn_; }
     Qt::SortOrder SortOrder() const { return sortOrder_; }
@@ -203,6 +209,7 @@ class CallsListModel final : public QAbstractTableModel {
     std::vector<Row> rows_;
     QString sortState_;
     int sortColumn_ = -1;
+    int sortHeader_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 

@@ -67,7 +67,13 @@ void PlaybackControl::PlayClicked() {
         return;
     }
     calls_->RefreshCurrentRow();
-    PlayCallFile(calls_->CurrentFolder() + calls_->CurrentFileName());
+    const QString path = calls_->CurrentFolder() + calls_->CurrentFileName();
+    if (paused_ && wave_.Playing() && path == playingPath_) {
+        // The paused call goes on where it stopped, as in any player.
+        PauseClicked();
+        return;
+    }
+    PlayCallFile(path);
     calls_->MarkSelectedRead();
 }
 
@@ -77,7 +83,41 @@ void PlaybackControl::StopClicked() {
     }
     wave_.StopPlay();
     timer_.stop();
+    SetPaused(false);
     SetSlider(0);
+}
+
+void PlaybackControl::SetPaused(bool paused) {
+    paused_ = paused;
+    if (view_ != nullptr) {
+        view_->SetPausedLook(paused);
+    }
+}
+
+void PlaybackControl::PauseClicked() {
+    if (!wave_.Playing()) {
+        SetPaused(false);
+        return;
+    }
+    if (paused_) {
+        wave_.UnPauseOut();
+        SetPaused(false);
+        timer_.start();
+        return;
+    }
+    wave_.PauseOut();
+    SetPaused(true);
+    // The slider stays where the sound stopped; the timer would only seek
+    // the paused sound to its own rounded position.
+    timer_.stop();
+}
+
+void PlaybackControl::PlayPause() {
+    if (wave_.Playing()) {
+        PauseClicked();
+    } else {
+        PlayClicked();
+    }
 }
 
 void PlaybackControl::WaitForStoppedPlayback() {
@@ -100,6 +140,8 @@ qint32 PlaybackControl::PlayCallFile(const QString& path) {
         wave_.StopPlay();
         WaitForStoppedPlayback();
     }
+    SetPaused(false);
+    playingPath_ = path;
     timer_.start();
     sonvel::WaveFileDetails details;
     wave_.GetDetailsWaveFile(path, details);
@@ -118,6 +160,7 @@ void PlaybackControl::CallClicked() {
     if (wave_.Playing()) {
         wave_.StopPlay();
     }
+    SetPaused(false);
     if (view_ == nullptr) {
         return;
     }
@@ -143,6 +186,7 @@ void PlaybackControl::DonePlay() {
         view_->SetTimeRunText(TimeText(0));
     }
     timer_.stop();
+    SetPaused(false);
     SetSlider(0);
 }
 
@@ -168,7 +212,10 @@ void PlaybackControl::ThumbReleased() {
         if (view_ != nullptr) {
             wave_.FileSeek(view_->SliderValue());
         }
-        wave_.UnPauseOut();
+        // A playback the user paused stays paused at its new place.
+        if (!paused_) {
+            wave_.UnPauseOut();
+        }
     } else {
         SetSlider(0);
     }
@@ -177,6 +224,8 @@ void PlaybackControl::ThumbReleased() {
 void PlaybackControl::TrackPressed() {
     if (!wave_.Playing()) {
         SetSlider(0);
+    } else if (view_ != nullptr) {
+        wave_.FileSeek(view_->SliderValue());
     }
 }
 

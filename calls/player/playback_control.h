@@ -40,6 +40,8 @@ class PlayerView {
     virtual int SliderValue() const = 0;
     virtual void SetTimeRunText(const QString& text) = 0;
     virtual void SetLengthText(const QString& text) = 0;
+    // The Pause button shows whether the playback waits.
+    virtual void SetPausedLook(bool /*paused*/) {}
 };
 
 // The calls list as playback sees it: the current row's call and the
@@ -86,9 +88,16 @@ class PlaybackControl final : public QObject {
     void SetPump(Pump pump) { pump_ = std::move(pump); }
     void SetClock(MonotonicMs clock) { clock_ = std::move(clock); }
 
-    // The toolbar's buttons.
+    // The toolbar's buttons. Play goes on with a paused call when it is
+    // still the current one.
     void PlayClicked();
     void StopClicked();
+    // Pause holds a running playback where it is, and goes on from there
+    // when clicked again; without a playback it does nothing.
+    void PauseClicked();
+    // Space: plays the current call when nothing plays, else as Pause.
+    void PlayPause();
+    bool Paused() const { return paused_; }
     // Plays one file from its start, stopping a running call first;
     // returns the control's result code.
     qint32 PlayCallFile(const QString& path);
@@ -109,6 +118,8 @@ class PlaybackControl final : public QObject {
     void ThumbPressed();
     void SliderValueChanged();
     void ThumbReleased();
+    // A press on the track moved the slider there: a playback goes on from
+    // that point; idle, the slider goes back to 0.
     void TrackPressed();
     // A key moved the slider: seeks while playing, else back to 0.
     void SliderStepped();
@@ -117,6 +128,7 @@ class PlaybackControl final : public QObject {
     void WaitForStoppedPlayback();
     void SetSlider(int percent);
     QString TimeText(qint32 seconds);
+    void SetPaused(bool paused);
 
     PlayerWave& wave_;
     std::function<qint32()> device_;
@@ -126,6 +138,9 @@ class PlaybackControl final : public QObject {
     Pump pump_;
     MonotonicMs clock_;
     QTimer timer_;
+    // Paused by the user (Pause or Space), not by a held thumb.
+    bool paused_ = false;
+    QString playingPath_;
 };
 
 }  // namespace orvane

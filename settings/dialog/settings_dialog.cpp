@@ -149,6 +149,7 @@ void SettingsDialog::BuildPages() {
     recommendedOnly_->setObjectName(QStringLiteral("chkDisplayRecomendedDevices"));
     devicesForm->addRow(recommendedOnly_);
     deviceProperties_ = new QPushButton(devices);
+    deviceProperties_->setObjectName(QStringLiteral("cmdDeviceProperties"));
     devicesForm->addRow(deviceProperties_);
     soundDeviceLabel_ = new QLabel(devices);
     soundDevice_ = new QComboBox(devices);
@@ -563,13 +564,20 @@ void SettingsDialog::ShowDeviceProperties() {
         }
     }
     details.deviceName = name;
+    // The language's label ends in its colon; the space before the value
+    // is ours (a label that brings its own keeps it).
+    const auto line = [](int label, const QString& value) {
+        const QString text = Text(label);
+        return text.isEmpty() || text.back().isSpace() ? text + value
+                                                       : text + QLatin1Char(' ') + value;
+    };
     const QStringList text = {
-        Text(ids::kInfoLineIndex) + QString::number(index),
-        Text(ids::kInfoDeviceName) + details.deviceName,
-        Text(ids::kInfoTapiCapability) + YesNo(details.tapiCapability),
-        Text(ids::kInfoVoiceModem) + YesNo(details.voiceCapability),
-        Text(ids::kInfoMonitorDigits) + YesNo(details.monitorDigits),
-        Text(ids::kInfoGenerateDigits) + YesNo(details.generateDigits),
+        line(ids::kInfoLineIndex, QString::number(index)),
+        line(ids::kInfoDeviceName, details.deviceName),
+        line(ids::kInfoTapiCapability, YesNo(details.tapiCapability)),
+        line(ids::kInfoVoiceModem, YesNo(details.voiceCapability)),
+        line(ids::kInfoMonitorDigits, YesNo(details.monitorDigits)),
+        line(ids::kInfoGenerateDigits, YesNo(details.generateDigits)),
     };
     auto* box = new QMessageBox(QMessageBox::Information, name, text.join(QLatin1Char('\n')),
                                 QMessageBox::Ok, this);

@@ -52,7 +52,7 @@ wait_for 20 xwininfo -name panel >/dev/null 2>&1 || fail "no tray panel"
 
 "$work/program/orvane-setup" >/dev/null
 
-main_window_shown() { xwininfo -root -tree | grep -qF '"Orvane Recorder 1.0": ("orvane"'; }
+main_window_shown() { xwininfo -root -tree | grep -qF '"Orvane Recorder 1.1.0.1": ("orvane"'; }
 tray_icon_shown() { xwininfo -name panel -tree | grep -qF '("orvane" "orvane")'; }
 has_exited() { ! kill -0 "$1" 2>/dev/null; }
 
@@ -65,7 +65,7 @@ wait_for 30 main_window_shown || fail "main window did not appear"
 # 2. A second copy ends silently, at once, with exit code 0.
 start=$SECONDS
 timeout 2 "$program" || fail "second copy did not end with 0 within 2 seconds"
-[ "$(xwininfo -root -tree | grep -cF '"Orvane Recorder 1.0": ("orvane"')" -eq 1 ] ||
+[ "$(xwininfo -root -tree | grep -cF '"Orvane Recorder 1.1.0.1": ("orvane"')" -eq 1 ] ||
   fail "a second main window appeared"
 kill -0 "$first" || fail "the first copy ended"
 

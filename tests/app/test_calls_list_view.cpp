@@ -22,6 +22,8 @@
 #include "calls/store/call_record.h"
 #include "tests/support/qt_printers.h"
 #include "translation/show_message.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
 
 namespace orvane {
 namespace {
@@ -68,6 +70,43 @@ int Ink(CallsListView& view, int row, int column) {
         }
     }
     return ink;
+}
+
+// The two narrow icon columns draw their icon in the header and name it in
+// words for the tool tip and screen readers; text columns keep their text.
+TEST(CallsListView, TheIconColumnsShowAndNameTheirHeaders) {
+    ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English")), 0);
+    CallsListModel model;
+    CallsListPanel panel(model);
+    panel.resize(700, 400);
+    panel.show();
+    model.SetRecords({Record(QStringLiteral("1"))}, kFolder);
+    QHeaderView* header = panel.View()->horizontalHeader();
+    const struct {
+        int column;
+        int name;  // 0: none
+        bool coloured;
+    } cases[] = {{col::kUserMark, ids::kHeaderUserMark, true},
+                 {col::kKind, ids::kHeaderKind, true},
+                 {col::kCaller, 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.column);
+        const QString name = c.name != 0 ? Text(c.name) : QString();
+        EXPECT_EQ(model.headerData(c.column, Qt::Horizontal, Qt::ToolTipRole).toString(), name);
+        EXPECT_EQ(model.headerData(c.column, Qt::Horizontal, Qt::AccessibleTextRole).toString(),
+                  name);
+        const QRect section(header->sectionViewportPosition(c.column), 0,
+                            header->sectionSize(c.column), header->height());
+        const QImage image = header->viewport()->grab(section).toImage();
+        int coloured = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                coloured += QColor(image.pixel(x, y)).hsvSaturation() > 120 ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(coloured > 10, c.coloured) << coloured;
+    }
+    EXPECT_FALSE(Text(ids::kHeaderUserMark).isEmpty());
 }
 
 TEST(CallsListView, BoldUnreadNoteLineHeightEmptyPanelAndKeys) {

@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -17,13 +19,16 @@
 #include <QToolButton>
 #include <functional>
 
+#include "app/calls_list/calls_list_view.h"
 #include "app/live_update_form.h"
 #include "app/main_window.h"
+#include "app/player/playback_bar.h"
 #include "app/program.h"
 #include "app/startup.h"
 #include "audio/sonvel_host.h"
 #include "audio/wave.h"
 #include "calls/list/calls_list_model.h"
+#include "calls/player/playback_control.h"
 #include "calls/recorder/recording_sidecar.h"
 #include "calls/store/call_record.h"
 #include "calls/store/call_store.h"
@@ -109,7 +114,8 @@ TEST_F(MainWindowTest, LoadShowsTheWindowWithItsCaptionTrayAndStatusPanels) {
     program.Load(false);
     MainWindow& window = program.Window();
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Orvane Recorder 1.0"));
+    // The same version as the about box shows.
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Orvane Recorder 1.1.0.1"));
     ASSERT_NE(window.Tray(), nullptr);
     EXPECT_TRUE(window.Tray()->IsLoaded());
     EXPECT_EQ(window.Tray()->ToolTip(), QStringLiteral("Orvane 1.1"));
@@ -909,6 +915,184 @@ TEST_F(MainWindowCallTest, ACallTheDiskCannotTakeIsShownBesideThePanelsAndByTheT
     EXPECT_EQ(balloons, QStringList{problem->text()});
     EXPECT_EQ(SidecarNames(folder), QStringList{SidecarName(QFileInfo(wave).fileName())});
     window.UnLoadApp();
+}
+
+// ---- A steady window: keys, the slider and the columns ----
+
+void SendKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(widget, &press);
+}
+
+void LeftClick(QWidget* widget, QPoint at) {
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
+}
+
+class SteadyWindowTest : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
+        folder_ = env_.root() + QStringLiteral("/Recordings/");
+        ASSERT_TRUE(QDir().mkpath(folder_));
+        // Two calls of half a minute each, long enough to pause and seek.
+        for (const char* name : {"Ann", "Bob"}) {
+            CallRecord record;
+            record.Set(CallField::CallKind, QStringLiteral("3"));
+            record.Set(CallField::CallerName, QString::fromLatin1(name));
+            record.Set(CallField::CallerNumber, QStringLiteral("555"));
+            record.Set(CallField::CallDate, QStringLiteral("12/7/26"));
+            record.Set(CallField::CallTime, QStringLiteral("4:34:54 PM"));
+            ASSERT_TRUE(AppendCallRecord(record, folder_));
+            QFile wave(folder_ + CallFileName(record));
+            ASSERT_TRUE(wave.open(QIODevice::WriteOnly));
+            wave.write(SilentWav(30));
+        }
+        Store(kTabGeneral, "txtPath", folder_);
+    }
+
+    QString folder_;
+};
+
+TEST_F(SteadyWindowTest, TabLeavesTheListForThePlayerAndSpacePlaysAndPauses) {
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
+    window.activateWindow();
+    ASSERT_TRUE(PumpUntil([&] { return window.isActiveWindow(); }));
+    CallsListView* list = window.CallsList()->View();
+    PlaybackBar* bar = window.Playback();
+    ASSERT_EQ(program.CallsList().rowCount(), 2);
+    list->setFocus(Qt::OtherFocusReason);
+
+    // One Tab stop for the list, then the player's controls in reading order.
+    const QList<QWidget*> order = {bar->ButtonOf(bar->PlayButton()),
+                                   bar->ButtonOf(bar->PauseButton()),
+                                   bar->ButtonOf(bar->StopButton()), bar->Slider()};
+    for (QWidget* next : order) {
+        SendKey(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+    bar->ButtonOf(bar->PlayButton())->setFocus(Qt::OtherFocusReason);
+    SendKey(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), list);
+
+    // Space plays the current call, pauses it and goes on, from the list
+    // and from the slider alike.
+    sonvel::Wave* wave = program.WavePlayer();
+    ASSERT_NE(wave, nullptr);
+    const struct {
+        QWidget* target;
+        bool playing;
+        bool paused;
+    } presses[] = {{list, true, false},
+                   {list, true, true},
+                   {list, true, false},
+                   {bar->Slider(), true, true},
+                   {bar->Slider(), true, false}};
+    for (const auto& press : presses) {
+        SendKey(press.target, Qt::Key_Space);
+        EXPECT_EQ(wave->Playing() != sonvel::kFalse, press.playing);
+        EXPECT_EQ(wave->IsPausedOut() != sonvel::kFalse, press.paused);
+        EXPECT_EQ(bar->PauseButton()->isChecked(), press.paused);
+    }
+    // Paused, Play goes on with the call, and Stop ends it.
+    bar->PauseButton()->trigger();
+    ASSERT_NE(wave->IsPausedOut(), sonvel::kFalse);
+    bar->PlayButton()->trigger();
+    EXPECT_NE(wave->Playing(), sonvel::kFalse);
+    EXPECT_EQ(wave->IsPausedOut(), sonvel::kFalse);
+    EXPECT_FALSE(bar->PauseButton()->isChecked());
+    bar->PauseButton()->trigger();
+    bar->StopButton()->trigger();
+    EXPECT_TRUE(PumpUntil([&] { return wave->Playing() == sonvel::kFalse; }));
+    EXPECT_FALSE(bar->PauseButton()->isChecked());
+    window.UnLoadApp();
+}
+
+TEST_F(SteadyWindowTest, AClickOnTheSliderTrackJumpsThere) {
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
+    PlaybackBar* bar = window.Playback();
+    bar->PlayButton()->trigger();
+    sonvel::Wave* wave = program.WavePlayer();
+    ASSERT_NE(wave->Playing(), sonvel::kFalse);
+    PositionSlider* slider = bar->Slider();
+    for (const int percent : {75, 30}) {
+        SCOPED_TRACE(percent);
+        int x = 0;
+        while (x < slider->width() && slider->ValueAt(QPoint(x, 0)) < percent) {
+            ++x;
+        }
+        LeftClick(slider, QPoint(x, slider->height() / 2));
+        EXPECT_NEAR(slider->value(), percent, 1);
+        // The sound goes on from there (half a minute: a second is 3 %).
+        EXPECT_NEAR(wave->GetPositionSliderX(), percent, 4);
+    }
+    window.UnLoadApp();
+}
+
+TEST_F(SteadyWindowTest, ColumnWidthsOrderAndSortSurviveARestart) {
+    namespace col = calls_column;
+    std::vector<CallsColumn> columns;
+    {
+        Program program;
+        program.Load(false);
+        CallsListView* list = program.Window().CallsList()->View();
+        QHeaderView* header = list->horizontalHeader();
+        header->resizeSection(col::kKind, 120);
+        header->moveSection(header->visualIndex(col::kDateTime), header->visualIndex(col::kKind));
+        // Newest first: the date header twice.
+        for (int click = 0; click < 2; ++click) {
+            LeftClick(header->viewport(),
+                      QPoint(header->sectionViewportPosition(col::kDateTime) + 4, 4));
+        }
+        ASSERT_EQ(program.CallsList().SortOrder(), Qt::DescendingOrder);
+        columns = list->Columns();
+        program.Window().UnLoadApp();
+    }
+    EXPECT_EQ(Stored("sCallsSort"), QStringLiteral("5 DESC"));
+    const auto order = [](const std::vector<CallsColumn>& shown) {
+        std::vector<int> numbers;
+        for (const CallsColumn& column : shown) {
+            numbers.push_back(column.column);
+        }
+        return numbers;
+    };
+    const std::vector<int> moved = {col::kUserMark, col::kDateTime, col::kKind, col::kCaller};
+    const std::vector<int> built = {col::kUserMark, col::kKind, col::kCaller, col::kDateTime};
+    ASSERT_EQ(order(columns), moved);
+    {
+        Program program;
+        program.Load(false);
+        CallsListView* list = program.Window().CallsList()->View();
+        EXPECT_EQ(order(list->Columns()), moved);
+        EXPECT_EQ(list->columnWidth(col::kKind), 120);
+        EXPECT_EQ(list->columnWidth(col::kDateTime), columns[1].width);
+        EXPECT_EQ(program.CallsList().SortHeader(), col::kDateTime);
+        EXPECT_EQ(program.CallsList().SortOrder(), Qt::DescendingOrder);
+        EXPECT_EQ(list->horizontalHeader()->sortIndicatorSection(), col::kDateTime);
+        EXPECT_EQ(list->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+        program.Window().UnLoadApp();
+    }
+    // A state naming a column the list does not show is left aside.
+    Store(QString(), "sCallsColumns", QStringLiteral("2:32,3:100,6:200,4:200"));
+    Store(QString(), "sCallsSort", QStringLiteral("9 ASC"));
+    {
+        Program program;
+        program.Load(false);
+        CallsListView* list = program.Window().CallsList()->View();
+        EXPECT_EQ(order(list->Columns()), built);
+        EXPECT_EQ(list->columnWidth(col::kKind), 100);
+        EXPECT_EQ(program.CallsList().SortHeader(), -1);
+        program.Window().UnLoadApp();
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "calls/list/calls_columns_state.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
 #include "tests/support/qt_printers.h"
@@ -216,7 +217,7 @@ TEST(CallsListSortedDate, ReadsTheLocalesShortDateAndLongTime) {
     }
 }
 
-TEST_F(CallsListModelTest, HeaderClicksShareOneDirectionAndDateSortsBySortedDate) {
+TEST_F(CallsListModelTest, HeaderClicksSortAscendingFirstAndDateSortsBySortedDate) {
     Call a, b, c;
     a.name = QStringLiteral("Cid");
     a.date = QStringLiteral("1/5/26");
@@ -237,7 +238,7 @@ TEST_F(CallsListModelTest, HeaderClicksShareOneDirectionAndDateSortsBySortedDate
     EXPECT_EQ(model.SortOrder(), Qt::DescendingOrder);
     EXPECT_EQ(Column(col::kIndex), QStringList({"3", "1", "2"}));
 
-    // The direction is shared: the caller column now sorts ascending.
+    // Another column sorts ascending first.
     EXPECT_EQ(model.HeaderClicked(col::kCaller), col::kCaller);
     EXPECT_EQ(model.SortOrder(), Qt::AscendingOrder);
     EXPECT_EQ(Column(col::kCallerName), QStringList({"ann", "Bea", "Cid"}));
@@ -254,9 +255,57 @@ TEST_F(CallsListModelTest, HeaderClicksShareOneDirectionAndDateSortsBySortedDate
     sooner.date = QStringLiteral("the 10th");
     Load({a, later, b, sooner, c});
     model.HeaderClicked(col::kDateTime);
-    EXPECT_EQ(Column(col::kIndex), QStringList({"2", "4", "5", "1", "3"}));
-    model.HeaderClicked(col::kDateTime);
     EXPECT_EQ(Column(col::kIndex), QStringList({"3", "1", "5", "4", "2"}));
+    model.HeaderClicked(col::kDateTime);
+    EXPECT_EQ(Column(col::kIndex), QStringList({"2", "4", "5", "1", "3"}));
+}
+
+// A click on another header sorts it ascending; the same header again
+// turns the direction round.
+TEST_F(CallsListModelTest, AHeaderSortsAscendingFirstThenTogglesItsOwnDirection) {
+    Load({Call{}, Call{}});
+    const struct {
+        int column;
+        Qt::SortOrder order;
+    } clicks[] = {
+        {col::kCaller, Qt::AscendingOrder},    {col::kDateTime, Qt::AscendingOrder},
+        {col::kDateTime, Qt::DescendingOrder}, {col::kCaller, Qt::AscendingOrder},
+        {col::kKind, Qt::AscendingOrder},      {col::kKind, Qt::DescendingOrder},
+        {col::kKind, Qt::AscendingOrder},      {col::kUserMark, Qt::AscendingOrder},
+    };
+    for (const auto& click : clicks) {
+        SCOPED_TRACE(click.column);
+        model.HeaderClicked(click.column);
+        EXPECT_EQ(model.SortHeader(), click.column);
+        EXPECT_EQ(model.SortOrder(), click.order);
+    }
+}
+
+// The stored columns come back only when they name exactly the shown ones.
+TEST(CallsColumnsState, AStoredStateThatDoesNotFitTheColumnsIsIgnored) {
+    const std::vector<int> shown = {col::kUserMark, col::kKind, col::kCaller, col::kDateTime};
+    const std::vector<CallsColumn> moved = {
+        {col::kUserMark, 32}, {col::kKind, 100}, {col::kDateTime, 150}, {col::kCaller, 333}};
+    EXPECT_EQ(ColumnsText(moved), QStringLiteral("2:32,3:100,5:150,4:333"));
+    EXPECT_EQ(ColumnsFromText(ColumnsText(moved), shown), moved);
+    for (const char* text :
+         {"", "2:32,3:100,5:150", "2:32,3:100,5:150,4:333,6:10", "2:32,3:100,5:150,5:333",
+          "2:32,3:100,5:150,7:333", "2:32,3:100,5:150,4:0", "2:32,3:100,5:150,4:99999",
+          "2:32,3:100,5:150,4:x", "2:32;3:100;5:150;4:333", "2:32,3:100,5:150,4:+33",
+          "2:32,3:100,5:150,4:33:1"}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(ColumnsFromText(QString::fromLatin1(text), shown), std::nullopt);
+    }
+
+    const CallsSort newest{col::kDateTime, Qt::DescendingOrder};
+    EXPECT_EQ(SortText(newest), QStringLiteral("5 DESC"));
+    EXPECT_EQ(SortFromText(SortText(newest), shown), newest);
+    EXPECT_EQ(SortFromText(QStringLiteral("4 ASC"), shown),
+              (CallsSort{col::kCaller, Qt::AscendingOrder}));
+    for (const char* text : {"", "5", "5 desc", "5 DOWN", "13 ASC", "0 ASC", "5 DESC x"}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(SortFromText(QString::fromLatin1(text), shown), std::nullopt);
+    }
 }
 
 TEST_F(CallsListModelTest, UserMarkToggleWritesOneThenZero) {

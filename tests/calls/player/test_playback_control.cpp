@@ -76,8 +76,10 @@ class FakeView final : public PlayerView {
     int SliderValue() const override { return slider; }
     void SetTimeRunText(const QString& text) override { timeRun = text; }
     void SetLengthText(const QString& text) override { length = text; }
+    void SetPausedLook(bool value) override { paused = value; }
 
     int slider = 0;
+    bool paused = false;
     QString timeRun = QStringLiteral("0:00:00");
     QString length = QStringLiteral("0:00:00");
 };
@@ -275,7 +277,12 @@ TEST_F(PlaybackControlTest, TheSliderEventsPauseSeekAndResumeOnlyWhilePlaying) {
          {"FileSeek 60", "UnPauseOut"},
          60},
         {"release when idle falls back", Event::ThumbReleased, false, false, {}, 0},
-        {"track press while playing", Event::TrackPressed, true, false, {}, 60},
+        {"track press while playing seeks there",
+         Event::TrackPressed,
+         true,
+         false,
+         {"FileSeek 60"},
+         60},
         {"track press when idle", Event::TrackPressed, false, false, {}, 0},
         {"key while playing seeks", Event::KeyStepped, true, false, {"FileSeek 60"}, 60},
         {"key when idle falls back", Event::KeyStepped, false, false, {}, 0},
@@ -305,6 +312,74 @@ TEST_F(PlaybackControlTest, TheSliderEventsPauseSeekAndResumeOnlyWhilePlaying) {
         }
         EXPECT_EQ(wave_.log, c.calls);
         EXPECT_EQ(view_.slider, c.sliderAfter);
+    }
+}
+
+// Pause and Space, one step after another on the same playback.
+TEST_F(PlaybackControlTest, PauseHoldsThePlaybackAndSpacePlaysOrPausesIt) {
+    enum class Step { Pause, Space, ThumbPressed, ThumbReleased, Play, PlayOther, Stop };
+    const struct {
+        const char* name;
+        Step step;
+        QStringList calls;
+        bool paused;
+        bool timer;
+    } steps[] = {
+        {"pause when idle does nothing", Step::Pause, {}, false, false},
+        {"space when idle plays", Step::Space, {"StartPlay /calls/a.wav 3 800"}, false, true},
+        {"pause holds it", Step::Pause, {"PauseOut"}, true, false},
+        {"space goes on", Step::Space, {"UnPauseOut"}, false, true},
+        {"space holds it", Step::Space, {"PauseOut"}, true, false},
+        {"a dragged thumb", Step::ThumbPressed, {"PauseOut"}, true, false},
+        {"leaves it held", Step::ThumbReleased, {"FileSeek 60"}, true, false},
+        {"pause goes on", Step::Pause, {"UnPauseOut"}, false, true},
+        {"pause again", Step::Pause, {"PauseOut"}, true, false},
+        {"play goes on", Step::Play, {"UnPauseOut"}, false, true},
+        {"paused", Step::Pause, {"PauseOut"}, true, false},
+        {"another call current: play starts it",
+         Step::PlayOther,
+         {"StopPlay", "StartPlay /calls/b.wav 3 130"},
+         false,
+         true},
+        {"pause once more", Step::Pause, {"PauseOut"}, true, false},
+        {"stop", Step::Stop, {"StopPlay"}, false, false},
+    };
+    SelectCall(kCall);
+    view_.slider = 60;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.name);
+        wave_.log.clear();
+        switch (s.step) {
+            case Step::Pause:
+                control_.PauseClicked();
+                break;
+            case Step::Space:
+                control_.PlayPause();
+                break;
+            case Step::ThumbPressed:
+                control_.ThumbPressed();
+                break;
+            case Step::ThumbReleased:
+                control_.ThumbReleased();
+                break;
+            case Step::Play:
+                control_.PlayClicked();
+                break;
+            case Step::PlayOther:
+                SelectCall(kOtherCall);
+                endsAfterPumps_ = pumps_ + 1;
+                control_.PlayClicked();
+                wave_.playing = true;
+                break;
+            case Step::Stop:
+                control_.StopClicked();
+                wave_.playing = false;
+                break;
+        }
+        EXPECT_EQ(wave_.log, s.calls);
+        EXPECT_EQ(control_.Paused(), s.paused);
+        EXPECT_EQ(view_.paused, s.paused);
+        EXPECT_EQ(control_.TimerActive(), s.timer);
     }
 }
 

@@ -132,6 +132,23 @@ TEST_F(SettingsDialogTest, TheLineIsReopenedOnlyWhenTheModemChanged) {
     }
 }
 
+TEST_F(SettingsDialogTest, TheDevicePropertiesPutASpaceBetweenEachLabelAndItsValue) {
+    Store(kTabDevices, setting::kCmbModemDev, "USB Modem");
+    Dialog().Open(2);
+    Control<QPushButton>("cmdDeviceProperties")->click();
+    auto* box = Dialog().findChild<QMessageBox*>(QStringLiteral("frmInformation"));
+    ASSERT_NE(box, nullptr);
+    const QStringList lines = box->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], QStringLiteral("Line index: 0"));
+    EXPECT_EQ(lines[1], QStringLiteral("Device name: USB Modem"));
+    for (const QString& line : lines) {
+        EXPECT_TRUE(line.contains(QStringLiteral(": "))) << line.toStdString();
+    }
+    box->close();
+    Dialog().Cancel();
+}
+
 TEST_F(SettingsDialogTest, AnAbsentModemStaysTheChoiceAndOnlyRecommendedOnesAreListed) {
     Store(kTabDevices, setting::kCmbModemDev, "Gone Modem");
     Store(kTabDevices, setting::kChkDisplayRecomendedDevices, "1");
