@@ -23,7 +23,7 @@ inline constexpr int kSpareMark = 0;      // 1: icon only, hidden
 inline constexpr int kUserMark = 1;       // 2: icon only
 inline constexpr int kKind = 2;           // 3: length with the kind icon
 inline constexpr int kCaller = 3;         // 4: name - number
-inline constexpr int kDateTime = 4;       // 5: date and time as stored
+inline constexpr int kDateTime = 4;       // 5: date and time in the running locale's form
 inline constexpr int kExtra = 5;          // 6: hidden
 inline constexpr int kMsgFile = 6;        // 7: MSGFILE, hidden
 inline constexpr int kMsgPath = 7;        // 8: MSGPATH, hidden
@@ -79,9 +79,10 @@ int NotesExtraHeight(const QString& note);
 bool NotePresent(const QString& notes);
 // The kind icon by the trimmed CallKind, or calls_icon::kNone.
 int KindIcon(const QString& kind, bool unread);
-// "MM/dd/yyyy hh:mm:ss" of a stored date and time read with the locale's
-// short date and long time formats; text that does not read as a date and
-// time comes back as it is (date + " " + time).
+// "MM/dd/yyyy hh:mm:ss" of a stored date and time in any known short-date
+// form (core/stored_moment.h; `locale` orders an ambiguous day and month);
+// text that does not read as a date and time comes back as it is
+// (date + " " + time).
 QString SortedDateText(const QString& date, const QString& time, const QLocale& locale = QLocale());
 
 class CallsListModel final : public QAbstractTableModel {

@@ -24,7 +24,8 @@ enum class CallField {
     Duration,      // the recording's length as time text, e.g. 0:01:23
     CallLine,      // the line index, decimal; nothing reads it back
     ReadFlag,      // "0" unread, "1" read
-    ExtraText,     // 64 spaces when stored
+    ExtraText,     // the moment as ISO text (yyyy-MM-ddTHH:mm:ss) when stored; older records hold
+                   // spaces
     Notes,         // the call's note, lines separated by CR LF
 };
 
