@@ -256,8 +256,8 @@ QString CallsListModel::CellText(int row, int column) const {
             return text(Part::Extra);
         case c::kMsgFile:
             // Derived, as the store derives it, only when asked for.
-            return CallFileName(text(Part::Name), text(Part::Number), text(Part::Date),
-                                text(Part::Time));
+            return CallFileNameIn(folder_, text(Part::Name), text(Part::Number), text(Part::Date),
+                                  text(Part::Time));
         case c::kMsgPath:
             return folder_;
         case c::kIndex:

@@ -320,8 +320,10 @@ void RecorderControl::EnterInterruptedCalls() {
     // A crash between an append and the sidecar's removal left a call that
     // is entered already: its name is in the index.
     QSet<QString> entered;
-    ForEachCallRecord(
-        folder, [&entered](const CallRecord& record) { entered.insert(CallFileName(record)); });
+    ForEachCallRecord(folder, [&entered](const CallRecord& record) {
+        entered.insert(CallFileName(record));
+        entered.insert(LegacyCallFileName(record));  // made before names were cleaned
+    });
     bool stored = false;
     for (const QString& sidecar : sidecars) {
         const QString wave = WaveNameOfSidecar(sidecar);
@@ -348,7 +350,7 @@ bool RecorderControl::EnterInterruptedCall(const QString& sidecarName) {
     CallRecord record;
     const SidecarState state = ReadSidecar(sidecar, &record);
     // The record must name this very file: a sidecar never leads elsewhere.
-    if (state != SidecarState::kRead || CallFileName(record) != wave) {
+    if (state != SidecarState::kRead || !NamesCall(record, wave)) {
         if (state != SidecarState::kMissing) {
             Report(Filled(ids::kMsgSidecarUnusable,
                           "An interrupted recording's sidecar file cannot be used and is left "

@@ -1,5 +1,8 @@
 #include "calls/store/call_record.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <algorithm>
 #include <cstring>
 
@@ -67,7 +70,11 @@ bool CallRecord::IsUnset(CallField field) const {
     return bytes_[static_cast<std::size_t>(LayoutOf(field).offset)] == '\0';
 }
 
-QString SafeFileNamePart(const QString& part) {
+namespace {
+
+// The rule before names were freed of direction marks and leading dots; it
+// still finds the recordings it named.
+QString LegacySafeFileNamePart(const QString& part) {
     if (part == QStringLiteral(".") || part == QStringLiteral("..")) {
         return QStringLiteral("_");
     }
@@ -80,15 +87,75 @@ QString SafeFileNamePart(const QString& part) {
     return safe;
 }
 
+QString JoinedName(const QString& name, const QString& number, const QString& date,
+                   const QString& time, QString (*rule)(const QString&)) {
+    return rule(name) + QLatin1Char('_') + rule(number) + QLatin1Char('_') +
+           rule(TimeStampText(date, time, true)) + QStringLiteral(".wav");
+}
+
+}  // namespace
+
+QString SafeFileNamePart(const QString& part) {
+    QString safe;
+    safe.reserve(part.size());
+    for (const QChar c : part) {
+        // Direction marks, isolates and other invisible format characters
+        // would make two names that look the same differ (or the reverse).
+        if (c.category() == QChar::Other_Format) {
+            continue;
+        }
+        safe += c == QLatin1Char('/') || c.unicode() < 0x20 || c.unicode() == 0x7F
+                    ? QLatin1Char('_')
+                    : c;
+    }
+    if (safe == QStringLiteral(".") || safe == QStringLiteral("..")) {
+        return QStringLiteral("_");
+    }
+    // A leading dot hides the file ("..._5551234_....wav").
+    if (safe.startsWith(QLatin1Char('.'))) {
+        safe[0] = QLatin1Char('_');
+    }
+    return safe;
+}
+
 QString CallFileName(const QString& name, const QString& number, const QString& date,
                      const QString& time) {
-    return SafeFileNamePart(name) + QLatin1Char('_') + SafeFileNamePart(number) + QLatin1Char('_') +
-           SafeFileNamePart(TimeStampText(date, time, true)) + QStringLiteral(".wav");
+    return JoinedName(name, number, date, time, &SafeFileNamePart);
 }
 
 QString CallFileName(const CallRecord& record) {
     return CallFileName(record.Get(CallField::CallerName), record.Get(CallField::CallerNumber),
                         record.Get(CallField::CallDate), record.Get(CallField::CallTime));
+}
+
+QString LegacyCallFileName(const QString& name, const QString& number, const QString& date,
+                           const QString& time) {
+    return JoinedName(name, number, date, time, &LegacySafeFileNamePart);
+}
+
+QString LegacyCallFileName(const CallRecord& record) {
+    return LegacyCallFileName(record.Get(CallField::CallerName),
+                              record.Get(CallField::CallerNumber), record.Get(CallField::CallDate),
+                              record.Get(CallField::CallTime));
+}
+
+bool NamesCall(const CallRecord& record, const QString& fileName) {
+    return fileName == CallFileName(record) || fileName == LegacyCallFileName(record);
+}
+
+QString CallFileNameIn(const QString& folder, const QString& name, const QString& number,
+                       const QString& date, const QString& time) {
+    const QString current = CallFileName(name, number, date, time);
+    const QString legacy = LegacyCallFileName(name, number, date, time);
+    if (legacy == current) {
+        return current;
+    }
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    struct stat info {};
+    const auto exists = [&prefix, &info](const QString& file) {
+        return ::lstat(QFile::encodeName(prefix + file).constData(), &info) == 0;
+    };
+    return !exists(current) && exists(legacy) ? legacy : current;
 }
 
 }  // namespace orvane
