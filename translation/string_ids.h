@@ -200,6 +200,8 @@ inline constexpr int kMsgCallsNotDeleted = 404;
 inline constexpr int kMsgCallsNotRestored = 405;
 inline constexpr int kMsgCallsLostFromTrash = 406;  // "<%S>": how many
 inline constexpr int kAskDeleteTranslation = 407;   // "<%S>": the translation's name
+inline constexpr int kMsgCallIndexDamaged =
+    750;  // "<%S>": how many records, "<%S>": the index file
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -360,6 +362,7 @@ inline constexpr std::array kAllIds = {
     kMsgCallsNotRestored,
     kMsgCallsLostFromTrash,
     kAskDeleteTranslation,
+    kMsgCallIndexDamaged,
 };
 
 }  // namespace orvane::ids

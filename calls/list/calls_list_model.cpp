@@ -12,6 +12,7 @@
 #include "calls/store/call_store.h"
 #include "core/clock.h"
 #include "core/stored_moment.h"
+#include "journal/journal_writer.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 
@@ -159,8 +160,14 @@ void CallsListModel::BuildRows(
     rows_.clear();
     StoredMomentReader reader(locale_);
     qint32 number = 0;
+    damaged_ = 0;
     feed([&](const CallRecord& record) {
-        Row row = MakeRow(record, ++number);
+        ++number;  // a damaged record keeps its place: numbers are positions
+        if (!IsReadableCallRecord(record)) {
+            ++damaged_;
+            return;
+        }
+        Row row = MakeRow(record, number);
         row.datedOk = reader.Read(row.Get(Part::Extra), row.Get(Part::Date), row.Get(Part::Time),
                                   row.sortSeconds);
         rows_.push_back(std::move(row));
@@ -170,6 +177,21 @@ void CallsListModel::BuildRows(
         SortRows();
     }
     endResetModel();
+    if (damaged_ > 0 && (folder != damageToldFolder_ || damaged_ != damageTold_)) {
+        WriteSysLog(QStringLiteral("The call index %1 looks damaged: %2 of %3 records could not be "
+                                   "read and are not listed; the file is left as it is")
+                        .arg(CallIndexFile(folder))
+                        .arg(damaged_)
+                        .arg(number),
+                    0, QStringLiteral("CreateCallsList"));
+        damageNews_ = true;
+    }
+    damageToldFolder_ = folder;
+    damageTold_ = damaged_;
+}
+
+qint32 CallsListModel::TakeDamageReport() {
+    return std::exchange(damageNews_, false) ? damaged_ : 0;
 }
 
 QStringView CallsListModel::Row::Get(Part which) const {

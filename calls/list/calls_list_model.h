@@ -109,6 +109,14 @@ class CallsListModel final : public QAbstractTableModel {
     // The same from records already read.
     void SetRecords(const std::vector<CallRecord>& records, const QString& folder);
     const QString& Folder() const { return folder_; }
+    // Records of the last rebuild that could not be read
+    // (IsReadableCallRecord): they are not listed, the file keeps them and
+    // the other records keep their numbers.
+    qint32 DamagedRecords() const { return damaged_; }
+    // DamagedRecords when the user has not been told of that count for this
+    // folder yet (the journal has been), else 0: a rebuild after every call
+    // does not say it again.
+    qint32 TakeDamageReport();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -199,6 +207,10 @@ class CallsListModel final : public QAbstractTableModel {
     CallStoreOps store_;
     QLocale locale_;
     QString folder_;
+    qint32 damaged_ = 0;
+    QString damageToldFolder_;
+    qint32 damageTold_ = 0;
+    bool damageNews_ = false;
     bool listed_ = false;  // a folder was listed from its file
     std::vector<DeletedCalls> undo_;
     std::vector<Row> rows_;

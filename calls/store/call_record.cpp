@@ -70,6 +70,40 @@ bool CallRecord::IsUnset(CallField field) const {
     return bytes_[static_cast<std::size_t>(LayoutOf(field).offset)] == '\0';
 }
 
+bool IsReadableCallRecord(const CallRecord& record) {
+    const auto raw = [&record](CallField field) {
+        const CallFieldLayout layout = LayoutOf(field);
+        return std::string_view(record.Bytes().data() + layout.offset,
+                                static_cast<size_t>(layout.width));
+    };
+    const auto onlyOf = [](std::string_view bytes, std::string_view allowed) {
+        return bytes.find_first_not_of(allowed) == std::string_view::npos;
+    };
+    using namespace std::string_view_literals;
+    const std::string_view flag = "\0 01"sv;
+    for (CallField field : {CallField::SpareMark, CallField::UserMark, CallField::ReadFlag}) {
+        if (!onlyOf(raw(field), flag)) {
+            return false;
+        }
+    }
+    if (!onlyOf(raw(CallField::CallKind), "\0 0123456789"sv)) {
+        return false;
+    }
+    for (CallField field :
+         {CallField::CallerName, CallField::CallerNumber, CallField::CallDate, CallField::CallTime,
+          CallField::Duration, CallField::CallLine, CallField::ExtraText, CallField::Notes}) {
+        for (const char c : raw(field)) {
+            const auto byte = static_cast<unsigned char>(c);
+            const bool noteSpace =
+                field == CallField::Notes && (c == '\r' || c == '\n' || c == '\t');
+            if ((byte < 0x20 && byte != 0 && !noteSpace) || byte == 0x7F) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 namespace {
 
 // The rule before names were freed of direction marks and leading dots; it

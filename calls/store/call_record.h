@@ -57,6 +57,13 @@ class CallRecord {
     std::array<char, kCallRecordSize> bytes_{};
 };
 
+// The record is one the program could have written: the marks and the read
+// flag "0", "1", blank or unset, the kind digits, and no control character
+// in any text (NULs of unset fields aside; the note may hold CR LF and
+// tabs). Text in another character set passes. A record that fails is
+// damage (random bytes, another file's contents) and is not listed.
+bool IsReadableCallRecord(const CallRecord& record);
+
 // The name of the call's WAV file, rebuilt from the record exactly as the
 // recorder named it: name "_" number "_" date "_" time ".wav", "/" and ":"
 // of the date and ":" of the time becoming "-". Characters that cannot

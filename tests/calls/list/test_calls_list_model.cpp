@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLocale>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <optional>
+#include <random>
 #include <utility>
 #include <vector>
 
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
+#include "calls/store/call_store.h"
 #include "core/clock.h"
 #include "core/stored_moment.h"
 #include "tests/support/qt_printers.h"
@@ -407,6 +412,57 @@ TEST(CallsListModelStore, RebuildReadsTheFolderAndAnEmptyStoreListsNothing) {
     EXPECT_TRUE(model.IsUnread(1));
     model.DeleteSelectedCalls({0});  // no delete function: nothing goes
     EXPECT_EQ(model.rowCount(), 3);
+}
+
+// A "Data" of random bytes with some real calls in it: the calls are listed
+// at their record numbers, the rest is counted, reported once and left in
+// the file byte for byte.
+TEST(CallsListModelStore, ADamagedIndexListsItsGoodRecordsAndCountsTheRest) {
+    QTemporaryDir root;
+    const QString folder = root.path() + QLatin1Char('/');
+    std::mt19937 random(20);  // fixed: the same bytes every run
+    QByteArray bytes;
+    QStringList good;
+    const int goodAt[] = {3, 17, 40};
+    for (int number = 1; number <= 48; ++number) {
+        if (std::find(std::begin(goodAt), std::end(goodAt), number) != std::end(goodAt)) {
+            Call call;
+            call.name = QString::number(number);
+            good += call.name;
+            const CallRecord record = Make(call);
+            bytes.append(record.Bytes().data(), kCallRecordSize);
+        } else {
+            for (int i = 0; i < kCallRecordSize; ++i) {
+                bytes.append(static_cast<char>(random() & 0xFF));
+            }
+        }
+    }
+    {
+        QFile file(CallIndexFile(folder));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    CallsListModel model(FileCallStore());
+    model.CreateCallsList(folder);
+    QStringList names;
+    QStringList numbers;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        names += model.CellText(row, col::kCallerName);
+        numbers += model.CellText(row, col::kIndex);
+    }
+    EXPECT_EQ(names, good);
+    EXPECT_EQ(numbers, good);  // each call at its place in the file
+    EXPECT_EQ(model.DamagedRecords(), 45);
+    EXPECT_EQ(model.TakeDamageReport(), 45);
+    EXPECT_EQ(model.TakeDamageReport(), 0);
+    model.CreateCallsList(folder);  // the rebuild after a call says nothing new
+    EXPECT_EQ(model.TakeDamageReport(), 0);
+
+    model.ToggleUserMark(1);  // record 17, not a damaged neighbour
+    bytes[16 * kCallRecordSize + LayoutOf(CallField::UserMark).offset] = '1';
+    QFile file(CallIndexFile(folder));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == bytes);  // unchanged but for the mark
 }
 
 }  // namespace

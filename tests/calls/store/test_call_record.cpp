@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <string_view>
 
 #include "calls/store/call_record.h"
 #include "tests/support/qt_printers.h"
@@ -192,6 +195,49 @@ TEST(CallRecordTest, ARecordingNamedByTheEarlierRuleIsStillFound) {
     EXPECT_EQ(nameIn(), legacy);
     make(current);
     EXPECT_EQ(nameIn(), current);
+}
+
+// What the list takes for a call and what for damage.
+TEST(CallRecordTest, ARecordIsReadableOnlyWhenItHoldsWhatTheProgramWrites) {
+    CallRecord written = RecordOf(QStringLiteral("Ann"), QStringLiteral("555"),
+                                  QStringLiteral("12/7/2026"), QStringLiteral("10:15:30 AM"));
+    written.Set(CallField::CallKind, QStringLiteral("3"));
+    written.Set(CallField::ReadFlag, QStringLiteral("0"));
+    written.Set(CallField::ExtraText, QStringLiteral("2026-12-07T10:15:30"));
+    written.Set(CallField::Notes, QStringLiteral("one\r\n\ttwo"));
+    const auto with = [](const CallRecord& record, CallField field, std::string_view bytes) {
+        std::array<char, kCallRecordSize> raw = record.Bytes();
+        std::copy(bytes.begin(), bytes.end(), raw.begin() + LayoutOf(field).offset);
+        return CallRecord(raw);
+    };
+    std::array<char, kCallRecordSize> noise{};
+    unsigned state = 20;
+    for (char& c : noise) {
+        state = state * 1103515245u + 12345u;  // fixed: the same bytes every run
+        c = static_cast<char>(state >> 16);
+    }
+    const struct {
+        const char* what;
+        CallRecord record;
+        bool readable;
+    } cases[] = {
+        {"as the recorder writes it", written, true},
+        {"never written (all NUL)", CallRecord(), true},
+        {"a name in another character set", with(written, CallField::CallerName, "M\xfcller"),
+         true},
+        {"marks set", with(with(written, CallField::UserMark, "1"), CallField::SpareMark, "1"),
+         true},
+        {"a mark that is no mark", with(written, CallField::UserMark, "x"), false},
+        {"a read flag that is no flag", with(written, CallField::ReadFlag, "\xff"), false},
+        {"a kind that is no number", with(written, CallField::CallKind, "3a"), false},
+        {"a control character in the name", with(written, CallField::CallerName, "A\x01"), false},
+        {"a line break in the date", with(written, CallField::CallDate, "12/7\n"), false},
+        {"DEL in the time", with(written, CallField::CallTime, "\x7f"), false},
+        {"random bytes", CallRecord(noise), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsReadableCallRecord(c.record), c.readable) << c.what;
+    }
 }
 
 }  // namespace
