@@ -10,7 +10,7 @@ constexpr qint64 kSecondsPerDay = 86400;
 // Two-digit years: 00..29 are 20yy, 30..99 are 19yy, as the regional
 // settings' two-digit-year window reads them.
 constexpr int kTwoDigitYearWindow = 30;
-const QString kIsoFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+const QString kIsoFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");  // for writing only
 
 // Locales whose month names and day-half words stored texts may carry,
 // besides the ones the program runs in.
@@ -53,18 +53,47 @@ struct Number {
     int digits = 0;
 };
 
+// "yyyy-MM-ddTHH:mm:ss" by hand: a folder of new calls has one per call,
+// and Qt's format parser would cost more than the rest of the row.
+bool ReadIsoParts(QStringView text, int& julianDay, int& second) {
+    if (text.size() != 19) {
+        return false;
+    }
+    const auto digits = [&text](qsizetype from, qsizetype count, int& value) {
+        value = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9') {
+                return false;
+            }
+            value = value * 10 + (c - u'0');
+        }
+        return true;
+    };
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int sec = 0;
+    if (text[4] != u'-' || text[7] != u'-' || text[10] != u'T' || text[13] != u':' ||
+        text[16] != u':' || !digits(0, 4, year) || !digits(5, 2, month) || !digits(8, 2, day) ||
+        !digits(11, 2, hour) || !digits(14, 2, minute) || !digits(17, 2, sec)) {
+        return false;
+    }
+    const QDate date(year, month, day);
+    if (!date.isValid() || !QTime::isValid(hour, minute, sec)) {
+        return false;
+    }
+    julianDay = static_cast<int>(date.toJulianDay());
+    second = hour * 3600 + minute * 60 + sec;
+    return true;
+}
+
 }  // namespace
 
 QString IsoMomentText(const QDateTime& moment) {
     return moment.toString(kIsoFormat);
-}
-
-QDateTime ReadIsoMoment(QStringView text) {
-    if (text.size() != kIsoFormat.size()) {
-        return {};
-    }
-    const QDateTime moment = QDateTime::fromString(text.toString(), kIsoFormat);
-    return moment.isValid() ? moment : QDateTime();
 }
 
 StoredMomentReader::StoredMomentReader(const QLocale& locale) : locale_(locale) {
@@ -107,10 +136,10 @@ StoredMomentReader::StoredMomentReader(const QLocale& locale) : locale_(locale) 
 
 bool StoredMomentReader::Read(QStringView iso, QStringView date, QStringView time,
                               qint64& seconds) {
-    const QDateTime moment = ReadIsoMoment(iso);
-    if (moment.isValid()) {
-        seconds = moment.date().toJulianDay() * kSecondsPerDay +
-                  moment.time().msecsSinceStartOfDay() / 1000;
+    int isoDay = 0;
+    int isoSecond = 0;
+    if (ReadIsoParts(iso, isoDay, isoSecond)) {
+        seconds = isoDay * kSecondsPerDay + isoSecond;
         return true;
     }
     const QDate day = ReadDate(date);

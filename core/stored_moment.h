@@ -21,9 +21,6 @@ namespace orvane {
 // record beside the locale's texts.
 QString IsoMomentText(const QDateTime& moment);
 
-// The whole text is an ISO moment as IsoMomentText writes it.
-QDateTime ReadIsoMoment(QStringView text);
-
 class StoredMomentReader {
   public:
     // `locale` decides what the texts cannot: the order of day and month in
