@@ -253,14 +253,24 @@ QDate StoredMomentReader::ParseDate(const QString& raw) const {
 }
 
 QTime StoredMomentReader::ReadTime(QStringView raw) const {
-    const QString text = WithoutFormatCharacters(raw);
+    // Every call has its own time: plain ASCII, the common case, is read
+    // in place without a copy.
+    const bool ascii =
+        std::all_of(raw.begin(), raw.end(), [](QChar c) { return c.unicode() < 0x80; });
+    QString cleaned;
+    if (!ascii) {
+        cleaned = WithoutFormatCharacters(raw);
+    }
+    const QStringView text = ascii ? raw : QStringView(cleaned);
     std::array<int, 3> parts{-1, -1, 0};
     int count = 0;
     bool pm = false;
     bool am = false;
-    const auto matches = [&text](qsizetype at, const QStringList& words) {
+    const auto matches = [text](qsizetype at, const QStringList& words) {
+        const QChar first = text[at].toCaseFolded();
         for (const QString& word : words) {
-            if (QStringView(text).mid(at, word.size()).compare(word, Qt::CaseInsensitive) == 0) {
+            if (word.front().toCaseFolded() == first &&
+                text.mid(at, word.size()).compare(word, Qt::CaseInsensitive) == 0) {
                 return word.size();
             }
         }

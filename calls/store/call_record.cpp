@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "core/common_functions.h"
@@ -70,36 +71,91 @@ bool CallRecord::IsUnset(CallField field) const {
     return bytes_[static_cast<std::size_t>(LayoutOf(field).offset)] == '\0';
 }
 
-bool IsReadableCallRecord(const CallRecord& record) {
-    const auto raw = [&record](CallField field) {
-        const CallFieldLayout layout = LayoutOf(field);
-        return std::string_view(record.Bytes().data() + layout.offset,
-                                static_cast<size_t>(layout.width));
-    };
-    const auto onlyOf = [](std::string_view bytes, std::string_view allowed) {
-        return bytes.find_first_not_of(allowed) == std::string_view::npos;
-    };
-    using namespace std::string_view_literals;
-    const std::string_view flag = "\0 01"sv;
-    for (CallField field : {CallField::SpareMark, CallField::UserMark, CallField::ReadFlag}) {
-        if (!onlyOf(raw(field), flag)) {
-            return false;
+namespace {
+
+// What each byte of a record may hold: a flag, a kind digit, or text.
+enum class ByteKind : unsigned char { kFlag, kKind, kText, kNote };
+
+constexpr std::array<ByteKind, kCallRecordSize> MakeByteKinds() {
+    std::array<ByteKind, kCallRecordSize> kinds{};
+    for (int field = 0; field < static_cast<int>(std::size(kLayouts)); ++field) {
+        ByteKind kind = ByteKind::kText;
+        switch (static_cast<CallField>(field)) {
+            case CallField::SpareMark:
+            case CallField::UserMark:
+            case CallField::ReadFlag:
+                kind = ByteKind::kFlag;
+                break;
+            case CallField::CallKind:
+                kind = ByteKind::kKind;
+                break;
+            case CallField::Notes:
+                kind = ByteKind::kNote;
+                break;
+            default:
+                break;
+        }
+        for (int i = 0; i < kLayouts[field].width; ++i) {
+            kinds[static_cast<size_t>(kLayouts[field].offset + i)] = kind;
         }
     }
-    if (!onlyOf(raw(CallField::CallKind), "\0 0123456789"sv)) {
-        return false;
+    return kinds;
+}
+
+constexpr std::array<ByteKind, kCallRecordSize> kByteKinds = MakeByteKinds();
+
+bool ByteFits(ByteKind kind, unsigned char byte) {
+    if (byte == 0) {
+        return true;  // an unset field
     }
+    switch (kind) {
+        case ByteKind::kFlag:
+            return byte == ' ' || byte == '0' || byte == '1';
+        case ByteKind::kKind:
+            return byte == ' ' || (byte >= '0' && byte <= '9');
+        case ByteKind::kNote:
+            return byte >= 0x20 ? byte != 0x7F : byte == '\r' || byte == '\n' || byte == '\t';
+        case ByteKind::kText:
+            return byte >= 0x20 && byte != 0x7F;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsReadableCallRecord(const CallRecord& record) {
+    const std::array<char, kCallRecordSize>& bytes = record.Bytes();
+    const auto at = [&bytes](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    // The flags and the kind, byte by byte; the text eight bytes at a time
+    // (a rebuild checks every record of the folder), byte by byte only
+    // where a word holds a control byte, a DEL or a flag.
     for (CallField field :
-         {CallField::CallerName, CallField::CallerNumber, CallField::CallDate, CallField::CallTime,
-          CallField::Duration, CallField::CallLine, CallField::ExtraText, CallField::Notes}) {
-        for (const char c : raw(field)) {
-            const auto byte = static_cast<unsigned char>(c);
-            const bool noteSpace =
-                field == CallField::Notes && (c == '\r' || c == '\n' || c == '\t');
-            if ((byte < 0x20 && byte != 0 && !noteSpace) || byte == 0x7F) {
+         {CallField::SpareMark, CallField::UserMark, CallField::CallKind, CallField::ReadFlag}) {
+        const CallFieldLayout layout = LayoutOf(field);
+        for (int i = layout.offset; i < layout.offset + layout.width; ++i) {
+            if (!ByteFits(kByteKinds[static_cast<size_t>(i)], at(static_cast<size_t>(i)))) {
                 return false;
             }
         }
+    }
+    constexpr quint64 kOnes = 0x0101010101010101ULL;
+    constexpr quint64 kHigh = 0x8080808080808080ULL;
+    for (size_t i = 0; i < bytes.size();) {
+        if (i + 8 <= bytes.size()) {
+            quint64 word = 0;
+            std::memcpy(&word, bytes.data() + i, sizeof word);
+            const quint64 del = word ^ (kOnes * 0x7F);
+            const bool belowSpace = ((word - kOnes * 0x20) & ~word & kHigh) != 0;
+            const bool hasDel = ((del - kOnes) & ~del & kHigh) != 0;
+            if (word == 0 || (!belowSpace && !hasDel)) {
+                i += 8;
+                continue;
+            }
+        }
+        if (!ByteFits(kByteKinds[i], at(i))) {
+            return false;
+        }
+        ++i;
     }
     return true;
 }
