@@ -10,7 +10,6 @@ constexpr qint64 kSecondsPerDay = 86400;
 // Two-digit years: 00..29 are 20yy, 30..99 are 19yy, as the regional
 // settings' two-digit-year window reads them.
 constexpr int kTwoDigitYearWindow = 30;
-const QString kIsoFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");  // for writing only
 
 // Locales whose month names and day-half words stored texts may carry,
 // besides the ones the program runs in.
@@ -93,10 +92,14 @@ bool ReadIsoParts(QStringView text, int& julianDay, int& second) {
 }  // namespace
 
 QString IsoMomentText(const QDateTime& moment) {
-    return moment.toString(kIsoFormat);
+    // Built by hand: ASCII digits whatever the locale.
+    const QDate day = moment.date();
+    const QTime time = moment.time();
+    return QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d", day.year(), day.month(), day.day(),
+                             time.hour(), time.minute(), time.second());
 }
 
-StoredMomentReader::StoredMomentReader(const QLocale& locale) : locale_(locale) {
+StoredMomentReader::StoredMomentReader(const QLocale& locale) {
     const QString format = locale.dateFormat(QLocale::ShortFormat);
     const qsizetype day = format.indexOf(QLatin1Char('d'));
     const qsizetype month = format.indexOf(QLatin1Char('M'));

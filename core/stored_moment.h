@@ -43,7 +43,6 @@ class StoredMomentReader {
     QDate ParseDate(const QString& text) const;
     int MonthOfWord(const QString& word) const;
 
-    QLocale locale_;
     bool dayFirst_ = false;
     bool yearFirst_ = false;
     QHash<QString, int> months_;
