@@ -455,6 +455,13 @@ void Program::RebuildCallsList() {
         window_->statusBar()->showMessage(ReplaceMarker(Text(ids::kMsgCallIndexRefused),
                                                         CallIndexFile(options_.recordingsFolder)));
     }
+    // Records that are not records (a damaged or foreign file) are left out
+    // of the list; the user is told once, without a box that stops start-up.
+    if (const qint32 damaged = callsList_->TakeDamageReport(); window_ && damaged > 0) {
+        window_->statusBar()->showMessage(
+            ReplaceMarker(ReplaceMarker(Text(ids::kMsgCallIndexDamaged), QString::number(damaged)),
+                          CallIndexFile(options_.recordingsFolder)));
+    }
 }
 
 void Program::OpenLine() {

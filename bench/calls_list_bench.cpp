@@ -16,6 +16,7 @@
 #include "calls/store/call_record.h"
 #include "calls/store/call_store.h"
 #include "core/clock.h"
+#include "core/stored_moment.h"
 
 namespace {
 
@@ -47,8 +48,12 @@ int main(int argc, char** argv) {
         record.Set(CallField::CallerName, QStringLiteral("Caller %1").arg(i % 997));
         record.Set(CallField::CallerNumber,
                    QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0')));
-        record.Set(CallField::CallDate, ShortDateText(first.addDays(day(random)), locale));
-        record.Set(CallField::CallTime, LongTimeText(QTime(0, 0).addSecs(second(random)), locale));
+        const QDateTime moment(first.addDays(day(random)), QTime(0, 0).addSecs(second(random)));
+        record.Set(CallField::CallDate, ShortDateText(moment.date(), locale));
+        record.Set(CallField::CallTime, LongTimeText(moment.time(), locale));
+        if (i % 2 == 0) {  // half of them new records, with the ISO moment
+            record.Set(CallField::ExtraText, IsoMomentText(moment));
+        }
         record.Set(CallField::Duration, QStringLiteral("0:01:23"));
         record.Set(CallField::ReadFlag, QString::number(i % 2));
         if (i % 10 == 0) {

@@ -14,6 +14,7 @@
 #include "core/common_functions.h"
 #include "core/paths.h"
 #include "core/posix_file.h"
+#include "core/stored_moment.h"
 
 namespace orvane {
 namespace {
@@ -98,38 +99,13 @@ QStringList RegularFiles(const QString& folder, const QString& pattern) {
     return names;
 }
 
-// The short-date format as MakeTimeStamp leaves it in a day text.
-QString DayTextFormat(const QLocale& locale) {
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    format.replace(QLatin1Char('/'), QLatin1Char('-'));
-    format.replace(QLatin1Char(':'), QLatin1Char('-'));
-    return format;
-}
-
-// Qt reads a two-digit year as 19yy; the journal's days lie around today.
-QDate NearestCentury(const QDate& parsed, int currentYear) {
-    const int twoDigits = parsed.year() % 100;
-    int best = currentYear - currentYear % 100 + twoDigits;
-    if (best - currentYear > 50) {
-        best -= 100;
-    } else if (currentYear - best > 50) {
-        best += 100;
-    }
-    const QDate moved(best, parsed.month(), parsed.day());
-    return moved.isValid() ? moved : parsed;
-}
-
-QDate DayOfName(const QString& name, const QLocale& locale, const QString& format,
-                bool twoDigitYear, int currentYear) {
-    // The first ten characters, and for shorter day texts ("7-12-26_Sys.txt")
-    // the part before the first "_".
-    for (const QString& candidate : {name.left(10), name.section(QLatin1Char('_'), 0, 0)}) {
-        const QDate day = locale.toDate(candidate, format);
-        if (day.isValid()) {
-            return twoDigitYear ? NearestCentury(day, currentYear) : day;
-        }
-    }
-    return {};
+// The day a journal file's name starts with: today's files are named by
+// the ISO day; older ones by the locale's short date of their time, with
+// "/" and ":" as "-" ("12-7-26_Sys.txt", "07.12.2026_Sys.txt",
+// "9 Dec 2026_Sys.txt"), read whatever locale wrote them.
+QDate DayOfName(const QString& name, StoredMomentReader& reader) {
+    const QString dayPart = name.section(QLatin1Char('_'), 0, 0);
+    return reader.ReadDate(dayPart);
 }
 
 }  // namespace
@@ -157,9 +133,9 @@ QLocale JournalWriter::locale() const {
 }
 
 QString JournalWriter::dayText() const {
-    // TimeStampText, not MakeTimeStamp: running events here would re-enter
-    // the handler that is writing the line.
-    return TimeStampText(ShortDateText(clock_->now().date(), locale()), QString(), true);
+    // The ISO day, not the locale's: a change of LANG during the day must
+    // not split the day's journal into files of other names.
+    return clock_->now().date().toString(Qt::ISODate);
 }
 
 QString JournalWriter::systemFileName() const {
@@ -226,16 +202,11 @@ void JournalWriter::appendEntry(const QString& fileName, const QString& entry) c
 QStringList JournalWriter::ListLogFiles(JournalKind kind) const {
     const QString dir = folder();
     const QStringList names = RegularFiles(dir, KindPattern(kind));
-    const QLocale dayLocale = locale();
-    const QString format = DayTextFormat(dayLocale);
-    const bool twoDigitYear =
-        !format.contains(QStringLiteral("yyy")) && format.contains(QStringLiteral("yy"));
-    const int currentYear = clock_->now().date().year();
-
+    StoredMomentReader reader(locale());
     std::vector<std::pair<QDate, QString>> days;
     days.reserve(static_cast<size_t>(names.size()));
     for (const QString& name : names) {
-        days.emplace_back(DayOfName(name, dayLocale, format, twoDigitYear, currentYear), name);
+        days.emplace_back(DayOfName(name, reader), name);
     }
     // Stable, so files of one day keep their order by name.
     std::stable_sort(days.begin(), days.end(), [](const auto& a, const auto& b) {

@@ -38,7 +38,8 @@ class JournalWriter {
     QString folder() const;
     QLocale locale() const;
 
-    // Today's day text and the file names it gives, e.g. "12-7-26_Sys.txt".
+    // Today's ISO day and the file names it gives, e.g. "2026-12-07_Sys.txt";
+    // the same under every locale.
     QString dayText() const;
     QString systemFileName() const;
     QString callsFileName() const;

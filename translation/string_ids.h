@@ -223,6 +223,8 @@ inline constexpr int kPlayerStop = 772;
 inline constexpr int kPlayerPosition = 773;
 inline constexpr int kHeaderUserMark = 774;
 inline constexpr int kHeaderKind = 775;
+inline constexpr int kMsgCallIndexDamaged =
+    750;  // "<%S>": how many records, "<%S>": the index file
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -403,6 +405,7 @@ inline constexpr std::array kAllIds = {
     kPlayerPosition,
     kHeaderUserMark,
     kHeaderKind,
+    kMsgCallIndexDamaged,
 };
 
 }  // namespace orvane::ids

@@ -11,6 +11,8 @@
 
 #include "calls/store/call_store.h"
 #include "core/clock.h"
+#include "core/stored_moment.h"
+#include "journal/journal_writer.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 
@@ -22,10 +24,16 @@ const QString kSortDescending = QStringLiteral("DESC");
 // How many deletes Edit > Undo delete can bring back, newest first.
 constexpr size_t kUndoDepth = 20;
 constexpr int kNoteExtraHeights[] = {2, 18, 30, 42, 54};
-// Two-digit years read as 1900..1929 belong to this century, as the
-// regional settings' two-digit-year window reads them.
-constexpr int kTwoDigitYearWindowEnd = 1930;
 constexpr qint64 kSecondsPerDay = 86400;
+
+// Day and time apart: a moment in a zone's clock change gap stays as stored.
+QDate DayOf(qint64 seconds) {
+    return QDate::fromJulianDay(seconds / kSecondsPerDay);
+}
+
+QTime TimeOf(qint64 seconds) {
+    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(seconds % kSecondsPerDay) * 1000);
+}
 
 QString SortedText(qint64 seconds) {
     const QDate day = QDate::fromJulianDay(seconds / kSecondsPerDay);
@@ -38,129 +46,6 @@ QString SortedText(qint64 seconds) {
         .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(second % 60, 2, 10, QLatin1Char('0'));
 }
-
-// Reads stored dates and times. Dates repeat from call to call, so each
-// text is parsed once; times are read by their digit groups, which is what
-// keeps a rebuild of 100,000 calls fast, and fall back to the locale.
-class DateTimeReader {
-  public:
-    explicit DateTimeReader(const QLocale& locale)
-        : locale_(locale),
-          timeFormat_(LongTimeFormatWithoutZone(locale)),
-          twoDigitYear_(!locale.dateFormat(QLocale::ShortFormat).contains(QStringLiteral("yyyy"))),
-          amText_(locale.amText()),
-          pmText_(locale.pmText()) {}
-
-    // Seconds on one scale without time zones (the stored texts carry none).
-    bool Read(QStringView date, QStringView time, qint64& seconds) {
-        const QDate day = ReadDate(date);
-        if (!day.isValid()) {
-            return false;
-        }
-        const QTime clock = ReadTime(time);
-        if (!clock.isValid()) {
-            return false;
-        }
-        seconds = day.toJulianDay() * kSecondsPerDay + clock.msecsSinceStartOfDay() / 1000;
-        return true;
-    }
-
-  private:
-    QDate ReadDate(QStringView text) {
-        // Calls come in date order, so most ask for the date just read.
-        if (text == lastDateText_) {
-            return lastDate_;
-        }
-        lastDateText_ = text.toString();
-        auto found = dates_.constFind(lastDateText_);
-        if (found != dates_.constEnd()) {
-            lastDate_ = *found;
-            return lastDate_;
-        }
-        QDate day = locale_.toDate(lastDateText_, QLocale::ShortFormat);
-        if (day.isValid() && twoDigitYear_ && day.year() < kTwoDigitYearWindowEnd) {
-            day = day.addYears(100);
-        }
-        dates_.insert(lastDateText_, day);
-        lastDate_ = day;
-        return day;
-    }
-
-    QTime ReadTime(QStringView text) {
-        const QTime quick = ReadTimeDigits(text);
-        if (quick.isValid()) {
-            return quick;
-        }
-        QTime slow = locale_.toTime(text.toString(), timeFormat_);
-        if (!slow.isValid()) {
-            slow = locale_.toTime(text.toString(), QLocale::ShortFormat);
-        }
-        return slow;
-    }
-
-    // "h:mm:ss", "HH.mm.ss", "h:mm:ss PM" and the like; anything else (an
-    // unknown word, a fourth number) is left to the locale.
-    QTime ReadTimeDigits(QStringView text) const {
-        int parts[3] = {-1, -1, 0};
-        int count = 0;
-        bool pm = false;
-        bool am = false;
-        qsizetype i = 0;
-        while (i < text.size()) {
-            const QChar c = text.at(i);
-            if (c.isDigit()) {
-                if (count == 3) {
-                    return {};
-                }
-                int value = 0;
-                int digits = 0;
-                while (i < text.size() && text.at(i).isDigit() && digits < 3) {
-                    value = value * 10 + text.at(i).digitValue();
-                    ++i;
-                    ++digits;
-                }
-                parts[count++] = value;
-                continue;
-            }
-            if (c.isLetter()) {
-                if (!pmText_.isEmpty() &&
-                    text.mid(i, pmText_.size()).compare(pmText_, Qt::CaseInsensitive) == 0) {
-                    pm = true;
-                    i += pmText_.size();
-                    continue;
-                }
-                if (!amText_.isEmpty() &&
-                    text.mid(i, amText_.size()).compare(amText_, Qt::CaseInsensitive) == 0) {
-                    am = true;
-                    i += amText_.size();
-                    continue;
-                }
-                return {};
-            }
-            ++i;
-        }
-        if (count < 2) {
-            return {};
-        }
-        int hour = parts[0];
-        if (am || pm) {
-            if (hour < 1 || hour > 12) {
-                return {};
-            }
-            hour = (hour % 12) + (pm ? 12 : 0);
-        }
-        return QTime(hour, parts[1], parts[2]);
-    }
-
-    QLocale locale_;
-    QString timeFormat_;
-    bool twoDigitYear_;
-    QString amText_;
-    QString pmText_;
-    QHash<QString, QDate> dates_;
-    QString lastDateText_;
-    QDate lastDate_;
-};
 
 qint8 KindNumber(std::string_view kind) {
     if (kind.size() == 1 && kind.front() >= '2' && kind.front() <= '4') {
@@ -230,9 +115,9 @@ int KindIcon(const QString& kind, bool unread) {
 }
 
 QString SortedDateText(const QString& date, const QString& time, const QLocale& locale) {
-    DateTimeReader reader(locale);
+    StoredMomentReader reader(locale);
     qint64 seconds = 0;
-    if (reader.Read(date, time, seconds)) {
+    if (reader.Read({}, date, time, seconds)) {
         return SortedText(seconds);
     }
     return date + QLatin1Char(' ') + time;
@@ -273,11 +158,18 @@ void CallsListModel::BuildRows(
     beginResetModel();
     folder_ = folder;
     rows_.clear();
-    DateTimeReader reader(locale_);
+    StoredMomentReader reader(locale_);
     qint32 number = 0;
+    damaged_ = 0;
     feed([&](const CallRecord& record) {
-        Row row = MakeRow(record, ++number);
-        row.datedOk = reader.Read(row.Get(Part::Date), row.Get(Part::Time), row.sortSeconds);
+        ++number;  // a damaged record keeps its place: numbers are positions
+        if (!IsReadableCallRecord(record)) {
+            ++damaged_;
+            return;
+        }
+        Row row = MakeRow(record, number);
+        row.datedOk = reader.Read(row.Get(Part::Extra), row.Get(Part::Date), row.Get(Part::Time),
+                                  row.sortSeconds);
         rows_.push_back(std::move(row));
     });
     // Until the user first clicks a header the rows stay in record order.
@@ -285,6 +177,21 @@ void CallsListModel::BuildRows(
         SortRows();
     }
     endResetModel();
+    if (damaged_ > 0 && (folder != damageToldFolder_ || damaged_ != damageTold_)) {
+        WriteSysLog(QStringLiteral("The call index %1 looks damaged: %2 of %3 records could not be "
+                                   "read and are not listed; the file is left as it is")
+                        .arg(CallIndexFile(folder))
+                        .arg(damaged_)
+                        .arg(number),
+                    0, QStringLiteral("CreateCallsList"));
+        damageNews_ = true;
+    }
+    damageToldFolder_ = folder;
+    damageTold_ = damaged_;
+}
+
+qint32 CallsListModel::TakeDamageReport() {
+    return std::exchange(damageNews_, false) ? damaged_ : 0;
 }
 
 QStringView CallsListModel::Row::Get(Part which) const {
@@ -360,13 +267,19 @@ QString CallsListModel::CellText(int row, int column) const {
         case c::kCaller:
             return text(Part::Name) + QStringLiteral(" - ") + text(Part::Number);
         case c::kDateTime:
+            // Every row in the running locale's form, whatever locale wrote
+            // it; a text no form reads is shown as stored.
+            if (r.datedOk) {
+                return ShortDateText(DayOf(r.sortSeconds), locale_) + QLatin1Char(' ') +
+                       LongTimeText(TimeOf(r.sortSeconds), locale_);
+            }
             return text(Part::Date) + QLatin1Char(' ') + text(Part::Time);
         case c::kExtra:
             return text(Part::Extra);
         case c::kMsgFile:
             // Derived, as the store derives it, only when asked for.
-            return CallFileName(text(Part::Name), text(Part::Number), text(Part::Date),
-                                text(Part::Time));
+            return CallFileNameIn(folder_, text(Part::Name), text(Part::Number), text(Part::Date),
+                                  text(Part::Time));
         case c::kMsgPath:
             return folder_;
         case c::kIndex:

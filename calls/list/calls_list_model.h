@@ -23,7 +23,7 @@ inline constexpr int kSpareMark = 0;      // 1: icon only, hidden
 inline constexpr int kUserMark = 1;       // 2: icon only
 inline constexpr int kKind = 2;           // 3: length with the kind icon
 inline constexpr int kCaller = 3;         // 4: name - number
-inline constexpr int kDateTime = 4;       // 5: date and time as stored
+inline constexpr int kDateTime = 4;       // 5: date and time in the running locale's form
 inline constexpr int kExtra = 5;          // 6: hidden
 inline constexpr int kMsgFile = 6;        // 7: MSGFILE, hidden
 inline constexpr int kMsgPath = 7;        // 8: MSGPATH, hidden
@@ -79,9 +79,10 @@ int NotesExtraHeight(const QString& note);
 bool NotePresent(const QString& notes);
 // The kind icon by the trimmed CallKind, or calls_icon::kNone.
 int KindIcon(const QString& kind, bool unread);
-// "MM/dd/yyyy hh:mm:ss" of a stored date and time read with the locale's
-// short date and long time formats; text that does not read as a date and
-// time comes back as it is (date + " " + time).
+// "MM/dd/yyyy hh:mm:ss" of a stored date and time in any known short-date
+// form (core/stored_moment.h; `locale` orders an ambiguous day and month);
+// text that does not read as a date and time comes back as it is
+// (date + " " + time).
 QString SortedDateText(const QString& date, const QString& time, const QLocale& locale = QLocale());
 
 class CallsListModel final : public QAbstractTableModel {
@@ -108,6 +109,14 @@ class CallsListModel final : public QAbstractTableModel {
     // The same from records already read.
     void SetRecords(const std::vector<CallRecord>& records, const QString& folder);
     const QString& Folder() const { return folder_; }
+    // Records of the last rebuild that could not be read
+    // (IsReadableCallRecord): they are not listed, the file keeps them and
+    // the other records keep their numbers.
+    qint32 DamagedRecords() const { return damaged_; }
+    // DamagedRecords when the user has not been told of that count for this
+    // folder yet (the journal has been), else 0: a rebuild after every call
+    // does not say it again.
+    qint32 TakeDamageReport();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -204,6 +213,10 @@ class CallsListModel final : public QAbstractTableModel {
     CallStoreOps store_;
     QLocale locale_;
     QString folder_;
+    qint32 damaged_ = 0;
+    QString damageToldFolder_;
+    qint32 damageTold_ = 0;
+    bool damageNews_ = false;
     bool listed_ = false;  // a folder was listed from its file
     std::vector<DeletedCalls> undo_;
     std::vector<Row> rows_;

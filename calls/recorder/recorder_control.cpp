@@ -18,6 +18,7 @@
 #include "calls/store/call_store.h"
 #include "core/posix_file.h"
 #include "core/record_formats.h"
+#include "core/stored_moment.h"
 #include "journal/journal_writer.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -64,8 +65,8 @@ QString CallNotEnteredText(const QString& reason, const QString& path) {
 
 // The record of the current call as it will be appended, its length not
 // yet known.
-CallRecord RecordOf(const CurrentCall& call, const QString& date, const QString& time,
-                    qint32 line) {
+CallRecord RecordOf(const CurrentCall& call, const QDateTime& moment, const QString& date,
+                    const QString& time, qint32 line) {
     CallRecord record;
     record.Set(CallField::CallDate, date);
     record.Set(CallField::CallerName, call.CallerName);
@@ -73,7 +74,10 @@ CallRecord RecordOf(const CurrentCall& call, const QString& date, const QString&
     record.Set(CallField::CallTime, time);
     record.Set(CallField::CallLine, QString::number(line));
     record.Set(CallField::ReadFlag, QStringLiteral("0"));
-    record.Set(CallField::ExtraText, QString());
+    // The moment once more in a form no locale changes: the list sorts and
+    // shows by it, and readers that know only the locale's texts still
+    // find them where they were.
+    record.Set(CallField::ExtraText, IsoMomentText(moment));
     record.Set(CallField::CallKind, QString::number(call.CallKind));
     return record;
 }
@@ -195,7 +199,7 @@ void RecorderControl::StartCallRecording() {
     for (int attempt = 0;; ++attempt) {
         date = ShortDateText(moment.date(), QLocale());
         time = LongTimeText(moment.time(), QLocale());
-        record = RecordOf(state_.call, date, time, line_.LineIndex());
+        record = RecordOf(state_.call, moment, date, time, line_.LineIndex());
         name = CallFileName(record);
         if (!NameTaken(folder + name) && !NameTaken(folder + SidecarName(name))) {
             break;
@@ -317,8 +321,10 @@ void RecorderControl::EnterInterruptedCalls() {
     // A crash between an append and the sidecar's removal left a call that
     // is entered already: its name is in the index.
     QSet<QString> entered;
-    ForEachCallRecord(
-        folder, [&entered](const CallRecord& record) { entered.insert(CallFileName(record)); });
+    ForEachCallRecord(folder, [&entered](const CallRecord& record) {
+        entered.insert(CallFileName(record));
+        entered.insert(LegacyCallFileName(record));  // made before names were cleaned
+    });
     bool stored = false;
     for (const QString& sidecar : sidecars) {
         const QString wave = WaveNameOfSidecar(sidecar);
@@ -345,7 +351,7 @@ bool RecorderControl::EnterInterruptedCall(const QString& sidecarName) {
     CallRecord record;
     const SidecarState state = ReadSidecar(sidecar, &record);
     // The record must name this very file: a sidecar never leads elsewhere.
-    if (state != SidecarState::kRead || CallFileName(record) != wave) {
+    if (state != SidecarState::kRead || !NamesCall(record, wave)) {
         if (state != SidecarState::kMissing) {
             Report(Filled(ids::kMsgSidecarUnusable,
                           "An interrupted recording's sidecar file cannot be used and is left "

@@ -255,7 +255,7 @@ std::optional<DeletedCalls> DeleteCalls(std::vector<CallRef> calls, const QStrin
         if (i > 0 && calls[i].number == calls[i - 1].number) {
             return std::nullopt;  // one number, two names
         }
-        if (!records[i] || CallFileName(*records[i]) != calls[i].fileName) {
+        if (!records[i] || !NamesCall(*records[i], calls[i].fileName)) {
             return std::nullopt;
         }
         DeletedCall call;

@@ -1,6 +1,10 @@
 #include "calls/store/call_record.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "core/common_functions.h"
@@ -67,7 +71,100 @@ bool CallRecord::IsUnset(CallField field) const {
     return bytes_[static_cast<std::size_t>(LayoutOf(field).offset)] == '\0';
 }
 
-QString SafeFileNamePart(const QString& part) {
+namespace {
+
+// What each byte of a record may hold: a flag, a kind digit, or text.
+enum class ByteKind : unsigned char { kFlag, kKind, kText, kNote };
+
+constexpr std::array<ByteKind, kCallRecordSize> MakeByteKinds() {
+    std::array<ByteKind, kCallRecordSize> kinds{};
+    for (int field = 0; field < static_cast<int>(std::size(kLayouts)); ++field) {
+        ByteKind kind = ByteKind::kText;
+        switch (static_cast<CallField>(field)) {
+            case CallField::SpareMark:
+            case CallField::UserMark:
+            case CallField::ReadFlag:
+                kind = ByteKind::kFlag;
+                break;
+            case CallField::CallKind:
+                kind = ByteKind::kKind;
+                break;
+            case CallField::Notes:
+                kind = ByteKind::kNote;
+                break;
+            default:
+                break;
+        }
+        for (int i = 0; i < kLayouts[field].width; ++i) {
+            kinds[static_cast<size_t>(kLayouts[field].offset + i)] = kind;
+        }
+    }
+    return kinds;
+}
+
+constexpr std::array<ByteKind, kCallRecordSize> kByteKinds = MakeByteKinds();
+
+bool ByteFits(ByteKind kind, unsigned char byte) {
+    if (byte == 0) {
+        return true;  // an unset field
+    }
+    switch (kind) {
+        case ByteKind::kFlag:
+            return byte == ' ' || byte == '0' || byte == '1';
+        case ByteKind::kKind:
+            return byte == ' ' || (byte >= '0' && byte <= '9');
+        case ByteKind::kNote:
+            return byte >= 0x20 ? byte != 0x7F : byte == '\r' || byte == '\n' || byte == '\t';
+        case ByteKind::kText:
+            return byte >= 0x20 && byte != 0x7F;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsReadableCallRecord(const CallRecord& record) {
+    const std::array<char, kCallRecordSize>& bytes = record.Bytes();
+    const auto at = [&bytes](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    // The flags and the kind, byte by byte; the text eight bytes at a time
+    // (a rebuild checks every record of the folder), byte by byte only
+    // where a word holds a control byte, a DEL or a flag.
+    for (CallField field :
+         {CallField::SpareMark, CallField::UserMark, CallField::CallKind, CallField::ReadFlag}) {
+        const CallFieldLayout layout = LayoutOf(field);
+        for (int i = layout.offset; i < layout.offset + layout.width; ++i) {
+            if (!ByteFits(kByteKinds[static_cast<size_t>(i)], at(static_cast<size_t>(i)))) {
+                return false;
+            }
+        }
+    }
+    constexpr quint64 kOnes = 0x0101010101010101ULL;
+    constexpr quint64 kHigh = 0x8080808080808080ULL;
+    for (size_t i = 0; i < bytes.size();) {
+        if (i + 8 <= bytes.size()) {
+            quint64 word = 0;
+            std::memcpy(&word, bytes.data() + i, sizeof word);
+            const quint64 del = word ^ (kOnes * 0x7F);
+            const bool belowSpace = ((word - kOnes * 0x20) & ~word & kHigh) != 0;
+            const bool hasDel = ((del - kOnes) & ~del & kHigh) != 0;
+            if (word == 0 || (!belowSpace && !hasDel)) {
+                i += 8;
+                continue;
+            }
+        }
+        if (!ByteFits(kByteKinds[i], at(i))) {
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
+namespace {
+
+// The rule before names were freed of direction marks and leading dots; it
+// still finds the recordings it named.
+QString LegacySafeFileNamePart(const QString& part) {
     if (part == QStringLiteral(".") || part == QStringLiteral("..")) {
         return QStringLiteral("_");
     }
@@ -80,15 +177,75 @@ QString SafeFileNamePart(const QString& part) {
     return safe;
 }
 
+QString JoinedName(const QString& name, const QString& number, const QString& date,
+                   const QString& time, QString (*rule)(const QString&)) {
+    return rule(name) + QLatin1Char('_') + rule(number) + QLatin1Char('_') +
+           rule(TimeStampText(date, time, true)) + QStringLiteral(".wav");
+}
+
+}  // namespace
+
+QString SafeFileNamePart(const QString& part) {
+    QString safe;
+    safe.reserve(part.size());
+    for (const QChar c : part) {
+        // Direction marks, isolates and other invisible format characters
+        // would make two names that look the same differ (or the reverse).
+        if (c.category() == QChar::Other_Format) {
+            continue;
+        }
+        safe += c == QLatin1Char('/') || c.unicode() < 0x20 || c.unicode() == 0x7F
+                    ? QLatin1Char('_')
+                    : c;
+    }
+    if (safe == QStringLiteral(".") || safe == QStringLiteral("..")) {
+        return QStringLiteral("_");
+    }
+    // A leading dot hides the file ("..._5551234_....wav").
+    if (safe.startsWith(QLatin1Char('.'))) {
+        safe[0] = QLatin1Char('_');
+    }
+    return safe;
+}
+
 QString CallFileName(const QString& name, const QString& number, const QString& date,
                      const QString& time) {
-    return SafeFileNamePart(name) + QLatin1Char('_') + SafeFileNamePart(number) + QLatin1Char('_') +
-           SafeFileNamePart(TimeStampText(date, time, true)) + QStringLiteral(".wav");
+    return JoinedName(name, number, date, time, &SafeFileNamePart);
 }
 
 QString CallFileName(const CallRecord& record) {
     return CallFileName(record.Get(CallField::CallerName), record.Get(CallField::CallerNumber),
                         record.Get(CallField::CallDate), record.Get(CallField::CallTime));
+}
+
+QString LegacyCallFileName(const QString& name, const QString& number, const QString& date,
+                           const QString& time) {
+    return JoinedName(name, number, date, time, &LegacySafeFileNamePart);
+}
+
+QString LegacyCallFileName(const CallRecord& record) {
+    return LegacyCallFileName(record.Get(CallField::CallerName),
+                              record.Get(CallField::CallerNumber), record.Get(CallField::CallDate),
+                              record.Get(CallField::CallTime));
+}
+
+bool NamesCall(const CallRecord& record, const QString& fileName) {
+    return fileName == CallFileName(record) || fileName == LegacyCallFileName(record);
+}
+
+QString CallFileNameIn(const QString& folder, const QString& name, const QString& number,
+                       const QString& date, const QString& time) {
+    const QString current = CallFileName(name, number, date, time);
+    const QString legacy = LegacyCallFileName(name, number, date, time);
+    if (legacy == current) {
+        return current;
+    }
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    struct stat info {};
+    const auto exists = [&prefix, &info](const QString& file) {
+        return ::lstat(QFile::encodeName(prefix + file).constData(), &info) == 0;
+    };
+    return !exists(current) && exists(legacy) ? legacy : current;
 }
 
 }  // namespace orvane

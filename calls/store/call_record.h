@@ -24,7 +24,8 @@ enum class CallField {
     Duration,      // the recording's length as time text, e.g. 0:01:23
     CallLine,      // the line index, decimal; nothing reads it back
     ReadFlag,      // "0" unread, "1" read
-    ExtraText,     // 64 spaces when stored
+    ExtraText,     // the moment as ISO text (yyyy-MM-ddTHH:mm:ss) when stored; older records hold
+                   // spaces
     Notes,         // the call's note, lines separated by CR LF
 };
 
@@ -56,16 +57,39 @@ class CallRecord {
     std::array<char, kCallRecordSize> bytes_{};
 };
 
+// The record is one the program could have written: the marks and the read
+// flag "0", "1", blank or unset, the kind digits, and no control character
+// in any text (NULs of unset fields aside; the note may hold CR LF and
+// tabs). Text in another character set passes. A record that fails is
+// damage (random bytes, another file's contents) and is not listed.
+bool IsReadableCallRecord(const CallRecord& record);
+
 // The name of the call's WAV file, rebuilt from the record exactly as the
 // recorder named it: name "_" number "_" date "_" time ".wav", "/" and ":"
 // of the date and ":" of the time becoming "-". Characters that cannot
 // stand in a file name are replaced by one fixed rule (SafeFileNamePart),
-// so no caller ID can lead the name out of the recordings folder.
+// so no caller ID can lead the name out of the recordings folder or hide it.
 QString CallFileName(const CallRecord& record);
 QString CallFileName(const QString& name, const QString& number, const QString& date,
                      const QString& time);
-// The rule CallFileName applies to each part: "/", NUL and other control
-// characters become "_", and a part that is "." or ".." becomes "_".
+// The rule CallFileName applies to each part: format characters (direction
+// marks and isolates, U+200E, U+200F, U+061C, U+202A-U+202E, U+2066-U+2069,
+// ...) are dropped; "/", NUL and other control characters become "_"; a
+// part that is "." or ".." becomes "_", and a leading "." becomes "_".
 QString SafeFileNamePart(const QString& part);
+
+// The name the earlier rule gave (format characters and a leading dot
+// kept); the same as CallFileName for almost every call. Recordings made
+// under it keep their names.
+QString LegacyCallFileName(const CallRecord& record);
+QString LegacyCallFileName(const QString& name, const QString& number, const QString& date,
+                           const QString& time);
+// `fileName` is the call's file under either rule.
+bool NamesCall(const CallRecord& record, const QString& fileName);
+// The call's file name in `folder`: CallFileName, or the earlier rule's
+// name when only a file of that name is there (one lstat, and only when
+// the two rules differ).
+QString CallFileNameIn(const QString& folder, const QString& name, const QString& number,
+                       const QString& date, const QString& time);
 
 }  // namespace orvane

@@ -126,6 +126,8 @@ TEST(CallsListView, BoldUnreadNoteLineHeightEmptyPanelAndKeys) {
         return DeletedCalls{folder, {}};
     };
     CallsListModel model(ops);
+    // The date column shows the running locale's form; the texts below are en_US.
+    model.SetLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     CallsListPanel panel(model);
     QProgressBar progress;
     panel.SetProgressBar(&progress);

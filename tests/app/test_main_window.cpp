@@ -522,6 +522,38 @@ TEST_F(MainWindowTest, ACallIndexThatIsALinkIsNamedOnTheStatusBar) {
     program.Window().UnLoadApp();
 }
 
+// A "Data" of random bytes around two calls: the two are listed, and the
+// status bar says how many records could not be read; the file is kept.
+TEST_F(MainWindowTest, ADamagedCallIndexListsItsCallsAndSaysHowManyRecordsAreUnreadable) {
+    LoadSelectedLanguage();  // the built-in English texts
+    const QString folder = env_.root() + QStringLiteral("/recordings/");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QByteArray bytes;
+    quint32 state = 8;
+    for (int i = 0; i < 5 * 467; ++i) {
+        state = state * 1103515245u + 12345u;  // fixed: the same bytes every run
+        bytes.append(static_cast<char>(state >> 16));
+    }
+    CallRecord call;
+    call.Set(CallField::CallerName, QStringLiteral("Ann"));
+    call.Set(CallField::CallDate, QStringLiteral("12/7/26"));
+    call.Set(CallField::CallTime, QStringLiteral("4:34:54 PM"));
+    bytes.insert(2 * 467, call.Bytes().data(), 467);
+    bytes.append(call.Bytes().data(), 467);
+    const QString data = env_.writeFile(QStringLiteral("recordings/Data"), bytes);
+    Store(kTabGeneral, "txtPath", folder);
+    Program program;
+    program.Load(false);
+    EXPECT_EQ(program.CallsList().rowCount(), 2);
+    EXPECT_EQ(program.Window().statusBar()->currentMessage(),
+              ReplaceMarker(ReplaceMarker(EnglishLine(ids::kMsgCallIndexDamaged), "5"),
+                            folder + QStringLiteral("Data")));
+    QFile file(data);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == bytes);
+    program.Window().UnLoadApp();
+}
+
 // Every text the window shows comes from the string table; only the
 // caller's name and number, the ring count, the clock and the playback times
 // are data.

@@ -55,16 +55,20 @@ TEST_F(JournalTest, LinesAndNamesHaveTheExactLayout) {
     writer.WriteSysLog("Operation failed", -5, "Wave.PauseIn");
     writer.WriteSysLog("errFilFile 2 x", 0, "");
     writer.WriteCallsLog("Ann Lee - 5551234");
-    EXPECT_EQ(content("12-7-26_Sys.txt"),
+    EXPECT_EQ(content("2026-12-07_Sys.txt"),
               "4:34:54 PM : Tapi1_Ring->Ring 2(0)\r\n"
               "4:34:54 PM : Wave.PauseIn->Operation failed(-5)\r\n"
               "4:34:54 PM : ->errFilFile 2 x(0)\r\n");
-    EXPECT_EQ(content("12-7-26_Calls.txt"), "4:34:54 PM : Ann Lee - 5551234\r\n");
+    EXPECT_EQ(content("2026-12-07_Calls.txt"), "4:34:54 PM : Ann Lee - 5551234\r\n");
 
+    // Other locales later that day write on into the same day's files.
     journal("de_DE").WriteSysLog("Connected", 0, "Tapi1_Connected");
-    journal("en_GB").WriteCallsLog("x");
-    EXPECT_EQ(content("07.12.26_Sys.txt"), "16:34:54 : Tapi1_Connected->Connected(0)\r\n");
-    EXPECT_EQ(content("07-12-2026_Calls.txt"), "16:34:54 : x\r\n");
+    journal("he_IL").WriteCallsLog("x");
+    EXPECT_EQ(files(), (QStringList{"2026-12-07_Calls.txt", "2026-12-07_Sys.txt"}));
+    EXPECT_TRUE(
+        content("2026-12-07_Sys.txt").endsWith("16:34:54 : Tapi1_Connected->Connected(0)\r\n"));
+    EXPECT_EQ(content("2026-12-07_Calls.txt"),
+              "4:34:54 PM : Ann Lee - 5551234\r\n16:34:54 : x\r\n");
 }
 
 TEST_F(JournalTest, EachSwitchGovernsItsOwnKindAndNoFolderIsMade) {
@@ -72,12 +76,12 @@ TEST_F(JournalTest, EachSwitchGovernsItsOwnKindAndNoFolderIsMade) {
     writer.setSwitches(false, true);
     writer.WriteSysLog("Ring 1", 0, "Tapi1_Ring");
     writer.WriteCallsLog("a");
-    EXPECT_EQ(files(), QStringList{"12-7-26_Calls.txt"});
+    EXPECT_EQ(files(), QStringList{"2026-12-07_Calls.txt"});
     writer.setSwitches(true, false);
     writer.WriteSysLog("Ring 1", 0, "Tapi1_Ring");
     writer.WriteCallsLog("b");
-    EXPECT_EQ(files(), (QStringList{"12-7-26_Calls.txt", "12-7-26_Sys.txt"}));
-    EXPECT_EQ(content("12-7-26_Calls.txt"), "4:34:54 PM : a\r\n");
+    EXPECT_EQ(files(), (QStringList{"2026-12-07_Calls.txt", "2026-12-07_Sys.txt"}));
+    EXPECT_EQ(content("2026-12-07_Calls.txt"), "4:34:54 PM : a\r\n");
 
     // A missing folder is never created.
     ASSERT_TRUE(QDir(folder).removeRecursively());
@@ -93,8 +97,8 @@ TEST_F(JournalTest, FirstLineAfterMidnightStartsANewFile) {
     writer.WriteSysLog("Ring 1", 0, "Tapi1_Ring");
     clock.advanceSecs(1);
     writer.WriteSysLog("Ring 2", 0, "Tapi1_Ring");
-    EXPECT_EQ(content("12-7-26_Sys.txt"), "11:59:59 PM : Tapi1_Ring->Ring 1(0)\r\n");
-    EXPECT_EQ(content("12-8-26_Sys.txt"), "12:00:00 AM : Tapi1_Ring->Ring 2(0)\r\n");
+    EXPECT_EQ(content("2026-12-07_Sys.txt"), "11:59:59 PM : Tapi1_Ring->Ring 1(0)\r\n");
+    EXPECT_EQ(content("2026-12-08_Sys.txt"), "12:00:00 AM : Tapi1_Ring->Ring 2(0)\r\n");
 }
 
 TEST_F(JournalTest, OutsideTextCannotForgeOrBloatALine) {
@@ -103,10 +107,10 @@ TEST_F(JournalTest, OutsideTextCannotForgeOrBloatALine) {
                          QChar(0x85) + "end");
     writer.WriteSysLog("CallerID A\rB", 0, "Tapi1\n_CallerID\t");
     writer.WriteCallsLog(QString(10000, QLatin1Char('N')));
-    EXPECT_EQ(content("12-7-26_Calls.txt"),
+    EXPECT_EQ(content("2026-12-07_Calls.txt"),
               "4:34:54 PM : Eve 4:00:00 PM : Mallory - 1  ?[2J?  end\r\n4:34:54 PM : " +
                   QByteArray(kJournalValueLimit, 'N') + "...\r\n");
-    EXPECT_EQ(content("12-7-26_Sys.txt"), "4:34:54 PM : Tapi1 _CallerID?->CallerID A B(0)\r\n");
+    EXPECT_EQ(content("2026-12-07_Sys.txt"), "4:34:54 PM : Tapi1 _CallerID?->CallerID A B(0)\r\n");
 }
 
 TEST_F(JournalTest, DeviceDetailsSpanSeveralLines) {
@@ -116,7 +120,7 @@ TEST_F(JournalTest, DeviceDetailsSpanSeveralLines) {
          indent + "Monitor Digits: Yes"},
         0, QString());
     const QByteArray pad(26, ' ');
-    EXPECT_EQ(content("12-7-26_Sys.txt"),
+    EXPECT_EQ(content("2026-12-07_Sys.txt"),
               "4:34:54 PM : ->Device Details -\r\n" + pad + "Line Index: 0\r\n" + pad +
                   "Device Name: Modem Fake\r\n" + pad + "Monitor Digits: Yes(0)\r\n");
 }
@@ -124,7 +128,7 @@ TEST_F(JournalTest, DeviceDetailsSpanSeveralLines) {
 TEST_F(JournalTest, AFullDiskLeavesOnlyWholeLines) {
     JournalWriter writer = journal();
     writer.WriteCallsLog("first");
-    const QByteArray before = content("12-7-26_Calls.txt");
+    const QByteArray before = content("2026-12-07_Calls.txt");
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -134,33 +138,36 @@ TEST_F(JournalTest, AFullDiskLeavesOnlyWholeLines) {
     writer.WriteCallsLog(QString(200, QLatin1Char('x')));
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(content("12-7-26_Calls.txt"), before);
+    EXPECT_EQ(content("2026-12-07_Calls.txt"), before);
 }
 
 TEST_F(JournalTest, ListsNewestDayFirstAndUnreadableNamesLast) {
-    for (const char* name : {"12-7-26_Sys.txt", "12-7-26_Calls.txt", "1-15-27_Sys.txt",
-                             "11-30-26_Calls.txt", "12-31-99_Sys.txt", "notes.txt",
-                             "garbage_Sys.txt", ".hidden_Sys.txt", "12-6-26_Sys.log"}) {
+    for (const char* name :
+         {"12-7-26_Sys.txt", "12-7-26_Calls.txt", "1-15-27_Sys.txt", "2026-12-08_Sys.txt",
+          "11-30-26_Calls.txt", "12-31-99_Sys.txt", "notes.txt", "garbage_Sys.txt",
+          ".hidden_Sys.txt", "12-6-26_Sys.log"}) {
         make(QString::fromLatin1(name));
     }
     QDir(folder).mkdir(QStringLiteral("1-1-27_Sys.txt"));
     QFile::link(path("notes.txt"), path("1-2-27_Sys.txt"));
     const JournalWriter writer = journal();
-    EXPECT_EQ(
-        writer.ListLogFiles(JournalKind::All),
-        (QStringList{"1-15-27_Sys.txt", "12-7-26_Calls.txt", "12-7-26_Sys.txt",
-                     "11-30-26_Calls.txt", "12-31-99_Sys.txt", "garbage_Sys.txt", "notes.txt"}));
-    EXPECT_EQ(
-        writer.ListLogFiles(JournalKind::System),
-        (QStringList{"1-15-27_Sys.txt", "12-7-26_Sys.txt", "12-31-99_Sys.txt", "garbage_Sys.txt"}));
+    EXPECT_EQ(writer.ListLogFiles(JournalKind::All),
+              (QStringList{"1-15-27_Sys.txt", "2026-12-08_Sys.txt", "12-7-26_Calls.txt",
+                           "12-7-26_Sys.txt", "11-30-26_Calls.txt", "12-31-99_Sys.txt",
+                           "garbage_Sys.txt", "notes.txt"}));
+    EXPECT_EQ(writer.ListLogFiles(JournalKind::System),
+              (QStringList{"1-15-27_Sys.txt", "2026-12-08_Sys.txt", "12-7-26_Sys.txt",
+                           "12-31-99_Sys.txt", "garbage_Sys.txt"}));
     EXPECT_EQ(writer.ListLogFiles(JournalKind::Calls),
               (QStringList{"12-7-26_Calls.txt", "11-30-26_Calls.txt"}));
 
     for (const char* name : {"07-12-2026_Sys.txt", "31-01-2027_Sys.txt", "01-12-2026_Sys.txt"}) {
         make(QString::fromLatin1(name));
     }
-    EXPECT_EQ(journal("en_GB").ListLogFiles(JournalKind::System).mid(0, 3),
-              (QStringList{"31-01-2027_Sys.txt", "07-12-2026_Sys.txt", "01-12-2026_Sys.txt"}));
+    // Day and month are told apart by a number past 12, else by the locale.
+    EXPECT_EQ(journal("en_GB").ListLogFiles(JournalKind::System).mid(0, 4),
+              (QStringList{"31-01-2027_Sys.txt", "1-15-27_Sys.txt", "2026-12-08_Sys.txt",
+                           "07-12-2026_Sys.txt"}));
 }
 
 TEST_F(JournalTest, ReadsLinesWithAnyLineEnd) {
@@ -173,7 +180,7 @@ TEST_F(JournalTest, NamesAndLinksNeverReachOutsideTheFolder) {
     const QString missing = root.filePath(QStringLiteral("missing.txt"));
     make("../outside.txt");
     QFile::link(outside, path("link.txt"));
-    QFile::link(missing, path("12-7-26_Sys.txt"));
+    QFile::link(missing, path("2026-12-07_Sys.txt"));
     const JournalWriter writer = journal();
     for (const char* name : {"../outside.txt", "..", ".", "", "link.txt"}) {
         EXPECT_TRUE(writer.ReadLogFile(QString::fromLatin1(name)).isEmpty()) << name;
@@ -248,13 +255,17 @@ TEST(ProgramWideJournal, WritesIntoTheProgramFoldersJournal) {
     SetJournalSwitches(true, false);
     WriteSysLog("Idle", 0, "Tapi1_Idle");
     WriteCallsLog("not written");
+    // LANG changes while the program runs: the day's file stays the same.
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    WriteSysLog("Idle", 0, "Tapi1_Idle");
     ProgramJournal().setClock(SystemTime());
     SetJournalSwitches(false, false);
     QLocale::setDefault(QLocale::system());
 
-    QFile file(env.programFolder() + QStringLiteral("/Journal/12-7-26_Sys.txt"));
+    QFile file(env.programFolder() + QStringLiteral("/Journal/2026-12-07_Sys.txt"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "4:34:54 PM : Tapi1_Idle->Idle(0)\r\n");
+    EXPECT_EQ(file.readAll(),
+              "4:34:54 PM : Tapi1_Idle->Idle(0)\r\n16:34:54 : Tapi1_Idle->Idle(0)\r\n");
     EXPECT_EQ(QDir(env.programFolder() + QStringLiteral("/Journal")).count(), 3u);  // ".", ".."
 }
 

@@ -98,7 +98,7 @@ class FillFileListTest : public CommonWidgetsTest {
         QLocale::setDefault(QLocale::system());
     }
     QByteArray journal() const {
-        return Read(env.programFolder() + QStringLiteral("/Journal/12-7-26_Sys.txt"));
+        return Read(env.programFolder() + QStringLiteral("/Journal/2026-12-07_Sys.txt"));
     }
 
     FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 0))};

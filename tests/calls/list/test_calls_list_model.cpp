@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLocale>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <optional>
+#include <random>
 #include <utility>
 #include <vector>
 
 #include "calls/list/calls_columns_state.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
+#include "calls/store/call_store.h"
+#include "core/clock.h"
+#include "core/stored_moment.h"
 #include "tests/support/qt_printers.h"
 
 namespace orvane {
@@ -206,14 +213,75 @@ TEST(CallsListSortedDate, ReadsTheLocalesShortDateAndLongTime) {
         {kUnitedStates, "12/7/26", "4:34:54 PM", "12/07/2026 16:34:54"},
         {kUnitedStates, "1/2/99", "12:05:01 AM", "01/02/1999 00:05:01"},
         {german, "07.12.26", "16:34:54", "12/07/2026 16:34:54"},
+        // Forms of other locales read under any locale.
+        {german, "12/13/26", "4:34:54 PM", "12/13/2026 16:34:54"},
+        {kUnitedStates, "07.12.2026", "16:34:54", "12/07/2026 16:34:54"},
+        {kUnitedStates, "7 Dec 2026", "16:34:54", "12/07/2026 16:34:54"},
+        {kUnitedStates, "7. Dez. 2026", "16:34:54", "12/07/2026 16:34:54"},
+        {kUnitedStates, "2026-12-07", "16:34:54", "12/07/2026 16:34:54"},
+        {kUnitedStates, "\u200f7.12.2026", "4:34:54 \u05d0\u05d7\u05d4\u05f4\u05e6",
+         "12/07/2026 16:34:54"},
+        {QLocale(QStringLiteral("ko_KR")), "26. 12. 7.", "4:34:54 PM", "12/07/2026 16:34:54"},
+        // Day and month: a number past 12 decides, else the running locale.
+        {kUnitedStates, "13/12/2026", "16:34:54", "12/13/2026 16:34:54"},
+        {kUnitedStates, "07/12/2026", "16:34:54", "07/12/2026 16:34:54"},
+        {QLocale(QStringLiteral("en_GB")), "07/12/2026", "16:34:54", "12/07/2026 16:34:54"},
         {kUnitedStates, "someday", "4:34:54 PM", "someday 4:34:54 PM"},
         {kUnitedStates, "12/7/26", "teatime", "12/7/26 teatime"},
         {kUnitedStates, "12/7/26", "25:00:00", "12/7/26 25:00:00"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(
-            SortedDateText(QString::fromLatin1(c.date), QString::fromLatin1(c.time), c.locale),
-            QString::fromLatin1(c.sorted));
+        EXPECT_EQ(SortedDateText(QString::fromUtf8(c.date), QString::fromUtf8(c.time), c.locale),
+                  QString::fromUtf8(c.sorted))
+            << c.date << " " << c.time;
+    }
+}
+
+// Calls recorded while LANG changed, listed under yet another locale as the
+// program gets it (QLocale's default): newest first, one form for all rows.
+TEST(CallsListAcrossLocales, SortAndShowByTheMomentNotByTheWritersLocale) {
+    struct Written {
+        const char* locale;
+        QDateTime moment;
+        bool iso;  // a new record carries the moment as ISO text too
+    };
+    const Written written[] = {
+        {"C", QDateTime(QDate(2026, 12, 9), QTime(18, 5, 7)), false},
+        {"en_US", QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0)), true},  // "12/10/26"
+        {"de_DE", QDateTime(QDate(2026, 12, 8), QTime(23, 59, 59)), false},
+        {"en_US", QDateTime(QDate(2026, 11, 30), QTime(13, 0, 0)), false},
+        {"he_IL", QDateTime(QDate(2026, 12, 11), QTime(7, 30, 0)), false},
+    };
+    const QStringList newestFirst = {"4", "1", "0", "2", "3"};
+    for (const char* running : {"en_GB", "C", "he_IL"}) {
+        std::vector<CallRecord> records;
+        for (size_t i = 0; i < std::size(written); ++i) {
+            const QLocale writer(QString::fromLatin1(written[i].locale));
+            Call call;
+            call.name = QString::number(i);
+            call.date = ShortDateText(written[i].moment.date(), writer);
+            call.time = LongTimeText(written[i].moment.time(), writer);
+            CallRecord record = Make(call);
+            if (written[i].iso) {
+                record.Set(CallField::ExtraText, IsoMomentText(written[i].moment));
+            }
+            records.push_back(record);
+        }
+        const QLocale locale{QString::fromLatin1(running)};
+        QLocale::setDefault(locale);
+        CallsListModel model;
+        model.SetRecords(records, kFolder);
+        model.HeaderClicked(col::kDateTime);
+        model.HeaderClicked(col::kDateTime);
+        QLocale::setDefault(QLocale::system());
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const size_t which = model.CellText(row, col::kCallerName).toUInt();
+            EXPECT_EQ(model.CellText(row, col::kCallerName), newestFirst[row]) << running;
+            EXPECT_EQ(model.CellText(row, col::kDateTime),
+                      ShortDateText(written[which].moment.date(), locale) + QLatin1Char(' ') +
+                          LongTimeText(written[which].moment.time(), locale))
+                << running;
+        }
     }
 }
 
@@ -393,6 +461,57 @@ TEST(CallsListModelStore, RebuildReadsTheFolderAndAnEmptyStoreListsNothing) {
     EXPECT_TRUE(model.IsUnread(1));
     model.DeleteSelectedCalls({0});  // no delete function: nothing goes
     EXPECT_EQ(model.rowCount(), 3);
+}
+
+// A "Data" of random bytes with some real calls in it: the calls are listed
+// at their record numbers, the rest is counted, reported once and left in
+// the file byte for byte.
+TEST(CallsListModelStore, ADamagedIndexListsItsGoodRecordsAndCountsTheRest) {
+    QTemporaryDir root;
+    const QString folder = root.path() + QLatin1Char('/');
+    std::mt19937 random(20);  // fixed: the same bytes every run
+    QByteArray bytes;
+    QStringList good;
+    const int goodAt[] = {3, 17, 40};
+    for (int number = 1; number <= 48; ++number) {
+        if (std::find(std::begin(goodAt), std::end(goodAt), number) != std::end(goodAt)) {
+            Call call;
+            call.name = QString::number(number);
+            good += call.name;
+            const CallRecord record = Make(call);
+            bytes.append(record.Bytes().data(), kCallRecordSize);
+        } else {
+            for (int i = 0; i < kCallRecordSize; ++i) {
+                bytes.append(static_cast<char>(random() & 0xFF));
+            }
+        }
+    }
+    {
+        QFile file(CallIndexFile(folder));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    CallsListModel model(FileCallStore());
+    model.CreateCallsList(folder);
+    QStringList names;
+    QStringList numbers;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        names += model.CellText(row, col::kCallerName);
+        numbers += model.CellText(row, col::kIndex);
+    }
+    EXPECT_EQ(names, good);
+    EXPECT_EQ(numbers, good);  // each call at its place in the file
+    EXPECT_EQ(model.DamagedRecords(), 45);
+    EXPECT_EQ(model.TakeDamageReport(), 45);
+    EXPECT_EQ(model.TakeDamageReport(), 0);
+    model.CreateCallsList(folder);  // the rebuild after a call says nothing new
+    EXPECT_EQ(model.TakeDamageReport(), 0);
+
+    model.ToggleUserMark(1);  // record 17, not a damaged neighbour
+    bytes[16 * kCallRecordSize + LayoutOf(CallField::UserMark).offset] = '1';
+    QFile file(CallIndexFile(folder));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == bytes);  // unchanged but for the mark
 }
 
 }  // namespace

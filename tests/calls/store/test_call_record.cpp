@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <string_view>
 
 #include "calls/store/call_record.h"
 #include "tests/support/qt_printers.h"
@@ -95,10 +100,21 @@ TEST(CallRecordTest, SafeFileNamePartReplacesWhatCouldLeaveTheFolder) {
         QString safe;
     } cases[] = {
         {QStringLiteral("UNKNOWN"), QStringLiteral("UNKNOWN")},
-        {QStringLiteral("../../etc/passwd"), QStringLiteral(".._.._etc_passwd")},
+        {QStringLiteral("../../etc/passwd"), QStringLiteral("_._.._etc_passwd")},
         {QStringLiteral("."), QStringLiteral("_")},
         {QStringLiteral(".."), QStringLiteral("_")},
-        {QStringLiteral("..."), QStringLiteral("...")},
+        // A leading dot would hide the file.
+        {QStringLiteral("..."), QStringLiteral("_..")},
+        {QStringLiteral(".hidden"), QStringLiteral("_hidden")},
+        {QStringLiteral("a.b."), QStringLiteral("a.b.")},
+        // Direction marks, isolates and other format characters go.
+        {QString::fromUtf8("\u200fDana\u200e"), QStringLiteral("Dana")},
+        {QString::fromUtf8("\u05d3\u05e0\u05d4\u061c 5"),
+         QString::fromUtf8("\u05d3\u05e0\u05d4 5")},
+        {QString::fromUtf8("evil\u202egnp.exe\u202c"), QStringLiteral("evilgnp.exe")},
+        {QString::fromUtf8("\u2066a\u2067b\u2068c\u2069\u202a\u202b\u202d"), QStringLiteral("abc")},
+        {QString::fromUtf8("\ufeffx\u00ad\u200by"), QStringLiteral("xy")},
+        {QString::fromUtf8("\u200f.\u200f."), QStringLiteral("_")},
         {QString::fromUtf8("a\0b\nc\rd\x7f", 8), QStringLiteral("a_b_c_d_")},
         {QString::fromUtf8("M\u00fcller \u20ac"), QString::fromUtf8("M\u00fcller \u20ac")},
         {QString(), QString()},
@@ -134,9 +150,11 @@ TEST(CallRecordTest, TheFileNameIsRebuiltFromTheStoredValuesAndStaysInTheFolder)
         {QStringLiteral("  padded  "), QStringLiteral("555"),
          QStringLiteral("padded_555_12-7-2026_10-15-30 AM.wav")},
         {QStringLiteral("../../etc/passwd"), QString::fromUtf8("1\0/2\n", 5),
-         QStringLiteral(".._.._etc_passwd_1__2__12-7-2026_10-15-30 AM.wav")},
+         QStringLiteral("_._.._etc_passwd_1__2__12-7-2026_10-15-30 AM.wav")},
         {QStringLiteral(".."), QStringLiteral("."),
          QStringLiteral("____12-7-2026_10-15-30 AM.wav")},
+        {QStringLiteral("..."), QStringLiteral("5551234"),
+         QStringLiteral("_.._5551234_12-7-2026_10-15-30 AM.wav")},
     };
     const QString folder = QStringLiteral("/recordings/");
     for (const auto& c : cases) {
@@ -145,6 +163,80 @@ TEST(CallRecordTest, TheFileNameIsRebuiltFromTheStoredValuesAndStaysInTheFolder)
         EXPECT_EQ(QFileInfo(QDir::cleanPath(folder + fileName)).path(),
                   QStringLiteral("/recordings"))
             << c.name.toStdString();
+        EXPECT_FALSE(fileName.startsWith(QLatin1Char('.'))) << c.name.toStdString();
+    }
+}
+
+// Recordings named by the earlier rule (a leading dot, a direction mark
+// kept) stay the calls' files: listed, played and deleted as before.
+TEST(CallRecordTest, ARecordingNamedByTheEarlierRuleIsStillFound) {
+    QTemporaryDir folder;
+    const QString date = QStringLiteral("12/7/2026");
+    const QString time = QStringLiteral("10:15:30 AM");
+    const QString marked = QString::fromUtf8("\u200fDana");
+    const CallRecord record = RecordOf(marked, QStringLiteral("555"), date, time);
+    const QString legacy = QString::fromUtf8("\u200fDana_555_12-7-2026_10-15-30 AM.wav");
+    const QString current = QStringLiteral("Dana_555_12-7-2026_10-15-30 AM.wav");
+    ASSERT_EQ(LegacyCallFileName(record), legacy);
+    ASSERT_EQ(CallFileName(record), current);
+    EXPECT_TRUE(NamesCall(record, legacy));
+    EXPECT_TRUE(NamesCall(record, current));
+    EXPECT_FALSE(NamesCall(record, QStringLiteral("other.wav")));
+
+    const auto nameIn = [&] {
+        return CallFileNameIn(folder.path(), marked, QStringLiteral("555"), date, time);
+    };
+    const auto make = [&folder](const QString& name) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+    EXPECT_EQ(nameIn(), current);  // neither: a new recording's name
+    make(legacy);
+    EXPECT_EQ(nameIn(), legacy);
+    make(current);
+    EXPECT_EQ(nameIn(), current);
+}
+
+// What the list takes for a call and what for damage.
+TEST(CallRecordTest, ARecordIsReadableOnlyWhenItHoldsWhatTheProgramWrites) {
+    CallRecord written = RecordOf(QStringLiteral("Ann"), QStringLiteral("555"),
+                                  QStringLiteral("12/7/2026"), QStringLiteral("10:15:30 AM"));
+    written.Set(CallField::CallKind, QStringLiteral("3"));
+    written.Set(CallField::ReadFlag, QStringLiteral("0"));
+    written.Set(CallField::ExtraText, QStringLiteral("2026-12-07T10:15:30"));
+    written.Set(CallField::Notes, QStringLiteral("one\r\n\ttwo"));
+    const auto with = [](const CallRecord& record, CallField field, std::string_view bytes) {
+        std::array<char, kCallRecordSize> raw = record.Bytes();
+        std::copy(bytes.begin(), bytes.end(), raw.begin() + LayoutOf(field).offset);
+        return CallRecord(raw);
+    };
+    std::array<char, kCallRecordSize> noise{};
+    unsigned state = 20;
+    for (char& c : noise) {
+        state = state * 1103515245u + 12345u;  // fixed: the same bytes every run
+        c = static_cast<char>(state >> 16);
+    }
+    const struct {
+        const char* what;
+        CallRecord record;
+        bool readable;
+    } cases[] = {
+        {"as the recorder writes it", written, true},
+        {"never written (all NUL)", CallRecord(), true},
+        {"a name in another character set", with(written, CallField::CallerName, "M\xfcller"),
+         true},
+        {"marks set", with(with(written, CallField::UserMark, "1"), CallField::SpareMark, "1"),
+         true},
+        {"a mark that is no mark", with(written, CallField::UserMark, "x"), false},
+        {"a read flag that is no flag", with(written, CallField::ReadFlag, "\xff"), false},
+        {"a kind that is no number", with(written, CallField::CallKind, "3a"), false},
+        {"a control character in the name", with(written, CallField::CallerName, "A\x01"), false},
+        {"a line break in the date", with(written, CallField::CallDate, "12/7\n"), false},
+        {"DEL in the time", with(written, CallField::CallTime, "\x7f"), false},
+        {"random bytes", CallRecord(noise), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsReadableCallRecord(c.record), c.readable) << c.what;
     }
 }
 
