@@ -407,8 +407,8 @@ TEST_F(SettingsDialogTest, DevicePropertiesAnswerInTheSelectedLanguage) {
     ASSERT_NE(box, nullptr);
     const QStringList lines = box->text().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 6);
-    EXPECT_EQ(lines[2], Text(ids::kInfoTapiCapability) + QStringLiteral("Ja"));
-    EXPECT_EQ(lines[3], Text(ids::kInfoVoiceModem) + QStringLiteral("Nein"));
+    EXPECT_EQ(lines[2], Text(ids::kInfoTapiCapability) + QStringLiteral(" Ja"));
+    EXPECT_EQ(lines[3], Text(ids::kInfoVoiceModem) + QStringLiteral(" Nein"));
     box->close();
 }
 
