@@ -11,6 +11,7 @@
 #include "app/calls_list/calls_list_view.h"
 #include "calls/list/calls_list_model.h"
 #include "core/common_functions.h"
+#include "ui/own_icons.h"
 
 namespace orvane {
 namespace {
@@ -52,9 +53,9 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
     buttons_ = new QToolBar(this);
     buttons_->setObjectName(QStringLiteral("tlbrPlayButtons"));
     buttons_->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
-    play_ = buttons_->addAction(style()->standardIcon(QStyle::SP_MediaPlay), QString());
+    play_ = buttons_->addAction(OwnIcon("media-playback-start"), QString());
     play_->setObjectName(QStringLiteral("tlbrPlayButtons0"));
-    stop_ = buttons_->addAction(style()->standardIcon(QStyle::SP_MediaStop), QString());
+    stop_ = buttons_->addAction(OwnIcon("media-playback-stop"), QString());
     stop_->setObjectName(QStringLiteral("tlbrPlayButtons1"));
     layout->addWidget(buttons_);
 
