@@ -200,6 +200,9 @@ inline constexpr int kMsgCallsNotDeleted = 404;
 inline constexpr int kMsgCallsNotRestored = 405;
 inline constexpr int kMsgCallsLostFromTrash = 406;  // "<%S>": how many
 inline constexpr int kAskDeleteTranslation = 407;   // "<%S>": the translation's name
+// Help pages in the program's own window; the journal viewer's note.
+inline constexpr int kHelpShownHere = 805;
+inline constexpr int kMsgJournalsOff = 806;  // "<%S>": the clear boxes, then the settings page
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -360,6 +363,8 @@ inline constexpr std::array kAllIds = {
     kMsgCallsNotRestored,
     kMsgCallsLostFromTrash,
     kAskDeleteTranslation,
+    kHelpShownHere,
+    kMsgJournalsOff,
 };
 
 }  // namespace orvane::ids
