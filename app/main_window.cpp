@@ -22,6 +22,7 @@
 #include "app/about/about_box.h"
 #include "app/calls_list/calls_folder_bar.h"
 #include "app/calls_list/calls_list_view.h"
+#include "app/help/help_window.h"
 #include "app/menus/main_menus.h"
 #include "app/menus/save_copy.h"
 #include "app/menus/web_links.h"
@@ -132,6 +133,7 @@ CallView& MainWindow::CallDisplay() {
 void MainWindow::BuildTray() {
     tray_ = new TrayIcon(this);
     tray_->SetMenu(trayMenu_);
+    tray_->SetLineOpen(lineSwitchOpen_);
     tray_->Load();
     tray_->SetToolTip(product::kProductString);
     connect(tray_, &TrayIcon::SysTrayMouseDown, this, &MainWindow::OnTrayMouseDown);
@@ -251,10 +253,10 @@ void MainWindow::RunCommand(MenuCommand command) {
             run(commands_.showTranslationEditor);
             break;
         case MenuCommand::kHelpContents:
-            OpenInBrowser(HelpPageUrl(QStringLiteral("index.html")));
+            ShowHelp(QStringLiteral("index.html"), this);
             break;
         case MenuCommand::kSupport:
-            OpenInBrowser(HelpPageUrl(QStringLiteral("support.html")));
+            ShowHelp(QStringLiteral("support.html"), this);
             break;
         case MenuCommand::kCheckNewVersion:
             OpenInBrowser(UpdateCheckUrl(WebSite()));
@@ -412,6 +414,9 @@ void MainWindow::BuildToolbars() {
 
 void MainWindow::SetLineSwitch(bool open) {
     lineSwitchOpen_ = open;
+    if (tray_ != nullptr) {
+        tray_->SetLineOpen(open);
+    }
     UpdateTrayLineEntries();
     if (lineSwitch_ == nullptr) {
         return;
@@ -551,7 +556,9 @@ void MainWindow::RestorePlacement() {
         stored.height = settings.GetRegistryValue(setting::kHeight);
         stored.state = settings.GetRegistryValue(setting::kState);
     }
-    const Placement placement = PlacementFromStored(stored, CurrentScreen());
+    const QScreen* screen = this->screen();
+    const Placement placement = PlacementFromStored(
+        stored, CurrentScreen(), screen != nullptr ? screen->availableGeometry() : QRect());
     move(placement.geometry.topLeft());
     resize(placement.geometry.size());
     restoredState_ = placement.state;

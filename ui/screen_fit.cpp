@@ -34,15 +34,17 @@ QRect FitInside(const QRect& wanted, const QRect& available) {
         return wanted;
     }
     QRect fitted(wanted.topLeft(), wanted.size().boundedTo(available.size()));
-    fitted.moveLeft(std::clamp(fitted.left(), available.left(), available.right() - fitted.width() + 1));
-    fitted.moveTop(std::clamp(fitted.top(), available.top(), available.bottom() - fitted.height() + 1));
+    fitted.moveLeft(
+        std::clamp(fitted.left(), available.left(), available.right() - fitted.width() + 1));
+    fitted.moveTop(
+        std::clamp(fitted.top(), available.top(), available.bottom() - fitted.height() + 1));
     return fitted;
 }
 
 void FitWindowToScreen(QWidget* window) {
     const QScreen* screen = window->screen();
-    if (screen == nullptr ||
-        (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))) {
+    if (screen == nullptr || (window->windowState() &
+                              (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))) {
         return;
     }
     const QRect frame = window->frameGeometry();

@@ -36,6 +36,14 @@ class TrayIcon : public QObject {
     void SetToolTip(const QString& text);
     QString ToolTip() const;
     void SetIcon(const QIcon& icon);
+
+    // What the icon shows: the call on the line first, then whether the
+    // line is open.
+    enum class LineState { Closed, Open, Ringing, Recording };
+    void SetLineOpen(bool open);
+    void SetCall(bool ringing, bool recording);
+    LineState State() const;
+    static QString IconPath(LineState state);
     void SetMenu(QMenu* menu);
     QMenu* Menu() const { return menu_; }
 
@@ -54,6 +62,9 @@ class TrayIcon : public QObject {
     QSystemTrayIcon* icon_ = nullptr;
     QMenu* menu_ = nullptr;
     QString toolTip_;
+    bool lineOpen_ = false;
+    bool ringing_ = false;
+    bool recording_ = false;
 };
 
 }  // namespace orvane
