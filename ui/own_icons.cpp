@@ -9,7 +9,8 @@ QIcon OwnIcon(const char* name) {
     if (name == nullptr) {
         return {};
     }
-    const QString path = QStringLiteral(":/icons/") + QString::fromLatin1(name) + QStringLiteral(".svg");
+    const QString path =
+        QStringLiteral(":/icons/") + QString::fromLatin1(name) + QStringLiteral(".svg");
     return QFile::exists(path) ? QIcon(path) : QIcon();
 }
 

@@ -107,9 +107,8 @@ class LookTest : public ::testing::Test {
         ResetMessageSeam();
         TrayIcon::OverrideAvailability(true);
         env_.setVariable("SONVEL_NO_ALSA", QStringLiteral("1"));
-        Program::SetTapiFactory([this](QObject* parent) {
-            return testing::CreateScriptedTapi(backend_, parent);
-        });
+        Program::SetTapiFactory(
+            [this](QObject* parent) { return testing::CreateScriptedTapi(backend_, parent); });
         // No icon theme at all: what the program shows is its own.
         themeName_ = QIcon::themeName();
         themePaths_ = QIcon::themeSearchPaths();
