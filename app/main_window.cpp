@@ -41,6 +41,7 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/palette_colours.h"
 #include "ui/tray_icon.h"
 
 static void InitUiResources() {
@@ -496,7 +497,11 @@ void MainWindow::BuildStatusBar() {
     recordingProblem_->setWordWrap(true);
     recordingProblem_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     recordingProblem_->setMinimumWidth(0);
-    recordingProblem_->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    recordingProblem_->setStyleSheet(
+        QStringLiteral("QLabel { color: %1; }")
+            .arg(ReadableColour(QColor(0xb0, 0, 0), bar->palette().color(QPalette::Window),
+                                bar->palette().color(QPalette::WindowText))
+                     .name()));
     bar->addWidget(recordingProblem_, 4);
     ShowRecordingProblem(std::exchange(earlyRecordingProblem_, QString()), false);
     progressBar_ = new QProgressBar(bar);

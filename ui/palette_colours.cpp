@@ -34,19 +34,21 @@ double ContrastRatio(const QColor& a, const QColor& b) {
     return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
-QColor NoteTextColour(const QPalette& palette) {
-    const QColor base = palette.color(QPalette::Base);
-    const QColor link = palette.color(QPalette::Link);
-    const QColor text = palette.color(QPalette::Text);
-    // Ten steps are fine enough to keep as much of the link's hue as the
-    // contrast allows; the text colour itself ends the search.
+QColor ReadableColour(const QColor& wanted, const QColor& background, const QColor& text) {
+    // Ten steps are fine enough to keep as much of the hue as the contrast
+    // allows; the text colour itself ends the search.
     for (int step = 0; step <= 10; ++step) {
-        const QColor candidate = Mix(link, text, step / 10.0);
-        if (ContrastRatio(candidate, base) >= kReadableContrast) {
+        const QColor candidate = Mix(wanted, text, step / 10.0);
+        if (ContrastRatio(candidate, background) >= kReadableContrast) {
             return candidate;
         }
     }
     return text;
+}
+
+QColor NoteTextColour(const QPalette& palette) {
+    return ReadableColour(palette.color(QPalette::Link), palette.color(QPalette::Base),
+                          palette.color(QPalette::Text));
 }
 
 }  // namespace orvane

@@ -17,6 +17,7 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/palette_colours.h"
 
 namespace orvane {
 namespace {
@@ -89,9 +90,12 @@ QAction* AddButton(QToolBar* toolbar, const QString& name, const QString& tip, b
 
 // An indicator in its colour with its meaning as the tool tip: a fixed
 // caption in bold ("Rec", "Pause Rec"), or a round mark where it has none.
-QLabel* AddIndicator(QToolBar* toolbar, const QString& name, const QColor& colour,
+QLabel* AddIndicator(QToolBar* toolbar, const QString& name, const QColor& wanted,
                      const QString& tip, const QString& caption = QString()) {
     auto* label = new QLabel(toolbar);
+    const QPalette palette = toolbar->palette();
+    const QColor colour = ReadableColour(wanted, palette.color(QPalette::Window),
+                                         palette.color(QPalette::WindowText));
     label->setObjectName(name);
     label->setToolTip(tip);
     if (!caption.isEmpty()) {

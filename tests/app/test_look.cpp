@@ -185,6 +185,21 @@ TEST_F(LookTest, EveryButtonAndMenuEntryHasItsOwnIconThatReadsOnADarkPalette) {
     window.UnLoadApp();
 }
 
+TEST_F(LookTest, TextsInTheirOwnColoursReadOnADarkPalette) {
+    QApplication::setPalette(DarkPalette());
+    Program program;
+    program.Load(true);
+    const QColor background = QApplication::palette().color(QPalette::Window);
+    for (const char* name : {"lblRec", "lblPause", "recordingProblem"}) {
+        auto* label = program.Window().findChild<QLabel*>(QLatin1String(name));
+        ASSERT_NE(label, nullptr) << name;
+        label->ensurePolished();
+        EXPECT_GE(ContrastRatio(label->palette().color(QPalette::WindowText), background), 4.5)
+            << name;
+    }
+    program.Window().UnLoadApp();
+}
+
 TEST_F(LookTest, NoteTextReadsOnLightAndDarkPalettes) {
     const struct {
         const char* label;

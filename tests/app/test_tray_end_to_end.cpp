@@ -38,10 +38,12 @@ TEST_F(TrayEndToEnd, TheTrayIconFollowsTheLineAndTheCall) {
     };
     for (const auto& step : steps) {
         EXPECT_TRUE(PumpUntil([&] { return tray->State() == step.state; }))
-            << step.icon << "\n" << Journal().toStdString();
+            << step.icon << "\n"
+            << Journal().toStdString();
         EXPECT_EQ(TrayIcon::IconPath(tray->State()), QString::fromLatin1(step.icon));
         if (step.state == State::Recording) {
-            ASSERT_TRUE(PumpUntil([] { return Journal().contains(QStringLiteral("End Of Call")); }));
+            ASSERT_TRUE(
+                PumpUntil([] { return Journal().contains(QStringLiteral("End Of Call")); }));
         }
     }
     program.Window().MenuClick("stCloseLine");
