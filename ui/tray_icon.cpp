@@ -66,14 +66,23 @@ void TrayIcon::Unload() {
 }
 
 void TrayIcon::SetLineOpen(bool open) {
+    const LineState before = State();
     lineOpen_ = open;
-    SetIcon(QIcon(IconPath(State())));
+    ShowState(before);
 }
 
 void TrayIcon::SetCall(bool ringing, bool recording) {
+    const LineState before = State();
     ringing_ = ringing;
     recording_ = recording;
-    SetIcon(QIcon(IconPath(State())));
+    ShowState(before);
+}
+
+void TrayIcon::ShowState(LineState before) {
+    if (State() != before) {
+        SetIcon(QIcon(IconPath(State())));
+        Q_EMIT StateChanged(State());
+    }
 }
 
 TrayIcon::LineState TrayIcon::State() const {

@@ -44,6 +44,7 @@ class TrayIcon : public QObject {
     void SetCall(bool ringing, bool recording);
     LineState State() const;
     static QString IconPath(LineState state);
+
     void SetMenu(QMenu* menu);
     QMenu* Menu() const { return menu_; }
 
@@ -57,8 +58,12 @@ class TrayIcon : public QObject {
     void SysTrayMouseDown(Qt::MouseButton button);
     void BalloonClicked();
     void BalloonShown(const QString& title, const QString& text, int timeoutMs);
+    // The icon turned to another line state.
+    void StateChanged(orvane::TrayIcon::LineState state);
 
   private:
+    void ShowState(LineState before);
+
     QSystemTrayIcon* icon_ = nullptr;
     QMenu* menu_ = nullptr;
     QString toolTip_;
