@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
@@ -358,6 +359,18 @@ void Program::CreateRecorder() {
         }
     });
     recorderToolbar_->Connect(*recorder_);
+    // The recorder's own Record and Stop start and stop a recording within
+    // a call; the tray icon shows it at once.
+    for (const QString& name : {QStringLiteral("Record"), QStringLiteral("Stop")}) {
+        if (auto* action = window_->findChild<QAction*>(name)) {
+            connect(action, &QAction::triggered, this, [this] {
+                if (TrayIcon* tray = window_->Tray()) {
+                    tray->SetCall(tray->State() == TrayIcon::LineState::Ringing,
+                                  recorder_->IsRecording());
+                }
+            });
+        }
+    }
     wave1Events_ = std::make_unique<Wave1Events>(*recorder_, *recorderToolbar_->LevelDisplay());
     wave1_->SetEvents(wave1Events_.get());
 }
