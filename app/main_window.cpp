@@ -22,6 +22,7 @@
 #include "app/about/about_box.h"
 #include "app/calls_list/calls_folder_bar.h"
 #include "app/calls_list/calls_list_view.h"
+#include "app/help/help_window.h"
 #include "app/menus/main_menus.h"
 #include "app/menus/save_copy.h"
 #include "app/menus/web_links.h"
@@ -42,6 +43,7 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/palette_colours.h"
 #include "ui/tray_icon.h"
 
 static void InitUiResources() {
@@ -134,6 +136,7 @@ CallView& MainWindow::CallDisplay() {
 void MainWindow::BuildTray() {
     tray_ = new TrayIcon(this);
     tray_->SetMenu(trayMenu_);
+    tray_->SetLineOpen(lineSwitchOpen_);
     tray_->Load();
     tray_->SetToolTip(product::kProductString);
     connect(tray_, &TrayIcon::SysTrayMouseDown, this, &MainWindow::OnTrayMouseDown);
@@ -253,10 +256,10 @@ void MainWindow::RunCommand(MenuCommand command) {
             run(commands_.showTranslationEditor);
             break;
         case MenuCommand::kHelpContents:
-            OpenInBrowser(HelpPageUrl(QStringLiteral("index.html")));
+            ShowHelp(QStringLiteral("index.html"), this);
             break;
         case MenuCommand::kSupport:
-            OpenInBrowser(HelpPageUrl(QStringLiteral("support.html")));
+            ShowHelp(QStringLiteral("support.html"), this);
             break;
         case MenuCommand::kCheckNewVersion:
             OpenInBrowser(UpdateCheckUrl(WebSite()));
@@ -447,6 +450,9 @@ void MainWindow::BuildToolbars() {
 
 void MainWindow::SetLineSwitch(bool open) {
     lineSwitchOpen_ = open;
+    if (tray_ != nullptr) {
+        tray_->SetLineOpen(open);
+    }
     UpdateTrayLineEntries();
     if (lineSwitch_ == nullptr) {
         return;
@@ -534,7 +540,11 @@ void MainWindow::BuildStatusBar() {
     recordingProblem_->setWordWrap(true);
     recordingProblem_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     recordingProblem_->setMinimumWidth(0);
-    recordingProblem_->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+    recordingProblem_->setStyleSheet(
+        QStringLiteral("QLabel { color: %1; }")
+            .arg(ReadableColour(QColor(0xb0, 0, 0), bar->palette().color(QPalette::Window),
+                                bar->palette().color(QPalette::WindowText))
+                     .name()));
     bar->addWidget(recordingProblem_, 4);
     ShowRecordingProblem(std::exchange(earlyRecordingProblem_, QString()), false);
     progressBar_ = new QProgressBar(bar);
@@ -594,7 +604,9 @@ void MainWindow::RestorePlacement() {
         stored.height = settings.GetRegistryValue(setting::kHeight);
         stored.state = settings.GetRegistryValue(setting::kState);
     }
-    const Placement placement = PlacementFromStored(stored, CurrentScreen());
+    const QScreen* screen = this->screen();
+    const Placement placement = PlacementFromStored(
+        stored, CurrentScreen(), screen != nullptr ? screen->availableGeometry() : QRect());
     move(placement.geometry.topLeft());
     resize(placement.geometry.size());
     restoredState_ = placement.state;

@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
@@ -42,6 +43,8 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/screen_fit.h"
+#include "ui/tray_icon.h"
 
 namespace orvane {
 namespace {
@@ -120,7 +123,9 @@ void Program::Load(bool hidden) {
     settings_.KeyRoot = product::kRootKey;
     settings_.Subkey.clear();
 
-    // 2. The main window, with its caption.
+    // 2. The main window, with its caption. Every window opens inside its
+    // screen's free area, whatever size it asks for.
+    FitEveryWindowToItsScreen();
     window_ = std::make_unique<MainWindow>(*this);
     window_->setWindowTitle(product::kMainWindowCaption);
 
@@ -314,6 +319,19 @@ void Program::CreateTelephony() {
     // line is looked for until its device is back.
     line_->SetCallEnder([this] { calls_->EndCallOnClosingLine(); });
     connect(tapi_.get(), &Tapi::LineLost, this, [this] { line_->LineLost(); });
+    // The tray icon shows the call on the line; the state machine has acted
+    // on each event before these run.
+    const auto showCall = [this](bool ringing) {
+        if (TrayIcon* tray = window_ ? window_->Tray() : nullptr) {
+            tray->SetCall(ringing, recorder_ && recorder_->IsRecording());
+        }
+    };
+    connect(tapi_.get(), &Tapi::InComeCall, this, [showCall] { showCall(true); });
+    connect(tapi_.get(), &Tapi::Ring, this, [showCall] { showCall(true); });
+    for (auto event : {&Tapi::Connected, &Tapi::Disconnected, &Tapi::Idle}) {
+        connect(tapi_.get(), event, this, [showCall] { showCall(false); });
+    }
+    connect(tapi_.get(), &Tapi::LineLost, this, [showCall] { showCall(false); });
 }
 
 void Program::CreateRecorder() {
@@ -341,6 +359,18 @@ void Program::CreateRecorder() {
         }
     });
     recorderToolbar_->Connect(*recorder_);
+    // The recorder's own Record and Stop start and stop a recording within
+    // a call; the tray icon shows it at once.
+    for (const QString& name : {QStringLiteral("Record"), QStringLiteral("Stop")}) {
+        if (auto* action = window_->findChild<QAction*>(name)) {
+            connect(action, &QAction::triggered, this, [this] {
+                if (TrayIcon* tray = window_->Tray()) {
+                    tray->SetCall(tray->State() == TrayIcon::LineState::Ringing,
+                                  recorder_->IsRecording());
+                }
+            });
+        }
+    }
     wave1Events_ = std::make_unique<Wave1Events>(*recorder_, *recorderToolbar_->LevelDisplay());
     wave1_->SetEvents(wave1Events_.get());
 }

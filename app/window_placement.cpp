@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "ui/screen_fit.h"
+
 namespace orvane {
 namespace {
 
@@ -33,7 +35,9 @@ qint64 PixelsToTwips(int pixels, double dpi) {
     return std::llround(static_cast<double>(pixels) * kTwipsPerInch / dpi);
 }
 
-Placement PlacementFromStored(const StoredPlacement& stored, const ScreenMetrics& screen) {
+namespace {
+
+Placement Unfitted(const StoredPlacement& stored, const ScreenMetrics& screen) {
     if (stored.width.toString().isEmpty()) {
         return DefaultPlacement(screen);
     }
@@ -51,6 +55,16 @@ Placement PlacementFromStored(const StoredPlacement& stored, const ScreenMetrics
         placement = DefaultPlacement(screen);
         placement.state = state;
     }
+    return placement;
+}
+
+}  // namespace
+
+Placement PlacementFromStored(const StoredPlacement& stored, const ScreenMetrics& screen,
+                              const QRect& freeArea) {
+    Placement placement = Unfitted(stored, screen);
+    placement.geometry =
+        FitInside(placement.geometry, freeArea.isEmpty() ? screen.geometry : freeArea);
     return placement;
 }
 

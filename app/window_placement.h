@@ -39,7 +39,11 @@ qint64 PixelsToTwips(int pixels, double dpi);
 // on the screen; a stored minimised state opens normal. A stored rectangle
 // that no longer touches the screen (a monitor was removed) or has no size
 // is centred at the default size, so the window is never out of reach.
-Placement PlacementFromStored(const StoredPlacement& stored, const ScreenMetrics& screen);
+// The result always fits the screen's free area: a placement larger than
+// it (a scaled desktop, a smaller monitor) is shrunk and moved inside.
+// `freeArea` is the screen's area without panels; empty: the whole screen.
+Placement PlacementFromStored(const StoredPlacement& stored, const ScreenMetrics& screen,
+                              const QRect& freeArea = QRect());
 
 // What shutdown writes: position and size only in normal state, the state
 // always, so a maximised window keeps its last normal placement.

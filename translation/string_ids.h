@@ -225,6 +225,9 @@ inline constexpr int kHeaderUserMark = 774;
 inline constexpr int kHeaderKind = 775;
 inline constexpr int kMsgCallIndexDamaged =
     750;  // "<%S>": how many records, "<%S>": the index file
+// Help pages in the program's own window; the journal viewer's note.
+inline constexpr int kHelpShownHere = 805;
+inline constexpr int kMsgJournalsOff = 806;  // "<%S>": the clear boxes, then the settings page
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -406,6 +409,8 @@ inline constexpr std::array kAllIds = {
     kHeaderUserMark,
     kHeaderKind,
     kMsgCallIndexDamaged,
+    kHelpShownHere,
+    kMsgJournalsOff,
 };
 
 }  // namespace orvane::ids

@@ -29,7 +29,7 @@ void TrayIcon::Load() {
     }
     icon_ = new QSystemTrayIcon(this);
     icon_->setToolTip(toolTip_);
-    icon_->setIcon(QIcon(QStringLiteral(":/icons/orvane.svg")));
+    icon_->setIcon(QIcon(IconPath(State())));
     if (menu_ != nullptr) {
         // StatusNotifier hosts show the menu themselves and never report a
         // right press, so the menu must be known to the icon.
@@ -63,6 +63,50 @@ void TrayIcon::Unload() {
     icon_->hide();
     delete icon_;
     icon_ = nullptr;
+}
+
+void TrayIcon::SetLineOpen(bool open) {
+    const LineState before = State();
+    lineOpen_ = open;
+    ShowState(before);
+}
+
+void TrayIcon::SetCall(bool ringing, bool recording) {
+    const LineState before = State();
+    ringing_ = ringing;
+    recording_ = recording;
+    ShowState(before);
+}
+
+void TrayIcon::ShowState(LineState before) {
+    if (State() != before) {
+        SetIcon(QIcon(IconPath(State())));
+        Q_EMIT StateChanged(State());
+    }
+}
+
+TrayIcon::LineState TrayIcon::State() const {
+    if (recording_) {
+        return LineState::Recording;
+    }
+    if (ringing_) {
+        return LineState::Ringing;
+    }
+    return lineOpen_ ? LineState::Open : LineState::Closed;
+}
+
+QString TrayIcon::IconPath(LineState state) {
+    switch (state) {
+        case LineState::Open:
+            return QStringLiteral(":/icons/line_open.svg");
+        case LineState::Ringing:
+            return QStringLiteral(":/icons/line_ringing.svg");
+        case LineState::Recording:
+            return QStringLiteral(":/icons/line_recording.svg");
+        case LineState::Closed:
+            break;
+    }
+    return QStringLiteral(":/icons/line_closed.svg");
 }
 
 bool TrayIcon::IsLoaded() const {

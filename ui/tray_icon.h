@@ -36,6 +36,15 @@ class TrayIcon : public QObject {
     void SetToolTip(const QString& text);
     QString ToolTip() const;
     void SetIcon(const QIcon& icon);
+
+    // What the icon shows: the call on the line first, then whether the
+    // line is open.
+    enum class LineState { Closed, Open, Ringing, Recording };
+    void SetLineOpen(bool open);
+    void SetCall(bool ringing, bool recording);
+    LineState State() const;
+    static QString IconPath(LineState state);
+
     void SetMenu(QMenu* menu);
     QMenu* Menu() const { return menu_; }
 
@@ -49,11 +58,18 @@ class TrayIcon : public QObject {
     void SysTrayMouseDown(Qt::MouseButton button);
     void BalloonClicked();
     void BalloonShown(const QString& title, const QString& text, int timeoutMs);
+    // The icon turned to another line state.
+    void StateChanged(orvane::TrayIcon::LineState state);
 
   private:
+    void ShowState(LineState before);
+
     QSystemTrayIcon* icon_ = nullptr;
     QMenu* menu_ = nullptr;
     QString toolTip_;
+    bool lineOpen_ = false;
+    bool ringing_ = false;
+    bool recording_ = false;
 };
 
 }  // namespace orvane

@@ -19,6 +19,7 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/palette_colours.h"
 
 namespace orvane {
 namespace {
@@ -47,7 +48,7 @@ void DrawCallIcon(QPainter& painter, int icon, const QRect& box) {
             flag.lineTo(r.right(), r.top() + r.height() / 4);
             flag.lineTo(r.left(), r.top() + r.height() / 2);
             flag.closeSubpath();
-            painter.fillPath(flag, QColor(200, 30, 30));
+            painter.fillPath(flag, QColor(240, 72, 72));
             break;
         }
         case calls_icon::kSpareMark:
@@ -57,15 +58,15 @@ void DrawCallIcon(QPainter& painter, int icon, const QRect& box) {
             break;
         case calls_icon::kAnsweredUnread:
         case calls_icon::kAnsweredRead:
-            painter.setPen(QPen(QColor(30, 90, 200), 1.5));
-            painter.setBrush(icon == calls_icon::kAnsweredUnread ? QBrush(QColor(30, 90, 200))
+            painter.setPen(QPen(QColor(61, 134, 224), 1.5));
+            painter.setBrush(icon == calls_icon::kAnsweredUnread ? QBrush(QColor(61, 134, 224))
                                                                  : QBrush(Qt::NoBrush));
             painter.drawEllipse(r.adjusted(2, 2, -2, -2));
             break;
         case calls_icon::kIncoming:
         case calls_icon::kOutgoing: {
             const bool in = icon == calls_icon::kIncoming;
-            painter.setPen(QPen(in ? QColor(20, 140, 60) : QColor(220, 120, 20), 2));
+            painter.setPen(QPen(in ? QColor(46, 158, 72) : QColor(220, 120, 20), 2));
             const QPointF tip = in ? r.bottomLeft() : r.topRight();
             const QPointF tail = in ? r.topRight() : r.bottomLeft();
             painter.drawLine(tail, tip);
@@ -96,7 +97,7 @@ QIcon ToolbarIcon(int position) {
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF r(2, 2, kToolbarIconSize - 4, kToolbarIconSize - 4);
-    painter.setPen(QPen(QColor(40, 40, 40), 1.5));
+    painter.setPen(QPen(QColor(125, 133, 144), 1.5));
     switch (position) {
         case CallsListPanel::kPrevious:
         case CallsListPanel::kNext: {
@@ -106,7 +107,7 @@ QIcon ToolbarIcon(int position) {
             arrow.lineTo(r.left(), up ? r.bottom() : r.top());
             arrow.lineTo(r.right(), up ? r.bottom() : r.top());
             arrow.closeSubpath();
-            painter.fillPath(arrow, QColor(40, 90, 170));
+            painter.fillPath(arrow, QColor(61, 134, 224));
             break;
         }
         case CallsListPanel::kNotes:
@@ -118,13 +119,13 @@ QIcon ToolbarIcon(int position) {
             }
             break;
         case CallsListPanel::kSaveToPc:
-            painter.setBrush(QColor(70, 110, 180));
+            painter.setBrush(QColor(61, 134, 224));
             painter.drawRect(r);
             painter.fillRect(QRectF(r.left() + 3, r.top(), r.width() - 6, r.height() / 3),
                              Qt::white);
             break;
         case CallsListPanel::kDelete:
-            painter.setPen(QPen(QColor(200, 30, 30), 2.5));
+            painter.setPen(QPen(QColor(240, 72, 72), 2.5));
             painter.drawLine(r.topLeft(), r.bottomRight());
             painter.drawLine(r.topRight(), r.bottomLeft());
             break;
@@ -192,7 +193,7 @@ class CallsListDelegate final : public QStyledItemDelegate {
             painter->setClipRect(option.rect);
             painter->setFont(option.font);
             painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
-                                     : QColor(kCallsNoteRed, kCallsNoteGreen, kCallsNoteBlue));
+                                     : NoteTextColour(option.palette));
             painter->drawText(note, Qt::AlignTop | Qt::AlignLeading | Qt::TextWordWrap,
                               model->CellText(index.row(), col::kBody));
         }

@@ -1,18 +1,17 @@
 #include "app/menus/main_menus.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <span>
 
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/own_icons.h"
 
 namespace orvane {
 namespace {
@@ -105,29 +104,6 @@ constexpr ToolbarButton kToolbarButtons[] = {
     {4, ids::kToolbarJournal, 0, C::kJournalViewer, "x-office-document", "tbJournal"},
     {5, 0, 0, C::kNone, nullptr, nullptr},
     {6, ids::kMenuNotes, 5, C::kGeneralNotes, "accessories-text-editor", "tbNotes"},
-};
-
-// What the desktop theme may lack, from the style.
-struct FallbackIcon {
-    const char* name;
-    QStyle::StandardPixmap pixmap;
-};
-constexpr FallbackIcon kFallbackIcons[] = {
-    {"go-previous", QStyle::SP_ArrowBack},
-    {"go-next", QStyle::SP_ArrowForward},
-    {"edit-delete", QStyle::SP_TrashIcon},
-    {"edit-undo", QStyle::SP_ArrowBack},
-    {"document-save-as", QStyle::SP_DialogSaveButton},
-    {"help-contents", QStyle::SP_DialogHelpButton},
-    {"help-about", QStyle::SP_MessageBoxInformation},
-    {"application-exit", QStyle::SP_DialogCloseButton},
-    {"x-office-document", QStyle::SP_FileDialogDetailedView},
-    {"preferences-system", QStyle::SP_ComputerIcon},
-    {"applications-internet", QStyle::SP_DriveNetIcon},
-    {"system-software-update", QStyle::SP_BrowserReload},
-    {"accessories-text-editor", QStyle::SP_FileDialogContentsView},
-    {"document-edit", QStyle::SP_FileDialogContentsView},
-    {"call-start", QStyle::SP_MediaPlay},
 };
 
 void AddItems(QMenu* menu, std::span<const MenuItem> items, bool accessKeys) {
@@ -224,19 +200,10 @@ void BuildMainToolbarButtons(QToolBar* toolbar, const std::function<void(int pos
 }
 
 QIcon MenuIcon(const char* name) {
-    if (name == nullptr) {
-        return {};
+    if (name != nullptr && name[0] == ':') {
+        return QIcon(QString::fromLatin1(name));
     }
-    const QString text = QString::fromLatin1(name);
-    if (text.startsWith(QLatin1Char(':'))) {
-        return QIcon(text);
-    }
-    for (const FallbackIcon& fallback : kFallbackIcons) {
-        if (qstrcmp(fallback.name, name) == 0) {
-            return QIcon::fromTheme(text, QApplication::style()->standardIcon(fallback.pixmap));
-        }
-    }
-    return QIcon::fromTheme(text);
+    return OwnIcon(name);
 }
 
 }  // namespace orvane

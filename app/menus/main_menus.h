@@ -60,8 +60,8 @@ QMenu* BuildTrayMenu(QWidget* parent, const MenuClickHandler& onClick);
 // click reports its position.
 void BuildMainToolbarButtons(QToolBar* toolbar, const std::function<void(int position)>& onClick);
 
-// An icon by name: ":/..." from the program's resources, otherwise from
-// the desktop's theme with a standard icon in its place; empty for none.
+// An icon by name: ":/..." from the program's resources, otherwise the
+// program's own icon of that name (OwnIcon); empty for none.
 QIcon MenuIcon(const char* name);
 
 }  // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include "core/paths.h"
 #include "core/product.h"
@@ -9,9 +11,30 @@
 namespace orvane {
 namespace {
 
+constexpr int kQueryTimeoutMs = 3000;
+
 UrlOpener& Opener() {
     static UrlOpener opener;
     return opener;
+}
+
+// xdg-open succeeds in starting even where nothing opens HTML files, and
+// then fails out of sight; its own query says beforehand. Without xdg-mime
+// the desktop's answer to openUrl decides.
+bool DesktopOpensHtmlFiles() {
+    const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (query.isEmpty()) {
+        return true;
+    }
+    QProcess process;
+    process.start(
+        query, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+    if (!process.waitForFinished(kQueryTimeoutMs) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        return true;
+    }
+    return process.exitCode() == 0 && !process.readAllStandardOutput().trimmed().isEmpty();
 }
 
 }  // namespace
@@ -47,12 +70,14 @@ QUrl HelpPageUrl(const QString& page) {
     return QUrl::fromLocalFile(QDir::cleanPath(paths::HelpFolder() + QLatin1Char('/') + page));
 }
 
-void OpenInBrowser(const QUrl& url) {
+bool OpenInBrowser(const QUrl& url) {
     if (Opener()) {
-        Opener()(url);
-        return;
+        return Opener()(url);
     }
-    QDesktopServices::openUrl(url);
+    if (url.isLocalFile() && !DesktopOpensHtmlFiles()) {
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
 }
 
 UrlOpener SetUrlOpenerForTesting(UrlOpener opener) {

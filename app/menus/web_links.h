@@ -25,11 +25,13 @@ QUrl ProductPageUrl(const QString& base);
 // The file address of a page in the program folder's Help folder.
 QUrl HelpPageUrl(const QString& page);
 
-// Opens `url` in the desktop's browser; the result is not read.
-void OpenInBrowser(const QUrl& url);
+// Opens `url` in the desktop's browser; false when the desktop cannot: no
+// program to open it with (for a page of the program folder, nothing set
+// to open HTML files), or the desktop refused.
+bool OpenInBrowser(const QUrl& url);
 // Replaces how OpenInBrowser opens an address (an empty function brings the
 // desktop back); returns the one it replaces.
-using UrlOpener = std::function<void(const QUrl& url)>;
+using UrlOpener = std::function<bool(const QUrl& url)>;
 UrlOpener SetUrlOpenerForTesting(UrlOpener opener);
 
 }  // namespace orvane

@@ -14,6 +14,7 @@
 #include "core/common_functions.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/own_icons.h"
 
 namespace orvane {
 namespace {
@@ -80,8 +81,8 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
     buttons_->setObjectName(QStringLiteral("tlbrPlayButtons"));
     buttons_->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
     const QString space = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
-    const auto addButton = [this](QStyle::StandardPixmap icon, int text, const char* name) {
-        QAction* action = buttons_->addAction(style()->standardIcon(icon), QString());
+    const auto addButton = [this](const char* icon, int text, const char* name) {
+        QAction* action = buttons_->addAction(OwnIcon(icon), QString());
         action->setObjectName(QString::fromLatin1(name));
         action->setToolTip(Text(text));
         if (QWidget* button = buttons_->widgetForAction(action)) {
@@ -92,12 +93,12 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
         }
         return action;
     };
-    play_ = addButton(QStyle::SP_MediaPlay, ids::kPlayerPlay, "tlbrPlayButtons0");
+    play_ = addButton("media-playback-start", ids::kPlayerPlay, "tlbrPlayButtons0");
     play_->setToolTip(Text(ids::kPlayerPlay) + QStringLiteral(" (") + space + QLatin1Char(')'));
-    pause_ = addButton(QStyle::SP_MediaPause, ids::kPlayerPause, "tlbrPlayButtons2");
+    pause_ = addButton("media-playback-pause", ids::kPlayerPause, "tlbrPlayButtons2");
     pause_->setCheckable(true);
     pause_->setToolTip(Text(ids::kPlayerPause) + QStringLiteral(" (") + space + QLatin1Char(')'));
-    stop_ = addButton(QStyle::SP_MediaStop, ids::kPlayerStop, "tlbrPlayButtons1");
+    stop_ = addButton("media-playback-stop", ids::kPlayerStop, "tlbrPlayButtons1");
     layout->addWidget(buttons_);
 
     slider_ = new PositionSlider(this);

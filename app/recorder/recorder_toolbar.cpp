@@ -17,6 +17,7 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/palette_colours.h"
 
 namespace orvane {
 namespace {
@@ -40,16 +41,16 @@ QIcon DrawRecorderIcon(RecorderIcon icon) {
     painter.setPen(Qt::NoPen);
     switch (icon) {
         case RecorderIcon::Record:
-            painter.setBrush(QColor(200, 30, 30));
+            painter.setBrush(QColor(240, 72, 72));
             painter.drawEllipse(r);
             break;
         case RecorderIcon::Pause:
-            painter.setBrush(QColor(60, 60, 60));
+            painter.setBrush(QColor(125, 133, 144));
             painter.drawRect(QRectF(r.left() + 1, r.top(), 3.5, r.height()));
             painter.drawRect(QRectF(r.right() - 4.5, r.top(), 3.5, r.height()));
             break;
         case RecorderIcon::Stop:
-            painter.setBrush(QColor(60, 60, 60));
+            painter.setBrush(QColor(125, 133, 144));
             painter.drawRect(r.adjusted(1, 1, -1, -1));
             break;
         case RecorderIcon::Listen: {
@@ -61,15 +62,15 @@ QIcon DrawRecorderIcon(RecorderIcon icon) {
             speaker.lineTo(r.left() + 3, r.bottom() - 4);
             speaker.lineTo(r.left(), r.bottom() - 4);
             speaker.closeSubpath();
-            painter.fillPath(speaker, QColor(40, 90, 170));
-            painter.setPen(QPen(QColor(40, 90, 170), 1.3));
+            painter.fillPath(speaker, QColor(61, 134, 224));
+            painter.setPen(QPen(QColor(61, 134, 224), 1.3));
             painter.setBrush(Qt::NoBrush);
             painter.drawArc(QRectF(r.left() + 4, r.top() + 2, 6, 8), -60 * 16, 120 * 16);
             painter.drawArc(QRectF(r.left() + 3, r.top(), 9, 12), -60 * 16, 120 * 16);
             break;
         }
         case RecorderIcon::EndCall: {
-            painter.setPen(QPen(QColor(200, 30, 30), 3, Qt::SolidLine, Qt::RoundCap));
+            painter.setPen(QPen(QColor(240, 72, 72), 3, Qt::SolidLine, Qt::RoundCap));
             painter.drawArc(QRectF(r.left(), r.top() + 3, r.width(), r.height()), 20 * 16,
                             140 * 16);
             break;
@@ -89,9 +90,12 @@ QAction* AddButton(QToolBar* toolbar, const QString& name, const QString& tip, b
 
 // An indicator in its colour with its meaning as the tool tip: a fixed
 // caption in bold ("Rec", "Pause Rec"), or a round mark where it has none.
-QLabel* AddIndicator(QToolBar* toolbar, const QString& name, const QColor& colour,
+QLabel* AddIndicator(QToolBar* toolbar, const QString& name, const QColor& wanted,
                      const QString& tip, const QString& caption = QString()) {
     auto* label = new QLabel(toolbar);
+    const QPalette palette = toolbar->palette();
+    const QColor colour = ReadableColour(wanted, palette.color(QPalette::Window),
+                                         palette.color(QPalette::WindowText));
     label->setObjectName(name);
     label->setToolTip(tip);
     if (!caption.isEmpty()) {

@@ -155,6 +155,10 @@ JournalViewer::JournalViewer(const JournalWriter& journal, RegistryRoutines sett
     grid->addWidget(files_, 2, 0);
     grid->addWidget(lines_, 2, 1);
     grid->addLayout(buttons, 3, 0, 1, 2);
+    journalsOff_ = NamedLabel("lblJournalsOff", this);
+    journalsOff_->setWordWrap(true);
+    journalsOff_->hide();
+    grid->addWidget(journalsOff_, 4, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 4);
     grid->setRowStretch(2, 1);
@@ -201,9 +205,27 @@ void JournalViewer::Open() {
         kinds_->setCurrentIndex(0);
     }
     FillFiles();
+    ShowJournalsOffNote();
     show();
     raise();
     activateWindow();
+}
+
+void JournalViewer::ShowJournalsOffNote() {
+    // An empty list is no surprise when the journals are off: the note
+    // names the boxes that are clear and the settings page that holds them.
+    QStringList boxes;
+    if (!ReadCheck(settings_.GetRegistryValue(setting::kChkLogSys))) {
+        boxes << Text(ids::kLogSystem);
+    }
+    if (!ReadCheck(settings_.GetRegistryValue(setting::kChkLogCalls))) {
+        boxes << Text(ids::kLogCalls);
+    }
+    const QString text =
+        ReplaceMarker(ReplaceMarker(Text(ids::kMsgJournalsOff), boxes.join(QStringLiteral(", "))),
+                      Text(ids::kPageJournal));
+    journalsOff_->setText(text);
+    journalsOff_->setVisible(!boxes.isEmpty() && !text.isEmpty());
 }
 
 void JournalViewer::RangeForLog() {

@@ -58,6 +58,9 @@ class JournalViewer final : public QDialog {
     QComboBox* Kinds() const { return kinds_; }
     QListWidget* Files() const { return files_; }
     QTableView* LinesView() const { return lines_; }
+    // Says that the journals are off and how to switch them on; hidden
+    // while both are on.
+    QLabel* JournalsOffNote() const { return journalsOff_; }
 
   private:
     void ApplyTexts();
@@ -65,6 +68,7 @@ class JournalViewer final : public QDialog {
     void ShowFile(const QString& name);
     void StopLoading();
     void ApplyExtent();
+    void ShowJournalsOffNote();
 
     const JournalWriter& journal_;
     RegistryRoutines settings_;
@@ -79,6 +83,7 @@ class JournalViewer final : public QDialog {
     QLabel* details_ = nullptr;
     QPushButton* saveAs_ = nullptr;
     QPushButton* delete_ = nullptr;
+    QLabel* journalsOff_ = nullptr;
 };
 
 }  // namespace orvane

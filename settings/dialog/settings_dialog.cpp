@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/common_functions.h"
 #include "core/paths.h"
@@ -29,12 +30,15 @@
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 #include "ui/common_widgets.h"
+#include "ui/own_icons.h"
 #include "ui/tray_icon.h"
 
 namespace orvane {
 namespace {
 
 constexpr int kTrueSpeechPosition = 3;
+// The page list's width unless an entry needs more.
+constexpr int kPageListWidth = 170;
 const QString kSoundPattern = QStringLiteral("*.wav");
 
 SettingsDialog::FolderDialogHook& FolderHook() {
@@ -58,9 +62,9 @@ QString NameOf(const QString& caption) {
     return name;
 }
 
-QToolButton* ToolButton(const QString& iconName, QWidget* parent) {
+QToolButton* ToolButton(const char* iconName, QWidget* parent) {
     auto* button = new QToolButton(parent);
-    button->setIcon(QIcon::fromTheme(iconName));
+    button->setIcon(OwnIcon(iconName));
     button->setAutoRaise(true);
     return button;
 }
@@ -94,7 +98,7 @@ void SettingsDialog::BuildPages() {
     tree_ = new QTreeWidget(this);
     tree_->setHeaderHidden(true);
     tree_->setRootIsDecorated(false);
-    tree_->setMaximumWidth(170);
+    tree_->setMaximumWidth(kPageListWidth);
     pages_ = new QStackedWidget(this);
     for (int page = kGeneral; page <= kJournal; ++page) {
         auto* item = new QTreeWidgetItem(tree_);
@@ -173,10 +177,10 @@ void SettingsDialog::BuildPages() {
     playOnCall_->setObjectName(QStringLiteral("chkPlayIn_IC"));
     sound_ = new QComboBox(incoming);
     sound_->setObjectName(QStringLiteral("CmbPlayWhen_IC"));
-    play_ = ToolButton(QStringLiteral("media-playback-start"), incoming);
-    stop_ = ToolButton(QStringLiteral("media-playback-stop"), incoming);
-    add_ = ToolButton(QStringLiteral("list-add"), incoming);
-    delete_ = ToolButton(QStringLiteral("edit-delete"), incoming);
+    play_ = ToolButton("media-playback-start", incoming);
+    stop_ = ToolButton("media-playback-stop", incoming);
+    add_ = ToolButton("list-add", incoming);
+    delete_ = ToolButton("edit-delete", incoming);
     auto* soundRow = new QHBoxLayout;
     soundRow->addWidget(sound_, 1);
     soundRow->addWidget(play_);
@@ -255,9 +259,17 @@ void SettingsDialog::ApplyTexts() {
     setWindowTitle(Text(ids::kTrayProperties));
     const int captions[] = {ids::kPageGeneral, ids::kPageDevices, ids::kPageIncomingCall,
                             ids::kPageJournal};
+    int widest = 0;
     for (int i = 0; i < 4; ++i) {
         tree_->topLevelItem(i)->setText(0, Text(captions[i]));
+        widest = std::max(widest, tree_->fontMetrics().horizontalAdvance(Text(captions[i])));
     }
+    // The page list is as wide as its longest entry in the language and
+    // font in use, plus the item's padding and the frame.
+    const int needed =
+        widest + 4 * tree_->fontMetrics().averageCharWidth() + 2 * tree_->frameWidth();
+    tree_->setMinimumWidth(needed);
+    tree_->setMaximumWidth(std::max(kPageListWidth, needed));
     runOnStart_->setText(Text(ids::kRunOnStart));
     recordFormatLabel_->setText(Text(ids::kLabelRecordFormat));
     recordFormat_->clear();

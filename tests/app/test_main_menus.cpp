@@ -75,7 +75,10 @@ class MainMenusTest : public ::testing::Test {
             backend_->devices = lines_;
             return tapi;
         });
-        SetUrlOpenerForTesting([this](const QUrl& url) { Record("open " + url.toString()); });
+        SetUrlOpenerForTesting([this](const QUrl& url) {
+            Record("open " + url.toString());
+            return true;
+        });
         SetSaveFileChooserForTesting(
             [this](QWidget*, const QString& title, const QString& proposed, const QString& filter) {
                 Record("save " + title + " | " + proposed + " | " + filter);

@@ -3,6 +3,7 @@
 
 #include "app/window_placement.h"
 #include "tests/support/qt_printers.h"
+#include "ui/screen_fit.h"
 
 namespace orvane {
 namespace {
@@ -76,6 +77,45 @@ TEST(WindowPlacement, ShutdownWritesPositionOnlyInNormalState) {
         StoredFromWindow(QRect(0, 0, 10, 10), Qt::WindowMinimized | Qt::WindowMaximized, kScreen);
     EXPECT_TRUE(stored.width.isNull());
     EXPECT_EQ(stored.state, QVariant(QStringLiteral("1")));
+}
+
+TEST(WindowPlacement, APlacementLargerThanTheFreeAreaIsFittedInsideIt) {
+    // A 1280x1000 screen at scale 2 offers 640x500, less a 24 px panel.
+    const QRect free(0, 24, 640, 476);
+    const struct {
+        QRect wanted;
+        QRect available;
+        QRect fitted;
+    } cases[] = {
+        {QRect(0, 100, 1400, 970), free, QRect(0, 24, 640, 476)},      // both ways too big
+        {QRect(100, 300, 500, 400), free, QRect(100, 100, 500, 400)},  // moved up into it
+        {QRect(-50, 30, 300, 200), free, QRect(0, 30, 300, 200)},      // off the left edge
+        {QRect(500, 30, 300, 200), free, QRect(340, 30, 300, 200)},    // off the right edge
+        {QRect(10, 30, 300, 200), free, QRect(10, 30, 300, 200)},      // fits: unchanged
+        {QRect(1900, 50, 900, 300), QRect(1920, 0, 800, 600), QRect(1920, 50, 800, 300)},
+        {QRect(10, 30, 3000, 200), QRect(), QRect(10, 30, 3000, 200)},  // no screen known
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FitInside(c.wanted, c.available), c.fitted)
+            << c.wanted.x() << "," << c.wanted.y();
+    }
+}
+
+TEST(WindowPlacement, StoredAndDefaultPlacementsOpenInsideTheFreeArea) {
+    const ScreenMetrics scaled{QRect(0, 0, 640, 500), 96.0, 96.0};
+    const QRect free(0, 24, 640, 476);
+    const struct {
+        StoredPlacement stored;
+        QRect geometry;
+    } cases[] = {
+        {Stored("0", "1500", "21000", "14550", "0"), QRect(0, 24, 640, 476)},
+        {{}, QRect(0, 24, 640, 476)},  // the default 700x485 is too big as well
+        {Stored("1500", "750", "4500", "3000", "0"), QRect(100, 50, 300, 200)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlacementFromStored(c.stored, scaled, free).geometry, c.geometry)
+            << c.stored.width.toString().toStdString();
+    }
 }
 
 }  // namespace
