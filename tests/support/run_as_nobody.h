@@ -103,8 +103,12 @@ inline bool RanAsNobody(const std::vector<Companion>& companions = {}) {
         environment.push_back(entry);
     }
 
-    std::vector<std::string> args = {"setpriv",       "--reuid=65534",         "--regid=65534",
-                                     "--clear-groups", test, "--gtest_filter=" + filter,
+    std::vector<std::string> args = {"setpriv",
+                                     "--reuid=65534",
+                                     "--regid=65534",
+                                     "--clear-groups",
+                                     test,
+                                     "--gtest_filter=" + filter,
                                      "--gtest_color=no"};
     const fs::path output = folder / "output";
     posix_spawn_file_actions_t actions;
@@ -123,7 +127,8 @@ inline bool RanAsNobody(const std::vector<Companion>& companions = {}) {
     }
     envp.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, "setpriv", &actions, nullptr, argv.data(), envp.data());
+    const int spawned =
+        ::posix_spawnp(&pid, "setpriv", &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     int status = -1;
     if (spawned == 0) {
