@@ -13,8 +13,9 @@ using detail::Step;
 constexpr size_t kGroupBytes = 4;
 constexpr size_t kSamplesPerGroup = 8;
 
-// Codes from this magnitude up are the steps where the step size starts to
-// grow; below, the nearest code nearly always stays best.
+// From this magnitude up the other code moves the step index differently
+// (3 and 4 are where it turns from shrinking to growing) and wins often
+// enough to pay for the try; below, the nearest code nearly always stays.
 constexpr int kTryOtherFrom = 3;
 // The other code is judged on this many samples, its own included.
 constexpr size_t kLookAhead = 3;
