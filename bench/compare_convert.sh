@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Times `sonvel convert` against sox and ffmpeg on one hour of 8 kHz 16-bit
 # mono speech-like PCM: whole processes, median of N runs, CPU (user+sys)
-# and wall seconds. Not part of the test run.
+# and wall seconds; then the whole hour's SNR of each IMA ADPCM encode (sox
+# decodes all three). Fails when sonvel is slower than the faster peer or
+# its IMA ADPCM SNR is below sox's. Not part of the test run.
 #
-#   bench/compare_convert.sh [--build-dir DIR] [--sonvel PATH] [--runs N] [--work DIR]
-#                            [--inputs DIR]
+#   bench/compare_convert.sh [--build-dir DIR] [--build-type TYPE] [--sonvel PATH]
+#                            [--runs N] [--work DIR] [--inputs DIR]
 #
-# Without --sonvel it builds the tool in DIR (default build-bench, Release).
-# --inputs keeps the generated input files in DIR and reuses them next time.
+# Without --sonvel it builds the tool in DIR (default build-bench) as TYPE
+# (default Release, what scripts/build.sh installs; RelWithDebInfo for the
+# -O2 build installed before). --inputs keeps the generated input files in
+# DIR and reuses them next time.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="$here/build-bench"
+build_type=Release
 sonvel=""
 runs=5
 work_parent=""
@@ -20,17 +25,18 @@ inputs=""
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --build-dir) build_dir="$2"; shift 2 ;;
+    --build-type) build_type="$2"; shift 2 ;;
     --sonvel) sonvel="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --work) work_parent="$2"; shift 2 ;;
     --inputs) inputs="$2"; shift 2 ;;
-    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
 
 if [[ -z "$sonvel" ]]; then
-  cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
     -DORVANE_BUILD_TESTS=OFF >/dev/null
   cmake --build "$build_dir" --parallel 2 --target sonvel_tool >/dev/null
   sonvel="$build_dir/Orvane/sonvel"
@@ -126,4 +132,26 @@ for row in "${rows[@]}"; do
     "$s_cpu" "$s_wall" "$x_cpu" "$x_wall" "$f_cpu" "$f_wall" "$verdict"
 done
 printf '\nffmpeg GSM encoder: %s; decode rows read sox-made files.\n' "$gsm_encoder"
+
+# Quality of the IMA ADPCM encoders: signal over the difference of the
+# decoded hour from the input, in dB.
+rms() { sox -D "$@" -n stat 2>&1 | awk '/RMS +amplitude/ { print $3 }'; }
+signal_rms=$(rms "$in")
+snr() {
+  sox -D "$1" -e signed -b 16 "$work/decoded.wav"
+  awk -v s="$signal_rms" -v d="$(rms -m -v 1 "$in" -v -1 "$work/decoded.wav")" \
+    'BEGIN { printf "%.2f", 20 * log(s / d) / log(10) }'
+}
+"$sonvel" convert "$in" "$work/ima_sonvel.wav" --to ima >/dev/null
+sox "$in" -e ima-adpcm "$work/ima_sox.wav"
+ffmpeg -nostdin -hide_banner -loglevel error -y -i "$in" -c:a adpcm_ima_wav -block_size 256 \
+  "$work/ima_ffmpeg.wav"
+s_snr=$(snr "$work/ima_sonvel.wav")
+x_snr=$(snr "$work/ima_sox.wav")
+f_snr=$(snr "$work/ima_ffmpeg.wav")
+printf 'IMA ADPCM SNR of the hour (dB): sonvel %s, sox %s, ffmpeg %s\n' "$s_snr" "$x_snr" "$f_snr"
+awk -v s="$s_snr" -v x="$x_snr" 'BEGIN { exit !(s >= x) }' || {
+  echo "sonvel's IMA ADPCM is below sox's" >&2
+  status=1
+}
 exit "$status"

@@ -6,68 +6,43 @@
 namespace sonvel::ima {
 namespace {
 
-constexpr std::array<int, 89> kStepTable = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
-    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
-
-constexpr std::array<int, 8> kIndexAdjust = {-1, -1, -1, -1, 2, 4, 6, 8};
+using detail::ClampIndex;
+using detail::EncodeStep;
+using detail::Step;
 
 constexpr size_t kGroupBytes = 4;
 constexpr size_t kSamplesPerGroup = 8;
 
-int ClampIndex(int index) {
-    return std::clamp(index, 0, 88);
+// From this magnitude up the other code moves the step index differently
+// (3 and 4 are where it turns from shrinking to growing) and wins often
+// enough to pay for the try; below, the nearest code nearly always stays.
+constexpr int kTryOtherFrom = 3;
+// The other code is judged on this many samples, its own included.
+constexpr size_t kLookAhead = 3;
+
+// For each code and for a sample above (1) or below (0) that code's level:
+// the code whose level lies on the other side of the sample, or the code
+// itself where there is none (the largest step cannot go further out).
+constexpr std::array<std::array<uint8_t, 2>, 16> MakeOtherSide() {
+    std::array<std::array<uint8_t, 2>, 16> table{};
+    for (int code = 0; code < 16; ++code) {
+        const int magnitude = code & 7;
+        const bool negative = (code & 8) != 0;
+        // Outward: a larger magnitude in the code's own direction.
+        const int outward = magnitude < 7 ? (code + 1) : code;
+        // Inward: a smaller magnitude, past zero the other sign's smallest.
+        const int inward = magnitude > 0 ? (code - 1) : (code ^ 8);
+        const auto at = [](int c) { return static_cast<uint8_t>(c); };
+        table[static_cast<size_t>(code)][1] = at(negative ? inward : outward);
+        table[static_cast<size_t>(code)][0] = at(negative ? outward : inward);
+    }
+    return table;
 }
 
-int ClampSample(int sample) {
-    return std::clamp(sample, -32768, 32767);
-}
+constexpr auto kOtherSide = MakeOtherSide();
 
-// One decoding step; the encoder runs the same arithmetic so that both sides
-// track the same predictor.
-void Step(int code, int& predictor, int& index) {
-    int step = kStepTable[static_cast<size_t>(index)];
-    int diff = step >> 3;
-    if (code & 4) {
-        diff += step;
-    }
-    if (code & 2) {
-        diff += step >> 1;
-    }
-    if (code & 1) {
-        diff += step >> 2;
-    }
-    predictor = ClampSample((code & 8) ? predictor - diff : predictor + diff);
-    index = ClampIndex(index + kIndexAdjust[static_cast<size_t>(code & 7)]);
-}
-
-int Quantize(int sample, int predictor, int index) {
-    int diff = sample - predictor;
-    int code = 0;
-    if (diff < 0) {
-        code = 8;
-        diff = -diff;
-    }
-    int step = kStepTable[static_cast<size_t>(index)];
-    if (diff >= step) {
-        code |= 4;
-        diff -= step;
-    }
-    step >>= 1;
-    if (diff >= step) {
-        code |= 2;
-        diff -= step;
-    }
-    step >>= 1;
-    if (diff >= step) {
-        code |= 1;
-    }
-    return code;
+int64_t Squared(int value) {
+    return static_cast<int64_t>(value) * value;
 }
 
 int16_t ReadLe16(const uint8_t* p) {
@@ -98,7 +73,8 @@ size_t FramesInBlock(const BlockLayout& layout, size_t bytes) {
     return std::min(layout.samplesPerBlock, 1 + rows * kSamplesPerGroup);
 }
 
-Encoder::Encoder(const BlockLayout& layout) : layout_(layout) {}
+Encoder::Encoder(const BlockLayout& layout)
+    : layout_(layout), codes_(layout.samplesPerBlock > 0 ? layout.samplesPerBlock - 1 : 0) {}
 
 void Encoder::Reset() {
     index_[0] = 0;
@@ -106,32 +82,85 @@ void Encoder::Reset() {
     started_ = false;
 }
 
-int64_t Encoder::SquaredError(const int16_t* frames, size_t channel, int index) const {
+int64_t Encoder::EncodeChannel(const int16_t* frames, size_t channel, int& index,
+                               uint8_t* codes) const {
     const size_t channels = static_cast<size_t>(layout_.channels);
-    int predictor = frames[channel];
+    const size_t count = layout_.samplesPerBlock;
+    const auto sampleAt = [&](size_t frame) -> int { return frames[frame * channels + channel]; };
+    int predictor = sampleAt(0);
     int64_t error = 0;
-    for (size_t frame = 1; frame < layout_.samplesPerBlock; ++frame) {
-        const int sample = frames[frame * channels + channel];
-        Step(Quantize(sample, predictor, index), predictor, index);
-        const int64_t difference = sample - predictor;
-        error += difference * difference;
+    // The nearest code's step for this frame, when the look-ahead of the
+    // previous frame already took it.
+    bool known = false;
+    int knownCode = 0;
+    int knownPredictor = 0;
+    int knownIndex = 0;
+    for (size_t frame = 1; frame < count; ++frame) {
+        const int sample = sampleAt(frame);
+        int nextPredictor = predictor;
+        int nextIndex = index;
+        int code = 0;
+        if (known) {
+            code = knownCode;
+            nextPredictor = knownPredictor;
+            nextIndex = knownIndex;
+        } else {
+            code = EncodeStep(sample, nextPredictor, nextIndex);
+        }
+        known = false;
+        if ((code & 7) >= kTryOtherFrom && frame + 1 < count) {
+            const int other = kOtherSide[static_cast<size_t>(code)][sample > nextPredictor ? 1 : 0];
+            int otherPredictor = predictor;
+            int otherIndex = index;
+            Step(other, otherPredictor, otherIndex);
+            int64_t nearestError = Squared(sample - nextPredictor);
+            int64_t otherError = Squared(sample - otherPredictor);
+            int p1 = nextPredictor;
+            int i1 = nextIndex;
+            int p2 = otherPredictor;
+            int i2 = otherIndex;
+            const int following = sampleAt(frame + 1);
+            knownCode = EncodeStep(following, p1, i1);
+            knownPredictor = p1;
+            knownIndex = i1;
+            EncodeStep(following, p2, i2);
+            nearestError += Squared(following - p1);
+            otherError += Squared(following - p2);
+            if (frame + 2 < count) {
+                const int later = sampleAt(frame + 2);
+                EncodeStep(later, p1, i1);
+                EncodeStep(later, p2, i2);
+                nearestError += Squared(later - p1);
+                otherError += Squared(later - p2);
+            }
+            if (otherError < nearestError) {
+                code = other;
+                nextPredictor = otherPredictor;
+                nextIndex = otherIndex;
+            } else {
+                known = true;
+            }
+        }
+        predictor = nextPredictor;
+        index = nextIndex;
+        error += Squared(sample - predictor);
+        if (codes != nullptr) {
+            codes[frame - 1] = static_cast<uint8_t>(code);
+        }
     }
     return error;
 }
 
-int Encoder::StartIndex(const int16_t* frames, size_t channel) const {
-    // A step index carried from the previous block already fits; the first
-    // block has none, and index 0 would make loud sound take dozens of
-    // samples to catch up with, so it tries every index.
-    const int carried = index_[channel];
-    const int lowest = started_ ? std::max(carried - kStartIndexReach, 0) : 0;
-    const int highest = started_ ? std::min(carried + kStartIndexReach, 88) : 88;
-    int best = carried;
-    int64_t bestError = SquaredError(frames, channel, carried);
-    for (int index = lowest; index <= highest; ++index) {
-        const int64_t error = index == carried ? bestError : SquaredError(frames, channel, index);
-        if (error < bestError) {
-            best = index;
+int Encoder::FirstIndex(const int16_t* frames, size_t channel) const {
+    // Index 0 would make loud sound at the start of a call take dozens of
+    // samples to catch up with; one block per stream can afford to try all.
+    int best = 0;
+    int64_t bestError = -1;
+    for (int start = 0; start <= 88; ++start) {
+        int index = start;
+        const int64_t error = EncodeChannel(frames, channel, index, nullptr);
+        if (bestError < 0 || error < bestError) {
+            best = start;
             bestError = error;
         }
     }
@@ -142,42 +171,24 @@ void Encoder::EncodeBlock(const int16_t* frames, uint8_t* out) {
     const size_t channels = static_cast<size_t>(layout_.channels);
     const size_t rows = (layout_.samplesPerBlock - 1) / kSamplesPerGroup;
     for (size_t c = 0; c < channels; ++c) {
-        int predictor = frames[c];
-        int index = StartIndex(frames, c);
+        const int predictor = frames[c];
+        int index = started_ ? index_[c] : FirstIndex(frames, c);
         uint8_t* header = out + c * kGroupBytes;
         header[0] = static_cast<uint8_t>(predictor & 0xFF);
         header[1] = static_cast<uint8_t>((predictor >> 8) & 0xFF);
         header[2] = static_cast<uint8_t>(index);
         header[3] = 0;
+        EncodeChannel(frames, c, index, codes_.data());
         for (size_t row = 0; row < rows; ++row) {
             uint8_t* group = out + channels * kGroupBytes * (row + 1) + c * kGroupBytes;
-            for (size_t k = 0; k < kSamplesPerGroup; ++k) {
-                const size_t frame = 1 + row * kSamplesPerGroup + k;
-                const int code = Quantize(frames[frame * channels + c], predictor, index);
-                Step(code, predictor, index);
-                if (k % 2 == 0) {
-                    group[k / 2] = static_cast<uint8_t>(code);
-                } else {
-                    group[k / 2] = static_cast<uint8_t>(group[k / 2] | (code << 4));
-                }
+            const uint8_t* rowCodes = codes_.data() + row * kSamplesPerGroup;
+            for (size_t k = 0; k < kGroupBytes; ++k) {
+                group[k] = static_cast<uint8_t>(rowCodes[2 * k] | (rowCodes[2 * k + 1] << 4));
             }
         }
         index_[c] = index;
     }
     started_ = true;
-}
-
-int16_t DecodeNibble(int code, int& predictor, int& index) {
-    index = ClampIndex(index);
-    Step(code & 0x0F, predictor, index);
-    return static_cast<int16_t>(predictor);
-}
-
-int EncodeSample(int16_t sample, int& predictor, int& index) {
-    index = ClampIndex(index);
-    const int code = Quantize(sample, predictor, index);
-    Step(code, predictor, index);
-    return code;
 }
 
 size_t DecodeBlock(const BlockLayout& layout, const uint8_t* in, size_t bytes, int16_t* frames) {
@@ -192,13 +203,15 @@ size_t DecodeBlock(const BlockLayout& layout, const uint8_t* in, size_t bytes, i
         // A damaged header must not index past the table.
         int index = ClampIndex(header[2]);
         frames[c] = static_cast<int16_t>(predictor);
-        for (size_t frame = 1; frame < count; ++frame) {
-            const size_t k = (frame - 1) % kSamplesPerGroup;
-            const size_t row = (frame - 1) / kSamplesPerGroup;
-            const uint8_t byte = in[channels * kGroupBytes * (row + 1) + c * kGroupBytes + k / 2];
-            const int code = (k % 2 == 0) ? (byte & 0x0F) : (byte >> 4);
-            Step(code, predictor, index);
-            frames[frame * channels + c] = static_cast<int16_t>(predictor);
+        // Group by group: eight samples from four bytes.
+        const uint8_t* group = in + channels * kGroupBytes + c * kGroupBytes;
+        for (size_t frame = 1; frame < count; group += channels * kGroupBytes) {
+            const size_t end = std::min(count, frame + kSamplesPerGroup);
+            for (size_t k = 0; frame < end; ++k, ++frame) {
+                const uint8_t byte = group[k / 2];
+                Step((k % 2 == 0) ? (byte & 0x0F) : (byte >> 4), predictor, index);
+                frames[frame * channels + c] = static_cast<int16_t>(predictor);
+            }
         }
     }
     return count;

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -102,7 +103,9 @@ bool SimProcess::Start(const std::vector<std::string>& args) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    std::vector<std::string> all = {MODEMSIM_PATH};
+    const char* chosen = std::getenv(kModemsimVariable);
+    const std::string program = chosen != nullptr ? chosen : MODEMSIM_PATH;
+    std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all) {
@@ -110,7 +113,7 @@ bool SimProcess::Start(const std::vector<std::string>& args) {
     }
     argv.push_back(nullptr);
     const int spawned =
-        ::posix_spawn(&pid_, MODEMSIM_PATH, &actions, nullptr, argv.data(), environ);
+        ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(outPipe[1]);
     ::close(errPipe[1]);

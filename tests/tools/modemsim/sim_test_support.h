@@ -15,6 +15,10 @@ namespace orvane::modemsim::test {
 
 inline constexpr std::chrono::seconds kLimit{10};
 
+// Names another modemsim to start than the built one (a test run as
+// "nobody" starts a copy it can reach).
+inline constexpr const char* kModemsimVariable = "ORVANE_TEST_MODEMSIM";
+
 class TempDir {
   public:
     TempDir();

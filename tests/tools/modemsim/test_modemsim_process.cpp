@@ -18,6 +18,7 @@
 #include "telephony/modem/caller_id.h"
 #include "telephony/modem/dle_codec.h"
 #include "telephony/modem/voice_format.h"
+#include "tests/support/run_as_nobody.h"
 #include "tests/tools/modemsim/sim_test_support.h"
 
 namespace orvane::modemsim::test {
@@ -448,8 +449,9 @@ TEST(ModemsimProcess, AClientThatReopensAtOnceGetsAFreshModem) {
 }
 
 TEST(ModemsimProcess, RefusesASecondOpenWhileAClientIsThere) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root (CAP_SYS_ADMIN) opens a terminal in exclusive mode anyway";
+    // Root (CAP_SYS_ADMIN) opens a terminal in exclusive mode anyway.
+    if (orvane::testing::RanAsNobody({{MODEMSIM_PATH, kModemsimVariable}})) {
+        return;
     }
     TempDir dir;
     const std::string log = dir.File("log");
