@@ -171,13 +171,14 @@ class SerialLink::Worker : public QObject {
         const int descriptor = static_cast<int>(port_->handle());
         QByteArray data;
         ssize_t got = 0;
+        int error = 0;
         do {
             const qsizetype at = data.size();
             data.resize(at + kReadChunk);
             got = ::read(descriptor, data.data() + at, static_cast<size_t>(kReadChunk));
+            error = errno;
             data.resize(at + std::max<ssize_t>(got, 0));
         } while (got == kReadChunk);
-        const int error = errno;
         unannounced_ = unannounced_ || !data.isEmpty();
         const bool announce =
             unannounced_ && (handOff || data.isEmpty() || ++readsSinceHandOff_ >= kReadsPerHandOff);
