@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "telephony/line_backend.h"
+#include "telephony/modem/dle_codec.h"
 
 namespace orvane {
 namespace {
@@ -105,6 +106,7 @@ class SerialLink::Worker : public QObject {
         readNotifier_ = nullptr;
         unannounced_ = false;
         readsSinceHandOff_ = 0;
+        afterDle_ = false;
         if (port_ != nullptr) {
             port_->disconnect(this);
             port_->close();
@@ -138,6 +140,7 @@ class SerialLink::Worker : public QObject {
             }
             // What the port object holds is older than what the port holds.
             ReadPort();
+            afterDle_ = false;
             readNotifier_->setEnabled(false);
             batchTimer_.start();
         } else {
@@ -161,9 +164,26 @@ class SerialLink::Worker : public QObject {
         return nullptr;
     }
 
+    // True when `data` holds a modem event (<DLE> and a code; <DLE><DLE>
+    // is a shielded sound byte), which may end the call: it is handed on
+    // at once, so a hang-up still ends the recording at once.
+    bool HoldsEvent(const QByteArray& data) {
+        bool event = false;
+        for (const char byte : data) {
+            const auto code = static_cast<uint8_t>(byte);
+            if (afterDle_) {
+                afterDle_ = false;
+                event = event || code != modem::kDle;
+            } else {
+                afterDle_ = code == modem::kDle;
+            }
+        }
+        return event;
+    }
+
     // Everything the port holds, in one read while a batch is small; handed
-    // on every kReadsPerHandOff reads, at once when the stream pauses or
-    // `handOff` says so.
+    // on every kReadsPerHandOff reads, at once when the stream pauses, an
+    // event came or `handOff` says so.
     void ReadBatch(bool handOff) {
         if (port_ == nullptr) {
             return;
@@ -179,9 +199,10 @@ class SerialLink::Worker : public QObject {
             error = errno;
             data.resize(at + std::max<ssize_t>(got, 0));
         } while (got == kReadChunk);
+        const bool event = HoldsEvent(data);
         unannounced_ = unannounced_ || !data.isEmpty();
-        const bool announce =
-            unannounced_ && (handOff || data.isEmpty() || ++readsSinceHandOff_ >= kReadsPerHandOff);
+        const bool announce = unannounced_ && (handOff || data.isEmpty() || event ||
+                                               ++readsSinceHandOff_ >= kReadsPerHandOff);
         if (announce) {
             unannounced_ = false;
             readsSinceHandOff_ = 0;
@@ -267,6 +288,7 @@ class SerialLink::Worker : public QObject {
     QSocketNotifier* readNotifier_ = nullptr;  // the port's, off while batched
     bool unannounced_ = false;                 // read while batched, not yet handed on
     int readsSinceHandOff_ = 0;
+    bool afterDle_ = false;  // the last byte read while batched was a lone <DLE>
 };
 
 SerialLink::SerialLink() : shared_(std::make_shared<Shared>()) {}
