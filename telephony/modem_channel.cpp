@@ -216,6 +216,10 @@ bool ModemChannel::DropDtr(int lowMs) {
 
 bool ModemChannel::WaitUntil(int timeoutMs, const std::function<bool()>& done) {
     waiting_ = true;
+    // A reply is read as it comes, not with the next batch of sound.
+    if (link_ != nullptr) {
+        link_->SetBatched(false);
+    }
     const QDeadlineTimer deadline(timeoutMs);
     while (!done() && link_ != nullptr) {
         if (link_->Lost()) {
@@ -243,6 +247,10 @@ void ModemChannel::ReadAvailable() {
                            static_cast<std::size_t>(data.size())),
                  *this);
     --readDepth_;
+    if (link_ != nullptr && !waiting_) {
+        // Sound is handed on in batches; a command's reply is not.
+        link_->SetBatched(stream_.InVoiceReceive());
+    }
     if (link_ != nullptr && link_->Lost() && readDepth_ == 0) {
         Lost();
         return;

@@ -1,15 +1,20 @@
 #include "telephony/serial_link.h"
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
 
 #include "telephony/line_backend.h"
+#include "telephony/modem/dle_codec.h"
 
 namespace orvane {
 namespace {
@@ -17,6 +22,11 @@ namespace {
 // Ten minutes of an 8 kHz 8-bit voice stream: far beyond any stall of the
 // program, small beside its memory.
 constexpr qsizetype kMaxWaitingBytes = 8 * 1024 * 1024;
+// One read takes what a batch holds at any modem's rate (16-bit sound is
+// 1600 bytes in 100 ms) and more after a stall.
+constexpr qsizetype kReadChunk = 16 * 1024;
+constexpr int kReadsPerHandOff =
+    static_cast<int>(SerialLink::kBatchHandOffInterval / SerialLink::kBatchReadInterval);
 
 }  // namespace
 
@@ -80,6 +90,8 @@ class SerialLink::Worker : public QObject {
         port_->setFlowControl(QSerialPort::NoFlowControl);
         port_->clear();
         connect(port_, &QSerialPort::readyRead, this, [this] { ReadPort(); });
+        batchTimer_.setInterval(kBatchReadInterval);
+        connect(&batchTimer_, &QTimer::timeout, this, [this] { ReadBatch(false); });
         connect(port_, &QSerialPort::errorOccurred, this,
                 [this](QSerialPort::SerialPortError error) { CheckError(error); });
         std::lock_guard lock(shared_->mutex);
@@ -90,6 +102,11 @@ class SerialLink::Worker : public QObject {
     }
 
     void ClosePort() {
+        batchTimer_.stop();
+        readNotifier_ = nullptr;
+        unannounced_ = false;
+        readsSinceHandOff_ = 0;
+        afterDle_ = false;
         if (port_ != nullptr) {
             port_->disconnect(this);
             port_->close();
@@ -109,23 +126,138 @@ class SerialLink::Worker : public QObject {
 
     bool SetDtr(bool high) { return port_ != nullptr && port_->setDataTerminalReady(high); }
 
+    // The port's own read notifier wakes this thread for every piece that
+    // arrives; while batched it is off and a timer reads the port instead.
+    // Without a notifier to turn off, the bytes are read as they come.
+    void SetBatched(bool batched) {
+        if (port_ == nullptr || batched == batchTimer_.isActive()) {
+            return;
+        }
+        if (batched) {
+            readNotifier_ = FindReadNotifier();
+            if (readNotifier_ == nullptr) {
+                return;
+            }
+            // What the port object holds is older than what the port holds.
+            ReadPort();
+            afterDle_ = false;
+            readNotifier_->setEnabled(false);
+            batchTimer_.start();
+        } else {
+            batchTimer_.stop();
+            ReadBatch(true);
+            if (readNotifier_ != nullptr) {
+                readNotifier_->setEnabled(true);
+            }
+        }
+    }
+
   private:
+    QSocketNotifier* FindReadNotifier() const {
+        const auto notifiers = port_->findChildren<QSocketNotifier*>();
+        for (QSocketNotifier* notifier : notifiers) {
+            if (notifier->type() == QSocketNotifier::Read && notifier->isEnabled() &&
+                notifier->socket() == port_->handle()) {
+                return notifier;
+            }
+        }
+        return nullptr;
+    }
+
+    // True when `data` holds a modem event (<DLE> and a code; <DLE><DLE>
+    // is a shielded sound byte), which may end the call: it is handed on
+    // at once, so a hang-up still ends the recording at once.
+    bool HoldsEvent(const QByteArray& data) {
+        bool event = false;
+        for (const char byte : data) {
+            const auto code = static_cast<uint8_t>(byte);
+            if (afterDle_) {
+                afterDle_ = false;
+                event = event || code != modem::kDle;
+            } else {
+                afterDle_ = code == modem::kDle;
+            }
+        }
+        return event;
+    }
+
+    // Everything the port holds, in one read while a batch is small; handed
+    // on every kReadsPerHandOff reads, at once when the stream pauses, an
+    // event came or `handOff` says so.
+    void ReadBatch(bool handOff) {
+        if (port_ == nullptr) {
+            return;
+        }
+        const int descriptor = static_cast<int>(port_->handle());
+        QByteArray data;
+        ssize_t got = 0;
+        int error = 0;
+        do {
+            const qsizetype at = data.size();
+            data.resize(at + kReadChunk);
+            got = ::read(descriptor, data.data() + at, static_cast<size_t>(kReadChunk));
+            error = errno;
+            data.resize(at + std::max<ssize_t>(got, 0));
+        } while (got == kReadChunk);
+        const bool event = HoldsEvent(data);
+        unannounced_ = unannounced_ || !data.isEmpty();
+        const bool announce = unannounced_ && (handOff || data.isEmpty() || event ||
+                                               ++readsSinceHandOff_ >= kReadsPerHandOff);
+        if (announce) {
+            unannounced_ = false;
+            readsSinceHandOff_ = 0;
+        }
+        Append(data, announce);
+        if (got > 0) {
+            return;
+        }
+        // A raw port with nothing to read answers 0 or EAGAIN; only a tty
+        // that has hung up is gone.
+        bool gone = got < 0 && error != EAGAIN && error != EINTR;
+        if (!gone) {
+            pollfd polled{descriptor, POLLIN, 0};
+            const int ready = ::poll(&polled, 1, 0);
+            gone = (ready < 0 && errno != EINTR) ||
+                   (polled.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        }
+        if (gone) {
+            Lose();
+        }
+    }
+
+    // Keeps what was read for the user of the link; a command's wait sees
+    // it at once, the link's user hears of it when `announce`.
+    void Append(const QByteArray& data, bool announce) {
+        std::lock_guard lock(shared_->mutex);
+        if (!data.isEmpty()) {
+            shared_->waiting.append(data);
+            if (shared_->waiting.size() > kMaxWaitingBytes) {
+                const qsizetype excess = shared_->waiting.size() - kMaxWaitingBytes;
+                shared_->waiting.remove(0, excess);
+                shared_->dropped += excess;
+            }
+            shared_->arrived.notify_all();
+        }
+        if (announce) {
+            shared_->NotifyLocked(shared_);
+        }
+    }
+
+    void Lose() {
+        ClosePort();
+        std::lock_guard lock(shared_->mutex);
+        shared_->lost = true;
+        shared_->NotifyLocked(shared_);
+    }
+
     void ReadPort() {
         if (port_ == nullptr) {
             return;
         }
         const QByteArray data = port_->readAll();
-        if (data.isEmpty()) {
-            return;
+        if (!data.isEmpty()) {
+            Append(data, true);
         }
-        std::lock_guard lock(shared_->mutex);
-        shared_->waiting.append(data);
-        if (shared_->waiting.size() > kMaxWaitingBytes) {
-            const qsizetype excess = shared_->waiting.size() - kMaxWaitingBytes;
-            shared_->waiting.remove(0, excess);
-            shared_->dropped += excess;
-        }
-        shared_->NotifyLocked(shared_);
     }
 
     void CheckError(QSerialPort::SerialPortError error) {
@@ -147,14 +279,16 @@ class SerialLink::Worker : public QObject {
         }
         // What was read before the failure is still handed on.
         ReadPort();
-        ClosePort();
-        std::lock_guard lock(shared_->mutex);
-        shared_->lost = true;
-        shared_->NotifyLocked(shared_);
+        Lose();
     }
 
     std::shared_ptr<Shared> shared_;
     QSerialPort* port_ = nullptr;
+    QTimer batchTimer_{this};
+    QSocketNotifier* readNotifier_ = nullptr;  // the port's, off while batched
+    bool unannounced_ = false;                 // read while batched, not yet handed on
+    int readsSinceHandOff_ = 0;
+    bool afterDle_ = false;  // the last byte read while batched was a lone <DLE>
 };
 
 SerialLink::SerialLink() : shared_(std::make_shared<Shared>()) {}
@@ -194,6 +328,7 @@ void SerialLink::Close() {
     delete thread_;
     thread_ = nullptr;
     worker_ = nullptr;
+    batched_ = false;
     std::lock_guard lock(shared_->mutex);
     shared_->open = false;
     shared_->lost = false;
@@ -236,6 +371,16 @@ bool SerialLink::SetDataTerminalReady(bool high) {
         worker, [worker, high] { return worker->SetDtr(high); }, Qt::BlockingQueuedConnection,
         &done);
     return done;
+}
+
+void SerialLink::SetBatched(bool batched) {
+    if (worker_ == nullptr || batched == batched_) {
+        return;
+    }
+    batched_ = batched;
+    Worker* worker = worker_;
+    QMetaObject::invokeMethod(
+        worker, [worker, batched] { worker->SetBatched(batched); }, Qt::QueuedConnection);
 }
 
 QByteArray SerialLink::Take() {

@@ -5,12 +5,21 @@
 // few kilobytes, so a window busy for a moment (a modal dialog, a slow disk)
 // would otherwise lose sound. Writes, DTR and closing go to that thread;
 // what was read waits in a buffer until the user of the link takes it.
+//
+// A voice stream comes in pieces of 20 ms; taking each off the port as it
+// comes and announcing it wakes two threads fifty times a second, which
+// costs far more than encoding the sound. While batched, the port is read
+// every kBatchReadInterval instead, all that waits in one read (so a modem
+// that counts unread sound as its own buffer never holds much), and what
+// was read is announced every kBatchHandOffInterval, or at once when the
+// stream pauses.
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -50,6 +59,12 @@ class SerialLink {
     // lost; several arrivals before it runs make one call.
     void SetNotify(QObject* context, std::function<void()> notify);
 
+    // Batched or as the bytes come (the default). A command's wait sees
+    // the bytes as they are read in either case.
+    static constexpr std::chrono::milliseconds kBatchReadInterval{100};
+    static constexpr std::chrono::milliseconds kBatchHandOffInterval{200};
+    void SetBatched(bool batched);
+
     // Bytes dropped because nobody took them for longer than the buffer
     // holds (minutes of sound).
     qint64 Dropped() const;
@@ -61,6 +76,7 @@ class SerialLink {
     std::shared_ptr<Shared> shared_;
     QThread* thread_ = nullptr;
     Worker* worker_ = nullptr;
+    bool batched_ = false;
 };
 
 }  // namespace orvane

@@ -321,17 +321,17 @@ class OpenDevice : public InputSink {
         return !queue_.empty();
     }
 
-    // From an unpaced source, any thread.
+    // From an unpaced source, any thread. The queued buffers are filled
+    // here, not on the device's thread: a source that delivers in small
+    // pieces would otherwise wake that thread for each.
     void Deliver(const uint8_t* data, size_t bytes) override {
-        {
-            std::lock_guard lock(mutex_);
-            if (!started_ || closing_) {
-                return;
-            }
-            ring_.Write(data, bytes);
-            position_ += bytes;
+        std::lock_guard lock(mutex_);
+        if (!started_ || closing_) {
+            return;
         }
-        waiter_->Notify();
+        ring_.Write(data, bytes);
+        position_ += bytes;
+        ServiceInputLocked(clock_->Now());
     }
 
   private:

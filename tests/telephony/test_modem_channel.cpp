@@ -7,12 +7,16 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEvent>
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "telephony/line_backend.h"
+#include "telephony/modem/dle_codec.h"
 #include "telephony/modem_channel.h"
 
 namespace orvane {
@@ -21,14 +25,23 @@ namespace {
 class RecordingListener : public ModemChannelListener {
   public:
     void OnModemLine(std::string_view line) override { lines.emplace_back(line); }
-    void OnModemEvent(char code) override { events.push_back(code); }
-    void OnVoiceData(std::span<const uint8_t>) override {}
-    void OnVoiceEnd() override {}
+    void OnModemEvent(char code) override {
+        events.push_back(code);
+        eventsAt.push_back(voice.size());
+    }
+    void OnVoiceData(std::span<const uint8_t> bytes) override {
+        voice.insert(voice.end(), bytes.begin(), bytes.end());
+    }
+    void OnVoiceEnd() override { ++voiceEnds; }
     void OnChannelLost(qint32 code) override { lost.push_back(code); }
-    void OnModemInputDone() override {}
+    void OnModemInputDone() override { ++handOffs; }
 
     std::vector<std::string> lines;
     std::string events;
+    std::vector<size_t> eventsAt;  // how much sound had come before each event
+    std::vector<uint8_t> voice;
+    int voiceEnds = 0;
+    int handOffs = 0;  // reads handed to this thread outside a command
     std::vector<qint32> lost;
 };
 
@@ -106,6 +119,85 @@ TEST_F(ModemChannelTest, AHungUpTtyIsALostModemOnce) {
     EXPECT_FALSE(channel_.IsOpen());
     EXPECT_EQ(channel_.Command("AT", 10).result, ModemResult::Closed);
 }
+
+struct StreamCase {
+    const char* label;
+    int pieces;     // 20 ms pieces of 8-bit sound, as a modem sends them
+    int busyAfter;  // the far end's busy tone after this many pieces; -1 none
+};
+
+class ModemChannelStreamTest : public ModemChannelTest,
+                               public ::testing::WithParamInterface<StreamCase> {};
+
+// The sound of a call reaches the window's thread a few times a second,
+// byte for byte, with an event in the stream in its place, and all of it
+// by the end of the receive, which comes in the middle of a batch.
+TEST_P(ModemChannelStreamTest, SoundIsHandedOnInBatchesExactlyAndInOrder) {
+    const StreamCase& param = GetParam();
+    ModemSends("CONNECT\r\n");
+    channel_.ArmVoiceReceive();
+    ASSERT_EQ(channel_.Command("AT+VRX", 1000).result, ModemResult::Connect);
+    listener_.handOffs = 0;
+
+    constexpr size_t kPiece = 160;
+    std::vector<uint8_t> sent;
+    std::vector<std::string> pieces;
+    for (int piece = 0; piece < param.pieces; ++piece) {
+        std::vector<uint8_t> sound(kPiece);
+        for (uint8_t& byte : sound) {
+            byte = static_cast<uint8_t>(sent.size() * 7 % 256);  // DLE bytes too
+            sent.push_back(byte);
+        }
+        std::vector<uint8_t> shielded;
+        modem::AppendShielded(sound, shielded);
+        pieces.emplace_back(shielded.begin(), shielded.end());
+        if (piece + 1 == param.busyAfter) {
+            pieces.back() += std::string{static_cast<char>(modem::kDle), modem::event::kBusy};
+        }
+    }
+    pieces.back() +=
+        std::string{static_cast<char>(modem::kDle), static_cast<char>(modem::kEtx)} + "\r\nOK\r\n";
+
+    // The modem keeps its own time on a thread of its own, as a modem does.
+    const auto started = std::chrono::steady_clock::now();
+    std::thread modem([&] {
+        for (const std::string& piece : pieces) {
+            ModemSends(piece);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const QDeadlineTimer deadline(30000);
+    while (listener_.voiceEnds == 0 && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    modem.join();
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+
+    ASSERT_EQ(listener_.voiceEnds, 1);
+    EXPECT_EQ(listener_.voice, sent);
+    // Each event after the sound before it: the busy tone, then the end.
+    std::string events;
+    std::vector<size_t> eventsAt;
+    if (param.busyAfter > 0) {
+        events += modem::event::kBusy;
+        eventsAt.push_back(static_cast<size_t>(param.busyAfter) * kPiece);
+    }
+    events += static_cast<char>(modem::kEtx);
+    eventsAt.push_back(sent.size());
+    EXPECT_EQ(listener_.events, events);
+    EXPECT_EQ(listener_.eventsAt, eventsAt);
+    // Whatever the machine's speed: one hand-off per interval of the
+    // batching, and a few around the stream's start and end (not one per
+    // piece: fifty a second).
+    const auto intervals = elapsed / std::chrono::milliseconds(200);
+    EXPECT_LE(listener_.handOffs, intervals + 4)
+        << param.pieces << " pieces in " << elapsed / std::chrono::milliseconds(1) << " ms";
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, ModemChannelStreamTest,
+                         ::testing::Values(StreamCase{"OneSecond", 50, -1},
+                                           StreamCase{"BusyToneMidway", 60, 25}),
+                         [](const auto& each) { return std::string(each.param.label); });
 
 }  // namespace
 }  // namespace orvane
