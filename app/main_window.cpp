@@ -53,6 +53,28 @@ static void InitUiResources() {
 namespace orvane {
 namespace {
 
+// The status bar sizes its items by their minimum sizes, which a wrapping
+// label works out for a guessed width: the label asks for the height its
+// text needs at the width it was given.
+void FitHeightToText(QLabel* label) {
+    const int needed = label->text().isEmpty() ? 0 : label->heightForWidth(label->width());
+    if (needed != label->minimumHeight()) {
+        label->setMinimumHeight(needed);
+    }
+}
+
+// A status-bar message that wraps and keeps its height fitted to its text.
+class WrappingStatusLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        FitHeightToText(this);
+    }
+};
+
 constexpr int kStatusPanelWidth = 150;
 constexpr int kClockIntervalMs = 1000;
 constexpr int kNoTrayNoticeMs = 15000;
@@ -75,6 +97,7 @@ class MainWindow::CallDisplayView final : public CallView {
     void ShowLineProblem(const QString& text) override {
         if (w_.lineProblem_ != nullptr) {
             w_.lineProblem_->setText(text);
+            FitHeightToText(w_.lineProblem_);
             w_.lineProblem_->setToolTip(text);
             w_.lineProblem_->setVisible(!text.isEmpty());
         }
@@ -524,16 +547,20 @@ void MainWindow::ShowCallDisplay(bool visible) {
 void MainWindow::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("vbalStatusBar1"));
-    lineProblem_ = new QLabel(bar);
+    lineProblem_ = new WrappingStatusLabel(bar);
     lineProblem_->setObjectName(QStringLiteral("lineProblem"));
     // The reason may name a port or a group: never read as markup.
     lineProblem_->setTextFormat(Qt::PlainText);
+    // Wrapped, with most of the room: the reason and its remedy are read
+    // whole, however narrow the window.
+    lineProblem_->setWordWrap(true);
+    lineProblem_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     lineProblem_->setMinimumWidth(0);
-    bar->addWidget(lineProblem_, 1);
+    bar->addWidget(lineProblem_, 4);
     lineProblem_->hide();
     // A label, not a passing message: the stretching panels would squeeze
     // a message to nothing.
-    recordingProblem_ = new QLabel(bar);
+    recordingProblem_ = new WrappingStatusLabel(bar);
     recordingProblem_->setObjectName(QStringLiteral("recordingProblem"));
     recordingProblem_->setTextFormat(Qt::PlainText);
     // Long enough to name the kept file: wrapped, the bar grows while it shows.
@@ -661,6 +688,7 @@ void MainWindow::ShowRecordingProblem(const QString& text, bool notify) {
         earlyRecordingProblem_ = text;  // before the status bar is built
     } else {
         recordingProblem_->setText(text);
+        FitHeightToText(recordingProblem_);
         recordingProblem_->setToolTip(text);
         recordingProblem_->setVisible(!text.isEmpty());
     }

@@ -10,8 +10,9 @@ scripts/build.sh "$@"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 300
 
 if [[ "${SKIP_SANITIZERS:-0}" != 1 ]]; then
-    cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_ENGINE_ONLY=ON \
-        -DORVANE_SANITIZE=address,undefined "$@"
+    # Debug last: a build type among the arguments is for the first pass.
+    cmake -S . -B build-sanitize -G Ninja -DORVANE_ENGINE_ONLY=ON \
+        -DORVANE_SANITIZE=address,undefined "$@" -DCMAKE_BUILD_TYPE=Debug
     cmake --build build-sanitize --parallel "$(nproc)"
     # ALSA and PulseAudio keep their configuration caches until exit.
     export LSAN_OPTIONS="suppressions=$PWD/tests/audio/leak_suppressions.txt:print_suppressions=0"

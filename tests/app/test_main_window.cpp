@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
@@ -780,6 +781,14 @@ TEST_F(MainWindowCallTest, ALostLineComesBackByItselfAndClosingTheLineEndsItsCal
     ASSERT_NE(problem, nullptr);
     EXPECT_EQ(problem->text(), Text(ids::kLineLost));
     EXPECT_FALSE(problem->isHidden());
+    // On a narrow window the whole reason can still be read beside the
+    // clock and the line's panel: it wraps, and the bar makes room.
+    window.show();
+    window.resize(640, window.height());
+    QCoreApplication::processEvents();
+    const QRect needed = problem->fontMetrics().boundingRect(
+        QRect(0, 0, problem->contentsRect().width(), 10000), Qt::TextWordWrap, problem->text());
+    EXPECT_LE(needed.height(), problem->contentsRect().height()) << problem->width();
     ASSERT_TRUE(PumpUntil([&] { return lineSwitch->isChecked(); }));
     EXPECT_TRUE(problem->isHidden());
     EXPECT_TRUE(SysJournal().contains("LineConnection.Reopen->Line device back: Modem B(0)"));

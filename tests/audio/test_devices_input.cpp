@@ -355,7 +355,8 @@ TEST_F(FileInputTest, UnusableFilesAreRefusedWithTheirCodes) {
     EXPECT_EQ(AddFileInput("x", Write("junk.wav", {'n', 'o', 'p', 'e'}).string(), &id),
               MMIOERR_INVALIDFILE);
     std::vector<uint8_t> no_data = Wave(16, {}, 0);
-    no_data.resize(no_data.size() - 8);
+    ASSERT_GE(no_data.size(), 8u);
+    no_data.erase(no_data.end() - 8, no_data.end());
     EXPECT_EQ(AddFileInput("x", Write("nodata.wav", no_data).string(), &id), MMIOERR_INVALIDFILE);
     EXPECT_EQ(AddFileInput("x", Write("8bit.wav", Wave(8, {1, 2}, 2)).string(), &id),
               WAVERR_BADFORMAT);
