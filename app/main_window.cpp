@@ -56,10 +56,23 @@ namespace {
 // The status bar sizes its items by their minimum sizes, which a wrapping
 // label works out for a guessed width: the label asks for the height its
 // text needs at the width it was given.
+int TextHeightAt(const QLabel* label, int width) {
+    if (label->text().isEmpty()) {
+        return 0;
+    }
+    const QMargins margins = label->contentsMargins();
+    const int textWidth = std::max(1, width - margins.left() - margins.right());
+    return label->fontMetrics()
+               .boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap, label->text())
+               .height() +
+           margins.top() + margins.bottom();
+}
+
 void FitHeightToText(QLabel* label) {
-    const int needed = label->text().isEmpty() ? 0 : label->heightForWidth(label->width());
+    const int needed = TextHeightAt(label, label->width());
     if (needed != label->minimumHeight()) {
         label->setMinimumHeight(needed);
+        label->updateGeometry();
     }
 }
 
@@ -67,6 +80,26 @@ void FitHeightToText(QLabel* label) {
 class WrappingStatusLabel : public QLabel {
   public:
     using QLabel::QLabel;
+
+    // A wrapping label's own hint and height-for-width are worked out for
+    // guessed, narrower widths: the bar would grow by the lines those need.
+    // Its height follows its text at the width it has instead.
+    bool hasHeightForWidth() const override { return false; }
+    QSize sizeHint() const override {
+        QSize hint = QLabel::sizeHint();
+        if (width() > 0 && !text().isEmpty()) {
+            hint.setHeight(TextHeightAt(this, width()));
+        }
+        return hint;
+    }
+
+    QSize minimumSizeHint() const override {
+        QSize hint = QLabel::minimumSizeHint();
+        if (width() > 0 && !text().isEmpty()) {
+            hint.setHeight(TextHeightAt(this, width()));
+        }
+        return hint;
+    }
 
   protected:
     void resizeEvent(QResizeEvent* event) override {

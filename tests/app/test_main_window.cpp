@@ -789,6 +789,8 @@ TEST_F(MainWindowCallTest, ALostLineComesBackByItselfAndClosingTheLineEndsItsCal
     const QRect needed = problem->fontMetrics().boundingRect(
         QRect(0, 0, problem->contentsRect().width(), 10000), Qt::TextWordWrap, problem->text());
     EXPECT_LE(needed.height(), problem->contentsRect().height()) << problem->width();
+    // ... and the bar grows no more than that.
+    EXPECT_LT(problem->height(), needed.height() + problem->fontMetrics().height());
     ASSERT_TRUE(PumpUntil([&] { return lineSwitch->isChecked(); }));
     EXPECT_TRUE(problem->isHidden());
     EXPECT_TRUE(SysJournal().contains("LineConnection.Reopen->Line device back: Modem B(0)"));
