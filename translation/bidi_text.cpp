@@ -36,11 +36,15 @@ QString RightToLeftRun(const QString& text) {
     return Isolated(kRightToLeftIsolate, text);
 }
 
+QString LeftToRightIsolate(const QString& text) {
+    return Isolated(kLeftToRightIsolate, text);
+}
+
 QString LeftToRightRun(const QString& text) {
     if (!HasRightToLeftLetters(text) || IsolatedAlready(text, kLeftToRightIsolate)) {
         return text;
     }
-    return Isolated(kLeftToRightIsolate, text);
+    return LeftToRightIsolate(text);
 }
 
 QString CallerLine(const QString& name, const QString& number) {
@@ -50,7 +54,7 @@ QString CallerLine(const QString& name, const QString& number) {
     // The mark makes the line left-to-right even where the viewer guesses
     // the direction from its first letter.
     return QChar(kLeftToRightMark) + Isolated(kFirstStrongIsolate, name) + QStringLiteral(" - ") +
-           Isolated(kLeftToRightIsolate, number);
+           LeftToRightIsolate(number);
 }
 
 }  // namespace orvane

@@ -18,6 +18,10 @@ bool HasRightToLeftLetters(const QString& text);
 // isolated already, come back unchanged.
 QString RightToLeftRun(const QString& text);
 
+// `text` between LEFT-TO-RIGHT ISOLATE and POP DIRECTIONAL ISOLATE, so a
+// number or path shown inside right-to-left text keeps its order.
+QString LeftToRightIsolate(const QString& text);
+
 // `text` between LEFT-TO-RIGHT ISOLATE and POP DIRECTIONAL ISOLATE when it
 // holds right-to-left letters, so it takes part in a left-to-right line
 // ("label: value") as a left-to-right text; other texts unchanged.

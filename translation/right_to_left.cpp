@@ -112,8 +112,4 @@ void KeepLeftToRight(QWidget* widget) {
     }
 }
 
-QString LeftToRightIsolate(const QString& text) {
-    return QChar(0x2066) + text + QChar(0x2069);
-}
-
 }  // namespace orvane

@@ -30,8 +30,4 @@ void IsolateRightToLeftTexts(QWidget* window);
 // language. May be called before or after ApplyRightToLeft.
 void KeepLeftToRight(QWidget* widget);
 
-// `text` between LEFT-TO-RIGHT ISOLATE and POP DIRECTIONAL ISOLATE, so a
-// number shown inside right-to-left text keeps its order.
-QString LeftToRightIsolate(const QString& text);
-
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QStyle>
 
+#include "translation/bidi_text.h"
 #include "translation/right_to_left.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"

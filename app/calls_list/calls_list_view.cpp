@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "calls/list/calls_list_model.h"
+#include "translation/bidi_text.h"
 #include "translation/right_to_left.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"

@@ -15,6 +15,7 @@
 
 #include "journal/journal_lists.h"
 #include "settings/names/log.h"
+#include "translation/bidi_text.h"
 #include "translation/right_to_left.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"

@@ -12,6 +12,7 @@
 #include "tests/support/qt_printers.h"
 #include "tests/support/reading_order.h"
 #include "tests/translation/language_fixture.h"
+#include "translation/bidi_text.h"
 #include "translation/right_to_left.h"
 #include "translation/string_table.h"
 

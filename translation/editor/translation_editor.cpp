@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "core/paths.h"
+#include "translation/bidi_text.h"
 #include "translation/language_file.h"
 #include "translation/right_to_left.h"
 #include "translation/show_message.h"
