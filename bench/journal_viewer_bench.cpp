@@ -12,8 +12,8 @@
 
 #include "core/clock.h"
 #include "journal/journal_writer.h"
-#include "journal/viewer/journal_viewer.h"
 #include "settings/store/registry_routines.h"
+#include "windows/journal_viewer/journal_viewer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dialer/last_numbers.h"
+#include "calls/last_numbers.h"
 
 #include <QFile>
 #include <QSaveFile>

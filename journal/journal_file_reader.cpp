@@ -1,4 +1,4 @@
-#include "journal/viewer/journal_file_reader.h"
+#include "journal/journal_file_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -21,11 +21,8 @@ declare -A allowed=(
   [telephony]="core settings journal translation audio"
   [calls]="core settings journal translation telephony audio"
   [ui]="core settings journal translation telephony calls audio"
-  [dialer]="core settings journal translation telephony calls ui audio"
-  [translation/editor]="core settings journal translation telephony calls ui audio"
-  [settings/dialog]="core settings journal translation telephony calls ui audio"
-  [journal/viewer]="core settings journal translation telephony calls ui audio"
-  [app]="core settings journal translation telephony calls ui dialer translation/editor settings/dialog journal/viewer audio"
+  [windows]="core settings journal translation telephony calls ui audio"
+  [app]="core settings journal translation telephony calls ui windows audio"
   [tools/modemsim]="telephony/modem audio"
   [tools/sonvel]="audio"
   [tools/reg]="core settings"
@@ -35,12 +32,12 @@ declare -A allowed=(
 # Folders whose code runs without Qt at all.
 no_qt=(audio telephony/modem tools/modemsim tools/sonvel tools/sounds)
 # Folders of Orvane itself: of Sonvel they see only its public headers.
-sonvel_public_only=(core settings translation journal telephony calls ui app tools/reg tools/setup)
+sonvel_public_only=(core settings translation journal telephony calls ui windows app tools/reg tools/setup)
 sonvel_public='^audio/(sonvel|sonvel_api|sonvel_host|wave)\.h$'
 # Folders below the windows: Qt Core is fine, widgets are not.
-no_widgets=(core settings/names settings/store translation/language_file journal/journal_writer
-            telephony calls dialer/last_numbers translation/editor/translation_files
-            journal/viewer/journal_file_reader tools/reg)
+no_widgets=(core settings/names settings/store translation/language_file translation/translation_files
+            journal/journal_writer journal/journal_file_reader
+            telephony calls tools/reg)
 
 # The QtWidgets class headers, from the installed Qt where there is one.
 widgets_dir=""
@@ -89,6 +86,11 @@ while IFS= read -r file; do
       # Its own folder (and what lies below it), or one the map allows.
       if ! in_list "$target" "$folder" ${may[@]+"${may[@]}"}; then
         report "$file" "includes $target (layer $folder may include: ${allowed[$folder]:-nothing of the project})"
+      elif [[ "$folder" == windows && "$target" == windows/* &&
+              "${target#windows/}" != "$(cut -d/ -f2 <<< "$file")"* ]]; then
+        # Windows are views over the domain, not over each other; the
+        # program wires one to another.
+        report "$file" "includes $target, another window's folder"
       elif [[ "$target" == audio* && ! "$header" =~ $sonvel_public ]] &&
            in_list "$folder" "${sonvel_public_only[@]}" && [[ "$folder" != telephony/modem ]]; then
         report "$file" "includes $header, inside Sonvel; use its public headers"

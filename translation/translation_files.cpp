@@ -1,4 +1,4 @@
-#include "translation/editor/translation_files.h"
+#include "translation/translation_files.h"
 
 #include <sys/stat.h>
 

@@ -22,7 +22,6 @@
 #include "app/program.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_store.h"
-#include "dialer/dialer_window.h"
 #include "journal/journal_writer.h"
 #include "settings/names/devices.h"
 #include "settings/names/general.h"
@@ -35,6 +34,7 @@
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 #include "ui/tray_icon.h"
+#include "windows/dialer/dialer_window.h"
 
 namespace orvane {
 namespace {

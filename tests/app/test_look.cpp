@@ -26,8 +26,6 @@
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
 #include "core/product.h"
-#include "journal/viewer/journal_viewer.h"
-#include "settings/dialog/settings_dialog.h"
 #include "settings/names/language.h"
 #include "settings/names/log.h"
 #include "settings/names/main_menus.h"
@@ -42,6 +40,8 @@
 #include "translation/string_table.h"
 #include "ui/palette_colours.h"
 #include "ui/tray_icon.h"
+#include "windows/journal_viewer/journal_viewer.h"
+#include "windows/settings/settings_dialog.h"
 
 namespace orvane {
 namespace {

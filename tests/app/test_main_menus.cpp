@@ -27,9 +27,6 @@
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
 #include "core/product.h"
-#include "dialer/dialer_window.h"
-#include "journal/viewer/journal_viewer.h"
-#include "settings/dialog/settings_dialog.h"
 #include "settings/names/language.h"
 #include "settings/names/main_menus.h"
 #include "settings/store/registry_routines.h"
@@ -39,11 +36,14 @@
 #include "tests/support/scripted_line_backend.h"
 #include "tests/support/test_environment.h"
 #include "tests/telephony/telephony_test_support.h"
-#include "translation/editor/translation_editor.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 #include "ui/tray_icon.h"
+#include "windows/dialer/dialer_window.h"
+#include "windows/journal_viewer/journal_viewer.h"
+#include "windows/settings/settings_dialog.h"
+#include "windows/translation_editor/translation_editor.h"
 
 namespace orvane {
 namespace {

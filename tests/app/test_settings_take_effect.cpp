@@ -23,7 +23,6 @@
 #include "calls/store/call_record.h"
 #include "calls/store/call_store.h"
 #include "journal/journal_writer.h"
-#include "settings/dialog/settings_dialog.h"
 #include "settings/global_options.h"
 #include "settings/store/registry_routines.h"
 #include "tests/support/program_on_emulator.h"
@@ -32,6 +31,7 @@
 #include "tests/telephony/modemsim_process.h"
 #include "translation/show_message.h"
 #include "ui/tray_icon.h"
+#include "windows/settings/settings_dialog.h"
 
 namespace orvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "dialer/dialer_window.h"
+#include "windows/dialer/dialer_window.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "calls/call_state.h"
-#include "dialer/last_numbers.h"
+#include "calls/last_numbers.h"
 #include "telephony/line_backend.h"
 #include "translation/right_to_left.h"
 #include "translation/show_message.h"

@@ -1,4 +1,4 @@
-#include "journal/viewer/journal_viewer.h"
+#include "windows/journal_viewer/journal_viewer.h"
 
 #include <QAbstractListModel>
 #include <QComboBox>

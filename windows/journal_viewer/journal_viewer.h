@@ -10,8 +10,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "journal/journal_file_reader.h"
 #include "journal/journal_writer.h"
-#include "journal/viewer/journal_file_reader.h"
 #include "settings/store/registry_routines.h"
 
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "settings/dialog/settings_dialog.h"
+#include "windows/settings/settings_dialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

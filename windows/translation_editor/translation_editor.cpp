@@ -1,4 +1,4 @@
-#include "translation/editor/translation_editor.h"
+#include "windows/translation_editor/translation_editor.h"
 
 #include <QCheckBox>
 #include <QComboBox>

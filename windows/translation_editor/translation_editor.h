@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "translation/editor/translation_files.h"
+#include "translation/translation_files.h"
 
 class QCheckBox;
 class QComboBox;

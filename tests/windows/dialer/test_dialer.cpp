@@ -16,13 +16,13 @@
 #include <optional>
 
 #include "calls/call_state.h"
-#include "dialer/dialer_window.h"
-#include "dialer/last_numbers.h"
+#include "calls/last_numbers.h"
 #include "telephony/line_backend.h"
 #include "tests/support/file_size_limit.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "windows/dialer/dialer_window.h"
 
 namespace orvane {
 namespace {

@@ -15,8 +15,7 @@
 
 #include "core/clock.h"
 #include "core/product.h"
-#include "journal/viewer/journal_file_reader.h"
-#include "journal/viewer/journal_viewer.h"
+#include "journal/journal_file_reader.h"
 #include "settings/names/log.h"
 #include "settings/store/registry_routines.h"
 #include "tests/support/qt_printers.h"
@@ -26,6 +25,7 @@
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 #include "ui/common_widgets.h"
+#include "windows/journal_viewer/journal_viewer.h"
 
 namespace orvane {
 namespace {

@@ -16,7 +16,6 @@
 #include "app/program.h"
 #include "core/paths.h"
 #include "core/product.h"
-#include "settings/dialog/settings_dialog.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
 #include "tests/support/scripted_line_backend.h"
@@ -25,6 +24,7 @@
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 #include "ui/tray_icon.h"
+#include "windows/settings/settings_dialog.h"
 
 namespace orvane {
 namespace {

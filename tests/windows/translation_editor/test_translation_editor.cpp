@@ -16,12 +16,12 @@
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
 #include "tests/translation/language_fixture.h"
-#include "translation/editor/translation_editor.h"
-#include "translation/editor/translation_files.h"
 #include "translation/language_file.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "translation/translation_files.h"
+#include "windows/translation_editor/translation_editor.h"
 
 namespace orvane {
 namespace {
