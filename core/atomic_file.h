@@ -28,7 +28,8 @@ NewFileMode UsersFileMode();
 // (which it must not close); `write` returns false with errno set when it
 // fails. Returns 0, or the errno of the step that failed (EIO where none
 // was set).
-int ReplaceFileWith(const QString& path, NewFileMode mode, const std::function<bool(int fd)>& write);
+int ReplaceFileWith(const QString& path, NewFileMode mode,
+                    const std::function<bool(int fd)>& write);
 
 // ReplaceFileWith for contents at hand.
 int ReplaceFileContent(const QString& path, const QByteArray& content, NewFileMode mode);
