@@ -100,17 +100,15 @@ void LineConnection::OpenListedLine(quint64 attempt) {
     chosen = std::max(chosen, 0);
 
     tapi_.SetLineIndex(chosen);
-    LineDetails details;
-    tapi_.GetLineDetails(details);
+    const QString name = chosen < count ? lines[static_cast<size_t>(chosen)].deviceName : QString();
 
     const std::weak_ptr<bool> alive = alive_;
-    tapi_.LineOpenInBackground(
-        kOpenPrivileges, kOpenMediaModes,
-        [this, alive, attempt, name = details.deviceName, stored](qint32 result) {
-            if (!alive.expired() && opening_ && attempt == attempt_) {
-                FinishOpening(result, name, stored);
-            }
-        });
+    tapi_.LineOpenInBackground(kOpenPrivileges, kOpenMediaModes,
+                               [this, alive, attempt, name, stored](qint32 result) {
+                                   if (!alive.expired() && opening_ && attempt == attempt_) {
+                                       FinishOpening(result, name, stored);
+                                   }
+                               });
 }
 
 void LineConnection::FinishOpening(qint32 result, const QString& deviceName,
