@@ -24,7 +24,6 @@
 #include "app/calls_list/calls_list_view.h"
 #include "app/help/help_window.h"
 #include "app/menus/main_menus.h"
-#include "app/menus/save_copy.h"
 #include "app/menus/web_links.h"
 #include "app/player/playback_bar.h"
 #include "app/program.h"
@@ -43,6 +42,7 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/common_widgets.h"
 #include "ui/palette_colours.h"
 #include "ui/tray_icon.h"
 
@@ -390,20 +390,18 @@ void MainWindow::SaveCopy(const QString& recordingPath) {
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = QDir::homePath();
     }
-    const QString proposed = QDir(folder).filePath(QFileInfo(recordingPath).fileName());
-    const QString chosen =
-        ChooseSaveFile(this, Text(ids::kSaveDialogTitle), proposed, QStringLiteral("wav (*.wav)"));
-    if (chosen.isEmpty()) {
+    const SaveCopyOutcome outcome = SaveCopyAs(recordingPath, this, QStringLiteral("wav"), folder);
+    if (outcome.chosen.isEmpty()) {
         return;
     }
-    settings.SetRegistryValue(setting::kLastSaveFolder, QFileInfo(chosen).absolutePath(), kRegSz);
-    const CopyResult result = CopyFileUnchanged(recordingPath, chosen);
-    if (!result.ok) {
+    settings.SetRegistryValue(setting::kLastSaveFolder, QFileInfo(outcome.chosen).absolutePath(),
+                              kRegSz);
+    if (outcome.Failed()) {
         QString text = Text(ids::kMsgSaveCopyFailed);
         if (text.isEmpty()) {
             text = QStringLiteral("Orvane could not save a copy of the recording:\n<%S>");
         }
-        ShowMessage(ReplaceMarker(text, result.error), false);
+        ShowMessage(ReplaceMarker(text, outcome.error), false);
     }
 }
 

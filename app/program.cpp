@@ -35,6 +35,7 @@
 #include "settings/names/language.h"
 #include "settings/options_watcher.h"
 #include "settings/store/registry_store.h"
+#include "telephony/line_devices.h"
 #include "telephony/tapi.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
@@ -416,19 +417,7 @@ void Program::ShowSettings(int page) {
         host.closeLine = [this] { CloseLine(); };
         host.openLine = [this] { OpenLine(); };
         host.lineDevices = [this] {
-            std::vector<LineDetails> lines;
-            if (tapi_) {
-                const qint32 current = tapi_->LineIndex();
-                const qint32 count = tapi_->LineCount();
-                for (qint32 i = 0; i < count; ++i) {
-                    tapi_->SetLineIndex(i);
-                    LineDetails details;
-                    tapi_->GetLineDetails(details);
-                    lines.push_back(details);
-                }
-                tapi_->SetLineIndex(current);
-            }
-            return lines;
+            return tapi_ ? ListLineDevices(*tapi_) : std::vector<LineDetails>();
         };
         host.soundDevices = [this] {
             QStringList names;

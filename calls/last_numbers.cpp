@@ -1,10 +1,9 @@
 #include "calls/last_numbers.h"
 
 #include <QFile>
-#include <QSaveFile>
 
+#include "core/atomic_file.h"
 #include "core/paths.h"
-#include "core/save_file.h"
 
 namespace orvane {
 namespace {
@@ -69,13 +68,7 @@ bool PutNumberFirst(const QString& path, const QString& number) {
     for (const QString& each : numbers) {
         bytes += each.toUtf8() + "\r\n";
     }
-    // QSaveFile writes beside the file, syncs it to disk and renames it over.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return CommitSaveFile(file);
+    return ReplaceFileContent(path, bytes, UsersFileMode()) == 0;
 }
 
 }  // namespace orvane

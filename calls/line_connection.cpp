@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "calls/call_state.h"
 #include "calls/call_views.h"
@@ -77,16 +78,15 @@ void LineConnection::OpenListedLine(quint64 attempt) {
     // that may be asked: a built-in serial port is only ever the user's pick.
     qint32 chosen = -1;
     qint32 firstAskable = -1;
-    LineDetails details;
-    const qint32 count = tapi_.LineCount();
+    const std::vector<LineDetails> lines = ListLineDevices(tapi_);
+    const auto count = static_cast<qint32>(lines.size());
     for (qint32 i = 0; i < count; ++i) {
-        tapi_.SetLineIndex(i);
-        tapi_.GetLineDetails(details);
-        if (details.deviceName == stored) {
+        const LineDetails& line = lines[static_cast<size_t>(i)];
+        if (line.deviceName == stored) {
             chosen = i;
-            WriteSysLogLines(DeviceDetailsLines(i, details), 0, QString());
+            WriteSysLogLines(DeviceDetailsLines(i, line), 0, QString());
         }
-        if (firstAskable < 0 && !details.askedOnlyWhenPicked) {
+        if (firstAskable < 0 && !line.askedOnlyWhenPicked) {
             firstAskable = i;
         }
     }
@@ -100,16 +100,15 @@ void LineConnection::OpenListedLine(quint64 attempt) {
     chosen = std::max(chosen, 0);
 
     tapi_.SetLineIndex(chosen);
-    tapi_.GetLineDetails(details);
+    const QString name = chosen < count ? lines[static_cast<size_t>(chosen)].deviceName : QString();
 
     const std::weak_ptr<bool> alive = alive_;
-    tapi_.LineOpenInBackground(
-        kOpenPrivileges, kOpenMediaModes,
-        [this, alive, attempt, name = details.deviceName, stored](qint32 result) {
-            if (!alive.expired() && opening_ && attempt == attempt_) {
-                FinishOpening(result, name, stored);
-            }
-        });
+    tapi_.LineOpenInBackground(kOpenPrivileges, kOpenMediaModes,
+                               [this, alive, attempt, name, stored](qint32 result) {
+                                   if (!alive.expired() && opening_ && attempt == attempt_) {
+                                       FinishOpening(result, name, stored);
+                                   }
+                               });
 }
 
 void LineConnection::FinishOpening(qint32 result, const QString& deviceName,

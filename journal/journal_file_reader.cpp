@@ -5,10 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QSaveFile>
 #include <cerrno>
-
-#include "core/save_file.h"
 
 namespace orvane {
 
@@ -124,31 +121,6 @@ QStringList JournalFileReader::ReadAll(const QString& folder, const QString& nam
         lines += reader.ReadLines(qint64{1} << 20);
     }
     return lines;
-}
-
-bool CopyJournalFile(const QString& folder, const QString& name, const QString& target) {
-    JournalFileReader source;
-    if (!source.Open(folder, name)) {
-        return false;
-    }
-    QFile in;
-    if (!in.open(source.fd_, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
-        return false;
-    }
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    constexpr qint64 kChunk = qint64{1} << 20;
-    for (qint64 left = source.Size(); left > 0;) {
-        const QByteArray chunk = in.read(qMin(kChunk, left));
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-            out.cancelWriting();
-            break;
-        }
-        left -= chunk.size();
-    }
-    return CommitSaveFile(out);
 }
 
 }  // namespace orvane

@@ -39,19 +39,12 @@ class JournalFileReader {
     static QStringList ReadAll(const QString& folder, const QString& name);
 
   private:
-    friend bool CopyJournalFile(const QString&, const QString&, const QString&);
-
     int fd_ = -1;
     qint64 size_ = 0;
     qint64 offset_ = 0;
     QByteArray pending_;    // the start of a line not yet ended
     bool afterCr_ = false;  // a CR ended the last piece; a leading LF belongs to it
 };
-
-// Copies journal file `name` to `target` through a save file, so an existing
-// target is replaced only once the whole copy is on disk. The source is
-// opened as Open() does. False when refused or failed.
-bool CopyJournalFile(const QString& folder, const QString& name, const QString& target);
 
 // True for a name that stays inside the folder it is joined to.
 bool IsPlainJournalName(const QString& name);

@@ -1,23 +1,29 @@
 #include "telephony/line_devices.h"
 
+#include <algorithm>
+
 #include "telephony/tapi.h"
 
 namespace orvane {
 
-qint32 FindLineDevice(Tapi& tapi, const QString& name) {
+std::vector<LineDetails> ListLineDevices(Tapi& tapi) {
     const qint32 selected = tapi.LineIndex();
     const qint32 count = tapi.LineCount();
-    qint32 found = -1;
-    LineDetails details;
-    for (qint32 i = 0; i < count && found < 0; ++i) {
+    std::vector<LineDetails> lines(static_cast<size_t>(std::max(count, 0)));
+    for (qint32 i = 0; i < count; ++i) {
         tapi.SetLineIndex(i);
-        tapi.GetLineDetails(details);
-        if (details.deviceName == name) {
-            found = i;
-        }
+        tapi.GetLineDetails(lines[static_cast<size_t>(i)]);
     }
     tapi.SetLineIndex(selected);
-    return found;
+    return lines;
+}
+
+qint32 FindLineDevice(Tapi& tapi, const QString& name) {
+    const std::vector<LineDetails> lines = ListLineDevices(tapi);
+    const auto found = std::find_if(lines.cbegin(), lines.cend(), [&name](const LineDetails& line) {
+        return line.deviceName == name;
+    });
+    return found == lines.cend() ? -1 : static_cast<qint32>(found - lines.cbegin());
 }
 
 }  // namespace orvane

@@ -1,8 +1,9 @@
 #pragma once
-// Looking up the telephony control's line devices by name.
+// The telephony control's line devices: the list of them, one by name.
 
 #include <QString>
 #include <QtGlobal>
+#include <vector>
 
 #include "telephony/line_backend.h"
 
@@ -10,8 +11,13 @@ namespace orvane {
 
 class Tapi;
 
-// The first line device whose name equals `name` exactly, or -1. Walks the
-// devices through LineIndex and GetLineDetails and puts LineIndex back.
+// Every line device's details in device order (a device's position is its
+// line index). The one walk of the devices through LineIndex and
+// GetLineDetails; LineIndex is put back.
+std::vector<LineDetails> ListLineDevices(Tapi& tapi);
+
+// The first line device whose name equals `name` exactly, or -1. LineIndex
+// is put back.
 qint32 FindLineDevice(Tapi& tapi, const QString& name);
 
 // A device the settings dialog recommends: the driver can drive it and it

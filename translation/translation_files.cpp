@@ -5,11 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
+#include "core/atomic_file.h"
 #include "core/paths.h"
-#include "core/save_file.h"
 #include "core/trash.h"
 #include "translation/language_file.h"
 
@@ -181,16 +180,12 @@ bool LanguageDocument::Save(const QString& path) const {
     if (IsBroken()) {
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
     QByteArray bytes = bom_ ? kByteOrderMark : QByteArray();
     for (qsizetype i = 0; i < lines_.size(); ++i) {
         bytes += lines_[i];
         bytes += ends_[i];
     }
-    return file.write(bytes) == bytes.size() && CommitSaveFile(file);
+    return ReplaceFileContent(path, bytes, UsersFileMode()) == 0;
 }
 
 FileChange CreateTranslation(const QString& name, bool rightToLeft) {

@@ -13,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSaveFile>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -22,11 +21,13 @@
 #include <cstring>
 #include <utility>
 
+#include "core/atomic_file.h"
 #include "core/common_functions.h"
-#include "core/save_file.h"
 #include "journal/journal_writer.h"
 #include "telephony/line_devices.h"
 #include "telephony/tapi.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
 
 namespace orvane {
 namespace {
@@ -137,8 +138,13 @@ QString RunFileDialog(const FileDialogRequest& request) {
         return QFileDialog::getOpenFileName(request.owner, request.title, QString(),
                                             request.filter);
     }
-    return QFileDialog::getSaveFileName(
-        request.owner, request.title, QDir::home().filePath(request.proposedName), request.filter);
+    return QFileDialog::getSaveFileName(request.owner, request.title, ProposedSavePath(request),
+                                        request.filter);
+}
+
+QString ProposedSavePath(const FileDialogRequest& request) {
+    return QDir(request.folder.isEmpty() ? QDir::homePath() : request.folder)
+        .filePath(request.proposedName);
 }
 
 bool IsFormLoaded(const QString& name) {
@@ -180,39 +186,24 @@ QString AddSoundFile(QWidget* owner, const QString& targetFolder) {
     return QFile::copy(chosen, folder.filePath(name)) ? name : QString();
 }
 
-bool SaveCopyAs(const QString& source, QWidget* owner, const QString& extension) {
+SaveCopyOutcome SaveCopyAs(const QString& source, QWidget* owner, const QString& extension,
+                           const QString& folder) {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Save;
     request.owner = owner;
-    request.title = QStringLiteral("Save");
+    request.title = Text(ids::kSaveDialogTitle);
+    if (request.title.isEmpty()) {
+        request.title = QStringLiteral("Save");
+    }
     request.filter = extension + QStringLiteral(" (*.") + extension + QLatin1Char(')');
     request.proposedName = LastPathPart(source);
-    const QString chosen = RunFileDialog(request);
-    if (chosen.isEmpty()) {
-        return false;
+    request.folder = folder;
+    SaveCopyOutcome outcome;
+    outcome.chosen = RunFileDialog(request);
+    if (!outcome.chosen.isEmpty()) {
+        outcome.error = CopyFileUnchanged(source, outcome.chosen).error;
     }
-    const QFileInfo sourceInfo(source);
-    if (sourceInfo.exists() &&
-        sourceInfo.canonicalFilePath() == QFileInfo(chosen).canonicalFilePath()) {
-        return true;
-    }
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    // The old file at that place survives a failed copy (full disk).
-    QSaveFile out(chosen);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(kCopyChunk);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-            out.cancelWriting();
-            break;
-        }
-    }
-    return CommitSaveFile(out);
+    return outcome;
 }
 
 void FillFileList(QComboBox* box, const QString& folder, const QString& pattern,
@@ -258,22 +249,20 @@ void ShowTextBoxBalloon(QLineEdit* box, const QString& title, const QString& tex
 }
 
 bool FillLineDevices(Tapi& tapi, QComboBox* box, bool recommendedOnly) {
+    return FillLineDevices(ListLineDevices(tapi), box, recommendedOnly);
+}
+
+bool FillLineDevices(const std::vector<LineDetails>& lines, QComboBox* box, bool recommendedOnly) {
     if (box == nullptr) {
         return false;
     }
     const int previous = box->currentIndex();
     box->clear();
-    const qint32 selected = tapi.LineIndex();
-    const qint32 count = tapi.LineCount();
-    LineDetails details;
-    for (qint32 i = 0; i < count; ++i) {
-        tapi.SetLineIndex(i);
-        tapi.GetLineDetails(details);
-        if (!recommendedOnly || IsRecommendedLine(details)) {
-            box->addItem(details.deviceName);
+    for (const LineDetails& line : lines) {
+        if (!recommendedOnly || IsRecommendedLine(line)) {
+            box->addItem(line.deviceName, line.deviceName);
         }
     }
-    tapi.SetLineIndex(selected);
     box->setCurrentIndex(previous < box->count() ? previous : -1);
     return box->count() > 0;
 }

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QString>
 #include <functional>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
@@ -13,6 +14,7 @@ class QWidget;
 namespace orvane {
 
 class Tapi;
+struct LineDetails;
 
 // What a file dialog is asked; tests see this instead of a modal window.
 struct FileDialogRequest {
@@ -22,9 +24,13 @@ struct FileDialogRequest {
     QString title;
     // Name and pattern as one Qt filter, e.g. "wav (*.wav)".
     QString filter;
-    // Save dialogs: the file name offered.
+    // Save dialogs: the file name offered, in `folder` (empty: the home folder).
     QString proposedName;
+    QString folder;
 };
+
+// The path a save dialog offers: the proposed name in its folder.
+QString ProposedSavePath(const FileDialogRequest& request);
 
 // Answers file dialogs in place of the user: the chosen path, or "" for a
 // cancelled dialog.
@@ -47,11 +53,20 @@ bool IsFormLoaded(const QString& name);
 // "name (2).wav", "name (3).wav", ...
 QString AddSoundFile(QWidget* owner, const QString& targetFolder);
 
+struct SaveCopyOutcome {
+    QString chosen;  // where the user chose to save; empty when cancelled
+    QString error;   // the path that failed and why; empty unless the copy failed
+    bool Failed() const { return !error.isEmpty(); }
+    explicit operator bool() const { return !chosen.isEmpty() && error.isEmpty(); }
+};
+
 // Asks where to save a copy of `source` (dialog "Save", filter "ext (*.ext)",
-// offering the source's own name) and copies it there. An existing file at
-// the chosen place is replaced only once the whole copy is written. False
-// when cancelled or failed.
-bool SaveCopyAs(const QString& source, QWidget* owner, const QString& extension);
+// offering the source's own name in `folder`, or in the home folder) and
+// copies it there with CopyFileUnchanged: only a regular file is copied,
+// and an existing file at the chosen place is replaced only once the whole
+// copy is written.
+SaveCopyOutcome SaveCopyAs(const QString& source, QWidget* owner, const QString& extension,
+                           const QString& folder = QString());
 
 // Refills the box with the names of the visible files in `folder` that match
 // `pattern` (e.g. "*.wav"), by name. Then shows `name` when it is not empty,
@@ -65,10 +80,13 @@ void FillFileList(QComboBox* box, const QString& folder, const QString& pattern,
 void ShowTextBoxBalloon(QLineEdit* box, const QString& title, const QString& text);
 
 // Refills the box with the names of the telephony control's line devices,
-// or of the recommended ones only (IsRecommendedLine), in device order, and
-// selects the entry at the index that was selected before (none when the
-// list got shorter). True when the list is not empty.
+// or of the recommended ones only (IsRecommendedLine), in device order (each
+// entry's data is its name too), and selects the entry at the index that
+// was selected before (none when the list got shorter). True when the list
+// is not empty.
 bool FillLineDevices(Tapi& tapi, QComboBox* box, bool recommendedOnly);
+// The same from a list of devices taken before (ListLineDevices).
+bool FillLineDevices(const std::vector<LineDetails>& lines, QComboBox* box, bool recommendedOnly);
 
 // The mouse position on the screen.
 QPoint GetMousePosition();

@@ -1,15 +1,12 @@
 #include "calls/notes/general_notes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "core/atomic_file.h"
 #include "core/paths.h"
 #include "core/posix_file.h"
 
@@ -54,39 +51,11 @@ std::optional<QString> LoadGeneralNotes(const QString& path) {
 }
 
 bool SaveGeneralNotes(const QString& path, const QString& text, QString* error) {
-    // Not QSaveFile: it took a write cut short by a full disk for a whole one
-    // and renamed the cut file over the notes.
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray temporary = target + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    bool ok = fd >= 0;
-    int code = ok ? 0 : errno;
-    if (ok) {
-        struct stat old {};
-        const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-        ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, (text + kCrLf).toUtf8()) &&
-             ::fdatasync(fd) == 0;
-        code = ok ? 0 : errno;
-        if (::close(fd) != 0 && ok) {
-            ok = false;
-            code = errno;
-        }
-        if (ok && ::rename(temporary.constData(), target.constData()) != 0) {
-            ok = false;
-            code = errno;
-        }
-        if (!ok) {
-            ::unlink(temporary.constData());
-        }
+    const int code = ReplaceFileContent(path, (text + kCrLf).toUtf8(), {0644, true});
+    if (code != 0 && error != nullptr) {
+        *error = SystemErrorText(code);
     }
-    if (!ok) {
-        if (error != nullptr) {
-            *error = SystemErrorText(code);
-        }
-        return false;
-    }
-    SyncFolderOf(path);
-    return true;
+    return code == 0;
 }
 
 }  // namespace orvane

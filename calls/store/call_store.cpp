@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/posix_file.h"
+#include "core/atomic_file.h"
 #include "core/trash.h"
 #include "journal/journal_writer.h"
 
@@ -23,7 +23,6 @@ namespace orvane {
 namespace {
 
 constexpr off_t kRecordBytes = kCallRecordSize;
-constexpr int kNameAttempts = 16;
 
 class FileDescriptor {
   public:
@@ -177,87 +176,21 @@ bool CopyRange(int in, int out, off_t from, off_t to, off_t* written) {
     return true;
 }
 
-QByteArray TemporaryName(const QByteArray& target, int attempt) {
-    return target + ".tmp-" + QByteArray::number(::getpid()) + '-' +
-           QByteArray::number(static_cast<qint64>(::time(nullptr)) + attempt, 36);
-}
-
-// An unnamed file in the folder where the file system offers them, so a
-// crash while it is written leaves nothing behind; else a named one.
-FileDescriptor OpenTemporary(const QByteArray& folder, const QByteArray& target,
-                             QByteArray* named) {
-    FileDescriptor fd(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (fd.valid()) {
-        return fd;
-    }
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        *named = TemporaryName(target, attempt);
-        FileDescriptor namedFd(
-            ::open(named->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (namedFd.valid() || errno != EEXIST) {
-            if (!namedFd.valid()) {
-                named->clear();
-            }
-            return namedFd;
-        }
-    }
-    named->clear();
-    return FileDescriptor();
-}
-
-// Gives an unnamed file a name beside `target`, for the rename.
-bool LinkTemporary(int fd, const QByteArray& target, QByteArray* named) {
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        *named = TemporaryName(target, attempt);
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, named->constData(), AT_SYMLINK_FOLLOW) ==
-            0) {
-            return true;
-        }
-        if (errno != EEXIST) {
-            break;
-        }
-    }
-    named->clear();
-    return false;
-}
-
 // Writes a new index file beside the old one (`body` fills it from the old
-// file `in`) and renames it over it. The old file is untouched until the
-// rename, and the rename is all or nothing.
+// file `in`) and renames it over it, with the old file's permissions and,
+// where allowed, its owner. The old file is untouched until the rename, and
+// the rename is all or nothing.
 bool RewriteIndex(int in, const struct stat& old, const QByteArray& target,
                   const std::function<bool(int in, int out, off_t* written)>& body) {
-    const QByteArray folder =
-        QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath());
-    QByteArray named;
-    FileDescriptor out = OpenTemporary(folder, target, &named);
-    if (!out.valid()) {
-        return false;
-    }
-    bool ok = ::fchmod(out.get(), old.st_mode & 07777) == 0;
-    if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-        // Best effort: only root may give the file back to its owner.
-        [[maybe_unused]] const int ignored = ::fchown(out.get(), old.st_uid, old.st_gid);
-    }
-    off_t written = 0;
-    ok = ok && body(in, out.get(), &written);
-    // The new file's bytes reach the disk before the rename that publishes
-    // it: else a power loss can leave the new name on an empty file.
-    ok = ok && ::fdatasync(out.get()) == 0;
-    if (ok && named.isEmpty()) {
-        ok = LinkTemporary(out.get(), target, &named);
-    }
-    ok = out.Close() && ok;
-    ok = ok && ::rename(named.constData(), target.constData()) == 0;
-    if (!ok) {
-        if (!named.isEmpty()) {
-            ::unlink(named.constData());
-        }
-        return false;
-    }
-    // The rename must reach the disk as well, or a crash can undo it.
-    SyncFolder(QFile::decodeName(folder));
-    return true;
+    const NewFileMode mode{static_cast<unsigned int>(old.st_mode & 07777), false};
+    return ReplaceFileWith(QFile::decodeName(target), mode, [&](int out) {
+               if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+                   // Best effort: only root may give the file back to its owner.
+                   [[maybe_unused]] const int ignored = ::fchown(out, old.st_uid, old.st_gid);
+               }
+               off_t written = 0;
+               return body(in, out, &written);
+           }) == 0;
 }
 
 // The index file without the records `sorted` (ascending, unique, within

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cerrno>
 
+#include "core/atomic_file.h"
 #include "core/paths.h"
 #include "core/product.h"
 #include "settings/store/registry_file_io.h"
@@ -163,7 +164,7 @@ bool Mirror(const QString& valueName, const RegValue* value) {
         return true;
     }
     return registry_io::MakeFolder(folder, kFolderMode) &&
-           registry_io::ReplaceFile(path, content, kEntryMode) == 0;
+           ReplaceFileContent(path, content, {kEntryMode, false}) == 0;
 }
 
 }  // namespace orvane::autostart

@@ -1,21 +1,13 @@
 #include "settings/store/registry_file_io.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/random.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <ctime>
-#include <string>
-#include <string_view>
 
 #include "core/posix_file.h"
 
@@ -39,99 +31,6 @@ FileIdentity FromStat(const struct stat& info) {
     identity.ctimeSeconds = info.st_ctim.tv_sec;
     identity.ctimeNanoseconds = info.st_ctim.tv_nsec;
     return identity;
-}
-
-// Temporaries are named "<file>.tmp-<writer's pid>-<6 characters>", so a
-// later save can tell those of a writer that was killed and remove them.
-constexpr std::string_view kTemporaryInfix = ".tmp-";
-constexpr int kTemporarySuffixLength = 6;
-constexpr int kLinkAttempts = 16;
-
-QByteArray TemporaryPrefix(const QByteArray& target) {
-    return target + QByteArray(kTemporaryInfix.data(), kTemporaryInfix.size()) +
-           QByteArray::number(::getpid()) + '-';
-}
-
-QByteArray RandomSuffix() {
-    static constexpr char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    unsigned char random[kTemporarySuffixLength] = {};
-    if (::getrandom(random, sizeof random, GRND_NONBLOCK) != sizeof random) {
-        // Only uniqueness matters; a clash is retried.
-        struct timespec now {};
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        std::memcpy(random, &now.tv_nsec, std::min(sizeof random, sizeof now.tv_nsec));
-    }
-    QByteArray suffix;
-    for (unsigned char byte : random) {
-        suffix += kAlphabet[byte % (sizeof kAlphabet - 1)];
-    }
-    return suffix;
-}
-
-bool WriterIsGone(pid_t pid) {
-    return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
-// Removes the temporaries of `target` left by writers that no longer run.
-void RemoveDeadWritersTemporaries(const QByteArray& folder, const QByteArray& target) {
-    const QByteArray base = QFile::encodeName(QFileInfo(QFile::decodeName(target)).fileName()) +
-                            QByteArray(kTemporaryInfix.data(), kTemporaryInfix.size());
-    DIR* dir = ::opendir(folder.constData());
-    if (dir == nullptr) {
-        return;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (!name.starts_with(std::string_view(base.constData(), base.size()))) {
-            continue;
-        }
-        // "<pid>-<suffix>"
-        const std::string_view rest = name.substr(base.size());
-        const size_t dash = rest.find('-');
-        if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
-            rest.size() - dash - 1 != kTemporarySuffixLength ||
-            rest.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos) {
-            continue;
-        }
-        const pid_t pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
-        if (WriterIsGone(pid)) {
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
-        }
-    }
-    ::closedir(dir);
-}
-
-// An unnamed file in `folder` where the file system offers them (a crash
-// while writing it leaves nothing), else a named temporary. `named` gets
-// the temporary's name, or stays empty for an unnamed file.
-int OpenTemporary(const QByteArray& folder, const QByteArray& target, unsigned int mode,
-                  QByteArray* named) {
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (fd >= 0) {
-        named->clear();
-        return fd;
-    }
-    *named = TemporaryPrefix(target) + "XXXXXX";
-    return ::mkostemp(named->data(), O_CLOEXEC);
-}
-
-// Gives an unnamed file a temporary name beside `target`, for the rename.
-int LinkTemporary(int fd, const QByteArray& target, QByteArray* named) {
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    for (int attempt = 0; attempt < kLinkAttempts; ++attempt) {
-        *named = TemporaryPrefix(target) + RandomSuffix();
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, named->constData(), AT_SYMLINK_FOLLOW) ==
-            0) {
-            return 0;
-        }
-        if (errno != EEXIST) {
-            break;
-        }
-    }
-    const int error = errno;
-    named->clear();
-    return error;
 }
 
 }  // namespace
@@ -196,43 +95,6 @@ ReadResult ReadWholeFile(const QString& path, QByteArray* content, FileIdentity*
     ::close(fd);
     *identity = FromStat(info);
     return ReadResult::kRead;
-}
-
-int ReplaceFile(const QString& path, const QByteArray& content, unsigned int mode) {
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    RemoveDeadWritersTemporaries(folder, target);
-    QByteArray temporary;
-    const int fd = OpenTemporary(folder, target, mode, &temporary);
-    if (fd < 0) {
-        return errno;
-    }
-    int error = 0;
-    if (::fchmod(fd, mode) != 0 || !WriteAll(fd, content) || ::fsync(fd) != 0) {
-        error = errno != 0 ? errno : EIO;
-    }
-    if (error == 0 && temporary.isEmpty()) {
-        error = LinkTemporary(fd, target, &temporary);
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        if (!temporary.isEmpty()) {
-            ::unlink(temporary.constData());
-        }
-        return error;
-    }
-    // The rename must reach the disk as well, or a crash can undo it.
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return 0;
 }
 
 bool MakeFolder(const QString& folder, unsigned int mode) {

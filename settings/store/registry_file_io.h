@@ -1,7 +1,7 @@
 #pragma once
 // File access for the settings store and its autostart mirror: whole-file
-// reads that also tell which version of the file was read, and atomic
-// replacement, so a crash or a full disk never leaves a half-written file.
+// reads that also tell which version of the file was read, and folders.
+// Writes go through ReplaceFileContent (core/atomic_file.h).
 
 #include <QByteArray>
 #include <QString>
@@ -36,11 +36,6 @@ enum class ReadResult { kRead, kMissing, kFailed };
 // Reads the whole file and the identity of exactly the version read.
 ReadResult ReadWholeFile(const QString& path, QByteArray* content, FileIdentity* identity,
                          QString* error);
-
-// Writes `content` to a temporary file in the same folder, syncs it to disk
-// and renames it over `path`; the old file stays as it was on any failure.
-// Returns 0 or the errno of the step that failed.
-int ReplaceFile(const QString& path, const QByteArray& content, unsigned int mode);
 
 // Makes `folder` (and its parents) when missing; the folder itself gets
 // `mode`. True when it exists afterwards.

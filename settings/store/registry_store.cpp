@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "core/atomic_file.h"
 #include "core/paths.h"
 #include "core/product.h"
 #include "settings/store/autostart.h"
@@ -265,7 +266,7 @@ qint32 RegistryStore::Write(const Change& change, bool makeFolder, const QString
         return kErrorSuccess;
     }
     const QByteArray newContent = SerializeHive(updated, rootName_);
-    const int failure = registry_io::ReplaceFile(path_, newContent, kHiveMode);
+    const int failure = ReplaceFileContent(path_, newContent, {kHiveMode, false});
     if (failure != 0) {
         MirrorRunValues(updated, parsed_.hive, writtenRunValue);
         return CodeForErrno(failure);

@@ -17,7 +17,6 @@
 
 #include "app/calls_list/calls_list_view.h"
 #include "app/main_window.h"
-#include "app/menus/save_copy.h"
 #include "app/program.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_store.h"
@@ -30,6 +29,7 @@
 #include "tests/telephony/modemsim_process.h"
 #include "translation/show_message.h"
 #include "translation/string_table.h"
+#include "ui/common_widgets.h"
 #include "ui/tray_icon.h"
 
 namespace orvane {
@@ -52,14 +52,13 @@ class CallsDeleteEndToEnd : public testing::ProgramOnEmulatorTest<> {
         ResetStringTableForTesting();
         LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
         ResetMessageSeam();
-        SetSaveFileChooserForTesting(
-            [this](QWidget*, const QString&, const QString& proposed, const QString&) {
-                proposed_ << proposed;
-                return QString();  // cancelled
-            });
+        SetFileDialogHook([this](const FileDialogRequest& request) {
+            proposed_ << ProposedSavePath(request);
+            return QString();  // cancelled
+        });
     }
     void TearDown() override {
-        SetSaveFileChooserForTesting({});
+        SetFileDialogHook({});
         ResetMessageSeam();
         ProgramOnEmulatorTest::TearDown();
     }

@@ -20,12 +20,12 @@
 #include "app/about/about_box.h"
 #include "app/calls_list/calls_list_view.h"
 #include "app/main_window.h"
-#include "app/menus/save_copy.h"
 #include "app/menus/web_links.h"
 #include "app/program.h"
 #include "audio/sonvel.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
+#include "core/atomic_file.h"
 #include "core/product.h"
 #include "settings/names/language.h"
 #include "settings/names/main_menus.h"
@@ -39,6 +39,7 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/common_widgets.h"
 #include "ui/tray_icon.h"
 #include "windows/dialer/dialer_window.h"
 #include "windows/journal_viewer/journal_viewer.h"
@@ -79,15 +80,15 @@ class MainMenusTest : public ::testing::Test {
             Record("open " + url.toString());
             return true;
         });
-        SetSaveFileChooserForTesting(
-            [this](QWidget*, const QString& title, const QString& proposed, const QString& filter) {
-                Record("save " + title + " | " + proposed + " | " + filter);
-                return chosenPath_;
-            });
+        SetFileDialogHook([this](const FileDialogRequest& request) {
+            Record("save " + request.title + " | " + ProposedSavePath(request) + " | " +
+                   request.filter);
+            return chosenPath_;
+        });
     }
     void TearDown() override {
         SetUrlOpenerForTesting({});
-        SetSaveFileChooserForTesting({});
+        SetFileDialogHook({});
         Program::SetTapiFactory({});
         TrayIcon::OverrideAvailability(std::nullopt);
         ResetMessageSeam();

@@ -44,6 +44,27 @@ TEST_F(LineDevicesTest, FindLineDeviceTakesTheFirstExactMatchAndKeepsTheSelectio
     EXPECT_EQ(tapi_->LineIndex(), 3);
 }
 
+// The one walk of the devices that the line, the settings dialog and the
+// modem lists share.
+TEST_F(LineDevicesTest, ListLineDevicesGivesEveryDeviceInOrderAndKeepsTheSelection) {
+    tapi_->SetLineIndex(2);
+    const std::vector<LineDetails> lines = ListLineDevices(*tapi_);
+    ASSERT_EQ(lines.size(), 4U);
+    EXPECT_EQ(lines[1].deviceName, "Tapi only");
+    EXPECT_FALSE(lines[1].audioCapability);
+    EXPECT_FALSE(lines[3].tapiCapability);
+    EXPECT_EQ(tapi_->LineIndex(), 2);
+
+    // The list fills a box as the control does; each entry carries its name.
+    QComboBox box;
+    EXPECT_TRUE(FillLineDevices(lines, &box, true));
+    EXPECT_EQ(Items(box), (QStringList{"Twin", "Twin"}));
+    EXPECT_EQ(box.itemData(1).toString(), "Twin");
+
+    backend_->devices.clear();
+    EXPECT_TRUE(ListLineDevices(*tapi_).empty());
+}
+
 TEST_F(LineDevicesTest, FillLineDevicesListsAllOrTheRecommendedAndKeepsTheSelectedIndex) {
     QComboBox box;
     EXPECT_TRUE(FillLineDevices(*tapi_, &box, false));

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,6 +84,44 @@ TEST_F(CommonWidgetsTest, SaveCopyAsProposesTheNameAndReplacesWholly) {
     // A source that vanished leaves the earlier copy alone.
     EXPECT_FALSE(SaveCopyAs(env.root() + "/gone.txt", nullptr, "txt"));
     EXPECT_EQ(Read(answer), "line\r\n");
+}
+
+// Save a copy and the journal viewer's Save As both come here: a link
+// among the user's files is refused, not followed to what it points to,
+// and every failure names its path; the earlier copy stays.
+TEST_F(CommonWidgetsTest, SaveCopyAsCopiesOnlyARegularFileAndSaysWhy) {
+    const QString secret = env.writeFile("outside/secret.txt", "secret");
+    const QString link = env.root() + "/journal/link.txt";
+    ASSERT_TRUE(QDir().mkpath(env.root() + "/journal"));
+    ASSERT_TRUE(QFile::link(secret, link));
+    const QString source = env.writeFile("journal/day.txt", "day\r\n");
+    const QString target = env.writeFile("out/copy.txt", "old");
+    const struct {
+        QString source;
+        QString answer;
+        QString folder;
+        QString error;  // what the error starts with; empty: none
+        QByteArray after;
+    } cases[] = {
+        {link, target, "", link + ": is a symbolic link", "old"},
+        {env.root() + "/journal/gone.txt", target, "", env.root() + "/journal/gone.txt: ", "old"},
+        {source, "", env.root() + "/out", "", "old"},  // cancelled
+        {source, target, env.root() + "/out", "", "day\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source.toStdString());
+        answer = c.answer;
+        const SaveCopyOutcome outcome = SaveCopyAs(c.source, nullptr, "txt", c.folder);
+        EXPECT_EQ(outcome.chosen, c.answer);
+        EXPECT_EQ(outcome.Failed(), !c.error.isEmpty());
+        EXPECT_TRUE(c.error.isEmpty() || outcome.error.startsWith(c.error))
+            << outcome.error.toStdString();
+        EXPECT_EQ(Read(target), c.after);
+        EXPECT_EQ(ProposedSavePath(requests.back()),
+                  QDir(c.folder.isEmpty() ? QDir::homePath() : c.folder)
+                      .filePath(QFileInfo(c.source).fileName()));
+    }
+    EXPECT_EQ(Read(secret), "secret");
 }
 
 class FillFileListTest : public CommonWidgetsTest {

@@ -2,13 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <optional>
 
 #include "audio/sonvel.h"
+#include "core/atomic_file.h"
 #include "core/paths.h"
 #include "core/product.h"
-#include "core/save_file.h"
 #include "settings/names/devices.h"
 #include "settings/names/disconnect_call.h"
 #include "settings/names/general.h"
@@ -316,9 +315,7 @@ class Installer {
             return true;
         }
         current.close();
-        QSaveFile file(path);
-        if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) ||
-            file.write(content) != content.size() || !CommitSaveFile(file)) {
+        if (!QDir().mkpath(folder) || ReplaceFileContent(path, content, UsersFileMode()) != 0) {
             err_ << "orvane-setup: cannot write the menu entry " << path << '\n';
             return false;
         }

@@ -307,17 +307,17 @@ void JournalViewer::SaveSelectedAs() {
     if (item == nullptr) {
         return;
     }
-    FileDialogRequest request;
-    request.kind = FileDialogRequest::Kind::Save;
-    request.owner = this;
-    request.title = Text(ids::kSaveDialogTitle);
-    request.filter = QStringLiteral("txt (*.txt)");
-    request.proposedName = item->text();
-    const QString target = RunFileDialog(request);
     // A copy that fails says so: the user would otherwise take the old or
-    // a missing file there for the journal.
-    if (!target.isEmpty() && !CopyJournalFile(journal_.folder(), item->text(), target)) {
-        ShowMessage(ReplaceMarker(Text(ids::kMsgJournalCopyFailed), LeftToRightIsolate(target)),
+    // a missing file there for the journal. A name that leaves the folder
+    // is not copied at all.
+    const QString name = item->text();
+    QString failed = name;
+    if (IsPlainJournalName(name)) {
+        const SaveCopyOutcome outcome = SaveCopyAs(journal_.folder() + name, this, "txt");
+        failed = outcome.Failed() ? outcome.chosen : QString();
+    }
+    if (!failed.isEmpty()) {
+        ShowMessage(ReplaceMarker(Text(ids::kMsgJournalCopyFailed), LeftToRightIsolate(failed)),
                     false);
     }
 }

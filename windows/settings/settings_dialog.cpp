@@ -358,25 +358,14 @@ void SettingsDialog::ShowSavedValues() {
 }
 
 void SettingsDialog::FillModemList(bool recommendedOnly, const QString& chosen) {
-    modem_->clear();
-    const std::vector<LineDetails> lines =
-        host_.lineDevices ? host_.lineDevices() : std::vector<LineDetails>();
-    bool chosenListed = false;
-    for (const LineDetails& line : lines) {
-        if (recommendedOnly && !IsRecommendedLine(line)) {
-            continue;
-        }
-        modem_->addItem(line.deviceName, line.deviceName);
-        chosenListed = chosenListed || line.deviceName == chosen;
-    }
+    FillLineDevices(host_.lineDevices ? host_.lineDevices() : std::vector<LineDetails>(), modem_,
+                    recommendedOnly);
     // A device unplugged today stays the choice until the user makes another.
-    if (!chosen.isEmpty() && !chosenListed) {
+    if (!chosen.isEmpty() && modem_->findData(chosen) < 0) {
         modem_->addItem(ReplaceMarker(Text(ids::kModemAbsent), chosen), chosen);
     }
-    const int index = modem_->findData(chosen);
-    if (index >= 0) {
-        modem_->setCurrentIndex(index);
-    }
+    // The choice by name, else the first device.
+    modem_->setCurrentIndex(std::max(modem_->findData(chosen), 0));
 }
 
 void SettingsDialog::FillSoundDevices() {
