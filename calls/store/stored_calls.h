@@ -37,8 +37,7 @@ struct CallStoreOps {
     std::function<void(const QString& folder, const std::function<void(const CallRecord&)>& visit)>
         forEachRecord;
     std::function<bool(const CallRecord& record, const QString& folder)> appendRecord;
-    std::function<bool(const CallRecord& record, const QString& folder, qint32 number)>
-        writeRecord;
+    std::function<bool(const CallRecord& record, const QString& folder, qint32 number)> writeRecord;
     std::function<bool(qint32 number, const QString& folder, const QString& value)> setReadFlag;
     std::function<bool(qint32 number, const QString& folder, const QString& value)> setUserMark;
     // Deletes calls, records and files together (DeleteCalls); empty when

@@ -31,7 +31,8 @@ CallRecord Call(const QString& name, int day) {
     record.Set(CallField::CallTime, QStringLiteral("4:00:00 PM"));
     record.Set(CallField::Duration, QStringLiteral("0:00:10"));
     record.Set(CallField::ReadFlag, QStringLiteral("0"));
-    record.Set(CallField::ExtraText, QStringLiteral("2026-12-%1T16:00:00").arg(day, 2, 10, QChar('0')));
+    record.Set(CallField::ExtraText,
+               QStringLiteral("2026-12-%1T16:00:00").arg(day, 2, 10, QChar('0')));
     return record;
 }
 
@@ -41,7 +42,7 @@ struct Announced {
     std::vector<int> inserted;  // rows, one entry per inserted row
     int removed = 0;
     std::vector<std::pair<int, int>> changed;  // first and last row of each whole-row change
-    QObject context;  // ends the connections with this object
+    QObject context;                           // ends the connections with this object
 
     explicit Announced(CallsListModel& model) {
         QObject::connect(&model, &QAbstractItemModel::modelReset, &context, [this] { ++resets; });
@@ -51,10 +52,9 @@ struct Announced {
                                  inserted.push_back(row);
                              }
                          });
-        QObject::connect(&model, &QAbstractItemModel::rowsRemoved, &context,
-                         [this](const QModelIndex&, int first, int last) {
-                             removed += last - first + 1;
-                         });
+        QObject::connect(
+            &model, &QAbstractItemModel::rowsRemoved, &context,
+            [this](const QModelIndex&, int first, int last) { removed += last - first + 1; });
         QObject::connect(&model, &QAbstractItemModel::dataChanged, &context,
                          [this](const QModelIndex& from, const QModelIndex& to) {
                              if (from.column() == 0) {  // renumbering touches INDEX alone
@@ -108,52 +108,88 @@ TEST(CallsListFollowsStore, EachChangeIsTheSmallestModelChangeAndAChosenCallKeep
         int sortColumn;  // -1: record order
         Qt::SortOrder order;
         std::function<void(Listed&)> act;
-        QStringList callers;         // after
-        std::vector<int> inserted;   // rows
+        QStringList callers;        // after
+        std::vector<int> inserted;  // rows
         int removed;
         std::vector<std::pair<int, int>> changed;
     };
     const Case cases[] = {
-        {"a call stored, record order: one row at the end", -1, Qt::AscendingOrder,
-         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Eve", 5), l.folder));
-         },
-         {"Bob", "Ann", "Cid", "Dee", "Eve"}, {4}, 0, {}},
-        {"a call stored, newest first: one row at the top", col::kDateTime, Qt::DescendingOrder,
-         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Eve", 5), l.folder));
-         },
-         {"Eve", "Cid", "Dee", "Bob", "Ann"}, {0}, 0, {}},
-        {"a call stored, by caller: one row at its place", col::kCaller, Qt::AscendingOrder,
-         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Bea", 5), l.folder));
-         },
-         {"Ann", "Bea", "Bob", "Cid", "Dee"}, {1}, 0, {}},
-        {"a call stored in another folder: nothing", -1, Qt::AscendingOrder,
+        {"a call stored, record order: one row at the end",
+         -1,
+         Qt::AscendingOrder,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Eve", 5), l.folder)); },
+         {"Bob", "Ann", "Cid", "Dee", "Eve"},
+         {4},
+         0,
+         {}},
+        {"a call stored, newest first: one row at the top",
+         col::kDateTime,
+         Qt::DescendingOrder,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Eve", 5), l.folder)); },
+         {"Eve", "Cid", "Dee", "Bob", "Ann"},
+         {0},
+         0,
+         {}},
+        {"a call stored, by caller: one row at its place",
+         col::kCaller,
+         Qt::AscendingOrder,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Bea", 5), l.folder)); },
+         {"Ann", "Bea", "Bob", "Cid", "Dee"},
+         {1},
+         0,
+         {}},
+        {"a call stored in another folder: nothing",
+         -1,
+         Qt::AscendingOrder,
          [](Listed& l) {
              QTemporaryDir other;
              ASSERT_TRUE(l.store.Append(Call("Eve", 5), other.path() + QLatin1Char('/')));
          },
-         {"Bob", "Ann", "Cid", "Dee"}, {}, 0, {}},
-        {"read flag: one row", col::kDateTime, Qt::AscendingOrder,
-         [](Listed& l) { l.model.MarkRows({l.RowOf("Cid")}, true);
-         },
-         {"Ann", "Bob", "Dee", "Cid"}, {}, 0, {{3, 3}}},
-        {"note: one row", -1, Qt::AscendingOrder,
+         {"Bob", "Ann", "Cid", "Dee"},
+         {},
+         0,
+         {}},
+        {"read flag: one row",
+         col::kDateTime,
+         Qt::AscendingOrder,
+         [](Listed& l) { l.model.MarkRows({l.RowOf("Cid")}, true); },
+         {"Ann", "Bob", "Dee", "Cid"},
+         {},
+         0,
+         {{3, 3}}},
+        {"note: one row",
+         -1,
+         Qt::AscendingOrder,
          [](Listed& l) {
              CallRecord record = l.store.Record(2);
              record.Set(CallField::Notes, QStringLiteral("call back"));
              ASSERT_TRUE(l.store.Write(2, record));
          },
-         {"Bob", "Ann", "Cid", "Dee"}, {}, 0, {{1, 1}}},
-        {"delete two, newest first: their rows go", col::kDateTime, Qt::DescendingOrder,
+         {"Bob", "Ann", "Cid", "Dee"},
+         {},
+         0,
+         {{1, 1}}},
+        {"delete two, newest first: their rows go",
+         col::kDateTime,
+         Qt::DescendingOrder,
          [](Listed& l) {
              ASSERT_TRUE(l.model.DeleteSelectedCalls({l.RowOf("Dee"), l.RowOf("Ann")}));
          },
-         {"Cid", "Bob"}, {}, 2, {}},
-        {"delete then undo: the rows come back one by one", col::kCaller, Qt::AscendingOrder,
+         {"Cid", "Bob"},
+         {},
+         2,
+         {}},
+        {"delete then undo: the rows come back one by one",
+         col::kCaller,
+         Qt::AscendingOrder,
          [](Listed& l) {
              ASSERT_TRUE(l.model.DeleteSelectedCalls({l.RowOf("Ann"), l.RowOf("Cid")}));
              ASSERT_TRUE(l.model.UndoDelete().value().ok);
          },
-         {"Ann", "Bob", "Cid", "Dee"}, {0, 2}, 2, {}},
+         {"Ann", "Bob", "Cid", "Dee"},
+         {0, 2},
+         2,
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
