@@ -611,6 +611,7 @@ CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
 
     connect(&model_, &QAbstractItemModel::modelReset, this, &CallsListPanel::UpdateEmptyPanel);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &CallsListPanel::UpdateEmptyPanel);
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, &CallsListPanel::UpdateEmptyPanel);
     UpdateEmptyPanel();
 }
 

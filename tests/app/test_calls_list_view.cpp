@@ -140,6 +140,14 @@ TEST(CallsListView, BoldUnreadNoteLineHeightEmptyPanelAndKeys) {
     panel.ButtonClicked(CallsListPanel::kDelete);  // nothing to act on
     EXPECT_TRUE(deleted.empty());
 
+    // An empty folder's first call shows the list.
+    ops.appendRecord = [](const CallRecord&, const QString&) { return true; };
+    model.SetStoreOps(ops);
+    model.SetRecords({}, kFolder);
+    ASSERT_TRUE(model.Store().Append(Record(QStringLiteral("0")), kFolder));
+    EXPECT_FALSE(empty->isVisible());
+    EXPECT_TRUE(panel.View()->isVisible());
+
     model.SetRecords({Record(QStringLiteral("0")), Record(QStringLiteral("1"), "a\r\nb\r\nc")},
                      kFolder);
     EXPECT_FALSE(empty->isVisible());
