@@ -296,6 +296,11 @@ CallsListView::CallsListView(CallsListModel& model, QWidget* parent)
                         verticalHeader()->sectionPosition(insertTop_.row()) - insertTopOffset_);
                 }
                 insertTop_ = QPersistentModelIndex();
+                // The first call of an empty list starts there, as a first
+                // listing does.
+                if (model_.rowCount() == last - first + 1) {
+                    SetCurrentRow(0);
+                }
             });
     connect(&model_, &QAbstractItemModel::layoutChanged, this, &CallsListView::UpdateRowHeights);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &CallsListView::UpdateRowHeights);

@@ -147,6 +147,7 @@ TEST(CallsListView, BoldUnreadNoteLineHeightEmptyPanelAndKeys) {
     ASSERT_TRUE(model.Store().Append(Record(QStringLiteral("0")), kFolder));
     EXPECT_FALSE(empty->isVisible());
     EXPECT_TRUE(panel.View()->isVisible());
+    EXPECT_EQ(panel.View()->CurrentRow(), 0);
 
     model.SetRecords({Record(QStringLiteral("0")), Record(QStringLiteral("1"), "a\r\nb\r\nc")},
                      kFolder);
