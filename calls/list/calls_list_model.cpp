@@ -548,22 +548,6 @@ bool CallsListModel::IsUnread(int row) const {
     return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].unread;
 }
 
-void CallsListModel::SetNote(int row, const QString& note) {
-    if (row < 0 || row >= rowCount()) {
-        return;
-    }
-    Row& target = rows_[static_cast<size_t>(row)];
-    const int notes = static_cast<int>(Part::Notes);
-    const bool present = NotePresent(note);
-    target.texts.truncate(target.ends[notes - 1]);
-    if (present) {
-        target.texts += note;
-    }
-    target.ends[notes] = static_cast<quint16>(target.texts.size());
-    target.noteExtra = present ? static_cast<qint8>(NotesExtraHeight(note)) : 0;
-    Q_EMIT dataChanged(index(row, 0), index(row, calls_column::kCount - 1));
-}
-
 bool CallsListModel::HasNote(int row) const {
     return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].noteExtra != 0;
 }
@@ -661,14 +645,6 @@ void CallsListModel::SortRows() {
     }
     rows_ = std::move(sorted);
     rowOfRecordValid_ = false;
-}
-
-void CallsListModel::SetRowReadLook(int row, bool bold) {
-    if (row < 0 || row >= rowCount()) {
-        return;
-    }
-    rows_[static_cast<size_t>(row)].unread = bold;
-    Q_EMIT dataChanged(index(row, 0), index(row, calls_column::kCount - 1));
 }
 
 void CallsListModel::ToggleUserMark(int row) {

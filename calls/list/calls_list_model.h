@@ -142,12 +142,6 @@ class CallsListModel final : public QAbstractTableModel {
     int SortColumn() const { return sortColumn_; }
     Qt::SortOrder SortOrder() const { return sortOrder_; }
 
-    // The row's bold look and kind icon for its read state (the store is
-    // not written).
-    void SetRowReadLook(int row, bool bold);
-    // The row's note after its record was written: the preview text and the
-    // extra height (none for an absent note), announced by dataChanged.
-    void SetNote(int row, const QString& note);
     // Flips the user mark, writing "1" or "0" through the store.
     void ToggleUserMark(int row);
     // Marks the rows read or unread and writes "1" / "0" into their
