@@ -29,6 +29,7 @@
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
 #include "calls/store/call_store.h"
+#include "calls/store/stored_calls.h"
 #include "core/clock.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
@@ -88,8 +89,9 @@ Program::TapiFactory Program::SetTapiFactory(TapiFactory factory) {
     return std::exchange(TapiFactoryHook(), std::move(factory));
 }
 
-// The call store's file operations join the list here once they exist.
-Program::Program() : callsList_(std::make_unique<CallsListModel>(FileCallStore())) {}
+Program::Program()
+    : callStore_(std::make_unique<CallStore>()),
+      callsList_(std::make_unique<CallsListModel>(*callStore_)) {}
 
 Program::~Program() {
     // What reports to the window goes before the window; the line before
@@ -353,7 +355,8 @@ void Program::CreateRecorder() {
     lineAdapter_ = std::make_unique<TapiLineAdapter>(tapi_.get());
     recorder_ = std::make_unique<RecorderControl>(callState_, *wave1Adapter_, *lineAdapter_,
                                                   *recorderToolbar_);
-    recorder_->SetCallStored([this] { RebuildCallsList(); });
+    // A stored call reaches the list as one new row, through the store.
+    recorder_->SetCallStore(*callStore_);
     recorder_->SetEndCall([this] {
         if (calls_) {
             calls_->Disconnected();

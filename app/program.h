@@ -28,6 +28,7 @@ class RecorderWave;
 class SettingsDialog;
 class Wave1Events;
 class CallsListModel;
+class CallStore;
 class CallStateMachine;
 class DialerWindow;
 class JournalViewer;
@@ -173,6 +174,8 @@ class Program final : public QObject {
     std::unique_ptr<sonvel::Wave> wavePlayer_;
     std::unique_ptr<sonvel::Wave> waveEvents_;
     std::unique_ptr<Tapi> tapi_;
+    // The recordings folder's calls; the list and the recorder go through it.
+    std::unique_ptr<CallStore> callStore_;
     std::unique_ptr<CallsListModel> callsList_;
     // Before the window, whose playback bar reports to the player.
     std::unique_ptr<SonvelPlayerWave> playerWave_;

@@ -275,6 +275,33 @@ CallsListView::CallsListView(CallsListModel& model, QWidget* parent)
         RestorePlace(place_);
         place_ = {};
     });
+    // A call stored or brought back: its row takes its height, and the
+    // calls at the top of the view stay where the user left them (the
+    // selection follows the rows by itself).
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        const int top = rowAt(0);
+        insertTop_ =
+            top >= 0 ? QPersistentModelIndex(model_.index(top, 0)) : QPersistentModelIndex();
+        insertTopOffset_ = top >= 0 ? rowViewportPosition(top) : 0;
+    });
+    connect(&model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int row = first; row <= last; ++row) {
+                    verticalHeader()->resizeSection(row, NoteRowHeight(row));
+                }
+                if (insertTop_.isValid()) {
+                    executeDelayedItemsLayout();
+                    updateGeometries();
+                    verticalScrollBar()->setValue(
+                        verticalHeader()->sectionPosition(insertTop_.row()) - insertTopOffset_);
+                }
+                insertTop_ = QPersistentModelIndex();
+                // The first call of an empty list starts there, as a first
+                // listing does.
+                if (model_.rowCount() == last - first + 1) {
+                    SetCurrentRow(0);
+                }
+            });
     connect(&model_, &QAbstractItemModel::layoutChanged, this, &CallsListView::UpdateRowHeights);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &CallsListView::UpdateRowHeights);
     // A changed note changes only its row's height.
@@ -589,6 +616,7 @@ CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
 
     connect(&model_, &QAbstractItemModel::modelReset, this, &CallsListPanel::UpdateEmptyPanel);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &CallsListPanel::UpdateEmptyPanel);
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, &CallsListPanel::UpdateEmptyPanel);
     UpdateEmptyPanel();
 }
 

@@ -3,6 +3,7 @@
 // blue preview line under its row, the calls-list toolbar and the panel
 // that stands in for an empty list. A view over the Program's model.
 
+#include <QPersistentModelIndex>
 #include <QTableView>
 #include <QWidget>
 #include <optional>
@@ -67,8 +68,8 @@ class CallsListView final : public QTableView {
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
   private:
-    // What the user chose, by call rather than by row: a rebuild of the
-    // list (a call stored, an undo) puts rows elsewhere.
+    // What the user chose, by call rather than by row: a re-read of the
+    // store (another program's write) puts rows elsewhere.
     struct Place {
         QString folder;
         bool hadRows = false;
@@ -88,6 +89,9 @@ class CallsListView final : public QTableView {
 
     CallsListModel& model_;
     Place place_;
+    // The call at the top of the view while rows are inserted, and its offset.
+    QPersistentModelIndex insertTop_;
+    int insertTopOffset_ = 0;
 };
 
 // The calls list with its toolbar `tlbrCallsList` and the empty panel

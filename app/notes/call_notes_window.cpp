@@ -93,7 +93,11 @@ void NoteTextEdit::insertFromMimeData(const QMimeData* source) {
 }
 
 CallNotesWindow::CallNotesWindow(CallsListModel& list, int row, QWidget* parent)
-    : QDialog(parent), list_(list), row_(row), call_(list.RefOf(row)), folder_(list.Folder()) {
+    : QDialog(parent),
+      list_(list),
+      row_(list.index(row, 0)),
+      call_(list.RefOf(row)),
+      folder_(list.Folder()) {
     setObjectName(QStringLiteral("frmCallNotes"));
     setWindowTitle(TextOr(ids::kMenuEditNote, QStringLiteral("Call Notes")));
     setModal(true);
@@ -122,15 +126,16 @@ CallNotesWindow::CallNotesWindow(CallsListModel& list, int row, QWidget* parent)
     connect(add_, &QPushButton::clicked, this, &CallNotesWindow::Add);
     connect(note_, &NoteTextEdit::AddRequested, this, &CallNotesWindow::Add);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(&list_, &QAbstractItemModel::modelReset, this,
-            [this] { row_ = list_.Folder() == folder_ ? list_.RowOf(call_) : -1; });
+    connect(&list_, &QAbstractItemModel::modelReset, this, [this] {
+        row_ = list_.Folder() == folder_ ? list_.index(list_.RowOf(call_), 0) : QModelIndex();
+    });
     ApplyRightToLeft(this);
     FollowLanguageDirection(note_);
     note_->setFocus();
 }
 
 void CallNotesWindow::Add() {
-    switch (SaveCallNote(list_, row_, note_->Note())) {
+    switch (SaveCallNote(list_, row_.isValid() ? row_.row() : -1, note_->Note())) {
         case NoteSave::kTooLong:
             ShowMessage(Text(ids::kMsgNoteTooLong), false);
             return;

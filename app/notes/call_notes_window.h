@@ -4,6 +4,7 @@
 // (`cmdAdd`), left alone by Cancel (`cmdCancel`) or Esc.
 
 #include <QDialog>
+#include <QPersistentModelIndex>
 #include <QPlainTextEdit>
 
 #include "calls/store/call_deletion.h"
@@ -54,9 +55,9 @@ class CallNotesWindow final : public QDialog {
 
   private:
     CallsListModel& list_;
-    int row_;
-    // The call the editor opened on: a call stored while it is open rebuilds
-    // the list, and the row is found again by these.
+    // The call's row: it follows calls stored or deleted meanwhile; after a
+    // re-read of the whole list it is found again by the call and folder.
+    QPersistentModelIndex row_;
     CallRef call_;
     QString folder_;
     NoteTextEdit* note_ = nullptr;

@@ -80,23 +80,6 @@ int KindIconOf(qint8 kind, bool unread) {
 
 }  // namespace
 
-CallStoreOps FileCallStore() {
-    CallStoreOps store;
-    store.forEachRecord = [](const QString& folder,
-                             const std::function<void(const CallRecord&)>& visit) {
-        ForEachCallRecord(folder, visit);
-    };
-    store.setReadFlag = &SetReadFlag;
-    store.setUserMark = &SetUserMark;
-    store.deleteCalls = [](std::vector<CallRef> calls, const QString& folder,
-                           const std::function<void(int)>& progress) {
-        return orvane::DeleteCalls(std::move(calls), folder, progress);
-    };
-    store.restoreCalls = &RestoreCalls;
-    store.finishInterruptedWork = &FinishInterruptedCallWork;
-    return store;
-}
-
 int NotesExtraHeight(const QString& note) {
     const qsizetype pieces = note.count(kCrLf) + 1;
     const qsizetype last = std::size(kNoteExtraHeights) - 1;
@@ -123,29 +106,143 @@ QString SortedDateText(const QString& date, const QString& time, const QLocale& 
     return date + QLatin1Char(' ') + time;
 }
 
-CallsListModel::CallsListModel(CallStoreOps store, QObject* parent)
-    : QAbstractTableModel(parent), store_(std::move(store)) {}
+CallsListModel::CallsListModel(CallStore& store, QObject* parent)
+    : QAbstractTableModel(parent), store_(&store) {
+    connect(store_, &CallStore::callsReset, this, &CallsListModel::OnReset);
+    connect(store_, &CallStore::callAdded, this, &CallsListModel::OnCallAdded);
+    connect(store_, &CallStore::callChanged, this, &CallsListModel::OnCallChanged);
+    connect(store_, &CallStore::callsRemoved, this, &CallsListModel::OnCallsRemoved);
+}
+
+CallsListModel::CallsListModel(CallStoreOps ops, QObject* parent)
+    : CallsListModel(*new CallStore(std::move(ops)), parent) {
+    ownStore_.reset(store_);
+}
+
+CallsListModel::~CallsListModel() = default;
 
 void CallsListModel::CreateCallsList(const QString& folder) {
-    // A delete or an undo a crash cut short is finished (or dropped) before
-    // its calls are read: a record and its file go together.
-    if ((!listed_ || folder != folder_) && store_.finishInterruptedWork) {
-        store_.finishInterruptedWork(folder);
-    }
-    listed_ = true;
-    BuildRows(folder, [this, &folder](const std::function<void(const CallRecord&)>& take) {
-        if (store_.forEachRecord) {
-            store_.forEachRecord(folder, take);
+    store_->Open(folder);
+}
+
+void CallsListModel::SetRecords(const std::vector<CallRecord>& records, const QString& folder) {
+    store_->Replace(records, folder);
+}
+
+void CallsListModel::OnReset() {
+    BuildRows(store_->Folder(), [this](const std::function<void(const CallRecord&)>& take) {
+        for (qint32 number = 1; number <= store_->Count(); ++number) {
+            take(store_->Record(number));
         }
     });
 }
 
-void CallsListModel::SetRecords(const std::vector<CallRecord>& records, const QString& folder) {
-    BuildRows(folder, [&records](const std::function<void(const CallRecord&)>& take) {
-        for (const CallRecord& record : records) {
-            take(record);
+bool CallsListModel::MakeDatedRow(const CallRecord& record, qint32 number, Row& row) const {
+    if (!IsReadableCallRecord(record)) {
+        return false;
+    }
+    row = MakeRow(record, number);
+    StoredMomentReader reader(locale_);
+    row.datedOk = reader.Read(row.Get(Part::Extra), row.Get(Part::Date), row.Get(Part::Time),
+                              row.sortSeconds);
+    return true;
+}
+
+void CallsListModel::RecordNumbersChanged() {
+    rowOfRecordValid_ = false;
+    if (!rows_.empty()) {
+        Q_EMIT dataChanged(index(0, calls_column::kIndex),
+                           index(rowCount() - 1, calls_column::kIndex));
+    }
+}
+
+void CallsListModel::OnCallAdded(qint32 number) {
+    bool moved = false;
+    for (Row& row : rows_) {
+        if (row.record >= number) {
+            ++row.record;
+            moved = true;
         }
-    });
+    }
+    rowOfRecordValid_ = false;
+    Row added;
+    if (!MakeDatedRow(store_->Record(number), number, added)) {
+        ++damaged_;
+        if (moved) {
+            RecordNumbersChanged();
+        }
+        return;
+    }
+    // Its place among rows already sorted: a binary search, not a sort.
+    const SortKey key = KeyOf(added);
+    const auto place = std::upper_bound(
+        rows_.begin(), rows_.end(), key,
+        [this](const SortKey& k, const Row& row) { return Before(k, KeyOf(row)); });
+    const int at = static_cast<int>(place - rows_.begin());
+    beginInsertRows({}, at, at);
+    rows_.insert(place, std::move(added));
+    endInsertRows();
+    if (moved) {
+        RecordNumbersChanged();
+    }
+}
+
+void CallsListModel::OnCallChanged(qint32 number) {
+    const int at = RowOfRecord(number);
+    Row changed;
+    if (at < 0 || !MakeDatedRow(store_->Record(number), number, changed)) {
+        return;
+    }
+    // The row stays where it is: a mark or a note does not move it.
+    rows_[static_cast<size_t>(at)] = std::move(changed);
+    Q_EMIT dataChanged(index(at, 0), index(at, calls_column::kCount - 1));
+}
+
+void CallsListModel::OnCallsRemoved(const std::vector<qint32>& numbers) {
+    std::vector<int> gone;
+    for (qint32 number : numbers) {
+        if (const int row = RowOfRecord(number); row >= 0) {
+            gone.push_back(row);
+        }
+    }
+    std::sort(gone.begin(), gone.end());
+    // From the bottom up, neighbouring rows as one removal.
+    for (auto last = gone.rbegin(); last != gone.rend();) {
+        auto first = last;
+        while (std::next(first) != gone.rend() && *std::next(first) == *first - 1) {
+            ++first;
+        }
+        beginRemoveRows({}, *first, *last);
+        rows_.erase(rows_.begin() + *first, rows_.begin() + *last + 1);
+        endRemoveRows();
+        last = std::next(first);
+    }
+    damaged_ = std::max<qint32>(0, damaged_ - static_cast<qint32>(numbers.size() - gone.size()));
+    for (Row& row : rows_) {
+        const auto before = std::lower_bound(numbers.begin(), numbers.end(), row.record);
+        row.record -= static_cast<qint32>(before - numbers.begin());
+    }
+    RecordNumbersChanged();
+}
+
+int CallsListModel::RowOfRecord(qint32 number) const {
+    if (!rowOfRecordValid_) {
+        qint32 highest = 0;
+        for (const Row& row : rows_) {
+            highest = std::max(highest, row.record);
+        }
+        rowOfRecord_.assign(static_cast<size_t>(highest) + 1, -1);
+        for (size_t i = 0; i < rows_.size(); ++i) {
+            const auto record = static_cast<size_t>(rows_[i].record);
+            if (record < rowOfRecord_.size()) {
+                rowOfRecord_[record] = static_cast<int>(i);
+            }
+        }
+        rowOfRecordValid_ = true;
+    }
+    return number > 0 && static_cast<size_t>(number) < rowOfRecord_.size()
+               ? rowOfRecord_[static_cast<size_t>(number)]
+               : -1;
 }
 
 void CallsListModel::BuildRows(
@@ -158,6 +255,7 @@ void CallsListModel::BuildRows(
     beginResetModel();
     folder_ = folder;
     rows_.clear();
+    rowOfRecordValid_ = false;
     StoredMomentReader reader(locale_);
     qint32 number = 0;
     damaged_ = 0;
@@ -258,7 +356,10 @@ QString CallsListModel::CellText(int row, int column) const {
     if (row < 0 || row >= rowCount()) {
         return {};
     }
-    const Row& r = rows_[static_cast<size_t>(row)];
+    return CellTextOf(rows_[static_cast<size_t>(row)], column);
+}
+
+QString CallsListModel::CellTextOf(const Row& r, int column) const {
     const auto text = [&r](Part which) { return r.Get(which).toString(); };
     namespace c = calls_column;
     switch (column) {
@@ -410,23 +511,11 @@ std::vector<int> CallsListModel::RowsOf(const std::vector<CallRef>& calls) const
     if (calls.empty() || rows_.empty()) {
         return found;
     }
-    // Record numbers first: one pass, and a file name made only for the
-    // rows asked about.
-    qint32 highest = 0;
-    for (const Row& row : rows_) {
-        highest = std::max(highest, row.record);
-    }
-    std::vector<int> rowOfRecord(static_cast<size_t>(highest) + 1, -1);
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        if (rows_[i].record > 0) {
-            rowOfRecord[static_cast<size_t>(rows_[i].record)] = static_cast<int>(i);
-        }
-    }
+    // Record numbers first, and a file name made only for the rows asked
+    // about.
     bool missing = false;
     for (size_t i = 0; i < calls.size(); ++i) {
-        const qint32 record = calls[i].number;
-        const int row =
-            record > 0 && record <= highest ? rowOfRecord[static_cast<size_t>(record)] : -1;
+        const int row = RowOfRecord(calls[i].number);
         if (row >= 0 && CellText(row, calls_column::kMsgFile) == calls[i].fileName) {
             found[i] = row;
         } else {
@@ -457,22 +546,6 @@ std::vector<int> CallsListModel::RowsOf(const std::vector<CallRef>& calls) const
 
 bool CallsListModel::IsUnread(int row) const {
     return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].unread;
-}
-
-void CallsListModel::SetNote(int row, const QString& note) {
-    if (row < 0 || row >= rowCount()) {
-        return;
-    }
-    Row& target = rows_[static_cast<size_t>(row)];
-    const int notes = static_cast<int>(Part::Notes);
-    const bool present = NotePresent(note);
-    target.texts.truncate(target.ends[notes - 1]);
-    if (present) {
-        target.texts += note;
-    }
-    target.ends[notes] = static_cast<quint16>(target.texts.size());
-    target.noteExtra = present ? static_cast<qint8>(NotesExtraHeight(note)) : 0;
-    Q_EMIT dataChanged(index(row, 0), index(row, calls_column::kCount - 1));
 }
 
 bool CallsListModel::HasNote(int row) const {
@@ -516,108 +589,71 @@ void CallsListModel::sort(int column, Qt::SortOrder order) {
         records.push_back(rows_[static_cast<size_t>(index.row())].record);
     }
     SortRows();
-    // Record numbers are unique, so they find each row's new place.
-    std::vector<int> rowOfRecord(rows_.size() + 1, -1);
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        const qint32 record = rows_[i].record;
-        if (record > 0 && static_cast<size_t>(record) < rowOfRecord.size()) {
-            rowOfRecord[static_cast<size_t>(record)] = static_cast<int>(i);
-        }
-    }
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
-        const qint32 record = records[static_cast<size_t>(i)];
-        const int row = record > 0 && static_cast<size_t>(record) < rowOfRecord.size()
-                            ? rowOfRecord[static_cast<size_t>(record)]
-                            : -1;
+        // Record numbers are unique, so they find each row's new place.
+        const int row = RowOfRecord(records[static_cast<size_t>(i)]);
         after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void CallsListModel::SortRows() {
-    const size_t count = rows_.size();
-    std::vector<int> order(count);
-    std::iota(order.begin(), order.end(), 0);
-    const bool descending = sortOrder_ == Qt::DescendingOrder;
+CallsListModel::SortKey CallsListModel::KeyOf(const Row& row) const {
     namespace c = calls_column;
-    const auto sortBy = [&](auto less) {
-        if (descending) {
-            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(b, a); });
-        } else {
-            std::stable_sort(order.begin(), order.end(), less);
-        }
-    };
-    const auto row = [this](int i) -> const Row& { return rows_[static_cast<size_t>(i)]; };
+    if (sortColumn_ < 0 || sortColumn_ == c::kIndex) {
+        return {row.record, {}};
+    }
     if (sortColumn_ == c::kDateTime || sortColumn_ == c::kSortedDate) {
         // Dated rows first by their moment, then undated ones by their text
-        // (made once: a folder written under another locale may have no
-        // date this one can read).
-        constexpr qint64 kUndated = std::numeric_limits<qint64>::max();
-        std::vector<qint64> keys(count);
-        std::vector<QString> texts(count);
-        for (size_t i = 0; i < count; ++i) {
-            keys[i] = rows_[i].datedOk ? rows_[i].sortSeconds : kUndated;
-            if (!rows_[i].datedOk) {
-                texts[i] = CellText(static_cast<int>(i), c::kDateTime);
-            }
+        // (a folder written under another locale may have no date this one
+        // can read).
+        if (row.datedOk) {
+            return {row.sortSeconds, {}};
         }
-        sortBy([&](int a, int b) {
-            const auto ia = static_cast<size_t>(a);
-            const auto ib = static_cast<size_t>(b);
-            if (keys[ia] != keys[ib] || keys[ia] != kUndated) {
-                return keys[ia] < keys[ib];
-            }
-            return texts[ia] < texts[ib];
-        });
-    } else if (sortColumn_ == c::kIndex) {
-        sortBy([&](int a, int b) { return row(a).record < row(b).record; });
-    } else {
-        std::vector<int> icons(count);
-        std::vector<QString> keys(count);
-        for (size_t i = 0; i < count; ++i) {
-            icons[i] = IconOf(rows_[i], sortColumn_);
-            keys[i] = CellText(static_cast<int>(i), sortColumn_).toCaseFolded();
-        }
-        sortBy([&](int a, int b) {
-            const auto ia = static_cast<size_t>(a);
-            const auto ib = static_cast<size_t>(b);
-            if (icons[ia] != icons[ib]) {
-                return icons[ia] < icons[ib];
-            }
-            return keys[ia] < keys[ib];
-        });
+        return {std::numeric_limits<qint64>::max(), CellTextOf(row, c::kDateTime)};
     }
+    return {IconOf(row, sortColumn_), CellTextOf(row, sortColumn_).toCaseFolded()};
+}
+
+bool CallsListModel::Before(const SortKey& a, const SortKey& b) const {
+    const SortKey& first = sortOrder_ == Qt::DescendingOrder ? b : a;
+    const SortKey& second = sortOrder_ == Qt::DescendingOrder ? a : b;
+    if (first.number != second.number) {
+        return first.number < second.number;
+    }
+    return first.text < second.text;
+}
+
+void CallsListModel::SortRows() {
+    const size_t count = rows_.size();
+    // Each row's key made once, then an index vector sorted over them.
+    std::vector<SortKey> keys(count);
+    for (size_t i = 0; i < count; ++i) {
+        keys[i] = KeyOf(rows_[i]);
+    }
+    std::vector<int> order(count);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return Before(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
+    });
     std::vector<Row> sorted;
     sorted.reserve(count);
     for (int i : order) {
         sorted.push_back(std::move(rows_[static_cast<size_t>(i)]));
     }
     rows_ = std::move(sorted);
-}
-
-void CallsListModel::SetRowReadLook(int row, bool bold) {
-    if (row < 0 || row >= rowCount()) {
-        return;
-    }
-    rows_[static_cast<size_t>(row)].unread = bold;
-    Q_EMIT dataChanged(index(row, 0), index(row, calls_column::kCount - 1));
+    rowOfRecordValid_ = false;
 }
 
 void CallsListModel::ToggleUserMark(int row) {
     if (row < 0 || row >= rowCount()) {
         return;
     }
-    Row& r = rows_[static_cast<size_t>(row)];
-    r.userMark = !r.userMark;
-    if (store_.setUserMark) {
-        store_.setUserMark(r.record, folder_,
-                           r.userMark ? QStringLiteral("1") : QStringLiteral("0"));
-    }
-    const QModelIndex cell = index(row, calls_column::kUserMark);
-    Q_EMIT dataChanged(cell, cell);
+    const Row& r = rows_[static_cast<size_t>(row)];
+    // The store's callChanged redraws the row once the file took it.
+    store_->SetUserMark(r.record, r.userMark ? QStringLiteral("0") : QStringLiteral("1"));
 }
 
 void CallsListModel::MarkRows(const std::vector<int>& rows, bool read,
@@ -632,10 +668,7 @@ void CallsListModel::MarkRows(const std::vector<int>& rows, bool read,
         if (progress) {
             progress(position);
         }
-        SetRowReadLook(row, !read);
-        if (store_.setReadFlag) {
-            store_.setReadFlag(rows_[static_cast<size_t>(row)].record, folder_, flag);
-        }
+        store_->SetReadFlag(rows_[static_cast<size_t>(row)].record, flag);
     }
 }
 
@@ -672,31 +705,11 @@ bool CallsListModel::DeleteCalls(const std::vector<CallRef>& calls,
     std::sort(sortedRefs.begin(), sortedRefs.end(),
               [](const CallRef& a, const CallRef& b) { return a.number < b.number; });
     // One rewrite of the index file; the WAV files follow only once their
-    // records are gone, so a refused delete leaves every call playable.
-    if (!store_.deleteCalls) {
-        return false;
-    }
-    std::optional<DeletedCalls> deleted = store_.deleteCalls(sortedRefs, folder_, progress);
+    // records are gone, so a refused delete leaves every call playable. The
+    // store's callsRemoved takes the rows out.
+    std::optional<DeletedCalls> deleted = store_->Delete(sortedRefs, progress);
     if (!deleted) {
         return false;
-    }
-    for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
-        beginRemoveRows({}, *it, *it);
-        rows_.erase(rows_.begin() + *it);
-        endRemoveRows();
-    }
-    std::vector<qint32> numbers;
-    numbers.reserve(sortedRefs.size());
-    for (const CallRef& ref : sortedRefs) {
-        numbers.push_back(ref.number);
-    }
-    for (Row& row : rows_) {
-        const auto before = std::lower_bound(numbers.begin(), numbers.end(), row.record);
-        row.record -= static_cast<qint32>(before - numbers.begin());
-    }
-    if (!rows_.empty()) {
-        Q_EMIT dataChanged(index(0, calls_column::kIndex),
-                           index(rowCount() - 1, calls_column::kIndex));
     }
     if (!deleted->calls.empty()) {
         const bool before = !undo_.empty();
@@ -712,18 +725,16 @@ bool CallsListModel::DeleteCalls(const std::vector<CallRef>& calls,
 }
 
 std::optional<RestoredCalls> CallsListModel::UndoDelete() {
-    if (undo_.empty() || !store_.restoreCalls) {
+    if (undo_.empty()) {
         return std::nullopt;
     }
-    RestoredCalls restored = store_.restoreCalls(undo_.back());
+    // The calls come back as the store's callAdded, each at its place.
+    RestoredCalls restored = store_->Restore(undo_.back());
     if (restored.ok) {
         undo_.pop_back();
         if (undo_.empty()) {
             Q_EMIT UndoDeleteAvailable(false);
         }
-        // Read back: the calls return to their places in the file, and a
-        // view keeps its selection across the rebuild.
-        CreateCallsList(folder_);
     }
     return restored;
 }

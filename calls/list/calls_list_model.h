@@ -3,17 +3,25 @@
 // file, in the thirteen columns the list's commands read back by number.
 // The model holds rows compactly and sorts an index vector over keys
 // computed once, so a folder of 100,000 calls builds and sorts at once.
+//
+// The rows follow a CallStore: a stored call inserts one row at its sorted
+// place (found by binary search), a delete removes its rows, a written
+// record changes its row, and only the store's reset (another folder,
+// someone else's write) rebuilds them all. Views keep their selection and
+// persistent indexes through everything but a reset.
 
 #include <QAbstractTableModel>
 #include <QLocale>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "calls/store/call_deletion.h"
 #include "calls/store/call_record.h"
+#include "calls/store/stored_calls.h"
 
 namespace orvane {
 
@@ -51,28 +59,6 @@ inline constexpr int kCallsNoteRed = 0;
 inline constexpr int kCallsNoteGreen = 0;
 inline constexpr int kCallsNoteBlue = 191;
 
-// The store operations the list calls; tests hand in fakes. An empty
-// function does nothing and reports failure (reading gives no records).
-struct CallStoreOps {
-    // Hands each record of the folder's index to `visit`, oldest first.
-    std::function<void(const QString& folder, const std::function<void(const CallRecord&)>& visit)>
-        forEachRecord;
-    std::function<bool(qint32 number, const QString& folder, const QString& value)> setReadFlag;
-    std::function<bool(qint32 number, const QString& folder, const QString& value)> setUserMark;
-    // Deletes calls, records and files together (DeleteCalls); empty when
-    // refused. `progress` is told each call's position as its file goes.
-    std::function<std::optional<DeletedCalls>(std::vector<CallRef> calls, const QString& folder,
-                                              const std::function<void(int)>& progress)>
-        deleteCalls;
-    // Brings deleted calls back (RestoreCalls).
-    std::function<RestoredCalls(const DeletedCalls& deleted)> restoreCalls;
-    // Completes what a crash interrupted in a folder (FinishInterruptedCallWork).
-    std::function<bool(const QString& folder)> finishInterruptedWork;
-};
-
-// The operations of the call index files on disk (calls/store).
-CallStoreOps FileCallStore();
-
 // Extra row height for a note by its number of CR LF separated lines.
 int NotesExtraHeight(const QString& note);
 // A never-noted record holds NULs, which trimming keeps.
@@ -95,18 +81,22 @@ class CallsListModel final : public QAbstractTableModel {
         kRecordNumberRole,             // qint32: the call's record number
     };
 
-    explicit CallsListModel(CallStoreOps store = {}, QObject* parent = nullptr);
+    // A list over the program's store.
+    explicit CallsListModel(CallStore& store, QObject* parent = nullptr);
+    // A list over a store of its own with these file operations.
+    explicit CallsListModel(CallStoreOps ops = {}, QObject* parent = nullptr);
+    ~CallsListModel() override;
 
-    void SetStoreOps(CallStoreOps store) { store_ = std::move(store); }
+    CallStore& Store() { return *store_; }
+    void SetStoreOps(CallStoreOps ops) { store_->SetOps(std::move(ops)); }
     void SetLocale(const QLocale& locale) { locale_ = locale; }
 
-    // Rebuilds every row from the folder's index file, sorted as the user
-    // last chose. The first time a folder is listed, work a crash
-    // interrupted there is finished first. A view keeps its selection
-    // across the rebuild by RefOf and RowOf (a row's number is only its
-    // place, which a rebuild changes).
+    // Has the store read the folder's index file anew (CallStore::Open):
+    // every row is rebuilt, sorted as the user last chose. A view keeps its
+    // selection across that reset by RefOf and RowOf (a row's number is
+    // only its place, which a re-read may change).
     void CreateCallsList(const QString& folder);
-    // The same from records already read.
+    // The same from records already read (CallStore::Replace).
     void SetRecords(const std::vector<CallRecord>& records, const QString& folder);
     const QString& Folder() const { return folder_; }
     // Records of the last rebuild that could not be read
@@ -152,21 +142,15 @@ class CallsListModel final : public QAbstractTableModel {
     int SortColumn() const { return sortColumn_; }
     Qt::SortOrder SortOrder() const { return sortOrder_; }
 
-    // The row's bold look and kind icon for its read state (the store is
-    // not written).
-    void SetRowReadLook(int row, bool bold);
-    // The row's note after its record was written: the preview text and the
-    // extra height (none for an absent note), announced by dataChanged.
-    void SetNote(int row, const QString& note);
     // Flips the user mark, writing "1" or "0" through the store.
     void ToggleUserMark(int row);
     // Marks the rows read or unread and writes "1" / "0" into their
     // ReadFlag; `progress` is told each row's position as it goes.
     void MarkRows(const std::vector<int>& rows, bool read,
                   const std::function<void(int)>& progress = {});
-    // Removes the calls of these rows: their records in one rewrite of the
-    // index file, their WAV files into the trash, their rows; the other
-    // rows' record numbers follow the store. Returns false when the store
+    // Removes the calls of these rows through the store: their records in
+    // one rewrite of the index file, their WAV files into the trash; the
+    // store's callsRemoved takes their rows out. Returns false when the store
     // refused the delete (the rows stay). The delete can be undone.
     bool DeleteSelectedCalls(const std::vector<int>& rows,
                              const std::function<void(int)>& progress = {});
@@ -203,23 +187,46 @@ class CallsListModel final : public QAbstractTableModel {
         QStringView Get(Part which) const;
     };
 
+    // What a row sorts by under the current sort: a number (moment, icon or
+    // record number) and then a text.
+    struct SortKey {
+        qint64 number = 0;
+        QString text;
+    };
+
     Row MakeRow(const CallRecord& record, qint32 number) const;
+    // MakeRow with the row's moment read; false for a damaged record.
+    bool MakeDatedRow(const CallRecord& record, qint32 number, Row& row) const;
+    QString CellTextOf(const Row& row, int column) const;
+    SortKey KeyOf(const Row& row) const;
+    // `a` goes before `b` under the current sort and direction.
+    bool Before(const SortKey& a, const SortKey& b) const;
+    // The row of record `number`, or -1.
+    int RowOfRecord(qint32 number) const;
+    void OnReset();
+    void OnCallAdded(qint32 number);
+    void OnCallChanged(qint32 number);
+    void OnCallsRemoved(const std::vector<qint32>& numbers);
+    void RecordNumbersChanged();
     // Replaces every row with those `feed` hands to the row builder.
     void BuildRows(const QString& folder,
                    const std::function<void(const std::function<void(const CallRecord&)>&)>& feed);
     int IconOf(const Row& row, int column) const;
     void SortRows();
 
-    CallStoreOps store_;
+    std::unique_ptr<CallStore> ownStore_;
+    CallStore* store_ = nullptr;
     QLocale locale_;
     QString folder_;
     qint32 damaged_ = 0;
     QString damageToldFolder_;
     qint32 damageTold_ = 0;
     bool damageNews_ = false;
-    bool listed_ = false;  // a folder was listed from its file
     std::vector<DeletedCalls> undo_;
     std::vector<Row> rows_;
+    // Row by record number, made when asked after rows moved.
+    mutable std::vector<int> rowOfRecord_;
+    mutable bool rowOfRecordValid_ = false;
     QString sortState_;
     int sortColumn_ = -1;
     int sortHeader_ = -1;

@@ -2,6 +2,7 @@
 
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_store.h"
+#include "calls/store/stored_calls.h"
 #include "journal/journal_writer.h"
 
 namespace orvane {
@@ -39,24 +40,26 @@ NoteSave SaveCallNote(CallsListModel& list, int row, const QString& note) {
     if (NoteLength(note) > kNoteSaveLimit || note.toUtf8().size() > kNoteFieldBytes) {
         return NoteSave::kTooLong;
     }
-    const QString folder = list.CellText(row, calls_column::kMsgPath);
+    // Written through the store, whose callChanged gives the row its note
+    // text and height.
+    CallStore& store = list.Store();
     const qint32 number = list.RecordNumber(row);
-    CallRecord record;
-    if (!ReadCallRecord(record, folder, number)) {
-        WriteSysLog(
-            QStringLiteral("Cannot read call %1 of %2").arg(number).arg(CallIndexFile(folder)),
-            number, QStringLiteral("SaveCallNote"));
+    if (number < 1 || number > store.Count()) {
+        WriteSysLog(QStringLiteral("Cannot read call %1 of %2")
+                        .arg(number)
+                        .arg(CallIndexFile(store.Folder())),
+                    number, QStringLiteral("SaveCallNote"));
         return NoteSave::kStoreFailed;
     }
+    CallRecord record = store.Record(number);
     record.Set(CallField::Notes, note);
-    if (!WriteCallRecord(record, folder, number)) {
-        WriteSysLog(
-            QStringLiteral("Cannot write call %1 of %2").arg(number).arg(CallIndexFile(folder)),
-            number, QStringLiteral("SaveCallNote"));
+    if (!store.Write(number, record)) {
+        WriteSysLog(QStringLiteral("Cannot write call %1 of %2")
+                        .arg(number)
+                        .arg(CallIndexFile(store.Folder())),
+                    number, QStringLiteral("SaveCallNote"));
         return NoteSave::kStoreFailed;
     }
-    // As a rebuild would read it back.
-    list.SetNote(row, record.Get(CallField::Notes));
     return NoteSave::kSaved;
 }
 

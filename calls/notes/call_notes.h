@@ -36,9 +36,9 @@ enum class NoteSave {
     kStoreFailed,  // the record could not be read or written; journaled
 };
 
-// Stores `note` (lines separated by CR LF) as the call's note: reads the
-// row's record from its folder, sets Notes, writes the record back and then
-// gives the row its note text and height. An empty note writes spaces and
+// Stores `note` (lines separated by CR LF) as the call's note: the row's
+// record with Notes set is written through the list's store, which gives
+// the row its note text and height. An empty note writes spaces and
 // the row drops its preview line. Nothing changes unless the write worked.
 NoteSave SaveCallNote(CallsListModel& list, int row, const QString& note);
 

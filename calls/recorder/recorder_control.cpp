@@ -284,7 +284,7 @@ void RecorderControl::AddCallInfoDat() {
         RemoveSidecar(SidecarPath());
         return;
     }
-    if (!AppendCallRecord(record, pendingFolder_)) {
+    if (!store_->Append(record, pendingFolder_)) {
         // The sidecar stays: the next start enters the call.
         const int code = errno;
         ReportFailure(CallNotEnteredText(SystemErrorText(code), path), code,
@@ -394,7 +394,7 @@ bool RecorderControl::EnterInterruptedCall(const QString& sidecarName) {
         length = RecordTimeText(static_cast<qint32>(repair.dataBytes / repair.bytesPerSecond));
     }
     record.Set(CallField::Duration, length);
-    if (!AppendCallRecord(record, folder)) {
+    if (!store_->Append(record, folder)) {
         const int code = errno;
         ReportFailure(CallNotEnteredText(SystemErrorText(code), path), code, origin);
         return false;

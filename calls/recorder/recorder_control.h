@@ -15,6 +15,7 @@
 #include "audio/sonvel_host.h"
 #include "calls/call_views.h"
 #include "calls/store/call_record.h"
+#include "calls/store/stored_calls.h"
 #include "core/clock.h"
 
 namespace orvane {
@@ -102,8 +103,11 @@ class RecorderControl final : public CallRecorder {
 
     // Used from the next recording on; a running one keeps its folder.
     void SetOptions(const RecorderOptions& options) { options_ = options; }
-    // Called after a call was entered in the store (refills the calls list).
+    // Called after a call was entered in the store.
     void SetCallStored(std::function<void()> callback) { callStored_ = std::move(callback); }
+    // The store calls are entered through (the program's, which tells the
+    // calls list); until one is set, a store of the recorder's own.
+    void SetCallStore(CallStore& store) { store_ = &store; }
     // The End-call button: the call state machine's Disconnected.
     void SetEndCall(std::function<void()> endCall) { endCall_ = std::move(endCall); }
     // Free bytes on the recordings folder's disk (a full disk cuts a
@@ -176,6 +180,8 @@ class RecorderControl final : public CallRecorder {
     const Clock& clock_;
     RecorderOptions options_;
     std::function<void()> callStored_;
+    CallStore ownStore_;
+    CallStore* store_ = &ownStore_;
     std::function<void()> endCall_;
     std::function<qint64(const QString&)> freeSpace_;
     QTimer tmrRec_;

@@ -1,7 +1,7 @@
 // What the testers did, through the whole program on the emulated line: a
-// call is selected, the emulator's next call is stored (the list is rebuilt
-// from the file), and Save a copy and Delete still act on the call the
-// user chose. Delete asks first; Edit > Undo delete brings the call back,
+// call is selected, the emulator's next call is stored (one row comes in,
+// the list is not read again), and Save a copy and Delete still act on the
+// call the user chose. Delete asks first; Edit > Undo delete brings the call back,
 // record and file.
 #include <gtest/gtest.h>
 
@@ -111,14 +111,27 @@ TEST_F(CallsDeleteEndToEnd, DeleteTakesTheChosenCallAfterTheNextCallIsStoredAndU
     view.horizontalHeader()->sectionClicked(col::kDateTime);
     view.SetCurrentRow(0);
     ASSERT_EQ(SelectedCallers(program), QStringList{"Early Caller"});
+    int resets = 0;
+    int inserted = 0;
+    const QMetaObject::Connection counted[] = {
+        QObject::connect(&list, &QAbstractItemModel::modelReset, [&] { ++resets; }),
+        QObject::connect(
+            &list, &QAbstractItemModel::rowsInserted,
+            [&](const QModelIndex&, int first, int last) { inserted += last - first + 1; }),
+    };
 
-    // The next call is stored: the list is read again and its new row comes
-    // first; the selection stays on the call the user chose.
+    // The next call is stored: its one new row comes first and the
+    // selection stays on the call the user chose.
     ASSERT_TRUE(PumpUntil([&] { return list.rowCount() == 2; })) << Journal().toStdString();
     ASSERT_EQ(Callers(), QStringList({"Early Caller", "Later Caller"}));
     EXPECT_EQ(list.CellText(0, col::kCallerName), QStringLiteral("Later Caller"));
     EXPECT_EQ(SelectedCallers(program), QStringList{"Early Caller"});
     EXPECT_EQ(list.CellText(view.CurrentRow(), col::kCallerName), QStringLiteral("Early Caller"));
+    EXPECT_EQ(resets, 0);
+    EXPECT_EQ(inserted, 1);
+    for (const QMetaObject::Connection& connection : counted) {
+        QObject::disconnect(connection);
+    }
     const CallRecord early = ReadAllCallRecords(folder_).at(0);
     const CallRecord later = ReadAllCallRecords(folder_).at(1);
 

@@ -226,6 +226,21 @@ TEST_F(NotesWindowsTest, TheNoteGoesToItsCallAfterARebuild) {
     EXPECT_EQ(gone.result(), QDialog::Rejected);
 }
 
+// The program's way: the store announces a stored call and its row comes in
+// above the call being noted.
+TEST_F(NotesWindowsTest, TheNoteGoesToItsCallWhenAStoredCallsRowComesInAboveIt) {
+    list_.HeaderClicked(calls_column::kCaller);  // Ann, Bob
+    CallNotesWindow bob(list_, 1);
+    CallRecord al;
+    al.Set(CallField::CallerName, QStringLiteral("Al"));
+    ASSERT_TRUE(list_.Store().Append(al, folder_));  // Al, Ann, Bob
+    bob.NoteBox()->SetNote(QStringLiteral("for Bob"));
+    bob.Add();
+    EXPECT_EQ(StoredNote(1), QStringLiteral("old"));
+    EXPECT_EQ(StoredNote(2), QStringLiteral("for Bob"));
+    EXPECT_EQ(list_.CellText(2, calls_column::kBody), QStringLiteral("for Bob"));
+}
+
 TEST_F(NotesWindowsTest, GeneralNotesAreReadOnOpenAndWrittenOnClose) {
     const QString path = GeneralNotesFile();
     ASSERT_EQ(path, environment_.programFolder() + QStringLiteral("/Notes"));

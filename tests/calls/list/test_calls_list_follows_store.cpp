@@ -1,0 +1,243 @@
+// The calls list over a CallStore on a real folder: each change of the store
+// reaches the rows as the smallest model change (one row inserted at its
+// sorted place, the deleted rows removed, one row changed), checked by Qt's
+// model tester; the row of a chosen call stays on that call throughout, and
+// only someone else's write makes the list read everything again.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <functional>
+#include <vector>
+
+#include "calls/list/calls_list_model.h"
+#include "calls/store/call_store.h"
+#include "calls/store/stored_calls.h"
+#include "tests/support/qt_printers.h"
+
+namespace orvane {
+namespace {
+
+namespace col = calls_column;
+
+CallRecord Call(const QString& name, int day) {
+    CallRecord record;
+    record.Set(CallField::CallKind, QStringLiteral("3"));
+    record.Set(CallField::CallerName, name);
+    record.Set(CallField::CallerNumber, QStringLiteral("555"));
+    record.Set(CallField::CallDate, QStringLiteral("12/%1/26").arg(day));
+    record.Set(CallField::CallTime, QStringLiteral("4:00:00 PM"));
+    record.Set(CallField::Duration, QStringLiteral("0:00:10"));
+    record.Set(CallField::ReadFlag, QStringLiteral("0"));
+    record.Set(CallField::ExtraText,
+               QStringLiteral("2026-12-%1T16:00:00").arg(day, 2, 10, QChar('0')));
+    return record;
+}
+
+// What the model told its views.
+struct Announced {
+    int resets = 0;
+    std::vector<int> inserted;  // rows, one entry per inserted row
+    int removed = 0;
+    std::vector<std::pair<int, int>> changed;  // first and last row of each whole-row change
+    QObject context;                           // ends the connections with this object
+
+    explicit Announced(CallsListModel& model) {
+        QObject::connect(&model, &QAbstractItemModel::modelReset, &context, [this] { ++resets; });
+        QObject::connect(&model, &QAbstractItemModel::rowsInserted, &context,
+                         [this](const QModelIndex&, int first, int last) {
+                             for (int row = first; row <= last; ++row) {
+                                 inserted.push_back(row);
+                             }
+                         });
+        QObject::connect(
+            &model, &QAbstractItemModel::rowsRemoved, &context,
+            [this](const QModelIndex&, int first, int last) { removed += last - first + 1; });
+        QObject::connect(&model, &QAbstractItemModel::dataChanged, &context,
+                         [this](const QModelIndex& from, const QModelIndex& to) {
+                             if (from.column() == 0) {  // renumbering touches INDEX alone
+                                 changed.emplace_back(from.row(), to.row());
+                             }
+                         });
+    }
+};
+
+// Four calls in a fresh folder, listed through the store under Qt's model
+// tester. Record order Bob, Ann, Cid, Dee; days 2, 1, 4, 3.
+struct Listed {
+    QTemporaryDir root;
+    QString folder = root.path() + QLatin1Char('/');
+    CallStore store;
+    CallsListModel model{store};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+
+    Listed() {
+        for (const auto& [name, day] : {std::pair{"Bob", 2}, {"Ann", 1}, {"Cid", 4}, {"Dee", 3}}) {
+            EXPECT_TRUE(AppendCallRecord(Call(QString::fromLatin1(name), day), folder));
+        }
+        model.CreateCallsList(folder);
+    }
+
+    QStringList Callers() const {
+        QStringList names;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            names << model.CellText(row, col::kCallerName);
+        }
+        return names;
+    }
+    int RowOf(const char* name) const { return static_cast<int>(Callers().indexOf(name)); }
+    // Each row names the record at its number in the file.
+    void ExpectRowsMatchTheFile() const {
+        const std::vector<CallRecord> records = ReadAllCallRecords(folder);
+        ASSERT_EQ(static_cast<size_t>(model.rowCount()), records.size());
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const qint32 number = model.RecordNumber(row);
+            ASSERT_TRUE(number >= 1 && static_cast<size_t>(number) <= records.size());
+            EXPECT_EQ(model.CellText(row, col::kCallerName),
+                      records[static_cast<size_t>(number - 1)].Get(CallField::CallerName))
+                << "row " << row;
+        }
+    }
+};
+
+TEST(CallsListFollowsStore, EachChangeIsTheSmallestModelChangeAndAChosenCallKeepsItsRow) {
+    struct Case {
+        const char* what;
+        int sortColumn;  // -1: record order
+        Qt::SortOrder order;
+        std::function<void(Listed&)> act;
+        QStringList callers;        // after
+        std::vector<int> inserted;  // rows
+        int removed;
+        std::vector<std::pair<int, int>> changed;
+    };
+    const Case cases[] = {
+        {"a call stored, record order: one row at the end",
+         -1,
+         Qt::AscendingOrder,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Eve", 5), l.folder)); },
+         {"Bob", "Ann", "Cid", "Dee", "Eve"},
+         {4},
+         0,
+         {}},
+        {"a call stored, newest first: one row at the top",
+         col::kDateTime,
+         Qt::DescendingOrder,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Eve", 5), l.folder)); },
+         {"Eve", "Cid", "Dee", "Bob", "Ann"},
+         {0},
+         0,
+         {}},
+        {"a call stored, by caller: one row at its place",
+         col::kCaller,
+         Qt::AscendingOrder,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Bea", 5), l.folder)); },
+         {"Ann", "Bea", "Bob", "Cid", "Dee"},
+         {1},
+         0,
+         {}},
+        {"a call stored in another folder: nothing",
+         -1,
+         Qt::AscendingOrder,
+         [](Listed& l) {
+             QTemporaryDir other;
+             ASSERT_TRUE(l.store.Append(Call("Eve", 5), other.path() + QLatin1Char('/')));
+         },
+         {"Bob", "Ann", "Cid", "Dee"},
+         {},
+         0,
+         {}},
+        {"read flag: one row",
+         col::kDateTime,
+         Qt::AscendingOrder,
+         [](Listed& l) { l.model.MarkRows({l.RowOf("Cid")}, true); },
+         {"Ann", "Bob", "Dee", "Cid"},
+         {},
+         0,
+         {{3, 3}}},
+        {"note: one row",
+         -1,
+         Qt::AscendingOrder,
+         [](Listed& l) {
+             CallRecord record = l.store.Record(2);
+             record.Set(CallField::Notes, QStringLiteral("call back"));
+             ASSERT_TRUE(l.store.Write(2, record));
+         },
+         {"Bob", "Ann", "Cid", "Dee"},
+         {},
+         0,
+         {{1, 1}}},
+        {"delete two, newest first: their rows go",
+         col::kDateTime,
+         Qt::DescendingOrder,
+         [](Listed& l) {
+             ASSERT_TRUE(l.model.DeleteSelectedCalls({l.RowOf("Dee"), l.RowOf("Ann")}));
+         },
+         {"Cid", "Bob"},
+         {},
+         2,
+         {}},
+        {"delete then undo: the rows come back one by one",
+         col::kCaller,
+         Qt::AscendingOrder,
+         [](Listed& l) {
+             ASSERT_TRUE(l.model.DeleteSelectedCalls({l.RowOf("Ann"), l.RowOf("Cid")}));
+             ASSERT_TRUE(l.model.UndoDelete().value().ok);
+         },
+         {"Ann", "Bob", "Cid", "Dee"},
+         {0, 2},
+         2,
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Listed l;
+        if (c.sortColumn >= 0) {
+            l.model.SortByHeader(c.sortColumn, c.order);
+        }
+        // The user's chosen call: Bob, whatever happens around him.
+        const QPersistentModelIndex chosen = l.model.index(l.RowOf("Bob"), col::kCaller);
+        Announced announced(l.model);
+        c.act(l);
+        EXPECT_EQ(l.Callers(), c.callers);
+        EXPECT_EQ(announced.resets, 0);
+        EXPECT_EQ(announced.inserted, c.inserted);
+        EXPECT_EQ(announced.removed, c.removed);
+        EXPECT_EQ(announced.changed, c.changed);
+        ASSERT_TRUE(chosen.isValid());
+        EXPECT_EQ(l.model.CellText(chosen.row(), col::kCallerName), QStringLiteral("Bob"));
+        l.ExpectRowsMatchTheFile();
+    }
+}
+
+TEST(CallsListFollowsStore, OnlySomeoneElsesWriteReadsTheWholeFileAgain) {
+    Listed l;
+    Announced announced(l.model);
+    // Its own writes the store recognizes.
+    ASSERT_TRUE(l.store.SetUserMark(1, QStringLiteral("1")));
+    ASSERT_TRUE(l.store.Append(Call("Eve", 5), l.folder));
+    ASSERT_TRUE(l.model.DeleteSelectedCalls({0}));
+    EXPECT_FALSE(l.store.CheckForOutsideChange());
+    EXPECT_EQ(announced.resets, 0);
+
+    // Another writer appends and marks; the watcher notices without being asked.
+    QSignalSpy reset(&l.store, &CallStore::callsReset);
+    ASSERT_TRUE(AppendCallRecord(Call("Fay", 6), l.folder));
+    ASSERT_TRUE(SetReadFlag(1, l.folder, QStringLiteral("1")));
+    ASSERT_TRUE(reset.wait(10000));
+    EXPECT_GE(announced.resets, 1);
+    EXPECT_EQ(l.Callers(), QStringList({"Ann", "Cid", "Dee", "Eve", "Fay"}));
+    EXPECT_FALSE(l.model.IsUnread(0));
+    l.ExpectRowsMatchTheFile();
+
+    // A rewrite by rename (another program's delete) is seen too.
+    ASSERT_TRUE(DeleteCallRecord(1, l.folder));
+    ASSERT_TRUE(reset.wait(10000));
+    EXPECT_EQ(l.Callers(), QStringList({"Cid", "Dee", "Eve", "Fay"}));
+    l.ExpectRowsMatchTheFile();
+}
+
+}  // namespace
+}  // namespace orvane
