@@ -41,10 +41,6 @@ class SonvelPlayerWave;
 class Tapi;
 class TranslationEditor;
 
-// Set when shutdown begins, so other windows can tell it from an ordinary
-// close of their own.
-bool IsClosing();
-
 class Program final : public QObject {
   public:
     Program();
@@ -151,6 +147,15 @@ class Program final : public QObject {
     PlaybackControl* Player() const { return player_.get(); }
 
   private:
+    // The steps of Load.
+    void PrepareSettings();
+    void CreateMainWindow();
+    void JoinInstanceChannel();
+    void BuildMenusAndTray();
+    void AttachAudioControls();
+    void BuildToolbarRows();
+    void ApplyStartOptions();
+    void BuildCallsArea();
     void CreateAudio();
     void CreatePlayer();
     void ConnectPlayerToCallsList();
