@@ -277,13 +277,17 @@ void Program::EditCallNote() {
     if (row < 0 || row >= callsList_->rowCount()) {
         return;
     }
-    CallNotesWindow editor(*callsList_, row, window_.get());
-    editor.exec();
+    // Opened, not run: the line's events go on while the user types, and
+    // the editor finds its call again whatever the list does meanwhile.
+    auto* editor = new CallNotesWindow(*callsList_, row, window_.get());
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->open();
 }
 
 void Program::ShowGeneralNotes() {
-    NotesWindow notes(GeneralNotesFile(), window_.get());
-    notes.exec();
+    auto* notes = new NotesWindow(GeneralNotesFile(), window_.get());
+    notes->setAttribute(Qt::WA_DeleteOnClose);
+    notes->open();
 }
 
 void Program::ShowTranslationEditor() {

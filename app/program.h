@@ -117,10 +117,10 @@ class Program final : public QObject {
     // the window names the folder.
     void RebuildCallsList();
 
-    // The note editor on the calls list's current row, modal; nothing
-    // without a current row.
+    // The note editor on the calls list's current row, window-modal; it
+    // returns at once with the editor open. Nothing without a current row.
     void EditCallNote();
-    // The general notes window, modal.
+    // The general notes window, window-modal; returns at once.
     void ShowGeneralNotes();
 
     // The translation editor, modal, with the translation in use as its
