@@ -240,91 +240,119 @@ void MainWindow::SetWindowCommands(WindowCommands commands) {
 }
 
 void MainWindow::RunCommand(MenuCommand command) {
-    const auto callsList = [this](int button) {
-        if (callsList_ != nullptr) {
-            callsList_->ButtonClicked(button);
-        }
-    };
+    // Each group says whether the command was one of its own.
+    if (!RunCallsListCommand(command) && !RunWindowCommand(command) && !RunHelpCommand(command)) {
+        RunProgramCommand(command);
+    }
+}
+
+bool MainWindow::RunCallsListCommand(MenuCommand command) {
+    int button = -1;
+    switch (command) {
+        case MenuCommand::kPreviousCall:
+            button = CallsListPanel::kPrevious;
+            break;
+        case MenuCommand::kNextCall:
+            button = CallsListPanel::kNext;
+            break;
+        case MenuCommand::kDeleteCalls:
+            button = CallsListPanel::kDelete;
+            break;
+        case MenuCommand::kSaveCopy:
+            button = CallsListPanel::kSaveToPc;
+            break;
+        case MenuCommand::kUndoDelete:
+            if (callsList_ != nullptr) {
+                callsList_->UndoDelete();
+            }
+            return true;
+        default:
+            return false;
+    }
+    if (callsList_ != nullptr) {
+        callsList_->ButtonClicked(button);
+    }
+    return true;
+}
+
+bool MainWindow::RunWindowCommand(MenuCommand command) {
     const auto run = [](const std::function<void()>& function) {
         if (function) {
             function();
         }
     };
-    const auto settings = [this](int page) {
-        if (commands_.showSettings) {
-            commands_.showSettings(page);
-        }
-    };
     switch (command) {
-        case MenuCommand::kNone:
-            break;
         case MenuCommand::kDialer:
             if (commands_.showDialer) {
                 commands_.showDialer(QString());
             }
-            break;
+            return true;
         case MenuCommand::kGeneralNotes:
             run(commands_.showGeneralNotes);
-            break;
+            return true;
+        case MenuCommand::kEditCallNote:
+            run(commands_.editCallNote);
+            return true;
+        case MenuCommand::kJournalViewer:
+            run(commands_.showJournalViewer);
+            return true;
+        case MenuCommand::kTranslationEditor:
+            run(commands_.showTranslationEditor);
+            return true;
+        case MenuCommand::kSettings:
+        case MenuCommand::kSettingsGeneral:
+        case MenuCommand::kSettingsDevices:
+        case MenuCommand::kSettingsIncomingCall:
+        case MenuCommand::kSettingsJournal:
+            // Page 0 lets the dialog choose; 1 to 4 follow the commands' order.
+            static_assert(static_cast<int>(MenuCommand::kSettingsJournal) -
+                              static_cast<int>(MenuCommand::kSettings) ==
+                          4);
+            if (commands_.showSettings) {
+                commands_.showSettings(static_cast<int>(command) -
+                                       static_cast<int>(MenuCommand::kSettings));
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool MainWindow::RunHelpCommand(MenuCommand command) {
+    switch (command) {
+        case MenuCommand::kHelpContents:
+            ShowHelp(QStringLiteral("index.html"), this);
+            return true;
+        case MenuCommand::kSupport:
+            ShowHelp(QStringLiteral("support.html"), this);
+            return true;
+        case MenuCommand::kCheckNewVersion:
+            OpenInBrowser(UpdateCheckUrl(WebSite()));
+            return true;
+        case MenuCommand::kProductPage:
+            OpenInBrowser(ProductPageUrl(WebSite()));
+            return true;
+        case MenuCommand::kAbout:
+            ShowAbout();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainWindow::RunProgramCommand(MenuCommand command) {
+    switch (command) {
         case MenuCommand::kHide:
             HideWindow();
+            break;
+        case MenuCommand::kShow:
+            RestoreWindow();
             break;
         case MenuCommand::kExit:
             // The user may still keep a call that is being recorded.
             if (program_.MayQuitNow()) {
                 program_.Quit();
             }
-            break;
-        case MenuCommand::kPreviousCall:
-            callsList(CallsListPanel::kPrevious);
-            break;
-        case MenuCommand::kNextCall:
-            callsList(CallsListPanel::kNext);
-            break;
-        case MenuCommand::kEditCallNote:
-            run(commands_.editCallNote);
-            break;
-        case MenuCommand::kDeleteCalls:
-            callsList(CallsListPanel::kDelete);
-            break;
-        case MenuCommand::kSaveCopy:
-            callsList(CallsListPanel::kSaveToPc);
-            break;
-        case MenuCommand::kSettings:
-            settings(0);
-            break;
-        case MenuCommand::kSettingsGeneral:
-            settings(1);
-            break;
-        case MenuCommand::kSettingsDevices:
-            settings(2);
-            break;
-        case MenuCommand::kSettingsIncomingCall:
-            settings(3);
-            break;
-        case MenuCommand::kSettingsJournal:
-            settings(4);
-            break;
-        case MenuCommand::kJournalViewer:
-            run(commands_.showJournalViewer);
-            break;
-        case MenuCommand::kTranslationEditor:
-            run(commands_.showTranslationEditor);
-            break;
-        case MenuCommand::kHelpContents:
-            ShowHelp(QStringLiteral("index.html"), this);
-            break;
-        case MenuCommand::kSupport:
-            ShowHelp(QStringLiteral("support.html"), this);
-            break;
-        case MenuCommand::kCheckNewVersion:
-            OpenInBrowser(UpdateCheckUrl(WebSite()));
-            break;
-        case MenuCommand::kProductPage:
-            OpenInBrowser(ProductPageUrl(WebSite()));
-            break;
-        case MenuCommand::kAbout:
-            ShowAbout();
             break;
         // The tray's line entries act only where the line's state allows,
         // as their enabled state shows.
@@ -338,13 +366,7 @@ void MainWindow::RunCommand(MenuCommand command) {
                 program_.CloseLine();
             }
             break;
-        case MenuCommand::kShow:
-            RestoreWindow();
-            break;
-        case MenuCommand::kUndoDelete:
-            if (callsList_ != nullptr) {
-                callsList_->UndoDelete();
-            }
+        default:
             break;
     }
 }

@@ -94,6 +94,12 @@ class MainWindow : public QMainWindow {
     class CallDisplayView;
 
     void RunCommand(MenuCommand command);
+    // The groups of RunCommand; each but the last returns false for a
+    // command that is not its own.
+    bool RunCallsListCommand(MenuCommand command);
+    bool RunWindowCommand(MenuCommand command);
+    bool RunHelpCommand(MenuCommand command);
+    void RunProgramCommand(MenuCommand command);
     void UpdateTrayLineEntries();
     void ShowAbout();
     QString WebSite();

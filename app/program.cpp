@@ -51,8 +51,6 @@
 namespace orvane {
 namespace {
 
-bool closing = false;
-
 // Alert sounds play with the control's usual buffer size.
 constexpr qint32 kAlertBufferSize = 800;
 
@@ -80,10 +78,6 @@ RecorderOptions RecorderOptionsFrom(const GlobalOptions& options) {
 }
 
 }  // namespace
-
-bool IsClosing() {
-    return closing;
-}
 
 Program::TapiFactory Program::SetTapiFactory(TapiFactory factory) {
     return std::exchange(TapiFactoryHook(), std::move(factory));
@@ -116,38 +110,58 @@ Program::~Program() {
 }
 
 void Program::Load(bool hidden) {
-    // The program's initialisation, in its fixed order. Steps marked
-    // "pending" belong to parts of the program that are not built yet; each
-    // is filled in here, in its place, when its part arrives.
-    closing = false;
+    // The program's initialisation, in its fixed order; the numbers are
+    // the load sequence's steps. Step 5 (the record-format table) is a
+    // fixed table in core/, step 10 (the calls list's columns) the model's
+    // own, and step 18 (the settings dialog) is made at its first opening.
+    PrepareSettings();            // 1
+    CreateMainWindow();           // 2
+    JoinInstanceChannel();        // 3
+    CreateAudio();                // 4: the audio controls, attached in step 8,
+    CreatePlayer();               //    the player over WavePlayer,
+    CreateTelephony();            //    the line and call logic
+    BuildMenusAndTray();          // 6, 7
+    AttachAudioControls();        // 8
+    BuildToolbarRows();           // 9
+    ApplyStartOptions();          // 11
+    BuildCallsArea();             // 12, 13, 14
+    window_->BuildStatusBar();    // 15
+    window_->RestorePlacement();  // 16
+    OpenLine();                   // 17
+    window_->ShowAtStart(hidden);
+    window_->ReportSettingsProblems();
+    // A value another process stores takes effect as if from OK.
+    optionsWatcher_ =
+        std::make_unique<OptionsWatcher>(HivePath(kHkeyLocalMachine), [this] { ReloadOptions(); });
+}
 
-    // 1. The settings object, on the settings root key.
+void Program::PrepareSettings() {
+    // The settings object, on the settings root key.
     settings_.hkey = kHkeyLocalMachine;
     settings_.KeyRoot = product::kRootKey;
     settings_.Subkey.clear();
+}
 
-    // 2. The main window, with its caption. Every window opens inside its
-    // screen's free area, whatever size it asks for.
+void Program::CreateMainWindow() {
+    // Every window opens inside its screen's free area, whatever size it
+    // asks for.
     FitEveryWindowToItsScreen();
     window_ = std::make_unique<MainWindow>(*this);
     window_->setWindowTitle(product::kMainWindowCaption);
+}
 
-    // 3. The update form, which joins the instance channel for the
-    //    program's whole life.
+void Program::JoinInstanceChannel() {
+    // The update form stays on the instance channel for the program's
+    // whole life.
     updateForm_ = std::make_unique<LiveUpdateForm>();
     updateForm_->Load();
     connect(updateForm_.get(), &LiveUpdateForm::QuitRequested, this, &Program::Quit);
     connect(updateForm_.get(), &LiveUpdateForm::ShowWindowRequested, window_.get(),
             &MainWindow::RestoreWindow);
+}
 
-    // 4. The audio controls (attached to their window in step 8), then the
-    //    telephony control, and the line and call logic on top of it.
-    CreateAudio();
-    CreatePlayer();
-    CreateTelephony();
-    // 5. Pending (audio engine): build the record-format table.
-
-    // 6. The menus, and the windows their commands open.
+void Program::BuildMenusAndTray() {
+    // The menus, and the windows their commands open.
     window_->BuildMenus();
     WindowCommands commands;
     commands.showDialer = [this](const QString& number) { ShowDialer(number); };
@@ -157,26 +171,30 @@ void Program::Load(bool hidden) {
     commands.showSettings = [this](int page) { ShowSettings(page); };
     commands.showJournalViewer = [this] { ShowJournalViewer(); };
     window_->SetWindowCommands(std::move(commands));
-    // 7. The tray icon, with the product string as its tool tip.
+    // The tray icon, with the product string as its tool tip.
     window_->BuildTray();
+}
 
-    // 8. The three audio controls join their message window. A refused
-    //    attachment leaves that control without notifications; the program
-    //    goes on.
+void Program::AttachAudioControls() {
+    // A refused attachment leaves that control without notifications; the
+    // program goes on.
     wave1_->InitC();
     wavePlayer_->InitC();
     waveEvents_->InitC();
-    // 9. The main toolbar with the line switch, created closed. Pending
-    //    (recorder, calls list, playback): their toolbars.
+}
+
+void Program::BuildToolbarRows() {
+    // The main toolbar with the line switch, created closed.
     window_->BuildToolbars();
     // The recorder's own row: beside the main toolbar's captions it would
     // drop its time, level and End-call button into the overflow menu of
     // a window of ordinary width.
     window_->addToolBarBreak();
     window_->addToolBar(recorderToolbar_->Toolbar());
-    // 10. The calls list's columns are the model's own.
+}
 
-    // 11. The settings the running program acts on.
+void Program::ApplyStartOptions() {
+    // The settings the running program acts on.
     options_ = GetGlobalOptions(settings_);
     options_.soundDevice = SoundDeviceIndex(*waveEvents_, options_.soundDeviceName);
     SetJournalSwitches(options_.systemJournal, options_.callsJournal);
@@ -188,43 +206,28 @@ void Program::Load(bool hidden) {
     recorder_->EnterInterruptedCalls();
     // A log-out ends the program without Quit: the call being recorded is
     // entered first, while Wave1 can still measure it.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+    const auto finishRecording = [this] {
         if (recorder_) {
             recorder_->FinishRecording();
         }
-    });
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        if (recorder_) {
-            recorder_->FinishRecording();
-        }
-    });
+    };
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [finishRecording](QSessionManager&) { finishRecording(); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, finishRecording);
+}
 
-    // 12. The caller labels, hidden until a call comes in.
+void Program::BuildCallsArea() {
+    // The caller labels, hidden until a call comes in.
     window_->BuildCallerDisplay();
-    // 13. The calls list's area, filled with all calls.
+    // The calls list's area, filled with all calls.
     window_->BuildCallsArea();
     window_->CallsList()->SetAskBeforeDeleting(options_.askBeforeDeletingCalls);
     window_->BuildPlaybackArea(*player_);
     ConnectPlayerToCallsList();
     ConnectNotesToCallsList();
     RebuildCallsList();
-    // 14. The level display's idle line.
+    // The level display's idle line.
     recorder_->SetLineScope();
-
-    // 15. The status bar with its three panels and the clock.
-    window_->BuildStatusBar();
-    // 16. The window placement of the last run.
-    window_->RestorePlacement();
-
-    // 17. The telephone line.
-    OpenLine();
-    // 18. Pending (settings dialog): load it hidden.
-
-    window_->ShowAtStart(hidden);
-    window_->ReportSettingsProblems();
-    // A value another process stores takes effect as if from OK.
-    optionsWatcher_ =
-        std::make_unique<OptionsWatcher>(HivePath(kHkeyLocalMachine), [this] { ReloadOptions(); });
 }
 
 void Program::ReloadOptions() {
@@ -277,13 +280,17 @@ void Program::EditCallNote() {
     if (row < 0 || row >= callsList_->rowCount()) {
         return;
     }
-    CallNotesWindow editor(*callsList_, row, window_.get());
-    editor.exec();
+    // Opened, not run: the line's events go on while the user types, and
+    // the editor finds its call again whatever the list does meanwhile.
+    auto* editor = new CallNotesWindow(*callsList_, row, window_.get());
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->open();
 }
 
 void Program::ShowGeneralNotes() {
-    NotesWindow notes(GeneralNotesFile(), window_.get());
-    notes.exec();
+    auto* notes = new NotesWindow(GeneralNotesFile(), window_.get());
+    notes->setAttribute(Qt::WA_DeleteOnClose);
+    notes->open();
 }
 
 void Program::ShowTranslationEditor() {
@@ -561,7 +568,6 @@ void Program::Shutdown() {
         return;
     }
     shutDown_ = true;
-    closing = true;
     // A call being recorded is entered with its real length before Wave1
     // goes; closing the line then hangs it up.
     if (recorder_) {

@@ -42,10 +42,6 @@ class SonvelPlayerWave;
 class Tapi;
 class TranslationEditor;
 
-// Set when shutdown begins, so other windows can tell it from an ordinary
-// close of their own.
-bool IsClosing();
-
 class Program final : public QObject {
   public:
     Program();
@@ -122,10 +118,10 @@ class Program final : public QObject {
     // the window names the folder.
     void RebuildCallsList();
 
-    // The note editor on the calls list's current row, modal; nothing
-    // without a current row.
+    // The note editor on the calls list's current row, window-modal; it
+    // returns at once with the editor open. Nothing without a current row.
     void EditCallNote();
-    // The general notes window, modal.
+    // The general notes window, window-modal; returns at once.
     void ShowGeneralNotes();
 
     // The translation editor, modal, with the translation in use as its
@@ -152,6 +148,15 @@ class Program final : public QObject {
     PlaybackControl* Player() const { return player_.get(); }
 
   private:
+    // The steps of Load.
+    void PrepareSettings();
+    void CreateMainWindow();
+    void JoinInstanceChannel();
+    void BuildMenusAndTray();
+    void AttachAudioControls();
+    void BuildToolbarRows();
+    void ApplyStartOptions();
+    void BuildCallsArea();
     void CreateAudio();
     void CreatePlayer();
     void ConnectPlayerToCallsList();

@@ -1,6 +1,5 @@
 #include "app/qt_message_window.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 
@@ -19,16 +18,24 @@ bool QtMessageWindow::Post(const sonvel::Notification& notification) {
     if (closed_) {
         return false;
     }
-    // Queued calls to one receiver are delivered in the order they were
-    // posted, whichever thread posted them.
+    queue_.push_back(notification);
+    // One queued call per notification: the event loop delivers the oldest
+    // each time, so a pump in between only moves deliveries earlier and the
+    // order stays the posting order.
     return QMetaObject::invokeMethod(
-        this, [this, notification] { Deliver(notification); }, Qt::QueuedConnection);
+        this, [this] { DeliverQueued(1); }, Qt::QueuedConnection);
 }
 
 void QtMessageWindow::PumpPendingEvents() {
-    if (IsOwnerThread()) {
-        QCoreApplication::processEvents();
+    if (!IsOwnerThread()) {
+        return;
     }
+    size_t pending = 0;
+    {
+        std::lock_guard lock(postMutex_);
+        pending = queue_.size();
+    }
+    DeliverQueued(pending);
 }
 
 bool QtMessageWindow::IsOwnerThread() const {
@@ -37,23 +44,25 @@ bool QtMessageWindow::IsOwnerThread() const {
 
 void QtMessageWindow::Close() {
     RefuseAttachments();
-    {
-        std::lock_guard lock(postMutex_);
-        closed_ = true;
-    }
-    if (IsOwnerThread()) {
-        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-    }
+    std::lock_guard lock(postMutex_);
+    closed_ = true;
+    queue_.clear();
 }
 
-void QtMessageWindow::Deliver(const sonvel::Notification& notification) {
-    {
-        std::lock_guard lock(postMutex_);
-        if (closed_) {
-            return;
+void QtMessageWindow::DeliverQueued(size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        sonvel::Notification next;
+        {
+            std::lock_guard lock(postMutex_);
+            // Empty when a pump delivered it already or Close dropped it.
+            if (closed_ || queue_.empty()) {
+                return;
+            }
+            next = queue_.front();
+            queue_.pop_front();
         }
+        Dispatch(next);
     }
-    Dispatch(notification);
 }
 
 }  // namespace orvane

@@ -1,9 +1,12 @@
 #pragma once
 // The window the main window's Wave controls are hosted on: device
 // notifications, posted from any thread, arrive as queued calls on the GUI
-// thread in posting order; "process pending events" runs the Qt event loop.
+// thread in posting order. "Process pending events" delivers only the
+// notifications this window holds, never the rest of the event loop, so no
+// other handler of the program runs inside an audio control's call.
 
 #include <QObject>
+#include <deque>
 #include <mutex>
 
 #include "audio/sonvel_host.h"
@@ -17,6 +20,8 @@ class QtMessageWindow final : public QObject, public sonvel::MessageWindow {
     ~QtMessageWindow() override;
 
     bool Post(const sonvel::Notification& notification) override;
+    // Delivers what is queued when called; what handlers post meanwhile
+    // waits for the event loop, so a handler that posts cannot spin it.
     void PumpPendingEvents() override;
     bool IsOwnerThread() const override;
 
@@ -25,10 +30,13 @@ class QtMessageWindow final : public QObject, public sonvel::MessageWindow {
     void Close();
 
   private:
-    void Deliver(const sonvel::Notification& notification);
+    // Delivers up to `count` queued notifications, oldest first.
+    void DeliverQueued(size_t count);
 
-    // Held while posting, so no notification is queued once Close returns.
+    // Guards the queue and the closed flag; held while posting, so no
+    // notification is queued once Close returns.
     std::mutex postMutex_;
+    std::deque<sonvel::Notification> queue_;
     bool closed_ = false;
 };
 

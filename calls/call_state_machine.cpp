@@ -118,41 +118,28 @@ void CallStateMachine::CallerID(const QString& name, const QString& number) {
 }
 
 void CallStateMachine::Connected() {
-    // The start of a recording may run an event loop, and the call may end
-    // inside it. What follows must then neither touch the next call's
-    // display nor leave a recording nobody stops. Nothing here asks the
-    // user: a question would outlive its call.
-    const quint64 call = endedCalls_;
-    const auto ended = [this, call] { return endedCalls_ != call; };
-    const auto startRecording = [this, &ended] {
-        recorder_->StartCallRecording();
-        if (ended() && recorder_->IsRecording()) {
-            recorder_->StopRecord();
-        }
-        return !ended();
-    };
-
+    // Nothing here runs an event loop or asks the user, so the call cannot
+    // end inside this handler: an Idle that arrives meanwhile is handled
+    // after it, and its EndCall stops the recording started here.
     if (state_.incomingCall) {
         state_.call.CallKind = kCallKindIncoming;
-        if (startRecording()) {
-            state_.recordingIncoming = true;
-            state_.recordCall = false;
-        }
+        recorder_->StartCallRecording();
+        state_.recordingIncoming = true;
+        state_.recordCall = false;
     }
-    if (!ended() && state_.recordCall) {
+    if (state_.recordCall) {
         // "Call and record": the user asked for the recording when placing
         // the call.
         state_.call.CallKind = kCallKindOutgoingRecorded;
         state_.recordingIncoming = false;
         tapi_.LineAnswer();
-        if (startRecording()) {
-            recorder_->SetRecordPressed(true);
-            if (dialer_->IsLoaded()) {
-                dialer_->Unload();
-            }
+        recorder_->StartCallRecording();
+        recorder_->SetRecordPressed(true);
+        if (dialer_->IsLoaded()) {
+            dialer_->Unload();
         }
     }
-    if (!ended() && (state_.standardCall || state_.recordCall)) {
+    if (state_.standardCall || state_.recordCall) {
         // The user talks on the handset (the program does not answer a
         // standard call). Said once, and never in a box that holds Hang up.
         if (dialer_->IsLoaded()) {
@@ -164,9 +151,7 @@ void CallStateMachine::Connected() {
                                            Text(ids::kMsgStandardCallConnected));
         }
     }
-    if (!ended()) {
-        view_.SetLineStatus(Text(ids::kStatusConnected));
-    }
+    view_.SetLineStatus(Text(ids::kStatusConnected));
     WriteSysLog(QStringLiteral("Connected"), 0, QStringLiteral("Tapi1_Connected"));
 }
 
@@ -196,7 +181,6 @@ void CallStateMachine::Idle() {
 }
 
 void CallStateMachine::EndCall() {
-    ++endedCalls_;
     state_.ClearFlags();
     recorder_->SetTimeText(kIdleTime);
     recorder_->HideIndicators();

@@ -74,9 +74,6 @@ class CallStateMachine : public QObject {
     DialerView* dialer_;
     const Clock& clock_;
     CallOptions options_;
-    // Counts finished calls, so a handler waiting on a question can tell
-    // that its call ended meanwhile.
-    quint64 endedCalls_ = 0;
     // How the last dial-out failed, shown instead of the idle texts when
     // its call ends; empty otherwise.
     QString dialFailure_;

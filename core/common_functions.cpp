@@ -4,44 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
-#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace orvane {
-namespace {
 
-bool OnApplicationThread() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app != nullptr && app->thread() == QThread::currentThread();
-}
-
-void PumpUntilEventOrTimeout(qint64 remainingMs) {
-    if (!OnApplicationThread()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::max<qint64>(remainingMs, 1)));
-        return;
-    }
-    QCoreApplication::processEvents();
-    if (remainingMs <= 0) {
-        return;
-    }
-    // The timer wakes the event loop at the deadline; any other event wakes
-    // it earlier and is handled at once.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    wake.start(static_cast<int>(std::min<qint64>(remainingMs, 60'000)));
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-
-template <typename AfterEach>
-QString StampText(const QString& date, const QString& time, bool withSeparators,
-                  AfterEach afterEach) {
+QString MakeTimeStamp(const QString& date, const QString& time, bool withSeparators) {
     QString stamp;
     stamp.reserve(date.size() + time.size() + 1);
     for (const QChar c : date) {
@@ -52,7 +22,6 @@ QString StampText(const QString& date, const QString& time, bool withSeparators,
         } else {
             stamp += c;
         }
-        afterEach();
     }
     if (!time.isEmpty()) {
         if (withSeparators) {
@@ -68,27 +37,9 @@ QString StampText(const QString& date, const QString& time, bool withSeparators,
             } else {
                 stamp += c;
             }
-            afterEach();
         }
     }
     return stamp;
-}
-
-}  // namespace
-
-void ProcessPendingEvents() {
-    if (OnApplicationThread()) {
-        QCoreApplication::processEvents();
-    }
-}
-
-WaitHooks SystemWaitHooks() {
-    return {[] {
-                return static_cast<qint64>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               std::chrono::steady_clock::now().time_since_epoch())
-                                               .count());
-            },
-            PumpUntilEventOrTimeout};
 }
 
 qint64 WaitDeadlineTenths(qint64 tickMs, qint32 n) {
@@ -97,27 +48,19 @@ qint64 WaitDeadlineTenths(qint64 tickMs, qint32 n) {
     return (tickMs + 50) / 100 + n;
 }
 
-void WaitTenths(qint32 n) {
-    WaitTenths(n, SystemWaitHooks());
-}
-
-void WaitTenths(qint32 n, const WaitHooks& hooks) {
-    qint64 now = hooks.ticks();
+qint64 WaitTenthsDelayMs(qint64 tickMs, qint32 n) {
     // ticks / 100 > deadline, in whole milliseconds.
-    const qint64 endMs = WaitDeadlineTenths(now, n) * 100 + 1;
-    // Events run at least once, even for a wait that is already over.
-    do {
-        hooks.pump(std::max<qint64>(endMs - now, 0));
-        now = hooks.ticks();
-    } while (now < endMs);
+    return std::max<qint64>(WaitDeadlineTenths(tickMs, n) * 100 + 1 - tickMs, 0);
 }
 
-QString MakeTimeStamp(const QString& date, const QString& time, bool withSeparators) {
-    return StampText(date, time, withSeparators, [] { ProcessPendingEvents(); });
-}
-
-QString TimeStampText(const QString& date, const QString& time, bool withSeparators) {
-    return StampText(date, time, withSeparators, [] {});
+void WaitTenths(qint32 n, const QObject* context, std::function<void()> next) {
+    const qint64 now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+    // A timer, not a loop here: the caller's handler ends first, and
+    // whatever else is queued runs in its turn.
+    QTimer::singleShot(std::chrono::milliseconds(WaitTenthsDelayMs(now, n)), Qt::PreciseTimer,
+                       context, std::move(next));
 }
 
 QString SecondsToClock(qint32 seconds) {

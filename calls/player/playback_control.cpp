@@ -1,9 +1,5 @@
 #include "calls/player/playback_control.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
-#include <memory>
 #include <utility>
 
 #include "journal/journal_writer.h"
@@ -39,17 +35,12 @@ PlaybackControl::PlaybackControl(PlayerWave& wave, std::function<qint32()> playb
       device_(std::move(playbackDevice)),
       journal_([](const QString& text, qint32 code, const QString& source) {
           WriteSysLog(text, code, source);
-      }),
-      pump_([] {
-          QCoreApplication::processEvents(QEventLoop::AllEvents);
-          // The device's close arrives from its own thread; do not spin.
-          QThread::msleep(1);
       }) {
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    clock_ = [started] { return started->elapsed(); };
     timer_.setInterval(kSliderIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &PlaybackControl::Tick);
+    stopWait_.setSingleShot(true);
+    stopWait_.setInterval(kStopWaitLimitMs);
+    connect(&stopWait_, &QTimer::timeout, this, &PlaybackControl::StopWaitExpired);
 }
 
 QString PlaybackControl::TimeText(qint32 seconds) {
@@ -81,6 +72,7 @@ void PlaybackControl::StopClicked() {
     if (calls_ == nullptr || calls_->CurrentRow() < 0) {
         return;
     }
+    CancelWaitingStart();
     wave_.StopPlay();
     timer_.stop();
     SetPaused(false);
@@ -95,6 +87,9 @@ void PlaybackControl::SetPaused(bool paused) {
 }
 
 void PlaybackControl::PauseClicked() {
+    if (StartWaiting()) {
+        return;  // the playing call is on its way out
+    }
     if (!wave_.Playing()) {
         SetPaused(false);
         return;
@@ -120,26 +115,41 @@ void PlaybackControl::PlayPause() {
     }
 }
 
-void PlaybackControl::WaitForStoppedPlayback() {
-    // The control reports the end only once its device has closed; a
-    // device that never does must not hang the window.
-    const qint64 start = clock_();
-    while (wave_.Playing()) {
-        if (clock_() - start >= kStopWaitLimitMs) {
-            journal_(QStringLiteral("The stopped playback did not end within %1 ms")
-                         .arg(kStopWaitLimitMs),
-                     0, QStringLiteral("StopPlay"));
-            return;
-        }
-        pump_();
-    }
+void PlaybackControl::CancelWaitingStart() {
+    stopWait_.stop();
+    waitingPath_.clear();
+}
+
+void PlaybackControl::StopWaitExpired() {
+    // A device that never reports its close must not keep the next call
+    // from playing.
+    journal_(
+        QStringLiteral("The stopped playback did not end within %1 ms").arg(stopWait_.interval()),
+        0, QStringLiteral("StopPlay"));
+    StartPlayback(std::exchange(waitingPath_, QString()));
 }
 
 qint32 PlaybackControl::PlayCallFile(const QString& path) {
+    if (StartWaiting()) {
+        // Still waiting for the stopped call: the newer choice starts.
+        waitingPath_ = path;
+        return 0;
+    }
     if (wave_.Playing()) {
         wave_.StopPlay();
-        WaitForStoppedPlayback();
     }
+    if (wave_.Playing()) {
+        // The control reports the end once its device has closed, from the
+        // event loop; the start follows in DonePlay, so whatever the stopped
+        // call still reports comes before the timer runs again.
+        waitingPath_ = path;
+        stopWait_.start();
+        return 0;
+    }
+    return StartPlayback(path);
+}
+
+qint32 PlaybackControl::StartPlayback(const QString& path) {
     SetPaused(false);
     playingPath_ = path;
     timer_.start();
@@ -157,6 +167,7 @@ qint32 PlaybackControl::PlayCallFile(const QString& path) {
 }
 
 void PlaybackControl::CallClicked() {
+    CancelWaitingStart();
     if (wave_.Playing()) {
         wave_.StopPlay();
     }
@@ -188,6 +199,10 @@ void PlaybackControl::DonePlay() {
     timer_.stop();
     SetPaused(false);
     SetSlider(0);
+    if (StartWaiting()) {
+        stopWait_.stop();
+        StartPlayback(std::exchange(waitingPath_, QString()));
+    }
 }
 
 void PlaybackControl::Tick() {

@@ -66,14 +66,12 @@ qint32 PlaybackBufferSize(qint16 formatTag);
 
 inline constexpr int kSliderIntervalMs = 100;
 // How long Play waits for a stopped playback to report its end.
-inline constexpr qint64 kStopWaitLimitMs = 2000;
+inline constexpr int kStopWaitLimitMs = 2000;
 
 class PlaybackControl final : public QObject {
     Q_OBJECT
   public:
     using Journal = std::function<void(const QString& text, qint32 code, const QString& source)>;
-    using Pump = std::function<void()>;
-    using MonotonicMs = std::function<qint64()>;
 
     // `wave` must outlive the control. The device is read at each start,
     // so a changed setting applies to the next call played.
@@ -82,11 +80,10 @@ class PlaybackControl final : public QObject {
 
     void SetView(PlayerView* view) { view_ = view; }
     void SetCalls(PlaybackCalls* calls) { calls_ = calls; }
-    // The journal (WriteSysLog), the event pump of the stop wait and its
-    // clock; tests replace them.
+    // The journal (WriteSysLog) and the stop wait's limit; tests replace
+    // them.
     void SetJournal(Journal journal) { journal_ = std::move(journal); }
-    void SetPump(Pump pump) { pump_ = std::move(pump); }
-    void SetClock(MonotonicMs clock) { clock_ = std::move(clock); }
+    void SetStopWaitLimit(int ms) { stopWait_.setInterval(ms); }
 
     // The toolbar's buttons. Play goes on with a paused call when it is
     // still the current one.
@@ -98,9 +95,13 @@ class PlaybackControl final : public QObject {
     // Space: plays the current call when nothing plays, else as Pause.
     void PlayPause();
     bool Paused() const { return paused_; }
-    // Plays one file from its start, stopping a running call first;
-    // returns the control's result code.
+    // Plays one file from its start; returns the control's result code.
+    // A running call is stopped first, and the file starts once its end is
+    // reported (DonePlay) or kStopWaitLimitMs have passed: then 0 comes
+    // back at once and a failed start is only journaled.
     qint32 PlayCallFile(const QString& path);
+    // A start that waits for the stopped call's end.
+    bool StartWaiting() const { return stopWait_.isActive(); }
 
     // The calls list: a mouse click stops playback and shows the length of
     // the clicked call; previous / next call keep a running playback on the
@@ -125,7 +126,9 @@ class PlaybackControl final : public QObject {
     void SliderStepped();
 
   private:
-    void WaitForStoppedPlayback();
+    qint32 StartPlayback(const QString& path);
+    void StopWaitExpired();
+    void CancelWaitingStart();
     void SetSlider(int percent);
     QString TimeText(qint32 seconds);
     void SetPaused(bool paused);
@@ -135,9 +138,10 @@ class PlaybackControl final : public QObject {
     PlayerView* view_ = nullptr;
     PlaybackCalls* calls_ = nullptr;
     Journal journal_;
-    Pump pump_;
-    MonotonicMs clock_;
     QTimer timer_;
+    // Runs while a start waits for the stopped call's end.
+    QTimer stopWait_;
+    QString waitingPath_;
     // Paused by the user (Pause or Space), not by a held thumb.
     bool paused_ = false;
     QString playingPath_;

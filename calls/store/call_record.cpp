@@ -180,7 +180,7 @@ QString LegacySafeFileNamePart(const QString& part) {
 QString JoinedName(const QString& name, const QString& number, const QString& date,
                    const QString& time, QString (*rule)(const QString&)) {
     return rule(name) + QLatin1Char('_') + rule(number) + QLatin1Char('_') +
-           rule(TimeStampText(date, time, true)) + QStringLiteral(".wav");
+           rule(MakeTimeStamp(date, time, true)) + QStringLiteral(".wav");
 }
 
 }  // namespace

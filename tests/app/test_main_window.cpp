@@ -134,7 +134,6 @@ TEST_F(MainWindowTest, ClosingHidesToTheTrayAndTheTrayBringsItBack) {
     window.close();
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(window.IsQuitting());
-    EXPECT_FALSE(IsClosing());
     EXPECT_TRUE(window.Tray()->IsLoaded());
 
     // A right press only opens the tray menu; the window stays hidden.
@@ -199,7 +198,6 @@ TEST_F(MainWindowTest, TrayMenuHoldsItsEntriesAndTheLineEntriesDoNothing) {
     EXPECT_TRUE(window.isVisible());
     window.MenuClick(QStringLiteral("stExit"));
     EXPECT_TRUE(window.IsQuitting());
-    EXPECT_TRUE(IsClosing());
     EXPECT_FALSE(window.isVisible());
 }
 
@@ -210,7 +208,7 @@ TEST_F(MainWindowTest, ExitRemovesTheTrayIconAndSavesThePlacementInTwips) {
     window.move(96, 48);
     window.resize(600, 400);
     window.UnLoadApp();
-    EXPECT_TRUE(IsClosing());
+    EXPECT_TRUE(window.IsQuitting());
     EXPECT_EQ(window.Tray(), nullptr);
     EXPECT_EQ(Stored("lLeft"), QStringLiteral("1440"));
     EXPECT_EQ(Stored("lTop"), QStringLiteral("720"));
@@ -275,7 +273,6 @@ TEST_F(MainWindowTest, QuitMessageFromAnotherCopyEndsTheProgram) {
     EXPECT_EQ(otherCopy.Send(QStringLiteral("unload_me")), 1);  // not the message
     EXPECT_EQ(otherCopy.Send(product::kQuitMessage), 1);
     ASSERT_TRUE(PumpUntil([&] { return window.IsQuitting(); }));
-    EXPECT_TRUE(IsClosing());
     EXPECT_EQ(Stored("lState"), QStringLiteral("0"));
     // The quitting copy has left the channel.
     EXPECT_EQ(otherCopy.Send(product::kQuitMessage), 0);

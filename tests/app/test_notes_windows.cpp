@@ -338,6 +338,9 @@ TEST_F(NotesWindowsTest, TheProgramOpensTheEditorOnTheRequestedRow) {
     };
     answerEditor(QStringLiteral("from the list"));
     Q_EMIT calls->OpenNoteRequested(1);
+    // The editor is open and the request has returned: no loop ran inside it.
+    EXPECT_TRUE(shown.isEmpty());
+    QApplication::processEvents();
     EXPECT_EQ(shown, QStringList{QStringLiteral("old")});
     EXPECT_EQ(calls->View()->CurrentRow(), 1);
     EXPECT_EQ(StoredNote(2), QStringLiteral("from the list"));

@@ -78,9 +78,18 @@ TEST_F(PlayerTest, APlayedCallMovesTheSliderAndDonePlayPutsItBack) {
 
 TEST_F(PlayerTest, PlayingAgainStopsTheRunningCallAndAMissingFileIsAFailedStart) {
     ASSERT_EQ(control_.PlayCallFile(kOneSecondPcm), 0);
-    // The running call is stopped and its end awaited before the next start.
+    // The running call is stopped, and the next starts once its end is
+    // reported; no other handler runs inside Play meanwhile.
+    int otherRan = 0;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&otherRan] { ++otherRan; }, Qt::QueuedConnection);
     ASSERT_EQ(control_.PlayCallFile(kOneSecondPcm), 0);
+    EXPECT_EQ(otherRan, 0);
+    ASSERT_TRUE(PumpUntil([this] { return !control_.StartWaiting(); }));
     EXPECT_TRUE(player_.Playing());
+    EXPECT_TRUE(control_.TimerActive());
+    player_.StopPlay();
+    ASSERT_TRUE(PumpUntil([this] { return !player_.Playing(); }));
     const qint32 missing = control_.PlayCallFile(QStringLiteral("/nonexistent/call.wav"));
     EXPECT_NE(missing, 0);
     EXPECT_EQ(journal_, std::vector<QString>{QStringLiteral("StartPlay %1").arg(missing)});

@@ -54,6 +54,26 @@ TEST(QtMessageWindowTest, NotificationsFromAnotherThreadArriveOnTheOwnerInPostin
     }
 }
 
+TEST(QtMessageWindowTest, PumpingDeliversOnlyTheWindowsOwnNotificationsOnce) {
+    QtMessageWindow window;
+    Recorder client;
+    ASSERT_EQ(window.AttachMessage(&client, MM_WIM_DATA), 0);
+    int otherRan = 0;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&otherRan] { ++otherRan; }, Qt::QueuedConnection);
+    window.Post(Data(1));
+    window.Post(Data(2));
+    // Another handler of the program must not run inside an audio call.
+    window.PumpPendingEvents();
+    EXPECT_EQ(client.devices, (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(otherRan, 0);
+    // The event loop later finds nothing left to deliver twice.
+    window.Post(Data(3));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(client.devices, (std::vector<uint32_t>{1, 2, 3}));
+    EXPECT_EQ(otherRan, 1);
+}
+
 TEST(QtMessageWindowTest, AClosedWindowTakesNothingMoreAndDropsWhatWasQueued) {
     QtMessageWindow window;
     Recorder client;

@@ -1,5 +1,5 @@
 // The call state machine: each event's branches, the end of a call, calls
-// that end inside a handler's event loop, and the journal of a whole call.
+// that end while their recording starts, and the journal of a whole call.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -264,26 +264,31 @@ TEST_F(CallStateMachineTest, ARecordCallIsRecordedAsItConnectsWithoutAQuestion) 
     EXPECT_FALSE(state_.recordingIncoming);
 }
 
-TEST_F(CallStateMachineTest, ARecordCallThatEndsWhileItsRecordingStartsLeavesNoRecording) {
-    state_.recordCall = true;
-    w_.dialerLoaded = true;
-    w_.duringStart = [this] { machine_.Idle(); };
-    machine_.Connected();
-    EXPECT_FALSE(w_.recording);
-    const QStringList log = w_.TakeLog();
-    EXPECT_FALSE(log.contains(QStringLiteral("Record on")));
-    EXPECT_FALSE(log.contains(QStringLiteral("dialer ready")));
-    EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
-}
-
-TEST_F(CallStateMachineTest, ACallThatEndsWhileItsRecordingStartsLeavesNoRecordingRunning) {
-    machine_.InComeCall();
-    w_.duringStart = [this] { machine_.Idle(); };
-    machine_.Connected();
-    EXPECT_FALSE(w_.recording);
-    EXPECT_FALSE(state_.recordingIncoming);
-    EXPECT_FALSE(state_.incomingCall);
-    EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
+TEST_F(CallStateMachineTest, ACallThatEndsWhileItsRecordingStartsEndsAfterTheStart) {
+    for (const bool recordCall : {false, true}) {
+        SCOPED_TRACE(recordCall ? "record call" : "incoming call");
+        if (recordCall) {
+            state_.recordCall = true;
+            w_.dialerLoaded = true;
+        } else {
+            machine_.InComeCall();
+        }
+        // The hang-up arrives as the line's events do, queued; it is
+        // handled once Connected has finished, and stops the recording.
+        w_.duringStart = [this] {
+            QMetaObject::invokeMethod(
+                &machine_, [this] { machine_.Idle(); }, Qt::QueuedConnection);
+        };
+        machine_.Connected();
+        w_.duringStart = nullptr;
+        EXPECT_TRUE(w_.recording);
+        EXPECT_EQ(w_.status, Text(ids::kStatusConnected));
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(w_.recording);
+        EXPECT_FALSE(state_.recordingIncoming || state_.recordCall || state_.incomingCall);
+        EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
+        w_.TakeLog();
+    }
 }
 
 TEST_F(CallStateMachineTest, ADisconnectedWithoutAnActiveCallDoesNothing) {

@@ -3,8 +3,10 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "core/clock.h"
 #include "core/common_functions.h"
@@ -41,20 +43,20 @@ TEST(LocaleTexts, NoLocaleLeavesTheZoneOrAStrayBlank) {
     }
 }
 
-TEST(TimeStamp, ReplacesOrDropsSeparatorsAndRunsEvents) {
+TEST(TimeStamp, ReplacesOrDropsSeparatorsAndRunsNoEvents) {
     EXPECT_EQ(MakeTimeStamp("12/7/2026", "10:15:30 AM", true), "12-7-2026_10-15-30 AM");
     EXPECT_EQ(MakeTimeStamp("12/7/2026", "10:15:30 AM", false), "1272026101530 AM");
     EXPECT_EQ(MakeTimeStamp("12/7/2026", "", true), "12-7-2026");
     EXPECT_EQ(MakeTimeStamp("07.12.2026", "", true), "07.12.2026");
     EXPECT_EQ(MakeTimeStamp("1/2/26", "../x", true), "1-2-26_..-x");
 
+    // Stamps are made inside event handlers, which must not be re-entered.
     int ran = 0;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [&ran] { ++ran; }, Qt::QueuedConnection);
-    EXPECT_EQ(TimeStampText("1/2/26", "", true), "1-2-26");
+    MakeTimeStamp("1/2/26", "10:15", true);
     EXPECT_EQ(ran, 0);
-    MakeTimeStamp("1/2/26", "", true);
-    EXPECT_EQ(ran, 1);
+    QCoreApplication::processEvents();
 }
 
 TEST(ClockTexts, SecondsYesNoAndPathParts) {
@@ -70,44 +72,32 @@ TEST(ClockTexts, SecondsYesNoAndPathParts) {
     EXPECT_EQ(LastPathPart("/home/u/"), "");
 }
 
-// A steady clock that moves one millisecond per pump.
-struct FakeTicks {
-    qint64 now;
-    int pumps = 0;
-    WaitHooks hooks() {
-        return {[this] { return now; },
-                [this](qint64) {
-                    ++pumps;
-                    ++now;
-                }};
-    }
-};
-
-TEST(WaitTenths, DeadlineRoundsToTheNearestTenth) {
+TEST(WaitTenths, TheDeadlineRoundsToTheNearestTenth) {
     EXPECT_EQ(WaitDeadlineTenths(1249, 10), 22);
     EXPECT_EQ(WaitDeadlineTenths(1250, 10), 23);
-    FakeTicks ticks{1234};
-    WaitTenths(10, ticks.hooks());
-    EXPECT_EQ(ticks.now, 2201);  // first tick with ticks / 100 > 22
-
+    EXPECT_EQ(WaitTenthsDelayMs(1234, 10), 2201 - 1234);  // first tick with ticks / 100 > 22
     for (qint64 start = 5000; start < 5100; ++start) {
-        FakeTicks from{start};
-        WaitTenths(10, from.hooks());
-        EXPECT_TRUE(from.now - start >= 950 && from.now - start <= 1051) << start;
+        const qint64 delay = WaitTenthsDelayMs(start, 10);
+        EXPECT_TRUE(delay >= 950 && delay <= 1051) << start;
     }
-    FakeTicks over{5000};
-    WaitTenths(-3, over.hooks());
-    EXPECT_EQ(over.pumps, 1);
+    EXPECT_EQ(WaitTenthsDelayMs(5000, -3), 0);
 }
 
-TEST(WaitTenths, SystemPumpRunsQueuedEvents) {
+TEST(WaitTenths, ReturnsAtOnceAndGoesOnFromTheEventLoopWhileItsContextLives) {
     int ran = 0;
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [&ran] { ++ran; }, Qt::QueuedConnection);
-    qint64 now = 0;
-    WaitHooks hooks = SystemWaitHooks();
-    hooks.ticks = [&now] { return now += 60; };
-    WaitTenths(1, hooks);
+    auto context = std::make_unique<QObject>();
+    WaitTenths(-3, context.get(), [&ran] { ++ran; });
+    EXPECT_EQ(ran, 0);
+    const QDeadlineTimer deadline(5000);
+    while (ran == 0 && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(ran, 1);
+
+    WaitTenths(-3, context.get(), [&ran] { ++ran; });
+    context.reset();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
     EXPECT_EQ(ran, 1);
 }
 

@@ -420,10 +420,12 @@ void SettingsDialog::Accept() {
         if (host_.closeLine) {
             host_.closeLine();
         }
-        WaitTenths(1);
-        if (host_.openLine) {
-            host_.openLine();
-        }
+        // The port gets a tenth to settle; the rest of OK does not wait.
+        WaitTenths(1, this, [this] {
+            if (host_.openLine) {
+                host_.openLine();
+            }
+        });
     }
     store(setting::kChkDisplayRecomendedDevices, check(recommendedOnly_), recommendedOnly_->text());
     store(setting::kCmbSoundDev, soundDevice_->currentText(), soundDeviceLabel_->text());

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QStringList>
 #include <map>
 #include <vector>
@@ -126,16 +128,12 @@ class PlaybackControlTest : public ::testing::Test {
         control_.SetJournal([this](const QString& text, qint32 code, const QString& source) {
             journal_.push_back({text, code, source});
         });
-        // Each pump is 100 ms of a clock that only the pump moves.
-        control_.SetClock([this] { return nowMs_; });
-        control_.SetPump([this] {
-            ++pumps_;
-            nowMs_ += 100;
-            if (pumps_ == endsAfterPumps_) {
-                wave_.playing = false;
-                control_.DonePlay();
-            }
-        });
+    }
+
+    // The stopped call's device has closed.
+    void EndStoppedCall() {
+        wave_.playing = false;
+        control_.DonePlay();
     }
 
     void SelectCall(const QString& file) {
@@ -148,9 +146,6 @@ class PlaybackControlTest : public ::testing::Test {
     FakeCalls calls_;
     PlaybackControl control_{wave_, [] { return kDevice; }};
     std::vector<JournalEntry> journal_;
-    qint64 nowMs_ = 0;
-    int pumps_ = 0;
-    int endsAfterPumps_ = -1;
 };
 
 TEST_F(PlaybackControlTest, TheBufferSizeFollowsTheFilesFormatTag) {
@@ -211,32 +206,58 @@ TEST_F(PlaybackControlTest, PlayStartsTheCurrentCallAndMarksTheSelectionRead) {
     EXPECT_EQ(view_.slider, 0);
 }
 
-TEST_F(PlaybackControlTest, PlayWhilePlayingWaitsForTheEndBeforeStartingTheNewCall) {
+TEST_F(PlaybackControlTest, PlayWhilePlayingStartsTheNewCallOnceTheStoppedOneEnds) {
     SelectCall(kCall);
     control_.PlayClicked();
     SelectCall(kOtherCall);
     wave_.log.clear();
-    endsAfterPumps_ = 3;
     control_.PlayClicked();
-    EXPECT_EQ(pumps_, 3);
+    // Play returns at once; the stopped call's end starts the new one.
+    EXPECT_EQ(wave_.log, QStringList{QStringLiteral("StopPlay")});
+    EXPECT_TRUE(control_.StartWaiting());
+    wave_.playing = false;
+    control_.DonePlay();
     EXPECT_EQ(wave_.log, (QStringList{QStringLiteral("StopPlay"),
                                       QStringLiteral("StartPlay /calls/b.wav 3 130")}));
     // The DonePlay of the stopped call came before the timer started again.
     EXPECT_TRUE(control_.TimerActive());
+    EXPECT_FALSE(control_.StartWaiting());
     EXPECT_EQ(view_.length, QStringLiteral("T7"));
     EXPECT_TRUE(journal_.empty());
 }
 
-TEST_F(PlaybackControlTest, AStopThatNeverEndsIsGivenUpAfterTheLimitAndJournaled) {
-    SelectCall(kCall);
-    control_.PlayClicked();
-    wave_.log.clear();
-    control_.PlayClicked();
-    EXPECT_EQ(pumps_, static_cast<int>(kStopWaitLimitMs / 100));
-    ASSERT_EQ(journal_.size(), 1U);
-    EXPECT_EQ(journal_[0].source, QStringLiteral("StopPlay"));
-    EXPECT_EQ(wave_.log.first(), QStringLiteral("StopPlay"));
-    EXPECT_EQ(wave_.log.size(), 2);
+TEST_F(PlaybackControlTest, AWaitingStartEndsAfterTheLimitOrByStopAndAClick) {
+    enum class End { Limit, Stop, CallClick };
+    for (const End end : {End::Limit, End::Stop, End::CallClick}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        journal_.clear();
+        wave_.playing = false;
+        SelectCall(kCall);
+        control_.SetStopWaitLimit(end == End::Limit ? 0 : 60'000);
+        control_.PlayClicked();
+        wave_.log.clear();
+        control_.PlayClicked();  // the fake never stops playing
+        ASSERT_TRUE(control_.StartWaiting());
+        if (end == End::Stop) {
+            control_.StopClicked();
+        } else if (end == End::CallClick) {
+            control_.CallClicked();
+        }
+        const QDeadlineTimer deadline(5000);
+        while (control_.StartWaiting() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        EXPECT_FALSE(control_.StartWaiting());
+        if (end == End::Limit) {
+            ASSERT_EQ(journal_.size(), 1U);
+            EXPECT_EQ(journal_[0].source, QStringLiteral("StopPlay"));
+            EXPECT_EQ(wave_.log.last(), QStringLiteral("StartPlay /calls/a.wav 3 800"));
+        } else {
+            // The user chose otherwise meanwhile: the waiting call never starts.
+            EXPECT_TRUE(journal_.empty());
+            EXPECT_FALSE(wave_.log.join(' ').contains(QStringLiteral("StartPlay")));
+        }
+    }
 }
 
 TEST_F(PlaybackControlTest, AFailedStartIsJournaledAndTheTimerKeepsRunning) {
@@ -367,9 +388,8 @@ TEST_F(PlaybackControlTest, PauseHoldsThePlaybackAndSpacePlaysOrPausesIt) {
                 break;
             case Step::PlayOther:
                 SelectCall(kOtherCall);
-                endsAfterPumps_ = pumps_ + 1;
                 control_.PlayClicked();
-                wave_.playing = true;
+                EndStoppedCall();
                 break;
             case Step::Stop:
                 control_.StopClicked();
@@ -404,8 +424,8 @@ TEST_F(PlaybackControlTest, TheCallsListStopsPlaybackAndMovesItOn) {
     control_.CurrentCallMoved();
     EXPECT_TRUE(wave_.log.isEmpty());
     wave_.playing = true;
-    endsAfterPumps_ = pumps_ + 1;
     control_.CurrentCallMoved();
+    EndStoppedCall();
     EXPECT_EQ(wave_.log, (QStringList{QStringLiteral("StopPlay"),
                                       QStringLiteral("StartPlay /calls/b.wav 3 130")}));
 }

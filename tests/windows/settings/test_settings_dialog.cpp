@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,6 +127,13 @@ TEST_F(SettingsDialogTest, TheLineIsReopenedOnlyWhenTheModemChanged) {
             EXPECT_EQ(modem->currentText(), c.stored) << "the saved choice is back";
         } else {
             Dialog().Accept();
+        }
+        // OK returns before the line opens again: the port's tenth of a
+        // second runs on the event loop.
+        EXPECT_FALSE(lineCalls_.contains(QStringLiteral("open")));
+        const QDeadlineTimer deadline(5000);
+        while (lineCalls_.size() < c.lineCalls.size() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         }
         EXPECT_EQ(std::exchange(lineCalls_, {}), c.lineCalls);
         EXPECT_EQ(Stored(kTabDevices, setting::kCmbModemDev).toString(), c.stored);
