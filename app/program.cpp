@@ -36,7 +36,6 @@
 #include "journal/viewer/journal_viewer.h"
 #include "settings/dialog/settings_dialog.h"
 #include "settings/names/language.h"
-#include "settings/options_watcher.h"
 #include "settings/store/registry_store.h"
 #include "telephony/tapi.h"
 #include "translation/editor/translation_editor.h"
@@ -96,7 +95,11 @@ Program::~Program() {
     if (wave1_) {
         wave1_->SetEvents(nullptr);
     }
-    optionsWatcher_.reset();
+    for (SettingsPage* page :
+         std::initializer_list<SettingsPage*>{&settings_.General(), &settings_.Devices(),
+                                              &settings_.IncomingCall(), &settings_.Log()}) {
+        page->disconnect(this);
+    }
     calls_.reset();
     line_.reset();
     settingsDialog_.reset();
@@ -118,10 +121,7 @@ void Program::Load(bool hidden) {
     // is filled in here, in its place, when its part arrives.
     closing = false;
 
-    // 1. The settings object, on the settings root key.
-    settings_.hkey = kHkeyLocalMachine;
-    settings_.KeyRoot = product::kRootKey;
-    settings_.Subkey.clear();
+    // 1. The settings pages are made with the program, each on its own key.
 
     // 2. The main window, with its caption. Every window opens inside its
     // screen's free area, whatever size it asks for.
@@ -174,8 +174,17 @@ void Program::Load(bool hidden) {
     // 10. The calls list's columns are the model's own.
 
     // 11. The settings the running program acts on.
-    options_ = GetGlobalOptions(settings_);
+    options_ = GlobalOptionsFrom(settings_);
     options_.soundDevice = SoundDeviceIndex(*waveEvents_, options_.soundDeviceName);
+    modem_ = settings_.Devices().Modem();
+    // A value stored from now on, by the settings dialog or by another
+    // process, takes effect at once.
+    for (SettingsPage* page :
+         std::initializer_list<SettingsPage*>{&settings_.General(), &settings_.Devices(),
+                                              &settings_.IncomingCall(), &settings_.Log()}) {
+        connect(page, &SettingsPage::changed, this, &Program::FollowSettings);
+    }
+    connect(&settings_.Devices(), &SettingsPage::changed, this, &Program::FollowModem);
     SetJournalSwitches(options_.systemJournal, options_.callsJournal);
     if (calls_) {
         calls_->SetOptions(CallOptionsFrom(options_));
@@ -219,21 +228,30 @@ void Program::Load(bool hidden) {
 
     window_->ShowAtStart(hidden);
     window_->ReportSettingsProblems();
-    // A value another process stores takes effect as if from OK.
-    optionsWatcher_ =
-        std::make_unique<OptionsWatcher>(HivePath(kHkeyLocalMachine), [this] { ReloadOptions(); });
+    settings_.Watch();
 }
 
-void Program::ReloadOptions() {
+void Program::FollowSettings() {
     if (shutDown_) {
         return;
     }
-    // Its own settings object: the dialog may be moving the program's one
-    // from sub-key to sub-key.
-    RegistryRoutines reader(settings_.hkey, settings_.KeyRoot);
-    GlobalOptions options = GetGlobalOptions(reader);
+    GlobalOptions options = GlobalOptionsFrom(settings_);
     options.soundDevice = waveEvents_ ? SoundDeviceIndex(*waveEvents_, options.soundDeviceName) : 0;
     SetOptions(options);
+}
+
+void Program::FollowModem() {
+    const QString modem = settings_.Devices().Modem();
+    if (shutDown_ || modem == modem_) {
+        return;
+    }
+    modem_ = modem;
+    // The line's own first choice, stored once it opened, is the line
+    // already open.
+    if (line_ && modem != line_->OpenDevice()) {
+        CloseLine();
+        OpenLine();
+    }
 }
 
 void Program::CreateAudio() {
@@ -287,8 +305,7 @@ void Program::ShowTranslationEditor() {
     if (translationEditor_ == nullptr) {
         translationEditor_ = new TranslationEditor(window_.get());
     }
-    const RegistryRoutines language(kHkeyLocalMachine, product::kRootKey, kLanguageKey);
-    translationEditor_->Open(language.GetRegistryValue(setting::kSelect).toString());
+    translationEditor_->Open(settings_.Language().Selected());
 }
 
 void Program::CreateTelephony() {
@@ -313,7 +330,7 @@ void Program::CreateTelephony() {
     }
     tapi_->LineInitialize();
     CallView& view = window_->CallDisplay();
-    line_ = std::make_unique<LineConnection>(*tapi_, settings_, callState_, view);
+    line_ = std::make_unique<LineConnection>(*tapi_, settings_.Devices(), callState_, view);
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.
@@ -413,8 +430,6 @@ void Program::ShowDialer(const QString& number) {
 void Program::ShowSettings(int page) {
     if (!settingsDialog_) {
         SettingsDialog::Host host;
-        host.closeLine = [this] { CloseLine(); };
-        host.openLine = [this] { OpenLine(); };
         host.lineDevices = [this] {
             std::vector<LineDetails> lines;
             if (tapi_) {
@@ -443,11 +458,6 @@ void Program::ShowSettings(int page) {
             }
             return names;
         };
-        host.soundDeviceIndex = [this](const QString& name) {
-            return wave1_ ? SoundDeviceIndex(*wave1_, name) : 0;
-        };
-        host.options = [this] { return options_; };
-        host.setOptions = [this](const GlobalOptions& options) { SetOptions(options); };
         host.playSound = [this](const QString& path) {
             if (waveEvents_ && !waveEvents_->Playing()) {
                 PlayAlertSound(path, options_.soundDevice);
@@ -471,7 +481,8 @@ void Program::ShowJournalViewer() {
         return;
     }
     // Made afresh each time, so every opening prunes and lists anew.
-    journalViewer_ = std::make_unique<JournalViewer>(ProgramJournal(), settings_, window_.get());
+    journalViewer_ =
+        std::make_unique<JournalViewer>(ProgramJournal(), settings_.Log(), window_.get());
     journalViewer_->Open();
 }
 
