@@ -26,8 +26,10 @@ MainWindowSettings::Placement MainWindowSettings::StoredPlacement() const {
 bool MainWindowSettings::SetPlacement(const Placement& placement) {
     bool stored = true;
     const std::pair<const QString&, const QVariant&> values[] = {
-        {setting::kLeft, placement.left},     {setting::kTop, placement.top},
-        {setting::kWidth, placement.width},   {setting::kHeight, placement.height},
+        {setting::kLeft, placement.left},
+        {setting::kTop, placement.top},
+        {setting::kWidth, placement.width},
+        {setting::kHeight, placement.height},
         {setting::kState, placement.state}};
     for (const auto& [name, value] : values) {
         if (!value.isNull()) {

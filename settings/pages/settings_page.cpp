@@ -113,8 +113,8 @@ bool SettingsPage::SetNumber(const QString& name, int value) {
 }
 
 bool SettingsPage::Remove(const QString& name) {
-    const bool removed = store_.DeleteValue(name) == kErrorSuccess ||
-                         !store_.GetRegistryValue(name).isValid();
+    const bool removed =
+        store_.DeleteValue(name) == kErrorSuccess || !store_.GetRegistryValue(name).isValid();
     Follow(name);
     return removed;
 }
