@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <functional>
 #include <memory>
 
 #include "app/main_window.h"
@@ -215,6 +216,48 @@ TEST_F(SettingsDialogTest, OkHandsTheFormatAndTheJournalSwitchesToTheProgram) {
         EXPECT_EQ(settings_->General().RecordFormat(), on ? 2 : 1);
         EXPECT_EQ(settings_->Log().SystemJournal(), on);
         EXPECT_EQ(settings_->Log().CallsJournal(), !on);
+    }
+}
+
+// The program acts once per page on an OK, and not at all for a page the
+// user left as it was.
+TEST_F(SettingsDialogTest, OkTellsEachPageThatChangedOnce) {
+    struct Case {
+        const char* label;
+        std::function<void()> edit;
+        int general;
+        int log;
+    };
+    const Case cases[] = {
+        // The folder and the journal age it shows for missing values.
+        {"first OK stores what it showed", [] {}, 1, 1},
+        {"format and folder",
+         [this] {
+             Control<QComboBox>("cmbRecordFormatRec")->setCurrentIndex(2);
+             Control<QLineEdit>("txtPath")->setText("/srv/calls");
+         },
+         1, 0},
+        {"both journals and the run box",
+         [this] {
+             Control<QCheckBox>("chkLogSys")->setChecked(true);
+             Control<QCheckBox>("chkLogCalls")->setChecked(true);
+             Control<QCheckBox>("chkRunOnStart")->setChecked(true);
+         },
+         1, 1},
+        {"nothing", [] {}, 0, 0},
+    };
+    Dialog().Open(0);
+    int general = 0;
+    int log = 0;
+    QObject::connect(&settings_->General(), &SettingsPage::changed, [&general] { ++general; });
+    QObject::connect(&settings_->Log(), &SettingsPage::changed, [&log] { ++log; });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Dialog().Open(0);
+        c.edit();
+        Dialog().Accept();
+        EXPECT_EQ(std::exchange(general, 0), c.general);
+        EXPECT_EQ(std::exchange(log, 0), c.log);
     }
 }
 
