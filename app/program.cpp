@@ -95,9 +95,7 @@ Program::~Program() {
     if (wave1_) {
         wave1_->SetEvents(nullptr);
     }
-    for (SettingsPage* page :
-         std::initializer_list<SettingsPage*>{&settings_.General(), &settings_.Devices(),
-                                              &settings_.IncomingCall(), &settings_.Log()}) {
+    for (SettingsPage* page : settings_.OptionPages()) {
         page->disconnect(this);
     }
     calls_.reset();
@@ -179,9 +177,7 @@ void Program::Load(bool hidden) {
     modem_ = settings_.Devices().Modem();
     // A value stored from now on, by the settings dialog or by another
     // process, takes effect at once.
-    for (SettingsPage* page :
-         std::initializer_list<SettingsPage*>{&settings_.General(), &settings_.Devices(),
-                                              &settings_.IncomingCall(), &settings_.Log()}) {
+    for (SettingsPage* page : settings_.OptionPages()) {
         connect(page, &SettingsPage::changed, this, &Program::FollowSettings);
     }
     connect(&settings_.Devices(), &SettingsPage::changed, this, &Program::FollowModem);

@@ -5,6 +5,7 @@
 // another process (orvane-reg, another copy) reloads the pages.
 
 #include <memory>
+#include <vector>
 
 #include "settings/pages/devices_settings.h"
 #include "settings/pages/general_settings.h"
@@ -34,6 +35,11 @@ class ProgramSettings final {
     const DevicesSettings& Devices() const { return devices_; }
     const IncomingCallSettings& IncomingCall() const { return incomingCall_; }
     const LogSettings& Log() const { return log_; }
+
+    // The pages whose values the running program acts on (GlobalOptions).
+    std::vector<SettingsPage*> OptionPages() {
+        return {&general_, &devices_, &incomingCall_, &log_};
+    }
 
     // Reads every page again; each page that differs says so.
     void Reload();
