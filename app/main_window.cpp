@@ -35,8 +35,6 @@
 #include "core/clock.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
-#include "settings/names/main_menus.h"
-#include "settings/names/main_window.h"
 #include "settings/program_settings.h"
 #include "settings/store/registry_store.h"
 #include "translation/bidi_text.h"

@@ -35,8 +35,6 @@
 #include "journal/journal_writer.h"
 #include "journal/viewer/journal_viewer.h"
 #include "settings/dialog/settings_dialog.h"
-#include "settings/names/language.h"
-#include "settings/store/registry_store.h"
 #include "telephony/tapi.h"
 #include "translation/editor/translation_editor.h"
 #include "translation/show_message.h"
