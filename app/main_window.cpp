@@ -34,9 +34,7 @@
 #include "core/clock.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
-#include "settings/names/main_menus.h"
-#include "settings/names/main_window.h"
-#include "settings/store/registry_routines.h"
+#include "settings/program_settings.h"
 #include "settings/store/registry_store.h"
 #include "translation/bidi_text.h"
 #include "translation/show_message.h"
@@ -386,9 +384,7 @@ void MainWindow::UpdateTrayLineEntries() {
 }
 
 QString MainWindow::WebSite() {
-    RegistryRoutines& settings = program_.Settings();
-    settings.Subkey.clear();
-    return WebSiteBase(settings.GetRegistryValue(setting::kWebSite).toString());
+    return WebSiteBase(program_.Settings().Window().WebSite());
 }
 
 void MainWindow::ShowAbout() {
@@ -406,9 +402,8 @@ void MainWindow::ShowAbout() {
 }
 
 void MainWindow::SaveCopy(const QString& recordingPath) {
-    RegistryRoutines& settings = program_.Settings();
-    settings.Subkey.clear();
-    QString folder = settings.GetRegistryValue(setting::kLastSaveFolder).toString();
+    MainWindowSettings& settings = program_.Settings().Window();
+    QString folder = settings.LastSaveFolder();
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = QDir::homePath();
     }
@@ -416,8 +411,7 @@ void MainWindow::SaveCopy(const QString& recordingPath) {
     if (outcome.chosen.isEmpty()) {
         return;
     }
-    settings.SetRegistryValue(setting::kLastSaveFolder, QFileInfo(outcome.chosen).absolutePath(),
-                              kRegSz);
+    settings.SetLastSaveFolder(QFileInfo(outcome.chosen).absolutePath());
     if (outcome.Failed()) {
         QString text = Text(ids::kMsgSaveCopyFailed);
         if (text.isEmpty()) {
@@ -450,16 +444,14 @@ void MainWindow::BuildCallsArea() {
 }
 
 void MainWindow::RestoreCallsColumns() {
-    RegistryRoutines& settings = program_.Settings();
-    settings.Subkey.clear();
+    const MainWindowSettings& settings = program_.Settings().Window();
     CallsListView* view = callsList_->View();
-    const std::optional<std::vector<CallsColumn>> columns = ColumnsFromText(
-        settings.GetRegistryValue(setting::kCallsColumns).toString(), view->ShownColumns());
+    const std::optional<std::vector<CallsColumn>> columns =
+        ColumnsFromText(settings.CallsColumns(), view->ShownColumns());
     if (columns) {
         view->SetColumns(*columns);
     }
-    const std::optional<CallsSort> sort = SortFromText(
-        settings.GetRegistryValue(setting::kCallsSort).toString(), view->ShownColumns());
+    const std::optional<CallsSort> sort = SortFromText(settings.CallsSort(), view->ShownColumns());
     if (sort) {
         view->SetSort(*sort);
     }
@@ -469,12 +461,11 @@ void MainWindow::SaveCallsColumns() {
     if (callsList_ == nullptr) {
         return;
     }
-    RegistryRoutines& settings = program_.Settings();
-    settings.Subkey.clear();
+    MainWindowSettings& settings = program_.Settings().Window();
     const CallsListView* view = callsList_->View();
-    settings.SetRegistryValue(setting::kCallsColumns, ColumnsText(view->Columns()), kRegSz);
+    settings.SetCallsColumns(ColumnsText(view->Columns()));
     const std::optional<CallsSort> sort = view->Sort();
-    settings.SetRegistryValue(setting::kCallsSort, sort ? SortText(*sort) : QString(), kRegSz);
+    settings.SetCallsSort(sort ? SortText(*sort) : QString());
 }
 
 void MainWindow::ShowCallsFolder(const QString& folder) {
@@ -674,15 +665,11 @@ ScreenMetrics MainWindow::CurrentScreen() const {
 }
 
 void MainWindow::RestorePlacement() {
-    RegistryRoutines& settings = program_.Settings();
-    settings.Subkey.clear();
+    const MainWindowSettings::Placement saved = program_.Settings().Window().StoredPlacement();
     StoredPlacement stored;
-    stored.width = settings.GetRegistryValue(setting::kWidth);
+    stored.width = saved.width;
     if (!stored.width.toString().isEmpty()) {
-        stored.left = settings.GetRegistryValue(setting::kLeft);
-        stored.top = settings.GetRegistryValue(setting::kTop);
-        stored.height = settings.GetRegistryValue(setting::kHeight);
-        stored.state = settings.GetRegistryValue(setting::kState);
+        stored = {saved.left, saved.top, saved.width, saved.height, saved.state};
     }
     const QScreen* screen = this->screen();
     const Placement placement = PlacementFromStored(
@@ -696,17 +683,14 @@ void MainWindow::RestorePlacement() {
 }
 
 void MainWindow::SavePlacement() {
-    RegistryRoutines& settings = program_.Settings();
-    settings.Subkey.clear();
     const StoredPlacement stored =
         StoredFromWindow(QRect(pos(), size()), windowState(), CurrentScreen());
+    MainWindowSettings::Placement placement{QVariant(), QVariant(), QVariant(), QVariant(),
+                                            stored.state};
     if (!stored.width.isNull()) {
-        settings.SetRegistryValue(setting::kLeft, stored.left, kRegSz);
-        settings.SetRegistryValue(setting::kTop, stored.top, kRegSz);
-        settings.SetRegistryValue(setting::kWidth, stored.width, kRegSz);
-        settings.SetRegistryValue(setting::kHeight, stored.height, kRegSz);
+        placement = {stored.left, stored.top, stored.width, stored.height, stored.state};
     }
-    settings.SetRegistryValue(setting::kState, stored.state, kRegSz);
+    program_.Settings().Window().SetPlacement(placement);
 }
 
 void MainWindow::ReportSettingsProblems() {

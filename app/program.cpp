@@ -31,11 +31,9 @@
 #include "calls/store/call_store.h"
 #include "calls/store/stored_calls.h"
 #include "core/clock.h"
+#include "core/common_functions.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
-#include "settings/names/language.h"
-#include "settings/options_watcher.h"
-#include "settings/store/registry_store.h"
 #include "telephony/line_devices.h"
 #include "telephony/tapi.h"
 #include "translation/show_message.h"
@@ -93,7 +91,9 @@ Program::~Program() {
     if (wave1_) {
         wave1_->SetEvents(nullptr);
     }
-    optionsWatcher_.reset();
+    for (SettingsPage* page : settings_.OptionPages()) {
+        page->disconnect(this);
+    }
     calls_.reset();
     line_.reset();
     settingsDialog_.reset();
@@ -114,7 +114,7 @@ void Program::Load(bool hidden) {
     // the load sequence's steps. Step 5 (the record-format table) is a
     // fixed table in core/, step 10 (the calls list's columns) the model's
     // own, and step 18 (the settings dialog) is made at its first opening.
-    PrepareSettings();            // 1
+    // 1: the settings pages are made with the program, each on its key.
     CreateMainWindow();           // 2
     JoinInstanceChannel();        // 3
     CreateAudio();                // 4: the audio controls, attached in step 8,
@@ -131,15 +131,7 @@ void Program::Load(bool hidden) {
     window_->ShowAtStart(hidden);
     window_->ReportSettingsProblems();
     // A value another process stores takes effect as if from OK.
-    optionsWatcher_ =
-        std::make_unique<OptionsWatcher>(HivePath(kHkeyLocalMachine), [this] { ReloadOptions(); });
-}
-
-void Program::PrepareSettings() {
-    // The settings object, on the settings root key.
-    settings_.hkey = kHkeyLocalMachine;
-    settings_.KeyRoot = product::kRootKey;
-    settings_.Subkey.clear();
+    settings_.Watch();
 }
 
 void Program::CreateMainWindow() {
@@ -195,8 +187,15 @@ void Program::BuildToolbarRows() {
 
 void Program::ApplyStartOptions() {
     // The settings the running program acts on.
-    options_ = GetGlobalOptions(settings_);
+    options_ = GlobalOptionsFrom(settings_);
     options_.soundDevice = SoundDeviceIndex(*waveEvents_, options_.soundDeviceName);
+    modem_ = settings_.Devices().Modem();
+    // A value stored from now on, by the settings dialog or by another
+    // process, takes effect at once.
+    for (SettingsPage* page : settings_.OptionPages()) {
+        connect(page, &SettingsPage::changed, this, &Program::FollowSettings);
+    }
+    connect(&settings_.Devices(), &SettingsPage::changed, this, &Program::FollowModem);
     SetJournalSwitches(options_.systemJournal, options_.callsJournal);
     if (calls_) {
         calls_->SetOptions(CallOptionsFrom(options_));
@@ -230,16 +229,34 @@ void Program::BuildCallsArea() {
     recorder_->SetLineScope();
 }
 
-void Program::ReloadOptions() {
+void Program::FollowSettings() {
     if (shutDown_) {
         return;
     }
-    // Its own settings object: the dialog may be moving the program's one
-    // from sub-key to sub-key.
-    RegistryRoutines reader(settings_.hkey, settings_.KeyRoot);
-    GlobalOptions options = GetGlobalOptions(reader);
+    GlobalOptions options = GlobalOptionsFrom(settings_);
     options.soundDevice = waveEvents_ ? SoundDeviceIndex(*waveEvents_, options.soundDeviceName) : 0;
     SetOptions(options);
+}
+
+void Program::FollowModem() {
+    const QString modem = settings_.Devices().Modem();
+    if (shutDown_ || modem == modem_) {
+        return;
+    }
+    modem_ = modem;
+    // The line's own first choice, stored once it opened, is the line
+    // already open.
+    if (line_ && modem != line_->OpenDevice()) {
+        CloseLine();
+        // The port gets a tenth of a second to settle; nothing waits for
+        // it, and only the last of several changes opens the line.
+        const quint64 reopen = ++lineReopens_;
+        WaitTenths(1, this, [this, reopen] {
+            if (!shutDown_ && reopen == lineReopens_) {
+                OpenLine();
+            }
+        });
+    }
 }
 
 void Program::CreateAudio() {
@@ -297,8 +314,7 @@ void Program::ShowTranslationEditor() {
     if (translationEditor_ == nullptr) {
         translationEditor_ = new TranslationEditor(window_.get());
     }
-    const RegistryRoutines language(kHkeyLocalMachine, product::kRootKey, kLanguageKey);
-    translationEditor_->Open(language.GetRegistryValue(setting::kSelect).toString());
+    translationEditor_->Open(settings_.Language().Selected());
 }
 
 void Program::CreateTelephony() {
@@ -323,7 +339,7 @@ void Program::CreateTelephony() {
     }
     tapi_->LineInitialize();
     CallView& view = window_->CallDisplay();
-    line_ = std::make_unique<LineConnection>(*tapi_, settings_, callState_, view);
+    line_ = std::make_unique<LineConnection>(*tapi_, settings_.Devices(), callState_, view);
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.
@@ -424,8 +440,6 @@ void Program::ShowDialer(const QString& number) {
 void Program::ShowSettings(int page) {
     if (!settingsDialog_) {
         SettingsDialog::Host host;
-        host.closeLine = [this] { CloseLine(); };
-        host.openLine = [this] { OpenLine(); };
         host.lineDevices = [this] {
             return tapi_ ? ListLineDevices(*tapi_) : std::vector<LineDetails>();
         };
@@ -442,11 +456,6 @@ void Program::ShowSettings(int page) {
             }
             return names;
         };
-        host.soundDeviceIndex = [this](const QString& name) {
-            return wave1_ ? SoundDeviceIndex(*wave1_, name) : 0;
-        };
-        host.options = [this] { return options_; };
-        host.setOptions = [this](const GlobalOptions& options) { SetOptions(options); };
         host.playSound = [this](const QString& path) {
             if (waveEvents_ && !waveEvents_->Playing()) {
                 PlayAlertSound(path, options_.soundDevice);
@@ -470,7 +479,8 @@ void Program::ShowJournalViewer() {
         return;
     }
     // Made afresh each time, so every opening prunes and lists anew.
-    journalViewer_ = std::make_unique<JournalViewer>(ProgramJournal(), settings_, window_.get());
+    journalViewer_ =
+        std::make_unique<JournalViewer>(ProgramJournal(), settings_.Log(), window_.get());
     journalViewer_->Open();
 }
 

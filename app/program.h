@@ -13,7 +13,7 @@
 
 #include "calls/call_state.h"
 #include "settings/global_options.h"
-#include "settings/store/registry_routines.h"
+#include "settings/program_settings.h"
 
 namespace sonvel {
 class Wave;
@@ -35,7 +35,6 @@ class JournalViewer;
 class LineConnection;
 class LiveUpdateForm;
 class MainWindow;
-class OptionsWatcher;
 class PlaybackControl;
 class QtMessageWindow;
 class SonvelPlayerWave;
@@ -71,23 +70,20 @@ class Program final : public QObject {
     void Shutdown();
     bool IsQuitting() const { return quitting_; }
 
-    // The telephone line (the settings dialog re-opens it after a change of
-    // the line device). Without a telephony control both do nothing.
+    // The telephone line (reopened when the Devices page names another line
+    // device). Without a telephony control both do nothing.
     void OpenLine();
     void CloseLine();
     // The line switch of the main toolbar was clicked.
     void LineSwitchClicked();
 
-    // The settings dialog's OK: the options the running program acts on,
-    // all in effect at once (a call being recorded keeps its folder and
-    // format; the list shows the new folder's calls).
+    // The options the running program acts on, all in effect at once (a
+    // call being recorded keeps its folder and format; the list shows the
+    // new folder's calls). A change of a settings page sets them.
     void SetOptions(const GlobalOptions& options);
     const GlobalOptions& Options() const { return options_; }
-    // The settings object on the program's root key; users set its sub-key.
-    RegistryRoutines& Settings() { return settings_; }
-    // Reads the options from the store again and applies them like OK (a
-    // change made by another process while the program runs).
-    void ReloadOptions();
+    // The settings pages the program and its windows follow.
+    ProgramSettings& Settings() { return settings_; }
 
     // Plays an alert sound file on an output device through WaveEvents; a
     // missing file or device fails quietly.
@@ -149,7 +145,6 @@ class Program final : public QObject {
 
   private:
     // The steps of Load.
-    void PrepareSettings();
     void CreateMainWindow();
     void JoinInstanceChannel();
     void BuildMenusAndTray();
@@ -164,8 +159,15 @@ class Program final : public QObject {
     void CreateTelephony();
     void CreateRecorder();
     void ReleaseAudio();
+    // A settings page changed: the options again, and the line on another
+    // line device.
+    void FollowSettings();
+    void FollowModem();
 
-    RegistryRoutines settings_;
+    ProgramSettings settings_;
+    quint64 lineReopens_ = 0;  // the modem changes that reopened the line
+    // The line device the line follows, as last stored.
+    QString modem_;
     GlobalOptions options_;
     CallState callState_;
     bool quitting_ = false;
@@ -199,7 +201,6 @@ class Program final : public QObject {
     std::unique_ptr<JournalViewer> journalViewer_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
-    std::unique_ptr<OptionsWatcher> optionsWatcher_;
 };
 
 }  // namespace orvane

@@ -12,7 +12,7 @@
 #include "core/product.h"
 #include "journal/journal_writer.h"
 #include "settings/global_options.h"
-#include "settings/store/registry_routines.h"
+#include "settings/pages/language_settings.h"
 #include "translation/language_file.h"
 #include "translation/qt_translations.h"
 #include "translation/selected_language.h"
@@ -54,14 +54,10 @@ int ForwardToRunningCopies(int argc, char** argv, int (LiveUpdateForm::*send)())
 }  // namespace
 
 QString LoadSelectedLanguage() {
-    RegistryRoutines settings;
-    settings.hkey = kHkeyLocalMachine;
-    settings.KeyRoot = product::kRootKey;
-    settings.Subkey = kLanguageKey;
     // A missing name, or one that would lead out of the translations
     // folder, names the folder itself, which is not a language file: the
     // built-in English texts stay, as with a missing file.
-    const QString name = settings.GetRegistryValue(setting::kSelect).toString();
+    const QString name = LanguageSettings().Selected();
     // Qt's own buttons and dialogs speak the same language.
     UseQtTranslationsFor(name);
     return LoadLanguageOverBuiltIn(LanguageFilePath(name));

@@ -12,7 +12,7 @@
 
 #include "core/clock.h"
 #include "journal/journal_writer.h"
-#include "settings/store/registry_routines.h"
+#include "settings/pages/log_settings.h"
 #include "windows/journal_viewer/journal_viewer.h"
 
 namespace {
@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     }
     FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(17, 0)));
     const JournalWriter journal(dir.path(), clock, QLocale(QStringLiteral("en_US")));
-    JournalViewer viewer(journal, RegistryRoutines());
+    const LogSettings log;
+    JournalViewer viewer(journal, log);
 
     const auto start = Stopwatch::now();
     viewer.Open();

@@ -9,8 +9,7 @@
 #include "calls/line_problem.h"
 #include "core/common_functions.h"
 #include "journal/journal_writer.h"
-#include "settings/names/devices.h"
-#include "settings/store/registry_routines.h"
+#include "settings/pages/devices_settings.h"
 #include "telephony/line_devices.h"
 #include "telephony/tapi.h"
 #include "translation/string_ids.h"
@@ -41,7 +40,7 @@ QStringList DeviceDetailsLines(qint32 index, const LineDetails& details) {
             indent + QStringLiteral("Monitor Digits: ") + YesNoText(details.monitorDigits)};
 }
 
-LineConnection::LineConnection(Tapi& tapi, RegistryRoutines& settings, CallState& state,
+LineConnection::LineConnection(Tapi& tapi, DevicesSettings& settings, CallState& state,
                                LineView& view)
     : tapi_(tapi), settings_(settings), state_(state), view_(view) {
     reopenTimer_.setInterval(kReopenIntervalMs);
@@ -70,8 +69,7 @@ void LineConnection::OpenLine() {
 }
 
 void LineConnection::OpenListedLine(quint64 attempt) {
-    settings_.Subkey = kTabDevices;
-    const QString stored = settings_.GetRegistryValue(setting::kCmbModemDev).toString();
+    const QString stored = settings_.Modem();
 
     // Every match is journaled and the last one wins, so duplicate names
     // show up in the journal. Without a match the first device is taken
@@ -130,8 +128,7 @@ void LineConnection::FinishOpening(qint32 result, const QString& deviceName,
     // Only a first choice is stored: a chosen modem that is unplugged now
     // stays the choice, so the line goes back to it once it is back.
     if (stored.isEmpty() && !deviceName.isEmpty()) {
-        settings_.Subkey = kTabDevices;
-        settings_.SetRegistryValue(setting::kCmbModemDev, deviceName, kRegSz);
+        settings_.SetModem(deviceName);
     }
     view_.SetLineSwitch(true);
     view_.SetLineStatus(Text(ids::kStatusLineOpen));

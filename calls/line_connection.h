@@ -17,14 +17,13 @@ namespace orvane {
 
 struct CallState;
 class LineView;
-class RegistryRoutines;
+class DevicesSettings;
 class Tapi;
 
 class LineConnection {
   public:
-    // All four must outlive the connection. `settings` is moved to the
-    // devices sub-key while the line opens.
-    LineConnection(Tapi& tapi, RegistryRoutines& settings, CallState& state, LineView& view);
+    // All four must outlive the connection.
+    LineConnection(Tapi& tapi, DevicesSettings& settings, CallState& state, LineView& view);
 
     // Opens the line device stored in the settings ("cmbModemDev"), or line 0
     // when none matches. The name of the line it opened is stored only when
@@ -33,6 +32,8 @@ class LineConnection {
     // background: meanwhile the switch is on and the status says so.
     void OpenLine();
     bool IsOpening() const { return opening_; }
+    // The device of the line last opened; empty before the first.
+    const QString& OpenDevice() const { return openDevice_; }
     // Closes the line and shuts the telephony service down. A call on the
     // line is ended first (SetCallEnder); a recording that is no call's is
     // left alone.
@@ -57,7 +58,7 @@ class LineConnection {
     void FinishOpening(qint32 result, const QString& deviceName, const QString& stored);
 
     Tapi& tapi_;
-    RegistryRoutines& settings_;
+    DevicesSettings& settings_;
     CallState& state_;
     LineView& view_;
     std::function<void()> endCall_;

@@ -1,36 +1,22 @@
 #include "settings/global_options.h"
 
 #include "audio/wave.h"
-#include "settings/store/registry_routines.h"
+#include "settings/program_settings.h"
 
 namespace orvane {
 
-GlobalOptions GetGlobalOptions(RegistryRoutines& settings) {
+GlobalOptions GlobalOptionsFrom(const ProgramSettings& settings) {
     GlobalOptions options;
-
-    settings.Subkey = kTabDevices;
-    options.soundDeviceName = settings.GetRegistryValue(setting::kCmbSoundDev).toString();
-
-    settings.Subkey = kTabGeneral;
-    options.recordFormat = ReadNumber(settings.GetRegistryValue(setting::kCmbRecordFormatRec));
-    options.recordingsFolder = settings.GetRegistryValue(setting::kTxtPath).toString();
-    // File paths are the folder and the name put together.
-    if (!options.recordingsFolder.isEmpty() &&
-        !options.recordingsFolder.endsWith(QLatin1Char('/'))) {
-        options.recordingsFolder += QLatin1Char('/');
-    }
-    options.askBeforeDeletingCalls = ReadCheck(
-        settings.GetRegistryValue(setting::kChkAskBeforeDeletingCalls, QStringLiteral("1")));
-
-    settings.Subkey = kTabLog;
-    options.systemJournal = ReadCheck(settings.GetRegistryValue(setting::kChkLogSys));
-    options.callsJournal = ReadCheck(settings.GetRegistryValue(setting::kChkLogCalls));
-
-    settings.Subkey = kTabIncomingCall;
-    options.showCallerBalloon = ReadCheck(settings.GetRegistryValue(setting::kChkViewCdIc));
-    options.openAppOnCall = ReadCheck(settings.GetRegistryValue(setting::kChkOpenAppOnCall));
-    options.playSoundOnCall = ReadCheck(settings.GetRegistryValue(setting::kChkPlayInIc));
-    options.incomingCallSound = settings.GetRegistryValue(setting::kCmbPlayWhenIc).toString();
+    options.soundDeviceName = settings.Devices().SoundDevice();
+    options.recordFormat = settings.General().RecordFormat();
+    options.recordingsFolder = settings.General().RecordingsFolder();
+    options.askBeforeDeletingCalls = settings.General().AskBeforeDeletingCalls();
+    options.systemJournal = settings.Log().SystemJournal();
+    options.callsJournal = settings.Log().CallsJournal();
+    options.showCallerBalloon = settings.IncomingCall().CallerBalloon();
+    options.openAppOnCall = settings.IncomingCall().OpenAppOnCall();
+    options.playSoundOnCall = settings.IncomingCall().PlaySound();
+    options.incomingCallSound = settings.IncomingCall().Sound();
     return options;
 }
 

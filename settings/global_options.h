@@ -1,7 +1,6 @@
 #pragma once
-// The settings the running program acts on, read while the main window
-// loads and again when the settings file changes. The settings dialog's OK
-// updates the same values in memory; all take effect at once.
+// The settings the running program acts on, as one plain snapshot of the
+// settings pages; the program takes a new one whenever a page changes.
 
 #include <QString>
 #include <QtGlobal>
@@ -21,7 +20,7 @@ class Wave;
 
 namespace orvane {
 
-class RegistryRoutines;
+class ProgramSettings;
 
 struct GlobalOptions {
     // Playback, alert sounds and listening in; the number is looked up by
@@ -39,9 +38,9 @@ struct GlobalOptions {
     QString incomingCallSound;  // file name in the Sound folder
 };
 
-// Reads the options through `settings`, which is moved from sub-key to
-// sub-key on the way. Missing values give the documented defaults.
-GlobalOptions GetGlobalOptions(RegistryRoutines& settings);
+// The pages' values now (soundDevice left 0: the audio controls know the
+// number of a name).
+GlobalOptions GlobalOptionsFrom(const ProgramSettings& settings);
 
 // The number of the last of `count` sound devices whose name equals `name`
 // exactly; 0 when none does.

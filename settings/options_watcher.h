@@ -1,8 +1,8 @@
 #pragma once
-// Tells the running program that the settings file changed on disk, so a
-// value another process wrote (orvane-reg, a second settings dialog) takes
-// effect as if the user had pressed OK. Several changes in a row are told
-// once; the program's own writes are told too and re-read harmlessly.
+// Tells that the settings file changed on disk, so the settings pages read
+// again what another process wrote (orvane-reg, a second settings dialog).
+// Several changes in a row are told once; the program's own writes are told
+// too, and the pages find nothing new in them.
 
 #include <QFileSystemWatcher>
 #include <QObject>

@@ -619,7 +619,8 @@ TEST_F(MainWindowTest, AValueWrittenByOrvaneRegIsWhatTheProgramReads) {
 
     RegistryRoutines log = Settings(kTabLog);
     EXPECT_EQ(log.GetRegistryValue(QStringLiteral("chkLogCalls")), QVariant(1));
-    EXPECT_TRUE(GetGlobalOptions(program.Settings()).callsJournal);
+    // The running program follows the file once it settles.
+    EXPECT_TRUE(PumpUntil([&] { return program.Options().callsJournal; }));
 
     // A key the installer did not make cannot be written into.
     process.start(tool, {QStringLiteral("add"),

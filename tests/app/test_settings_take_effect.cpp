@@ -2,7 +2,8 @@
 // running program: the calls list shows the new recordings folder's calls
 // and names the folder, the next call is recorded in the new folder and
 // format, and the journal switches govern the next call. A call being
-// recorded meanwhile ends in the folder it was recorded in.
+// recorded meanwhile ends in the folder it was recorded in. Another modem,
+// chosen in the dialog or stored by another program, takes the line.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -25,6 +26,7 @@
 #include "journal/journal_writer.h"
 #include "settings/global_options.h"
 #include "settings/store/registry_routines.h"
+#include "telephony/tapi.h"
 #include "tests/support/program_on_emulator.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
@@ -161,6 +163,58 @@ TEST_F(SettingsTakeEffect, OkAppliesFolderFormatAndJournalsFromTheNextCall) {
     EXPECT_FALSE(calls.contains(QStringLiteral("Alice Example"))) << "came in while off";
     const QString system = JournalFile(ProgramJournal().systemFileName());
     EXPECT_EQ(system.count(QStringLiteral("StartRecordACM")), 1) << system.toStdString();
+    program.Window().UnLoadApp();
+}
+
+// Two emulated modems on the line ports; the line starts on the first.
+class AnotherModemTakesTheLine : public testing::ProgramOnEmulatorTest<> {
+  protected:
+    AnotherModemTakesTheLine() : ProgramOnEmulatorTest(RecordingsFolder::kNone) {}
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(ProgramOnEmulatorTest::SetUp());
+        secondLink_ = env_.root() + QStringLiteral("/modem2");
+        Store(kTabDevices, "txtLinePorts", link_ + QLatin1Char(';') + secondLink_);
+    }
+    // The name of the line device the line is open on; empty while closed.
+    static QString OpenModem(Program& program) {
+        Tapi* tapi = program.Tapi1();
+        if (tapi == nullptr || !tapi->LineOpened()) {
+            return {};
+        }
+        LineDetails details;
+        tapi->GetLineDetails(details);
+        return details.deviceName;
+    }
+
+    QString secondLink_;
+    testing::ModemSimProcess secondSim_;
+};
+
+TEST_F(AnotherModemTakesTheLine, ChosenInTheDialogOrStoredByAnotherProgram) {
+    const QString idle = QStringLiteral("wait-client; sleep 120000");
+    ASSERT_TRUE(sim_.Start(link_, idle));
+    ASSERT_TRUE(secondSim_.Start(secondLink_, idle));
+    const QString first = kSimName;
+    QString second = kSimName;
+    second.replace(QStringLiteral("(modem)"), QStringLiteral("(modem2)"));
+    Program program;
+    program.Load(true);
+    ASSERT_TRUE(PumpUntil([&] { return OpenModem(program) == first; })) << Journal().toStdString();
+
+    // The dialog's OK: the line closes and opens on the second modem.
+    program.ShowSettings(SettingsDialog::kDevices);
+    SettingsDialog* dialog = program.SettingsWindow();
+    ASSERT_NE(dialog, nullptr);
+    auto* modems = dialog->findChild<QComboBox*>(QStringLiteral("cmbModemDev"));
+    ASSERT_NE(modems->findData(second), -1);
+    modems->setCurrentIndex(modems->findData(second));
+    dialog->Accept();
+    EXPECT_TRUE(PumpUntil([&] { return OpenModem(program) == second; })) << Journal().toStdString();
+
+    // Another program stores the first one: the line follows it.
+    Store(kTabDevices, "cmbModemDev", first);
+    EXPECT_TRUE(PumpUntil([&] { return OpenModem(program) == first; })) << Journal().toStdString();
+    EXPECT_EQ(Journal().count(QStringLiteral("OpenLine:Tapi1.LineOpen->")), 3);
     program.Window().UnLoadApp();
 }
 

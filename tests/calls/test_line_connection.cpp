@@ -6,6 +6,7 @@
 #include "calls/call_views.h"
 #include "calls/line_connection.h"
 #include "core/product.h"
+#include "settings/pages/devices_settings.h"
 #include "settings/store/registry_routines.h"
 #include "tests/telephony/telephony_test_support.h"
 #include "translation/string_ids.h"
@@ -40,7 +41,7 @@ class LineConnectionTest : public testing::TelephonyTest {
 
     RegistryRoutines devicesKey_{kHkeyLocalMachine, product::kRootKey,
                                  QStringLiteral("Properties\\TabDevices")};
-    RegistryRoutines settings_{kHkeyLocalMachine, product::kRootKey};
+    DevicesSettings settings_;
     CallState state_;
     FakeLineView view_;
     LineConnection line_{*tapi_, settings_, state_, view_};

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "journal/journal_lists.h"
-#include "settings/names/log.h"
+#include "settings/pages/log_settings.h"
 #include "translation/bidi_text.h"
 #include "translation/right_to_left.h"
 #include "translation/show_message.h"
@@ -98,13 +98,12 @@ QLabel* NamedLabel(const char* name, QWidget* parent) {
 
 }  // namespace
 
-JournalViewer::JournalViewer(const JournalWriter& journal, RegistryRoutines settings,
+JournalViewer::JournalViewer(const JournalWriter& journal, const LogSettings& settings,
                              QWidget* parent)
-    : QDialog(parent), journal_(journal), settings_(std::move(settings)) {
+    : QDialog(parent), journal_(journal), settings_(settings) {
     setObjectName(QStringLiteral("frmLog"));
     setWindowModality(Qt::ApplicationModal);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    settings_.Subkey = kTabLog;
 
     kinds_ = new QComboBox(this);
     kinds_->setObjectName(QStringLiteral("cmbWhatToShow"));
@@ -216,10 +215,10 @@ void JournalViewer::ShowJournalsOffNote() {
     // An empty list is no surprise when the journals are off: the note
     // names the boxes that are clear and the settings page that holds them.
     QStringList boxes;
-    if (!ReadCheck(settings_.GetRegistryValue(setting::kChkLogSys))) {
+    if (!settings_.SystemJournal()) {
         boxes << Text(ids::kLogSystem);
     }
-    if (!ReadCheck(settings_.GetRegistryValue(setting::kChkLogCalls))) {
+    if (!settings_.CallsJournal()) {
         boxes << Text(ids::kLogCalls);
     }
     const QString text =
@@ -230,7 +229,7 @@ void JournalViewer::ShowJournalsOffNote() {
 }
 
 void JournalViewer::RangeForLog() {
-    const int months = JournalAgeMonths(settings_.GetRegistryValue(setting::kCmbLogFor));
+    const int months = JournalAgeMonths(settings_.KeepFor());
     if (months > 0) {
         journal_.DeleteOldLogs(months);
     }
@@ -292,7 +291,7 @@ void JournalViewer::DeleteSelected() {
         return;
     }
     const QString name = item->text();
-    if (ReadCheck(settings_.GetRegistryValue(setting::kChkWornBeforeDelete)) &&
+    if (settings_.WarnBeforeDelete() &&
         ShowMessage(ReplaceMarker(Text(ids::kAskDeleteJournalFile), LeftToRightIsolate(name)),
                     true) != kAnswerYes) {
         return;

@@ -12,7 +12,6 @@
 
 #include "journal/journal_file_reader.h"
 #include "journal/journal_writer.h"
-#include "settings/store/registry_routines.h"
 
 class QComboBox;
 class QLabel;
@@ -23,6 +22,7 @@ class QPushButton;
 namespace orvane {
 
 class JournalLinesModel;
+class LogSettings;
 
 class JournalViewer final : public QDialog {
   public:
@@ -31,8 +31,8 @@ class JournalViewer final : public QDialog {
     static constexpr qint64 kPieceBytes = qint64{1} << 20;
 
     // `journal` gives the folder, the day reading and the clock; it must
-    // outlive the viewer. `settings`: the program's store (any sub-key).
-    JournalViewer(const JournalWriter& journal, RegistryRoutines settings,
+    // outlive the viewer, like `settings`.
+    JournalViewer(const JournalWriter& journal, const LogSettings& settings,
                   QWidget* parent = nullptr);
     ~JournalViewer() override;
 
@@ -71,7 +71,7 @@ class JournalViewer final : public QDialog {
     void ShowJournalsOffNote();
 
     const JournalWriter& journal_;
-    RegistryRoutines settings_;
+    const LogSettings& settings_;
     JournalFileReader reader_;
     QTimer loadTimer_;
     JournalLinesModel* model_ = nullptr;

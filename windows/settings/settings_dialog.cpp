@@ -23,7 +23,7 @@
 #include "core/common_functions.h"
 #include "core/paths.h"
 #include "core/product.h"
-#include "settings/store/registry_routines.h"
+#include "settings/program_settings.h"
 #include "telephony/line_devices.h"
 #include "translation/right_to_left.h"
 #include "translation/show_message.h"
@@ -76,7 +76,7 @@ QString YesNo(bool flag) {
 
 }  // namespace
 
-SettingsDialog::SettingsDialog(RegistryRoutines& settings, Host host, QWidget* parent)
+SettingsDialog::SettingsDialog(ProgramSettings& settings, Host host, QWidget* parent)
     : QDialog(parent), settings_(settings), host_(std::move(host)) {
     setObjectName(QStringLiteral("frmProperties"));
     BuildPages();
@@ -90,11 +90,20 @@ SettingsDialog::FolderDialogHook SettingsDialog::SetFolderDialogHook(FolderDialo
 }
 
 QString SettingsDialog::RunCommand() {
-    return paths::ProgramFolder() + QLatin1Char('/') + product::kExecutableName + QLatin1Char(' ') +
-           QStringLiteral("-st");
+    return GeneralSettings::RunCommand();
 }
 
 void SettingsDialog::BuildPages() {
+    BuildPageList();
+    pages_->addWidget(BuildGeneralPage());
+    pages_->addWidget(BuildDevicesPage());
+    pages_->addWidget(BuildIncomingCallPage());
+    pages_->addWidget(BuildJournalPage());
+    BuildButtonsAndLayout();
+    tree_->setCurrentItem(tree_->topLevelItem(0));
+}
+
+void SettingsDialog::BuildPageList() {
     tree_ = new QTreeWidget(this);
     tree_->setHeaderHidden(true);
     tree_->setRootIsDecorated(false);
@@ -109,8 +118,9 @@ void SettingsDialog::BuildPages() {
             pages_->setCurrentIndex(item->data(0, Qt::UserRole).toInt() - kGeneral);
         }
     });
+}
 
-    // General.
+QWidget* SettingsDialog::BuildGeneralPage() {
     auto* general = new QWidget(pages_);
     auto* generalForm = new QFormLayout(general);
     runOnStart_ = new QCheckBox(general);
@@ -141,8 +151,10 @@ void SettingsDialog::BuildPages() {
             showTranslationEditor();
         }
     });
+    return general;
+}
 
-    // Devices.
+QWidget* SettingsDialog::BuildDevicesPage() {
     auto* devices = new QWidget(pages_);
     auto* devicesForm = new QFormLayout(devices);
     modemLabel_ = new QLabel(devices);
@@ -162,8 +174,10 @@ void SettingsDialog::BuildPages() {
     connect(recommendedOnly_, &QCheckBox::clicked, this,
             [this](bool checked) { FillModemList(checked, ChosenModem()); });
     connect(deviceProperties_, &QPushButton::clicked, this, &SettingsDialog::ShowDeviceProperties);
+    return devices;
+}
 
-    // Incoming call.
+QWidget* SettingsDialog::BuildIncomingCallPage() {
     auto* incoming = new QWidget(pages_);
     auto* incomingLayout = new QVBoxLayout(incoming);
     callerBalloon_ = new QCheckBox(incoming);
@@ -198,8 +212,14 @@ void SettingsDialog::BuildPages() {
     connect(stop_, &QToolButton::clicked, this, &SettingsDialog::StopSound);
     connect(add_, &QToolButton::clicked, this, &SettingsDialog::AddSound);
     connect(delete_, &QToolButton::clicked, this, &SettingsDialog::DeleteSound);
+    // Without a tray there is nowhere to show a balloon.
+    const bool tray = TrayIcon::IsAvailable();
+    callerBalloon_->setEnabled(tray);
+    noTrayReason_->setVisible(!tray);
+    return incoming;
+}
 
-    // Journal.
+QWidget* SettingsDialog::BuildJournalPage() {
     auto* journal = new QWidget(pages_);
     auto* journalForm = new QFormLayout(journal);
     logSystem_ = new QCheckBox(journal);
@@ -223,11 +243,10 @@ void SettingsDialog::BuildPages() {
             showJournalViewer();
         }
     });
+    return journal;
+}
 
-    for (QWidget* page : {general, devices, incoming, journal}) {
-        pages_->addWidget(page);
-    }
-
+void SettingsDialog::BuildButtonsAndLayout() {
     pleaseWait_ = new QLabel(this);
     pleaseWait_->hide();
     auto* buttons = new QDialogButtonBox(this);
@@ -246,13 +265,6 @@ void SettingsDialog::BuildPages() {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addLayout(bottom);
-
-    // Without a tray there is nowhere to show a balloon.
-    const bool tray = TrayIcon::IsAvailable();
-    callerBalloon_->setEnabled(tray);
-    noTrayReason_->setVisible(!tray);
-
-    tree_->setCurrentItem(tree_->topLevelItem(0));
 }
 
 void SettingsDialog::ApplyTexts() {
@@ -313,48 +325,49 @@ void SettingsDialog::ApplyTexts() {
 }
 
 void SettingsDialog::ShowSavedValues() {
-    settings_.Subkey = kTabDevices;
-    storedModemName_ = settings_.GetRegistryValue(setting::kCmbModemDev).toString();
-    const bool recommended =
-        ReadCheck(settings_.GetRegistryValue(setting::kChkDisplayRecomendedDevices));
-    const QString soundDevice = settings_.GetRegistryValue(setting::kCmbSoundDev).toString();
-    recommendedOnly_->setChecked(recommended);
-    FillModemList(recommended, storedModemName_);
+    ShowDevices();
+    ShowGeneral();
+    ShowJournal();
+    ShowIncomingCall();
+}
+
+void SettingsDialog::ShowDevices() {
+    const DevicesSettings& devices = settings_.Devices();
+    storedModemName_ = devices.Modem();
+    recommendedOnly_->setChecked(devices.RecommendedOnly());
+    FillModemList(devices.RecommendedOnly(), storedModemName_);
     FillSoundDevices();
-    const int soundIndex = soundDevice_->findText(soundDevice);
+    const int soundIndex = soundDevice_->findText(devices.SoundDevice());
     if (soundIndex >= 0) {
         soundDevice_->setCurrentIndex(soundIndex);
     }
-    originalModemName_ = ChosenModem();
-    originalSoundDeviceName_ = soundDevice_->currentText();
+}
 
-    settings_.Subkey = kTabGeneral;
-    const int format = ReadNumber(settings_.GetRegistryValue(setting::kCmbRecordFormatRec));
+void SettingsDialog::ShowGeneral() {
+    const GeneralSettings& general = settings_.General();
+    const int format = general.RecordFormat();
     recordFormat_->setCurrentIndex(format >= 0 && format < recordFormat_->count() ? format : 0);
-    const QString folder = settings_.GetRegistryValue(setting::kTxtPath).toString();
+    const QString folder = general.RecordingsFolder();
     path_->setText(folder.isEmpty() ? WithSlash(paths::ProgramFolder()) : folder);
-    askBeforeDeletingCalls_->setChecked(ReadCheck(
-        settings_.GetRegistryValue(setting::kChkAskBeforeDeletingCalls, QStringLiteral("1"))));
-    {
-        const RegistryRoutines run(kHkeyCurrentUser, product::kRunKey);
-        runOnStart_->setChecked(run.GetRegistryValue(product::kRunValueName).toString() ==
-                                RunCommand());
-    }
+    askBeforeDeletingCalls_->setChecked(general.AskBeforeDeletingCalls());
+    runOnStart_->setChecked(general.RunOnStart());
+}
 
-    settings_.Subkey = kTabLog;
-    logSystem_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkLogSys)));
-    logCalls_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkLogCalls)));
-    warnBeforeDelete_->setChecked(
-        ReadCheck(settings_.GetRegistryValue(setting::kChkWornBeforeDelete)));
-    const int age = ReadNumber(settings_.GetRegistryValue(setting::kCmbLogFor));
+void SettingsDialog::ShowJournal() {
+    const LogSettings& log = settings_.Log();
+    logSystem_->setChecked(log.SystemJournal());
+    logCalls_->setChecked(log.CallsJournal());
+    warnBeforeDelete_->setChecked(log.WarnBeforeDelete());
+    const int age = ReadNumber(log.KeepFor());
     keepFor_->setCurrentIndex(age >= 0 && age < keepFor_->count() ? age : keepFor_->count() - 1);
+}
 
-    settings_.Subkey = kTabIncomingCall;
-    callerBalloon_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkViewCdIc)));
-    openAppOnCall_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkOpenAppOnCall)));
-    playOnCall_->setChecked(ReadCheck(settings_.GetRegistryValue(setting::kChkPlayInIc)));
-    FillFileList(sound_, paths::SoundFolder(), kSoundPattern,
-                 settings_.GetRegistryValue(setting::kCmbPlayWhenIc).toString());
+void SettingsDialog::ShowIncomingCall() {
+    const IncomingCallSettings& incoming = settings_.IncomingCall();
+    callerBalloon_->setChecked(incoming.CallerBalloon());
+    openAppOnCall_->setChecked(incoming.OpenAppOnCall());
+    playOnCall_->setChecked(incoming.PlaySound());
+    FillFileList(sound_, paths::SoundFolder(), kSoundPattern, incoming.Sound());
 }
 
 void SettingsDialog::FillModemList(bool recommendedOnly, const QString& chosen) {
@@ -401,86 +414,18 @@ void SettingsDialog::Open(int page) {
 void SettingsDialog::Accept() {
     busy_ = true;
     pleaseWait_->show();
+    // Each page tells the program once what changed on it; what the store
+    // refused is named in one message.
     QStringList notSaved;
-    const auto store = [&](const QString& name, const QVariant& value, const QString& caption) {
-        if (!settings_.SetRegistryValue(name, value)) {
+    const auto saved = [&notSaved](bool stored, const QString& caption) {
+        if (!stored && !notSaved.contains(NameOf(caption))) {
             notSaved.append(NameOf(caption));
         }
     };
-    const auto check = [](const QCheckBox* box) {
-        return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-    };
-
-    settings_.Subkey = kTabDevices;
-    const QString modem = ChosenModem();
-    store(setting::kCmbModemDev, modem, modemLabel_->text());
-    if (modem != originalModemName_) {
-        originalModemName_ = modem;
-        storedModemName_ = modem;
-        if (host_.closeLine) {
-            host_.closeLine();
-        }
-        // The port gets a tenth to settle; the rest of OK does not wait.
-        WaitTenths(1, this, [this] {
-            if (host_.openLine) {
-                host_.openLine();
-            }
-        });
-    }
-    store(setting::kChkDisplayRecomendedDevices, check(recommendedOnly_), recommendedOnly_->text());
-    store(setting::kCmbSoundDev, soundDevice_->currentText(), soundDeviceLabel_->text());
-    GlobalOptions options = host_.options ? host_.options() : GlobalOptions();
-    if (soundDevice_->currentText() != originalSoundDeviceName_) {
-        originalSoundDeviceName_ = soundDevice_->currentText();
-        options.soundDeviceName = originalSoundDeviceName_;
-        options.soundDevice =
-            host_.soundDeviceIndex ? host_.soundDeviceIndex(originalSoundDeviceName_) : 0;
-    }
-
-    settings_.Subkey = kTabGeneral;
-    store(setting::kChkRunOnStart, check(runOnStart_), runOnStart_->text());
-    store(setting::kCmbRecordFormatRec, QString::number(recordFormat_->currentIndex()),
-          recordFormatLabel_->text());
-    const QString typed = path_->text().trimmed();
-    const QString folder = WithSlash(typed.isEmpty() ? paths::ProgramFolder() : typed);
-    store(setting::kTxtPath, folder, pathLabel_->text());
-    options.recordFormat = recordFormat_->currentIndex();
-    options.recordingsFolder = folder;
-    store(setting::kChkAskBeforeDeletingCalls, check(askBeforeDeletingCalls_),
-          askBeforeDeletingCalls_->text());
-    options.askBeforeDeletingCalls = askBeforeDeletingCalls_->isChecked();
-
-    settings_.Subkey = kTabLog;
-    store(setting::kChkLogSys, check(logSystem_), logSystem_->text());
-    store(setting::kChkLogCalls, check(logCalls_), logCalls_->text());
-    store(setting::kChkWornBeforeDelete, check(warnBeforeDelete_), warnBeforeDelete_->text());
-    store(setting::kCmbLogFor, QString::number(keepFor_->currentIndex()), keepForLabel_->text());
-    options.systemJournal = logSystem_->isChecked();
-    options.callsJournal = logCalls_->isChecked();
-
-    settings_.Subkey = kTabIncomingCall;
-    store(setting::kChkViewCdIc, check(callerBalloon_), callerBalloon_->text());
-    store(setting::kChkOpenAppOnCall, check(openAppOnCall_), openAppOnCall_->text());
-    store(setting::kChkPlayInIc, check(playOnCall_), playOnCall_->text());
-    store(setting::kCmbPlayWhenIc, sound_->currentText(), playOnCall_->text());
-    options.showCallerBalloon = callerBalloon_->isChecked();
-    options.openAppOnCall = openAppOnCall_->isChecked();
-    options.playSoundOnCall = playOnCall_->isChecked();
-    options.incomingCallSound = sound_->currentText();
-    if (host_.setOptions) {
-        host_.setOptions(options);
-    }
-
-    // The Run value is mirrored to the autostart entry by the store.
-    RegistryRoutines run(kHkeyCurrentUser, product::kRunKey);
-    const bool runSaved = runOnStart_->isChecked()
-                              ? run.SetRegistryValue(product::kRunValueName, RunCommand())
-                              : run.DeleteValue(product::kRunValueName) == kErrorSuccess ||
-                                    !run.GetRegistryValue(product::kRunValueName).isValid();
-    if (!runSaved && !notSaved.contains(NameOf(runOnStart_->text()))) {
-        notSaved.append(NameOf(runOnStart_->text()));
-    }
-
+    SaveDevices(saved);
+    SaveGeneral(saved);
+    SaveJournal(saved);
+    SaveIncomingCall(saved);
     pleaseWait_->hide();
     busy_ = false;
     if (!notSaved.isEmpty()) {
@@ -489,6 +434,46 @@ void SettingsDialog::Accept() {
             false);
     }
     hide();
+}
+
+void SettingsDialog::SaveDevices(const Saved& saved) {
+    DevicesSettings& devices = settings_.Devices();
+    const SettingsPage::Batch batch(devices);
+    const QString modem = ChosenModem();
+    saved(devices.SetModem(modem), modemLabel_->text());
+    storedModemName_ = modem;
+    saved(devices.SetRecommendedOnly(recommendedOnly_->isChecked()), recommendedOnly_->text());
+    saved(devices.SetSoundDevice(soundDevice_->currentText()), soundDeviceLabel_->text());
+}
+
+void SettingsDialog::SaveGeneral(const Saved& saved) {
+    GeneralSettings& general = settings_.General();
+    const SettingsPage::Batch batch(general);
+    saved(general.SetRunOnStart(runOnStart_->isChecked()), runOnStart_->text());
+    saved(general.SetRecordFormat(recordFormat_->currentIndex()), recordFormatLabel_->text());
+    const QString typed = path_->text().trimmed();
+    saved(general.SetRecordingsFolder(typed.isEmpty() ? paths::ProgramFolder() : typed),
+          pathLabel_->text());
+    saved(general.SetAskBeforeDeletingCalls(askBeforeDeletingCalls_->isChecked()),
+          askBeforeDeletingCalls_->text());
+}
+
+void SettingsDialog::SaveJournal(const Saved& saved) {
+    LogSettings& log = settings_.Log();
+    const SettingsPage::Batch batch(log);
+    saved(log.SetSystemJournal(logSystem_->isChecked()), logSystem_->text());
+    saved(log.SetCallsJournal(logCalls_->isChecked()), logCalls_->text());
+    saved(log.SetWarnBeforeDelete(warnBeforeDelete_->isChecked()), warnBeforeDelete_->text());
+    saved(log.SetKeepFor(keepFor_->currentIndex()), keepForLabel_->text());
+}
+
+void SettingsDialog::SaveIncomingCall(const Saved& saved) {
+    IncomingCallSettings& incoming = settings_.IncomingCall();
+    const SettingsPage::Batch batch(incoming);
+    saved(incoming.SetCallerBalloon(callerBalloon_->isChecked()), callerBalloon_->text());
+    saved(incoming.SetOpenAppOnCall(openAppOnCall_->isChecked()), openAppOnCall_->text());
+    saved(incoming.SetPlaySound(playOnCall_->isChecked()), playOnCall_->text());
+    saved(incoming.SetSound(sound_->currentText()), playOnCall_->text());
 }
 
 void SettingsDialog::Cancel() {

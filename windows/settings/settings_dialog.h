@@ -1,9 +1,9 @@
 #pragma once
 // The settings dialog (frmProperties): a tree of four pages (General,
-// Devices, Incoming call, Journal) over the settings store. It shows the
-// saved values each time it opens; OK stores them, reopens the line only
-// when the modem changed, mirrors the log-on entry and hands the options
-// the running program acts on to its host. Closing only hides it.
+// Devices, Incoming call, Journal) over the program's settings pages. It
+// shows the saved values each time it opens; OK stores each page through
+// its accessor, which tells the running program what changed (a new modem
+// reopens the line, a new folder reloads the list). Closing only hides it.
 
 #include <QDialog>
 #include <QString>
@@ -11,7 +11,6 @@
 #include <functional>
 #include <vector>
 
-#include "settings/global_options.h"
 #include "telephony/line_backend.h"
 
 class QCheckBox;
@@ -25,22 +24,16 @@ class QTreeWidget;
 
 namespace orvane {
 
-class RegistryRoutines;
+class ProgramSettings;
 
 class SettingsDialog final : public QDialog {
   public:
     // What the dialog reaches of the running program.
     struct Host {
-        std::function<void()> closeLine;
-        std::function<void()> openLine;
         // The line devices, in device order.
         std::function<std::vector<LineDetails>()> lineDevices;
         // The names of the sound devices that can play.
         std::function<QStringList()> soundDevices;
-        // The device number of a sound device name (SoundDeviceIndex).
-        std::function<int(const QString& name)> soundDeviceIndex;
-        std::function<GlobalOptions()> options;
-        std::function<void(const GlobalOptions&)> setOptions;
         // Trying the incoming-call sound.
         std::function<void(const QString& path)> playSound;
         std::function<void()> stopSound;
@@ -49,7 +42,8 @@ class SettingsDialog final : public QDialog {
     // The pages, in tree order; ShowSettings(page) takes these numbers.
     enum Page { kGeneral = 1, kDevices = 2, kIncomingCall = 3, kJournal = 4 };
 
-    SettingsDialog(RegistryRoutines& settings, Host host, QWidget* parent = nullptr);
+    // `settings` must outlive the dialog.
+    SettingsDialog(ProgramSettings& settings, Host host, QWidget* parent = nullptr);
 
     // Shows the dialog modal with the saved values; `page` 1 to 4 selects
     // that page first, anything else keeps the page last shown.
@@ -84,8 +78,24 @@ class SettingsDialog final : public QDialog {
 
   private:
     void BuildPages();
+    void BuildPageList();
+    QWidget* BuildGeneralPage();
+    QWidget* BuildDevicesPage();
+    QWidget* BuildIncomingCallPage();
+    QWidget* BuildJournalPage();
+    void BuildButtonsAndLayout();
     void ApplyTexts();
     void ShowSavedValues();
+    void ShowDevices();
+    void ShowGeneral();
+    void ShowJournal();
+    void ShowIncomingCall();
+    // Each store's outcome with the caption that names it to the user.
+    using Saved = std::function<void(bool stored, const QString& caption)>;
+    void SaveDevices(const Saved& saved);
+    void SaveGeneral(const Saved& saved);
+    void SaveJournal(const Saved& saved);
+    void SaveIncomingCall(const Saved& saved);
     // Selects `chosen`, listed as absent when no device has that name.
     void FillModemList(bool recommendedOnly, const QString& chosen);
     void FillSoundList();
@@ -93,10 +103,8 @@ class SettingsDialog final : public QDialog {
     QString ChosenModem() const;
     void SelectPage(int page);
 
-    RegistryRoutines& settings_;
+    ProgramSettings& settings_;
     Host host_;
-    QString originalModemName_;
-    QString originalSoundDeviceName_;
     // The stored modem, kept in the list when no device of that name exists.
     QString storedModemName_;
     bool busy_ = false;

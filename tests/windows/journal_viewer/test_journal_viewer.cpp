@@ -17,6 +17,7 @@
 #include "core/product.h"
 #include "journal/journal_file_reader.h"
 #include "settings/names/log.h"
+#include "settings/pages/log_settings.h"
 #include "settings/store/registry_routines.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
@@ -110,7 +111,7 @@ class JournalViewerTest : public ::testing::Test {
 
     JournalViewer& Viewer() {
         if (!viewer_) {
-            viewer_ = std::make_unique<JournalViewer>(journal_, RegistryRoutines());
+            viewer_ = std::make_unique<JournalViewer>(journal_, log_);
         }
         return *viewer_;
     }
@@ -121,6 +122,7 @@ class JournalViewerTest : public ::testing::Test {
     QString folder_;
     FixedClock clock_{QDateTime(QDate(2026, 3, 31), QTime(10, 0))};
     JournalWriter journal_{journalDir_.path(), clock_, QLocale(QStringLiteral("en_US"))};
+    LogSettings log_;
     std::unique_ptr<JournalViewer> viewer_;
 };
 
@@ -180,7 +182,7 @@ TEST_F(JournalViewerTest, DeleteAsksOnlyWhenTheUserWantsItAndNoKeepsTheFile) {
         if (c.answer != 0) {
             SetNextMessageAnswer(c.answer);
         }
-        JournalViewer viewer(journal_, RegistryRoutines());
+        JournalViewer viewer(journal_, log_);
         viewer.Open();
         viewer.DeleteSelected();
 
@@ -283,7 +285,7 @@ TEST_F(JournalViewerTest, OpeningDeletesFilesPastTheStoredAge) {
         Write(folder_ + "2-1-26_Sys.txt", "kept\r\n");
         Touch("2-1-26_Sys.txt", endOfJanuary.addSecs(1));
         Store(setting::kCmbLogFor, QString::fromLatin1(c.cmbLogFor));
-        JournalViewer viewer(journal_, RegistryRoutines());
+        JournalViewer viewer(journal_, log_);
         viewer.Open();
         EXPECT_EQ(Texts(*viewer.Files()), c.pruned
                                               ? QStringList{"2-1-26_Sys.txt"}

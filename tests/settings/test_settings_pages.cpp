@@ -1,0 +1,203 @@
+// The settings pages over a real store in a private home: what a missing
+// value reads as, typed writes read back, and changed() told once for a
+// real change (by a write, or by another writer of the file) and never for
+// a value that stays what it was.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <functional>
+
+#include "core/paths.h"
+#include "core/product.h"
+#include "settings/names/devices.h"
+#include "settings/names/general.h"
+#include "settings/names/incoming_call.h"
+#include "settings/names/language.h"
+#include "settings/names/log.h"
+#include "settings/program_settings.h"
+#include "settings/store/registry_routines.h"
+#include "tests/support/test_environment.h"
+
+namespace orvane {
+namespace {
+
+// How often a page said it changed.
+class Told {
+  public:
+    explicit Told(SettingsPage& page) {
+        QObject::connect(&page, &SettingsPage::changed, &context_, [this] { ++count_; });
+    }
+    int Take() { return std::exchange(count_, 0); }
+    int count() const { return count_; }
+
+  private:
+    QObject context_;
+    int count_ = 0;
+};
+
+class SettingsPagesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        env_.makeProgramFolders();
+        env_.setVariable("ORVANE_PROGRAM_DIR", env_.programFolder());
+        for (const QString& key :
+             {QString(), kTabDevices, kTabGeneral, kTabLog, kTabIncomingCall, kLanguageKey}) {
+            ASSERT_EQ(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, key).CreateKey(), 0);
+        }
+        ASSERT_EQ(RegistryRoutines(kHkeyCurrentUser, product::kRunKey).CreateKey(), 0);
+        settings_ = std::make_unique<ProgramSettings>();
+    }
+    // Another writer of the file: a handle of its own, as orvane-reg has.
+    static void StoreElsewhere(const QString& key, const QString& name, const QVariant& value,
+                               quint32 type = kRegSz) {
+        ASSERT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, key)
+                        .SetRegistryValue(name, value, type));
+    }
+
+    testing::TestEnvironment env_;
+    std::unique_ptr<ProgramSettings> settings_;
+};
+
+// One value of a page, seen through its typed accessor.
+struct Accessor {
+    const char* label;
+    std::function<SettingsPage&(ProgramSettings&)> page;
+    std::function<QVariant(ProgramSettings&)> get;
+    std::function<bool(ProgramSettings&, const QVariant&)> set;
+    QVariant missing;  // what a missing value reads as
+    QVariant other;    // a value unlike the missing one
+    QString key;       // where it is stored, and as what
+    QString name;
+    QString stored;
+};
+
+std::vector<Accessor> Accessors() {
+    using S = ProgramSettings;
+    const auto general = [](S& s) -> SettingsPage& { return s.General(); };
+    const auto devices = [](S& s) -> SettingsPage& { return s.Devices(); };
+    const auto log = [](S& s) -> SettingsPage& { return s.Log(); };
+    const auto incoming = [](S& s) -> SettingsPage& { return s.IncomingCall(); };
+    return {
+        {"record format", general, [](S& s) { return QVariant(s.General().RecordFormat()); },
+         [](S& s, const QVariant& v) { return s.General().SetRecordFormat(v.toInt()); }, 0, 2,
+         kTabGeneral, setting::kCmbRecordFormatRec, "2"},
+        {"recordings folder", general,
+         [](S& s) { return QVariant(s.General().RecordingsFolder()); },
+         [](S& s, const QVariant& v) { return s.General().SetRecordingsFolder(v.toString()); },
+         QString(), "/srv/calls", kTabGeneral, setting::kTxtPath, "/srv/calls/"},
+        {"ask before deleting", general,
+         [](S& s) { return QVariant(s.General().AskBeforeDeletingCalls()); },
+         [](S& s, const QVariant& v) { return s.General().SetAskBeforeDeletingCalls(v.toBool()); },
+         true, false, kTabGeneral, setting::kChkAskBeforeDeletingCalls, "0"},
+        {"modem", devices, [](S& s) { return QVariant(s.Devices().Modem()); },
+         [](S& s, const QVariant& v) { return s.Devices().SetModem(v.toString()); }, QString(),
+         "USB Modem", kTabDevices, setting::kCmbModemDev, "USB Modem"},
+        {"sound device", devices, [](S& s) { return QVariant(s.Devices().SoundDevice()); },
+         [](S& s, const QVariant& v) { return s.Devices().SetSoundDevice(v.toString()); },
+         QString(), "Headset", kTabDevices, setting::kCmbSoundDev, "Headset"},
+        {"system journal", log, [](S& s) { return QVariant(s.Log().SystemJournal()); },
+         [](S& s, const QVariant& v) { return s.Log().SetSystemJournal(v.toBool()); }, false, true,
+         kTabLog, setting::kChkLogSys, "1"},
+        {"calls journal", log, [](S& s) { return QVariant(s.Log().CallsJournal()); },
+         [](S& s, const QVariant& v) { return s.Log().SetCallsJournal(v.toBool()); }, false, true,
+         kTabLog, setting::kChkLogCalls, "1"},
+        {"keep journals for", log, [](S& s) { return QVariant(s.Log().KeepFor()); },
+         [](S& s, const QVariant& v) { return s.Log().SetKeepFor(v.toInt()); }, QString(), "2",
+         kTabLog, setting::kCmbLogFor, "2"},
+        {"open on a call", incoming,
+         [](S& s) { return QVariant(s.IncomingCall().OpenAppOnCall()); },
+         [](S& s, const QVariant& v) { return s.IncomingCall().SetOpenAppOnCall(v.toBool()); },
+         false, true, kTabIncomingCall, setting::kChkOpenAppOnCall, "1"},
+        {"ring sound", incoming, [](S& s) { return QVariant(s.IncomingCall().Sound()); },
+         [](S& s, const QVariant& v) { return s.IncomingCall().SetSound(v.toString()); }, QString(),
+         "bell.wav", kTabIncomingCall, setting::kCmbPlayWhenIc, "bell.wav"},
+    };
+}
+
+TEST_F(SettingsPagesTest, EachValueReadsItsDefaultWritesTypedAndTellsARealChangeOnce) {
+    for (const Accessor& a : Accessors()) {
+        SCOPED_TRACE(a.label);
+        SettingsPage& page = a.page(*settings_);
+        Told changed(page);
+        EXPECT_EQ(a.get(*settings_), a.missing);
+
+        ASSERT_TRUE(a.set(*settings_, a.other));
+        EXPECT_EQ(changed.count(), 1);
+        EXPECT_EQ(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, a.key)
+                      .GetRegistryValue(a.name)
+                      .toString(),
+                  a.stored);
+        // Read back typed: the folder with its slash, a check box as a flag.
+        const QVariant readBack = a.name == setting::kTxtPath ? QVariant(a.stored) : a.other;
+        EXPECT_EQ(a.get(*settings_), readBack);
+
+        // The same again, and a reload of a file nobody changed: nothing new.
+        ASSERT_TRUE(a.set(*settings_, a.other));
+        settings_->Reload();
+        EXPECT_EQ(changed.count(), 1);
+    }
+}
+
+TEST_F(SettingsPagesTest, AnotherWritersChangeIsToldOnReloadButTheSameValueInAnotherFormIsNot) {
+    struct Case {
+        const char* label;
+        QVariant value;
+        quint32 type;
+        int changes;
+    };
+    const Case cases[] = {
+        {"switched on", "1", kRegSz, 1},
+        {"the same as a number", 1, kRegDword, 0},
+        {"the same with blanks", " 1", kRegSz, 0},
+        {"switched off", "0", kRegSz, 1},
+    };
+    Told changed(settings_->Log());
+    Told other(settings_->General());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        StoreElsewhere(kTabLog, setting::kChkLogCalls, c.value, c.type);
+        settings_->Reload();
+        EXPECT_EQ(changed.Take(), c.changes);
+    }
+    EXPECT_EQ(other.count(), 0) << "a page nobody changed";
+}
+
+TEST_F(SettingsPagesTest, AWatchedFileTellsThePageOfTheValueAnotherWriterChanged) {
+    settings_->Watch();
+    Told changed(settings_->General());
+    StoreElsewhere(kTabGeneral, setting::kCmbRecordFormatRec, "1");
+    const QDeadlineTimer deadline(10000);
+    while (changed.count() == 0 && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(settings_->General().RecordFormat(), 1);
+}
+
+TEST_F(SettingsPagesTest, TheRunBoxIsTheLogOnEntryOfThisProgramFolder) {
+    Told changed(settings_->General());
+    EXPECT_FALSE(settings_->General().RunOnStart());
+    ASSERT_TRUE(settings_->General().SetRunOnStart(true));
+    EXPECT_TRUE(settings_->General().RunOnStart());
+    EXPECT_EQ(RegistryRoutines(kHkeyCurrentUser, product::kRunKey)
+                  .GetRegistryValue(product::kRunValueName)
+                  .toString(),
+              GeneralSettings::RunCommand());
+    ASSERT_TRUE(settings_->General().SetRunOnStart(false));
+    EXPECT_FALSE(RegistryRoutines(kHkeyCurrentUser, product::kRunKey)
+                     .GetRegistryValue(product::kRunValueName)
+                     .isValid());
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST_F(SettingsPagesTest, AWriteTheStoreRefusesChangesNothingAndIsNotTold) {
+    ASSERT_EQ(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, kTabLog).DeleteKey(), 0);
+    Told changed(settings_->Log());
+    EXPECT_FALSE(settings_->Log().SetCallsJournal(true));
+    EXPECT_FALSE(settings_->Log().CallsJournal());
+    EXPECT_EQ(changed.count(), 0);
+}
+
+}  // namespace
+}  // namespace orvane
