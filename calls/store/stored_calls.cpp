@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <algorithm>
 #include <utility>
@@ -84,8 +85,8 @@ void CallStore::Read(const QString& folder) {
 void CallStore::Watch() {
     watcher_ = std::make_unique<QFileSystemWatcher>();
     const QString folder = WithSlash(folder_);
-    if (folder.isEmpty()) {
-        return;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        return;  // a missing folder has no calls to change
     }
     // The folder tells of an index made or renamed over; the file of
     // writes in place.
