@@ -124,7 +124,7 @@ void AskQuestion(const QString& text, std::function<void(bool yes)> answered) {
 }
 
 void CloseOpenQuestions() {
-    // A copy: each box leaves the list once its exec() returns.
+    // A copy: each box leaves the list once its exec() returns or it finishes.
     const std::vector<QMessageBox*> open = OpenQuestions();
     for (QMessageBox* box : open) {
         box->reject();
