@@ -162,7 +162,9 @@ class MainWindow::CallDisplayView final : public CallView {
         }
     }
     void RestoreWindow() override { w_.RestoreWindow(); }
-    bool Ask(const QString& question) override { return ShowMessage(question, true) == kAnswerYes; }
+    void Ask(const QString& question, std::function<void(bool yes)> answered) override {
+        AskQuestion(question, std::move(answered));
+    }
     void Inform(const QString& text) override { ShowMessage(text, false); }
     void PlayAlertSound(const QString& path, qint32 device) override {
         w_.program_.PlayAlertSound(path, device);

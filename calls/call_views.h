@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 namespace orvane {
 
@@ -39,8 +40,10 @@ class CallView : public LineView {
     virtual void DisplayBallonCallSetails(const QString& title, const QString& text) = 0;
     // Shows the main window in normal state, in front.
     virtual void RestoreWindow() = 0;
-    // A Yes/No question; true for Yes.
-    virtual bool Ask(const QString& question) = 0;
+    // A Yes/No question that does not wait for the user: `answered` runs
+    // later, from the event loop, with true for Yes. Line events go on
+    // meanwhile, so the asker checks that its question still stands.
+    virtual void Ask(const QString& question, std::function<void(bool yes)> answered) = 0;
     // An information box with OK.
     virtual void Inform(const QString& text) = 0;
     // Plays an alert sound file on an output device (the WaveEvents

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <vector>
 
 namespace orvane {
@@ -20,8 +21,13 @@ inline constexpr qint16 kAnswerNo = 7;
 // counts as No). Right-to-left when the loaded language is.
 qint16 ShowMessage(const QString& text, bool ask);
 
-// Closes every Yes/No box ShowMessage has open, each answering No: a
-// question about a call must not outlive the call.
+// The same Yes/No box, but it does not wait: it opens window-modal without
+// a loop of its own, so line events go on while the user thinks, and
+// `answered` runs once later with true for Yes (closing it counts as No).
+void AskQuestion(const QString& text, std::function<void(bool yes)> answered);
+
+// Closes every Yes/No box ShowMessage or AskQuestion has open, each
+// answering No: a question about a call must not outlive the call.
 void CloseOpenQuestions();
 
 // The box ShowMessage built, as a test sees it.
@@ -36,7 +42,11 @@ struct ShownMessage {
 
 // Test seam. While answers are queued, ShowMessage shows nothing: it takes
 // the oldest answer, returns it and records the box it would have shown.
+// AskQuestion does the same, passing the answer on from the event loop.
 void SetNextMessageAnswer(qint16 answer);
+// Presses Yes (kAnswerYes) or No on the oldest box AskQuestion has open;
+// false when none is open.
+bool AnswerOpenQuestion(qint16 answer);
 // The boxes recorded since the last call, oldest first.
 std::vector<ShownMessage> TakeShownMessages();
 // Drops queued answers and recorded boxes.

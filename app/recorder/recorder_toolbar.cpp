@@ -266,8 +266,8 @@ void RecorderToolbar::ReportFailure(const QString& text) {
 void RecorderToolbar::Inform(const QString& text) {
     calls_.Inform(text);
 }
-bool RecorderToolbar::Ask(const QString& question) {
-    return calls_.Ask(question);
+void RecorderToolbar::Ask(const QString& question, std::function<void(bool yes)> answered) {
+    calls_.Ask(question, std::move(answered));
 }
 
 void RecorderToolbar::CloseQuestion() {

@@ -65,7 +65,7 @@ class RecorderToolbar final : public RecorderView {
     void ReportProblem(const QString& text) override;
     void ReportFailure(const QString& text) override;
     void Inform(const QString& text) override;
-    bool Ask(const QString& question) override;
+    void Ask(const QString& question, std::function<void(bool yes)> answered) override;
     void CloseQuestion() override;
     void DrawIdleLine() override;
 

@@ -419,6 +419,7 @@ void RecorderControl::ClosePreScreen() {
 void RecorderControl::ReleaseAllButtons() {
     // Every call ends here: a question asked during it is no longer the user's.
     ++endedCalls_;
+    askedAbout_.reset();
     view_.CloseQuestion();
     view_.SetRecordPressed(false);
     view_.SetPausePressed(false);
@@ -464,15 +465,20 @@ void RecorderControl::RecordClicked() {
     const bool recorded = state_.recordingIncoming || state_.recordCall;
     if (state_.incomingCall && !recorded) {
         // Ringing: answering starts the recording once the call connects.
-        // The question waits on the user; the call it is about may end
-        // meanwhile (and another ring), and must then not be answered.
-        const quint64 call = endedCalls_;
-        if (view_.Ask(Text(ids::kAskRecordCall)) && call == endedCalls_) {
-            const qint32 result = line_.LineAnswer();
-            WriteSysLog(line_.LineErrText(result), result, QStringLiteral("Tapi.LineAnswer"));
-        } else {
-            view_.SetRecordPressed(false);
+        // One question per call; a second click leaves the button as the
+        // open question stands.
+        if (askedAbout_ == endedCalls_) {
+            view_.SetRecordPressed(true);
+            return;
         }
+        const quint64 call = endedCalls_;
+        askedAbout_ = call;
+        view_.Ask(Text(ids::kAskRecordCall),
+                  [this, alive = std::weak_ptr<int>(alive_), call](bool yes) {
+                      if (!alive.expired()) {
+                          RecordQuestionAnswered(call, yes);
+                      }
+                  });
         return;
     }
     if (!recorded) {
@@ -484,6 +490,22 @@ void RecorderControl::RecordClicked() {
         StartCallRecording();
     } else {
         view_.SetRecordPressed(true);
+    }
+}
+
+void RecorderControl::RecordQuestionAnswered(quint64 call, bool yes) {
+    // The call asked about may have ended (and another rung) while the user
+    // thought: an answer about it must not pick up a different call.
+    if (call != endedCalls_) {
+        return;
+    }
+    askedAbout_.reset();
+    const bool recorded = state_.recordingIncoming || state_.recordCall;
+    if (yes && state_.incomingCall && !recorded) {
+        const qint32 result = line_.LineAnswer();
+        WriteSysLog(line_.LineErrText(result), result, QStringLiteral("Tapi.LineAnswer"));
+    } else {
+        view_.SetRecordPressed(false);
     }
 }
 

@@ -11,6 +11,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "audio/sonvel_host.h"
 #include "calls/call_views.h"
@@ -75,7 +77,8 @@ class RecorderView {
     // recorded): the status bar and a desktop notification.
     virtual void ReportFailure(const QString& text) = 0;
     virtual void Inform(const QString& text) = 0;
-    virtual bool Ask(const QString& question) = 0;  // true for Yes
+    // As CallView::Ask: the answer comes later, from the event loop.
+    virtual void Ask(const QString& question, std::function<void(bool yes)> answered) = 0;
     // The call ended: a question of Ask still open closes, answering No.
     virtual void CloseQuestion() {}
     virtual void DrawIdleLine() = 0;
@@ -117,7 +120,12 @@ class RecorderControl final : public CallRecorder {
     }
 
     // The toolbar's buttons; a check-style button has already toggled.
+    // Record on a ringing call asks first and returns; the answer arrives
+    // as RecordQuestionAnswered.
     void RecordClicked();
+    // The user's answer to the Record question asked about `call`: the line
+    // is answered only if that call still rings.
+    void RecordQuestionAnswered(quint64 call, bool yes);
     void PauseClicked();
     void StopClicked();
     void ListenClicked();
@@ -196,6 +204,10 @@ class RecorderControl final : public CallRecorder {
     QString pendingName_;
     // Counts ended calls, so an answer tells whether its call still rings.
     quint64 endedCalls_ = 0;
+    // The call (as endedCalls_ counted it) a Record question is open about.
+    std::optional<quint64> askedAbout_;
+    // Answers hold a weak copy: one arriving after the control is gone is dropped.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     bool toldTrueSpeech_ = false;
     bool problemShown_ = false;
 };

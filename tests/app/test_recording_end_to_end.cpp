@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtEndian>
@@ -326,6 +327,62 @@ TEST_P(RecordingCutOff, ACallCutOffByAKillIsEnteredAtTheNextStart) {
 
 INSTANTIATE_TEST_SUITE_P(Pcm, RecordingCutOff, ::testing::Values(FormatCase{"Pcm", 0, 1}),
                          [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+// Record on a ringing call asks in a box that leaves the window running;
+// the line is answered only if the call still rings when the user says Yes.
+class RecordQuestion : public testing::ProgramOnEmulatorTest<::testing::TestWithParam<bool>> {
+  protected:
+    static int OpenBoxes() {
+        int open = 0;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            open += qobject_cast<QMessageBox*>(window) != nullptr && window->isVisible() ? 1 : 0;
+        }
+        return open;
+    }
+};
+
+TEST_P(RecordQuestion, AYesAnswersTheRingingCallAndALineClosedMeanwhileAnswersNothing) {
+    const bool closeLine = GetParam();
+    {
+        ASSERT_TRUE(sim_.Start(
+            link_, QStringLiteral("voice pattern; wait-command VCID=1; "
+                                  "call rings=2 every=300 name=\"Alice Example\" number=5551234; "
+                                  "wait-command VRX; sleep 1500; remote-hangup busy; "
+                                  "wait-hangup timeout 20000; sleep 120000")));
+        ResetMessageSeam();
+        const qsizetype journalBefore = Journal().size();
+        const auto journal = [&] { return Journal().mid(journalBefore); };
+        Program program;
+        program.Load(true);
+        ASSERT_TRUE(PumpUntil([&] { return journal().contains(QStringLiteral("Ring 1")); }))
+            << journal().toStdString();
+        auto* record = program.Window().findChild<QAction*>(QStringLiteral("Record"));
+        ASSERT_NE(record, nullptr);
+        record->trigger();
+        record->trigger();  // the box is open: no second one
+        EXPECT_EQ(OpenBoxes(), 1);
+        if (closeLine) {
+            program.CloseLine();
+            EXPECT_EQ(OpenBoxes(), 0);
+            EXPECT_FALSE(AnswerOpenQuestion(kAnswerYes));
+            QApplication::processEvents();
+            EXPECT_FALSE(journal().contains(QStringLiteral("Tapi.LineAnswer")));
+            EXPECT_FALSE(record->isChecked());
+        } else {
+            ASSERT_TRUE(AnswerOpenQuestion(kAnswerYes));
+            ASSERT_TRUE(PumpUntil([&] {
+                return journal().contains(QStringLiteral("End Of Call"));
+            })) << journal().toStdString();
+            EXPECT_EQ(journal().count(QStringLiteral("Tapi.LineAnswer")), 1);
+            EXPECT_EQ(CallRecordCount(folder_), 1) << journal().toStdString();
+        }
+        program.Window().UnLoadApp();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, RecordQuestion, ::testing::Bool(), [](const auto& testInfo) {
+    return std::string(testInfo.param ? "LineClosedWhileAsking" : "YesWhileRinging");
+});
 
 }  // namespace
 }  // namespace orvane

@@ -41,12 +41,12 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
         balloons << title + " | " + text;
     }
     void RestoreWindow() override { log << "restore"; }
-    bool Ask(const QString& question) override {
+    void Ask(const QString& question, std::function<void(bool)> answered) override {
         log << "ask " + question;
         if (duringQuestion) {
             duringQuestion();
         }
-        return answer;
+        answered(answer);
     }
     void Inform(const QString& text) override { log << "inform " + text; }
     void PlayAlertSound(const QString& path, qint32 device) override {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <vector>
 
 #include "core/product.h"
 #include "tests/support/qt_printers.h"
@@ -101,6 +102,47 @@ TEST_F(ShowMessageTest, RealBoxReturnsTheButtonPressed) {
     EXPECT_EQ(AnswerRealBox(true, QMessageBox::NoButton), kAnswerNo);
     EXPECT_EQ(AnswerRealBox(false, QMessageBox::Ok), kAnswerOk);
     EXPECT_EQ(AnswerRealBox(false, QMessageBox::NoButton), kAnswerOk);
+}
+
+TEST_F(ShowMessageTest, AnAskedQuestionAnswersLaterAndOnlyOnce) {
+    enum class By { Seam, Yes, No, CallEnded };
+    struct AskCase {
+        const char* label;
+        By by;
+        bool yes;
+    };
+    const std::vector<AskCase> cases = {
+        {"SeamYes", By::Seam, true},
+        {"UserYes", By::Yes, true},
+        {"UserNo", By::No, false},
+        {"ClosedForItsEndedCall", By::CallEnded, false},
+    };
+    for (const AskCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.by == By::Seam) {
+            SetNextMessageAnswer(kAnswerYes);
+        }
+        std::vector<bool> answers;
+        AskQuestion("Record?", [&answers](bool yes) { answers.push_back(yes); });
+        // Asking returns at once; the answer is an event of its own.
+        EXPECT_TRUE(answers.empty());
+        switch (c.by) {
+            case By::Seam:
+                EXPECT_FALSE(AnswerOpenQuestion(kAnswerNo));  // nothing was shown
+                EXPECT_EQ(TakeShownMessages().size(), 1u);
+                break;
+            case By::Yes:
+            case By::No:
+                ASSERT_TRUE(AnswerOpenQuestion(c.yes ? kAnswerYes : kAnswerNo));
+                break;
+            case By::CallEnded:
+                CloseOpenQuestions();
+                break;
+        }
+        QApplication::processEvents();
+        EXPECT_EQ(answers, std::vector<bool>{c.yes});
+        EXPECT_FALSE(AnswerOpenQuestion(kAnswerYes));  // the box is gone
+    }
 }
 
 }  // namespace

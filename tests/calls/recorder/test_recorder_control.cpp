@@ -121,18 +121,22 @@ class FakeRecorderParts final : public RecorderWave, public RecorderLine, public
     }
     void ReportFailure(const QString& text) override { failures << text; }
     void Inform(const QString& text) override { log << "inform " + text; }
-    bool Ask(const QString& question) override {
+    void Ask(const QString& question, std::function<void(bool)> answered) override {
         log << "ask " + question;
-        if (duringQuestion) {
-            duringQuestion();
-        }
-        return answer;
+        questions.push_back(std::move(answered));
+    }
+    // The user answers the oldest open question, as the event loop would.
+    void AnswerQuestion(bool yes) {
+        ASSERT_FALSE(questions.empty());
+        auto answered = std::move(questions.front());
+        questions.erase(questions.begin());
+        answered(yes);
     }
     void CloseQuestion() override { log << "close question"; }
     void DrawIdleLine() override { log << "idle line"; }
 
     QStringList TakeLog() { return std::exchange(log, {}); }
-    std::function<void()> duringQuestion;
+    std::vector<std::function<void(bool)>> questions;
     QStringList log, problems, failures;
     QString lastPath;
     qint32 startResult = 0;
@@ -388,6 +392,9 @@ TEST_F(RecorderControlTest, EachButtonFollowsItsRuleOverTheCallFlagsAndWave1) {
         parts_.answer = c.answer;
         parts_.TakeLog();
         Click(c.button);
+        if (!parts_.questions.empty()) {
+            parts_.AnswerQuestion(c.answer);
+        }
         EXPECT_EQ(parts_.TakeLog(), c.log);
         EXPECT_EQ(SysJournal().mid(before), c.journal);
     }
@@ -415,16 +422,51 @@ TEST_F(RecorderControlTest, EachButtonFollowsItsRuleOverTheCallFlagsAndWave1) {
     EXPECT_EQ(parts_.problems.size(), 1);
 }
 
-TEST_F(RecorderControlTest, AYesToARingingCallThatEndedDuringTheQuestionAnswersNothing) {
-    state_.incomingCall = true;
-    parts_.answer = true;
-    // The caller hangs up while the question waits (and the next call rings).
-    parts_.duringQuestion = [this] { control_.ReleaseAllButtons(); };
-    control_.RecordClicked();
-    const QStringList log = parts_.TakeLog();
-    EXPECT_TRUE(log.contains("close question")) << log.join('|').toStdString();
-    EXPECT_FALSE(log.contains("LineAnswer")) << log.join('|').toStdString();
-    EXPECT_EQ(log.last(), "Record off");
+TEST_F(RecorderControlTest, TheRecordQuestionAnswersOnlyTheCallItAskedAbout) {
+    const QString ask = "ask " + Text(ids::kAskRecordCall);
+    enum class Meanwhile { Nothing, CallEnded, NewCallRang, SecondClick };
+    struct QuestionCase {
+        const char* label;
+        Meanwhile meanwhile;
+        bool yes;
+        QStringList log;  // from the click to the answer
+    };
+    const QStringList ended = {"close question", "Record off", "Pause off", "Listen off"};
+    const std::vector<QuestionCase> cases = {
+        {"YesWhileRinging", Meanwhile::Nothing, true, {ask, "LineAnswer"}},
+        {"NoWhileRinging", Meanwhile::Nothing, false, {ask, "Record off"}},
+        {"YesAfterTheCallEnded", Meanwhile::CallEnded, true, QStringList{ask} + ended},
+        {"YesAfterANewCallRang", Meanwhile::NewCallRang, true, QStringList{ask} + ended},
+        {"SecondClickAsksOnce", Meanwhile::SecondClick, true, {ask, "Record on", "LineAnswer"}},
+    };
+    for (const QuestionCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        control_.ReleaseAllButtons();
+        state_.ClearFlags();
+        state_.incomingCall = true;
+        parts_.TakeLog();
+        control_.RecordClicked();
+        // The click only asks: nothing is answered before the user is.
+        EXPECT_EQ(parts_.log, QStringList{ask});
+        switch (c.meanwhile) {
+            case Meanwhile::Nothing:
+                break;
+            case Meanwhile::CallEnded:
+                state_.ClearFlags();
+                control_.ReleaseAllButtons();
+                break;
+            case Meanwhile::NewCallRang:
+                control_.ReleaseAllButtons();
+                state_.incomingCall = true;
+                break;
+            case Meanwhile::SecondClick:
+                control_.RecordClicked();
+                break;
+        }
+        ASSERT_EQ(parts_.questions.size(), 1u);
+        parts_.AnswerQuestion(c.yes);
+        EXPECT_EQ(parts_.TakeLog(), c.log);
+    }
 }
 
 TEST_F(RecorderControlTest, TheFormatSettingChoosesCodecAndBufferAndTrueSpeechFallsBackOnce) {
@@ -467,7 +509,7 @@ class QuietWindows final : public CallView, public DialerView {
     void ShowCallDisplay(bool) override {}
     void DisplayBallonCallSetails(const QString&, const QString&) override {}
     void RestoreWindow() override {}
-    bool Ask(const QString&) override { return false; }
+    void Ask(const QString&, std::function<void(bool)>) override {}
     void Inform(const QString&) override {}
     void PlayAlertSound(const QString&, qint32) override {}
     bool IsLoaded() const override { return false; }
