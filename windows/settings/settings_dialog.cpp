@@ -358,8 +358,7 @@ void SettingsDialog::ShowJournal() {
     logSystem_->setChecked(log.SystemJournal());
     logCalls_->setChecked(log.CallsJournal());
     warnBeforeDelete_->setChecked(log.WarnBeforeDelete());
-    const int age = ReadNumber(log.KeepFor());
-    keepFor_->setCurrentIndex(age >= 0 && age < keepFor_->count() ? age : keepFor_->count() - 1);
+    keepFor_->setCurrentIndex(log.KeepFor());
 }
 
 void SettingsDialog::ShowIncomingCall() {
