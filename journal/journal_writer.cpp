@@ -332,13 +332,4 @@ void DeleteOldLogs(qint32 months) {
     ProgramJournal().DeleteOldLogs(months);
 }
 
-int JournalAgeMonths(const QVariant& cmbLogFor) {
-    bool ok = false;
-    const int position = cmbLogFor.toString().trimmed().toInt(&ok);
-    if (!ok || position < 0 || position > 2) {
-        return 0;
-    }
-    return position + 1;
-}
-
 }  // namespace orvane

@@ -91,8 +91,4 @@ void WriteCallsLog(const QString& text);
 void DeleteLogFile(const QString& name);
 void DeleteOldLogs(qint32 months);
 
-// Months of journal the stored "cmbLogFor" position keeps: "0", "1", "2" give
-// 1, 2, 3; "3", a missing or any other value give 0 (keep everything).
-int JournalAgeMonths(const QVariant& cmbLogFor);
-
 }  // namespace orvane

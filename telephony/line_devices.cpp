@@ -19,7 +19,10 @@ std::vector<LineDetails> ListLineDevices(Tapi& tapi) {
 }
 
 qint32 FindLineDevice(Tapi& tapi, const QString& name) {
-    const std::vector<LineDetails> lines = ListLineDevices(tapi);
+    return FindLineDevice(ListLineDevices(tapi), name);
+}
+
+qint32 FindLineDevice(const std::vector<LineDetails>& lines, const QString& name) {
     const auto found = std::find_if(lines.cbegin(), lines.cend(), [&name](const LineDetails& line) {
         return line.deviceName == name;
     });

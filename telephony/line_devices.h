@@ -19,6 +19,8 @@ std::vector<LineDetails> ListLineDevices(Tapi& tapi);
 // The first line device whose name equals `name` exactly, or -1. LineIndex
 // is put back.
 qint32 FindLineDevice(Tapi& tapi, const QString& name);
+// The same in a list from ListLineDevices.
+qint32 FindLineDevice(const std::vector<LineDetails>& lines, const QString& name);
 
 // A device the settings dialog recommends: the driver can drive it and it
 // offers a sound format we record from.

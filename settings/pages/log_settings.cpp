@@ -24,8 +24,15 @@ bool LogSettings::WarnBeforeDelete() const {
     return CheckOf(setting::kChkWornBeforeDelete);
 }
 
-QString LogSettings::KeepFor() const {
-    return TextOf(setting::kCmbLogFor);
+int LogSettings::KeepFor() const {
+    bool ok = false;
+    const int position = TextOf(setting::kCmbLogFor).trimmed().toInt(&ok);
+    return ok && position >= 0 && position <= kKeepForever ? position : kKeepForever;
+}
+
+int LogSettings::KeepMonths() const {
+    const int position = KeepFor();
+    return position == kKeepForever ? 0 : position + 1;
 }
 
 bool LogSettings::SetSystemJournal(bool on) {

@@ -14,9 +14,13 @@ class LogSettings final : public SettingsPage {
     bool SystemJournal() const;
     bool CallsJournal() const;
     bool WarnBeforeDelete() const;
-    // The position of "keep journals for" (one, two, three months, for
-    // ever) as stored; empty when missing, which prunes nothing.
-    QString KeepFor() const;
+    // The position of "keep journals for": one, two, three months, for
+    // ever. A missing or unreadable value is for ever, in the dialog as in
+    // the pruning, so no journal goes that the user did not choose to drop.
+    static constexpr int kKeepForever = 3;
+    int KeepFor() const;
+    // The months of journal kept (1 to 3), 0 for ever: what pruning uses.
+    int KeepMonths() const;
 
     bool SetSystemJournal(bool on);
     bool SetCallsJournal(bool on);

@@ -236,16 +236,6 @@ INSTANTIATE_TEST_SUITE_P(Cutoffs, PruneTest,
                                            PruneCase{QDate(2026, 3, 31), 2, QDate(2026, 1, 31)},
                                            PruneCase{QDate(2026, 1, 15), 3, QDate(2025, 10, 15)}));
 
-TEST(JournalAge, StoredPositionGivesMonths) {
-    EXPECT_EQ(JournalAgeMonths(QStringLiteral("0")), 1);
-    EXPECT_EQ(JournalAgeMonths(QStringLiteral("1")), 2);
-    EXPECT_EQ(JournalAgeMonths(QStringLiteral("2")), 3);
-    for (const QVariant& keep : {QVariant(QStringLiteral("3")), QVariant(),
-                                 QVariant(QStringLiteral("x")), QVariant(QStringLiteral("-1"))}) {
-        EXPECT_EQ(JournalAgeMonths(keep), 0) << keep.toString().toStdString();
-    }
-}
-
 TEST(ProgramWideJournal, WritesIntoTheProgramFoldersJournal) {
     testing::TestEnvironment env;
     env.makeProgramFolders();

@@ -229,7 +229,7 @@ void JournalViewer::ShowJournalsOffNote() {
 }
 
 void JournalViewer::RangeForLog() {
-    const int months = JournalAgeMonths(settings_.KeepFor());
+    const int months = settings_.KeepMonths();
     if (months > 0) {
         journal_.DeleteOldLogs(months);
     }

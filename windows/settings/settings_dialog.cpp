@@ -358,8 +358,7 @@ void SettingsDialog::ShowJournal() {
     logSystem_->setChecked(log.SystemJournal());
     logCalls_->setChecked(log.CallsJournal());
     warnBeforeDelete_->setChecked(log.WarnBeforeDelete());
-    const int age = ReadNumber(log.KeepFor());
-    keepFor_->setCurrentIndex(age >= 0 && age < keepFor_->count() ? age : keepFor_->count() - 1);
+    keepFor_->setCurrentIndex(log.KeepFor());
 }
 
 void SettingsDialog::ShowIncomingCall() {
@@ -542,15 +541,8 @@ void SettingsDialog::ShowDeviceProperties() {
     const QString name = ChosenModem();
     const std::vector<LineDetails> lines =
         host_.lineDevices ? host_.lineDevices() : std::vector<LineDetails>();
-    qint32 index = -1;
-    LineDetails details;
-    for (qint32 i = 0; i < static_cast<qint32>(lines.size()); ++i) {
-        if (lines[i].deviceName == name) {
-            index = i;
-            details = lines[i];
-            break;
-        }
-    }
+    const qint32 index = FindLineDevice(lines, name);
+    LineDetails details = index >= 0 ? lines[static_cast<size_t>(index)] : LineDetails();
     details.deviceName = name;
     // The language's label ends in its colon; the space before the value
     // is ours (a label that brings its own keeps it).

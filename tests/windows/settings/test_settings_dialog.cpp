@@ -20,6 +20,7 @@
 #include "core/paths.h"
 #include "core/product.h"
 #include "settings/global_options.h"
+#include "settings/names/log.h"
 #include "settings/program_settings.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
@@ -218,6 +219,40 @@ TEST_F(SettingsDialogTest, OkHandsTheFormatAndTheJournalSwitchesToTheProgram) {
         EXPECT_EQ(settings_->General().RecordFormat(), on ? 2 : 1);
         EXPECT_EQ(settings_->Log().SystemJournal(), on);
         EXPECT_EQ(settings_->Log().CallsJournal(), !on);
+    }
+}
+
+// The dialog shows the journal age the program prunes by, whatever is
+// stored; a missing value is for ever, so an OK of another setting does not
+// start deleting journals.
+TEST_F(SettingsDialogTest, TheJournalAgeShownIsTheOnePrunedByAndOkLeavesItAlone) {
+    const struct {
+        const char* stored;  // nullptr: no value
+        int shown;
+        int months;  // 0 keeps every journal
+    } cases[] = {
+        {nullptr, 3, 0}, {"0", 0, 1}, {"1", 1, 2},  {"2", 2, 3}, {"3", 3, 0},
+        {" 2 ", 2, 3},   {"x", 3, 0}, {"-1", 3, 0}, {"4", 3, 0}, {"", 3, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "missing");
+        RegistryRoutines log(kHkeyLocalMachine, product::kRootKey, kTabLog);
+        if (c.stored) {
+            Store(kTabLog, setting::kCmbLogFor, QString::fromLatin1(c.stored));
+        } else {
+            log.DeleteValue(setting::kCmbLogFor);
+        }
+        dialog_.reset();
+        settings_.reset();
+        Dialog().Open(0);
+        EXPECT_EQ(Control<QComboBox>("cmbLogFor")->currentIndex(), c.shown);
+        EXPECT_EQ(settings_->Log().KeepMonths(), c.months);
+
+        QCheckBox* system = Control<QCheckBox>("chkLogSys");
+        system->setChecked(!system->isChecked());
+        Dialog().Accept();
+        EXPECT_EQ(settings_->Log().KeepMonths(), c.months);
+        EXPECT_EQ(ProgramSettings().Log().KeepMonths(), c.months);
     }
 }
 
