@@ -187,8 +187,7 @@ void Program::BuildToolbarRows() {
 
 void Program::ApplyStartOptions() {
     // The settings the running program acts on.
-    options_ = GlobalOptionsFrom(settings_);
-    options_.soundDevice = SoundDeviceIndex(*waveEvents_, options_.soundDeviceName);
+    options_ = StoredOptions();
     modem_ = settings_.Devices().Modem();
     // A value stored from now on, by the settings dialog or by another
     // process, takes effect at once.
@@ -233,9 +232,15 @@ void Program::FollowSettings() {
     if (shutDown_) {
         return;
     }
+    SetOptions(StoredOptions());
+}
+
+GlobalOptions Program::StoredOptions() const {
     GlobalOptions options = GlobalOptionsFrom(settings_);
+    // The sound device is stored by name; its number is the audio
+    // controls' own.
     options.soundDevice = waveEvents_ ? SoundDeviceIndex(*waveEvents_, options.soundDeviceName) : 0;
-    SetOptions(options);
+    return options;
 }
 
 void Program::FollowModem() {

@@ -162,6 +162,8 @@ class Program final : public QObject {
     // A settings page changed: the options again, and the line on another
     // line device.
     void FollowSettings();
+    // The options as the settings pages hold them now.
+    GlobalOptions StoredOptions() const;
     void FollowModem();
 
     ProgramSettings settings_;

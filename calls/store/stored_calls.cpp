@@ -163,23 +163,21 @@ bool CallStore::Write(qint32 number, const CallRecord& record) {
 }
 
 bool CallStore::SetReadFlag(qint32 number, const QString& value) {
-    if (number < 1 || number > Count() || !ops_.setReadFlag ||
-        !ops_.setReadFlag(number, folder_, value)) {
-        return false;
-    }
-    TakeStamp();
-    records_[static_cast<size_t>(number - 1)].Set(CallField::ReadFlag, value.left(1));
-    Q_EMIT callChanged(number);
-    return true;
+    return SetFlag(number, value, ops_.setReadFlag, CallField::ReadFlag);
 }
 
 bool CallStore::SetUserMark(qint32 number, const QString& value) {
-    if (number < 1 || number > Count() || !ops_.setUserMark ||
-        !ops_.setUserMark(number, folder_, value)) {
+    return SetFlag(number, value, ops_.setUserMark, CallField::UserMark);
+}
+
+bool CallStore::SetFlag(qint32 number, const QString& value, const FlagWrite& write,
+                        CallField field) {
+    if (number < 1 || number > Count() || !write || !write(number, folder_, value)) {
         return false;
     }
     TakeStamp();
-    records_[static_cast<size_t>(number - 1)].Set(CallField::UserMark, value.left(1));
+    // The file keeps the first character only; so does the memory.
+    records_[static_cast<size_t>(number - 1)].Set(field, value.left(1));
     Q_EMIT callChanged(number);
     return true;
 }

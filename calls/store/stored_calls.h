@@ -111,6 +111,9 @@ class CallStore final : public QObject {
         quint64 inode = 0;
         bool operator==(const Stamp&) const = default;
     };
+    using FlagWrite = std::function<bool(qint32, const QString&, const QString&)>;
+    // One flag of record `number` through `write`, then in memory.
+    bool SetFlag(qint32 number, const QString& value, const FlagWrite& write, CallField field);
     Stamp StampNow() const;
     void TakeStamp();
     void Read(const QString& folder);
