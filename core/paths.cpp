@@ -8,6 +8,10 @@
 #include <QFileInfo>
 #include <cerrno>
 
+#ifndef ORVANE_RELATIVE_DATA_DIR
+#define ORVANE_RELATIVE_DATA_DIR "../share/orvane"
+#endif
+
 namespace orvane::paths {
 namespace {
 
@@ -55,17 +59,51 @@ QString ProgramFolder() {
     return forced.isEmpty() ? ExecutableFolder() : forced;
 }
 
+QString DataFolder() {
+    const QString forced = AbsoluteEnv("ORVANE_DATA_DIR");
+    if (!forced.isEmpty()) {
+        return forced;
+    }
+    const QString program = ProgramFolder();
+    if (QFileInfo(program + QStringLiteral("/Trans")).isDir()) {
+        return program;
+    }
+    const QString installed =
+        QDir::cleanPath(program + QLatin1Char('/') + QStringLiteral(ORVANE_RELATIVE_DATA_DIR));
+    return QFileInfo(installed).isDir() ? installed : program;
+}
+
+QString ShippedTransFolder() {
+    return DataFolder() + QStringLiteral("/Trans/");
+}
+QString ShippedSoundFolder() {
+    return DataFolder() + QStringLiteral("/Sound/");
+}
+QString HelpFolder() {
+    return DataFolder() + QStringLiteral("/Help/");
+}
+
+QString UserFolder() {
+    return DataHome() + QStringLiteral("/orvane");
+}
+QString UserTransFolder() {
+    return UserFolder() + QStringLiteral("/Trans/");
+}
+QString UserSoundFolder() {
+    return UserFolder() + QStringLiteral("/Sound/");
+}
+QString JournalFolder() {
+    return ProgramFolder() + QStringLiteral("/Journal/");
+}
+QString DefaultRecordingsFolder() {
+    return UserFolder() + QStringLiteral("/Recordings/");
+}
+
 QString TransFolder() {
     return ProgramFolder() + QStringLiteral("/Trans/");
 }
 QString SoundFolder() {
     return ProgramFolder() + QStringLiteral("/Sound/");
-}
-QString JournalFolder() {
-    return ProgramFolder() + QStringLiteral("/Journal/");
-}
-QString HelpFolder() {
-    return ProgramFolder() + QStringLiteral("/Help/");
 }
 
 QString ConfigFolder() {

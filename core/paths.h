@@ -12,11 +12,37 @@ namespace orvane::paths {
 // program folder).
 QString ProgramFolder();
 
-// Program folder + "/Trans/", "/Sound/", "/Journal/", "/Help/".
+// The files that ship with the program (Trans/, Sound/, Help/, LICENSE),
+// read-only at run time. ORVANE_DATA_DIR overrides it. Otherwise the
+// program folder itself when it holds a Trans folder (the portable layout
+// that scripts/run.sh installs), else the installed data folder next to it
+// (ORVANE_RELATIVE_DATA_DIR from the program folder, "../share/orvane").
+QString DataFolder();
+
+// Data folder + "/Trans/", "/Sound/", "/Help/": what ships.
+QString ShippedTransFolder();
+QString ShippedSoundFolder();
+QString HelpFolder();
+
+// Everything the program or the user writes, apart from the settings and
+// the recordings: $XDG_DATA_HOME/orvane (~/.local/share/orvane). Not made
+// here; the writers make what they need.
+QString UserFolder();
+
+// User folder + "/Trans/", "/Sound/", "/Journal/": translations and sounds
+// the user made or added (a name there hides the shipped file of that
+// name), and the journals.
+QString UserTransFolder();
+QString UserSoundFolder();
+QString JournalFolder();
+
+// The recordings folder of a user who has not chosen one:
+// user folder + "/Recordings/".
+QString DefaultRecordingsFolder();
+
+// Until the callers move to the shipped and user folders above.
 QString TransFolder();
 QString SoundFolder();
-QString JournalFolder();
-QString HelpFolder();
 
 // Folder of the settings hives: $ORVANE_CONFIG_DIR, else
 // $XDG_CONFIG_HOME/orvane, else ~/.config/orvane.

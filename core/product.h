@@ -28,4 +28,9 @@ inline const QString kRunValueName = QStringLiteral("Orvane");
 
 inline const QString kExecutableName = QStringLiteral("orvane");
 
+// The desktop's name for the program: the menu entry's file name (without
+// ".desktop"), the icon's name, the AppStream id and the notifications'
+// desktop-entry hint.
+inline const QString kDesktopId = QStringLiteral("org.quenzo.Orvane");
+
 }  // namespace orvane::product
