@@ -26,7 +26,7 @@ declare -A allowed=(
   [tools/modemsim]="telephony/modem audio"
   [tools/sonvel]="audio"
   [tools/reg]="core settings"
-  [tools/setup]="core settings audio"
+  [tools/setup]="settings"
   [tools/sounds]=""
 )
 # Folders whose code runs without Qt at all.

@@ -6,13 +6,13 @@
 #include <QProcess>
 
 #include "core/paths.h"
+#include "settings/setup/setup_command.h"
 #include "settings/store/registry_routines.h"
 #include "settings/store/registry_store.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
-#include "tools/setup/setup_command.h"
 
-namespace orvane::tools {
+namespace orvane::setup {
 namespace {
 
 struct Result {
@@ -235,4 +235,4 @@ TEST_F(SetupCommandTest, TheProgramRunsTwiceQuietlyTheSecondTime) {
 }
 
 }  // namespace
-}  // namespace orvane::tools
+}  // namespace orvane::setup

@@ -3,12 +3,12 @@
 #include <QTextStream>
 #include <cstdio>
 
-#include "tools/setup/setup_command.h"
+#include "settings/setup/setup_command.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return orvane::tools::RunSetup(QCoreApplication::arguments().mid(1), out, err,
+    return orvane::setup::RunSetup(QCoreApplication::arguments().mid(1), out, err,
                                    QLocale::system().language());
 }

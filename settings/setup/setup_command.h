@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QTextStream>
 
-namespace orvane::tools {
+namespace orvane::setup {
 
 // `arguments` without the program name; `systemLanguage` picks the shipped
 // language file when --language is not given. Prints one line per change
@@ -22,4 +22,4 @@ QByteArray MenuEntryContent(const QString& programFolder);
 // "German", "Hebrew" or "English": the shipped language file for a language.
 QString LanguageFileFor(QLocale::Language language);
 
-}  // namespace orvane::tools
+}  // namespace orvane::setup

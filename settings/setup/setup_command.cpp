@@ -1,4 +1,4 @@
-#include "tools/setup/setup_command.h"
+#include "settings/setup/setup_command.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,7 +18,7 @@
 #include "settings/store/registry_store.h"
 #include "settings/store/registry_types.h"
 
-namespace orvane::tools {
+namespace orvane::setup {
 
 namespace {
 
@@ -367,4 +367,4 @@ int RunSetup(const QStringList& arguments, QTextStream& out, QTextStream& err,
     return code;
 }
 
-}  // namespace orvane::tools
+}  // namespace orvane::setup
