@@ -57,10 +57,10 @@ Options:
   --adpcm-only          rockwell dialect: only 2- to 4-bit ADPCM samples
                         (#VBS=8 and 16 refused)
   --speed N             send voice data N times faster than real time
+                        (1 to 1000, default 1)
   --modem-buffer BYTES  sound the client has not read yet (in the terminal and
                         the modem) beyond BYTES is lost, as on a real modem
                         whose host stops reading (default: no limit)
-                        (1 to 1000, default 1)
   --stay                keep serving when the steps are done
   --log FILE            write a transcript of both directions ("-": stderr)
   -h, --help            show this help
