@@ -8,8 +8,12 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-serialport-dev libgl-dev
   libasound2-dev libgsm1-dev
+  # the manual pages (man/*.scd into roff)
+  scdoc
   # tests
   googletest libgtest-dev libgmock-dev sox
+  # the manual pages' check: man and groff render them
+  man-db groff-base
   # the format check
   clang-format git
   # tests of the ALSA backend: a private sound server with a null sink
