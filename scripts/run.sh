@@ -2,7 +2,8 @@
 # Sets up, builds, installs Orvane into a portable program folder and starts
 # it. ORVANE_HOME chooses the folder (default ~/.local/opt/orvane). The
 # programs orvane, orvane-reg, sonvel and modemsim get links in
-# ~/.local/bin, so they can be started by name.
+# ~/.local/bin, so they can be started by name, and their manual pages
+# links in ~/.local/share/man/man1, so `man orvane` finds them.
 #
 # Without a modem (no USB modem or USB serial adapter plugged in), or with
 # ORVANE_DEMO_LINE=1, the line is the modem emulator: modemsim runs beside
@@ -32,6 +33,8 @@ done
 if [ ${#linked[@]} -gt 0 ]; then
   echo "Linked ${linked[*]} into $bin." >&2
 fi
+scripts/link-man-pages.sh "$home"
+
 case ":$PATH:" in
   *":$bin:"*) ;;
   *)
