@@ -67,6 +67,8 @@ class SettingsDialog final : public QDialog {
     void StopSound();
     void AddSound();
     void DeleteSound();
+    // The sounds of both folders, the user's first; shows `name`.
+    void FillSoundList(const QString& name);
     void ShowDeviceProperties();
 
     // The log-on command the Run entry holds when the box is checked.
