@@ -12,8 +12,7 @@ namespace orvane {
 // file; a link there counts as nothing), else the shipped folder's path for it, whether
 // that exists or not. Empty for a name that is not a plain file name
 // (empty, "." or "..", holding "/" or NUL).
-QString UserFirstPath(const QString& userFolder, const QString& shippedFolder,
-                      const QString& name);
+QString UserFirstPath(const QString& userFolder, const QString& shippedFolder, const QString& name);
 
 // The names of the regular files of both folders that match `patterns`
 // (all files when empty): the user's first, then the shipped ones the user

@@ -63,8 +63,8 @@ void BringOver(const QString& oldFolder, const QString& shippedFolder, const QSt
             continue;
         }
         if (!QDir().mkpath(userFolder)) {
-            report << QStringLiteral("Cannot copy %1: cannot make %2").arg(old.filePath(),
-                                                                          userFolder);
+            report
+                << QStringLiteral("Cannot copy %1: cannot make %2").arg(old.filePath(), userFolder);
             continue;
         }
         const CopyResult copy = CopyFileUnchanged(old.filePath(), target);
