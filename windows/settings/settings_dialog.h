@@ -67,8 +67,6 @@ class SettingsDialog final : public QDialog {
     void StopSound();
     void AddSound();
     void DeleteSound();
-    // The sounds of both folders, the user's first; shows `name`.
-    void FillSoundList(const QString& name);
     void ShowDeviceProperties();
 
     // The log-on command the Run entry holds when the box is checked.
@@ -79,6 +77,8 @@ class SettingsDialog final : public QDialog {
     void reject() override { Cancel(); }
 
   private:
+    // The sounds of both folders, the user's first; shows `name`.
+    void FillSoundList(const QString& name);
     void BuildPages();
     void BuildPageList();
     QWidget* BuildGeneralPage();
