@@ -82,10 +82,15 @@ NameCheck CheckTranslationName(const QString& name, const QString& renaming) {
         return NameCheck::kInvalid;
     }
     const auto filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    const QStringList existing = QDir(paths::UserTransFolder()).entryList(filter) +
-                                 QDir(paths::ShippedTransFolder()).entryList(filter);
-    for (const QString& other : existing) {
+    for (const QString& other : QDir(paths::UserTransFolder()).entryList(filter)) {
         if (other != renaming && SameName(other, name)) {
+            return NameCheck::kTaken;
+        }
+    }
+    // A shipped name is taken even by the user's copy of it renamed in case
+    // alone; keeping the name exactly (a new direction) is no clash.
+    for (const QString& other : QDir(paths::ShippedTransFolder()).entryList(filter)) {
+        if (name != renaming && SameName(other, name)) {
             return NameCheck::kTaken;
         }
     }

@@ -318,6 +318,8 @@ TEST_F(TranslationEditorTest, EditsOfShippedTranslationsGoToTheUsersCopyWhichWin
     LoadTranslation(trans_ + "/English");
 
     // Rename and delete act on the user's copy alone; the shipped file shows again.
+    EXPECT_EQ(RenameTranslation("German", "german", false), FileChange::kNameTaken);
+    EXPECT_EQ(RenameTranslation("German", "German", true), FileChange::kDone);
     EXPECT_EQ(RenameTranslation("German", "Deutsch", false), FileChange::kDone);
     EXPECT_EQ(LanguageFilePath("German"), trans_ + "/German");
     EXPECT_EQ(DeleteTranslation("Deutsch"), FileChange::kDone);
