@@ -4,6 +4,7 @@
 #include "calls/call_views.h"
 #include "calls/line_problem.h"
 #include "core/paths.h"
+#include "core/user_files.h"
 #include "journal/journal_writer.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
@@ -18,16 +19,8 @@ const QString kIdleTime = QStringLiteral("0:00:00");
 
 }  // namespace
 
-QString AlertSoundPath(const QString& soundFolder, const QString& name) {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
-        name.contains(QLatin1Char('/')) || name.contains(QChar(u'\0'))) {
-        return {};
-    }
-    QString path = soundFolder;
-    if (!path.endsWith(QLatin1Char('/'))) {
-        path += QLatin1Char('/');
-    }
-    return path + name;
+QString AlertSoundPath(const QString& name) {
+    return UserFirstPath(paths::UserSoundFolder(), paths::ShippedSoundFolder(), name);
 }
 
 QString DialFailureText(qint32 code) {
@@ -88,8 +81,8 @@ void CallStateMachine::InComeCall() {
 }
 
 void CallStateMachine::PlayIncomingSound() {
-    // A name from the settings never leads out of the Sound folder.
-    const QString path = AlertSoundPath(paths::SoundFolder(), options_.incomingCallSound);
+    // A name from the settings never leads out of the sound folders.
+    const QString path = AlertSoundPath(options_.incomingCallSound);
     if (!path.isEmpty()) {
         view_.PlayAlertSound(path, options_.soundDevice);
     }

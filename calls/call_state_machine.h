@@ -82,8 +82,9 @@ class CallStateMachine : public QObject {
 // The status text for a dial-out that ended with `code`.
 QString DialFailureText(qint32 code);
 
-// Sound folder + name, or "" when `name` is not a plain file name of that
-// folder (empty, ".", "..", or holding a "/").
-QString AlertSoundPath(const QString& soundFolder, const QString& name);
+// The sound called `name`: the user's sound folder + name when the user
+// added one of that name, else the shipped sound folder + name; "" when
+// `name` is not a plain file name (empty, ".", "..", or holding a "/").
+QString AlertSoundPath(const QString& name);
 
 }  // namespace orvane

@@ -99,13 +99,6 @@ QString DefaultRecordingsFolder() {
     return UserFolder() + QStringLiteral("/Recordings/");
 }
 
-QString TransFolder() {
-    return ProgramFolder() + QStringLiteral("/Trans/");
-}
-QString SoundFolder() {
-    return ProgramFolder() + QStringLiteral("/Sound/");
-}
-
 QString ConfigFolder() {
     const QString forced = AbsoluteEnv("ORVANE_CONFIG_DIR");
     return forced.isEmpty() ? ConfigHome() + QStringLiteral("/orvane") : forced;

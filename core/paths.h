@@ -40,10 +40,6 @@ QString JournalFolder();
 // user folder + "/Recordings/".
 QString DefaultRecordingsFolder();
 
-// Until the callers move to the shipped and user folders above.
-QString TransFolder();
-QString SoundFolder();
-
 // Folder of the settings hives: $ORVANE_CONFIG_DIR, else
 // $XDG_CONFIG_HOME/orvane, else ~/.config/orvane.
 QString ConfigFolder();

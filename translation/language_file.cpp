@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "core/paths.h"
+#include "core/user_files.h"
 
 namespace orvane {
 namespace {
@@ -41,10 +42,13 @@ void DropIncompleteCharacter(QByteArray& bytes) {
 }  // namespace
 
 QString LanguageFilePath(const QString& name) {
-    const bool plain = !name.isEmpty() && name != QStringLiteral(".") &&
-                       name != QStringLiteral("..") && !name.contains(QLatin1Char('/')) &&
-                       !name.contains(QChar(u'\0'));
-    return plain ? paths::TransFolder() + name : paths::TransFolder();
+    const QString path = UserFirstPath(paths::UserTransFolder(), paths::ShippedTransFolder(), name);
+    return path.isEmpty() ? paths::ShippedTransFolder() : path;
+}
+
+QString UserLanguageFilePath(const QString& name) {
+    const QString path = UserFirstPath(paths::UserTransFolder(), paths::UserTransFolder(), name);
+    return path.isEmpty() ? paths::UserTransFolder() : path;
 }
 
 qint32 LanguageFileReader::Open(const QString& path) {

@@ -34,11 +34,15 @@ inline const QString kLeftToRightMark = QStringLiteral("LTR");
 // rest of it skipped, so a huge or hostile file never sits in memory whole.
 inline constexpr qsizetype kMaxLineBytes = 64 * 1024;
 
-// The path of the translation called `name`: the translations folder plus
-// the name, when the name is a plain file name. Anything else (empty, ".",
-// "..", a name with "/" or NUL) gives the folder itself, which loads as
-// nothing, exactly like a missing selection.
+// The path of the translation called `name`: the user's translations
+// folder plus the name when the user has a file of that name, else the
+// shipped translations folder plus the name. A name that is not a plain
+// file name (empty, ".", "..", a name with "/" or NUL) gives the shipped
+// folder itself, which loads as nothing, exactly like a missing selection.
 QString LanguageFilePath(const QString& name);
+// Where the user's own file called `name` is written: always in the user's
+// translations folder (the folder itself for a name that is not plain).
+QString UserLanguageFilePath(const QString& name);
 
 // Reads a text file line by line. A line ends at CR LF, at a lone CR or at
 // a lone LF; the last line needs no line end. Bytes are UTF-8 (the locale's

@@ -26,7 +26,7 @@ bool IsText(const StringTable& table) {
 
 // Why the file at `path` is not even opened, or an empty text.
 QString Refusal(const QString& path) {
-    if (path == paths::TransFolder()) {
+    if (path == paths::ShippedTransFolder() || path == paths::UserTransFolder()) {
         return QStringLiteral("no language file is selected");  // see LanguageFilePath
     }
     const QFileInfo info(path);
@@ -43,8 +43,12 @@ QString Refusal(const QString& path) {
     if (info.isSymLink()) {
         // A link among the translations may name another translation; one
         // that leads elsewhere would show any file as the program's texts.
-        const QString folder = QFileInfo(paths::TransFolder()).canonicalFilePath();
-        if (folder.isEmpty() || !info.canonicalFilePath().startsWith(folder + QLatin1Char('/'))) {
+        const QString target = info.canonicalFilePath();
+        const auto inside = [&target](const QString& folder) {
+            const QString canonical = QFileInfo(folder).canonicalFilePath();
+            return !canonical.isEmpty() && target.startsWith(canonical + QLatin1Char('/'));
+        };
+        if (!inside(paths::UserTransFolder()) && !inside(paths::ShippedTransFolder())) {
             return QStringLiteral("is a link to a file outside the translations folder");
         }
     }

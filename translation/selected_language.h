@@ -13,7 +13,7 @@ QString BuiltInEnglishPath();
 // Fills the program's string table with the built-in English texts, then
 // with the file at `path` over them. The file is not used at all when it
 // is missing, not a regular file (a folder, a FIFO: never opened), a link
-// that leads out of the translations folder, or not text (NUL bytes or
+// that leads out of both translations folders, or not text (NUL bytes or
 // bytes that are not UTF-8); a file cut short gives the lines it has.
 // Returns what went wrong, naming the file ("<path>: <reason>"), or an
 // empty text when the file was read whole.

@@ -228,6 +228,8 @@ inline constexpr int kMsgCallIndexDamaged =
 // Help pages in the program's own window; the journal viewer's note.
 inline constexpr int kHelpShownHere = 805;
 inline constexpr int kMsgJournalsOff = 806;  // "<%S>": the clear boxes, then the settings page
+inline constexpr int kMsgShippedTranslation = 875;  // "<%S>": the translation's name
+inline constexpr int kMsgShippedSound = 876;        // "<%S>": the sound's name
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -411,6 +413,8 @@ inline constexpr std::array kAllIds = {
     kMsgCallIndexDamaged,
     kHelpShownHere,
     kMsgJournalsOff,
+    kMsgShippedTranslation,
+    kMsgShippedSound,
 };
 
 }  // namespace orvane::ids

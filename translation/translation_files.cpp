@@ -10,6 +10,7 @@
 #include "core/atomic_file.h"
 #include "core/paths.h"
 #include "core/trash.h"
+#include "core/user_files.h"
 #include "translation/language_file.h"
 
 namespace orvane {
@@ -62,26 +63,34 @@ QString FirstLine(const QString& name, int n) {
 }  // namespace
 
 QStringList ListTranslations() {
-    QDir folder(paths::TransFolder());
     QStringList names;
-    for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
-        if (!info.isSymLink() && IsPlainName(info.fileName())) {
-            names << info.fileName();
+    for (const QString& name :
+         UserFirstNames(paths::UserTransFolder(), paths::ShippedTransFolder())) {
+        if (IsPlainName(name)) {
+            names << name;
         }
     }
-    names.sort(Qt::CaseInsensitive);
     return names;
+}
+
+bool IsUserTranslation(const QString& name) {
+    return IsPlainName(name) && HasPlainFile(paths::UserTransFolder(), name);
 }
 
 NameCheck CheckTranslationName(const QString& name, const QString& renaming) {
     if (!IsPlainName(name)) {
         return NameCheck::kInvalid;
     }
-    const QStringList existing =
-        QDir(paths::TransFolder())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& other : existing) {
+    const auto filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QString& other : QDir(paths::UserTransFolder()).entryList(filter)) {
         if (other != renaming && SameName(other, name)) {
+            return NameCheck::kTaken;
+        }
+    }
+    // A shipped name is taken even by the user's copy of it renamed in case
+    // alone; keeping the name exactly (a new direction) is no clash.
+    for (const QString& other : QDir(paths::ShippedTransFolder()).entryList(filter)) {
+        if (name != renaming && SameName(other, name)) {
             return NameCheck::kTaken;
         }
     }
@@ -188,6 +197,12 @@ bool LanguageDocument::Save(const QString& path) const {
     return ReplaceFileContent(path, bytes, UsersFileMode()) == 0;
 }
 
+bool SaveUserTranslation(const LanguageDocument& document, const QString& name) {
+    // Made on the first save; only ever the user's folder is written.
+    return IsPlainName(name) && !document.IsBroken() && QDir().mkpath(paths::UserTransFolder()) &&
+           document.Save(UserLanguageFilePath(name));
+}
+
 FileChange CreateTranslation(const QString& name, bool rightToLeft) {
     switch (CheckTranslationName(name)) {
         case NameCheck::kInvalid:
@@ -197,14 +212,14 @@ FileChange CreateTranslation(const QString& name, bool rightToLeft) {
         case NameCheck::kOk:
             break;
     }
-    return LanguageDocument::NewTranslation(rightToLeft).Save(LanguageFilePath(name))
+    return SaveUserTranslation(LanguageDocument::NewTranslation(rightToLeft), name)
                ? FileChange::kDone
                : FileChange::kFailed;
 }
 
 FileChange RenameTranslation(const QString& from, const QString& to, bool rightToLeft) {
-    if (!IsEditableTranslation(from)) {
-        return FileChange::kBasic;
+    if (!IsUserTranslation(from)) {
+        return FileChange::kShipped;
     }
     switch (CheckTranslationName(to, from)) {
         case NameCheck::kInvalid:
@@ -214,15 +229,15 @@ FileChange RenameTranslation(const QString& from, const QString& to, bool rightT
         case NameCheck::kOk:
             break;
     }
-    const QString oldPath = LanguageFilePath(from);
-    const QString newPath = LanguageFilePath(to);
+    const QString oldPath = UserLanguageFilePath(from);
+    const QString newPath = UserLanguageFilePath(to);
     LanguageDocument document;
     document.Load(oldPath);
     if (document.IsBroken()) {
         return FileChange::kBroken;
     }
     document.SetLine(kDirectionLine, rightToLeft ? kRightToLeftMark : kLeftToRightMark);
-    if (!document.Save(newPath)) {
+    if (!SaveUserTranslation(document, to)) {
         return FileChange::kFailed;
     }
     // A name that differs only in case may be the same file on some disks.
@@ -233,12 +248,13 @@ FileChange RenameTranslation(const QString& from, const QString& to, bool rightT
 }
 
 FileChange DeleteTranslation(const QString& name) {
-    if (!IsEditableTranslation(name)) {
-        return FileChange::kBasic;
+    if (!IsUserTranslation(name)) {
+        return FileChange::kShipped;
     }
-    // Into the desktop's trash, from where the user can bring it back.
-    return MoveToTrash(LanguageFilePath(name)) == TrashOutcome::kFailed ? FileChange::kFailed
-                                                                        : FileChange::kDone;
+    // Into the desktop's trash, from where the user can bring it back; a
+    // shipped file of the same name shows again.
+    return MoveToTrash(UserLanguageFilePath(name)) == TrashOutcome::kFailed ? FileChange::kFailed
+                                                                            : FileChange::kDone;
 }
 
 }  // namespace orvane

@@ -1,8 +1,10 @@
 #pragma once
-// The translation editor's work on the files of the translations folder:
-// which names may become a file there, creating, renaming and deleting a
-// translation, and changing one line of a language file while keeping every
-// other byte of it. No widgets.
+// The translation editor's work on language files: which names may become a
+// translation, creating, renaming and deleting one, and changing one line of
+// a language file while keeping every other byte of it. Translations come
+// from the shipped folder (read-only) and the user's folder (a file there
+// hides the shipped one of the same name); everything written goes to the
+// user's folder. No widgets.
 
 #include <QByteArray>
 #include <QList>
@@ -11,14 +13,21 @@
 
 namespace orvane {
 
-// Every translation: the regular, visible files of the translations folder,
-// sorted without regard to case.
+// Every translation, one entry per name: the regular, visible files of the
+// user's translations folder, then those of the shipped folder the user has
+// no file of that name for, each part sorted without regard to case.
 QStringList ListTranslations();
+
+// Whether the user's translations folder holds a file called `name` (one
+// the user made, renamed or edited): only such a file can be renamed or
+// deleted.
+bool IsUserTranslation(const QString& name);
 
 enum class NameCheck {
     kOk,
     kInvalid,  // would not be a plain file of the translations folder
-    kTaken,    // another translation has it, whatever the letter case
+    kTaken,    // another translation (the user's or a shipped one) has it,
+               // whatever the letter case
 };
 
 // Whether `name` may name a new translation, or the translation `renaming`
@@ -67,7 +76,15 @@ class LanguageDocument {
     DocumentProblem problem_ = DocumentProblem::kUnreadable;
 };
 
-enum class FileChange { kDone, kInvalidName, kNameTaken, kBasic, kBroken, kFailed };
+// Writes `document` as the user's translation `name`, making the user's
+// translations folder when missing; a shipped file of that name is never
+// touched (the user's copy hides it from then on). False when broken, when
+// the name is not plain or when the write fails.
+bool SaveUserTranslation(const LanguageDocument& document, const QString& name);
+
+// kShipped: the name belongs to a shipped translation alone, which is
+// never renamed nor deleted.
+enum class FileChange { kDone, kInvalidName, kNameTaken, kShipped, kBroken, kFailed };
 
 // A new user translation called `name`; never replaces an existing file.
 FileChange CreateTranslation(const QString& name, bool rightToLeft);
@@ -76,7 +93,7 @@ FileChange CreateTranslation(const QString& name, bool rightToLeft);
 // by another translation is refused and both files stay.
 FileChange RenameTranslation(const QString& from, const QString& to, bool rightToLeft);
 // Moves the user translation `name` to the desktop's trash (removed where
-// there is none); basic translations stay.
+// there is none); shipped translations stay.
 FileChange DeleteTranslation(const QString& name);
 
 }  // namespace orvane

@@ -211,14 +211,23 @@ void FillFileList(QComboBox* box, const QString& folder, const QString& pattern,
     if (box == nullptr) {
         return;
     }
-    box->clear();
+    QStringList names;
     if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
         ::closedir(dir);
-        box->addItems(QDir(folder).entryList(QStringList{pattern}, QDir::Files,
-                                             QDir::Name | QDir::IgnoreCase));
+        names = QDir(folder).entryList(QStringList{pattern}, QDir::Files,
+                                       QDir::Name | QDir::IgnoreCase);
     } else {
         JournalFileListError(errno);
     }
+    FillNameList(box, names, name);
+}
+
+void FillNameList(QComboBox* box, const QStringList& names, const QString& name) {
+    if (box == nullptr) {
+        return;
+    }
+    box->clear();
+    box->addItems(names);
     if (name.isEmpty()) {
         if (box->count() > 0) {
             box->setCurrentIndex(0);

@@ -68,6 +68,11 @@ struct SaveCopyOutcome {
 SaveCopyOutcome SaveCopyAs(const QString& source, QWidget* owner, const QString& extension,
                            const QString& folder = QString());
 
+// Refills the box with `names` as they come. Then shows `name` when it is
+// not empty, else selects the first entry. A name that is not in a
+// non-editable box writes an "errFilFile" line to the system journal.
+void FillNameList(QComboBox* box, const QStringList& names, const QString& name);
+
 // Refills the box with the names of the visible files in `folder` that match
 // `pattern` (e.g. "*.wav"), by name. Then shows `name` when it is not empty,
 // else selects the first entry. A missing folder, or a name that is not in a

@@ -8,12 +8,14 @@
 #include "core/atomic_file.h"
 #include "core/paths.h"
 #include "core/product.h"
+#include "core/user_files.h"
 #include "settings/names/devices.h"
 #include "settings/names/disconnect_call.h"
 #include "settings/names/general.h"
 #include "settings/names/incoming_call.h"
 #include "settings/names/language.h"
 #include "settings/names/log.h"
+#include "settings/setup/user_files_upgrade.h"
 #include "settings/store/autostart.h"
 #include "settings/store/registry_store.h"
 #include "settings/store/registry_types.h"
@@ -115,13 +117,16 @@ class Installer {
         ScopedProgramFolder programFolder(options.programDir);
         if (options.language.has_value() && !IsLanguageFile(*options.language)) {
             err_ << "orvane-setup: there is no language file \"" << *options.language << "\" in "
-                 << paths::TransFolder() << '\n';
+                 << paths::UserTransFolder() << " or " << paths::ShippedTransFolder() << '\n';
             return 1;
         }
         bool ok = true;
-        for (const QString& folder : {paths::TransFolder(), paths::SoundFolder(),
+        for (const QString& folder : {paths::UserTransFolder(), paths::UserSoundFolder(),
                                       paths::JournalFolder(), paths::HelpFolder()}) {
             ok = MakeFolder(folder) && ok;
+        }
+        for (const QString& line : BringOverUserFiles(paths::ProgramFolder())) {
+            out_ << line << '\n';
         }
         const bool machineKeys = MakeKeys(kHkeyLocalMachine);
         ok = MakeKeys(kHkeyCurrentUser) && machineKeys && ok;
@@ -170,8 +175,9 @@ class Installer {
     }
 
     static bool IsLanguageFile(const QString& name) {
-        return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
-               QFileInfo(paths::TransFolder() + name).isFile();
+        // The user's translations and the shipped ones, the user's first.
+        return QFileInfo(UserFirstPath(paths::UserTransFolder(), paths::ShippedTransFolder(), name))
+            .isFile();
     }
 
     bool MakeFolder(const QString& folder) {
@@ -267,7 +273,7 @@ class Installer {
             file = kEnglish;
         }
         if (!IsLanguageFile(file)) {
-            err_ << "orvane-setup: no language file in " << paths::TransFolder()
+            err_ << "orvane-setup: no language file in " << paths::ShippedTransFolder()
                  << "; the program will start without one\n";
             return true;
         }
@@ -275,11 +281,11 @@ class Installer {
     }
 
     // The shipped ring, only where no sound was chosen (an empty choice is
-    // one) and the program folder holds it.
+    // one) and the shipped sounds hold it.
     bool SetIncomingCallSound() {
         const QString key = UnderRoot(kTabIncomingCall);
         if (ValueExists(key, setting::kCmbPlayWhenIc) ||
-            !QFileInfo(paths::SoundFolder() + kShippedRing).isFile()) {
+            !QFileInfo(paths::ShippedSoundFolder() + kShippedRing).isFile()) {
             return true;
         }
         return SetText(key, setting::kCmbPlayWhenIc, kShippedRing);

@@ -417,7 +417,7 @@ TEST_F(MainWindowTest, ALanguageNameCannotLeadOutOfTheTranslationsFolder) {
     env_.writeFile(QStringLiteral("program/Outside"), LanguageFile(1000, "RTL"));
     Store(kLanguageKey, "Select", QStringLiteral("../Outside"));
     EXPECT_EQ(LoadSelectedLanguage(),
-              paths::TransFolder() + QStringLiteral(": no language file is selected"));
+              paths::ShippedTransFolder() + QStringLiteral(": no language file is selected"));
     EXPECT_FALSE(IsRightToLeft());
     EXPECT_EQ(Text(11), EnglishLine(11));
 }

@@ -155,11 +155,18 @@ TEST_F(CallStateMachineTest, TheIncomingCallOptionsRaiseTheWindowABalloonAndTheA
     w_.TakeLog();
     w_.balloons.clear();
     machine_.InComeCall();
-    EXPECT_EQ(w_.TakeLog(), (QStringList{"display on", "restore",
-                                         "sound " + paths::SoundFolder() + "ring.wav on 3"}));
+    EXPECT_EQ(w_.TakeLog(),
+              (QStringList{"display on", "restore",
+                           "sound " + paths::ShippedSoundFolder() + "ring.wav on 3"}));
     EXPECT_EQ(w_.balloons, QStringList{Text(ids::kBalloonIncomingCall) + " | "});
 
-    // A sound name that would lead out of the Sound folder plays nothing.
+    // A sound the user added under that name plays instead of the shipped one.
+    env_.writeFile(QStringLiteral("data/orvane/Sound/ring.wav"), "RIFF");
+    machine_.InComeCall();
+    EXPECT_EQ(w_.TakeLog(), (QStringList{"display on", "restore",
+                                         "sound " + paths::UserSoundFolder() + "ring.wav on 3"}));
+
+    // A sound name that would lead out of the sound folders plays nothing.
     for (const char* name : {"../../etc/passwd", "sub/ring.wav", "..", ""}) {
         options.incomingCallSound = QString::fromLatin1(name);
         machine_.SetOptions(options);

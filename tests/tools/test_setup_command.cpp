@@ -7,6 +7,7 @@
 
 #include "core/paths.h"
 #include "settings/setup/setup_command.h"
+#include "settings/setup/user_files_upgrade.h"
 #include "settings/store/registry_routines.h"
 #include "settings/store/registry_store.h"
 #include "tests/support/qt_printers.h"
@@ -41,8 +42,8 @@ QVariant Stored(const QString& subkey, const QString& name) {
 class SetupCommandTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        env_.writeFile(QStringLiteral("program/Trans/English"), "1\r\n");
-        env_.writeFile(QStringLiteral("program/Trans/German"), "1\r\n");
+        env_.writeFile(QStringLiteral("program/Trans/English"), "0\r\n");
+        env_.writeFile(QStringLiteral("program/Trans/German"), "0\r\n");
     }
     testing::TestEnvironment env_;
 };
@@ -61,10 +62,11 @@ TEST_F(SetupCommandTest, MakesEverythingOnceAndNothingTheSecondTime) {
           QStringLiteral("Created folder ") + recordings}) {
         EXPECT_TRUE(first.out.split(QLatin1Char('\n')).contains(line)) << line.toStdString();
     }
-    EXPECT_FALSE(first.out.contains(QStringLiteral("Created folder ") + paths::TransFolder()));
-    for (const char* sub : {"Trans", "Sound", "Journal", "Help"}) {
-        EXPECT_TRUE(
-            QFileInfo(paths::ProgramFolder() + QLatin1Char('/') + QLatin1String(sub)).isDir());
+    EXPECT_FALSE(
+        first.out.contains(QStringLiteral("Created folder ") + paths::ShippedTransFolder()));
+    for (const QString& folder : {paths::UserTransFolder(), paths::UserSoundFolder(),
+                                  paths::JournalFolder(), paths::HelpFolder()}) {
+        EXPECT_TRUE(QFileInfo(folder).isDir()) << folder.toStdString();
     }
     for (const char* key :
          {"", "Language", "Properties\\TabDevices", "Properties\\TabGeneral", "Properties\\TabLog",
@@ -152,8 +154,8 @@ TEST(SetupLanguage, TheSystemLanguagePicksAShippedFile) {
     };
     for (const auto& [language, arguments, expected] : cases) {
         testing::TestEnvironment env;
-        env.writeFile(QStringLiteral("program/Trans/English"), "1\r\n");
-        env.writeFile(QStringLiteral("program/Trans/German"), "1\r\n");
+        env.writeFile(QStringLiteral("program/Trans/English"), "0\r\n");
+        env.writeFile(QStringLiteral("program/Trans/German"), "0\r\n");
         const Result result = Install(arguments, language);
         EXPECT_EQ(result.code, 0);
         EXPECT_EQ(Stored(QStringLiteral("Language"), QStringLiteral("Select")), QVariant(expected))
@@ -206,7 +208,7 @@ TEST_F(SetupCommandTest, FailuresAreReportedWithExitCodeOne) {
 TEST_F(SetupCommandTest, TheMenuEntryStartsTheProgramOfThisFolderAndIsKeptUpToDate) {
     const QString folder = env_.root() + QStringLiteral("/my programs/orvane");
     env_.writeFile(QStringLiteral("my programs/orvane/orvane"), "x");
-    env_.writeFile(QStringLiteral("my programs/orvane/Trans/English"), "1\r\n");
+    env_.writeFile(QStringLiteral("my programs/orvane/Trans/English"), "0\r\n");
     const QString entry = env_.dataHome() + QStringLiteral("/applications/orvane.desktop");
     Result result = Install({QStringLiteral("--program-dir"), folder});
     ASSERT_EQ(result.code, 0) << result.err.toStdString();
@@ -232,6 +234,60 @@ TEST_F(SetupCommandTest, TheProgramRunsTwiceQuietlyTheSecondTime) {
         EXPECT_EQ(process.readAllStandardOutput().isEmpty(), !firstRun);
     }
     EXPECT_TRUE(Stored(QStringLiteral("Language"), QStringLiteral("Select")).isValid());
+}
+
+// An old portable folder's own translations and sounds reach the user's
+// folders, whether the shipped files now live elsewhere (an installed
+// package) or still in that folder; nothing the user has is overwritten.
+TEST_F(SetupCommandTest, TheUsersOwnFilesOfAnOldProgramFolderAreBroughtOver) {
+    const QString old = env_.programFolder();
+    const QByteArray english = ReadFile(old + "/Trans/English");
+    const QString userTrans = env_.dataHome() + "/orvane/Trans/";
+    const QString userSound = env_.dataHome() + "/orvane/Sound/";
+    const struct {
+        const char* file;  // below the old program folder
+        QByteArray content;
+        QByteArray user;  // the user's file of that name afterwards
+        bool keptInOld;   // the old copy still there
+    } files[] = {
+        {"Trans/Mine", "1\r\nmine\r\n", "1\r\nmine\r\n", false},  // made in the editor
+        {"Trans/Taken", "1\r\nold\r\n", "1\r\nnew\r\n", true},    // never overwritten
+        {"Sound/Mine.wav", "RIFF mine", "", true},                // portable: read in place
+    };
+    env_.writeFile("data/orvane/Trans/Taken", "1\r\nnew\r\n");
+    for (const auto& f : files) {
+        env_.writeFile(QStringLiteral("program/") + f.file, f.content);
+    }
+    // The portable layout: the old folder is the shipped one.
+    const Result portable = Install({});
+    EXPECT_EQ(portable.code, 0) << portable.err.toStdString();
+    EXPECT_TRUE(portable.out.contains("Copied " + old + "/Trans/Mine to " + userTrans + "Mine"));
+    EXPECT_TRUE(
+        portable.out.contains("Kept " + old + "/Trans/Taken: " + userTrans + "Taken exists"));
+    for (const auto& f : files) {
+        const QString name = QFileInfo(f.file).fileName();
+        const QString user = (QString(f.file).startsWith("Trans") ? userTrans : userSound) + name;
+        EXPECT_EQ(QFileInfo::exists(old + "/" + f.file), f.keptInOld) << f.file;
+        EXPECT_EQ(ReadFile(user), f.user) << f.file;
+    }
+
+    // Installed data elsewhere: a changed shipped file and an unknown sound
+    // are the user's, a shipped file as it ships is not; the old folder stays.
+    env_.writeFile("shared/Trans/English", english);
+    env_.writeFile("shared/Trans/German", "0\r\nshipped\r\n");
+    env_.writeFile("shared/Sound/Ring.wav", "RIFF ring");
+    env_.writeFile("program/Sound/Ring.wav", "RIFF ring");
+    env_.setVariable("ORVANE_DATA_DIR", env_.root() + "/shared");
+    const QStringList report = BringOverUserFiles(old);
+    EXPECT_EQ(report,
+              (QStringList{"Copied " + old + "/Trans/German to " + userTrans + "German",
+                           "Kept " + old + "/Trans/Taken: " + userTrans + "Taken exists",
+                           "Copied " + old + "/Sound/Mine.wav to " + userSound + "Mine.wav"}));
+    EXPECT_EQ(ReadFile(userSound + "Mine.wav"), "RIFF mine");
+    EXPECT_FALSE(QFileInfo::exists(userTrans + "English"));
+    EXPECT_FALSE(QFileInfo::exists(userSound + "Ring.wav"));
+    EXPECT_TRUE(QFileInfo::exists(old + "/Trans/German"));
+    EXPECT_EQ(BringOverUserFiles(old).filter("Copied"), QStringList{});
 }
 
 }  // namespace

@@ -20,9 +20,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "calls/call_state_machine.h"
 #include "core/common_functions.h"
 #include "core/paths.h"
 #include "core/product.h"
+#include "core/user_files.h"
 #include "settings/program_settings.h"
 #include "telephony/line_devices.h"
 #include "translation/right_to_left.h"
@@ -366,7 +368,7 @@ void SettingsDialog::ShowIncomingCall() {
     callerBalloon_->setChecked(incoming.CallerBalloon());
     openAppOnCall_->setChecked(incoming.OpenAppOnCall());
     playOnCall_->setChecked(incoming.PlaySound());
-    FillFileList(sound_, paths::SoundFolder(), kSoundPattern, incoming.Sound());
+    FillSoundList(incoming.Sound());
 }
 
 void SettingsDialog::FillModemList(bool recommendedOnly, const QString& chosen) {
@@ -501,7 +503,10 @@ void SettingsDialog::ChooseFolder() {
 
 void SettingsDialog::PlaySound() {
     if (host_.playSound && !sound_->currentText().isEmpty()) {
-        host_.playSound(paths::SoundFolder() + sound_->currentText());
+        const QString path = AlertSoundPath(sound_->currentText());
+        if (!path.isEmpty()) {
+            host_.playSound(path);
+        }
     }
 }
 
@@ -513,9 +518,12 @@ void SettingsDialog::StopSound() {
 
 void SettingsDialog::AddSound() {
     StopSound();
-    const QString name = AddSoundFile(this, paths::SoundFolder());
+    // Added sounds are the user's: copied into the user's sound folder,
+    // where a sound of a shipped one's name takes its place.
+    QDir().mkpath(paths::UserSoundFolder());
+    const QString name = AddSoundFile(this, paths::UserSoundFolder());
     if (!name.isEmpty()) {
-        FillFileList(sound_, paths::SoundFolder(), kSoundPattern, name);
+        FillSoundList(name);
     }
 }
 
@@ -530,11 +538,23 @@ void SettingsDialog::DeleteSound() {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QStringLiteral("..")) {
         return;
     }
+    // Only a sound the user added goes; the shipped ones stay.
+    if (!HasPlainFile(paths::UserSoundFolder(), name)) {
+        ShowMessage(ReplaceMarker(Text(ids::kMsgShippedSound), name), false);
+        return;
+    }
     if (ShowMessage(ReplaceMarker(Text(ids::kAskDeleteSound), name), true) != kAnswerYes) {
         return;
     }
-    QFile::remove(paths::SoundFolder() + name);
-    FillFileList(sound_, paths::SoundFolder(), kSoundPattern, QString());
+    QFile::remove(paths::UserSoundFolder() + name);
+    FillSoundList(QString());
+}
+
+void SettingsDialog::FillSoundList(const QString& name) {
+    FillNameList(sound_,
+                 UserFirstNames(paths::UserSoundFolder(), paths::ShippedSoundFolder(),
+                                QStringList{kSoundPattern}),
+                 name);
 }
 
 void SettingsDialog::ShowDeviceProperties() {

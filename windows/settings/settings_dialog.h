@@ -77,6 +77,8 @@ class SettingsDialog final : public QDialog {
     void reject() override { Cancel(); }
 
   private:
+    // The sounds of both folders, the user's first; shows `name`.
+    void FillSoundList(const QString& name);
     void BuildPages();
     void BuildPageList();
     QWidget* BuildGeneralPage();

@@ -49,6 +49,10 @@ void Show(Message message, const QString& name = QString()) {
     ShowMessage(ReplaceMarker(ListEntry(ids::kTranslatorMessages, message), name), false);
 }
 
+void ShowShipped(const QString& name) {
+    ShowMessage(ReplaceMarker(Text(ids::kMsgShippedTranslation), LeftToRightIsolate(name)), false);
+}
+
 const int kColumnWidths[] = {70, 120, 200};
 constexpr int kColumns = 4;
 const QString kCategoryMark = QStringLiteral("''");
@@ -265,7 +269,7 @@ void TranslationEditor::FillTable(int row) {
     document_.Load(targetPath);
     // A target that exists but is not a whole language file is shown as far
     // as it reads and never written; saying so once per load.
-    if (document_.IsBroken() && targetPath != paths::TransFolder() &&
+    if (document_.IsBroken() && targetPath != paths::ShippedTransFolder() &&
         QFileInfo::exists(targetPath) && documentName_ != targetName) {
         Show(kBroken, targetName);
     }
@@ -316,7 +320,8 @@ void TranslationEditor::SaveValue() {
         return;
     }
     document_.SetLine(valueDialog_->Id(), valueDialog_->TargetBox()->toPlainText());
-    if (!document_.Save(LanguageFilePath(name))) {
+    // A shipped translation is edited as the user's own copy of it.
+    if (!SaveUserTranslation(document_, name)) {
         Show(kNotSaved, name);
     }
     FillTable(editedRow_);
@@ -329,8 +334,8 @@ void TranslationEditor::NewTranslation() {
 
 void TranslationEditor::EditTranslation() {
     const QString name = target_->currentText();
-    if (!IsEditableTranslation(name)) {
-        Show(kBasic);
+    if (!IsUserTranslation(name)) {
+        ShowShipped(name);
         return;
     }
     fileDialog_->Fill(name, IsRightToLeftTranslation(name));
@@ -339,8 +344,8 @@ void TranslationEditor::EditTranslation() {
 
 void TranslationEditor::DeleteTranslation() {
     const QString name = target_->currentText();
-    // A basic translation is refused without a question.
-    if (IsEditableTranslation(name) &&
+    // A shipped translation is refused without a question.
+    if (IsUserTranslation(name) &&
         ShowMessage(ReplaceMarker(Text(ids::kAskDeleteTranslation), LeftToRightIsolate(name)),
                     true) != kAnswerYes) {
         return;
@@ -379,8 +384,8 @@ void TranslationEditor::ShowFileChange(FileChange change, const QString& name) {
         case FileChange::kNameTaken:
             Show(kNameTaken, name);
             break;
-        case FileChange::kBasic:
-            Show(kBasic, name);
+        case FileChange::kShipped:
+            ShowShipped(name);
             break;
         case FileChange::kBroken:
             Show(kBroken, name);

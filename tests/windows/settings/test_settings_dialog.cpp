@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,16 +25,24 @@
 #include "settings/program_settings.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
+#include "tests/support/folder_mode_guard.h"
+#include "tests/support/run_as_nobody.h"
 #include "tests/support/scripted_line_backend.h"
 #include "tests/support/test_environment.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/common_widgets.h"
 #include "ui/tray_icon.h"
 #include "windows/settings/settings_dialog.h"
 
 namespace orvane {
 namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
 
 LineDetails Line(const QString& name, bool recommended) {
     LineDetails details;
@@ -70,6 +79,7 @@ class SettingsDialogTest : public ::testing::Test {
             SettingsDialog::Host host;
             host.lineDevices = [this] { return lines_; };
             host.soundDevices = [] { return QStringList{"Speakers", "Headset"}; };
+            host.playSound = [this](const QString& path) { played_ << path; };
             settings_ = std::make_unique<ProgramSettings>();
             // What the program follows: each change of the modem.
             QObject::connect(&settings_->Devices(), &SettingsPage::changed, [this] {
@@ -106,6 +116,7 @@ class SettingsDialogTest : public ::testing::Test {
     QString modem_;
     QStringList modemChanges_;
     std::unique_ptr<SettingsDialog> dialog_;
+    QStringList played_;
 };
 
 TEST_F(SettingsDialogTest, TheModemIsToldChangedOnlyWhenItChanged) {
@@ -298,30 +309,70 @@ TEST_F(SettingsDialogTest, OkTellsEachPageThatChangedOnce) {
     }
 }
 
+// Shipped sounds (a read-only folder) and the user's, user's first: adding
+// copies into the user's folder, where a shipped name is taken over; only a
+// user's sound is deleted, after asking; the only sound is kept.
 TEST_F(SettingsDialogTest, DeletingASoundAsksAndTheOnlySoundIsKept) {
-    const QString only = env_.writeFile("program/Sound/ring.wav", "RIFF");
+    if (testing::RanAsNobody()) {
+        return;
+    }
+    const QString shipped = env_.writeFile("program/Sound/ring.wav", "RIFF shipped");
+    const testing::ReadOnlyFolderGuard readOnly(paths::ShippedSoundFolder());
+    ASSERT_TRUE(readOnly.ok());
+    const QString user = paths::UserSoundFolder();
     Dialog().Open(0);
     SetNextMessageAnswer(kAnswerOk);
     Dialog().DeleteSound();
     const auto refused = TakeShownMessages();
     ASSERT_EQ(refused.size(), 1u);
     EXPECT_EQ(refused[0].text, Text(ids::kMsgOnlySoundLeft));
-    EXPECT_TRUE(QFile::exists(only));
 
-    const QString other = env_.writeFile("program/Sound/bell.wav", "RIFF");
-    Dialog().Open(0);
+    QString chosen;
+    SetFileDialogHook([&chosen](const FileDialogRequest&) { return chosen; });
     auto* sounds = Control<QComboBox>("CmbPlayWhen_IC");
-    sounds->setCurrentIndex(sounds->findText("bell.wav"));
-    SetNextMessageAnswer(kAnswerNo);
-    Dialog().DeleteSound();
-    EXPECT_TRUE(QFile::exists(other));
-    SetNextMessageAnswer(kAnswerYes);
-    Dialog().DeleteSound();
-    const auto shown = TakeShownMessages();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[1].text, R"(Delete the sound "bell.wav"?)");
-    EXPECT_FALSE(QFile::exists(other));
-    EXPECT_EQ(sounds->count(), 1);
+    auto names = [sounds] {
+        QStringList list;
+        for (int i = 0; i < sounds->count(); ++i) {
+            list << sounds->itemText(i);
+        }
+        return list;
+    };
+    for (const char* file : {"picked/bell.wav", "picked/ring.wav"}) {
+        chosen = env_.writeFile(QLatin1String(file), file);
+        Dialog().AddSound();
+    }
+    SetFileDialogHook({});
+    EXPECT_EQ(names(), (QStringList{"bell.wav", "ring.wav"}));
+    const struct {
+        const char* name;
+        int answer;
+        QString message;
+        QStringList left;
+    } steps[] = {
+        {"bell.wav", kAnswerNo, R"(Delete the sound "bell.wav"?)", {"bell.wav", "ring.wav"}},
+        {"ring.wav", kAnswerYes, R"(Delete the sound "ring.wav"?)", {"bell.wav"}},
+        {"ring.wav",
+         kAnswerOk,
+         ReplaceMarker(Text(ids::kMsgShippedSound), "ring.wav"),
+         {"bell.wav"}},
+        {"bell.wav", kAnswerYes, R"(Delete the sound "bell.wav"?)", {}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        sounds->setCurrentIndex(sounds->findText(QLatin1String(step.name)));
+        played_.clear();
+        Dialog().PlaySound();
+        const QString own = user + QLatin1String(step.name);
+        EXPECT_EQ(played_, QStringList{QFile::exists(own) ? own : shipped});
+        SetNextMessageAnswer(step.answer);
+        Dialog().DeleteSound();
+        const auto shown = TakeShownMessages();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, step.message);
+        EXPECT_EQ(QDir(user).entryList(QDir::Files), step.left);
+        EXPECT_EQ(ReadAll(shipped), "RIFF shipped");
+    }
+    EXPECT_EQ(names(), QStringList{"ring.wav"});
 }
 
 TEST_F(SettingsDialogTest, TheRunBoxAndTheAutostartEntryAgreeAfterOk) {

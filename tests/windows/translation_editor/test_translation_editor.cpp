@@ -1,22 +1,28 @@
-// The translation editor on a real translations folder: names that would
-// leave it or clash are refused, basic translations stay, a saved value
-// changes one line and nothing else, a damaged file is never written.
+// The translation editor on real translations folders, the shipped one and
+// the user's: names that would leave them or clash are refused, shipped
+// translations stay, a saved value changes one line and nothing else, a
+// damaged file is never written.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "tests/support/folder_mode_guard.h"
 #include "tests/support/qt_printers.h"
+#include "tests/support/run_as_nobody.h"
 #include "tests/support/test_environment.h"
 #include "tests/translation/language_fixture.h"
+#include "translation/bidi_text.h"
 #include "translation/language_file.h"
+#include "translation/selected_language.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
@@ -36,6 +42,7 @@ class TranslationEditorTest : public ::testing::Test {
     void SetUp() override {
         env_.makeProgramFolders();
         trans_ = env_.programFolder() + QStringLiteral("/Trans");
+        user_ = env_.dataHome() + QStringLiteral("/orvane/Trans");
         for (const char* name : {"English", "German", "Hebrew"}) {
             QFile::copy(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/") + name, trans_ + "/" + name);
             shipped_[name] = ReadAll(trans_ + "/" + name);
@@ -47,7 +54,8 @@ class TranslationEditorTest : public ::testing::Test {
     void TearDown() override { ResetMessageSeam(); }
 
     QString Write(const QString& name, const QByteArray& bytes) {
-        return testing::WriteBytes(trans_, name, bytes);
+        QDir().mkpath(user_);
+        return testing::WriteBytes(user_, name, bytes);
     }
     QStringList Messages() {
         QStringList texts;
@@ -77,6 +85,7 @@ class TranslationEditorTest : public ::testing::Test {
 
     testing::TestEnvironment env_;
     QString trans_;
+    QString user_;
     QMap<QString, QByteArray> shipped_;
 };
 
@@ -104,7 +113,9 @@ TEST_F(TranslationEditorTest, NamesOutsideTheFolderOrClashingInCaseAreRefused) {
         EXPECT_EQ(CreateTranslation(c.name, true), c.result) << c.name.toStdString();
     }
     EXPECT_EQ(QDir(trans_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              (QStringList{"English", "German", "Hebrew", "Mine"}));
+              (QStringList{"English", "German", "Hebrew"}));
+    EXPECT_EQ(QDir(user_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"Mine"});
     EXPECT_EQ(QDir(env_.programFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{});
     ExpectShippedIntact();
     // The new file: 1000 CR LF lines, user-made, right-to-left.
@@ -112,7 +123,7 @@ TEST_F(TranslationEditorTest, NamesOutsideTheFolderOrClashingInCaseAreRefused) {
     for (int n = 1; n <= kLanguageFileLines; ++n) {
         expected += (n == 1 ? "1" : n == 10 ? "RTL" : "") + QByteArray("\r\n");
     }
-    EXPECT_EQ(ReadAll(trans_ + "/Mine"), expected);
+    EXPECT_EQ(ReadAll(user_ + "/Mine"), expected);
 }
 
 TEST_F(TranslationEditorTest, RenameAndDeleteKeepOtherFilesAndBasicTranslations) {
@@ -128,22 +139,22 @@ TEST_F(TranslationEditorTest, RenameAndDeleteKeepOtherFilesAndBasicTranslations)
     for (const char* target : {"other", "OTHER", "English", "..", ""}) {
         EXPECT_NE(RenameTranslation("Mine", target, false), FileChange::kDone) << target;
     }
-    EXPECT_EQ(ReadAll(trans_ + "/Mine"), mine);
-    EXPECT_EQ(ReadAll(trans_ + "/Other"), other);
+    EXPECT_EQ(ReadAll(user_ + "/Mine"), mine);
+    EXPECT_EQ(ReadAll(user_ + "/Other"), other);
     for (const char* basic : {"English", "German", "Hebrew"}) {
-        EXPECT_EQ(RenameTranslation(basic, "Renamed", false), FileChange::kBasic);
-        EXPECT_EQ(DeleteTranslation(basic), FileChange::kBasic);
+        EXPECT_EQ(RenameTranslation(basic, "Renamed", false), FileChange::kShipped);
+        EXPECT_EQ(DeleteTranslation(basic), FileChange::kShipped);
     }
     ExpectShippedIntact();
 
     // Renamed: the new file is the old one with its direction changed.
     EXPECT_EQ(RenameTranslation("Mine", "Mine2", true), FileChange::kDone);
-    EXPECT_FALSE(QFile::exists(trans_ + "/Mine"));
+    EXPECT_FALSE(QFile::exists(user_ + "/Mine"));
     QByteArray renamed = mine;
     renamed.replace("\r\nLTR\r\n", "\r\nRTL\r\n");
-    EXPECT_EQ(ReadAll(trans_ + "/Mine2"), renamed);
+    EXPECT_EQ(ReadAll(user_ + "/Mine2"), renamed);
     EXPECT_EQ(DeleteTranslation("Mine2"), FileChange::kDone);
-    EXPECT_EQ(ListTranslations(), (QStringList{"English", "German", "Hebrew", "Other"}));
+    EXPECT_EQ(ListTranslations(), (QStringList{"Other", "English", "German", "Hebrew"}));
 }
 
 TEST_F(TranslationEditorTest, SavingAValueChangesThatLineAndKeepsEveryOtherByte) {
@@ -170,7 +181,7 @@ TEST_F(TranslationEditorTest, SavingAValueChangesThatLineAndKeepsEveryOtherByte)
     editor.ValueDialog()->accept();
     EXPECT_EQ(Messages(), QStringList{});
     bytes.replace("ziel 12\n", "Abbrechen\\nsofort\n");
-    EXPECT_EQ(ReadAll(trans_ + "/Mine"), bytes);
+    EXPECT_EQ(ReadAll(user_ + "/Mine"), bytes);
     EXPECT_EQ(editor.Grid()->item(row - 1, 3)->text(), "Abbrechen\\nsofort");
 }
 
@@ -201,7 +212,7 @@ TEST_F(TranslationEditorTest, ADamagedTargetIsReportedAndNeverWritten) {
         editor.ValueDialog()->TargetBox()->setPlainText("changed");
         editor.ValueDialog()->accept();
         EXPECT_EQ(Messages(), QStringList{Message(3, "Damaged")});
-        EXPECT_EQ(ReadAll(trans_ + "/Damaged"), c.bytes);
+        EXPECT_EQ(ReadAll(user_ + "/Damaged"), c.bytes);
     }
 }
 
@@ -230,13 +241,15 @@ TEST_F(TranslationEditorTest, TheWindowRefusesCaseDuplicatesAndBasicTranslations
         editor.TargetBox()->setEditText("Hebrew");
         SetNextMessageAnswer(kAnswerOk);
         editor.findChild<QPushButton*>(button)->click();
-        EXPECT_EQ(Messages(), QStringList{Message(1)}) << button;
+        EXPECT_EQ(Messages(), QStringList{ReplaceMarker(Text(ids::kMsgShippedTranslation),
+                                                        LeftToRightIsolate("Hebrew"))})
+            << button;
         EXPECT_FALSE(editor.FileDialog()->isVisible());
     }
     ExpectShippedIntact();
     // Delete asks first: No keeps the file, Yes moves it to the trash.
     editor.TargetBox()->setEditText("Mine");
-    const QByteArray mine = ReadAll(trans_ + "/Mine");
+    const QByteArray mine = ReadAll(user_ + "/Mine");
     SetNextMessageAnswer(kAnswerNo);
     editor.findChild<QPushButton*>("cmdDelete")->click();
     const std::vector<ShownMessage> asked = TakeShownMessages();
@@ -244,13 +257,78 @@ TEST_F(TranslationEditorTest, TheWindowRefusesCaseDuplicatesAndBasicTranslations
     EXPECT_EQ(asked[0].buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(asked[0].text.startsWith(QStringLiteral("Delete the translation \"")));
     EXPECT_TRUE(asked[0].text.contains(QStringLiteral("Mine")));
-    EXPECT_TRUE(QFile::exists(trans_ + "/Mine"));
+    EXPECT_TRUE(QFile::exists(user_ + "/Mine"));
     SetNextMessageAnswer(kAnswerYes);
     editor.findChild<QPushButton*>("cmdDelete")->click();
-    EXPECT_FALSE(QFile::exists(trans_ + "/Mine"));
+    EXPECT_FALSE(QFile::exists(user_ + "/Mine"));
     EXPECT_EQ(ReadAll(env_.dataHome() + "/Trash/files/Mine"), mine);
     EXPECT_TRUE(QFile::exists(env_.dataHome() + "/Trash/info/Mine.trashinfo"));
     EXPECT_EQ(editor.SourceBox()->count(), 3);
+}
+
+// With the shipped folder read-only, editing a shipped translation saves the
+// user's copy (the user's folder made for it), which wins by name in the
+// lists and when loading; renaming or deleting that copy brings the shipped
+// one back; a broken user file still wins and loads as nothing.
+TEST_F(TranslationEditorTest, EditsOfShippedTranslationsGoToTheUsersCopyWhichWins) {
+    if (testing::RanAsNobody()) {
+        return;
+    }
+    const testing::ReadOnlyFolderGuard readOnly(trans_);
+    ASSERT_TRUE(readOnly.ok());
+    ASSERT_FALSE(QFileInfo::exists(user_));
+    TranslationEditor editor;
+    editor.Open("English");
+    editor.SetCombos(QString(), "German");
+    const int row = RowOf(editor, ids::kCancel);
+    ASSERT_GT(row, 0);
+    editor.Grid()->cellDoubleClicked(row - 1, 0);
+    editor.ValueDialog()->TargetBox()->setPlainText(QStringLiteral("Lieber nicht"));
+    editor.ValueDialog()->accept();
+    EXPECT_EQ(Messages(), QStringList{});
+    QList<QByteArray> copy = shipped_["German"].split('\n');
+    copy[ids::kCancel - 1] = "Lieber nicht\r";
+    EXPECT_EQ(ReadAll(user_ + "/German"), copy.join('\n'));
+    ExpectShippedIntact();
+    Write("Broken", "1\r\nshort\r\n");
+    Write("aardvark", testing::LanguageLines(kLanguageFileLines));
+    // A link planted in the user's folder counts as nothing there.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/etc/passwd"), user_ + "/English"));
+
+    const struct {
+        const char* name;
+        QString path;     // where loading the name reads
+        bool loadsWhole;  // false: reported, the built-in English stays
+    } cases[] = {
+        {"German", user_ + "/German", true},      // the user's copy wins
+        {"English", trans_ + "/English", true},   // shipped only
+        {"aardvark", user_ + "/aardvark", true},  // user only
+        {"Broken", user_ + "/Broken", false},     // broken: reported, not replaced
+    };
+    EXPECT_EQ(ListTranslations(),
+              (QStringList{"aardvark", "Broken", "German", "English", "Hebrew"}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LanguageFilePath(c.name), c.path);
+        EXPECT_EQ(LoadLanguageOverBuiltIn(LanguageFilePath(c.name)).isEmpty(), c.loadsWhole);
+    }
+    LoadLanguageOverBuiltIn(LanguageFilePath("German"));
+    EXPECT_EQ(Text(ids::kCancel), "Lieber nicht");
+    ResetStringTableForTesting();
+    LoadTranslation(trans_ + "/English");
+
+    // Rename and delete act on the user's copy alone; the shipped file shows again.
+    EXPECT_EQ(RenameTranslation("German", "german", false), FileChange::kNameTaken);
+    EXPECT_EQ(RenameTranslation("German", "German", true), FileChange::kDone);
+    EXPECT_EQ(RenameTranslation("German", "Deutsch", false), FileChange::kDone);
+    EXPECT_EQ(LanguageFilePath("German"), trans_ + "/German");
+    EXPECT_EQ(DeleteTranslation("Deutsch"), FileChange::kDone);
+    EXPECT_EQ(DeleteTranslation("German"), FileChange::kShipped);
+    EXPECT_EQ(RenameTranslation("Hebrew", "Ivrit", true), FileChange::kShipped);
+    EXPECT_EQ(CreateTranslation("german", false), FileChange::kNameTaken);
+    EXPECT_EQ(QDir(user_).entryList(QDir::Files | QDir::NoSymLinks),
+              (QStringList{"aardvark", "Broken"}));
+    ExpectShippedIntact();
 }
 
 // Every list text of the editor has all its entries in each shipped file.
