@@ -48,8 +48,8 @@ void DesktopNotifier::Show(const Notice& notice, std::function<void()> fallback)
 }
 
 void DesktopNotifier::Send(Pending pending) {
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
-                                                       QStringLiteral("Notify"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     const QVariantMap hints{
         {QStringLiteral("desktop-entry"), product::kDesktopId},
         {QStringLiteral("category"), QStringLiteral("im.received")},
@@ -57,8 +57,8 @@ void DesktopNotifier::Send(Pending pending) {
     // Servers may read the body as markup; a caller's name is plain text.
     call << product::kApplicationTitle << id_ << product::kDesktopId << pending.notice.title
          << pending.notice.text.toHtmlEscaped()
-         << QStringList{QStringLiteral("default"), pending.notice.showLabel,
-                        QStringLiteral("show"), pending.notice.showLabel}
+         << QStringList{QStringLiteral("default"), pending.notice.showLabel, QStringLiteral("show"),
+                        pending.notice.showLabel}
          << hints << pending.notice.timeoutMs;
     waiting_ = true;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
