@@ -46,8 +46,7 @@ QDBusConnection FakeNotifications::ServiceBus() const {
 
 bool FakeNotifications::Register() {
     QDBusConnection bus = ServiceBus();
-    return bus.isConnected() &&
-           bus.registerObject(kPath, this, QDBusConnection::ExportAllSlots) &&
+    return bus.isConnected() && bus.registerObject(kPath, this, QDBusConnection::ExportAllSlots) &&
            bus.registerService(kInterface);
 }
 
