@@ -41,6 +41,7 @@
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 #include "ui/common_widgets.h"
+#include "ui/desktop_notifier.h"
 #include "ui/palette_colours.h"
 #include "ui/tray_icon.h"
 
@@ -157,9 +158,17 @@ class MainWindow::CallDisplayView final : public CallView {
     }
     void ShowCallDisplay(bool visible) override { w_.ShowCallDisplay(visible); }
     void DisplayBallonCallSetails(const QString& title, const QString& text) override {
-        if (w_.tray_ != nullptr) {
-            w_.tray_->ShowBalloonTip(title, text, TrayIcon::BalloonIcon::Information, kBalloonMs);
+        TrayIcon* tray = w_.tray_;
+        const auto balloon = [tray, title, text] {
+            if (tray != nullptr) {
+                tray->ShowBalloonTip(title, text, TrayIcon::BalloonIcon::Information, kBalloonMs);
+            }
+        };
+        if (w_.notifier_ == nullptr) {
+            balloon();
+            return;
         }
+        w_.notifier_->Show({title, text, Text(ids::kTrayShow), kBalloonMs}, balloon);
     }
     void RestoreWindow() override { w_.RestoreWindow(); }
     void Ask(const QString& question, std::function<void(bool yes)> answered) override {
@@ -197,6 +206,8 @@ void MainWindow::BuildTray() {
     tray_->SetToolTip(product::kProductString);
     connect(tray_, &TrayIcon::SysTrayMouseDown, this, &MainWindow::OnTrayMouseDown);
     connect(tray_, &TrayIcon::BalloonClicked, this, &MainWindow::RestoreWindow);
+    notifier_ = new DesktopNotifier(this);
+    connect(notifier_, &DesktopNotifier::Activated, this, &MainWindow::RestoreWindow);
 }
 
 void MainWindow::ShowAtStart(bool hidden) {

@@ -25,6 +25,7 @@ class PlaybackBar;
 class PlaybackControl;
 class Program;
 class TrayIcon;
+class DesktopNotifier;
 enum class MenuCommand;
 
 class MainWindow : public QMainWindow {
@@ -119,6 +120,7 @@ class MainWindow : public QMainWindow {
     Program& program_;
     std::unique_ptr<CallDisplayView> callDisplay_;
     TrayIcon* tray_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
     QMenu* trayMenu_ = nullptr;
     WindowCommands commands_;
     QTimer* tmrStatus_ = nullptr;

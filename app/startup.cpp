@@ -74,6 +74,14 @@ void ReportLanguageProblem(MainWindow& window, const QString& problem) {
     window.ShowStartProblem(ReplaceMarker(Text(ids::kMsgLanguageFileUnreadable), problem));
 }
 
+void SetApplicationIdentity() {
+    QApplication::setApplicationName(QStringLiteral("orvane"));
+    QApplication::setApplicationVersion(product::kVersionText);
+    // Wayland compositors and notification servers match the window and
+    // its notices to the menu entry of this name.
+    QApplication::setDesktopFileName(product::kDesktopId);
+}
+
 int RunStartup(int argc, char** argv) {
     const StartupMode mode = ParseCommandLine(CommandLineText(argc, argv));
     switch (mode) {
@@ -97,9 +105,7 @@ int RunStartup(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("orvane"));
-    QApplication::setApplicationVersion(product::kVersionText);
-    QApplication::setDesktopFileName(QStringLiteral("orvane"));
+    SetApplicationIdentity();
     // The program lives on in the tray when its window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -24,6 +24,8 @@ packages=(
   qt6-translations-l10n
   # checks by eye and window tests: a virtual X server
   xvfb xauth x11-utils trayer
+  # the menu entry and AppStream checks; a private session bus for notices
+  desktop-file-utils appstream dbus
 )
 
 missing=()

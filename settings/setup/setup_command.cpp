@@ -311,22 +311,60 @@ class Installer {
     }
 
     // The desktop's application menu lists the program from this entry; it
-    // is ours, so it is brought up to date whenever it differs.
+    // is ours, so it is brought up to date whenever it differs. It has the
+    // package's desktop id, so only one entry shows: the program set up
+    // last. The installed program has the package's entry and writes none.
     bool WriteMenuEntry() {
-        const QString folder = paths::DataHome() + QStringLiteral("/applications");
-        const QString path = folder + QStringLiteral("/orvane.desktop");
-        const QByteArray content = MenuEntryContent(paths::ProgramFolder());
-        QFile current(path);
-        if (current.open(QIODevice::ReadOnly) && current.readAll() == content) {
+        if (QDir(paths::DataFolder()) != QDir(paths::ProgramFolder())) {
             return true;
         }
-        current.close();
-        if (!QDir().mkpath(folder) || ReplaceFileContent(path, content, UsersFileMode()) != 0) {
-            err_ << "orvane-setup: cannot write the menu entry " << path << '\n';
-            return false;
+        const QString folder = paths::DataHome() + QStringLiteral("/applications");
+        const QString path =
+            folder + QLatin1Char('/') + product::kDesktopId + QStringLiteral(".desktop");
+        const QByteArray content = MenuEntryContent(paths::ProgramFolder());
+        QFile current(path);
+        bool ok = true;
+        if (!current.open(QIODevice::ReadOnly) || current.readAll() != content) {
+            current.close();
+            if (!QDir().mkpath(folder) || ReplaceFileContent(path, content, UsersFileMode()) != 0) {
+                err_ << "orvane-setup: cannot write the menu entry " << path << '\n';
+                return false;
+            }
+            out_ << "Wrote menu entry " << path << '\n';
         }
-        out_ << "Wrote menu entry " << path << '\n';
-        return true;
+        // Earlier versions named the entry orvane.desktop; with both, the
+        // menu would list the program twice. Only an entry that starts an
+        // Orvane program is ours to remove.
+        const QString old = folder + QStringLiteral("/orvane.desktop");
+        QFile oldEntry(old);
+        if (oldEntry.open(QIODevice::ReadOnly) && StartsOrvane(oldEntry.readAll())) {
+            oldEntry.close();
+            if (QFile::remove(old)) {
+                out_ << "Removed the old menu entry " << old << '\n';
+            } else {
+                err_ << "orvane-setup: cannot remove the old menu entry " << old << '\n';
+                ok = false;
+            }
+        }
+        return ok;
+    }
+
+    // Whether a menu entry's Exec line runs a program named orvane.
+    static bool StartsOrvane(const QByteArray& entry) {
+        for (const QByteArray& line : entry.split('\n')) {
+            if (!line.startsWith("Exec=")) {
+                continue;
+            }
+            QString command = QString::fromUtf8(line.mid(5)).trimmed();
+            QString program;
+            if (command.startsWith(QLatin1Char('"'))) {
+                program = command.mid(1, command.indexOf(QLatin1Char('"'), 1) - 1);
+            } else {
+                program = command.section(QLatin1Char(' '), 0, 0);
+            }
+            return QFileInfo(program).fileName() == product::kExecutableName;
+        }
+        return false;
     }
 
     QTextStream& out_;
@@ -350,7 +388,10 @@ QByteArray MenuEntryContent(const QString& programFolder) {
     entry += "Categories=AudioVideo;Audio;Recorder;Qt;\n";
     entry += "Keywords=phone;call;recorder;modem;caller ID;\n";
     entry += "StartupWMClass=orvane\n";
-    entry += "SingleMainWindow=true\n";
+    entry += "Actions=tray;\n";
+    entry += "\n[Desktop Action tray]\n";
+    entry += "Name=Start in the Tray\n";
+    entry += "Exec=" + autostart::ExecValue(program).toUtf8() + " -st\n";
     return entry;
 }
 

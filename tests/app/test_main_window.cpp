@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -42,6 +43,7 @@
 #include "settings/store/registry_routines.h"
 #include "settings/store/registry_store.h"
 #include "telephony/tapi.h"
+#include "tests/support/fake_notifications.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/reading_order.h"
@@ -868,6 +870,42 @@ TEST_F(MainWindowCallTest, AScriptedCallShowsTheCallerInStatusBalloonsAndJournal
                            "Tapi1_Idle->End Of Call(0)"}));
     EXPECT_EQ(testing::JournalEntries(ProgramJournal().callsFileName(), clock_),
               QStringList{QStringLiteral("Ann <b>Lee</b> - 555 1234")});
+    window.UnLoadApp();
+}
+
+// With a notification service on the session bus the caller goes there, not
+// to the tray balloon, and a click on the notice brings the window up.
+TEST_F(MainWindowCallTest, TheCallerIsANoticeOfTheDesktopWhoseClickBringsTheWindowUp) {
+    testing::FakeNotifications service;
+    if (service.Address().isEmpty()) {
+        GTEST_SKIP() << "no private session bus: dbus-daemon (package dbus) is missing";
+    }
+    ASSERT_TRUE(service.Register());
+    env_.setVariable("DBUS_SESSION_BUS_ADDRESS", service.Address());
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        GTEST_SKIP() << "an earlier test in this process took the session bus; run it alone";
+    }
+    Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
+    Program program;
+    program.Load(true);
+    MainWindow& window = program.Window();
+    int balloons = 0;
+    QObject::connect(window.Tray(), &TrayIcon::BalloonShown, [&balloons] { ++balloons; });
+
+    backend_->RaiseIncomingCall();
+    backend_->RaiseRing(1);
+    backend_->RaiseCallerId(QStringLiteral("Ann Lee"), QStringLiteral("555 1234"));
+    ASSERT_TRUE(PumpUntil([&] { return service.calls.size() == 2; }));
+    EXPECT_EQ(service.calls[1].summary, Text(ids::kBalloonIncomingCall));
+    EXPECT_EQ(service.calls[1].body, QStringLiteral("Ann Lee - 555 1234"));
+    EXPECT_EQ(service.calls[0].replacesId, 0U);
+    EXPECT_EQ(service.calls[1].replacesId, service.lastId);
+    EXPECT_TRUE(service.calls[1].actions.contains(Text(ids::kTrayShow)));
+    EXPECT_EQ(balloons, 0);
+    EXPECT_FALSE(window.isVisible());
+
+    ASSERT_TRUE(service.Invoke(service.lastId, QStringLiteral("show")));
+    EXPECT_TRUE(PumpUntil([&] { return window.isVisible(); }));
     window.UnLoadApp();
 }
 

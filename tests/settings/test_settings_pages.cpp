@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <functional>
 
 #include "core/paths.h"
@@ -189,6 +191,23 @@ TEST_F(SettingsPagesTest, TheRunBoxIsTheLogOnEntryOfThisProgramFolder) {
                      .GetRegistryValue(product::kRunValueName)
                      .isValid());
     EXPECT_EQ(changed.count(), 2);
+}
+
+// The log-on entry starts the program that is running: the portable one
+// from its folder, the installed one from the system's program folder.
+TEST_F(SettingsPagesTest, TheLogOnEntryStartsTheProgramThatIsInstalled) {
+    for (const QString& folder :
+         {QStringLiteral("my programs/orvane"), QStringLiteral("usr/bin")}) {
+        const QString program = env_.writeFile(folder + QStringLiteral("/orvane"), "#!/bin/sh\n");
+        env_.setVariable("ORVANE_PROGRAM_DIR", env_.root() + QLatin1Char('/') + folder);
+        ASSERT_TRUE(settings_->General().SetRunOnStart(true));
+        QFile entry(paths::AutostartFolder() + QStringLiteral("/orvane.desktop"));
+        ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+        const QString exec =
+            QStringLiteral("\nExec=\"?%1\"? -st\n").arg(QRegularExpression::escape(program));
+        EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains(QRegularExpression(exec)))
+            << folder.toStdString();
+    }
 }
 
 TEST_F(SettingsPagesTest, AWriteTheStoreRefusesChangesNothingAndIsNotTold) {

@@ -209,7 +209,8 @@ TEST_F(SetupCommandTest, TheMenuEntryStartsTheProgramOfThisFolderAndIsKeptUpToDa
     const QString folder = env_.root() + QStringLiteral("/my programs/orvane");
     env_.writeFile(QStringLiteral("my programs/orvane/orvane"), "x");
     env_.writeFile(QStringLiteral("my programs/orvane/Trans/English"), "0\r\n");
-    const QString entry = env_.dataHome() + QStringLiteral("/applications/orvane.desktop");
+    const QString entry =
+        env_.dataHome() + QStringLiteral("/applications/org.quenzo.Orvane.desktop");
     Result result = Install({QStringLiteral("--program-dir"), folder});
     ASSERT_EQ(result.code, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.contains(QStringLiteral("Wrote menu entry ") + entry));
@@ -219,9 +220,41 @@ TEST_F(SetupCommandTest, TheMenuEntryStartsTheProgramOfThisFolderAndIsKeptUpToDa
 
     // Unchanged: not written again; damaged: mended.
     EXPECT_FALSE(Install({QStringLiteral("--program-dir"), folder}).out.contains("menu entry"));
-    env_.writeFile(QStringLiteral("data/applications/orvane.desktop"), "garbage");
+    env_.writeFile(QStringLiteral("data/applications/org.quenzo.Orvane.desktop"), "garbage");
     EXPECT_TRUE(Install({QStringLiteral("--program-dir"), folder}).out.contains("menu entry"));
     EXPECT_EQ(ReadFile(entry), content);
+}
+
+// The entry earlier versions wrote goes when it starts an Orvane program, so
+// the menu lists the program once; someone else's entry of that name stays.
+TEST_F(SetupCommandTest, TheOldMenuEntryGoesOnlyWhenItIsOurs) {
+    const QString old = env_.dataHome() + QStringLiteral("/applications/orvane.desktop");
+    const struct {
+        QByteArray content;
+        bool removed;
+    } cases[] = {
+        {"[Desktop Entry]\nName=Orvane\nExec=\"/opt/my programs/orvane\"\n", true},
+        {"[Desktop Entry]\nName=Orvane\nExec=/home/u/orvane/orvane -st\n", true},
+        {"[Desktop Entry]\nName=Orvane tools\nExec=/usr/bin/orvane-helper\n", false},
+        {"[Desktop Entry]\nName=Other\n", false},
+    };
+    for (const auto& c : cases) {
+        env_.writeFile(QStringLiteral("data/applications/orvane.desktop"), c.content);
+        const Result result = Install({});
+        EXPECT_EQ(result.code, 0) << result.err.toStdString();
+        EXPECT_EQ(!QFileInfo::exists(old), c.removed) << c.content.data();
+        EXPECT_EQ(result.out.contains(QStringLiteral("Removed the old menu entry ") + old),
+                  c.removed);
+    }
+}
+
+TEST_F(SetupCommandTest, TheInstalledProgramWritesNoMenuEntryOfItsOwn) {
+    env_.setVariable("ORVANE_DATA_DIR", env_.root() + QStringLiteral("/share/orvane"));
+    env_.writeFile(QStringLiteral("share/orvane/Trans/English"), "1\r\n");
+    const Result result = Install({});
+    EXPECT_EQ(result.code, 0) << result.err.toStdString();
+    EXPECT_FALSE(result.out.contains(QStringLiteral("menu entry")));
+    EXPECT_FALSE(QFileInfo::exists(env_.dataHome() + QStringLiteral("/applications")));
 }
 
 TEST_F(SetupCommandTest, TheProgramRunsTwiceQuietlyTheSecondTime) {
