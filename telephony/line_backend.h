@@ -109,6 +109,9 @@ class LineBackend {
     virtual bool IsOpen() const = 0;
     // The index of the open line, or -1.
     virtual qint32 OpenIndex() const = 0;
+    // Who held the port when the last open gave kPortInUse ("minicom (PID
+    // 1234)"), or empty when nobody was found.
+    virtual QString PortHolder() const { return {}; }
 
     virtual bool CallActive() const = 0;
     virtual qint32 Answer() = 0;

@@ -10,6 +10,7 @@
 #include "settings/store/registry_routines.h"
 #include "tests/telephony/telephony_test_support.h"
 #include "translation/string_ids.h"
+#include "translation/string_table.h"
 
 namespace orvane {
 namespace {
@@ -192,6 +193,14 @@ TEST_F(LineConnectionTest, AFailedOpenNamesItsCauseInTheUsersLanguageAndAnOpenLi
         EXPECT_FALSE(Text(c.id).isEmpty()) << c.code;
     }
     EXPECT_TRUE(Text(ids::kLineNoPermission).contains(QStringLiteral("dialout")));
+    backend_->openResult = line_error::kPortInUse;
+    backend_->portHolder = QStringLiteral("minicom (PID 4242)");
+    line_.OpenLine();
+    EXPECT_EQ(view_.problems.last(),
+              ReplaceMarker(Text(ids::kLinePortHeldBy), QStringLiteral("minicom (PID 4242)")));
+    EXPECT_TRUE(view_.problems.last().contains(QStringLiteral("minicom (PID 4242)")));
+    EXPECT_TRUE(SysJournal().last().contains(QStringLiteral("minicom (PID 4242)")));
+    backend_->portHolder.clear();
     backend_->openResult = line_error::kCommandRefused;
     line_.OpenLine();
     EXPECT_TRUE(view_.problems.last().endsWith(LineErrorText(line_error::kCommandRefused)));
