@@ -80,7 +80,7 @@ void LineConnection::OpenListedLine(quint64 attempt) {
     const auto count = static_cast<qint32>(lines.size());
     for (qint32 i = 0; i < count; ++i) {
         const LineDetails& line = lines[static_cast<size_t>(i)];
-        if (line.deviceName == stored) {
+        if (LineAnswersTo(line, stored)) {
             chosen = i;
             WriteSysLogLines(DeviceDetailsLines(i, line), 0, QString());
         }

@@ -99,7 +99,8 @@ bool WriteLock(const QString& path) {
                          static_cast<ssize_t>(content.size());
     ::fchmod(fd, 0644);
     ::close(fd);
-    const bool linked = written && ::link(temporary.constData(), QFile::encodeName(path).constData()) == 0;
+    const bool linked =
+        written && ::link(temporary.constData(), QFile::encodeName(path).constData()) == 0;
     ::unlink(temporary.constData());
     return linked;
 }
@@ -161,9 +162,10 @@ std::optional<qint64> LockPid(const QByteArray& content) {
     }
     // Binary: the 4 bytes of an int, as old programs wrote it; text does
     // not hold the zero and control bytes an id of this size has.
-    const bool binary = content.size() == 4 && std::any_of(content.cbegin(), content.cend(), [](char c) {
-                            return static_cast<unsigned char>(c) < 0x20 && c != '\n';
-                        });
+    const bool binary =
+        content.size() == 4 && std::any_of(content.cbegin(), content.cend(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 && c != '\n';
+        });
     if (binary) {
         qint32 value = 0;
         std::memcpy(&value, content.constData(), sizeof value);

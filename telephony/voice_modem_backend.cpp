@@ -439,9 +439,12 @@ void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device, const 
                     line_error::kNoVoiceFormat, QStringLiteral("VoiceModem_Open"));
     }
     if (line_.format) {
-        externalInput_ =
-            sonvel::CreateExternalInput("Modem line (" + device.port.portName.toStdString() + ")",
-                                        sonvel::Pcm16Format(8000, 1));
+        externalInput_ = sonvel::CreateExternalInput(
+            "Modem line (" +
+                (device.port.kernelName.isEmpty() ? device.port.portName : device.port.kernelName)
+                    .toStdString() +
+                ")",
+            sonvel::Pcm16Format(8000, 1));
     }
     // The listing may have changed while the modem was set up.
     const auto listed = std::find_if(devices_.begin(), devices_.end(), [&](const KnownPort& d) {

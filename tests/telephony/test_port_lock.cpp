@@ -16,7 +16,9 @@
 #include <cstring>
 
 #include "telephony/line_backend.h"
+#include "telephony/line_devices.h"
 #include "telephony/modem_channel.h"
+#include "telephony/modem_probe.h"
 #include "telephony/port_lock.h"
 
 namespace orvane {
@@ -156,6 +158,56 @@ TEST(PortLockFile, ProcessIdsOfEveryKnownFormat) {
     for (const auto& c : cases) {
         EXPECT_EQ(LockPid(c.content), c.pid) << c.content.toHex().toStdString();
     }
+}
+
+// A modem with a /dev/serial/by-id name is listed by it, so it keeps its
+// name on another USB socket; the names it had before still find it.
+TEST_F(PortLockTest, APortIsListedByItsStableNameAndFoundByItsFormerOnes) {
+    QTemporaryDir byId;
+    ASSERT_TRUE(byId.isValid());
+    qputenv("ORVANE_SERIAL_BY_ID_DIR", byId.path().toLocal8Bit());
+    const QString link = byId.filePath(QStringLiteral("usb-Test_Modem_42-if00"));
+    const QString stableName = QStringLiteral("Serial port (usb-Test_Modem_42-if00)");
+    const auto list = [](const QString& named) {
+        std::vector<LineDetails> lines;
+        for (const SerialPortCandidate& port : WithNamedPorts({}, {named})) {
+            lines.push_back(DetailsOf(port, ModemProbe{}));
+        }
+        return lines;
+    };
+    ASSERT_TRUE(QFile::link(port_, link));
+    const std::vector<LineDetails> lines = list(port_);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].deviceName, stableName);
+    EXPECT_EQ(lines[0].port, link);
+    const QString kernelName = QFileInfo(port_).fileName();
+    const struct {
+        QString stored;
+        qint32 index;
+    } cases[] = {
+        {stableName, 0},
+        {QStringLiteral("Serial port (%1)").arg(kernelName), 0},  // stored before by-id names
+        {QFileInfo(port_).canonicalFilePath(), 0},
+        {QStringLiteral("Serial port (ttyACM7)"), -1},
+        {QString(), -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FindLineDevice(lines, c.stored), c.index) << c.stored.toStdString();
+    }
+
+    // Plugged elsewhere: another device node behind the same by-id name.
+    const int other = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::grantpt(other), 0);
+    ASSERT_EQ(::unlockpt(other), 0);
+    const QString moved = QString::fromLocal8Bit(::ptsname(other));
+    ASSERT_TRUE(QFile::remove(link));
+    ASSERT_TRUE(QFile::link(moved, link));
+    const std::vector<LineDetails> after = list(moved);
+    ::close(other);
+    qunsetenv("ORVANE_SERIAL_BY_ID_DIR");
+    ASSERT_EQ(FindLineDevice(after, stableName), 0);
+    EXPECT_EQ(QFileInfo(after[0].port).canonicalFilePath(), QFileInfo(moved).canonicalFilePath());
 }
 
 }  // namespace
