@@ -113,6 +113,23 @@ TEST_F(LineConnectionTest, AnEmptyOrUnknownStoredNameSelectsLineZeroAndOnlyAFirs
     }
 }
 
+// A modem now listed by its by-id name is still the choice stored under the
+// name it had before, whatever its position in the list.
+TEST_F(LineConnectionTest, AChoiceStoredUnderAFormerNameOpensThatDevice) {
+    LineDetails moved = ScriptedLineBackend::Device(QStringLiteral("USB Modem (usb-Modem_1-if00)"));
+    moved.formerNames = {QStringLiteral("USB Modem (ttyACM0)"), QStringLiteral("/dev/ttyACM0")};
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("First")), moved};
+    for (const QString& stored : moved.formerNames) {
+        StoreLine(stored);
+        line_.OpenLine();
+        EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Open 1")})
+            << stored.toStdString();
+        EXPECT_EQ(StoredLine().toString(), stored);
+        line_.CloseLine();
+        backend_->TakeRequests();
+    }
+}
+
 // A built-in serial port may hold a console or a UPS: it is opened (and so
 // asked what it is) only when the user picked it.
 TEST_F(LineConnectionTest, ABuiltInPortIsOpenedOnlyAsTheUsersChoice) {
