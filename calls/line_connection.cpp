@@ -80,7 +80,7 @@ void LineConnection::OpenListedLine(quint64 attempt) {
     const auto count = static_cast<qint32>(lines.size());
     for (qint32 i = 0; i < count; ++i) {
         const LineDetails& line = lines[static_cast<size_t>(i)];
-        if (line.deviceName == stored) {
+        if (LineAnswersTo(line, stored)) {
             chosen = i;
             WriteSysLogLines(DeviceDetailsLines(i, line), 0, QString());
         }
@@ -114,12 +114,17 @@ void LineConnection::FinishOpening(qint32 result, const QString& deviceName,
     opening_ = false;
     const bool showedOpening = std::exchange(showedOpening_, false);
     if (result != line_error::kNone) {
-        WriteSysLog(tapi_.LineErrText(result), result, QStringLiteral("OpenLine:Tapi1.OpenLine"));
+        const QString holder =
+            result == line_error::kPortInUse ? tapi_.LinePortHolder() : QString();
+        WriteSysLog(holder.isEmpty() ? tapi_.LineErrText(result)
+                                     : tapi_.LineErrText(result) + QStringLiteral(" (") + holder +
+                                           QLatin1Char(')'),
+                    result, QStringLiteral("OpenLine:Tapi1.OpenLine"));
         if (showedOpening) {
             view_.SetLineSwitch(false);
             view_.SetLineStatus(Text(ids::kStatusLineClosed));
         }
-        view_.ShowLineProblem(LineProblemText(result, tapi_.LineErrText(result)));
+        view_.ShowLineProblem(LineProblemText(result, tapi_.LineErrText(result), holder));
         return;
     }
     reopenTimer_.stop();

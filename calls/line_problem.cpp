@@ -6,7 +6,7 @@
 
 namespace orvane {
 
-QString LineProblemText(qint32 code, const QString& controlText) {
+QString LineProblemText(qint32 code, const QString& controlText, const QString& holder) {
     int id = ids::kLineOtherProblem;
     switch (code) {
         case line_error::kNoSuchPort:
@@ -14,7 +14,7 @@ QString LineProblemText(qint32 code, const QString& controlText) {
             id = ids::kLineNoSuchPort;
             break;
         case line_error::kPortInUse:
-            id = ids::kLinePortInUse;
+            id = holder.isEmpty() ? ids::kLinePortInUse : ids::kLinePortHeldBy;
             break;
         case line_error::kPermissionDenied:
             id = ids::kLineNoPermission;
@@ -31,10 +31,18 @@ QString LineProblemText(qint32 code, const QString& controlText) {
         default:
             break;
     }
-    const QString text = Text(id);
+    QString text = Text(id);
+    // A language file older than the holder's text still says the port is in use.
+    if (text.isEmpty() && id == ids::kLinePortHeldBy) {
+        id = ids::kLinePortInUse;
+        text = Text(id);
+    }
     // Without a language file the control's own text is better than nothing.
     if (text.isEmpty()) {
         return controlText;
+    }
+    if (id == ids::kLinePortHeldBy) {
+        return ReplaceMarker(text, holder);
     }
     return id == ids::kLineOtherProblem ? ReplaceMarker(text, controlText) : text;
 }

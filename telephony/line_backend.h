@@ -4,6 +4,7 @@
 // control a scripted backend with the same shape.
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <functional>
 
@@ -18,6 +19,9 @@ struct LineDetails {
     bool monitorDigits = false;    // it reports DTMF digits
     bool generateDigits = false;   // it sends DTMF digits
     QString port;                  // the device path, e.g. /dev/ttyACM0
+    // Names a choice stored earlier may hold for this device: the name it
+    // had before by-id names ("USB Modem (ttyACM0)") and its device node.
+    QStringList formerNames;
     // A built-in serial port, not asked what it is until the user picks it:
     // never opened unless it is the user's choice.
     bool askedOnlyWhenPicked = false;
@@ -109,6 +113,9 @@ class LineBackend {
     virtual bool IsOpen() const = 0;
     // The index of the open line, or -1.
     virtual qint32 OpenIndex() const = 0;
+    // Who held the port when the last open gave kPortInUse ("minicom (PID
+    // 1234)"), or empty when nobody was found.
+    virtual QString PortHolder() const { return {}; }
 
     virtual bool CallActive() const = 0;
     virtual qint32 Answer() = 0;

@@ -22,10 +22,18 @@ qint32 FindLineDevice(Tapi& tapi, const QString& name) {
     return FindLineDevice(ListLineDevices(tapi), name);
 }
 
+bool LineAnswersTo(const LineDetails& line, const QString& name) {
+    return !name.isEmpty() && (line.deviceName == name || line.formerNames.contains(name));
+}
+
 qint32 FindLineDevice(const std::vector<LineDetails>& lines, const QString& name) {
-    const auto found = std::find_if(lines.cbegin(), lines.cend(), [&name](const LineDetails& line) {
-        return line.deviceName == name;
-    });
+    auto found = std::find_if(lines.cbegin(), lines.cend(),
+                              [&name](const LineDetails& line) { return line.deviceName == name; });
+    if (found == lines.cend()) {
+        found = std::find_if(lines.cbegin(), lines.cend(), [&name](const LineDetails& line) {
+            return LineAnswersTo(line, name);
+        });
+    }
     return found == lines.cend() ? -1 : static_cast<qint32>(found - lines.cbegin());
 }
 

@@ -16,8 +16,12 @@ class Tapi;
 // GetLineDetails; LineIndex is put back.
 std::vector<LineDetails> ListLineDevices(Tapi& tapi);
 
-// The first line device whose name equals `name` exactly, or -1. LineIndex
-// is put back.
+// True when a stored choice `name` means `line`: its name, or one of its
+// former names.
+bool LineAnswersTo(const LineDetails& line, const QString& name);
+
+// The first line device whose name equals `name` exactly, else the first
+// whose former names hold it, or -1. LineIndex is put back.
 qint32 FindLineDevice(Tapi& tapi, const QString& name);
 // The same in a list from ListLineDevices.
 qint32 FindLineDevice(const std::vector<LineDetails>& lines, const QString& name);

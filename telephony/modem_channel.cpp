@@ -66,6 +66,7 @@ ModemChannel::~ModemChannel() {
 
 qint32 ModemChannel::Open(const QString& path) {
     Close();
+    holder_.clear();
     const QByteArray native = path.toLocal8Bit();
     if (::access(native.constData(), F_OK) != 0) {
         return line_error::kNoSuchPort;
@@ -75,6 +76,7 @@ qint32 ModemChannel::Open(const QString& path) {
     }
     auto link = std::make_unique<SerialLink>();
     const qint32 opened = link->Open(path);
+    holder_ = link->Holder();
     if (opened != line_error::kNone) {
         return opened;
     }

@@ -78,6 +78,8 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     // Opens `path` at 115200 8N1, raw, held exclusively (a UUCP lock file
     // and TIOCEXCL), with stale input discarded. A line error code.
     qint32 Open(const QString& path);
+    // Who held the port when Open gave kPortInUse, or empty.
+    QString Holder() const { return holder_; }
     void Close();
     bool IsOpen() const;
 
@@ -132,6 +134,7 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     ModemChannelListener* listener_;
     // Read on a thread of its own, so a busy window loses no sound.
     std::unique_ptr<SerialLink> link_;
+    QString holder_;
     modem::ModemStream stream_;
     bool waiting_ = false;
     bool expectReply_ = false;

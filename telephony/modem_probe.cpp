@@ -32,19 +32,6 @@ bool IsUsbPort(const QString& name) {
     return StartsWithAny(name, {"ttyACM", "ttyUSB"});
 }
 
-// /dev/serial/by-id names survive replugging and reordering.
-QString StableName(const QString& canonical) {
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    const QFileInfoList links =
-        byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
-    for (const QFileInfo& link : links) {
-        if (link.canonicalFilePath() == canonical) {
-            return link.absoluteFilePath();
-        }
-    }
-    return QString();
-}
-
 class QuietListener : public ModemChannelListener {
   public:
     void OnModemLine(std::string_view) override {}
@@ -83,6 +70,20 @@ std::string WithoutEcho(std::string text, std::string_view prefix) {
 
 }  // namespace
 
+// /dev/serial/by-id names survive replugging and reordering.
+QString StableName(const QString& canonical) {
+    const QString overridden = qEnvironmentVariable("ORVANE_SERIAL_BY_ID_DIR");
+    const QDir byId(overridden.isEmpty() ? QStringLiteral("/dev/serial/by-id") : overridden);
+    const QFileInfoList links =
+        byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo& link : links) {
+        if (!canonical.isEmpty() && link.canonicalFilePath() == canonical) {
+            return link.absoluteFilePath();
+        }
+    }
+    return QString();
+}
+
 std::vector<SerialPortCandidate> SystemSerialPorts() {
     std::vector<SerialPortCandidate> ports;
     std::set<QString> seen;
@@ -98,15 +99,16 @@ std::vector<SerialPortCandidate> SystemSerialPorts() {
         }
         const QString stable = StableName(port.canonical);
         port.path = stable.isEmpty() ? info.systemLocation() : stable;
-        port.portName = info.portName();
-        port.probeWhenListed = IsUsbPort(port.portName);
+        port.kernelName = info.portName();
+        port.portName = stable.isEmpty() ? port.kernelName : QFileInfo(stable).fileName();
+        port.probeWhenListed = IsUsbPort(port.kernelName);
         if (info.hasVendorIdentifier()) {
             port.description = info.description().trimmed();
         }
         ports.push_back(port);
     }
     std::sort(ports.begin(), ports.end(),
-              [](const auto& a, const auto& b) { return a.portName < b.portName; });
+              [](const auto& a, const auto& b) { return a.kernelName < b.kernelName; });
     return ports;
 }
 
@@ -136,8 +138,10 @@ std::vector<SerialPortCandidate> WithNamedPorts(std::vector<SerialPortCandidate>
             }
             continue;
         }
-        port.path = file.absoluteFilePath();
-        port.portName = file.fileName();
+        const QString stable = StableName(port.canonical);
+        port.path = stable.isEmpty() ? file.absoluteFilePath() : stable;
+        port.kernelName = stable.isEmpty() ? file.fileName() : QFileInfo(port.canonical).fileName();
+        port.portName = stable.isEmpty() ? port.kernelName : QFileInfo(stable).fileName();
         ports.push_back(port);
     }
     return ports;
@@ -245,6 +249,12 @@ LineDetails DetailsOf(const SerialPortCandidate& port, const ModemProbe& probe) 
     }
     details.deviceName = identification + QStringLiteral(" (") + port.portName + QLatin1Char(')');
     details.port = port.path;
+    // A choice stored before the port had its by-id name still finds it.
+    if (!port.kernelName.isEmpty() && port.kernelName != port.portName) {
+        details.formerNames = {
+            identification + QStringLiteral(" (") + port.kernelName + QLatin1Char(')'),
+            port.canonical};
+    }
     details.tapiCapability = probe.answered;
     details.voiceCapability = probe.voice;
     details.audioCapability = probe.voice && probe.voiceFormat.has_value();

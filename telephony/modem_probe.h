@@ -16,15 +16,25 @@
 namespace orvane {
 
 struct SerialPortCandidate {
-    QString path;         // what is opened: a /dev/serial/by-id link where one exists
-    QString portName;     // shown to the user: ttyACM0, ttyS0, or the configured name
+    QString path;  // what is opened: a /dev/serial/by-id link where one exists
+    // Shown to the user: the /dev/serial/by-id name where one exists (it
+    // stays when the modem moves to another USB socket), else ttyACM0,
+    // ttyS0 or the configured name.
+    QString portName;
     QString description;  // the USB product text, when the port has one
     QString canonical;    // the device node, to spot one port listed twice
     // Asked what it is as soon as it is listed. Built-in serial ports are
     // not: one may carry a console, a UPS or a GPS receiver, which our
     // commands could upset. They are asked only when the user picks one.
     bool probeWhenListed = true;
+    // ttyACM0 where portName is a by-id name: what the port was called
+    // before, and what its sound input is named after.
+    QString kernelName;
 };
+
+// The /dev/serial/by-id link to `canonical` (a device node), or empty. The
+// folder is ORVANE_SERIAL_BY_ID_DIR when set (tests).
+QString StableName(const QString& canonical);
 
 // USB modems (ttyACM), USB serial adapters (ttyUSB) and built-in serial
 // ports (ttyS, ttyAMA) that exist, as the system lists them, sorted by name.

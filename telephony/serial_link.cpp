@@ -15,6 +15,7 @@
 
 #include "telephony/line_backend.h"
 #include "telephony/modem/dle_codec.h"
+#include "telephony/port_lock.h"
 
 namespace orvane {
 namespace {
@@ -71,16 +72,30 @@ class SerialLink::Worker : public QObject {
     explicit Worker(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
 
     qint32 OpenPort(const QString& path) {
+        holder_.clear();
+        // Another program's lock is honoured before the port is touched:
+        // opening a modem resets nothing, but a getty or fax program in the
+        // middle of a call must not see our commands.
+        if (!lock_.Check(path)) {
+            holder_ = lock_.Holder();
+            return line_error::kPortInUse;
+        }
         port_ = new QSerialPort(this);
         port_->setPortName(path);
+        // The port class also sets TIOCEXCL, so that nobody but root opens
+        // the port after us.
         if (!port_->open(QIODevice::ReadWrite)) {
             // Qt reports a held lock file or an exclusive port as a
             // permission error; real permission problems are caught before.
             const bool held = port_->error() == QSerialPort::PermissionError;
             delete port_;
             port_ = nullptr;
+            if (held) {
+                holder_ = PortHolder(path);
+            }
             return held ? line_error::kPortInUse : line_error::kPortFailed;
         }
+        lock_.Take();
         port_->setBaudRate(QSerialPort::Baud115200);
         port_->setDataBits(QSerialPort::Data8);
         port_->setParity(QSerialPort::NoParity);
@@ -113,7 +128,10 @@ class SerialLink::Worker : public QObject {
             delete port_;
             port_ = nullptr;
         }
+        lock_.Release();
     }
+
+    QString Holder() const { return holder_; }
 
     bool Write(const QByteArray& bytes) {
         if (port_ == nullptr) {
@@ -284,6 +302,8 @@ class SerialLink::Worker : public QObject {
 
     std::shared_ptr<Shared> shared_;
     QSerialPort* port_ = nullptr;
+    PortLock lock_;
+    QString holder_;  // who held the port at a refused open
     QTimer batchTimer_{this};
     QSocketNotifier* readNotifier_ = nullptr;  // the port's, off while batched
     bool unannounced_ = false;                 // read while batched, not yet handed on
@@ -299,6 +319,7 @@ SerialLink::~SerialLink() {
 
 qint32 SerialLink::Open(const QString& path) {
     Close();
+    holder_.clear();
     thread_ = new QThread;
     thread_->setObjectName(QStringLiteral("serial link"));
     worker_ = new Worker(shared_);
@@ -309,6 +330,7 @@ qint32 SerialLink::Open(const QString& path) {
         worker_, [this, path] { return worker_->OpenPort(path); }, Qt::BlockingQueuedConnection,
         &result);
     if (result != line_error::kNone) {
+        holder_ = worker_->Holder();
         Close();
     }
     return result;

@@ -39,6 +39,9 @@ class SerialLink {
     // A line error code: kPortInUse when another program holds it,
     // kPortFailed otherwise.
     qint32 Open(const QString& path);
+    // Who held the port when Open gave kPortInUse ("minicom (PID 1234)"),
+    // or empty when nobody was found.
+    QString Holder() const { return holder_; }
     void Close();
     bool IsOpen() const;
     // The port failed (the device went away); it is closed on its thread.
@@ -77,6 +80,7 @@ class SerialLink {
     QThread* thread_ = nullptr;
     Worker* worker_ = nullptr;
     bool batched_ = false;
+    QString holder_;
 };
 
 }  // namespace orvane

@@ -96,6 +96,10 @@ QString Tapi::LineErrText(const qint32& code) const {
     return LineErrorText(code);
 }
 
+QString Tapi::LinePortHolder() const {
+    return backend_->PortHolder();
+}
+
 bool Tapi::LineOpened() const {
     return backend_->IsOpen();
 }

@@ -50,6 +50,8 @@ class Tapi : public QObject, private LineEventSink {
     // Ends the service; a later LineOpen works without a new LineInitialize.
     qint32 LineShutdown();
     QString LineErrText(const qint32& code) const;
+    // Who held the port when the last open gave kPortInUse, or empty.
+    QString LinePortHolder() const;
 
     bool LineOpened() const;
     bool CallActive() const;

@@ -84,6 +84,7 @@ struct VoiceModemBackend::BackgroundOpen {
     std::function<void(qint32)> done;
     // Written by the worker, read once it has finished.
     qint32 result = line_error::kNone;
+    QString holder;
     ModemSetup setup;
     ModemPortHandover handover;
     std::vector<HeldModemInput> input;
@@ -323,6 +324,7 @@ qint32 VoiceModemBackend::Open(qint32 index) {
     DropHeldInput();
     decoder_.reset();
     const qint32 opened = channel_.Open(device.port.path);
+    portHolder_ = channel_.Holder();
     if (opened != line_error::kNone) {
         return opened;
     }
@@ -367,6 +369,7 @@ void VoiceModemBackend::OpenInBackground(qint32 index, std::function<void(qint32
         HoldingListener listener;
         ModemChannel channel(&listener);
         opening->result = channel.Open(path);
+        opening->holder = channel.Holder();
         if (opening->result == line_error::kNone) {
             opening->setup = SetUpModem(channel, known, extraInit, timing, &opening->cancel);
             opening->result = opening->setup.result;
@@ -390,6 +393,7 @@ void VoiceModemBackend::FinishOpening(quint64 generation, bool deliver) {
     opening->thread->wait();
     delete opening->thread;
     qint32 result = opening->result;
+    portHolder_ = opening->holder;
     if (opening->handover.link != nullptr) {
         channel_.TakeOver(std::move(opening->handover));
         if (channel_.IsOpen()) {
@@ -435,9 +439,12 @@ void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device, const 
                     line_error::kNoVoiceFormat, QStringLiteral("VoiceModem_Open"));
     }
     if (line_.format) {
-        externalInput_ =
-            sonvel::CreateExternalInput("Modem line (" + device.port.portName.toStdString() + ")",
-                                        sonvel::Pcm16Format(8000, 1));
+        externalInput_ = sonvel::CreateExternalInput(
+            "Modem line (" +
+                (device.port.kernelName.isEmpty() ? device.port.portName : device.port.kernelName)
+                    .toStdString() +
+                ")",
+            sonvel::Pcm16Format(8000, 1));
     }
     // The listing may have changed while the modem was set up.
     const auto listed = std::find_if(devices_.begin(), devices_.end(), [&](const KnownPort& d) {

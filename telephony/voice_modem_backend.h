@@ -91,6 +91,7 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     qint32 Close() override;
     bool IsOpen() const override { return channel_.IsOpen(); }
     qint32 OpenIndex() const override { return IsOpen() ? openIndex_ : -1; }
+    QString PortHolder() const override { return portHolder_; }
     bool CallActive() const override { return state_ != CallState::None; }
     qint32 Answer() override;
     qint32 Drop() override;
@@ -175,6 +176,7 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     std::vector<std::function<void()>> listedWaiters_;
     QTimer listedBudget_;
     std::unique_ptr<BackgroundOpen> opening_;
+    QString portHolder_;
     quint64 openingGeneration_ = 0;
 
     qint32 openIndex_ = -1;

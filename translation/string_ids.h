@@ -176,6 +176,7 @@ inline constexpr int kLineNoAnswer = 963;
 inline constexpr int kLineLost = 964;
 inline constexpr int kLineOtherProblem = 965;  // "<%S>": the control's own text
 inline constexpr int kLineNoModem = 966;
+inline constexpr int kLinePortHeldBy = 900;  // "<%S>": the program holding the port and its id
 
 // Translation editor. Its captions, messages and grid headers are lists,
 // one entry per line of the text, in the order translation_editor.cpp reads.
@@ -415,6 +416,7 @@ inline constexpr std::array kAllIds = {
     kMsgJournalsOff,
     kMsgShippedTranslation,
     kMsgShippedSound,
+    kLinePortHeldBy,
 };
 
 }  // namespace orvane::ids

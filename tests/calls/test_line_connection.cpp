@@ -10,6 +10,7 @@
 #include "settings/store/registry_routines.h"
 #include "tests/telephony/telephony_test_support.h"
 #include "translation/string_ids.h"
+#include "translation/string_table.h"
 
 namespace orvane {
 namespace {
@@ -112,6 +113,23 @@ TEST_F(LineConnectionTest, AnEmptyOrUnknownStoredNameSelectsLineZeroAndOnlyAFirs
     }
 }
 
+// A modem now listed by its by-id name is still the choice stored under the
+// name it had before, whatever its position in the list.
+TEST_F(LineConnectionTest, AChoiceStoredUnderAFormerNameOpensThatDevice) {
+    LineDetails moved = ScriptedLineBackend::Device(QStringLiteral("USB Modem (usb-Modem_1-if00)"));
+    moved.formerNames = {QStringLiteral("USB Modem (ttyACM0)"), QStringLiteral("/dev/ttyACM0")};
+    backend_->devices = {ScriptedLineBackend::Device(QStringLiteral("First")), moved};
+    for (const QString& stored : moved.formerNames) {
+        StoreLine(stored);
+        line_.OpenLine();
+        EXPECT_EQ(backend_->TakeRequests(), QStringList{QStringLiteral("Open 1")})
+            << stored.toStdString();
+        EXPECT_EQ(StoredLine().toString(), stored);
+        line_.CloseLine();
+        backend_->TakeRequests();
+    }
+}
+
 // A built-in serial port may hold a console or a UPS: it is opened (and so
 // asked what it is) only when the user picked it.
 TEST_F(LineConnectionTest, ABuiltInPortIsOpenedOnlyAsTheUsersChoice) {
@@ -192,6 +210,14 @@ TEST_F(LineConnectionTest, AFailedOpenNamesItsCauseInTheUsersLanguageAndAnOpenLi
         EXPECT_FALSE(Text(c.id).isEmpty()) << c.code;
     }
     EXPECT_TRUE(Text(ids::kLineNoPermission).contains(QStringLiteral("dialout")));
+    backend_->openResult = line_error::kPortInUse;
+    backend_->portHolder = QStringLiteral("minicom (PID 4242)");
+    line_.OpenLine();
+    EXPECT_EQ(view_.problems.last(),
+              ReplaceMarker(Text(ids::kLinePortHeldBy), QStringLiteral("minicom (PID 4242)")));
+    EXPECT_TRUE(view_.problems.last().contains(QStringLiteral("minicom (PID 4242)")));
+    EXPECT_TRUE(SysJournal().last().contains(QStringLiteral("minicom (PID 4242)")));
+    backend_->portHolder.clear();
     backend_->openResult = line_error::kCommandRefused;
     line_.OpenLine();
     EXPECT_TRUE(view_.problems.last().endsWith(LineErrorText(line_error::kCommandRefused)));

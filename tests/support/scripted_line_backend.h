@@ -34,6 +34,7 @@ class ScriptedLineBackend final : public LineBackend {
     qint32 makeCallResult = 0;
     bool callActive = false;
     qint32 waveInDevice = -1;
+    QString portHolder;  // who holds the port at a kPortInUse
 
     // ---- What the control asked, oldest first: "Open 2", "Close", "Answer",
     // "Drop", "MakeCall 555-1234" ----
@@ -74,6 +75,7 @@ class ScriptedLineBackend final : public LineBackend {
     qint32 Close() override;
     bool IsOpen() const override { return openIndex_ >= 0; }
     qint32 OpenIndex() const override { return openIndex_; }
+    QString PortHolder() const override { return portHolder; }
     bool CallActive() const override { return callActive; }
     qint32 Answer() override { return Request(QStringLiteral("Answer"), answerResult); }
     qint32 Drop() override { return Request(QStringLiteral("Drop"), dropResult); }

@@ -698,7 +698,8 @@ TEST(BuiltInSerialPort, IsAskedOnlyOncePickedOrNamed) {
             timing);
         backend->SetSystemPortLister([&] {
             return std::vector<SerialPortCandidate>{{path, QStringLiteral("ttyS9"), QString(),
-                                                     QFileInfo(path).canonicalFilePath(), false}};
+                                                     QFileInfo(path).canonicalFilePath(), false,
+                                                     QString()}};
         });
         Tapi tapi(std::move(backend));
         tapi.LineInitialize();

@@ -371,9 +371,19 @@ void SettingsDialog::ShowIncomingCall() {
     FillSoundList(incoming.Sound());
 }
 
-void SettingsDialog::FillModemList(bool recommendedOnly, const QString& chosen) {
-    FillLineDevices(host_.lineDevices ? host_.lineDevices() : std::vector<LineDetails>(), modem_,
-                    recommendedOnly);
+void SettingsDialog::FillModemList(bool recommendedOnly, const QString& stored) {
+    const std::vector<LineDetails> lines =
+        host_.lineDevices ? host_.lineDevices() : std::vector<LineDetails>();
+    FillLineDevices(lines, modem_, recommendedOnly);
+    // A choice stored under a device's former name (before its by-id name)
+    // shows the device as it is listed now.
+    QString chosen = stored;
+    if (modem_->findData(chosen) < 0) {
+        const qint32 index = FindLineDevice(lines, chosen);
+        if (index >= 0 && modem_->findData(lines[static_cast<size_t>(index)].deviceName) >= 0) {
+            chosen = lines[static_cast<size_t>(index)].deviceName;
+        }
+    }
     // A device unplugged today stays the choice until the user makes another.
     if (!chosen.isEmpty() && modem_->findData(chosen) < 0) {
         modem_->addItem(ReplaceMarker(Text(ids::kModemAbsent), chosen), chosen);

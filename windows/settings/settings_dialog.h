@@ -99,7 +99,7 @@ class SettingsDialog final : public QDialog {
     void SaveJournal(const Saved& saved);
     void SaveIncomingCall(const Saved& saved);
     // Selects `chosen`, listed as absent when no device has that name.
-    void FillModemList(bool recommendedOnly, const QString& chosen);
+    void FillModemList(bool recommendedOnly, const QString& stored);
     void FillSoundList();
     void FillSoundDevices();
     QString ChosenModem() const;

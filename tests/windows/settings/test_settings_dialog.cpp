@@ -186,6 +186,18 @@ TEST_F(SettingsDialogTest, AnAbsentModemStaysTheChoiceAndOnlyRecommendedOnesAreL
     EXPECT_EQ(Stored(kTabDevices, setting::kChkDisplayRecomendedDevices).toString(), "0");
 }
 
+// A choice stored before the modem had its by-id name shows it as listed.
+TEST_F(SettingsDialogTest, AModemStoredUnderItsFormerNameIsShownByItsNameNow) {
+    lines_[0].formerNames = {"USB Modem (ttyACM0)", "/dev/ttyACM0"};
+    Store(kTabDevices, setting::kCmbModemDev, "USB Modem (ttyACM0)");
+    Store(kTabDevices, setting::kChkDisplayRecomendedDevices, "1");
+    Dialog().Open(0);
+    auto* modem = Control<QComboBox>("cmbModemDev");
+    EXPECT_EQ(modem->currentData().toString(), "USB Modem");
+    EXPECT_EQ(modem->count(), 1) << "listed once, not also as not connected";
+    Dialog().Cancel();
+}
+
 TEST_F(SettingsDialogTest, TheRecordingsFolderIsStoredWithItsSlash) {
     struct Case {
         const char* label;
