@@ -12,6 +12,10 @@ class MainWindow;
 // Runs the program; returns the process exit code.
 int RunStartup(int argc, char** argv);
 
+// The per-user set-up (settings/setup/setup_command.h), quiet: what went
+// wrong, also written to stderr, or an empty text.
+QString RunUserSetupQuietly();
+
 // The language file named by "Language"/"Select", loaded into the string
 // table over the built-in English texts (translation/selected_language.h);
 // a name that would lead out of the translations folder names the folder.

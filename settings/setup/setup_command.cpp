@@ -7,6 +7,7 @@
 #include "audio/sonvel.h"
 #include "core/atomic_file.h"
 #include "core/paths.h"
+#include "core/private_folder.h"
 #include "core/product.h"
 #include "settings/names/devices.h"
 #include "settings/names/disconnect_call.h"
@@ -14,6 +15,7 @@
 #include "settings/names/incoming_call.h"
 #include "settings/names/language.h"
 #include "settings/names/log.h"
+#include "settings/setup/portable_upgrade.h"
 #include "settings/store/autostart.h"
 #include "settings/store/registry_store.h"
 #include "settings/store/registry_types.h"
@@ -51,13 +53,13 @@ QString Usage() {
     return QStringLiteral(
         "Usage: orvane-setup [--program-dir DIR] [--recordings DIR] [--language NAME]\n"
         "\n"
-        "Makes the program folder's Trans, Sound, Journal and Help folders, the settings\n"
-        "keys, a recordings folder, the language choice and the application-menu entry.\n"
-        "Values that exist are kept.\n"
+        "Makes the user's folders, the settings keys, a recordings folder, the language\n"
+        "choice and the application-menu entry, and brings over the journals, notes and\n"
+        "last numbers an older copy kept in the program folder. Values that exist are kept.\n"
         "  --program-dir DIR  the program folder (default: the folder of this program)\n"
         "  --recordings DIR   the recordings folder, when none is set yet\n"
         "                     (default: $XDG_DATA_HOME/orvane/Recordings/)\n"
-        "  --language NAME    a file in the Trans folder, when none is chosen yet\n"
+        "  --language NAME    a translation file, when none is chosen yet\n"
         "                     (default: from the system's language)\n");
 }
 
@@ -115,12 +117,21 @@ class Installer {
         ScopedProgramFolder programFolder(options.programDir);
         if (options.language.has_value() && !IsLanguageFile(*options.language)) {
             err_ << "orvane-setup: there is no language file \"" << *options.language << "\" in "
-                 << paths::TransFolder() << '\n';
+                 << paths::UserTransFolder() << " or " << paths::ShippedTransFolder() << '\n';
             return 1;
         }
+        bool ok = SetUpUser(options, systemLanguage);
+        ok = WriteMenuEntry() && ok;
+        return ok ? 0 : 1;
+    }
+
+    // All of the set-up but the menu entry: what the program does at start.
+    bool SetUpUser(const Options& options, QLocale::Language systemLanguage) {
         bool ok = true;
-        for (const QString& folder : {paths::TransFolder(), paths::SoundFolder(),
-                                      paths::JournalFolder(), paths::HelpFolder()}) {
+        // The user's folders only: the program folder may be read-only.
+        for (const QString& folder :
+             {paths::UserFolder() + QLatin1Char('/'), paths::UserTransFolder(),
+              paths::UserSoundFolder(), paths::JournalFolder()}) {
             ok = MakeFolder(folder) && ok;
         }
         const bool machineKeys = MakeKeys(kHkeyLocalMachine);
@@ -131,8 +142,14 @@ class Installer {
             ok = SetIncomingCallSound() && ok;
         }
         ok = RegisterAudioControl() && ok;
-        ok = WriteMenuEntry() && ok;
-        return ok ? 0 : 1;
+        const UpgradeReport upgrade = BringOldUserFiles();
+        for (const QString& path : upgrade.brought) {
+            out_ << "Brought over " << path << '\n';
+        }
+        for (const QString& line : upgrade.left) {
+            err_ << "orvane-setup: " << line << '\n';
+        }
+        return ok;
     }
 
   private:
@@ -169,16 +186,18 @@ class Installer {
         return true;
     }
 
+    // The user's own translations first, then the shipped ones.
     static bool IsLanguageFile(const QString& name) {
         return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
-               QFileInfo(paths::TransFolder() + name).isFile();
+               (QFileInfo(paths::UserTransFolder() + name).isFile() ||
+                QFileInfo(paths::ShippedTransFolder() + name).isFile());
     }
 
     bool MakeFolder(const QString& folder) {
         if (QFileInfo(folder).isDir()) {
             return true;
         }
-        if (!QDir().mkpath(folder)) {
+        if (!MakePrivateFolders(folder)) {
             err_ << "orvane-setup: cannot make the folder " << folder << '\n';
             return false;
         }
@@ -250,9 +269,8 @@ class Installer {
         if (ValueExists(kGeneralKey, name)) {
             return true;
         }
-        const QString folder = QDir::cleanPath(
-            QDir(chosen.value_or(paths::DataHome() + QStringLiteral("/orvane/Recordings")))
-                .absolutePath());
+        const QString folder =
+            QDir::cleanPath(QDir(chosen.value_or(paths::DefaultRecordingsFolder())).absolutePath());
         return MakeFolder(folder + QLatin1Char('/')) &&
                SetText(kGeneralKey, name,
                        folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
@@ -267,7 +285,7 @@ class Installer {
             file = kEnglish;
         }
         if (!IsLanguageFile(file)) {
-            err_ << "orvane-setup: no language file in " << paths::TransFolder()
+            err_ << "orvane-setup: no language file in " << paths::ShippedTransFolder()
                  << "; the program will start without one\n";
             return true;
         }
@@ -275,11 +293,12 @@ class Installer {
     }
 
     // The shipped ring, only where no sound was chosen (an empty choice is
-    // one) and the program folder holds it.
+    // one) and it is there.
     bool SetIncomingCallSound() {
         const QString key = UnderRoot(kTabIncomingCall);
         if (ValueExists(key, setting::kCmbPlayWhenIc) ||
-            !QFileInfo(paths::SoundFolder() + kShippedRing).isFile()) {
+            (!QFileInfo(paths::UserSoundFolder() + kShippedRing).isFile() &&
+             !QFileInfo(paths::ShippedSoundFolder() + kShippedRing).isFile())) {
             return true;
         }
         return SetText(key, setting::kCmbPlayWhenIc, kShippedRing);
@@ -357,6 +376,14 @@ QString LanguageFileFor(QLocale::Language language) {
         default:
             return kEnglish;
     }
+}
+
+bool RunUserSetup(QTextStream& err, QLocale::Language systemLanguage) {
+    QString discarded;
+    QTextStream quiet(&discarded);
+    const bool ok = Installer(quiet, err).SetUpUser(Options{}, systemLanguage);
+    err.flush();
+    return ok;
 }
 
 int RunSetup(const QStringList& arguments, QTextStream& out, QTextStream& err,
