@@ -69,8 +69,10 @@ TEST(PortableUpgrade, OldFilesComeOverWithoutReplacingAnything) {
         EXPECT_EQ(QFileInfo::exists(program + "/Journal/2026-12-01_Sys.txt"), !moved);
         EXPECT_EQ(ReadFile(program + "/Notes"),
                   moved && !c.userHasNotes ? QByteArray() : "old notes\r\n");
-        EXPECT_EQ(report.brought.size(), c.userHasNotes ? 3 : 4) << report.brought.join('\n').toStdString();
-        EXPECT_EQ(report.left.size(), c.userHasNotes ? 1 : 0) << report.left.join('\n').toStdString();
+        EXPECT_EQ(report.brought.size(), c.userHasNotes ? 3 : 4)
+            << report.brought.join('\n').toStdString();
+        EXPECT_EQ(report.left.size(), c.userHasNotes ? 1 : 0)
+            << report.left.join('\n').toStdString();
         if (c.userHasNotes) {
             EXPECT_TRUE(report.left[0].contains(program + "/Notes"));
         }

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "core/clock.h"
+#include "core/paths.h"
 #include "journal/journal_writer.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
