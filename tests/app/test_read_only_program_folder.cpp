@@ -13,6 +13,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/startup.h"
 #include "calls/last_numbers.h"
 #include "calls/notes/general_notes.h"
 #include "calls/store/call_store.h"
@@ -21,7 +22,6 @@
 #include "journal/journal_writer.h"
 #include "settings/names/general.h"
 #include "settings/program_settings.h"
-#include "settings/setup/setup_command.h"
 #include "settings/store/registry_routines.h"
 #include "tests/support/program_on_emulator.h"
 #include "tests/support/qt_printers.h"
@@ -36,8 +36,7 @@ namespace {
 constexpr QFile::Permissions kReadOnlyFolder = QFile::ReadOwner | QFile::ExeOwner |
                                                QFile::ReadGroup | QFile::ExeGroup |
                                                QFile::ReadOther | QFile::ExeOther;
-constexpr QFile::Permissions kOwnersFolder = QFile::ReadOwner | QFile::WriteOwner |
-                                             QFile::ExeOwner;
+constexpr QFile::Permissions kOwnersFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 constexpr QFile::Permissions kOthers = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                        QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
@@ -88,10 +87,8 @@ TEST(ReadOnlyProgramFolder, EveryWriterWritesIntoTheUserFolders) {
     MakeInstalledProgramFolder(env);
     const QStringList before = Snapshot(env.programFolder());
 
-    // The set-up at the first start: quiet, the user's folders private.
-    QString problems;
-    QTextStream err(&problems);
-    EXPECT_TRUE(setup::RunUserSetup(err, QLocale::English)) << problems.toStdString();
+    // The set-up at the start: quiet, the user's folders private.
+    const QString problems = RunUserSetupQuietly();
     EXPECT_TRUE(problems.isEmpty()) << problems.toStdString();
     EXPECT_EQ(QFileInfo(paths::UserFolder()).permissions() & kOthers, 0);
     RegistryRoutines general(kHkeyLocalMachine, product::kRootKey, kTabGeneral);
@@ -147,6 +144,17 @@ TEST(ReadOnlyProgramFolder, EveryWriterWritesIntoTheUserFolders) {
     SetFolderModes(env.programFolder(), kOwnersFolder);
 }
 
+TEST(UserSetupAtStart, AFolderThatCannotBeMadeIsAMessageNotAStop) {
+    testing::TestEnvironment env;
+    const QString blocked = env.writeFile(QStringLiteral("blocked"), "a file");
+    env.setVariable("XDG_DATA_HOME", blocked + QStringLiteral("/data"));
+    const QString problems = RunUserSetupQuietly();
+    EXPECT_TRUE(problems.contains(QStringLiteral("cannot make the folder ") + blocked))
+        << problems.toStdString();
+    // The keys are made all the same.
+    EXPECT_TRUE(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, kTabGeneral).KeyExists());
+}
+
 class ReadOnlyProgramFolderCall : public testing::ProgramOnEmulatorTest<> {
   protected:
     ReadOnlyProgramFolderCall() : ProgramOnEmulatorTest(RecordingsFolder::kNone) {}
@@ -160,19 +168,21 @@ TEST_F(ReadOnlyProgramFolderCall, ACallIsRecordedIntoTheDefaultRecordingsFolder)
     env_.writeFile(QStringLiteral("program/Trans/English"), "1\r\n");
     SetFolderModes(env_.programFolder(), kReadOnlyFolder);
     const QStringList before = Snapshot(env_.programFolder());
-    ASSERT_TRUE(
-        sim_.Start(link_, QStringLiteral("voice pattern; wait-command VCID=1; "
-                                         "call rings=2 every=300 name=\"Alice\" number=5551234; "
-                                         "pickup; wait-command VRX; sleep 1500; remote-hangup busy; "
-                                         "wait-hangup timeout 20000; sleep 120000")));
+    ASSERT_TRUE(sim_.Start(
+        link_, QStringLiteral("voice pattern; wait-command VCID=1; "
+                              "call rings=2 every=300 name=\"Alice\" number=5551234; "
+                              "pickup; wait-command VRX; sleep 1500; remote-hangup busy; "
+                              "wait-hangup timeout 20000; sleep 120000")));
     {
         Program program;
         program.Load(true);
         ASSERT_TRUE(PumpUntil([] { return Journal().contains(QStringLiteral("End Of Call")); }))
             << Journal().toStdString();
-        const std::vector<CallRecord> records = ReadAllCallRecords(paths::DefaultRecordingsFolder());
+        const std::vector<CallRecord> records =
+            ReadAllCallRecords(paths::DefaultRecordingsFolder());
         ASSERT_EQ(records.size(), 1u) << Journal().toStdString();
-        EXPECT_TRUE(QFileInfo(paths::DefaultRecordingsFolder() + CallFileName(records[0])).isFile());
+        EXPECT_TRUE(
+            QFileInfo(paths::DefaultRecordingsFolder() + CallFileName(records[0])).isFile());
         program.Window().UnLoadApp();
     }
     EXPECT_EQ(QFileInfo(paths::DefaultRecordingsFolder()).permissions() & kOthers, 0);
