@@ -32,6 +32,8 @@
 #include "calls/store/stored_calls.h"
 #include "core/clock.h"
 #include "core/common_functions.h"
+#include "core/paths.h"
+#include "core/private_folder.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
 #include "telephony/line_devices.h"
@@ -237,6 +239,11 @@ void Program::FollowSettings() {
 
 GlobalOptions Program::StoredOptions() const {
     GlobalOptions options = GlobalOptionsFrom(settings_);
+    // The default recordings folder is ours to make; one the user chose is
+    // theirs, and a missing one is reported when a call comes.
+    if (options.recordingsFolder == paths::DefaultRecordingsFolder()) {
+        MakePrivateFolders(options.recordingsFolder);
+    }
     // The sound device is stored by name; its number is the audio
     // controls' own.
     options.soundDevice = waveEvents_ ? SoundDeviceIndex(*waveEvents_, options.soundDeviceName) : 0;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
+#include <QTextStream>
 #include <cstdio>
 
 #include "app/live_update_form.h"
@@ -13,6 +15,7 @@
 #include "journal/journal_writer.h"
 #include "settings/global_options.h"
 #include "settings/pages/language_settings.h"
+#include "settings/setup/setup_command.h"
 #include "translation/language_file.h"
 #include "translation/qt_translations.h"
 #include "translation/selected_language.h"
@@ -52,6 +55,16 @@ int ForwardToRunningCopies(int argc, char** argv, int (LiveUpdateForm::*send)())
 }
 
 }  // namespace
+
+QString RunUserSetupQuietly() {
+    QString problems;
+    QTextStream err(&problems);
+    setup::RunUserSetup(err, QLocale::system().language());
+    if (!problems.isEmpty()) {
+        std::fputs(problems.toLocal8Bit().constData(), stderr);
+    }
+    return problems;
+}
 
 QString LoadSelectedLanguage() {
     // A missing name, or one that would lead out of the translations
@@ -109,10 +122,17 @@ int RunStartup(int argc, char** argv) {
     // The program lives on in the tray when its window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The user's keys, folders and language choice, before anything reads
+    // them: a package install runs no set-up for each user.
+    const QString setupProblem = RunUserSetupQuietly();
     const QString languageProblem = LoadSelectedLanguage();
 
     Program program;
     program.Load(mode == StartupMode::Hidden);
+    if (!setupProblem.isEmpty()) {
+        WriteSysLogLines(setupProblem.trimmed().split(QLatin1Char('\n')), 0,
+                         QStringLiteral("UserSetup"));
+    }
     // After the load: the journal is switched on or off by then.
     ReportLanguageProblem(program.Window(), languageProblem);
     return QApplication::exec();

@@ -15,6 +15,9 @@ int RunStartup(int argc, char** argv);
 // The application's name, version and desktop entry, once the application
 // object exists.
 void SetApplicationIdentity();
+// The per-user set-up (settings/setup/setup_command.h), quiet: what went
+// wrong, also written to stderr, or an empty text.
+QString RunUserSetupQuietly();
 
 // The language file named by "Language"/"Select", loaded into the string
 // table over the built-in English texts (translation/selected_language.h);

@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "core/atomic_file.h"
-#include "core/paths.h"
+#include "core/private_folder.h"
 
 namespace orvane {
 namespace {
@@ -14,7 +14,7 @@ constexpr qint64 kMaxFileBytes = 64 * 1024;
 }  // namespace
 
 QString LastNumbersFile() {
-    return paths::ProgramFolder() + QStringLiteral("/DialCalls");
+    return UserFilePath(QStringLiteral("DialCalls"));
 }
 
 QStringList ReadLastNumbers(const QString& path) {

@@ -10,7 +10,7 @@ namespace orvane {
 
 inline constexpr qsizetype kMaxLastNumbers = 30;
 
-// Program folder + "/DialCalls".
+// User folder + "/DialCalls"; the user folder is made when missing.
 QString LastNumbersFile();
 
 // The numbers in `path`, first line first; a missing file is created empty.

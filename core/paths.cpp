@@ -93,7 +93,7 @@ QString UserSoundFolder() {
     return UserFolder() + QStringLiteral("/Sound/");
 }
 QString JournalFolder() {
-    return ProgramFolder() + QStringLiteral("/Journal/");
+    return UserFolder() + QStringLiteral("/Journal/");
 }
 QString DefaultRecordingsFolder() {
     return UserFolder() + QStringLiteral("/Recordings/");

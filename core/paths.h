@@ -24,9 +24,10 @@ QString ShippedTransFolder();
 QString ShippedSoundFolder();
 QString HelpFolder();
 
-// Everything the program or the user writes, apart from the settings and
-// the recordings: $XDG_DATA_HOME/orvane (~/.local/share/orvane). Not made
-// here; the writers make what they need.
+// Everything the program or the user writes, apart from the settings:
+// $XDG_DATA_HOME/orvane (~/.local/share/orvane). The program folder may be
+// read-only and is never written. Not made here; the writers make what they
+// need (core/private_folder.h).
 QString UserFolder();
 
 // User folder + "/Trans/", "/Sound/", "/Journal/": translations and sounds

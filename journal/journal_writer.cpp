@@ -14,6 +14,7 @@
 #include "core/common_functions.h"
 #include "core/paths.h"
 #include "core/posix_file.h"
+#include "core/private_folder.h"
 #include "core/stored_moment.h"
 
 namespace orvane {
@@ -181,6 +182,10 @@ void JournalWriter::appendEntry(const QString& fileName, const QString& entry) c
     }
     // No O_CREAT of the folder, no following a link planted under today's
     // name, no hanging on a FIFO.
+    if (followProgram_) {
+        // The user's journal folder is made at the first line it gets.
+        MakePrivateFolders(folder());
+    }
     const QByteArray path = QFile::encodeName(folder() + fileName);
     const int fd = ::open(
         path.constData(),

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "core/atomic_file.h"
-#include "core/paths.h"
 #include "core/posix_file.h"
+#include "core/private_folder.h"
 
 namespace orvane {
 
@@ -19,7 +19,7 @@ const QString kCrLf = QStringLiteral("\r\n");
 }  // namespace
 
 QString GeneralNotesFile() {
-    return paths::ProgramFolder() + QStringLiteral("/Notes");
+    return UserFilePath(QStringLiteral("Notes"));
 }
 
 std::optional<QString> LoadGeneralNotes(const QString& path) {

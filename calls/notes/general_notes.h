@@ -7,7 +7,7 @@
 
 namespace orvane {
 
-// Program folder + "/Notes".
+// User folder + "/Notes"; the user folder is made when missing.
 QString GeneralNotesFile();
 
 // The file's lines joined with CR LF, without the last CR LF when the text

@@ -45,7 +45,9 @@ int GeneralSettings::RecordFormat() const {
 }
 
 QString GeneralSettings::RecordingsFolder() const {
-    return TextOf(setting::kTxtPath);
+    // Nothing stored is the default folder, as the first start stores it.
+    const QString folder = TextOf(setting::kTxtPath);
+    return folder.isEmpty() ? paths::DefaultRecordingsFolder() : folder;
 }
 
 bool GeneralSettings::AskBeforeDeletingCalls() const {

@@ -16,7 +16,7 @@ class GeneralSettings final : public SettingsPage {
     bool RunOnStart() const;
     // Index into the record-format table; 0 (PCM) when missing.
     int RecordFormat() const;
-    // Ends in "/"; empty when none is set.
+    // Ends in "/"; the default recordings folder when none is stored.
     QString RecordingsFolder() const;
     // On when missing.
     bool AskBeforeDeletingCalls() const;

@@ -7,6 +7,7 @@
 #include "audio/sonvel.h"
 #include "core/atomic_file.h"
 #include "core/paths.h"
+#include "core/private_folder.h"
 #include "core/product.h"
 #include "core/user_files.h"
 #include "settings/names/devices.h"
@@ -16,6 +17,7 @@
 #include "settings/names/language.h"
 #include "settings/names/log.h"
 #include "settings/setup/user_files_upgrade.h"
+#include "settings/setup/portable_upgrade.h"
 #include "settings/store/autostart.h"
 #include "settings/store/registry_store.h"
 #include "settings/store/registry_types.h"
@@ -53,13 +55,13 @@ QString Usage() {
     return QStringLiteral(
         "Usage: orvane-setup [--program-dir DIR] [--recordings DIR] [--language NAME]\n"
         "\n"
-        "Makes the program folder's Trans, Sound, Journal and Help folders, the settings\n"
-        "keys, a recordings folder, the language choice and the application-menu entry.\n"
-        "Values that exist are kept.\n"
+        "Makes the user's folders, the settings keys, a recordings folder, the language\n"
+        "choice and the application-menu entry, and brings over the journals, notes and\n"
+        "last numbers an older copy kept in the program folder. Values that exist are kept.\n"
         "  --program-dir DIR  the program folder (default: the folder of this program)\n"
         "  --recordings DIR   the recordings folder, when none is set yet\n"
         "                     (default: $XDG_DATA_HOME/orvane/Recordings/)\n"
-        "  --language NAME    a file in the Trans folder, when none is chosen yet\n"
+        "  --language NAME    a translation file, when none is chosen yet\n"
         "                     (default: from the system's language)\n");
 }
 
@@ -120,9 +122,18 @@ class Installer {
                  << paths::UserTransFolder() << " or " << paths::ShippedTransFolder() << '\n';
             return 1;
         }
+        bool ok = SetUpUser(options, systemLanguage);
+        ok = WriteMenuEntry() && ok;
+        return ok ? 0 : 1;
+    }
+
+    // All of the set-up but the menu entry: what the program does at start.
+    bool SetUpUser(const Options& options, QLocale::Language systemLanguage) {
         bool ok = true;
-        for (const QString& folder : {paths::UserTransFolder(), paths::UserSoundFolder(),
-                                      paths::JournalFolder(), paths::HelpFolder()}) {
+        // The user's folders only: the program folder may be read-only.
+        for (const QString& folder :
+             {paths::UserFolder() + QLatin1Char('/'), paths::UserTransFolder(),
+              paths::UserSoundFolder(), paths::JournalFolder()}) {
             ok = MakeFolder(folder) && ok;
         }
         for (const QString& line : BringOverUserFiles(paths::ProgramFolder())) {
@@ -136,8 +147,14 @@ class Installer {
             ok = SetIncomingCallSound() && ok;
         }
         ok = RegisterAudioControl() && ok;
-        ok = WriteMenuEntry() && ok;
-        return ok ? 0 : 1;
+        const UpgradeReport upgrade = BringOldUserFiles();
+        for (const QString& path : upgrade.brought) {
+            out_ << "Brought over " << path << '\n';
+        }
+        for (const QString& line : upgrade.left) {
+            err_ << "orvane-setup: " << line << '\n';
+        }
+        return ok;
     }
 
   private:
@@ -174,6 +191,7 @@ class Installer {
         return true;
     }
 
+    // The user's own translations first, then the shipped ones.
     static bool IsLanguageFile(const QString& name) {
         // The user's translations and the shipped ones, the user's first.
         return QFileInfo(UserFirstPath(paths::UserTransFolder(), paths::ShippedTransFolder(), name))
@@ -184,7 +202,7 @@ class Installer {
         if (QFileInfo(folder).isDir()) {
             return true;
         }
-        if (!QDir().mkpath(folder)) {
+        if (!MakePrivateFolders(folder)) {
             err_ << "orvane-setup: cannot make the folder " << folder << '\n';
             return false;
         }
@@ -256,9 +274,8 @@ class Installer {
         if (ValueExists(kGeneralKey, name)) {
             return true;
         }
-        const QString folder = QDir::cleanPath(
-            QDir(chosen.value_or(paths::DataHome() + QStringLiteral("/orvane/Recordings")))
-                .absolutePath());
+        const QString folder =
+            QDir::cleanPath(QDir(chosen.value_or(paths::DefaultRecordingsFolder())).absolutePath());
         return MakeFolder(folder + QLatin1Char('/')) &&
                SetText(kGeneralKey, name,
                        folder == QLatin1String("/") ? folder : folder + QLatin1Char('/'));
@@ -281,11 +298,12 @@ class Installer {
     }
 
     // The shipped ring, only where no sound was chosen (an empty choice is
-    // one) and the shipped sounds hold it.
+    // one) and it is there.
     bool SetIncomingCallSound() {
         const QString key = UnderRoot(kTabIncomingCall);
         if (ValueExists(key, setting::kCmbPlayWhenIc) ||
-            !QFileInfo(paths::ShippedSoundFolder() + kShippedRing).isFile()) {
+            (!QFileInfo(paths::UserSoundFolder() + kShippedRing).isFile() &&
+             !QFileInfo(paths::ShippedSoundFolder() + kShippedRing).isFile())) {
             return true;
         }
         return SetText(key, setting::kCmbPlayWhenIc, kShippedRing);
@@ -404,6 +422,14 @@ QString LanguageFileFor(QLocale::Language language) {
         default:
             return kEnglish;
     }
+}
+
+bool RunUserSetup(QTextStream& err, QLocale::Language systemLanguage) {
+    QString discarded;
+    QTextStream quiet(&discarded);
+    const bool ok = Installer(quiet, err).SetUpUser(Options{}, systemLanguage);
+    err.flush();
+    return ok;
 }
 
 int RunSetup(const QStringList& arguments, QTextStream& out, QTextStream& err,

@@ -1,7 +1,9 @@
 #pragma once
-// orvane-setup, the installer: makes the program folder's sub-folders, every
-// key of the settings schema, a recordings folder and the language choice.
-// Running it again changes nothing, and a value the user has is kept.
+// orvane-setup, the per-user set-up: makes the user's folders, every key of
+// the settings schema, a recordings folder and the language choice, and
+// brings over what an older copy kept in the program folder. Running it
+// again changes nothing, and a value the user has is kept. The program
+// folder is only read.
 
 #include <QLocale>
 #include <QStringList>
@@ -15,6 +17,11 @@ namespace orvane::setup {
 // cannot be made.
 int RunSetup(const QStringList& arguments, QTextStream& out, QTextStream& err,
              QLocale::Language systemLanguage);
+
+// The set-up without options and without the menu entry, as the program
+// runs it at every start: quiet; false with a message on `err` when a
+// folder or key cannot be made.
+bool RunUserSetup(QTextStream& err, QLocale::Language systemLanguage);
 
 // The application-menu entry for the program in `programFolder`.
 QByteArray MenuEntryContent(const QString& programFolder);

@@ -199,7 +199,7 @@ TEST_F(DialerEndToEnd, AStandardCallIsNotRecordedAndAMissingDialToneIsReported) 
 }
 
 TEST_F(DialerEndToEnd, TypingAtTheFirstOpeningAfterAStartReplacesTheLastNumber) {
-    env_.writeFile(QStringLiteral("program/DialCalls"), "555-0123\r\n");
+    env_.writeFile(QStringLiteral("data/orvane/DialCalls"), "555-0123\r\n");
     ASSERT_TRUE(StartOnLine(QStringLiteral("dial-answer busy after 200; sleep 60000")))
         << Journal().toStdString();
     program_.ShowDialer(QString());

@@ -243,7 +243,7 @@ TEST_F(NotesWindowsTest, TheNoteGoesToItsCallWhenAStoredCallsRowComesInAboveIt) 
 
 TEST_F(NotesWindowsTest, GeneralNotesAreReadOnOpenAndWrittenOnClose) {
     const QString path = GeneralNotesFile();
-    ASSERT_EQ(path, environment_.programFolder() + QStringLiteral("/Notes"));
+    ASSERT_EQ(path, environment_.dataHome() + QStringLiteral("/orvane/Notes"));
     {
         NotesWindow first;
         EXPECT_EQ(ReadBytes(path), QByteArray());  // made on the first open
@@ -271,7 +271,7 @@ TEST_F(NotesWindowsTest, GeneralNotesAreReadOnOpenAndWrittenOnClose) {
 }
 
 TEST_F(NotesWindowsTest, AnUnreadableNotesFileIsNotWrittenOverUnchanged) {
-    const QString path = environment_.programFolder() + QStringLiteral("/Notes");
+    const QString path = environment_.dataHome() + QStringLiteral("/orvane/Notes");
     ASSERT_TRUE(QDir().mkpath(path));  // a folder in the file's place
     NotesWindow notes;
     notes.show();

@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Cutoffs, PruneTest,
                                            PruneCase{QDate(2026, 3, 31), 2, QDate(2026, 1, 31)},
                                            PruneCase{QDate(2026, 1, 15), 3, QDate(2025, 10, 15)}));
 
-TEST(ProgramWideJournal, WritesIntoTheProgramFoldersJournal) {
+TEST(ProgramWideJournal, WritesIntoTheUserFoldersJournal) {
     testing::TestEnvironment env;
     env.makeProgramFolders();
     QLocale::setDefault(QLocale(QStringLiteral("en_US")));
@@ -252,11 +252,12 @@ TEST(ProgramWideJournal, WritesIntoTheProgramFoldersJournal) {
     SetJournalSwitches(false, false);
     QLocale::setDefault(QLocale::system());
 
-    QFile file(env.programFolder() + QStringLiteral("/Journal/2026-12-07_Sys.txt"));
+    // In the user folder, made at the first line.
+    QFile file(env.dataHome() + QStringLiteral("/orvane/Journal/2026-12-07_Sys.txt"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(),
               "4:34:54 PM : Tapi1_Idle->Idle(0)\r\n16:34:54 : Tapi1_Idle->Idle(0)\r\n");
-    EXPECT_EQ(QDir(env.programFolder() + QStringLiteral("/Journal")).count(), 3u);  // ".", ".."
+    EXPECT_EQ(QDir(env.dataHome() + QStringLiteral("/orvane/Journal")).count(), 3u);  // ".", ".."
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "core/clock.h"
+#include "core/paths.h"
 #include "journal/journal_writer.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/test_environment.h"
@@ -137,7 +138,7 @@ class FillFileListTest : public CommonWidgetsTest {
         QLocale::setDefault(QLocale::system());
     }
     QByteArray journal() const {
-        return Read(env.programFolder() + QStringLiteral("/Journal/2026-12-07_Sys.txt"));
+        return Read(paths::JournalFolder() + QStringLiteral("2026-12-07_Sys.txt"));
     }
 
     FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 0))};

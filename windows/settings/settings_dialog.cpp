@@ -350,7 +350,7 @@ void SettingsDialog::ShowGeneral() {
     const int format = general.RecordFormat();
     recordFormat_->setCurrentIndex(format >= 0 && format < recordFormat_->count() ? format : 0);
     const QString folder = general.RecordingsFolder();
-    path_->setText(folder.isEmpty() ? WithSlash(paths::ProgramFolder()) : folder);
+    path_->setText(folder);
     askBeforeDeletingCalls_->setChecked(general.AskBeforeDeletingCalls());
     runOnStart_->setChecked(general.RunOnStart());
 }
@@ -463,7 +463,7 @@ void SettingsDialog::SaveGeneral(const Saved& saved) {
     saved(general.SetRunOnStart(runOnStart_->isChecked()), runOnStart_->text());
     saved(general.SetRecordFormat(recordFormat_->currentIndex()), recordFormatLabel_->text());
     const QString typed = path_->text().trimmed();
-    saved(general.SetRecordingsFolder(typed.isEmpty() ? paths::ProgramFolder() : typed),
+    saved(general.SetRecordingsFolder(typed.isEmpty() ? paths::DefaultRecordingsFolder() : typed),
           pathLabel_->text());
     saved(general.SetAskBeforeDeletingCalls(askBeforeDeletingCalls_->isChecked()),
           askBeforeDeletingCalls_->text());

@@ -205,9 +205,10 @@ TEST_F(SettingsDialogTest, TheRecordingsFolderIsStoredWithItsSlash) {
         QString chosen;  // answered by the folder browser ("" cancels)
         QString stored;
     };
-    const QString program = paths::ProgramFolder() + "/";
+    // An empty box is the default folder, never the program folder.
+    const QString fallback = paths::DefaultRecordingsFolder();
     const Case cases[] = {
-        {"empty box", "", "", program},
+        {"empty box", "", "", fallback},
         {"chosen without slash", "", "/srv/calls", "/srv/calls/"},
         {"chosen with slash", "", "/srv/calls/", "/srv/calls/"},
         {"typed", "/data/rec/", "", "/data/rec/"},
@@ -228,6 +229,18 @@ TEST_F(SettingsDialogTest, TheRecordingsFolderIsStoredWithItsSlash) {
         Dialog().Accept();
         EXPECT_EQ(Stored(kTabGeneral, setting::kTxtPath).toString(), c.stored);
         EXPECT_EQ(settings_->General().RecordingsFolder(), c.stored);
+    }
+    // Nothing or an empty text stored: the box shows the default folder.
+    for (const QString& stored : {QString(), QStringLiteral("")}) {
+        if (stored.isNull()) {
+            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, kTabGeneral)
+                .DeleteValue(setting::kTxtPath);
+        } else {
+            Store(kTabGeneral, setting::kTxtPath, stored);
+        }
+        Dialog().Open(0);
+        EXPECT_EQ(Control<QLineEdit>("txtPath")->text(), fallback);
+        Dialog().Accept();
     }
 }
 
