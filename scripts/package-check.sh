@@ -9,8 +9,9 @@
 #      demonstration line and Orvane under Xvfb with that line, waits until
 #      one demo call is recorded into the user's default recordings folder,
 #      and ends Orvane (`orvane -uia`);
-#   4. `apt-get remove orvane`, then `apt-get purge orvane`, and after each
-#      shows that the user's recordings and settings are still there.
+#   4. `apt-get remove orvane`; installs it again and `apt-get purge orvane`;
+#      after each removal shows that the user's recordings and settings are
+#      still there.
 #
 # Every step prints its command and output, for the release notes. The user
 # is removed at the end, with its home folder.
@@ -151,7 +152,11 @@ echo "== Remove"
 step "${as_root[@]}" apt-get remove -y orvane
 show_user_files
 echo
-echo "== Purge"
+echo "== Install again over the user's files, then purge"
+# A removed package without configuration files is gone from dpkg's
+# database, so purge runs on an installed one.
+step "${as_root[@]}" apt-get install -y "$deb"
+step orvane --version
 step "${as_root[@]}" apt-get purge -y orvane
 show_user_files
 step dpkg -s orvane || true
