@@ -8,7 +8,6 @@
 # build to build, so a rebuild compiles only what changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source_dir="$PWD"
 out="$(realpath -m "${1:-build-deb}")"
 version="$(dpkg-parsechangelog -l debian/changelog -S Version)"
 work="$out/src/orvane-$version"
