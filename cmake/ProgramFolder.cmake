@@ -26,12 +26,12 @@ foreach(_group IN ITEMS Trans Sound Help)
 endforeach()
 add_custom_target(orvane_shipped_files ALL DEPENDS ${_shipped})
 
-install(FILES ${ORVANE_LANGUAGE_FILES} DESTINATION Trans)
+install(FILES ${ORVANE_LANGUAGE_FILES} DESTINATION ${ORVANE_INSTALL_DATADIR}/Trans)
 if(ORVANE_SOUND_FILES)
-  install(FILES ${ORVANE_SOUND_FILES} DESTINATION Sound)
+  install(FILES ${ORVANE_SOUND_FILES} DESTINATION ${ORVANE_INSTALL_DATADIR}/Sound)
 endif()
 if(ORVANE_HELP_FILES)
-  install(FILES ${ORVANE_HELP_FILES} DESTINATION Help)
+  install(FILES ${ORVANE_HELP_FILES} DESTINATION ${ORVANE_INSTALL_DATADIR}/Help)
 endif()
 
 # The program's icon, next to the executable, for the menu entry.
@@ -40,7 +40,11 @@ add_custom_command(OUTPUT "${ORVANE_PROGRAM_DIR}/orvane.svg"
                            "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" "${ORVANE_PROGRAM_DIR}/orvane.svg"
                    DEPENDS "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" VERBATIM)
 add_custom_target(orvane_icon ALL DEPENDS "${ORVANE_PROGRAM_DIR}/orvane.svg")
-install(FILES "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" DESTINATION .)
+# A system install has the icon in the desktop's icon theme instead
+# (dist/desktop).
+if(ORVANE_INSTALL_PORTABLE)
+  install(FILES "${CMAKE_SOURCE_DIR}/ui/icons/orvane.svg" DESTINATION .)
+endif()
 
 # The licence, next to the executable.
 add_custom_command(OUTPUT "${ORVANE_PROGRAM_DIR}/LICENSE"
@@ -48,4 +52,7 @@ add_custom_command(OUTPUT "${ORVANE_PROGRAM_DIR}/LICENSE"
                            "${CMAKE_SOURCE_DIR}/LICENSE" "${ORVANE_PROGRAM_DIR}/LICENSE"
                    DEPENDS "${CMAKE_SOURCE_DIR}/LICENSE" VERBATIM)
 add_custom_target(orvane_licence ALL DEPENDS "${ORVANE_PROGRAM_DIR}/LICENSE")
-install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" DESTINATION .)
+# A package has it as its copyright file (debian/copyright).
+if(ORVANE_INSTALL_PORTABLE)
+  install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" DESTINATION .)
+endif()

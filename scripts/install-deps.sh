@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, testing and running Orvane
 # needs. Safe to run again: apt-get skips what is already there.
+#
+# --package adds the tools that build and check the Debian package
+# (scripts/package.sh, scripts/package-check.sh); without it they are left
+# out, so a build from source installs no more than it needs.
 set -euo pipefail
 
 packages=(
@@ -27,6 +31,19 @@ packages=(
   # the menu entry and AppStream checks; a private session bus for notices
   desktop-file-utils appstream dbus
 )
+for argument in "$@"; do
+  case "$argument" in
+    --package)
+      # dpkg-buildpackage, dh with its cmake build system, the package
+      # check's lintian; ccache keeps a rebuild of the package short.
+      packages+=(dpkg-dev debhelper fakeroot lintian ccache)
+      ;;
+    *)
+      echo "install-deps.sh: unknown argument $argument (only --package)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
