@@ -108,13 +108,21 @@ user_made=1
 home="$(getent passwd "$user" | cut -d: -f6)"
 "${as_root[@]}" install -d -m 0700 -o "$user" -g "$user" "$home/.run"
 recordings="$home/.local/share/orvane/Recordings"
-# No orvane-setup: the program sets a new user up at its first start. Only
-# the demonstration line is chosen beforehand.
+# No orvane-setup: the program sets a new user up at its first start, and
+# follows the line chosen afterwards with orvane-reg (which changes values
+# of existing keys only) while it runs.
+user_step "modemsim --demo --stay --link \"\$XDG_RUNTIME_DIR/orvane-demo-modem\" >\$XDG_RUNTIME_DIR/modemsim.log 2>&1 & echo \$! >\$XDG_RUNTIME_DIR/modemsim.pid"
+user_step "xvfb-run -a orvane >\$XDG_RUNTIME_DIR/orvane.log 2>&1 & echo \$! >\$XDG_RUNTIME_DIR/orvane.pid"
+hive="$home/.config/orvane/HKEY_LOCAL_MACHINE.reg"
+for _ in $(seq 60); do
+  "${as_root[@]}" grep -q 'TabDevices' "$hive" 2>/dev/null && break
+  sleep 0.5
+done
+"${as_root[@]}" grep -q 'TabDevices' "$hive" 2>/dev/null || fail "the first start made no settings keys"
+user_step "ls -la ~/.config/orvane/ ~/.local/share/orvane/"
 key='HKLM\SOFTWARE\Quenzo\Orvane 1.1\Properties\TabDevices'
 user_step "orvane-reg add '$key' /v txtLinePorts /d \"\$XDG_RUNTIME_DIR/orvane-demo-modem\" /f"
 user_step "orvane-reg add '$key' /v cmbModemDev /d 'Orvane modemsim V.253 voice modem (orvane-demo-modem)' /f"
-user_step "modemsim --demo --stay --link \"\$XDG_RUNTIME_DIR/orvane-demo-modem\" >\$XDG_RUNTIME_DIR/modemsim.log 2>&1 & echo \$! >\$XDG_RUNTIME_DIR/modemsim.pid"
-user_step "xvfb-run -a orvane >\$XDG_RUNTIME_DIR/orvane.log 2>&1 & echo \$! >\$XDG_RUNTIME_DIR/orvane.pid"
 echo
 echo "Waiting (up to 120 s) for a call in $recordings/Data ..."
 # A call is in the calls list when its 467-byte record is in the index.
