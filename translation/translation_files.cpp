@@ -9,6 +9,7 @@
 
 #include "core/atomic_file.h"
 #include "core/paths.h"
+#include "core/private_folder.h"
 #include "core/trash.h"
 #include "core/user_files.h"
 #include "translation/language_file.h"
@@ -199,7 +200,8 @@ bool LanguageDocument::Save(const QString& path) const {
 
 bool SaveUserTranslation(const LanguageDocument& document, const QString& name) {
     // Made on the first save; only ever the user's folder is written.
-    return IsPlainName(name) && !document.IsBroken() && QDir().mkpath(paths::UserTransFolder()) &&
+    return IsPlainName(name) && !document.IsBroken() &&
+           MakePrivateFolders(paths::UserTransFolder()) &&
            document.Save(UserLanguageFilePath(name));
 }
 

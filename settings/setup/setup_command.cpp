@@ -193,7 +193,6 @@ class Installer {
 
     // The user's own translations first, then the shipped ones.
     static bool IsLanguageFile(const QString& name) {
-        // The user's translations and the shipped ones, the user's first.
         return QFileInfo(UserFirstPath(paths::UserTransFolder(), paths::ShippedTransFolder(), name))
             .isFile();
     }
@@ -302,8 +301,9 @@ class Installer {
     bool SetIncomingCallSound() {
         const QString key = UnderRoot(kTabIncomingCall);
         if (ValueExists(key, setting::kCmbPlayWhenIc) ||
-            (!QFileInfo(paths::UserSoundFolder() + kShippedRing).isFile() &&
-             !QFileInfo(paths::ShippedSoundFolder() + kShippedRing).isFile())) {
+            !QFileInfo(
+                 UserFirstPath(paths::UserSoundFolder(), paths::ShippedSoundFolder(), kShippedRing))
+                 .isFile()) {
             return true;
         }
         return SetText(key, setting::kCmbPlayWhenIc, kShippedRing);

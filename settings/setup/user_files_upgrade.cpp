@@ -6,6 +6,7 @@
 
 #include "core/atomic_file.h"
 #include "core/paths.h"
+#include "core/private_folder.h"
 
 namespace orvane::setup {
 namespace {
@@ -62,7 +63,7 @@ void BringOver(const QString& oldFolder, const QString& shippedFolder, const QSt
             report << QStringLiteral("Kept %1: %2 exists").arg(old.filePath(), target);
             continue;
         }
-        if (!QDir().mkpath(userFolder)) {
+        if (!MakePrivateFolders(userFolder)) {
             report
                 << QStringLiteral("Cannot copy %1: cannot make %2").arg(old.filePath(), userFolder);
             continue;

@@ -23,6 +23,7 @@
 #include "calls/call_state_machine.h"
 #include "core/common_functions.h"
 #include "core/paths.h"
+#include "core/private_folder.h"
 #include "core/product.h"
 #include "core/user_files.h"
 #include "settings/program_settings.h"
@@ -530,7 +531,7 @@ void SettingsDialog::AddSound() {
     StopSound();
     // Added sounds are the user's: copied into the user's sound folder,
     // where a sound of a shipped one's name takes its place.
-    QDir().mkpath(paths::UserSoundFolder());
+    MakePrivateFolders(paths::UserSoundFolder());
     const QString name = AddSoundFile(this, paths::UserSoundFolder());
     if (!name.isEmpty()) {
         FillSoundList(name);
