@@ -12,10 +12,14 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-serialport-dev libgl-dev
   libasound2-dev libgsm1-dev
+  # export of recordings for mail: Ogg Opus and FLAC
+  libopusenc-dev libopus-dev libogg-dev libflac-dev
   # the manual pages (man/*.scd into roff)
   scdoc
   # tests
   googletest libgtest-dev libgmock-dev sox
+  # independent decoders of the exported files
+  opus-tools flac
   # the manual pages' check: man and groff render them
   man-db groff-base
   # the format check

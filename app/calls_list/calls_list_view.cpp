@@ -1,10 +1,12 @@
 #include "app/calls_list/calls_list_view.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
@@ -559,6 +561,24 @@ void CallsListView::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void CallsListView::contextMenuEvent(QContextMenuEvent* event) {
+    const QModelIndex index = indexAt(event->pos());
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        if (!index.isValid()) {
+            return;
+        }
+        // A press outside the selection chooses that call alone, as file
+        // managers do; inside it the menu acts on every call selected.
+        if (!selectionModel()->isRowSelected(index.row(), QModelIndex())) {
+            SetCurrentRow(index.row());
+        }
+    } else if (CurrentRow() < 0) {
+        return;
+    }
+    Q_EMIT ContextMenuRequested(event->globalPos());
+    event->accept();
+}
+
 CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
     : QWidget(parent), model_(model) {
     setObjectName(QStringLiteral("callsListPanel"));
@@ -598,6 +618,7 @@ CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
     layout->addWidget(view_, 1);
     connect(view_, &CallsListView::OpenNoteRequested, this, &CallsListPanel::OpenNoteRequested);
     connect(view_, &CallsListView::DeleteRequested, this, [this] { ButtonClicked(kDelete); });
+    connect(view_, &CallsListView::ContextMenuRequested, this, &CallsListPanel::ShowContextMenu);
 
     noItems_ = new QFrame(this);
     noItems_->setObjectName(QStringLiteral("picNoItems"));
@@ -624,6 +645,22 @@ void CallsListPanel::UpdateEmptyPanel() {
     const bool empty = model_.rowCount() == 0;
     noItems_->setVisible(empty);
     view_->setVisible(!empty);
+}
+
+void CallsListPanel::AddContextAction(QAction* action) {
+    contextActions_.push_back(action);
+}
+
+void CallsListPanel::ShowContextMenu(const QPoint& globalPosition) {
+    if (contextActions_.empty()) {
+        return;
+    }
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("callsContextMenu"));
+    for (QAction* action : contextActions_) {
+        menu.addAction(action);
+    }
+    menu.exec(globalPosition);
 }
 
 void CallsListPanel::ButtonClicked(int position) {

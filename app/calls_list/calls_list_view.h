@@ -4,6 +4,7 @@
 // that stands in for an empty list. A view over the Program's model.
 
 #include <QPersistentModelIndex>
+#include <QPoint>
 #include <QTableView>
 #include <QWidget>
 #include <optional>
@@ -60,11 +61,15 @@ class CallsListView final : public QTableView {
     void DeleteRequested();
     // Space: play the current call, or pause and resume its playback.
     void PlayPauseRequested();
+    // The context menu was asked for over a call (its row now selected) at
+    // this point of the screen.
+    void ContextMenuRequested(const QPoint& globalPosition);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
   private:
@@ -126,6 +131,11 @@ class CallsListPanel final : public QWidget {
     void SetProgressBar(QProgressBar* bar) { progress_ = bar; }
     // Runs the toolbar button at this position; other positions do nothing.
     void ButtonClicked(int position);
+    // Adds a command of the main window to the rows' context menu, after
+    // those already there; its owner enables it and runs it on the calls
+    // selected.
+    void AddContextAction(QAction* action);
+    const std::vector<QAction*>& ContextActions() const { return contextActions_; }
 
   Q_SIGNALS:
     // Actions whose windows come later; the main window connects them.
@@ -138,6 +148,7 @@ class CallsListPanel final : public QWidget {
 
   private:
     void UpdateEmptyPanel();
+    void ShowContextMenu(const QPoint& globalPosition);
     void MarkSelected(bool read);
     void DeleteSelected();
     void MoveCurrent(int step);
@@ -150,6 +161,7 @@ class CallsListPanel final : public QWidget {
     QFrame* noItems_ = nullptr;
     QProgressBar* progress_ = nullptr;
     std::vector<QAction*> buttons_;
+    std::vector<QAction*> contextActions_;
     bool askBeforeDeleting_ = true;
 };
 
