@@ -153,14 +153,33 @@ CopyResult Failed(const QString& path, const QString& reason) {
     return {false, path + QStringLiteral(": ") + reason};
 }
 
-}  // namespace
-
-NewFileMode UsersFileMode() {
-    return {0666 & ~ProcessUmask(), true};
+// Gives the temporary the target's name unless something is there already
+// (EEXIST): renameat2 where the file system knows RENAME_NOREPLACE, else a
+// hard link, else (FAT) a look before the rename.
+int PublishAsNew(const QByteArray& temporary, const QByteArray& target) {
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(),
+                    RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return errno;
+    }
+    if (::link(temporary.constData(), target.constData()) == 0) {
+        ::unlink(temporary.constData());
+        return 0;
+    }
+    if (errno == EEXIST) {
+        return EEXIST;
+    }
+    struct stat there {};
+    if (::lstat(target.constData(), &there) == 0) {
+        return EEXIST;
+    }
+    return ::rename(temporary.constData(), target.constData()) == 0 ? 0 : errno;
 }
 
-int ReplaceFileWith(const QString& path, NewFileMode mode,
-                    const std::function<bool(int fd)>& write) {
+int WriteFile(const QString& path, NewFileMode mode, const std::function<bool(int fd)>& write,
+              bool replace) {
     const QByteArray target = QFile::encodeName(path);
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     RemoveDeadWritersTemporaries(folder, target);
@@ -185,8 +204,9 @@ int ReplaceFileWith(const QString& path, NewFileMode mode,
     if (::close(fd) != 0 && error == 0) {
         error = errno;
     }
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0) {
-        error = errno;
+    if (error == 0) {
+        error = replace ? (::rename(temporary.constData(), target.constData()) == 0 ? 0 : errno)
+                        : PublishAsNew(temporary, target);
     }
     if (error != 0) {
         if (!temporary.isEmpty()) {
@@ -199,11 +219,31 @@ int ReplaceFileWith(const QString& path, NewFileMode mode,
     return 0;
 }
 
+}  // namespace
+
+NewFileMode UsersFileMode() {
+    return {0666 & ~ProcessUmask(), true};
+}
+
+int ReplaceFileWith(const QString& path, NewFileMode mode,
+                    const std::function<bool(int fd)>& write) {
+    return WriteFile(path, mode, write, true);
+}
+
+int CreateFileWith(const QString& path, NewFileMode mode,
+                   const std::function<bool(int fd)>& write) {
+    return WriteFile(path, mode, write, false);
+}
+
 int ReplaceFileContent(const QString& path, const QByteArray& content, NewFileMode mode) {
     return ReplaceFileWith(path, mode, [&content](int fd) { return WriteAll(fd, content); });
 }
 
-CopyResult CopyFileUnchanged(const QString& source, const QString& target) {
+namespace {
+
+// CopyFileUnchanged over `target`, or (`replace` false) only into a new
+// file there; `taken` tells that the name was taken.
+CopyResult CopyFile(const QString& source, const QString& target, bool replace, bool* taken) {
     static const QString kLinkRefused =
         QStringLiteral("is a symbolic link, not a file to copy; nothing was copied");
     static const QString kNotRegular = QStringLiteral("is not a regular file; nothing was copied");
@@ -218,10 +258,10 @@ CopyResult CopyFileUnchanged(const QString& source, const QString& target) {
     if (!S_ISREG(info.st_mode)) {
         return Failed(source, kNotRegular);
     }
-    if (QFileInfo(target).isDir()) {
+    if (replace && QFileInfo(target).isDir()) {
         return Failed(target, QStringLiteral("is a folder"));
     }
-    if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) {
+    if (replace && QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) {
         return {true, {}};  // already there
     }
     // O_NOFOLLOW and the check after the open: the name may have been
@@ -237,7 +277,7 @@ CopyResult CopyFileUnchanged(const QString& source, const QString& target) {
     // The bytes there now: a journal written to meanwhile is copied as it
     // was when the copy began.
     int readError = 0;
-    const int error = ReplaceFileWith(target, UsersFileMode(), [&](int out) {
+    const auto copy = [&](int out) {
         std::vector<char> buffer(kCopyChunk);
         for (off_t left = info.st_size; left > 0;) {
             const ssize_t got =
@@ -256,15 +296,33 @@ CopyResult CopyFileUnchanged(const QString& source, const QString& target) {
             left -= got;
         }
         return true;
-    });
+    };
+    const int error = replace ? ReplaceFileWith(target, UsersFileMode(), copy)
+                              : CreateFileWith(target, UsersFileMode(), copy);
     ::close(in);
     if (readError != 0) {
         return Failed(source, SystemErrorText(readError));
     }
     if (error != 0) {
+        if (taken != nullptr) {
+            *taken = error == EEXIST;
+        }
         return Failed(target, SystemErrorText(error));
     }
     return {true, {}};
+}
+
+}  // namespace
+
+CopyResult CopyFileUnchanged(const QString& source, const QString& target) {
+    return CopyFile(source, target, true, nullptr);
+}
+
+CopyResult CopyFileToNew(const QString& source, const QString& target, bool* taken) {
+    if (taken != nullptr) {
+        *taken = false;
+    }
+    return CopyFile(source, target, false, taken);
 }
 
 }  // namespace orvane

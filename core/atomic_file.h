@@ -31,6 +31,10 @@ NewFileMode UsersFileMode();
 int ReplaceFileWith(const QString& path, NewFileMode mode,
                     const std::function<bool(int fd)>& write);
 
+// ReplaceFileWith for a file that must be new: whatever is at the name
+// already (a file, a link, a folder) stays as it is, and EEXIST comes back.
+int CreateFileWith(const QString& path, NewFileMode mode, const std::function<bool(int fd)>& write);
+
 // ReplaceFileWith for contents at hand.
 int ReplaceFileContent(const QString& path, const QByteArray& content, NewFileMode mode);
 
@@ -45,5 +49,9 @@ struct CopyResult {
 // among the user's files would copy whatever it points to. Copying a file
 // onto itself succeeds without writing.
 CopyResult CopyFileUnchanged(const QString& source, const QString& target);
+
+// CopyFileUnchanged into a new file only: a name already taken fails with
+// `taken` set (when given) and what is there is left untouched.
+CopyResult CopyFileToNew(const QString& source, const QString& target, bool* taken = nullptr);
 
 }  // namespace orvane

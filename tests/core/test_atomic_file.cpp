@@ -132,5 +132,40 @@ TEST(AtomicFileTest, CopiesOnlyARegularFile) {
     EXPECT_EQ(Read(source), "line\r\n");
 }
 
+// A copy made as a new file never takes the place of what is at the name:
+// a file, a link planted there (not followed) or a folder.
+TEST(AtomicFileTest, ACopyToANewFileLeavesATakenNameAsItIs) {
+    testing::TestEnvironment env;
+    const QString source = env.writeFile("in/source.wav", "new");
+    const QString victim = env.writeFile("elsewhere/victim.wav", "victim");
+    const QString out = env.root() + QStringLiteral("/out/");
+    env.writeFile("out/file.wav", "old");
+    ASSERT_TRUE(QFile::link(victim, out + QStringLiteral("link.wav")));
+    ASSERT_TRUE(QDir().mkpath(out + QStringLiteral("folder.wav")));
+    const struct {
+        const char* name;
+        bool ok;
+        QByteArray after;
+    } cases[] = {
+        {"free.wav", true, "new"},
+        {"file.wav", false, "old"},
+        {"link.wav", false, "victim"},
+        {"folder.wav", false, "<missing>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool taken = !c.ok;
+        const CopyResult result = CopyFileToNew(source, out + QLatin1String(c.name), &taken);
+        EXPECT_EQ(result.ok, c.ok) << result.error.toStdString();
+        EXPECT_EQ(taken, !c.ok);
+        EXPECT_EQ(Read(out + QLatin1String(c.name)), c.after);
+    }
+    EXPECT_TRUE(QFileInfo(out + QStringLiteral("link.wav")).isSymLink());
+    EXPECT_EQ(Read(victim), "victim");
+    // Nothing left behind but what was there and the one copy.
+    EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(),
+              4);
+}
+
 }  // namespace
 }  // namespace orvane
