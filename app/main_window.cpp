@@ -32,6 +32,7 @@
 #include "calls/list/calls_columns_state.h"
 #include "calls/list/calls_list_model.h"
 #include "core/clock.h"
+#include "core/copy_into_folder.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
 #include "settings/program_settings.h"
@@ -434,6 +435,39 @@ void MainWindow::SaveCopy(const QString& recordingPath) {
     }
 }
 
+void MainWindow::SaveCopies(const QStringList& recordingPaths) {
+    MainWindowSettings& settings = program_.Settings().Window();
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Folder;
+    request.owner = this;
+    request.title = Text(ids::kSaveCopiesTitle);
+    request.folder = settings.LastSaveFolder();
+    if (request.folder.isEmpty() || !QFileInfo(request.folder).isDir()) {
+        request.folder = QDir::homePath();
+    }
+    const QString folder = RunFileDialog(request);
+    if (folder.isEmpty()) {
+        return;
+    }
+    settings.SetLastSaveFolder(QDir(folder).absolutePath());
+    QStringList failed;
+    for (const QString& path : recordingPaths) {
+        const FolderCopy copy = CopyIntoFolder(path, folder);
+        if (!copy.error.isEmpty()) {
+            failed << copy.error;
+        }
+    }
+    if (!failed.isEmpty()) {
+        QString text = Text(ids::kMsgCopiesNotSaved);
+        if (text.isEmpty()) {
+            text = QStringLiteral(
+                "Some recordings could not be copied; the others were "
+                "saved:\n<%S>");
+        }
+        ShowMessage(ReplaceMarker(text, failed.join(QLatin1Char('\n'))), false);
+    }
+}
+
 void MainWindow::BuildCallsArea() {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralArea"));
@@ -453,6 +487,7 @@ void MainWindow::BuildCallsArea() {
     layout->addWidget(callsList_, 1);
     setCentralWidget(central);
     connect(callsList_, &CallsListPanel::SaveToPcRequested, this, &MainWindow::SaveCopy);
+    connect(callsList_, &CallsListPanel::SaveCopiesRequested, this, &MainWindow::SaveCopies);
     RestoreCallsColumns();
 }
 

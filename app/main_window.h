@@ -78,6 +78,9 @@ class MainWindow : public QMainWindow {
     void SetWindowCommands(WindowCommands commands);
     // Asks where to save a copy of this recording and copies it there.
     void SaveCopy(const QString& recordingPath);
+    // Asks for a folder and copies these recordings into it, each under
+    // its own name or a numbered one: nothing there is replaced.
+    void SaveCopies(const QStringList& recordingPaths);
 
     TrayIcon* Tray() const { return tray_; }
     CallsListPanel* CallsList() const { return callsList_; }

@@ -231,6 +231,16 @@ inline constexpr int kHelpShownHere = 805;
 inline constexpr int kMsgJournalsOff = 806;  // "<%S>": the clear boxes, then the settings page
 inline constexpr int kMsgShippedTranslation = 875;  // "<%S>": the translation's name
 inline constexpr int kMsgShippedSound = 876;        // "<%S>": the sound's name
+// The calls list's context menu and copies of several calls.
+inline constexpr int kMenuResume = 610;
+inline constexpr int kMenuCallBack = 611;
+inline constexpr int kMenuAddUserMark = 612;
+inline constexpr int kMenuRemoveUserMark = 613;
+inline constexpr int kMenuCallNotes = 614;
+inline constexpr int kMenuSaveCopy = 615;
+inline constexpr int kMenuSaveCopies = 616;
+inline constexpr int kSaveCopiesTitle = 617;
+inline constexpr int kMsgCopiesNotSaved = 618;  // "<%S>": each file that failed and why
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -417,6 +427,15 @@ inline constexpr std::array kAllIds = {
     kMsgShippedTranslation,
     kMsgShippedSound,
     kLinePortHeldBy,
+    kMenuResume,
+    kMenuCallBack,
+    kMenuAddUserMark,
+    kMenuRemoveUserMark,
+    kMenuCallNotes,
+    kMenuSaveCopy,
+    kMenuSaveCopies,
+    kSaveCopiesTitle,
+    kMsgCopiesNotSaved,
 };
 
 }  // namespace orvane::ids

@@ -134,6 +134,11 @@ QString RunFileDialog(const FileDialogRequest& request) {
     if (DialogHook()) {
         return DialogHook()(request);
     }
+    if (request.kind == FileDialogRequest::Kind::Folder) {
+        return QFileDialog::getExistingDirectory(
+            request.owner, request.title,
+            request.folder.isEmpty() ? QDir::homePath() : request.folder);
+    }
     if (request.kind == FileDialogRequest::Kind::Open) {
         return QFileDialog::getOpenFileName(request.owner, request.title, QString(),
                                             request.filter);

@@ -18,13 +18,14 @@ struct LineDetails;
 
 // What a file dialog is asked; tests see this instead of a modal window.
 struct FileDialogRequest {
-    enum class Kind { Open, Save };
+    enum class Kind { Open, Save, Folder };
     Kind kind = Kind::Open;
     QWidget* owner = nullptr;
     QString title;
     // Name and pattern as one Qt filter, e.g. "wav (*.wav)".
     QString filter;
-    // Save dialogs: the file name offered, in `folder` (empty: the home folder).
+    // Save dialogs: the file name offered, in `folder` (empty: the home
+    // folder); folder dialogs start in `folder`.
     QString proposedName;
     QString folder;
 };

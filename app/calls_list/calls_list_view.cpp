@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,7 +17,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/calls_list/recordings_drag.h"
 #include "calls/list/calls_list_model.h"
+#include "calls/phonebook/phone_number.h"
 #include "translation/bidi_text.h"
 #include "translation/right_to_left.h"
 #include "translation/show_message.h"
@@ -91,6 +94,19 @@ void DrawCallIcon(QPainter& painter, int icon, const QRect& box) {
 QString TextOr(int id, const QString& fallback) {
     const QString& text = Text(id);
     return text.isEmpty() ? fallback : text;
+}
+
+CallsListView::DragHook& DragHookSlot() {
+    static CallsListView::DragHook hook;
+    return hook;
+}
+
+// A menu entry with the key that runs the same command from the list or
+// the window, shown beside it (display only: the menu itself keeps its
+// own keys).
+void SetEntryText(QAction* action, const QString& text, const QKeySequence& key = {}) {
+    action->setText(
+        key.isEmpty() ? text : text + QLatin1Char('\t') + key.toString(QKeySequence::NativeText));
 }
 
 // Toolbar glyphs by position.
@@ -246,6 +262,10 @@ CallsListView::CallsListView(CallsListModel& model, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Recordings are dragged out as copies; nothing is dropped in.
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setDefaultDropAction(Qt::CopyAction);
     setShowGrid(false);
     setWordWrap(false);
     setFrameShape(QFrame::Box);
@@ -523,6 +543,7 @@ void CallsListView::currentChanged(const QModelIndex& current, const QModelIndex
 
 void CallsListView::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
+    pressedOnMark_ = index.isValid() && index.column() == col::kUserMark;
     QTableView::mousePressEvent(event);
     Q_EMIT CallClicked();
     if (event->button() == Qt::LeftButton && index.isValid() && index.column() == col::kUserMark) {
@@ -548,6 +569,18 @@ void CallsListView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Delete:
             Q_EMIT DeleteRequested();
             return;
+        case Qt::Key_Menu:
+        case Qt::Key_F10:
+            // The Menu key (where the platform does not make it a context
+            // menu event itself) and Shift+F10.
+            if (event->key() == Qt::Key_Menu || event->modifiers() == Qt::ShiftModifier) {
+                if (CurrentRow() >= 0) {
+                    Q_EMIT ContextMenuRequested(CurrentRowMenuPoint());
+                }
+                return;
+            }
+            QTableView::keyPressEvent(event);
+            return;
         case Qt::Key_Space:
             // Ctrl+Space still toggles a row's selection.
             if (event->modifiers() == Qt::NoModifier) {
@@ -572,11 +605,50 @@ void CallsListView::contextMenuEvent(QContextMenuEvent* event) {
         if (!selectionModel()->isRowSelected(index.row(), QModelIndex())) {
             SetCurrentRow(index.row());
         }
-    } else if (CurrentRow() < 0) {
+    } else {
+        if (CurrentRow() < 0) {
+            return;
+        }
+        // The keyboard's menu opens at the call it acts on, not at the
+        // mouse pointer, wherever that is.
+        Q_EMIT ContextMenuRequested(CurrentRowMenuPoint());
+        event->accept();
         return;
     }
     Q_EMIT ContextMenuRequested(event->globalPos());
     event->accept();
+}
+
+QPoint CallsListView::CurrentRowMenuPoint() const {
+    const QRect cell = visualRect(model_.index(CurrentRow(), col::kCaller));
+    const QPoint at(cell.left() + cell.width() / 4, cell.top() + kCallsDefaultRowHeight);
+    return viewport()->mapToGlobal(at);
+}
+
+void CallsListView::SetDragHookForTesting(DragHook hook) {
+    DragHookSlot() = std::move(hook);
+}
+
+void CallsListView::startDrag(Qt::DropActions /*supportedActions*/) {
+    // A press on the mark toggled it; moving on from there drags nothing.
+    if (pressedOnMark_) {
+        return;
+    }
+    QStringList paths;
+    for (int row : SelectedRows()) {
+        paths << model_.Folder() + model_.CellText(row, col::kMsgFile);
+    }
+    std::unique_ptr<QMimeData> recordings = RecordingsMimeData(paths);
+    if (!recordings) {
+        return;
+    }
+    if (DragHookSlot()) {
+        DragHookSlot()(*recordings, kRecordingsDragActions);
+        return;
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(recordings.release());
+    drag->exec(kRecordingsDragActions, Qt::CopyAction);
 }
 
 CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
@@ -620,6 +692,38 @@ CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
     connect(view_, &CallsListView::DeleteRequested, this, [this] { ButtonClicked(kDelete); });
     connect(view_, &CallsListView::ContextMenuRequested, this, &CallsListPanel::ShowContextMenu);
 
+    contextMenu_ = new QMenu(this);
+    contextMenu_->setObjectName(QStringLiteral("callsContextMenu"));
+    // The entries belong to the panel, not to a widget, so their keys stay
+    // those of the list and the window.
+    const auto entry = [this](const char* name, const std::function<void()>& run) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, run);
+        return action;
+    };
+    entries_.play = entry("callsMenuPlay", [this] {
+        if (playback_.play) {
+            playback_.play();
+        }
+    });
+    entries_.pause = entry("callsMenuPause", [this] {
+        if (playback_.pauseOrResume) {
+            playback_.pauseOrResume();
+        }
+    });
+    entries_.notes = entry("callsMenuNotes", [this] { ButtonClicked(kNotes); });
+    entries_.saveCopy = entry("callsMenuSaveCopy", [this] { ButtonClicked(kSaveToPc); });
+    entries_.remove = entry("callsMenuDelete", [this] { ButtonClicked(kDelete); });
+    entries_.markRead = entry("callsMenuMarkRead", [this] { ButtonClicked(kMarkRead); });
+    entries_.markUnread = entry("callsMenuMarkUnread", [this] { ButtonClicked(kMarkUnread); });
+    entries_.userMark = entry("callsMenuUserMark", [this] { ToggleUserMarkSelected(); });
+    entries_.callBack = entry("callsMenuCallBack", [this] { ButtonClicked(kCallBack); });
+    entries_.saveCopy->setIcon(ToolbarIcon(kSaveToPc));
+    entries_.remove->setIcon(ToolbarIcon(kDelete));
+    entries_.notes->setIcon(ToolbarIcon(kNotes));
+    entries_.callBack->setIcon(ToolbarIcon(kCallBack));
+
     noItems_ = new QFrame(this);
     noItems_->setObjectName(QStringLiteral("picNoItems"));
     noItems_->setFrameShape(QFrame::StyledPanel);
@@ -652,15 +756,80 @@ void CallsListPanel::AddContextAction(QAction* action) {
 }
 
 void CallsListPanel::ShowContextMenu(const QPoint& globalPosition) {
-    if (contextActions_.empty()) {
-        return;
+    UpdateContextMenu();
+    // Shown, not run: the line's events go on while the menu is open.
+    contextMenu_->popup(globalPosition);
+}
+
+void CallsListPanel::UpdateContextMenu() {
+    const std::vector<int> rows = view_->SelectedRows();
+    // The menu acts on the selection: one call selected is also the current
+    // one, which the commands for one call act on.
+    if (rows.size() == 1 && view_->CurrentRow() != rows.front()) {
+        view_->SetCurrentRow(rows.front());
     }
-    QMenu menu(this);
-    menu.setObjectName(QStringLiteral("callsContextMenu"));
-    for (QAction* action : contextActions_) {
-        menu.addAction(action);
+    const bool any = !rows.empty();
+    const bool one = rows.size() == 1;
+    bool anyUnread = false;
+    bool anyRead = false;
+    bool anyUnmarked = false;
+    for (int row : rows) {
+        const bool unread = model_.IsUnread(row);
+        anyUnread = anyUnread || unread;
+        anyRead = anyRead || !unread;
+        anyUnmarked = anyUnmarked || !model_.HasUserMark(row);
     }
-    menu.exec(globalPosition);
+    const bool playing = playback_.playing && playback_.playing();
+    const QKeySequence space(Qt::Key_Space);
+    SetEntryText(entries_.play, Text(ids::kPlayerPlay), space);
+    entries_.play->setEnabled(one && playback_.play);
+    SetEntryText(
+        entries_.pause,
+        Text(playback_.paused && playback_.paused() ? ids::kMenuResume : ids::kPlayerPause), space);
+    SetEntryText(entries_.notes, Text(ids::kMenuCallNotes), QKeySequence(Qt::CTRL | Qt::Key_E));
+    entries_.notes->setEnabled(one);
+    SetEntryText(entries_.saveCopy, Text(one ? ids::kMenuSaveCopy : ids::kMenuSaveCopies),
+                 QKeySequence(Qt::CTRL | Qt::Key_S));
+    entries_.saveCopy->setEnabled(any);
+    SetEntryText(entries_.remove, Text(ids::kDeleteCalls), QKeySequence(Qt::Key_Delete));
+    entries_.remove->setEnabled(any);
+    SetEntryText(entries_.markRead, Text(ids::kMarkAsRead));
+    entries_.markRead->setEnabled(anyUnread);
+    SetEntryText(entries_.markUnread, Text(ids::kMarkAsUnread));
+    entries_.markUnread->setEnabled(anyRead);
+    SetEntryText(entries_.userMark,
+                 Text(anyUnmarked || !any ? ids::kMenuAddUserMark : ids::kMenuRemoveUserMark));
+    entries_.userMark->setEnabled(any);
+    SetEntryText(entries_.callBack, Text(ids::kMenuCallBack));
+    // A call without a number (withheld, or none sent) cannot be called back.
+    entries_.callBack->setEnabled(
+        one && !NumberDigits(model_.CellText(rows.front(), col::kCallerNumber)).isEmpty());
+
+    contextMenu_->clear();
+    contextMenu_->addAction(entries_.play);
+    if (playing) {
+        contextMenu_->addAction(entries_.pause);
+    }
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(entries_.notes);
+    contextMenu_->addAction(entries_.saveCopy);
+    contextMenu_->addAction(entries_.remove);
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(entries_.markRead);
+    contextMenu_->addAction(entries_.markUnread);
+    contextMenu_->addAction(entries_.userMark);
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(entries_.callBack);
+    if (!contextActions_.empty()) {
+        contextMenu_->addSeparator();
+        for (QAction* action : contextActions_) {
+            contextMenu_->addAction(action);
+        }
+    }
+}
+
+void CallsListPanel::ToggleUserMarkSelected() {
+    model_.ToggleUserMarks(view_->SelectedRows());
 }
 
 void CallsListPanel::ButtonClicked(int position) {
@@ -681,7 +850,13 @@ void CallsListPanel::ButtonClicked(int position) {
             }
             break;
         case kSaveToPc:
-            if (row >= 0) {
+            if (const std::vector<int> rows = view_->SelectedRows(); rows.size() > 1) {
+                QStringList paths;
+                for (int selected : rows) {
+                    paths << model_.Folder() + model_.CellText(selected, col::kMsgFile);
+                }
+                Q_EMIT SaveCopiesRequested(paths);
+            } else if (row >= 0) {
                 Q_EMIT SaveToPcRequested(model_.Folder() + model_.CellText(row, col::kMsgFile));
             }
             break;

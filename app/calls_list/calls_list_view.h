@@ -5,8 +5,10 @@
 
 #include <QPersistentModelIndex>
 #include <QPoint>
+#include <QStringList>
 #include <QTableView>
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,6 +18,8 @@
 class QAction;
 class QFrame;
 class QLabel;
+class QMenu;
+class QMimeData;
 class QProgressBar;
 class QToolBar;
 
@@ -53,6 +57,11 @@ class CallsListView final : public QTableView {
     // Sorts as that header click did.
     void SetSort(const CallsSort& sort);
 
+    // Tests see a drag's data and actions here instead of a real drag (an
+    // empty hook brings the real one back).
+    using DragHook = std::function<void(const QMimeData& data, Qt::DropActions actions)>;
+    static void SetDragHookForTesting(DragHook hook);
+
   Q_SIGNALS:
     // A mouse press in the list (playback stops and the length label
     // follows the current call).
@@ -71,6 +80,8 @@ class CallsListView final : public QTableView {
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    // Drags the selected calls' recordings out of the list.
+    void startDrag(Qt::DropActions supportedActions) override;
 
   private:
     // What the user chose, by call rather than by row: a re-read of the
@@ -91,12 +102,16 @@ class CallsListView final : public QTableView {
     void RestorePlace(const Place& place);
     void OnHeaderClicked(int column);
     void ShowSortArrow(int arrow);
+    // Where the keyboard opens the context menu: under the current call.
+    QPoint CurrentRowMenuPoint() const;
 
     CallsListModel& model_;
     Place place_;
     // The call at the top of the view while rows are inserted, and its offset.
     QPersistentModelIndex insertTop_;
     int insertTopOffset_ = 0;
+    // The last press was on the mark column, which toggles and never drags.
+    bool pressedOnMark_ = false;
 };
 
 // The calls list with its toolbar `tlbrCallsList` and the empty panel
@@ -114,6 +129,15 @@ class CallsListPanel final : public QWidget {
         kMarkUnread = 7,
         kMarkRead = 8,
         kCallBack = 10,
+    };
+
+    // The player's commands the rows' context menu offers: Play, and
+    // Pause or Resume while a call plays.
+    struct PlaybackCommands {
+        std::function<void()> play;
+        std::function<void()> pauseOrResume;
+        std::function<bool()> playing;
+        std::function<bool()> paused;
     };
 
     explicit CallsListPanel(CallsListModel& model, QWidget* parent = nullptr);
@@ -136,6 +160,16 @@ class CallsListPanel final : public QWidget {
     // selected.
     void AddContextAction(QAction* action);
     const std::vector<QAction*>& ContextActions() const { return contextActions_; }
+    // The player's commands for the context menu (none: no Play or Pause).
+    void SetPlaybackCommands(PlaybackCommands commands) { playback_ = std::move(commands); }
+    // The rows' context menu ("callsContextMenu"): the list's own commands
+    // for the selected calls, then those added, after a separator. Opened
+    // over the list by a right press, the Menu key or Shift+F10.
+    QMenu* ContextMenu() const { return contextMenu_; }
+    // Fills the context menu for the calls selected now.
+    void UpdateContextMenu();
+    // The user mark of every selected call, by the model's one rule.
+    void ToggleUserMarkSelected();
 
   Q_SIGNALS:
     // Actions whose windows come later; the main window connects them.
@@ -144,6 +178,9 @@ class CallsListPanel final : public QWidget {
     void CurrentCallMoved();
     void OpenNoteRequested(int row);
     void SaveToPcRequested(const QString& path);
+    // Save a copy with several calls selected: their recordings, top to
+    // bottom.
+    void SaveCopiesRequested(const QStringList& paths);
     void CallBackRequested(const QString& number);
 
   private:
@@ -162,6 +199,20 @@ class CallsListPanel final : public QWidget {
     QProgressBar* progress_ = nullptr;
     std::vector<QAction*> buttons_;
     std::vector<QAction*> contextActions_;
+    PlaybackCommands playback_;
+    QMenu* contextMenu_ = nullptr;
+    // The list's own entries of the context menu.
+    struct ContextEntries {
+        QAction* play = nullptr;
+        QAction* pause = nullptr;
+        QAction* notes = nullptr;
+        QAction* saveCopy = nullptr;
+        QAction* remove = nullptr;
+        QAction* markRead = nullptr;
+        QAction* markUnread = nullptr;
+        QAction* userMark = nullptr;
+        QAction* callBack = nullptr;
+    } entries_;
     bool askBeforeDeleting_ = true;
 };
 

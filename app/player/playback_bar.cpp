@@ -137,6 +137,11 @@ PlaybackBar::PlaybackBar(PlaybackControl& control, CallsListPanel* calls, QWidge
         control_.SetCalls(calls_.get());
         connect(calls->View(), &CallsListView::PlayPauseRequested, &control_,
                 &PlaybackControl::PlayPause);
+        // The rows' context menu runs the same buttons.
+        calls->SetPlaybackCommands({[this] { play_->trigger(); }, [this] { pause_->trigger(); },
+                                    [this] { return control_.Playing(); },
+                                    [this] { return control_.Paused(); }});
+        panel_ = calls;
     }
 }
 
@@ -149,6 +154,9 @@ void PlaybackBar::SetPausedLook(bool paused) {
 }
 
 PlaybackBar::~PlaybackBar() {
+    if (panel_ != nullptr) {
+        panel_->SetPlaybackCommands({});
+    }
     control_.SetView(nullptr);
     if (calls_) {
         control_.SetCalls(nullptr);

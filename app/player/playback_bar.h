@@ -63,6 +63,7 @@ class PlaybackBar final : public QWidget, public PlayerView {
   private:
     PlaybackControl& control_;
     std::unique_ptr<CallsListPlaybackCalls> calls_;
+    CallsListPanel* panel_ = nullptr;
     QToolBar* buttons_ = nullptr;
     QAction* play_ = nullptr;
     QAction* pause_ = nullptr;

@@ -600,6 +600,14 @@ void CallsListModel::sort(int column, Qt::SortOrder order) {
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+Qt::ItemFlags CallsListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() != calls_column::kUserMark) {
+        flags |= Qt::ItemIsDragEnabled;
+    }
+    return flags;
+}
+
 CallsListModel::SortKey CallsListModel::KeyOf(const Row& row) const {
     namespace c = calls_column;
     if (sortColumn_ < 0 || sortColumn_ == c::kIndex) {
@@ -654,6 +662,26 @@ void CallsListModel::ToggleUserMark(int row) {
     const Row& r = rows_[static_cast<size_t>(row)];
     // The store's callChanged redraws the row once the file took it.
     store_->SetUserMark(r.record, r.userMark ? QStringLiteral("0") : QStringLiteral("1"));
+}
+
+bool CallsListModel::HasUserMark(int row) const {
+    return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].userMark;
+}
+
+void CallsListModel::ToggleUserMarks(const std::vector<int>& rows) {
+    std::vector<qint32> records;
+    bool anyUnmarked = false;
+    for (int row : rows) {
+        if (row >= 0 && row < rowCount()) {
+            records.push_back(rows_[static_cast<size_t>(row)].record);
+            anyUnmarked = anyUnmarked || !HasUserMark(row);
+        }
+    }
+    // By record number: each write's callChanged may move rows.
+    const QString mark = anyUnmarked ? QStringLiteral("1") : QStringLiteral("0");
+    for (qint32 record : records) {
+        store_->SetUserMark(record, mark);
+    }
 }
 
 void CallsListModel::MarkRows(const std::vector<int>& rows, bool read,

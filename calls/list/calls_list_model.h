@@ -114,6 +114,9 @@ class CallsListModel final : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // Rows can be dragged out (their recordings), but not by the mark
+    // column, whose press toggles the mark.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     QString CellText(int row, int column) const;
     qint32 RecordNumber(int row) const;
@@ -144,6 +147,10 @@ class CallsListModel final : public QAbstractTableModel {
 
     // Flips the user mark, writing "1" or "0" through the store.
     void ToggleUserMark(int row);
+    bool HasUserMark(int row) const;
+    // The user mark of several rows by one rule: all marked when any of
+    // them is not, else all unmarked. Rows out of range are left out.
+    void ToggleUserMarks(const std::vector<int>& rows);
     // Marks the rows read or unread and writes "1" / "0" into their
     // ReadFlag; `progress` is told each row's position as it goes.
     void MarkRows(const std::vector<int>& rows, bool read,

@@ -95,6 +95,8 @@ class PlaybackControl final : public QObject {
     // Space: plays the current call when nothing plays, else as Pause.
     void PlayPause();
     bool Paused() const { return paused_; }
+    // A call plays (paused or not).
+    bool Playing() const { return wave_.Playing(); }
     // Plays one file from its start; returns the control's result code.
     // A running call is stopped first, and the file starts once its end is
     // reported (DonePlay) or kStopWaitLimitMs have passed: then 0 comes

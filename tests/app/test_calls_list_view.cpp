@@ -2,22 +2,31 @@
 // line's height, numbers kept left-to-right, the empty panel and the keys.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <functional>
 #include <optional>
 #include <vector>
 
 #include "app/calls_list/calls_list_view.h"
+#include "app/calls_list/recordings_drag.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
 #include "tests/support/qt_printers.h"
@@ -353,6 +362,240 @@ TEST(CallsListView, DeleteTakesTheCallsChosenBeforeTheQuestionWhateverHappensMea
     ASSERT_TRUE(rebuilt);
     ASSERT_EQ(deleted.size(), 1u);
     EXPECT_EQ(deleted[0], (std::vector<CallRef>{{3, CallFileName(Timed(2))}}));
+}
+
+QStringList EntryNames(const QMenu& menu) {
+    QStringList names;
+    for (const QAction* action : menu.actions()) {
+        names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+    }
+    return names;
+}
+
+QAction* Entry(const QMenu& menu, const char* name) {
+    for (QAction* action : menu.actions()) {
+        if (action->objectName() == QLatin1String(name)) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+void SendContextMenu(CallsListView& view, int row) {
+    const QPoint at = view.visualRect(view.model()->index(row, col::kCaller)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view.viewport(), &event);
+}
+
+// The rows' context menu: the list's own commands first, each enabled as it
+// applies to the calls selected, with the key that runs it elsewhere; the
+// window's own commands after a separator. A right press, the Menu key and
+// Shift+F10 open it; its commands act on every call selected.
+TEST(CallsListView, TheContextMenuOffersWhatAppliesToTheSelectedCalls) {
+    ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English")), 0);
+    std::vector<std::pair<qint32, QString>> marks;
+    CallStoreOps ops;
+    ops.setUserMark = [&](qint32 n, const QString&, const QString& v) {
+        marks.emplace_back(n, v);
+        return true;
+    };
+    CallsListModel model(ops);
+    CallsListPanel panel(model);
+    panel.resize(700, 400);
+    panel.show();
+    // Newest first by time: row 0 is record 3.
+    CallRecord read = Timed(3);  // read, no mark, a number
+    read.Set(CallField::ReadFlag, QStringLiteral("1"));
+    CallRecord marked = Timed(2);  // unread, marked, the number withheld
+    marked.Set(CallField::UserMark, QStringLiteral("1"));
+    marked.Set(CallField::CallerNumber, QStringLiteral("P"));
+    model.SetRecords({Timed(1), marked, read}, kFolder);
+    CallsListView& view = *panel.View();
+    view.horizontalHeader()->sectionClicked(col::kDateTime);
+    view.horizontalHeader()->sectionClicked(col::kDateTime);
+    bool playing = false;
+    int plays = 0;
+    panel.SetPlaybackCommands({[&] { ++plays; }, {}, [&] { return playing; }, [] { return true; }});
+    QAction exportCalls(QStringLiteral("Export"));
+    exportCalls.setObjectName(QStringLiteral("export"));
+    panel.AddContextAction(&exportCalls);
+    QMenu& menu = *panel.ContextMenu();
+    EXPECT_EQ(menu.objectName(), QStringLiteral("callsContextMenu"));
+
+    const QStringList order = {"callsMenuPlay",
+                               "-",
+                               "callsMenuNotes",
+                               "callsMenuSaveCopy",
+                               "callsMenuDelete",
+                               "-",
+                               "callsMenuMarkRead",
+                               "callsMenuMarkUnread",
+                               "callsMenuUserMark",
+                               "-",
+                               "callsMenuCallBack",
+                               "-",
+                               "export"};
+    const struct {
+        std::vector<int> rows;
+        const char* enabled;  // play notes save delete read unread mark callBack, as 0 and 1
+        const char* save;
+        const char* mark;
+    } cases[] = {
+        {{0}, "11110111", "Save a copy…", "Add your mark"},
+        {{1}, "11111010", "Save a copy…", "Remove your mark"},
+        {{0, 1, 2}, "00111110", "Save copies…", "Add your mark"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows.size() == 1 ? c.rows[0] : -1);
+        view.SetCurrentRow(c.rows.front());
+        for (int row : c.rows) {
+            view.selectionModel()->select(model.index(row, col::kCaller),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        // A right press inside the selection keeps it.
+        SendContextMenu(view, c.rows.back());
+        ASSERT_TRUE(menu.isVisible());
+        EXPECT_EQ(view.SelectedRows(), c.rows);
+        EXPECT_EQ(EntryNames(menu), order);
+        QString enabled;
+        for (const char* name : {"callsMenuPlay", "callsMenuNotes", "callsMenuSaveCopy",
+                                 "callsMenuDelete", "callsMenuMarkRead", "callsMenuMarkUnread",
+                                 "callsMenuUserMark", "callsMenuCallBack"}) {
+            enabled += Entry(menu, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        }
+        EXPECT_EQ(enabled, QLatin1String(c.enabled));
+        EXPECT_EQ(Entry(menu, "callsMenuSaveCopy")->text(),
+                  QString::fromUtf8(c.save) + QStringLiteral("\tCtrl+S"));
+        EXPECT_EQ(Entry(menu, "callsMenuUserMark")->text(), QString::fromUtf8(c.mark));
+        menu.hide();
+    }
+    EXPECT_EQ(Entry(menu, "callsMenuPlay")->text(), QStringLiteral("Play\tSpace"));
+    EXPECT_EQ(Entry(menu, "callsMenuDelete")->text(), QStringLiteral("Delete\tDel"));
+    EXPECT_EQ(Entry(menu, "callsMenuNotes")->text(), QStringLiteral("Notes…\tCtrl+E"));
+
+    // The mark, on all three (two without it): all marked; then, all
+    // marked, all unmarked.
+    Entry(menu, "callsMenuUserMark")->trigger();
+    EXPECT_EQ(marks, (std::vector<std::pair<qint32, QString>>{{3, "1"}, {2, "1"}, {1, "1"}}));
+    marks.clear();
+    SendContextMenu(view, 2);
+    EXPECT_EQ(Entry(menu, "callsMenuUserMark")->text(), QStringLiteral("Remove your mark"));
+    Entry(menu, "callsMenuUserMark")->trigger();
+    EXPECT_EQ(marks, (std::vector<std::pair<qint32, QString>>{{3, "0"}, {2, "0"}, {1, "0"}}));
+    menu.hide();
+
+    // A right press outside the selection chooses that call alone; Save a
+    // copy then offers one recording, with several selected all of them.
+    QStringList one;
+    QStringList several;
+    QObject::connect(&panel, &CallsListPanel::SaveToPcRequested,
+                     [&](const QString& path) { one << path; });
+    QObject::connect(&panel, &CallsListPanel::SaveCopiesRequested,
+                     [&](const QStringList& paths) { several = paths; });
+    Entry(menu, "callsMenuSaveCopy")->trigger();
+    EXPECT_EQ(several.size(), 3);
+    view.SetCurrentRow(0);
+    SendContextMenu(view, 1);
+    EXPECT_EQ(view.SelectedRows(), std::vector<int>{1});
+    EXPECT_EQ(view.CurrentRow(), 1);
+    Entry(menu, "callsMenuSaveCopy")->trigger();
+    EXPECT_EQ(one, QStringList{kFolder + model.CellText(1, col::kMsgFile)});
+    Entry(menu, "callsMenuPlay")->trigger();
+    EXPECT_EQ(plays, 1);
+    menu.hide();
+
+    // While a call plays, Pause (or Resume) follows Play.
+    playing = true;
+    view.SetCurrentRow(0);
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        bool opens;
+    } keys[] = {{Qt::Key_Menu, Qt::NoModifier, true},
+                {Qt::Key_F10, Qt::ShiftModifier, true},
+                {Qt::Key_F10, Qt::NoModifier, false}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.key);
+        QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers);
+        QApplication::sendEvent(&view, &press);
+        EXPECT_EQ(menu.isVisible(), k.opens);
+        if (k.opens) {
+            EXPECT_EQ(EntryNames(menu).mid(0, 2), QStringList({"callsMenuPlay", "callsMenuPause"}));
+            EXPECT_EQ(Entry(menu, "callsMenuPause")->text(), QStringLiteral("Resume\tSpace"));
+            // Under the current call, not wherever the mouse is.
+            EXPECT_TRUE(view.viewport()
+                            ->rect()
+                            .translated(view.viewport()->mapToGlobal(QPoint()))
+                            .contains(menu.pos()));
+        }
+        menu.hide();
+    }
+}
+
+// Dragging selected calls out carries their recordings, as copies only;
+// a press on the mark never drags, and a click inside the selection still
+// selects that call alone.
+TEST(CallsListView, DraggingCallsOutCarriesTheirRecordingsAsCopies) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.path() + QLatin1Char('/');
+    const QString elsewhere = dir.path() + QStringLiteral("/elsewhere.wav");
+    QFile(elsewhere).open(QIODevice::WriteOnly);
+    CallsListModel model;
+    model.SetRecords({Timed(1), Timed(2), Timed(3), Timed(4)}, folder);
+    // Rows 0 and 2 have their recording; row 1's is missing; row 3's is a
+    // link planted in the folder.
+    for (int row : {0, 2}) {
+        QFile file(folder + model.CellText(row, col::kMsgFile));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(elsewhere, folder + model.CellText(3, col::kMsgFile)));
+    const auto path = [&](int row) { return folder + model.CellText(row, col::kMsgFile); };
+
+    const std::unique_ptr<QMimeData> data =
+        RecordingsMimeData({path(0), path(1), path(2), path(3)});
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->urls(),
+              QList<QUrl>({QUrl::fromLocalFile(path(0)), QUrl::fromLocalFile(path(2))}));
+    EXPECT_EQ(data->text(), path(0) + QLatin1Char('\n') + path(2));
+    EXPECT_EQ(RecordingsMimeData({path(1), path(3)}), nullptr);
+
+    CallsListPanel panel(model);
+    panel.resize(700, 400);
+    panel.show();
+    CallsListView& view = *panel.View();
+    std::vector<std::pair<QList<QUrl>, Qt::DropActions>> drags;
+    CallsListView::SetDragHookForTesting([&](const QMimeData& mime, Qt::DropActions actions) {
+        drags.emplace_back(mime.urls(), actions);
+    });
+    const auto drag = [&](int row, int column) {
+        const QPoint from = view.visualRect(model.index(row, column)).center();
+        const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, view.viewport()->mapToGlobal(at),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                              Qt::NoModifier);
+            QApplication::sendEvent(view.viewport(), &event);
+        };
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        send(QEvent::MouseMove, from + QPoint(2, 0), Qt::LeftButton);
+        send(QEvent::MouseMove, from + QPoint(0, 3 * QApplication::startDragDistance()),
+             Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, from + QPoint(0, 3 * QApplication::startDragDistance()),
+             Qt::NoButton);
+    };
+    view.selectAll();
+    drag(2, col::kCaller);
+    ASSERT_EQ(drags.size(), 1u);
+    EXPECT_EQ(drags[0].first,
+              QList<QUrl>({QUrl::fromLocalFile(path(0)), QUrl::fromLocalFile(path(2))}));
+    EXPECT_EQ(drags[0].second, Qt::DropActions(Qt::CopyAction));
+    EXPECT_EQ(view.SelectedRows().size(), 4u);  // the drag kept the selection
+    drag(1, col::kUserMark);
+    EXPECT_EQ(drags.size(), 1u);
+    view.selectAll();
+    Click(view.viewport(), view.visualRect(model.index(2, col::kCaller)).center());
+    EXPECT_EQ(view.SelectedRows(), std::vector<int>{2});
+    CallsListView::SetDragHookForTesting({});
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -54,6 +56,7 @@
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/common_widgets.h"
 #include "ui/tray_icon.h"
 
 namespace orvane {
@@ -1183,6 +1186,81 @@ TEST_F(SteadyWindowTest, ColumnWidthsOrderAndSortSurviveARestart) {
         EXPECT_EQ(program.CallsList().SortHeader(), -1);
         program.Window().UnLoadApp();
     }
+}
+
+// The rows' context menu in the real window: what it offers for one call
+// and for both, and its commands acting on every call selected: copies of
+// both into a folder (a file there is kept, the copy numbered), the mark on
+// both, and Play then Pause for one.
+TEST_F(SteadyWindowTest, TheContextMenuActsOnTheSelectedCalls) {
+    const QString out = env_.root() + QStringLiteral("/out/");
+    const QString ann = CallFileName(ReadAllCallRecords(folder_).at(0));
+    const QString bob = CallFileName(ReadAllCallRecords(folder_).at(1));
+    env_.writeFile(QStringLiteral("out/") + ann, "kept");
+    QStringList asked;
+    SetFileDialogHook([&](const FileDialogRequest& request) {
+        asked << request.title;
+        return request.kind == FileDialogRequest::Kind::Folder ? out : QString();
+    });
+    Program program;
+    program.Load(false);
+    MainWindow& window = program.Window();
+    CallsListView& list = *window.CallsList()->View();
+    QMenu& menu = *window.CallsList()->ContextMenu();
+    const auto open = [&](int row) {
+        const QPoint at = list.visualRect(list.model()->index(row, calls_column::kCaller)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, list.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list.viewport(), &event);
+        EXPECT_TRUE(menu.isVisible());
+    };
+    const auto entry = [&](const char* name) {
+        for (QAction* action : menu.actions()) {
+            if (action->objectName() == QLatin1String(name)) {
+                return action;
+            }
+        }
+        ADD_FAILURE() << name;
+        return new QAction(&menu);
+    };
+    list.selectAll();
+    open(1);
+    EXPECT_EQ(list.SelectedRows(), (std::vector<int>{0, 1}));
+    EXPECT_FALSE(entry("callsMenuPlay")->isEnabled());
+    EXPECT_FALSE(entry("callsMenuCallBack")->isEnabled());
+    entry("callsMenuSaveCopy")->trigger();
+    EXPECT_EQ(asked, QStringList{Text(ids::kSaveCopiesTitle)});
+    QStringList copies = QDir(out).entryList(QDir::Files, QDir::Name);
+    QStringList expected = {ann, QFileInfo(ann).completeBaseName() + QStringLiteral(" (2).wav"),
+                            bob};
+    expected.sort();
+    EXPECT_EQ(copies, expected);
+    QFile kept(out + ann);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "kept");
+    EXPECT_EQ(Stored("sLastSaveFolder"), QDir(out).absolutePath());
+
+    entry("callsMenuUserMark")->trigger();
+    for (const CallRecord& record : ReadAllCallRecords(folder_)) {
+        EXPECT_EQ(record.Get(CallField::UserMark).trimmed(), QStringLiteral("1"));
+    }
+    menu.hide();
+
+    // One call: Play plays it, and the menu then offers Pause.
+    list.SetCurrentRow(0);
+    open(0);
+    EXPECT_EQ(list.SelectedRows(), std::vector<int>{0});
+    EXPECT_TRUE(entry("callsMenuPlay")->isEnabled());
+    EXPECT_TRUE(entry("callsMenuCallBack")->isEnabled());
+    entry("callsMenuPlay")->trigger();
+    sonvel::Wave* wave = program.WavePlayer();
+    EXPECT_NE(wave->Playing(), sonvel::kFalse);
+    open(0);
+    entry("callsMenuPause")->trigger();
+    EXPECT_NE(wave->IsPausedOut(), sonvel::kFalse);
+    EXPECT_TRUE(window.Playback()->PauseButton()->isChecked());
+    menu.hide();
+    SetFileDialogHook({});
+    window.UnLoadApp();
 }
 
 }  // namespace
