@@ -103,10 +103,13 @@ CallsListView::DragHook& DragHookSlot() {
 
 // A menu entry with the key that runs the same command from the list or
 // the window, shown beside it (display only: the menu itself keeps its
-// own keys).
+// own keys). The menu is laid out left to right in every language, as the
+// window's menus are; a Hebrew entry still reads right to left ("…" after
+// the word).
 void SetEntryText(QAction* action, const QString& text, const QKeySequence& key = {}) {
+    const QString entry = RightToLeftRun(text);
     action->setText(
-        key.isEmpty() ? text : text + QLatin1Char('\t') + key.toString(QKeySequence::NativeText));
+        key.isEmpty() ? entry : entry + QLatin1Char('\t') + key.toString(QKeySequence::NativeText));
 }
 
 // Toolbar glyphs by position.
