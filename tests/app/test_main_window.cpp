@@ -1238,6 +1238,17 @@ TEST_F(SteadyWindowTest, TheContextMenuActsOnTheSelectedCalls) {
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "kept");
     EXPECT_EQ(Stored("sLastSaveFolder"), QDir(out).absolutePath());
+    // A recording gone meanwhile is named in one message; the others are
+    // copied all the same.
+    ResetMessageSeam();
+    SetNextMessageAnswer(kAnswerOk);
+    window.SaveCopies({folder_ + QStringLiteral("gone.wav"), folder_ + bob});
+    const std::vector<ShownMessage> told = TakeShownMessages();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].text.contains(folder_ + QStringLiteral("gone.wav")))
+        << told[0].text.toStdString();
+    EXPECT_TRUE(
+        QFile::exists(out + QFileInfo(bob).completeBaseName() + QStringLiteral(" (2).wav")));
 
     entry("callsMenuUserMark")->trigger();
     for (const CallRecord& record : ReadAllCallRecords(folder_)) {
