@@ -441,6 +441,9 @@ void MainWindow::SaveCopies(const QStringList& recordingPaths) {
     request.kind = FileDialogRequest::Kind::Folder;
     request.owner = this;
     request.title = Text(ids::kSaveCopiesTitle);
+    if (request.title.isEmpty()) {
+        request.title = QStringLiteral("Save copies");
+    }
     request.folder = settings.LastSaveFolder();
     if (request.folder.isEmpty() || !QFileInfo(request.folder).isDir()) {
         request.folder = QDir::homePath();

@@ -783,27 +783,36 @@ void CallsListPanel::UpdateContextMenu() {
         anyUnmarked = anyUnmarked || !model_.HasUserMark(row);
     }
     const bool playing = playback_.playing && playback_.playing();
+    // A language file made before these entries existed still names them.
     const QKeySequence space(Qt::Key_Space);
-    SetEntryText(entries_.play, Text(ids::kPlayerPlay), space);
+    SetEntryText(entries_.play, TextOr(ids::kPlayerPlay, QStringLiteral("Play")), space);
     entries_.play->setEnabled(one && playback_.play);
-    SetEntryText(
-        entries_.pause,
-        Text(playback_.paused && playback_.paused() ? ids::kMenuResume : ids::kPlayerPause), space);
-    SetEntryText(entries_.notes, Text(ids::kMenuCallNotes), QKeySequence(Qt::CTRL | Qt::Key_E));
+    const bool paused = playback_.paused && playback_.paused();
+    SetEntryText(entries_.pause,
+                 paused ? TextOr(ids::kMenuResume, QStringLiteral("Resume"))
+                        : TextOr(ids::kPlayerPause, QStringLiteral("Pause")),
+                 space);
+    SetEntryText(entries_.notes, TextOr(ids::kMenuCallNotes, QStringLiteral("Notes…")),
+                 QKeySequence(Qt::CTRL | Qt::Key_E));
     entries_.notes->setEnabled(one);
-    SetEntryText(entries_.saveCopy, Text(one ? ids::kMenuSaveCopy : ids::kMenuSaveCopies),
+    SetEntryText(entries_.saveCopy,
+                 one || !any ? TextOr(ids::kMenuSaveCopy, QStringLiteral("Save a copy…"))
+                             : TextOr(ids::kMenuSaveCopies, QStringLiteral("Save copies…")),
                  QKeySequence(Qt::CTRL | Qt::Key_S));
     entries_.saveCopy->setEnabled(any);
-    SetEntryText(entries_.remove, Text(ids::kDeleteCalls), QKeySequence(Qt::Key_Delete));
+    SetEntryText(entries_.remove, TextOr(ids::kDeleteCalls, QStringLiteral("Delete")),
+                 QKeySequence(Qt::Key_Delete));
     entries_.remove->setEnabled(any);
-    SetEntryText(entries_.markRead, Text(ids::kMarkAsRead));
+    SetEntryText(entries_.markRead, TextOr(ids::kMarkAsRead, QStringLiteral("Mark as read")));
     entries_.markRead->setEnabled(anyUnread);
-    SetEntryText(entries_.markUnread, Text(ids::kMarkAsUnread));
+    SetEntryText(entries_.markUnread, TextOr(ids::kMarkAsUnread, QStringLiteral("Mark as unread")));
     entries_.markUnread->setEnabled(anyRead);
     SetEntryText(entries_.userMark,
-                 Text(anyUnmarked || !any ? ids::kMenuAddUserMark : ids::kMenuRemoveUserMark));
+                 anyUnmarked || !any
+                     ? TextOr(ids::kMenuAddUserMark, QStringLiteral("Add your mark"))
+                     : TextOr(ids::kMenuRemoveUserMark, QStringLiteral("Remove your mark")));
     entries_.userMark->setEnabled(any);
-    SetEntryText(entries_.callBack, Text(ids::kMenuCallBack));
+    SetEntryText(entries_.callBack, TextOr(ids::kMenuCallBack, QStringLiteral("Call back")));
     // A call without a number (withheld, or none sent) cannot be called back.
     entries_.callBack->setEnabled(
         one && !NumberDigits(model_.CellText(rows.front(), col::kCallerNumber)).isEmpty());

@@ -530,6 +530,17 @@ TEST(CallsListView, TheContextMenuOffersWhatAppliesToTheSelectedCalls) {
         }
         menu.hide();
     }
+
+    // A language file without these entries (made by an earlier version)
+    // leaves none of them blank.
+    ResetStringTableForTesting();
+    SendContextMenu(view, 0);
+    for (const QAction* action : menu.actions()) {
+        EXPECT_TRUE(action->isSeparator() ||
+                    !action->text().section(QLatin1Char('\t'), 0, 0).isEmpty())
+            << action->objectName().toStdString();
+    }
+    menu.hide();
 }
 
 // Dragging selected calls out carries their recordings, as copies only;
