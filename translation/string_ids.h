@@ -231,6 +231,21 @@ inline constexpr int kHelpShownHere = 805;
 inline constexpr int kMsgJournalsOff = 806;  // "<%S>": the clear boxes, then the settings page
 inline constexpr int kMsgShippedTranslation = 875;  // "<%S>": the translation's name
 inline constexpr int kMsgShippedSound = 876;        // "<%S>": the sound's name
+// The calls list's search bar and its count in the status bar.
+inline constexpr int kSearchPlaceholder = 430;  // the calls list's search field
+inline constexpr int kSearchUnread = 431;
+inline constexpr int kSearchMarked = 432;
+inline constexpr int kSearchKindAll = 433;  // the kind choices, in list order
+inline constexpr int kSearchKindIncoming = 434;
+inline constexpr int kSearchKindOutgoing = 435;
+inline constexpr int kSearchKindAnswered = 436;
+inline constexpr int kSearchDates = 437;
+inline constexpr int kSearchDatesTo = 438;  // between the two days
+inline constexpr int kCallsShownOfTotal = 439;  // "<%S>" twice: the calls shown, then all calls
+inline constexpr int kMenuFind = 440;  // Edit menu
+inline constexpr int kSearchNoMatch = 441;  // the calls list when nothing matches
+inline constexpr int kSearchTip = 442;
+inline constexpr int kSearchKindTip = 443;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -417,6 +432,20 @@ inline constexpr std::array kAllIds = {
     kMsgShippedTranslation,
     kMsgShippedSound,
     kLinePortHeldBy,
+    kSearchPlaceholder,
+    kSearchUnread,
+    kSearchMarked,
+    kSearchKindAll,
+    kSearchKindIncoming,
+    kSearchKindOutgoing,
+    kSearchKindAnswered,
+    kSearchDates,
+    kSearchDatesTo,
+    kCallsShownOfTotal,
+    kMenuFind,
+    kSearchNoMatch,
+    kSearchTip,
+    kSearchKindTip,
 };
 
 }  // namespace orvane::ids
