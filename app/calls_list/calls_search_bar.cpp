@@ -38,6 +38,8 @@ CallsSearchBar::CallsSearchBar(CallsListModel& model, QWidget* parent)
     field_->setAccessibleName(Text(ids::kSearchPlaceholder));
     field_->setClearButtonEnabled(true);
     layout->addWidget(field_, 1);
+    // The list follows each key typed.
+    connect(field_, &QLineEdit::textChanged, this, &CallsSearchBar::Apply);
 
     const auto toggle = [this, layout](const char* name, int text) {
         auto* button = new QToolButton(this);
