@@ -14,6 +14,7 @@
 #include "translation/right_to_left.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
+#include "ui/own_icons.h"
 
 namespace orvane {
 namespace {
@@ -41,10 +42,12 @@ CallsSearchBar::CallsSearchBar(CallsListModel& model, QWidget* parent)
     // The list follows each key typed.
     connect(field_, &QLineEdit::textChanged, this, &CallsSearchBar::Apply);
 
-    const auto toggle = [this, layout](const char* name, int text) {
+    const auto toggle = [this, layout](const char* name, int text, const char* icon) {
         auto* button = new QToolButton(this);
         button->setObjectName(QString::fromLatin1(name));
         button->setText(Text(text));
+        button->setIcon(OwnIcon(icon));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setCheckable(true);
         button->setAutoRaise(true);
         // Reached with Tab like the field, not only with the mouse.
@@ -53,8 +56,8 @@ CallsSearchBar::CallsSearchBar(CallsListModel& model, QWidget* parent)
         connect(button, &QToolButton::toggled, this, &CallsSearchBar::Apply);
         return button;
     };
-    unread_ = toggle("searchUnread", ids::kSearchUnread);
-    marked_ = toggle("searchMarked", ids::kSearchMarked);
+    unread_ = toggle("searchUnread", ids::kSearchUnread, "mail-unread");
+    marked_ = toggle("searchMarked", ids::kSearchMarked, "emblem-important");
 
     kind_ = new QComboBox(this);
     kind_->setObjectName(QStringLiteral("searchKind"));
