@@ -20,6 +20,7 @@ namespace orvane {
 namespace {
 
 constexpr int kMargin = 4;
+constexpr int kFieldMinimumWidth = 220;
 // The range offered when the dates are first ticked: the last week.
 constexpr int kRangeDays = 7;
 
@@ -38,6 +39,7 @@ CallsSearchBar::CallsSearchBar(CallsListModel& model, QWidget* parent)
     field_->setToolTip(Text(ids::kSearchTip));
     field_->setAccessibleName(Text(ids::kSearchPlaceholder));
     field_->setClearButtonEnabled(true);
+    field_->setMinimumWidth(kFieldMinimumWidth);
     layout->addWidget(field_, 1);
     // The list follows each key typed.
     connect(field_, &QLineEdit::textChanged, this, &CallsSearchBar::Apply);
@@ -86,7 +88,7 @@ CallsSearchBar::CallsSearchBar(CallsListModel& model, QWidget* parent)
         auto* edit = new QDateEdit(date, this);
         edit->setObjectName(QString::fromLatin1(name));
         edit->setCalendarPopup(true);
-        edit->setEnabled(false);
+        edit->setVisible(false);
         layout->addWidget(edit);
         connect(edit, &QDateEdit::dateChanged, this, &CallsSearchBar::Apply);
         return edit;
@@ -97,9 +99,12 @@ CallsSearchBar::CallsSearchBar(CallsListModel& model, QWidget* parent)
     layout->addWidget(to);
     to_ = dateEdit("searchTo", today);
     to->setBuddy(to_);
-    connect(dates_, &QCheckBox::toggled, this, [this](bool on) {
-        from_->setEnabled(on);
-        to_->setEnabled(on);
+    to->setVisible(false);
+    // The days take room only while they narrow the list.
+    connect(dates_, &QCheckBox::toggled, this, [this, to](bool on) {
+        from_->setVisible(on);
+        to->setVisible(on);
+        to_->setVisible(on);
         Apply();
     });
 
