@@ -37,11 +37,25 @@ bool CallsFilter::IsActive() const {
 }
 
 QString FoldedText(QStringView text) {
+    QString folded;
+    AppendFolded(folded, text);
+    return folded;
+}
+
+void AppendFolded(QString& out, QStringView text) {
     const bool ascii =
         std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
     if (ascii) {
-        // Most names and notes: no decomposition can change them.
-        return text.toString().toLower();
+        // Most names and notes: no decomposition can change them, and
+        // lowering their capitals is their folding.
+        const qsizetype at = out.size();
+        out.resize(at + text.size());
+        QChar* to = out.data() + at;
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            *to++ = QChar(u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u + (u'a' - u'A')) : u);
+        }
+        return;
     }
     const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
     QString bare;
@@ -56,17 +70,29 @@ QString FoldedText(QStringView text) {
                 bare += c;
         }
     }
-    return bare.toCaseFolded();
+    out += bare.toCaseFolded();
 }
 
 CallSearchKeys MakeSearchKeys(QStringView name, QStringView number, QStringView bookName,
                               QStringView note, const NumberPlan& plan) {
+    // Built once per row of a list of 100,000: one string per key.
     const QChar line = QLatin1Char('\n');
-    QString texts;
-    texts.reserve(name.size() + bookName.size() + number.size() + note.size() + 3);
-    texts.append(name).append(line).append(bookName).append(line).append(number).append(line);
-    texts.append(note);
-    return {FoldedText(texts), WithoutPlus(NumberDigits(number)), NormalizedNumber(number, plan)};
+    CallSearchKeys keys;
+    keys.folded.reserve(name.size() + bookName.size() + number.size() + note.size() + 3);
+    AppendFolded(keys.folded, name);
+    keys.folded += line;
+    AppendFolded(keys.folded, bookName);
+    keys.folded += line;
+    AppendFolded(keys.folded, number);
+    keys.folded += line;
+    AppendFolded(keys.folded, note);
+    if (number.isEmpty()) {
+        return keys;
+    }
+    keys.digits = NumberDigits(number);
+    keys.normal = NormalizedNumber(keys.digits, plan);
+    keys.digits = WithoutPlus(std::move(keys.digits));
+    return keys;
 }
 
 CallsMatcher::CallsMatcher(const CallsFilter& filter, const NumberPlan& plan)

@@ -44,6 +44,8 @@ struct CallsFilter {
 // `text` as the search compares it: compatibility-decomposed (NFKD), its
 // combining marks (accents, Hebrew points) dropped, case-folded.
 QString FoldedText(QStringView text);
+// The same, appended to `out`.
+void AppendFolded(QString& out, QStringView text);
 
 // A call's texts as the search reads them, made once per row.
 struct CallSearchKeys {

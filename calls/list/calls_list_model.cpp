@@ -522,6 +522,8 @@ void CallsListModel::SetSearchParts(Row& row) const {
     CallSearchKeys keys = MakeSearchKeys(row.Get(Part::Name), row.Get(Part::Number), book,
                                          row.Get(Part::Notes), plan_);
     keys.folded.truncate(kSearchPartLimit);
+    row.texts.reserve(row.texts.size() + book.size() + keys.folded.size() + keys.digits.size() +
+                      keys.normal.size());
     int at = kFirst;
     for (const QString* part : {&book, &keys.folded, &keys.digits, &keys.normal}) {
         row.texts += *part;
