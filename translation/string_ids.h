@@ -240,10 +240,10 @@ inline constexpr int kSearchKindIncoming = 434;
 inline constexpr int kSearchKindOutgoing = 435;
 inline constexpr int kSearchKindAnswered = 436;
 inline constexpr int kSearchDates = 437;
-inline constexpr int kSearchDatesTo = 438;  // between the two days
+inline constexpr int kSearchDatesTo = 438;      // between the two days
 inline constexpr int kCallsShownOfTotal = 439;  // "<%S>" twice: the calls shown, then all calls
-inline constexpr int kMenuFind = 440;  // Edit menu
-inline constexpr int kSearchNoMatch = 441;  // the calls list when nothing matches
+inline constexpr int kMenuFind = 440;           // Edit menu
+inline constexpr int kSearchNoMatch = 441;      // the calls list when nothing matches
 inline constexpr int kSearchTip = 442;
 inline constexpr int kSearchKindTip = 443;
 
