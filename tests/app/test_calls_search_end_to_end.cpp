@@ -6,12 +6,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QToolButton>
+#include <functional>
 
 #include "app/calls_list/calls_list_view.h"
 #include "app/calls_list/calls_search_bar.h"
@@ -184,6 +189,66 @@ TEST_F(CallsSearchEndToEnd, TypingNarrowsTheListDeleteTakesTheCallShownAndEscBri
     EXPECT_EQ(count->text(), QString());
     EXPECT_TRUE(TakeShownMessages().empty());
     window.UnLoadApp();
+}
+
+// Each control of the bar sets its own part of the list's filter, and Esc
+// from any of them clears them all.
+TEST(CallsSearchBar, EachControlSetsItsPartOfTheFilterAndEscClearsAll) {
+    ResetStringTableForTesting();
+    LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English"));
+    CallsListModel model;
+    CallsSearchBar bar(model);
+    const auto child = [&bar](const char* name) {
+        return bar.findChild<QWidget*>(QString::fromLatin1(name));
+    };
+    auto* unread = bar.findChild<QToolButton*>(QStringLiteral("searchUnread"));
+    auto* marked = bar.findChild<QToolButton*>(QStringLiteral("searchMarked"));
+    auto* kind = bar.findChild<QComboBox*>(QStringLiteral("searchKind"));
+    auto* dates = bar.findChild<QCheckBox*>(QStringLiteral("searchDates"));
+    auto* from = bar.findChild<QDateEdit*>(QStringLiteral("searchFrom"));
+    auto* to = bar.findChild<QDateEdit*>(QStringLiteral("searchTo"));
+    ASSERT_TRUE(unread && marked && kind && dates && from && to);
+    ASSERT_EQ(kind->count(), 4);
+    EXPECT_FALSE(model.Filter().IsActive());
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::function<void(CallsFilter&)> expected;  // on the filter before
+        const char* escFrom;
+    } steps[] = {
+        {"unread", [&] { unread->click(); }, [](CallsFilter& f) { f.unreadOnly = true; },
+         "searchUnread"},
+        {"marked", [&] { marked->click(); }, [](CallsFilter& f) { f.markedOnly = true; },
+         "searchMarked"},
+        {"incoming", [&] { kind->setCurrentIndex(1); },
+         [](CallsFilter& f) { f.kind = CallKindChoice::kIncoming; }, "searchKind"},
+        {"outgoing", [&] { kind->setCurrentIndex(2); },
+         [](CallsFilter& f) { f.kind = CallKindChoice::kOutgoing; }, "searchKind"},
+        {"answered", [&] { kind->setCurrentIndex(3); },
+         [](CallsFilter& f) { f.kind = CallKindChoice::kAnswered; }, "searchKind"},
+        {"dates",
+         [&] {
+             from->setDate(QDate(2026, 12, 1));
+             to->setDate(QDate(2026, 12, 7));
+             dates->click();
+         },
+         [](CallsFilter& f) {
+             f.from = QDate(2026, 12, 1);
+             f.to = QDate(2026, 12, 7);
+         },
+         "searchTo"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        CallsFilter expected;
+        step.expected(expected);
+        step.act();
+        EXPECT_EQ(model.Filter(), expected);
+        EXPECT_EQ(bar.Filter(), expected);
+        Press(child(step.escFrom), Qt::Key_Escape);
+        EXPECT_EQ(model.Filter(), CallsFilter{});
+        EXPECT_FALSE(dates->isChecked());
+    }
 }
 
 }  // namespace
