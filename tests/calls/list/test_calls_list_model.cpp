@@ -546,6 +546,13 @@ TEST_F(CallsListModelTest, APhoneBookNameStandsForTheLinesNameAndIsFound) {
     model.RefreshCallerNames();
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.TotalCount(), 2);
+    // A name of any length from outside leaves the row's other texts whole.
+    model.SetFilter({});
+    model.SetCallerNames([](const QString&) { return QString(70000, QLatin1Char('x')); });
+    model.RefreshCallerNames();
+    EXPECT_EQ(Column(col::kCaller), QStringList({QString(256, QLatin1Char('x')) + " - 030 1234",
+                                                 QString(256, QLatin1Char('x')) + " - 089 555"}));
+    EXPECT_EQ(Column(col::kCallerNumber), QStringList({"030 1234", "089 555"}));
 }
 
 }  // namespace
