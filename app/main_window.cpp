@@ -22,6 +22,7 @@
 #include "app/about/about_box.h"
 #include "app/calls_list/calls_folder_bar.h"
 #include "app/calls_list/calls_list_view.h"
+#include "app/calls_list/calls_search_bar.h"
 #include "app/help/help_window.h"
 #include "app/menus/main_menus.h"
 #include "app/menus/web_links.h"
@@ -278,6 +279,11 @@ bool MainWindow::RunCallsListCommand(MenuCommand command) {
                 callsList_->UndoDelete();
             }
             return true;
+        case MenuCommand::kFind:
+            if (callsSearch_ != nullptr) {
+                callsSearch_->FocusSearch();
+            }
+            return true;
         default:
             return false;
     }
@@ -482,6 +488,8 @@ void MainWindow::BuildCallsArea() {
     }
     callsFolder_ = new CallsFolderBar(central);
     layout->addWidget(callsFolder_);
+    callsSearch_ = new CallsSearchBar(program_.CallsList(), central);
+    layout->addWidget(callsSearch_);
     callsList_ = new CallsListPanel(program_.CallsList(), central);
     callsList_->setObjectName(QStringLiteral("callsArea"));
     if (progressBar_ != nullptr) {
@@ -492,6 +500,17 @@ void MainWindow::BuildCallsArea() {
     connect(callsList_, &CallsListPanel::SaveToPcRequested, this, &MainWindow::SaveCopy);
     connect(callsList_, &CallsListPanel::SaveCopiesRequested, this, &MainWindow::SaveCopies);
     RestoreCallsColumns();
+    // Esc in the search hands the keys back to the list.
+    connect(callsSearch_, &CallsSearchBar::Done, callsList_->View(),
+            [this] { callsList_->View()->setFocus(Qt::OtherFocusReason); });
+    connect(&program_.CallsList(), &CallsListModel::CountsChanged, this,
+            &MainWindow::ShowCallsCount);
+}
+
+void MainWindow::ShowCallsCount() {
+    if (statusPanels_[1] != nullptr) {
+        statusPanels_[1]->setText(ShownCallsText(program_.CallsList()));
+    }
 }
 
 void MainWindow::RestoreCallsColumns() {
@@ -687,6 +706,7 @@ void MainWindow::BuildStatusBar() {
         bar->addPermanentWidget(panel, i == 2 ? 1 : 0);
         statusPanels_[i] = panel;
     }
+    ShowCallsCount();
     tmrStatus_ = new QTimer(this);
     tmrStatus_->setInterval(kClockIntervalMs);
     connect(tmrStatus_, &QTimer::timeout, this, &MainWindow::UpdateClock);

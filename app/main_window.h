@@ -21,6 +21,7 @@ namespace orvane {
 class CallView;
 class CallsListPanel;
 class CallsFolderBar;
+class CallsSearchBar;
 class PlaybackBar;
 class PlaybackControl;
 class Program;
@@ -84,6 +85,7 @@ class MainWindow : public QMainWindow {
 
     TrayIcon* Tray() const { return tray_; }
     CallsListPanel* CallsList() const { return callsList_; }
+    CallsSearchBar* CallsSearch() const { return callsSearch_; }
     PlaybackBar* Playback() const { return playback_; }
     QMenu* TrayMenu() const { return trayMenu_; }
     bool IsQuitting() const;
@@ -119,6 +121,8 @@ class MainWindow : public QMainWindow {
     void UpdateClock();
     ScreenMetrics CurrentScreen() const;
     bool HasTray() const;
+    // "N of M calls" in the status bar while the search narrows the list.
+    void ShowCallsCount();
 
     Program& program_;
     std::unique_ptr<CallDisplayView> callDisplay_;
@@ -148,6 +152,8 @@ class MainWindow : public QMainWindow {
     QAction* undoDelete_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     PlaybackBar* playback_ = nullptr;
+    // The search above the calls list.
+    CallsSearchBar* callsSearch_ = nullptr;
 
     // The caller display.
     QWidget* callerDisplay_ = nullptr;

@@ -241,6 +241,21 @@ inline constexpr int kMenuSaveCopy = 615;
 inline constexpr int kMenuSaveCopies = 616;
 inline constexpr int kSaveCopiesTitle = 617;
 inline constexpr int kMsgCopiesNotSaved = 618;  // "<%S>": each file that failed and why
+// The calls list's search bar and its count in the status bar.
+inline constexpr int kSearchPlaceholder = 430;  // the calls list's search field
+inline constexpr int kSearchUnread = 431;
+inline constexpr int kSearchMarked = 432;
+inline constexpr int kSearchKindAll = 433;  // the kind choices, in list order
+inline constexpr int kSearchKindIncoming = 434;
+inline constexpr int kSearchKindOutgoing = 435;
+inline constexpr int kSearchKindAnswered = 436;
+inline constexpr int kSearchDates = 437;
+inline constexpr int kSearchDatesTo = 438;      // between the two days
+inline constexpr int kCallsShownOfTotal = 439;  // "<%S>" twice: the calls shown, then all calls
+inline constexpr int kMenuFind = 440;           // Edit menu
+inline constexpr int kSearchNoMatch = 441;      // the calls list when nothing matches
+inline constexpr int kSearchTip = 442;
+inline constexpr int kSearchKindTip = 443;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -436,6 +451,20 @@ inline constexpr std::array kAllIds = {
     kMenuSaveCopies,
     kSaveCopiesTitle,
     kMsgCopiesNotSaved,
+    kSearchPlaceholder,
+    kSearchUnread,
+    kSearchMarked,
+    kSearchKindAll,
+    kSearchKindIncoming,
+    kSearchKindOutgoing,
+    kSearchKindAnswered,
+    kSearchDates,
+    kSearchDatesTo,
+    kCallsShownOfTotal,
+    kMenuFind,
+    kSearchNoMatch,
+    kSearchTip,
+    kSearchKindTip,
 };
 
 }  // namespace orvane::ids

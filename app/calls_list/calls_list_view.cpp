@@ -750,6 +750,10 @@ CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
 
 void CallsListPanel::UpdateEmptyPanel() {
     const bool empty = model_.rowCount() == 0;
+    // Calls the search hides are not a folder without calls.
+    if (auto* hint = noItems_->findChild<QLabel*>(QStringLiteral("callsAreaHint"))) {
+        hint->setText(Text(model_.TotalCount() > 0 ? ids::kSearchNoMatch : ids::kCallsAreaEmpty));
+    }
     noItems_->setVisible(empty);
     view_->setVisible(!empty);
 }

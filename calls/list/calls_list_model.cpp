@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
 #include <limits>
@@ -25,6 +26,11 @@ const QString kSortDescending = QStringLiteral("DESC");
 constexpr size_t kUndoDepth = 20;
 constexpr int kNoteExtraHeights[] = {2, 18, 30, 42, 54};
 constexpr qint64 kSecondsPerDay = 86400;
+// A row's texts are indexed by 16-bit ends: a phone-book name, which comes
+// from outside, is cut to this many characters, and so is a folded text
+// that decomposition made longer.
+constexpr qsizetype kBookNameLimit = 256;
+constexpr qsizetype kSearchPartLimit = 8192;
 
 // Day and time apart: a moment in a zone's clock change gap stays as stored.
 QDate DayOf(qint64 seconds) {
@@ -173,76 +179,234 @@ void CallsListModel::OnCallAdded(qint32 number) {
         }
         return;
     }
+    // Calls brought back by undo were shown when they were deleted.
+    added.shown = restoring_ || Matches(added);
+    const bool shown = added.shown;
     // Its place among rows already sorted: a binary search, not a sort.
     const SortKey key = KeyOf(added);
     const auto place = std::upper_bound(
         rows_.begin(), rows_.end(), key,
         [this](const SortKey& k, const Row& row) { return Before(k, KeyOf(row)); });
-    const int at = static_cast<int>(place - rows_.begin());
-    beginInsertRows({}, at, at);
+    const int position = static_cast<int>(place - rows_.begin());
+    const int at = ViewRowOfPosition(position);
+    if (shown) {
+        beginInsertRows({}, at, at);
+    }
+    // A call not shown goes in unseen: the shown rows keep their calls.
     rows_.insert(place, std::move(added));
-    endInsertRows();
+    for (auto later = shown_.begin() + at; later != shown_.end(); ++later) {
+        ++*later;
+    }
+    if (shown) {
+        shown_.insert(shown_.begin() + at, position);
+    }
+    rowOfRecordValid_ = false;
+    if (shown) {
+        endInsertRows();
+    }
     if (moved) {
         RecordNumbersChanged();
     }
+    Q_EMIT CountsChanged();
 }
 
 void CallsListModel::OnCallChanged(qint32 number) {
-    const int at = RowOfRecord(number);
+    const int position = PositionOfRecord(number);
     Row changed;
-    if (at < 0 || !MakeDatedRow(store_->Record(number), number, changed)) {
+    if (position < 0 || !MakeDatedRow(store_->Record(number), number, changed)) {
         return;
     }
-    // The row stays where it is: a mark or a note does not move it.
-    rows_[static_cast<size_t>(at)] = std::move(changed);
-    Q_EMIT dataChanged(index(at, 0), index(at, calls_column::kCount - 1));
+    // The row stays where it is: a mark or a note does not move it. A call
+    // shown stays shown (the user is acting on it); a call not shown comes
+    // in when it matches now.
+    Row& row = rows_[static_cast<size_t>(position)];
+    const bool wasShown = row.shown;
+    changed.shown = wasShown || Matches(changed);
+    const int at = ViewRowOfPosition(position);
+    if (wasShown) {
+        row = std::move(changed);
+        Q_EMIT dataChanged(index(at, 0), index(at, calls_column::kCount - 1));
+        return;
+    }
+    if (!changed.shown) {
+        row = std::move(changed);
+        return;
+    }
+    beginInsertRows({}, at, at);
+    row = std::move(changed);
+    shown_.insert(shown_.begin() + at, position);
+    rowOfRecordValid_ = false;
+    endInsertRows();
+    Q_EMIT CountsChanged();
 }
 
 void CallsListModel::OnCallsRemoved(const std::vector<qint32>& numbers) {
-    std::vector<int> gone;
+    std::vector<int> gone;  // view rows
+    std::vector<bool> removed(rows_.size(), false);
+    size_t found = 0;
     for (qint32 number : numbers) {
-        if (const int row = RowOfRecord(number); row >= 0) {
-            gone.push_back(row);
+        if (const int position = PositionOfRecord(number); position >= 0) {
+            removed[static_cast<size_t>(position)] = true;
+            ++found;
+            if (rows_[static_cast<size_t>(position)].shown) {
+                gone.push_back(ViewRowOfPosition(position));
+            }
         }
     }
     std::sort(gone.begin(), gone.end());
-    // From the bottom up, neighbouring rows as one removal.
+    // From the bottom up, neighbouring rows as one removal. Views see the
+    // rows through shown_ alone, so rows_ is compacted after them.
     for (auto last = gone.rbegin(); last != gone.rend();) {
         auto first = last;
         while (std::next(first) != gone.rend() && *std::next(first) == *first - 1) {
             ++first;
         }
         beginRemoveRows({}, *first, *last);
-        rows_.erase(rows_.begin() + *first, rows_.begin() + *last + 1);
+        shown_.erase(shown_.begin() + *first, shown_.begin() + *last + 1);
+        rowOfRecordValid_ = false;
         endRemoveRows();
         last = std::next(first);
     }
-    damaged_ = std::max<qint32>(0, damaged_ - static_cast<qint32>(numbers.size() - gone.size()));
+    std::vector<int> newPosition(rows_.size(), -1);
+    size_t kept = 0;
+    for (size_t position = 0; position < rows_.size(); ++position) {
+        if (removed[position]) {
+            continue;
+        }
+        newPosition[position] = static_cast<int>(kept);
+        if (kept != position) {
+            rows_[kept] = std::move(rows_[position]);
+        }
+        ++kept;
+    }
+    rows_.erase(rows_.begin() + static_cast<qsizetype>(kept), rows_.end());
+    for (int& position : shown_) {
+        position = newPosition[static_cast<size_t>(position)];
+    }
+    rowOfRecordValid_ = false;
+    damaged_ = std::max<qint32>(0, damaged_ - static_cast<qint32>(numbers.size() - found));
     for (Row& row : rows_) {
         const auto before = std::lower_bound(numbers.begin(), numbers.end(), row.record);
         row.record -= static_cast<qint32>(before - numbers.begin());
     }
     RecordNumbersChanged();
+    Q_EMIT CountsChanged();
+}
+
+void CallsListModel::MakeRecordMaps() const {
+    if (rowOfRecordValid_) {
+        return;
+    }
+    qint32 highest = 0;
+    for (const Row& row : rows_) {
+        highest = std::max(highest, row.record);
+    }
+    const size_t size = static_cast<size_t>(std::max<qint32>(highest, 0)) + 1;
+    positionOfRecord_.assign(size, -1);
+    rowOfRecord_.assign(size, -1);
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const auto record = static_cast<size_t>(rows_[i].record);
+        if (record < size) {
+            positionOfRecord_[record] = static_cast<int>(i);
+        }
+    }
+    for (size_t row = 0; row < shown_.size(); ++row) {
+        const auto record = static_cast<size_t>(rows_[static_cast<size_t>(shown_[row])].record);
+        if (record < size) {
+            rowOfRecord_[record] = static_cast<int>(row);
+        }
+    }
+    rowOfRecordValid_ = true;
 }
 
 int CallsListModel::RowOfRecord(qint32 number) const {
-    if (!rowOfRecordValid_) {
-        qint32 highest = 0;
-        for (const Row& row : rows_) {
-            highest = std::max(highest, row.record);
-        }
-        rowOfRecord_.assign(static_cast<size_t>(highest) + 1, -1);
-        for (size_t i = 0; i < rows_.size(); ++i) {
-            const auto record = static_cast<size_t>(rows_[i].record);
-            if (record < rowOfRecord_.size()) {
-                rowOfRecord_[record] = static_cast<int>(i);
-            }
-        }
-        rowOfRecordValid_ = true;
-    }
+    MakeRecordMaps();
     return number > 0 && static_cast<size_t>(number) < rowOfRecord_.size()
                ? rowOfRecord_[static_cast<size_t>(number)]
                : -1;
+}
+
+int CallsListModel::PositionOfRecord(qint32 number) const {
+    MakeRecordMaps();
+    return number > 0 && static_cast<size_t>(number) < positionOfRecord_.size()
+               ? positionOfRecord_[static_cast<size_t>(number)]
+               : -1;
+}
+
+int CallsListModel::ViewRowOfPosition(int position) const {
+    return static_cast<int>(std::lower_bound(shown_.begin(), shown_.end(), position) -
+                            shown_.begin());
+}
+
+void CallsListModel::RebuildShown() {
+    shown_.clear();
+    shown_.reserve(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].shown) {
+            shown_.push_back(static_cast<int>(i));
+        }
+    }
+    rowOfRecordValid_ = false;
+}
+
+bool CallsListModel::Matches(const Row& row) const {
+    if (matcher_.MatchesAll()) {
+        return true;
+    }
+    CallFacts facts;
+    facts.folded = row.Get(Part::Folded);
+    facts.digits = row.Get(Part::Digits);
+    facts.normal = row.Get(Part::Normal);
+    facts.kind = row.kind;
+    facts.unread = row.unread;
+    facts.marked = row.userMark;
+    facts.day = row.datedOk ? row.sortSeconds / kSecondsPerDay : 0;
+    return matcher_.Matches(facts);
+}
+
+void CallsListModel::SetFilter(const CallsFilter& filter) {
+    if (filter == filter_) {
+        return;
+    }
+    // A reset: views keep the chosen calls that stay by RefOf and RowOf.
+    beginResetModel();
+    filter_ = filter;
+    matcher_ = CallsMatcher(filter_, plan_);
+    for (Row& row : rows_) {
+        row.shown = Matches(row);
+    }
+    RebuildShown();
+    endResetModel();
+    Q_EMIT CountsChanged();
+}
+
+void CallsListModel::SetCallerNames(std::function<QString(const QString& number)> nameFor) {
+    nameFor_ = std::move(nameFor);
+}
+
+void CallsListModel::SetNumberPlan(const NumberPlan& plan) {
+    if (plan == plan_) {
+        return;
+    }
+    plan_ = plan;
+    matcher_ = CallsMatcher(filter_, plan_);
+    RefreshCallerNames();
+}
+
+void CallsListModel::RefreshCallerNames() {
+    // Names may change the caller column's order and what the filter finds.
+    beginResetModel();
+    for (Row& row : rows_) {
+        SetSearchParts(row);
+        row.shown = Matches(row);
+    }
+    if (sortColumn_ >= 0) {
+        SortRows();
+    } else {
+        RebuildShown();
+    }
+    endResetModel();
+    Q_EMIT CountsChanged();
 }
 
 void CallsListModel::BuildRows(
@@ -255,6 +419,7 @@ void CallsListModel::BuildRows(
     beginResetModel();
     folder_ = folder;
     rows_.clear();
+    shown_.clear();
     rowOfRecordValid_ = false;
     StoredMomentReader reader(locale_);
     qint32 number = 0;
@@ -268,13 +433,17 @@ void CallsListModel::BuildRows(
         Row row = MakeRow(record, number);
         row.datedOk = reader.Read(row.Get(Part::Extra), row.Get(Part::Date), row.Get(Part::Time),
                                   row.sortSeconds);
+        row.shown = Matches(row);
         rows_.push_back(std::move(row));
     });
     // Until the user first clicks a header the rows stay in record order.
     if (sortColumn_ >= 0) {
         SortRows();
+    } else {
+        RebuildShown();
     }
     endResetModel();
+    Q_EMIT CountsChanged();
     if (damaged_ > 0 && (folder != damageToldFolder_ || damaged_ != damageTold_)) {
         WriteSysLog(QStringLiteral("The call index %1 looks damaged: %2 of %3 records could not be "
                                    "read and are not listed; the file is left as it is")
@@ -341,11 +510,29 @@ CallsListModel::Row CallsListModel::MakeRow(const CallRecord& record, qint32 num
     }
     row.texts += notes;
     row.ends[at] = static_cast<quint16>(row.texts.size());
+    SetSearchParts(row);
     return row;
 }
 
+void CallsListModel::SetSearchParts(Row& row) const {
+    constexpr int kFirst = static_cast<int>(Part::BookName);
+    row.texts.truncate(row.ends[kFirst - 1]);
+    QString book = nameFor_ ? nameFor_(row.Get(Part::Number).toString()) : QString();
+    book.truncate(kBookNameLimit);
+    CallSearchKeys keys = MakeSearchKeys(row.Get(Part::Name), row.Get(Part::Number), book,
+                                         row.Get(Part::Notes), plan_);
+    keys.folded.truncate(kSearchPartLimit);
+    row.texts.reserve(row.texts.size() + book.size() + keys.folded.size() + keys.digits.size() +
+                      keys.normal.size());
+    int at = kFirst;
+    for (const QString* part : {&book, &keys.folded, &keys.digits, &keys.normal}) {
+        row.texts += *part;
+        row.ends[at++] = static_cast<quint16>(row.texts.size());
+    }
+}
+
 int CallsListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
 }
 
 int CallsListModel::columnCount(const QModelIndex& parent) const {
@@ -356,7 +543,7 @@ QString CallsListModel::CellText(int row, int column) const {
     if (row < 0 || row >= rowCount()) {
         return {};
     }
-    return CellTextOf(rows_[static_cast<size_t>(row)], column);
+    return CellTextOf(At(row), column);
 }
 
 QString CallsListModel::CellTextOf(const Row& r, int column) const {
@@ -366,7 +553,9 @@ QString CallsListModel::CellTextOf(const Row& r, int column) const {
         case c::kKind:
             return text(Part::Duration);
         case c::kCaller:
-            return text(Part::Name) + QStringLiteral(" - ") + text(Part::Number);
+            // The user's name for the number before what the line sent.
+            return (r.Get(Part::BookName).isEmpty() ? text(Part::Name) : text(Part::BookName)) +
+                   QStringLiteral(" - ") + text(Part::Number);
         case c::kDateTime:
             // Every row in the running locale's form, whatever locale wrote
             // it; a text no form reads is shown as stored.
@@ -416,7 +605,7 @@ QVariant CallsListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= calls_column::kCount) {
         return {};
     }
-    const Row& row = rows_[static_cast<size_t>(index.row())];
+    const Row& row = At(index.row());
     const int column = index.column();
     switch (role) {
         case Qt::DisplayRole:
@@ -492,14 +681,14 @@ QVariant CallsListModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 qint32 CallsListModel::RecordNumber(int row) const {
-    return row >= 0 && row < rowCount() ? rows_[static_cast<size_t>(row)].record : 0;
+    return row >= 0 && row < rowCount() ? At(row).record : 0;
 }
 
 CallRef CallsListModel::RefOf(int row) const {
     if (row < 0 || row >= rowCount()) {
         return {};
     }
-    return {rows_[static_cast<size_t>(row)].record, CellText(row, calls_column::kMsgFile)};
+    return {At(row).record, CellText(row, calls_column::kMsgFile)};
 }
 
 int CallsListModel::RowOf(const CallRef& call) const {
@@ -545,11 +734,11 @@ std::vector<int> CallsListModel::RowsOf(const std::vector<CallRef>& calls) const
 }
 
 bool CallsListModel::IsUnread(int row) const {
-    return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].unread;
+    return row >= 0 && row < rowCount() && At(row).unread;
 }
 
 bool CallsListModel::HasNote(int row) const {
-    return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].noteExtra != 0;
+    return row >= 0 && row < rowCount() && At(row).noteExtra != 0;
 }
 
 int CallsListModel::HeaderClicked(int column) {
@@ -586,7 +775,7 @@ void CallsListModel::sort(int column, Qt::SortOrder order) {
     std::vector<qint32> records;
     records.reserve(static_cast<size_t>(before.size()));
     for (const QModelIndex& index : before) {
-        records.push_back(rows_[static_cast<size_t>(index.row())].record);
+        records.push_back(At(index.row()).record);
     }
     SortRows();
     QModelIndexList after;
@@ -652,14 +841,14 @@ void CallsListModel::SortRows() {
         sorted.push_back(std::move(rows_[static_cast<size_t>(i)]));
     }
     rows_ = std::move(sorted);
-    rowOfRecordValid_ = false;
+    RebuildShown();
 }
 
 void CallsListModel::ToggleUserMark(int row) {
     if (row < 0 || row >= rowCount()) {
         return;
     }
-    const Row& r = rows_[static_cast<size_t>(row)];
+    const Row& r = At(row);
     // The store's callChanged redraws the row once the file took it.
     store_->SetUserMark(r.record, r.userMark ? QStringLiteral("0") : QStringLiteral("1"));
 }
@@ -687,16 +876,23 @@ void CallsListModel::ToggleUserMarks(const std::vector<int>& rows) {
 void CallsListModel::MarkRows(const std::vector<int>& rows, bool read,
                               const std::function<void(int)>& progress) {
     const QString flag = read ? QStringLiteral("1") : QStringLiteral("0");
-    int position = 0;
+    // The calls first: a write may bring a row in or change rows (records
+    // keep their numbers through a flag's write).
+    std::vector<qint32> records;
+    records.reserve(rows.size());
     for (int row : rows) {
+        records.push_back(row >= 0 && row < rowCount() ? At(row).record : 0);
+    }
+    int position = 0;
+    for (qint32 record : records) {
         ++position;
-        if (row < 0 || row >= rowCount()) {
+        if (record == 0) {
             continue;
         }
         if (progress) {
             progress(position);
         }
-        store_->SetReadFlag(rows_[static_cast<size_t>(row)].record, flag);
+        store_->SetReadFlag(record, flag);
     }
 }
 
@@ -756,7 +952,10 @@ std::optional<RestoredCalls> CallsListModel::UndoDelete() {
     if (undo_.empty()) {
         return std::nullopt;
     }
-    // The calls come back as the store's callAdded, each at its place.
+    // The calls come back as the store's callAdded, each at its place, and
+    // shown: they were when they were deleted.
+    restoring_ = true;
+    const auto doneRestoring = qScopeGuard([this] { restoring_ = false; });
     RestoredCalls restored = store_->Restore(undo_.back());
     if (restored.ok) {
         undo_.pop_back();

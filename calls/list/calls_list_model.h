@@ -9,6 +9,12 @@
 // record changes its row, and only the store's reset (another folder,
 // someone else's write) rebuilds them all. Views keep their selection and
 // persistent indexes through everything but a reset.
+//
+// A filter (calls_filter.h) narrows the rows to the calls it lets through:
+// the rows ARE the calls shown, so every command that works by row acts on
+// a call the user sees, and a call not shown has no row (RowOf gives -1).
+// Each row's search texts are folded when the row is made, so a change of
+// the filter only scans them.
 
 #include <QAbstractTableModel>
 #include <QLocale>
@@ -19,6 +25,8 @@
 #include <optional>
 #include <vector>
 
+#include "calls/list/calls_filter.h"
+#include "calls/phonebook/phone_number.h"
 #include "calls/store/call_deletion.h"
 #include "calls/store/call_record.h"
 #include "calls/store/stored_calls.h"
@@ -173,12 +181,50 @@ class CallsListModel final : public QAbstractTableModel {
     // when there is nothing to undo.
     std::optional<RestoredCalls> UndoDelete();
 
+    // Shows only the calls `filter` lets through (a reset of the rows; views
+    // keep the chosen calls that stay). A call stored meanwhile comes in only
+    // when it matches; a call that changes stays shown until the filter
+    // changes, so a call being played or noted never leaves under the
+    // user's hands; calls brought back by UndoDelete are shown.
+    void SetFilter(const CallsFilter& filter);
+    const CallsFilter& Filter() const { return filter_; }
+    // The calls shown (rowCount) and the calls listed without the filter.
+    int ShownCount() const { return rowCount(); }
+    int TotalCount() const { return static_cast<int>(rows_.size()); }
+
+    // Where a caller's number has a name of the user's (the phone book),
+    // the caller column shows that name in place of what the line sent, and
+    // the search finds it; the record keeps what the line sent. Empty: no
+    // names. Takes effect with the next rows made, or RefreshCallerNames.
+    void SetCallerNames(std::function<QString(const QString& number)> nameFor);
+    // How numbers are written where the user is, for the search.
+    void SetNumberPlan(const NumberPlan& plan);
+    // Asks every row's name again (the phone book changed).
+    void RefreshCallerNames();
+
   Q_SIGNALS:
     void UndoDeleteAvailable(bool available);
+    // ShownCount or TotalCount may have changed.
+    void CountsChanged();
 
   private:
     // The row's texts share one string, so a row costs one allocation.
-    enum class Part : quint8 { Duration, Name, Number, Date, Time, Extra, Notes, Count };
+    // BookName and the search keys (CallSearchKeys) come last, so they can be
+    // made again alone.
+    enum class Part : quint8 {
+        Duration,
+        Name,
+        Number,
+        Date,
+        Time,
+        Extra,
+        Notes,
+        BookName,
+        Folded,
+        Digits,
+        Normal,
+        Count
+    };
     struct Row {
         QString texts;
         quint16 ends[static_cast<int>(Part::Count)] = {};
@@ -190,6 +236,7 @@ class CallsListModel final : public QAbstractTableModel {
         bool userMark = false;
         bool spareMark = false;
         bool datedOk = false;
+        bool shown = true;  // the filter lets it through (or it stays, changed)
 
         QStringView Get(Part which) const;
     };
@@ -202,6 +249,20 @@ class CallsListModel final : public QAbstractTableModel {
     };
 
     Row MakeRow(const CallRecord& record, qint32 number) const;
+    // Makes the row's phone-book name and search keys (again).
+    void SetSearchParts(Row& row) const;
+    bool Matches(const Row& row) const;
+    // The row shown at view row `row`.
+    const Row& At(int row) const {
+        return rows_[static_cast<size_t>(shown_[static_cast<size_t>(row)])];
+    }
+    // The place in rows_ of record `number` shown or not, or -1.
+    int PositionOfRecord(qint32 number) const;
+    // The view row a shown place in rows_ has, or where it would go.
+    int ViewRowOfPosition(int position) const;
+    // Applies every row's shown flag to shown_ (rows_ reordered or refiltered).
+    void RebuildShown();
+    void MakeRecordMaps() const;
     // MakeRow with the row's moment read; false for a damaged record.
     bool MakeDatedRow(const CallRecord& record, qint32 number, Row& row) const;
     QString CellTextOf(const Row& row, int column) const;
@@ -230,9 +291,19 @@ class CallsListModel final : public QAbstractTableModel {
     qint32 damageTold_ = 0;
     bool damageNews_ = false;
     std::vector<DeletedCalls> undo_;
+    // Every listed call in the current sort; shown_ holds the places of
+    // those shown, ascending: view row r is rows_[shown_[r]].
     std::vector<Row> rows_;
-    // Row by record number, made when asked after rows moved.
+    std::vector<int> shown_;
+    CallsFilter filter_;
+    NumberPlan plan_;
+    CallsMatcher matcher_;
+    std::function<QString(const QString&)> nameFor_;
+    bool restoring_ = false;  // UndoDelete is bringing calls back
+    // View row and place in rows_ by record number, made when asked after
+    // rows moved.
     mutable std::vector<int> rowOfRecord_;
+    mutable std::vector<int> positionOfRecord_;
     mutable bool rowOfRecordValid_ = false;
     QString sortState_;
     int sortColumn_ = -1;

@@ -2,7 +2,8 @@
 // reaches the rows as the smallest model change (one row inserted at its
 // sorted place, the deleted rows removed, one row changed), checked by Qt's
 // model tester; the row of a chosen call stays on that call throughout, and
-// only someone else's write makes the list read everything again.
+// only someone else's write makes the list read everything again. With a
+// filter on, the rows are the matching calls through all of that.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
@@ -42,10 +43,12 @@ struct Announced {
     std::vector<int> inserted;  // rows, one entry per inserted row
     int removed = 0;
     std::vector<std::pair<int, int>> changed;  // first and last row of each whole-row change
+    int counts = 0;                            // CountsChanged
     QObject context;                           // ends the connections with this object
 
     explicit Announced(CallsListModel& model) {
         QObject::connect(&model, &QAbstractItemModel::modelReset, &context, [this] { ++resets; });
+        QObject::connect(&model, &CallsListModel::CountsChanged, &context, [this] { ++counts; });
         QObject::connect(&model, &QAbstractItemModel::rowsInserted, &context,
                          [this](const QModelIndex&, int first, int last) {
                              for (int row = first; row <= last; ++row) {
@@ -100,7 +103,43 @@ struct Listed {
                 << "row " << row;
         }
     }
+    // The same for the rows a filter shows, and every call of the file is
+    // counted.
+    void ExpectShownRowsMatchTheFile() const {
+        const std::vector<CallRecord> records = ReadAllCallRecords(folder);
+        EXPECT_EQ(static_cast<size_t>(model.TotalCount()), records.size());
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const qint32 number = model.RecordNumber(row);
+            ASSERT_TRUE(number >= 1 && static_cast<size_t>(number) <= records.size());
+            EXPECT_EQ(model.CellText(row, col::kCallerName),
+                      records[static_cast<size_t>(number - 1)].Get(CallField::CallerName))
+                << "row " << row;
+        }
+    }
+    CallRef RefOfRecord(qint32 number) const {
+        return {number, CallFileName(store.Record(number))};
+    }
+    QString ReadFlag(const char* name) const {
+        for (const CallRecord& record : ReadAllCallRecords(folder)) {
+            if (record.Get(CallField::CallerName) == QLatin1String(name)) {
+                return record.Get(CallField::ReadFlag);
+            }
+        }
+        return {};
+    }
 };
+
+CallsFilter Words(const char* words) {
+    CallsFilter filter;
+    filter.words = QString::fromLatin1(words);
+    return filter;
+}
+
+CallsFilter UnreadOnly() {
+    CallsFilter filter;
+    filter.unreadOnly = true;
+    return filter;
+}
 
 TEST(CallsListFollowsStore, EachChangeIsTheSmallestModelChangeAndAChosenCallKeepsItsRow) {
     struct Case {
@@ -236,6 +275,157 @@ TEST(CallsListFollowsStore, OnlySomeoneElsesWriteReadsTheWholeFileAgain) {
     ASSERT_TRUE(DeleteCallRecord(1, l.folder));
     ASSERT_TRUE(reset.wait(10000));
     EXPECT_EQ(l.Callers(), QStringList({"Cid", "Dee", "Eve", "Fay"}));
+    l.ExpectRowsMatchTheFile();
+}
+
+TEST(CallsListFollowsStore, WithAFilterOnTheRowsAreTheMatchingCallsThroughEveryChange) {
+    struct Case {
+        const char* what;
+        CallsFilter filter;
+        int sortColumn;  // -1: record order
+        std::function<void(Listed&)> act;
+        QStringList callers;        // shown after
+        std::vector<int> inserted;  // rows
+        int removed;
+        int total;  // calls listed without the filter
+    };
+    const Case cases[] = {
+        {"a matching call stored comes in at its place",
+         Words("e"),
+         -1,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Eve", 5), l.folder)); },
+         {"Dee", "Eve"},
+         {1},
+         0,
+         5},
+        {"a call stored that does not match is only counted",
+         Words("e"),
+         -1,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Fay", 5), l.folder)); },
+         {"Dee"},
+         {},
+         0,
+         5},
+        {"a call stored, by caller descending: at its place among those shown",
+         Words("d"),
+         col::kCaller,
+         [](Listed& l) { ASSERT_TRUE(l.store.Append(Call("Dan", 5), l.folder)); },
+         {"Dee", "Dan", "Cid"},
+         {1},
+         0,
+         5},
+        {"a note that makes a call match brings its row in",
+         Words("urgent"),
+         -1,
+         [](Listed& l) {
+             CallRecord record = l.store.Record(2);
+             record.Set(CallField::Notes, QStringLiteral("Urgent: call back"));
+             ASSERT_TRUE(l.store.Write(2, record));
+         },
+         {"Ann"},
+         {0},
+         0,
+         4},
+        {"calls marked read under 'unread' stay until the filter changes",
+         UnreadOnly(),
+         -1,
+         [](Listed& l) {
+             l.model.MarkRows({l.RowOf("Bob"), l.RowOf("Cid")}, true);
+             EXPECT_EQ(l.ReadFlag("Bob"), QStringLiteral("1"));
+             EXPECT_EQ(l.ReadFlag("Ann"), QStringLiteral("0"));
+             EXPECT_EQ(l.ReadFlag("Cid"), QStringLiteral("1"));
+             EXPECT_EQ(l.ReadFlag("Dee"), QStringLiteral("0"));
+         },
+         {"Bob", "Ann", "Cid", "Dee"},
+         {},
+         0,
+         4},
+        {"a hidden call deleted: the rows shown keep their calls",
+         Words("dee"),
+         -1,
+         [](Listed& l) { ASSERT_TRUE(l.store.Delete({l.RefOfRecord(2)}).has_value()); },
+         {"Dee"},
+         {},
+         0,
+         3},
+        {"a shown call deleted among hidden ones",
+         Words("d"),
+         -1,
+         [](Listed& l) { ASSERT_TRUE(l.model.DeleteSelectedCalls({l.RowOf("Cid")})); },
+         {"Dee"},
+         {},
+         1,
+         3},
+        {"undo brings a deleted call back into view though it matches no more",
+         UnreadOnly(),
+         -1,
+         [](Listed& l) {
+             l.model.MarkRows({l.RowOf("Bob")}, true);
+             ASSERT_TRUE(l.model.DeleteSelectedCalls({l.RowOf("Bob")}));
+             ASSERT_TRUE(l.model.UndoDelete().value().ok);
+         },
+         {"Bob", "Ann", "Cid", "Dee"},
+         {0},
+         1,
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Listed l;
+        if (c.sortColumn >= 0) {
+            l.model.SortByHeader(c.sortColumn, Qt::DescendingOrder);
+        }
+        l.model.SetFilter(c.filter);
+        // The user's chosen call: the last one shown.
+        const int last = l.model.rowCount() - 1;
+        const QPersistentModelIndex chosen =
+            last >= 0 ? l.model.index(last, col::kCaller) : QModelIndex();
+        const QString chosenName = l.model.CellText(last, col::kCallerName);
+        const int shownBefore = l.model.ShownCount();
+        Announced announced(l.model);
+        c.act(l);
+        EXPECT_EQ(l.Callers(), c.callers);
+        EXPECT_EQ(announced.resets, 0);
+        EXPECT_EQ(announced.inserted, c.inserted);
+        EXPECT_EQ(announced.removed, c.removed);
+        EXPECT_EQ(l.model.TotalCount(), c.total);
+        EXPECT_EQ(l.model.ShownCount(), c.callers.size());
+        // Whatever changed the counts said so.
+        if (c.total != 4 || c.callers.size() != shownBefore) {
+            EXPECT_GT(announced.counts, 0);
+        }
+        if (!chosenName.isEmpty()) {
+            ASSERT_TRUE(chosen.isValid());
+            EXPECT_EQ(l.model.CellText(chosen.row(), col::kCallerName), chosenName);
+        }
+        l.ExpectShownRowsMatchTheFile();
+    }
+}
+
+TEST(CallsListFollowsStore, AFilterResetsTheRowsOnceAndACallNotShownHasNoRow) {
+    Listed l;
+    const CallRef ann = l.model.RefOf(l.RowOf("Ann"));
+    const CallRef dee = l.model.RefOf(l.RowOf("Dee"));
+    Announced announced(l.model);
+    l.model.SetFilter(Words("DEE"));
+    EXPECT_EQ(announced.resets, 1);
+    EXPECT_EQ(l.Callers(), QStringList{"Dee"});
+    EXPECT_EQ(l.model.Filter(), Words("DEE"));
+    EXPECT_EQ(l.model.RowOf(ann), -1);
+    EXPECT_EQ(l.model.RowsOf({ann, dee}), (std::vector<int>{-1, 0}));
+    EXPECT_EQ(l.model.RecordNumber(0), 4);
+    EXPECT_EQ(l.model.ShownCount(), 1);
+    EXPECT_EQ(l.model.TotalCount(), 4);
+    // Deleting by a call not shown leaves it alone.
+    ASSERT_TRUE(l.model.DeleteCalls({ann}));
+    EXPECT_EQ(l.model.TotalCount(), 4);
+
+    l.model.SetFilter(Words("DEE"));  // the same filter again: nothing
+    EXPECT_EQ(announced.resets, 1);
+    l.model.SetFilter({});
+    EXPECT_EQ(announced.resets, 2);
+    EXPECT_EQ(l.Callers(), QStringList({"Bob", "Ann", "Cid", "Dee"}));
+    EXPECT_EQ(l.model.RowOf(ann), 1);
     l.ExpectRowsMatchTheFile();
 }
 

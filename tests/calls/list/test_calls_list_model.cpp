@@ -514,5 +514,46 @@ TEST(CallsListModelStore, ADamagedIndexListsItsGoodRecordsAndCountsTheRest) {
     EXPECT_TRUE(file.readAll() == bytes);  // unchanged but for the mark
 }
 
+// The user's name for a number is shown and found in place of what the line
+// sent, which the record and the hidden name column keep.
+TEST_F(CallsListModelTest, APhoneBookNameStandsForTheLinesNameAndIsFound) {
+    Call ann;
+    ann.name = QStringLiteral("O");
+    ann.number = QStringLiteral("030 1234");
+    Call bob;
+    bob.name = QStringLiteral("Bob");
+    bob.number = QStringLiteral("089 555");
+    Load({ann, bob});
+    EXPECT_EQ(Column(col::kCaller), QStringList({"O - 030 1234", "Bob - 089 555"}));
+
+    model.SetNumberPlan(PlanFor(u"DE", u"30"));
+    model.SetCallerNames([](const QString& number) {
+        return NormalizedNumber(number, PlanFor(u"DE", u"30")) == QLatin1String("+49301234")
+                   ? QStringLiteral("Zoë Müller")
+                   : QString();
+    });
+    model.RefreshCallerNames();
+    model.HeaderClicked(col::kCaller);
+    EXPECT_EQ(Column(col::kCaller), QStringList({"Bob - 089 555", "Zoë Müller - 030 1234"}));
+    EXPECT_EQ(Column(col::kCallerName), QStringList({"Bob", "O"}));
+
+    CallsFilter filter;
+    filter.words = QStringLiteral("zoe +49 30 1234");
+    model.SetFilter(filter);
+    EXPECT_EQ(Column(col::kCallerName), QStringList{"O"});
+    // A name the book drops is no longer found.
+    model.SetCallerNames({});
+    model.RefreshCallerNames();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.TotalCount(), 2);
+    // A name of any length from outside leaves the row's other texts whole.
+    model.SetFilter({});
+    model.SetCallerNames([](const QString&) { return QString(70000, QLatin1Char('x')); });
+    model.RefreshCallerNames();
+    EXPECT_EQ(Column(col::kCaller), QStringList({QString(256, QLatin1Char('x')) + " - 030 1234",
+                                                 QString(256, QLatin1Char('x')) + " - 089 555"}));
+    EXPECT_EQ(Column(col::kCallerNumber), QStringList({"030 1234", "089 555"}));
+}
+
 }  // namespace
 }  // namespace orvane
