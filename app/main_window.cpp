@@ -22,6 +22,7 @@
 #include "app/about/about_box.h"
 #include "app/calls_list/calls_folder_bar.h"
 #include "app/calls_list/calls_list_view.h"
+#include "app/export/export_commands.h"
 #include "app/help/help_window.h"
 #include "app/menus/main_menus.h"
 #include "app/menus/web_links.h"
@@ -277,6 +278,16 @@ bool MainWindow::RunCallsListCommand(MenuCommand command) {
                 callsList_->UndoDelete();
             }
             return true;
+        case MenuCommand::kExportCsv:
+            if (exports_ != nullptr) {
+                exports_->ExportCsv();
+            }
+            return true;
+        case MenuCommand::kExportRecording:
+            if (exports_ != nullptr) {
+                exports_->ExportRecordings();
+            }
+            return true;
         default:
             return false;
     }
@@ -454,6 +465,19 @@ void MainWindow::BuildCallsArea() {
     setCentralWidget(central);
     connect(callsList_, &CallsListPanel::SaveToPcRequested, this, &MainWindow::SaveCopy);
     RestoreCallsColumns();
+    exports_ =
+        new ExportCommands(*callsList_, program_.CallsList(), program_.Settings().Window(), this);
+    exports_->SetProgressBar(progressBar_);
+    exports_->SetCallerNames(callerNames_);
+    callsList_->AddContextAction(exports_->RecordingAction());
+    callsList_->AddContextAction(exports_->CsvAction());
+}
+
+void MainWindow::SetCallerNames(CallerNameLookup nameFor) {
+    callerNames_ = std::move(nameFor);
+    if (exports_ != nullptr) {
+        exports_->SetCallerNames(callerNames_);
+    }
 }
 
 void MainWindow::RestoreCallsColumns() {
@@ -636,6 +660,9 @@ void MainWindow::BuildStatusBar() {
     progressBar_->setMaximumWidth(kStatusPanelWidth);
     progressBar_->hide();
     bar->addPermanentWidget(progressBar_);
+    if (exports_ != nullptr) {
+        exports_->SetProgressBar(progressBar_);
+    }
     if (callsList_ != nullptr) {
         callsList_->SetProgressBar(progressBar_);
     }

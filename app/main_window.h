@@ -8,6 +8,7 @@
 
 #include "app/menus/window_commands.h"
 #include "app/window_placement.h"
+#include "calls/export/calls_csv.h"
 
 class QAction;
 class QLabel;
@@ -26,6 +27,7 @@ class PlaybackControl;
 class Program;
 class TrayIcon;
 class DesktopNotifier;
+class ExportCommands;
 enum class MenuCommand;
 
 class MainWindow : public QMainWindow {
@@ -78,6 +80,10 @@ class MainWindow : public QMainWindow {
     void SetWindowCommands(WindowCommands commands);
     // Asks where to save a copy of this recording and copies it there.
     void SaveCopy(const QString& recordingPath);
+    // The phone-book names that exports show (empty: none).
+    void SetCallerNames(CallerNameLookup nameFor);
+    // Export as CSV and of recordings (null before the calls area is built).
+    ExportCommands* Exports() const { return exports_; }
 
     TrayIcon* Tray() const { return tray_; }
     CallsListPanel* CallsList() const { return callsList_; }
@@ -145,6 +151,8 @@ class MainWindow : public QMainWindow {
     QAction* undoDelete_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     PlaybackBar* playback_ = nullptr;
+    ExportCommands* exports_ = nullptr;
+    CallerNameLookup callerNames_;
 
     // The caller display.
     QWidget* callerDisplay_ = nullptr;

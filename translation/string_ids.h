@@ -231,6 +231,20 @@ inline constexpr int kHelpShownHere = 805;
 inline constexpr int kMsgJournalsOff = 806;  // "<%S>": the clear boxes, then the settings page
 inline constexpr int kMsgShippedTranslation = 875;  // "<%S>": the translation's name
 inline constexpr int kMsgShippedSound = 876;        // "<%S>": the sound's name
+// Export of the calls as CSV and of recordings as Ogg Opus or FLAC.
+inline constexpr int kMenuExportCsv = 577;
+inline constexpr int kMenuExportRecording = 578;
+inline constexpr int kExportCsvTitle = 579;
+inline constexpr int kExportRecordingTitle = 580;
+inline constexpr int kExportRecordingsTitle =
+    581;  // "<%S>": how many; the copies go into the folder chosen
+inline constexpr int kExportFormatOpus = 582;
+inline constexpr int kExportFormatOpusCompact = 583;
+inline constexpr int kExportFormatFlac = 584;
+inline constexpr int kExportFormatCsv = 585;
+inline constexpr int kMsgExportCsvFailed = 586;  // "<%S>": the file and the reason
+inline constexpr int kMsgExportFailed = 587;     // "<%S>": each file that failed and why
+inline constexpr int kAskExportReplace = 588;    // "<%S>": how many, then the folder
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -417,6 +431,18 @@ inline constexpr std::array kAllIds = {
     kMsgShippedTranslation,
     kMsgShippedSound,
     kLinePortHeldBy,
+    kMenuExportCsv,
+    kMenuExportRecording,
+    kExportCsvTitle,
+    kExportRecordingTitle,
+    kExportRecordingsTitle,
+    kExportFormatOpus,
+    kExportFormatOpusCompact,
+    kExportFormatFlac,
+    kExportFormatCsv,
+    kMsgExportCsvFailed,
+    kMsgExportFailed,
+    kAskExportReplace,
 };
 
 }  // namespace orvane::ids

@@ -27,6 +27,9 @@ struct FileDialogRequest {
     // Save dialogs: the file name offered, in `folder` (empty: the home folder).
     QString proposedName;
     QString folder;
+    // Save dialogs with several filters (";;" between them): where the one
+    // the user chose is put; null when the caller does not ask.
+    QString* selectedFilter = nullptr;
 };
 
 // The path a save dialog offers: the proposed name in its folder.

@@ -41,6 +41,8 @@ enum class MenuCommand {
     kShow,
     kTranslationEditor,
     kUndoDelete,
+    kExportCsv,
+    kExportRecording,
 };
 
 // The command of a menu key; kNone for a separator or an unknown key.
