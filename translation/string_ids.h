@@ -245,6 +245,8 @@ inline constexpr int kExportFormatCsv = 585;
 inline constexpr int kMsgExportCsvFailed = 586;  // "<%S>": the file and the reason
 inline constexpr int kMsgExportFailed = 587;     // "<%S>": each file that failed and why
 inline constexpr int kAskExportReplace = 588;    // "<%S>": how many, then the folder
+inline constexpr int kAboutLibraryExport = 589;
+inline constexpr int kAskExportReplaceOne = 590;  // "<%S>": the file, then its folder
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -443,6 +445,8 @@ inline constexpr std::array kAllIds = {
     kMsgExportCsvFailed,
     kMsgExportFailed,
     kAskExportReplace,
+    kAboutLibraryExport,
+    kAskExportReplaceOne,
 };
 
 }  // namespace orvane::ids

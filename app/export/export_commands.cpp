@@ -50,11 +50,29 @@ sonvel::ExportFormat ChosenFormat(const QString& filter, const QString& path) {
                                                                       : sonvel::ExportFormat::kOpus;
 }
 
-// The path with `extension` added unless it already ends so.
+// The path with `extension` added unless it already ends so (or, for
+// Opus, in the Ogg container's own ".ogg").
 QString WithExtension(const QString& path, const QString& extension) {
-    return path.endsWith(QLatin1Char('.') + extension, Qt::CaseInsensitive)
+    const bool opus = extension == QLatin1String("opus");
+    return path.endsWith(QLatin1Char('.') + extension, Qt::CaseInsensitive) ||
+                   (opus && path.endsWith(QLatin1String(".ogg"), Qt::CaseInsensitive))
                ? path
                : path + QLatin1Char('.') + extension;
+}
+
+// The dialog asked about the name typed; a file under the name with the
+// extension added is asked about here. True to go on.
+bool MayWrite(const QString& chosen, const QString& path) {
+    if (path == chosen || !(QFileInfo::exists(path) || QFileInfo(path).isSymLink())) {
+        return true;
+    }
+    const QFileInfo file(path);
+    return ShowMessage(ReplaceMarker(ReplaceMarker(TextOrEnglish(ids::kAskExportReplaceOne,
+                                                                 "<%S> is already in <%S>. "
+                                                                 "Replace it?"),
+                                                   file.fileName()),
+                                     QDir::toNativeSeparators(file.absolutePath())),
+                       true) == kAnswerYes;
 }
 
 }  // namespace
@@ -113,6 +131,9 @@ void ExportCommands::ExportCsv() {
     }
     const QString path = WithExtension(chosen, QStringLiteral("csv"));
     settings_.SetLastSaveFolder(QFileInfo(path).absolutePath());
+    if (!MayWrite(chosen, path)) {
+        return;
+    }
     std::vector<CallRecord> calls;
     calls.reserve(rows.size());
     for (const int row : rows) {
@@ -172,9 +193,11 @@ void ExportCommands::ExportRecordings() {
     const QString folder = QFileInfo(chosen).absolutePath();
     settings_.SetLastSaveFolder(folder);
     if (items.size() == 1) {
-        // The dialog asked before a file was replaced.
         items.front().target =
             WithExtension(chosen, QLatin1String(sonvel::ExportExtension(format)));
+        if (!MayWrite(chosen, items.front().target)) {
+            return;
+        }
     } else {
         std::vector<RecordingExport::Item> fresh;
         std::vector<RecordingExport::Item> existing;
