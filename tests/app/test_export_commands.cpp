@@ -273,6 +273,20 @@ TEST_F(ExportCommandsTest, TheListBecomesCsvAndAFailureNamesTheFile) {
         EXPECT_EQ(text.contains(",UNKNOWN,UNKNOWN,"), selected == 1);
     }
 
+    // A name typed without its extension, where the file with it exists:
+    // asked, and No keeps it.
+    env_.writeFile("out/calls1.csv", "kept");
+    chosen_ = Out("calls1");
+    SetNextMessageAnswer(kAnswerNo);
+    window.MenuClick("ExportCsv");
+    requests_.clear();
+    const std::vector<ShownMessage> asked = TakeShownMessages();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, "calls1.csv is already in " + Out().chopped(1) + ". Replace it?");
+    QFile kept(Out("calls1.csv"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "kept");
+
     // A recording gone from the disk: the message names it, nothing is left.
     view->clearSelection();
     view->SetCurrentRow(1);
