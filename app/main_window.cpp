@@ -23,6 +23,7 @@
 #include "app/calls_list/calls_folder_bar.h"
 #include "app/calls_list/calls_list_view.h"
 #include "app/calls_list/calls_search_bar.h"
+#include "app/export/export_commands.h"
 #include "app/help/help_window.h"
 #include "app/menus/main_menus.h"
 #include "app/menus/web_links.h"
@@ -284,6 +285,16 @@ bool MainWindow::RunCallsListCommand(MenuCommand command) {
                 callsSearch_->FocusSearch();
             }
             return true;
+        case MenuCommand::kExportCsv:
+            if (exports_ != nullptr) {
+                exports_->ExportCsv();
+            }
+            return true;
+        case MenuCommand::kExportRecording:
+            if (exports_ != nullptr) {
+                exports_->ExportRecordings();
+            }
+            return true;
         default:
             return false;
     }
@@ -505,11 +516,24 @@ void MainWindow::BuildCallsArea() {
             [this] { callsList_->View()->setFocus(Qt::OtherFocusReason); });
     connect(&program_.CallsList(), &CallsListModel::CountsChanged, this,
             &MainWindow::ShowCallsCount);
+    exports_ =
+        new ExportCommands(*callsList_, program_.CallsList(), program_.Settings().Window(), this);
+    exports_->SetProgressBar(progressBar_);
+    exports_->SetCallerNames(callerNames_);
+    callsList_->AddContextAction(exports_->RecordingAction());
+    callsList_->AddContextAction(exports_->CsvAction());
 }
 
 void MainWindow::ShowCallsCount() {
     if (statusPanels_[1] != nullptr) {
         statusPanels_[1]->setText(ShownCallsText(program_.CallsList()));
+    }
+}
+
+void MainWindow::SetCallerNames(CallerNameLookup nameFor) {
+    callerNames_ = std::move(nameFor);
+    if (exports_ != nullptr) {
+        exports_->SetCallerNames(callerNames_);
     }
 }
 
@@ -693,6 +717,9 @@ void MainWindow::BuildStatusBar() {
     progressBar_->setMaximumWidth(kStatusPanelWidth);
     progressBar_->hide();
     bar->addPermanentWidget(progressBar_);
+    if (exports_ != nullptr) {
+        exports_->SetProgressBar(progressBar_);
+    }
     if (callsList_ != nullptr) {
         callsList_->SetProgressBar(progressBar_);
     }

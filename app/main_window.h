@@ -8,6 +8,7 @@
 
 #include "app/menus/window_commands.h"
 #include "app/window_placement.h"
+#include "calls/export/calls_csv.h"
 
 class QAction;
 class QLabel;
@@ -27,6 +28,7 @@ class PlaybackControl;
 class Program;
 class TrayIcon;
 class DesktopNotifier;
+class ExportCommands;
 enum class MenuCommand;
 
 class MainWindow : public QMainWindow {
@@ -82,6 +84,10 @@ class MainWindow : public QMainWindow {
     // Asks for a folder and copies these recordings into it, each under
     // its own name or a numbered one: nothing there is replaced.
     void SaveCopies(const QStringList& recordingPaths);
+    // The phone-book names that exports show (empty: none).
+    void SetCallerNames(CallerNameLookup nameFor);
+    // Export as CSV and of recordings (null before the calls area is built).
+    ExportCommands* Exports() const { return exports_; }
 
     TrayIcon* Tray() const { return tray_; }
     CallsListPanel* CallsList() const { return callsList_; }
@@ -154,6 +160,8 @@ class MainWindow : public QMainWindow {
     PlaybackBar* playback_ = nullptr;
     // The search above the calls list.
     CallsSearchBar* callsSearch_ = nullptr;
+    ExportCommands* exports_ = nullptr;
+    CallerNameLookup callerNames_;
 
     // The caller display.
     QWidget* callerDisplay_ = nullptr;

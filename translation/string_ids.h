@@ -256,6 +256,22 @@ inline constexpr int kMenuFind = 440;           // Edit menu
 inline constexpr int kSearchNoMatch = 441;      // the calls list when nothing matches
 inline constexpr int kSearchTip = 442;
 inline constexpr int kSearchKindTip = 443;
+// Export of the calls as CSV and of recordings as Ogg Opus or FLAC.
+inline constexpr int kMenuExportCsv = 577;
+inline constexpr int kMenuExportRecording = 578;
+inline constexpr int kExportCsvTitle = 579;
+inline constexpr int kExportRecordingTitle = 580;
+inline constexpr int kExportRecordingsTitle =
+    581;  // "<%S>": how many; the copies go into the folder chosen
+inline constexpr int kExportFormatOpus = 582;
+inline constexpr int kExportFormatOpusCompact = 583;
+inline constexpr int kExportFormatFlac = 584;
+inline constexpr int kExportFormatCsv = 585;
+inline constexpr int kMsgExportCsvFailed = 586;  // "<%S>": the file and the reason
+inline constexpr int kMsgExportFailed = 587;     // "<%S>": each file that failed and why
+inline constexpr int kAskExportReplace = 588;    // "<%S>": how many, then the folder
+inline constexpr int kAboutLibraryExport = 589;
+inline constexpr int kAskExportReplaceOne = 590;  // "<%S>": the file, then its folder
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -465,6 +481,20 @@ inline constexpr std::array kAllIds = {
     kSearchNoMatch,
     kSearchTip,
     kSearchKindTip,
+    kMenuExportCsv,
+    kMenuExportRecording,
+    kExportCsvTitle,
+    kExportRecordingTitle,
+    kExportRecordingsTitle,
+    kExportFormatOpus,
+    kExportFormatOpusCompact,
+    kExportFormatFlac,
+    kExportFormatCsv,
+    kMsgExportCsvFailed,
+    kMsgExportFailed,
+    kAskExportReplace,
+    kAboutLibraryExport,
+    kAskExportReplaceOne,
 };
 
 }  // namespace orvane::ids

@@ -144,7 +144,7 @@ QString RunFileDialog(const FileDialogRequest& request) {
                                             request.filter);
     }
     return QFileDialog::getSaveFileName(request.owner, request.title, ProposedSavePath(request),
-                                        request.filter);
+                                        request.filter, request.selectedFilter);
 }
 
 QString ProposedSavePath(const FileDialogRequest& request) {

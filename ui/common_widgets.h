@@ -28,6 +28,9 @@ struct FileDialogRequest {
     // folder); folder dialogs start in `folder`.
     QString proposedName;
     QString folder;
+    // Save dialogs with several filters (";;" between them): where the one
+    // the user chose is put; null when the caller does not ask.
+    QString* selectedFilter = nullptr;
 };
 
 // The path a save dialog offers: the proposed name in its folder.

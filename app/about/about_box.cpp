@@ -48,7 +48,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
 
     const QString libraries =
         QStringList{ReplaceMarker(Text(ids::kAboutLibraryQt), QString::fromLatin1(qVersion())),
-                    Text(ids::kAboutLibraryGsm), Text(ids::kAboutLibraryAlsa)}
+                    Text(ids::kAboutLibraryGsm), Text(ids::kAboutLibraryAlsa),
+                    Text(ids::kAboutLibraryExport)}
             .join(QLatin1Char('\n'));
     lines_ = {
         product::kApplicationTitle,

@@ -54,6 +54,8 @@ constexpr MenuItem kEditItems[] = {
     {"Undo", ids::kMenuUndoDelete, C::kUndoDelete, "edit-undo", "Ctrl+Z"},
     {"mnuEdit(7)", 0, C::kNone},
     {"SaveToPC", ids::kSaveCopy, C::kSaveCopy, "document-save-as", "Ctrl+S"},
+    {"ExportRecording", ids::kMenuExportRecording, C::kExportRecording, "document-export"},
+    {"ExportCsv", ids::kMenuExportCsv, C::kExportCsv, "x-office-spreadsheet"},
     {"mnuEdit(9)", 0, C::kNone},
     {"Find", ids::kMenuFind, C::kFind, "edit-find", "Ctrl+F"},
 };

@@ -42,6 +42,8 @@ enum class MenuCommand {
     kTranslationEditor,
     kUndoDelete,
     kFind,
+    kExportCsv,
+    kExportRecording,
 };
 
 // The command of a menu key; kNone for a separator or an unknown key.

@@ -156,4 +156,26 @@ MMRESULT GetWaveFileInfo(const char* path, WaveFileInfo* info) {
     return rc;
 }
 
+uint64_t WaveFileFrames(const WaveFileInfo& info) {
+    const WaveFormat& f = info.format;
+    const uint32_t perBlock = FramesPerBlock(f);
+    const auto blockAlign = static_cast<uint32_t>(f.nBlockAlign);
+    if (perBlock == 0) {
+        return std::numeric_limits<uint64_t>::max();
+    }
+    uint64_t frames = uint64_t{info.dataSize} / blockAlign * perBlock;
+    if (perBlock == 1) {
+        return frames;
+    }
+    const uint32_t tail = info.dataSize % blockAlign;
+    const auto channels = static_cast<uint32_t>(f.nChannels);
+    if (f.wFormatTag == WAVE_FORMAT_ADPCM && tail >= 4 * channels) {
+        frames += (tail - 4 * channels) * 2 / channels + 1;
+    }
+    if (info.hasFactSamples && info.factSamples <= frames) {
+        frames = info.factSamples;
+    }
+    return frames;
+}
+
 }  // namespace sonvel

@@ -79,4 +79,10 @@ MMRESULT OpenWaveFile(const char* path, HMMIO* file, WaveFileInfo* info);
 // The header of path, file closed again.
 MMRESULT GetWaveFileInfo(const char* path, WaveFileInfo* info);
 
+// Sample frames the sound holds, as far as its format says: the "fact"
+// count when it has one that fits, else its blocks (a cut IMA block counts
+// the samples it still holds). UINT64_MAX for a format whose blocks are not
+// known.
+uint64_t WaveFileFrames(const WaveFileInfo& info);
+
 }  // namespace sonvel

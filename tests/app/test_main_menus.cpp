@@ -463,10 +463,10 @@ TEST_F(MainMenusTest, TheAboutBoxNamesVersionsLicenceAndLibraries) {
     EXPECT_TRUE(boxes[0]->isVisible());
     EXPECT_TRUE(boxes[0]->isModal());
     const QString text = boxes[0]->PlainText();
-    for (const QString& part :
-         {product::kVersionText, QString::fromLatin1(sonvel::Version()),
-          QStringLiteral("GNU General Public License, version 3 or later"),
-          QString::fromLatin1(qVersion()), QStringLiteral("libgsm"), QStringLiteral("ALSA")}) {
+    for (const QString& part : {product::kVersionText, QString::fromLatin1(sonvel::Version()),
+                                QStringLiteral("GNU General Public License, version 3 or later"),
+                                QString::fromLatin1(qVersion()), QStringLiteral("libgsm"),
+                                QStringLiteral("ALSA"), QStringLiteral("libFLAC")}) {
         EXPECT_TRUE(text.contains(part)) << part.toStdString();
     }
     program.Window().UnLoadApp();

@@ -463,6 +463,60 @@ TEST_F(SonvelConvertTest, RefusalsLeaveNoOutputBehind) {
     }
 }
 
+TEST_F(SonvelConvertTest, OpusAndFlacOutputsByOptionOrByTheOutputsName) {
+    struct Case {
+        std::string out;
+        std::vector<std::string> extra;
+        std::string says;  // on stdout
+    };
+    const Case cases[] = {
+        {"call.ogg", {"--to", "opus", "--title", "Anna - 0301234"}, "Ogg Opus 12 kb/s"},
+        {"compact.opus", {"--to", "opus", "--compact"}, "Ogg Opus 8 kb/s"},
+        {"named.OPUS", {}, "Ogg Opus 12 kb/s"},
+        {"call.flac", {"--title", "Anna - 0301234", "--date", "2026-12-10T07:00:00"}, "FLAC"},
+        {"lossless", {"--to", "flac"}, "FLAC"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.out);
+        const std::string out = folder_.File(c.out);
+        std::vector<std::string> args = {"convert", input_, out};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const Outcome outcome = Sonvel(args);
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.out, out + ": " + c.says + ", 72123 samples\n");
+        const std::string decoded = folder_.File("decoded.wav");
+        const bool flac = c.says == "FLAC";
+        const Outcome decode =
+            flac ? RunProgram(folder_, "flac", {"-d", "-f", "-o", decoded, out}, false)
+                 : RunProgram(folder_, "opusdec", {"--rate", "8000", out, decoded}, false);
+        ASSERT_EQ(decode.status, 0) << decode.err;
+        const std::vector<int16_t> samples = testing::ToSamples(testing::ReadWav(decoded).data);
+        if (flac) {
+            EXPECT_EQ(samples, signal_);
+        } else {
+            EXPECT_NEAR(static_cast<double>(samples.size()), kSamples, 800.0);
+        }
+        const std::string info =
+            flac ? RunProgram(folder_, "metaflac", {"--export-tags-to=-", out}, false).out
+                 : RunProgram(folder_, "opusinfo", {out}, false).out;
+        EXPECT_EQ(info.find("TITLE=Anna - 0301234") != std::string::npos,
+                  std::find(c.extra.begin(), c.extra.end(), "--title") != c.extra.end())
+            << info;
+    }
+    // Options that do not fit the output are usage errors; nothing is made.
+    const std::vector<std::vector<std::string>> misuse = {
+        {"--to", "flac", "--compact"},
+        {"--to", "opus", "--rate", "8000"},
+        {"--to", "gsm", "--title", "x"},
+    };
+    for (const auto& extra : misuse) {
+        std::vector<std::string> args = {"convert", input_, folder_.File("bad.opus")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(Sonvel(args).status, 2) << extra[1];
+        EXPECT_FALSE(std::filesystem::exists(folder_.File("bad.opus")));
+    }
+}
+
 TEST_F(SonvelConvertTest, EmptyInputGivesAnEmptyValidFile) {
     const std::string empty = folder_.File("empty.wav");
     ASSERT_TRUE(testing::WritePcmWav(empty, {}));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "audio/acm/acm.h"
+#include "audio/export/encoders.h"
 #include "audio/riff/mmio.h"
 #include "audio/riff/wave_file.h"
 #include "tools/sonvel/commands.h"
@@ -36,7 +37,31 @@ struct Options {
     int16_t tag = 0;
     int32_t rate = 0;  // 0: as the source
     int16_t bits = 0;  // 0: the codec's own
+    // Ogg Opus or FLAC instead of a WAV file: through the engine's export.
+    std::optional<ExportFormat> exportFormat;
+    bool compact = false;
+    ExportTags tags;
 };
+
+std::optional<ExportFormat> ExportTarget(const std::string& name) {
+    if (name == "opus") {
+        return ExportFormat::kOpus;
+    }
+    if (name == "flac") {
+        return ExportFormat::kFlac;
+    }
+    return std::nullopt;
+}
+
+// "opus" or "flac" for an output named so, else empty.
+std::string ExtensionTarget(const std::string& path) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    std::string lower;
+    for (const char c : extension) {
+        lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return lower == ".opus" || lower == ".flac" ? lower.substr(1) : std::string();
+}
 
 std::optional<int16_t> TargetTag(const std::string& name) {
     static constexpr struct {
@@ -57,7 +82,7 @@ std::optional<int16_t> TargetTag(const std::string& name) {
 
 // The parsed options, or the usage problem in *problem.
 std::optional<Options> ParseOptions(const Args& args, std::string* problem) {
-    const auto split = SplitArguments(args, {}, problem);
+    const auto split = SplitArguments(args, {"--compact"}, problem);
     if (!split) {
         return std::nullopt;
     }
@@ -65,7 +90,16 @@ std::optional<Options> ParseOptions(const Args& args, std::string* problem) {
     const std::vector<std::string>& files = split->files;
     bool haveTarget = false;
     for (const auto& [arg, value] : split->options) {
-        if (arg == "--to") {
+        if (arg == "--to" && ExportTarget(value)) {
+            options.exportFormat = ExportTarget(value);
+            haveTarget = true;
+        } else if (arg == "--compact") {
+            options.compact = true;
+        } else if (arg == "--title") {
+            options.tags.title = value;
+        } else if (arg == "--date") {
+            options.tags.date = value;
+        } else if (arg == "--to") {
             const auto tag = TargetTag(value);
             if (!tag) {
                 *problem = "unknown target format '" + value + "'";
@@ -95,8 +129,29 @@ std::optional<Options> ParseOptions(const Args& args, std::string* problem) {
         *problem = "convert needs an input and an output file";
         return std::nullopt;
     }
+    // An output named .opus or .flac says its format itself.
+    if (!haveTarget && !ExtensionTarget(files[1]).empty()) {
+        options.exportFormat = ExportTarget(ExtensionTarget(files[1]));
+        haveTarget = true;
+    }
     if (!haveTarget) {
         *problem = "convert needs --to";
+        return std::nullopt;
+    }
+    if (options.exportFormat) {
+        if (options.rate != 0 || options.bits != 0) {
+            *problem = "--rate and --bits are for WAV outputs; opus and flac keep the rate";
+            return std::nullopt;
+        }
+        if (options.compact) {
+            if (*options.exportFormat != ExportFormat::kOpus) {
+                *problem = "--compact is for --to opus";
+                return std::nullopt;
+            }
+            options.exportFormat = ExportFormat::kOpusCompact;
+        }
+    } else if (options.compact || !options.tags.title.empty() || !options.tags.date.empty()) {
+        *problem = "--compact, --title and --date are for --to opus and --to flac";
         return std::nullopt;
     }
     options.in = files[0];
@@ -208,31 +263,6 @@ class TempFile {
     mode_t mode_ = 0;
 };
 
-// Sample frames the input holds, as far as its format says: its "fact"
-// count when it has one that fits, else its blocks (a cut IMA block counts
-// the samples it still holds).
-uint64_t InputFrames(const WaveFileInfo& info) {
-    const WaveFormat& f = info.format;
-    const uint32_t perBlock = FramesPerBlock(f);
-    const auto blockAlign = static_cast<uint32_t>(f.nBlockAlign);
-    if (perBlock == 0) {
-        return std::numeric_limits<uint64_t>::max();
-    }
-    uint64_t frames = uint64_t{info.dataSize} / blockAlign * perBlock;
-    if (perBlock == 1) {
-        return frames;
-    }
-    const uint32_t tail = info.dataSize % blockAlign;
-    const auto channels = static_cast<uint32_t>(f.nChannels);
-    if (f.wFormatTag == WAVE_FORMAT_ADPCM && tail >= 4 * channels) {
-        frames += (tail - 4 * channels) * 2 / channels + 1;
-    }
-    if (info.hasFactSamples && info.factSamples <= frames) {
-        frames = info.factSamples;
-    }
-    return frames;
-}
-
 std::string Describe(const WaveFormat& format) {
     const std::string name = FormatTagName(format.wFormatTag);
     std::string text = name.empty() ? "format " + std::to_string(format.wFormatTag) : name;
@@ -264,6 +294,9 @@ class Conversion {
     Conversion& operator=(const Conversion&) = delete;
 
     int Run(std::ostream& out) {
+        if (options_.exportFormat) {
+            return RunExport(out);
+        }
         if (!OpenInput() || !ChooseTarget() || !ChooseFormat() || !OpenStream()) {
             return kExitFailure;
         }
@@ -285,6 +318,50 @@ class Conversion {
     }
 
   private:
+    // Ogg Opus or FLAC through the engine's encoders, into the same kind of
+    // temporary file, with the same rules for what OUT may be.
+    int RunExport(std::ostream& out) {
+        if (!ChooseTarget()) {
+            return kExitFailure;
+        }
+        if (const std::string problem =
+                temp_.Create(options_.out, target_, replacing_ ? &replaced_ : nullptr);
+            !problem.empty()) {
+            return Fail(problem);
+        }
+        const int fd = open(temp_.path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd < 0) {
+            return Fail("cannot write " + options_.out + ": " + std::strerror(errno));
+        }
+        uint64_t frames = 0;
+        std::string problem =
+            EncodeRecording(options_.in, fd, *options_.exportFormat, options_.tags, {}, &frames);
+        if (close(fd) != 0 && problem.empty()) {
+            problem = std::strerror(errno);
+        }
+        if (!problem.empty()) {
+            temp_.Discard();
+            // A problem with the input already names it.
+            return Fail(problem.rfind(options_.in + ":", 0) == 0
+                            ? problem
+                            : "cannot write " + options_.out + ": " + problem);
+        }
+        if (problem = temp_.Commit(options_.out, target_); !problem.empty()) {
+            return Fail(problem);
+        }
+        const ExportFormat format = *options_.exportFormat;
+        out << options_.out << ": "
+            << (format == ExportFormat::kFlac
+                    ? std::string("FLAC")
+                    : "Ogg Opus " +
+                          std::to_string(
+                              (format == ExportFormat::kOpus ? kOpusBitrate : kOpusCompactBitrate) /
+                              1000) +
+                          " kb/s")
+            << ", " << frames << " samples\n";
+        return kExitOk;
+    }
+
     int Fail(const std::string& message) {
         err_ << "sonvel: " << message << '\n';
         return kExitFailure;
@@ -490,7 +567,7 @@ class Conversion {
         if (!WriteHeaders()) {
             return false;
         }
-        const uint64_t inputFrames = InputFrames(info_);
+        const uint64_t inputFrames = WaveFileFrames(info_);
         frameOutput_ = FramesPerBlock(dst_) == 1;
         if (frameOutput_ && inputFrames != std::numeric_limits<uint64_t>::max()) {
             limitBytes_ = inputFrames * static_cast<uint32_t>(dst_.nBlockAlign);

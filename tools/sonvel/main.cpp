@@ -14,8 +14,10 @@ namespace {
 constexpr Command kCommands[] = {
     {"devices", "", "list the input and output sound devices", RunDevices},
     {"info", "FILE...", "show the format and length of WAV files", RunInfo},
-    {"convert", "IN OUT --to pcm|mulaw|alaw|gsm|ima [--rate N] [--bits 8|16]",
-     "convert a WAV file to another format", RunConvert},
+    {"convert",
+     "IN OUT --to pcm|mulaw|alaw|gsm|ima|opus|flac [--rate N] [--bits 8|16] [--compact] "
+     "[--title TEXT] [--date TEXT]",
+     "convert a WAV file to another format, or to Ogg Opus or FLAC", RunConvert},
     {"record",
      "FILE [--device N] [--format pcm|mulaw|alaw|gsm|ima] [--seconds S] [--buffer BYTES] "
      "[--meter]",
