@@ -1,6 +1,6 @@
-#include "calls/phonebook/phone_number.h"
-
 #include <gtest/gtest.h>
+
+#include "calls/phonebook/phone_number.h"
 
 namespace orvane {
 namespace {
