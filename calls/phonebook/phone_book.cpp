@@ -80,8 +80,9 @@ PhoneBook::LoadOutcome PhoneBook::Load() {
     if (read.outcome != VCardOutcome::kRead) {
         // What was read is shown; the file itself goes aside untouched
         // before the book writes its own again.
-        const QString aside = path_ + QStringLiteral(".unreadable-") +
-                              QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const QString aside =
+            path_ + QStringLiteral(".unreadable-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         const CopyResult copy = CopyFileUnchanged(path_, aside);
         if (copy.ok) {
             setAside_ = aside;
@@ -122,9 +123,8 @@ void PhoneBook::Reindex() {
             // One number in two entries: the one named by hand wins, else
             // the first.
             const auto found = index_.constFind(key);
-            if (found == index_.cend() ||
-                (entries_[static_cast<size_t>(i)].byHand &&
-                 !entries_[static_cast<size_t>(*found)].byHand)) {
+            if (found == index_.cend() || (entries_[static_cast<size_t>(i)].byHand &&
+                                           !entries_[static_cast<size_t>(*found)].byHand)) {
                 index_.insert(key, i);
             }
         }
@@ -335,9 +335,9 @@ QString ImportReportText(const PhoneBookImport& import) {
         case VCardOutcome::kRead:
             break;
     }
-    lines << ReplaceMarker(ReplaceMarker(with(ids::kImportDone, read.cards),
-                                         QString::number(import.contactsAdded)),
-                           QString::number(import.numbersAdded));
+    lines << ReplaceMarker(
+        ReplaceMarker(with(ids::kImportDone, read.cards), QString::number(import.contactsAdded)),
+        QString::number(import.numbersAdded));
     const std::pair<int, int> counts[] = {
         {ids::kImportUnchanged, import.numbersUnchanged},
         {ids::kImportKeptByHand, import.numbersKeptByHand},

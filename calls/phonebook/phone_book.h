@@ -42,10 +42,10 @@ class PhoneBook final : public QObject {
 
     enum class LoadOutcome {
         kLoaded,
-        kMissing,     // no file yet: an empty book
-        kSetAside,    // unreadable: copied to SetAsidePath(), the book starts empty
-        kReadOnly,    // unreadable and could not be copied aside: the book is
-                      // empty and never writes over the file
+        kMissing,   // no file yet: an empty book
+        kSetAside,  // unreadable: copied to SetAsidePath(), the book starts empty
+        kReadOnly,  // unreadable and could not be copied aside: the book is
+                    // empty and never writes over the file
     };
     // Reads the file (journaled when it cannot be read).
     LoadOutcome Load();

@@ -45,8 +45,8 @@ QString Decode(const QByteArray& bytes, const QByteArray& charset) {
     if (name == "UTF-8" || name == "UTF8") {
         return QString::fromUtf8(bytes);
     }
-    if (name == "ISO-8859-1" || name == "ISO8859-1" || name == "LATIN1" ||
-        name == "WINDOWS-1252" || name == "CP1252") {
+    if (name == "ISO-8859-1" || name == "ISO8859-1" || name == "LATIN1" || name == "WINDOWS-1252" ||
+        name == "CP1252") {
         return FromCp1252(bytes);
     }
     QStringDecoder decoder(name.constData());
@@ -158,7 +158,8 @@ bool ParseProperty(const QByteArray& line, Property& property) {
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const QByteArray& parameter = parts[i];
         const qsizetype equals = parameter.indexOf('=');
-        const QByteArray key = (equals < 0 ? parameter : parameter.left(equals)).trimmed().toUpper();
+        const QByteArray key =
+            (equals < 0 ? parameter : parameter.left(equals)).trimmed().toUpper();
         QByteArray value = equals < 0 ? QByteArray() : parameter.mid(equals + 1).trimmed();
         if (equals < 0) {
             // 2.1: a bare type or encoding.
@@ -314,8 +315,7 @@ class Reader {
         logicalOverlong_ = overlong;
         haveLogical_ = true;
         const qsizetype colon = ColonOutsideQuotes(logical_);
-        logicalQp_ = colon > 0 &&
-                     logical_.left(colon).toUpper().contains("QUOTED-PRINTABLE");
+        logicalQp_ = colon > 0 && logical_.left(colon).toUpper().contains("QUOTED-PRINTABLE");
         logicalEndsWithEquals_ = logical_.endsWith('=');
     }
 
@@ -339,8 +339,8 @@ class Reader {
         }
         Property property;
         const bool parsed = ParseProperty(line, property);
-        const bool begin = parsed && property.name == "BEGIN" &&
-                           property.value.trimmed().toUpper() == "VCARD";
+        const bool begin =
+            parsed && property.name == "BEGIN" && property.value.trimmed().toUpper() == "VCARD";
         if (!sawBegin_ && !begin) {
             Refuse(VCardOutcome::kNotVCard);
             return;
@@ -488,8 +488,7 @@ QByteArray TypeParameter(const QStringList& types) {
             clean.append(word);
         }
     }
-    return clean.isEmpty() ? QByteArray()
-                           : ";TYPE=\"" + clean.join(u',').toLatin1() + '"';
+    return clean.isEmpty() ? QByteArray() : ";TYPE=\"" + clean.join(u',').toLatin1() + '"';
 }
 
 }  // namespace

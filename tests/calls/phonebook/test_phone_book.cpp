@@ -1,5 +1,3 @@
-#include "calls/phonebook/phone_book.h"
-
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -7,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "calls/phonebook/phone_book.h"
 #include "translation/string_table.h"
 
 namespace orvane {
@@ -28,18 +27,26 @@ QByteArray ReadAll(const QString& path) {
 TEST(PhoneBook, FindsANumberHoweverTheLineWritesIt) {
     PhoneBook book;
     book.SetPlan(PlanFor(u"DE", u"30"));
-    book.Import(Cards("BEGIN:VCARD\nFN:Anna\nTEL:030 1234\nEND:VCARD\n"
-                      "BEGIN:VCARD\nFN:London\nTEL;VALUE=uri:tel:+44-20-7946-0000\nEND:VCARD\n"));
+    book.Import(
+        Cards("BEGIN:VCARD\nFN:Anna\nTEL:030 1234\nEND:VCARD\n"
+              "BEGIN:VCARD\nFN:London\nTEL;VALUE=uri:tel:+44-20-7946-0000\nEND:VCARD\n"));
     const struct {
         const char* asked;
         const char* name;
     } cases[] = {
-        {"0301234", "Anna"},      {"+49301234", "Anna"},     {"0049 30 1234", "Anna"},
-        {"1234", "Anna"},         {"00442079460000", "London"}, {"+442079460000", "London"},
-        {"0301235", ""},          {"P", ""},                 {"", ""},
+        {"0301234", "Anna"},
+        {"+49301234", "Anna"},
+        {"0049 30 1234", "Anna"},
+        {"1234", "Anna"},
+        {"00442079460000", "London"},
+        {"+442079460000", "London"},
+        {"0301235", ""},
+        {"P", ""},
+        {"", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(book.NameFor(QString::fromLatin1(c.asked)), QString::fromLatin1(c.name)) << c.asked;
+        EXPECT_EQ(book.NameFor(QString::fromLatin1(c.asked)), QString::fromLatin1(c.name))
+            << c.asked;
     }
     // Another plan reads the numbers anew: "030 1234" is now a Munich number's digits.
     int changes = 0;
@@ -75,7 +82,8 @@ TEST(PhoneBook, ImportKeepsHandNamesAndFollowsLaterImports) {
 TEST(PhoneBook, NameThisNumber) {
     PhoneBook book;
     book.SetPlan(PlanFor(u"DE", u"30"));
-    book.Import(Cards("BEGIN:VCARD\nFN:Family\nTEL;TYPE=home:030 1\nTEL;TYPE=cell:0170 2\nEND:VCARD\n"));
+    book.Import(
+        Cards("BEGIN:VCARD\nFN:Family\nTEL;TYPE=home:030 1\nTEL;TYPE=cell:0170 2\nEND:VCARD\n"));
     // One number of a contact with several gets a name of its own.
     ASSERT_TRUE(book.SetName(u"+491702"_s, u"Tom's mobile"_s));
     EXPECT_EQ(book.NameFor(u"01702"_s), u"Tom's mobile"_s);
@@ -149,9 +157,9 @@ TEST(PhoneBook, TheImportReportSaysWhatHappened) {
     ASSERT_EQ(LoadTranslation(language.fileName()), 0);
 
     PhoneBook book;
-    EXPECT_EQ(ImportReportText(book.Import(Cards(
-                  "BEGIN:VCARD\nFN:A\nTEL:1\nTEL:2\nPHOTO:" + QByteArray(300 * 1024, 'x') +
-                  "\nEND:VCARD\nBEGIN:VCARD\nFN:B\nEND:VCARD\n"))),
+    EXPECT_EQ(ImportReportText(book.Import(
+                  Cards("BEGIN:VCARD\nFN:A\nTEL:1\nTEL:2\nPHOTO:" + QByteArray(300 * 1024, 'x') +
+                        "\nEND:VCARD\nBEGIN:VCARD\nFN:B\nEND:VCARD\n"))),
               u"2 cards, 1 contacts, 2 numbers\n1 without number\n1 too long"_s);
     EXPECT_EQ(ImportReportText(book.Import(Cards(QByteArray("\0", 1)))), u"not text"_s);
     ResetStringTableForTesting();

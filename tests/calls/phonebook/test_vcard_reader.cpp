@@ -1,11 +1,11 @@
-#include "calls/phonebook/vcard_reader.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include "calls/phonebook/vcard_reader.h"
 
 namespace orvane {
 using namespace Qt::StringLiterals;
@@ -29,50 +29,89 @@ struct FormCase {
 TEST(VCardReader, ReadsTheFormsPhonesAndProgramsWrite) {
     const FormCase cases[] = {
         {"3.0 types in one list",
-         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Berg\r\nTEL;TYPE=HOME,VOICE:030 1234\r\nEND:VCARD\r\n",
-         u"Anna Berg"_s, u"030 1234"_s, {u"home"_s, u"voice"_s}},
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Berg\r\nTEL;TYPE=HOME,VOICE:030 "
+         "1234\r\nEND:VCARD\r\n",
+         u"Anna Berg"_s,
+         u"030 1234"_s,
+         {u"home"_s, u"voice"_s}},
         {"3.0 repeated TYPE",
          "BEGIN:VCARD\nVERSION:3.0\nFN:Anna\nTEL;TYPE=home;TYPE=cell:0170 555\nEND:VCARD\n",
-         u"Anna"_s, u"0170 555"_s, {u"home"_s, u"cell"_s}},
+         u"Anna"_s,
+         u"0170 555"_s,
+         {u"home"_s, u"cell"_s}},
         {"2.1 bare types",
          "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Berg;Anna\r\nTEL;HOME;VOICE:030 1234\r\nEND:VCARD\r\n",
-         u"Anna Berg"_s, u"030 1234"_s, {u"home"_s, u"voice"_s}},
+         u"Anna Berg"_s,
+         u"030 1234"_s,
+         {u"home"_s, u"voice"_s}},
         {"4.0 tel URI, quoted types",
          "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Joe\r\nTEL;VALUE=uri;TYPE=\"voice,home\":tel:+1-555-555-"
          "5555;ext=12\r\nEND:VCARD\r\n",
-         u"Joe"_s, u"+1-555-555-5555"_s, {u"voice"_s, u"home"_s}},
+         u"Joe"_s,
+         u"+1-555-555-5555"_s,
+         {u"voice"_s, u"home"_s}},
         {"property group",
          "BEGIN:VCARD\r\nVERSION:3.0\r\nitem1.FN:Joe\r\nitem1.TEL;type=pref:555\r\nitem1.X-ABLabel:"
          "x\r\nEND:VCARD\r\n",
-         u"Joe"_s, u"555"_s, {}},
+         u"Joe"_s,
+         u"555"_s,
+         {}},
         {"folded with CR LF and space, LF and tab",
-         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna-Maria\r\n  von Berg\r\nTEL:030\n\t 1234\r\nEND:VCARD\r\n",
-         u"Anna-Maria von Berg"_s, u"030 1234"_s, {}},
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna-Maria\r\n  von Berg\r\nTEL:030\n\t "
+         "1234\r\nEND:VCARD\r\n",
+         u"Anna-Maria von Berg"_s,
+         u"030 1234"_s,
+         {}},
         {"quoted-printable UTF-8 with a soft break",
-         "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:J=C3=BCrgen M=\r\n"
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:J=C3=BCrgen "
+         "M=\r\n"
          "=C3=BCller\r\nTEL:1\r\nEND:VCARD\r\n",
-         u"Jürgen Müller"_s, u"1"_s, {}},
+         u"Jürgen Müller"_s,
+         u"1"_s,
+         {}},
         {"2.1 bare QUOTED-PRINTABLE in ISO-8859-1",
          "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;QUOTED-PRINTABLE:M=FCller;J=FCrgen\r\n"
          "TEL;CELL:2\r\nEND:VCARD\r\n",
-         u"Jürgen Müller"_s, u"2"_s, {u"cell"_s}},
-        {"Windows-1252", "BEGIN:VCARD\r\nFN;CHARSET=windows-1252:\x80 \x93Shop\x94\r\nTEL:3\r\nEND:VCARD\r\n",
-         u"€ “Shop”"_s, u"3"_s, {}},
-        {"raw Latin-1 without a charset", "BEGIN:VCARD\r\nFN:G\xF6tz\r\nTEL:4\r\nEND:VCARD\r\n",
-         u"Götz"_s, u"4"_s, {}},
+         u"Jürgen Müller"_s,
+         u"2"_s,
+         {u"cell"_s}},
+        {"Windows-1252",
+         "BEGIN:VCARD\r\nFN;CHARSET=windows-1252:\x80 \x93Shop\x94\r\nTEL:3\r\nEND:VCARD\r\n",
+         u"€ “Shop”"_s,
+         u"3"_s,
+         {}},
+        {"raw Latin-1 without a charset",
+         "BEGIN:VCARD\r\nFN:G\xF6tz\r\nTEL:4\r\nEND:VCARD\r\n",
+         u"Götz"_s,
+         u"4"_s,
+         {}},
         {"raw UTF-8 without a charset",
-         "\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:\xD7\xA9\xD7\xA8\xD7\x94\r\nTEL:5\r\nEND:VCARD\r\n",
-         u"שרה"_s, u"5"_s, {}},
-        {"escapes", "BEGIN:VCARD\r\nFN:Berg\\, Anna\\; Dr.\\\\x\r\nTEL:6\r\nEND:VCARD\r\n",
-         u"Berg, Anna; Dr.\\x"_s, u"6"_s, {}},
-        {"name from N in spoken order", "BEGIN:VCARD\r\nN:Doe;John;Q;Dr.;Jr.\r\nTEL:7\r\nEND:VCARD\r\n",
-         u"Dr. John Q Doe Jr."_s, u"7"_s, {}},
-        {"name from ORG", "BEGIN:VCARD\r\nORG:Acme\\, Inc.;Sales\r\nTEL:8\r\nEND:VCARD\r\n",
-         u"Acme, Inc."_s, u"8"_s, {}},
+         "\xEF\xBB\xBF"
+         "BEGIN:VCARD\r\nFN:\xD7\xA9\xD7\xA8\xD7\x94\r\nTEL:5\r\nEND:VCARD\r\n",
+         u"שרה"_s,
+         u"5"_s,
+         {}},
+        {"escapes",
+         "BEGIN:VCARD\r\nFN:Berg\\, Anna\\; Dr.\\\\x\r\nTEL:6\r\nEND:VCARD\r\n",
+         u"Berg, Anna; Dr.\\x"_s,
+         u"6"_s,
+         {}},
+        {"name from N in spoken order",
+         "BEGIN:VCARD\r\nN:Doe;John;Q;Dr.;Jr.\r\nTEL:7\r\nEND:VCARD\r\n",
+         u"Dr. John Q Doe Jr."_s,
+         u"7"_s,
+         {}},
+        {"name from ORG",
+         "BEGIN:VCARD\r\nORG:Acme\\, Inc.;Sales\r\nTEL:8\r\nEND:VCARD\r\n",
+         u"Acme, Inc."_s,
+         u"8"_s,
+         {}},
         {"a 2.1 AGENT's card is not the contact",
          "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Boss\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:Agent\r\nTEL:111\r\n"
          "END:VCARD\r\nTEL:9\r\nEND:VCARD\r\n",
-         u"Boss"_s, u"9"_s, {}},
+         u"Boss"_s,
+         u"9"_s,
+         {}},
     };
     for (const FormCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -122,8 +161,13 @@ QByteArray Nested(int depth) {
 TEST(VCardReader, HostileFilesAreRefusedOrStopped) {
     const QByteArray five = QByteArray("BEGIN:VCARD\nFN:A\nTEL:1\nEND:VCARD\n").repeated(5);
     const HostileCase cases[] = {
-        {"binary", QByteArray("BEGIN:VCARD\nFN:A\nTEL:1\nEND:VCARD\n\x7f" "ELF\0\0\x01", 40), {},
-         VCardOutcome::kNotText, 0},
+        {"binary",
+         QByteArray("BEGIN:VCARD\nFN:A\nTEL:1\nEND:VCARD\n\x7f"
+                    "ELF\0\0\x01",
+                    40),
+         {},
+         VCardOutcome::kNotText,
+         0},
         {"text that is no vCard", "Name,Number\nAnna,030 1234\n", {}, VCardOutcome::kNotVCard, 0},
         {"empty", "", {}, VCardOutcome::kNotVCard, 0},
         {"deep nesting", Nested(1000), {}, VCardOutcome::kTooDeep, 1},
@@ -143,7 +187,9 @@ TEST(VCardReader, HostileFilesAreRefusedOrStopped) {
 class GeneratedFile final : public QIODevice {
   public:
     GeneratedFile(QByteArray prefix, QByteArray unit, qint64 count, QByteArray suffix)
-        : prefix_(std::move(prefix)), unit_(std::move(unit)), suffix_(std::move(suffix)),
+        : prefix_(std::move(prefix)),
+          unit_(std::move(unit)),
+          suffix_(std::move(suffix)),
           size_(prefix_.size() + unit_.size() * count + suffix_.size()) {
         open(QIODevice::ReadOnly);
     }
