@@ -41,6 +41,7 @@ enum class MenuCommand {
     kShow,
     kTranslationEditor,
     kUndoDelete,
+    kPhoneBook,
 };
 
 // The command of a menu key; kNone for a separator or an unknown key.
