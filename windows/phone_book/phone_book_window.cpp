@@ -57,11 +57,18 @@ bool Matches(const PhoneBookEntry& entry, const QString& filter, const QString& 
     return false;
 }
 
-// What the line sent as a name, when it is one: lines send "O" (out of
-// area), "P" (private) or nothing instead.
+// What the line sent as a name, when it is one: the line's "O" and "P"
+// arrive as these words, and a call without caller ID is "UNKNOWN".
 QString LineNameOffered(const QString& lineName) {
     const QString name = lineName.trimmed();
-    return name.size() < 2 || name == kUnknownCaller ? QString() : name;
+    for (const QString& none :
+         {kUnknownCaller, QStringLiteral("PRIVATE"), QStringLiteral("UNAVAILABLE"),
+          QStringLiteral("O"), QStringLiteral("P")}) {
+        if (name.compare(none, Qt::CaseInsensitive) == 0) {
+            return QString();
+        }
+    }
+    return name;
 }
 
 }  // namespace

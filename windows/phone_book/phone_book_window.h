@@ -60,7 +60,8 @@ class PhoneBookWindow final : public QDialog {
 };
 
 // "Name this number": asks for the name of `number`, offering the book's
-// name or else the line's (when it is a name, not "O", "P" or "UNKNOWN"),
+// name or else the line's (when it is a name, not "PRIVATE", "UNAVAILABLE"
+// or "UNKNOWN"),
 // and stores the answer (an empty one takes the number out of the book).
 // Nothing for a number without a digit or when the user cancels.
 void NameThisNumber(PhoneBook& book, const QString& number, const QString& lineName,

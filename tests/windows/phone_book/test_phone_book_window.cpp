@@ -101,5 +101,34 @@ TEST_F(PhoneBookWindowTest, AddEditAndRemoveChangeTheBook) {
     EXPECT_EQ(book_.NameFor(u"1234"_s), QString());
 }
 
+TEST_F(PhoneBookWindowTest, NameThisNumberOffersTheBooksNameElseTheLinesIfItIsOne) {
+    const struct {
+        const char* number;
+        const char* lineName;
+        const char* offered;  // nullptr: not asked
+    } cases[] = {
+        {"+49301234", "BERG A", "Anna Berg"}, {"0309999", "BERG A", "BERG A"},
+        {"0308888", "UNAVAILABLE", ""},       {"0307777", "PRIVATE", ""},
+        {"0306666", "UNKNOWN", ""},           {"P", "PRIVATE", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        std::optional<QString> offered;
+        const NameDialogHook before =
+            SetNameDialogHook([&offered](const QString&, const QString& o) {
+                offered = o;
+                return std::optional<QString>(u"Named"_s);
+            });
+        NameThisNumber(book_, QString::fromLatin1(c.number), QString::fromLatin1(c.lineName),
+                       nullptr);
+        SetNameDialogHook(before);
+        ASSERT_EQ(offered.has_value(), c.offered != nullptr);
+        if (offered) {
+            EXPECT_EQ(*offered, QString::fromLatin1(c.offered));
+            EXPECT_EQ(book_.NameFor(QString::fromLatin1(c.number)), u"Named"_s);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace orvane
