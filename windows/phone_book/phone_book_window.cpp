@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "calls/call_state.h"
+#include "translation/bidi_text.h"
 #include "translation/right_to_left.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
@@ -158,9 +159,17 @@ void PhoneBookWindow::Refill() {
             continue;
         }
         shown_.push_back(i);
-        items << new QTreeWidgetItem({entry.name, NumbersText(entry, QStringLiteral(", "))});
+        // Each number reads left to right, in a right-to-left window too.
+        QStringList numbers;
+        for (const VCardPhone& phone : entry.phones) {
+            numbers << LeftToRightIsolate(phone.number);
+        }
+        auto* item = new QTreeWidgetItem({entry.name, numbers.join(QStringLiteral(", "))});
+        item->setData(0, Qt::UserRole, i);
+        items << item;
     }
     list_->addTopLevelItems(items);
+    list_->sortItems(0, Qt::AscendingOrder);
     count_->setText(
         ReplaceMarker(ReplaceMarker(Text(ids::kPhoneBookCount), QString::number(shown_.size())),
                       QString::number(entries.size())));
@@ -169,10 +178,8 @@ void PhoneBookWindow::Refill() {
 }
 
 int PhoneBookWindow::SelectedEntry() const {
-    QTreeWidgetItem* item = list_->currentItem();
-    const int row = item != nullptr && item->isSelected() ? list_->indexOfTopLevelItem(item) : -1;
-    return row >= 0 && row < static_cast<int>(shown_.size()) ? shown_[static_cast<size_t>(row)]
-                                                             : -1;
+    const QTreeWidgetItem* item = list_->currentItem();
+    return item != nullptr && item->isSelected() ? item->data(0, Qt::UserRole).toInt() : -1;
 }
 
 std::optional<PhoneBookEntry> PhoneBookWindow::AskEntry(const PhoneBookEntry& shown) {

@@ -29,7 +29,7 @@ class PhoneBookWindow final : public QDialog {
     // The list shows the entries whose name holds the text (any case) or
     // whose numbers hold its digits.
     void SetFilter(const QString& text);
-    // The entry of each row shown, in order.
+    // The entries shown (the rows are sorted by name).
     const std::vector<int>& ShownEntries() const { return shown_; }
 
     // The buttons; Edit and Remove act on the selected row.
