@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -33,6 +34,7 @@
 #include "calls/call_views.h"
 #include "calls/list/calls_columns_state.h"
 #include "calls/list/calls_list_model.h"
+#include "calls/phonebook/phone_book.h"
 #include "core/clock.h"
 #include "core/copy_into_folder.h"
 #include "core/product.h"
@@ -47,6 +49,7 @@
 #include "ui/desktop_notifier.h"
 #include "ui/palette_colours.h"
 #include "ui/tray_icon.h"
+#include "windows/phone_book/phone_book_window.h"
 
 static void InitUiResources() {
     Q_INIT_RESOURCE(ui);
@@ -328,6 +331,9 @@ bool MainWindow::RunWindowCommand(MenuCommand command) {
         case MenuCommand::kTranslationEditor:
             run(commands_.showTranslationEditor);
             return true;
+        case MenuCommand::kPhoneBook:
+            run(commands_.showPhoneBook);
+            return true;
         case MenuCommand::kSettings:
         case MenuCommand::kSettingsGeneral:
         case MenuCommand::kSettingsDevices:
@@ -522,6 +528,7 @@ void MainWindow::BuildCallsArea() {
     exports_->SetCallerNames(callerNames_);
     callsList_->AddContextAction(exports_->RecordingAction());
     callsList_->AddContextAction(exports_->CsvAction());
+    AddNameThisNumber();
 }
 
 void MainWindow::ShowCallsCount() {
@@ -535,6 +542,34 @@ void MainWindow::SetCallerNames(CallerNameLookup nameFor) {
     if (exports_ != nullptr) {
         exports_->SetCallerNames(callerNames_);
     }
+}
+
+void MainWindow::AddNameThisNumber() {
+    // On the rows' context menu: names the caller of the call shown in the
+    // phone book, for calls with a number.
+    PhoneBook* book = program_.Book();
+    if (book == nullptr) {
+        return;
+    }
+    auto* action = new QAction(Text(ids::kNameThisNumber), callsList_);
+    action->setObjectName(QStringLiteral("actNameThisNumber"));
+    const auto caller = [this](int column) {
+        const int row = callsList_->View()->CurrentRow();
+        return row < 0 ? QString() : program_.CallsList().CellText(row, column);
+    };
+    const auto follow = [action, caller] {
+        action->setEnabled(
+            !NumberDigits(caller(calls_column::kCallerNumber)).remove(u'+').isEmpty());
+    };
+    connect(callsList_->View()->selectionModel(), &QItemSelectionModel::currentRowChanged, action,
+            follow);
+    connect(&program_.CallsList(), &QAbstractItemModel::modelReset, action, follow);
+    connect(action, &QAction::triggered, this, [this, book, caller] {
+        NameThisNumber(*book, caller(calls_column::kCallerNumber),
+                       caller(calls_column::kCallerName), this);
+    });
+    follow();
+    callsList_->AddContextAction(action);
 }
 
 void MainWindow::RestoreCallsColumns() {

@@ -123,6 +123,8 @@ class MainWindow : public QMainWindow {
     // The calls list's column widths, order and sort, kept across starts.
     void RestoreCallsColumns();
     void SaveCallsColumns();
+    // "Name this number" on the calls list's context menu.
+    void AddNameThisNumber();
     void OnTrayMouseDown(Qt::MouseButton button);
     void UpdateClock();
     ScreenMetrics CurrentScreen() const;

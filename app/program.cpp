@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QSessionManager>
 #include <QStatusBar>
+#include <QTimer>
 #include <QWidget>
 #include <string>
 #include <utility>
@@ -26,6 +27,7 @@
 #include "calls/line_connection.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/notes/general_notes.h"
+#include "calls/phonebook/phone_book.h"
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
 #include "calls/store/call_store.h"
@@ -45,6 +47,7 @@
 #include "ui/tray_icon.h"
 #include "windows/dialer/dialer_window.h"
 #include "windows/journal_viewer/journal_viewer.h"
+#include "windows/phone_book/phone_book_window.h"
 #include "windows/settings/settings_dialog.h"
 #include "windows/translation_editor/translation_editor.h"
 
@@ -101,6 +104,7 @@ Program::~Program() {
     settingsDialog_.reset();
     dialer_.reset();
     journalViewer_.reset();
+    phoneBookWindow_.reset();
     wave1Events_.reset();
     recorder_.reset();
     recorderToolbar_.reset();
@@ -121,6 +125,7 @@ void Program::Load(bool hidden) {
     JoinInstanceChannel();        // 3
     CreateAudio();                // 4: the audio controls, attached in step 8,
     CreatePlayer();               //    the player over WavePlayer,
+    CreatePhoneBook();            //    the phone book that names callers,
     CreateTelephony();            //    the line and call logic
     BuildMenusAndTray();          // 6, 7
     AttachAudioControls();        // 8
@@ -164,6 +169,7 @@ void Program::BuildMenusAndTray() {
     commands.showTranslationEditor = [this] { ShowTranslationEditor(); };
     commands.showSettings = [this](int page) { ShowSettings(page); };
     commands.showJournalViewer = [this] { ShowJournalViewer(); };
+    commands.showPhoneBook = [this] { ShowPhoneBook(); };
     window_->SetWindowCommands(std::move(commands));
     // The tray icon, with the product string as its tool tip.
     window_->BuildTray();
@@ -353,6 +359,7 @@ void Program::CreateTelephony() {
     CallView& view = window_->CallDisplay();
     line_ = std::make_unique<LineConnection>(*tapi_, settings_.Devices(), callState_, view);
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
+    calls_->SetCallerNames([this](const QString& number) { return phoneBook_->NameFor(number); });
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.
     line_->SetCallEnder([this] { calls_->EndCallOnClosingLine(); });
@@ -483,6 +490,37 @@ void Program::ShowSettings(int page) {
         settingsDialog_->showJournalViewer = [this] { ShowJournalViewer(); };
     }
     settingsDialog_->Open(page);
+}
+
+void Program::CreatePhoneBook() {
+    phoneBook_ = std::make_unique<PhoneBook>(PhoneBook::DefaultFile());
+    FollowNumberPlan();
+    connect(&settings_.PhoneNumbers(), &SettingsPage::changed, this, &Program::FollowNumberPlan);
+    // An unreadable book is journaled and kept aside by the book; the user
+    // learns of it once the window can say so.
+    if (phoneBook_->Load() != PhoneBook::LoadOutcome::kLoaded &&
+        !phoneBook_->SetAsidePath().isEmpty()) {
+        const QString text =
+            ReplaceMarker(ReplaceMarker(Text(ids::kMsgPhoneBookSetAside), PhoneBook::DefaultFile()),
+                          phoneBook_->SetAsidePath());
+        QTimer::singleShot(0, this, [this, text] {
+            if (window_) {
+                window_->statusBar()->showMessage(text);
+            }
+        });
+    }
+}
+
+void Program::FollowNumberPlan() {
+    const PhoneBookSettings& numbers = settings_.PhoneNumbers();
+    phoneBook_->SetPlan(PlanFor(numbers.Country(), numbers.AreaCode()));
+}
+
+void Program::ShowPhoneBook() {
+    if (!phoneBookWindow_) {
+        phoneBookWindow_ = std::make_unique<PhoneBookWindow>(*phoneBook_, window_.get());
+    }
+    phoneBookWindow_->Open();
 }
 
 void Program::ShowJournalViewer() {

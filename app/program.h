@@ -35,6 +35,8 @@ class JournalViewer;
 class LineConnection;
 class LiveUpdateForm;
 class MainWindow;
+class PhoneBook;
+class PhoneBookWindow;
 class PlaybackControl;
 class QtMessageWindow;
 class SonvelPlayerWave;
@@ -130,6 +132,13 @@ class Program final : public QObject {
     // Null until first opened.
     SettingsDialog* SettingsWindow() const { return settingsDialog_.get(); }
 
+    // The phone book the caller display, the notices and the calls journal
+    // name callers from; null until the load has made it.
+    PhoneBook* Book() const { return phoneBook_.get(); }
+    // The phone book window, window-modal, made at the first opening.
+    void ShowPhoneBook();
+    PhoneBookWindow* PhoneBookWindowShown() const { return phoneBookWindow_.get(); }
+
     MainWindow& Window() { return *window_; }
     const MainWindow& Window() const { return *window_; }
     // Null until the load has made them (and, for the audio controls, after
@@ -157,6 +166,9 @@ class Program final : public QObject {
     void ConnectPlayerToCallsList();
     void ConnectNotesToCallsList();
     void CreateTelephony();
+    // The phone book from its file, in the number plan of the settings.
+    void CreatePhoneBook();
+    void FollowNumberPlan();
     void CreateRecorder();
     void ReleaseAudio();
     // A settings page changed: the options again, and the line on another
@@ -186,6 +198,7 @@ class Program final : public QObject {
     // The recordings folder's calls; the list and the recorder go through it.
     std::unique_ptr<CallStore> callStore_;
     std::unique_ptr<CallsListModel> callsList_;
+    std::unique_ptr<PhoneBook> phoneBook_;
     // Before the window, whose playback bar reports to the player.
     std::unique_ptr<SonvelPlayerWave> playerWave_;
     std::unique_ptr<PlaybackControl> player_;
@@ -201,6 +214,7 @@ class Program final : public QObject {
     TranslationEditor* translationEditor_ = nullptr;
     std::unique_ptr<SettingsDialog> settingsDialog_;
     std::unique_ptr<JournalViewer> journalViewer_;
+    std::unique_ptr<PhoneBookWindow> phoneBookWindow_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
 };

@@ -99,15 +99,19 @@ void CallStateMachine::Ring(qint32 count) {
 }
 
 void CallStateMachine::CallerID(const QString& name, const QString& number) {
-    view_.SetCallerTexts(name, number);
+    // The record keeps what the line sent; the user sees the phone book's
+    // name where it has one (the line's is at best a short network name).
+    const QString booked = nameFor_ ? nameFor_(number) : QString();
+    const QString shown = booked.isEmpty() ? name : booked;
+    view_.SetCallerTexts(shown, number);
     state_.call.CallerName = name;
     state_.call.CallerNumber = number;
     if (options_.showCallerBalloon) {
-        view_.DisplayBallonCallSetails(Text(ids::kBalloonIncomingCall), CallerLine(name, number));
+        view_.DisplayBallonCallSetails(Text(ids::kBalloonIncomingCall), CallerLine(shown, number));
     }
     WriteSysLog(QStringLiteral("CallerID ") + name + QLatin1Char(' ') + number, 0,
                 QStringLiteral("Tapi1_CallerID"));
-    WriteCallsLog(name + QStringLiteral(" - ") + number);
+    WriteCallsLog(shown + QStringLiteral(" - ") + number);
 }
 
 void CallStateMachine::Connected() {

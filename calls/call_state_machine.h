@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 #include "core/clock.h"
 
@@ -38,6 +39,11 @@ class CallStateMachine : public QObject {
     const CallOptions& Options() const { return options_; }
     void SetRecorder(CallRecorder& recorder) { recorder_ = &recorder; }
     void SetDialer(DialerView& dialer) { dialer_ = &dialer; }
+    // The name the phone book gives a number (empty: none). Where it gives
+    // one, the caller display, the notice and the calls journal show it in
+    // place of the line's; the call keeps what the line sent.
+    using CallerNames = std::function<QString(const QString& number)>;
+    void SetCallerNames(CallerNames nameFor) { nameFor_ = std::move(nameFor); }
 
     // The control's events.
     void InComeCall();
@@ -74,6 +80,7 @@ class CallStateMachine : public QObject {
     DialerView* dialer_;
     const Clock& clock_;
     CallOptions options_;
+    CallerNames nameFor_;
     // How the last dial-out failed, shown instead of the idle texts when
     // its call ends; empty otherwise.
     QString dialFailure_;

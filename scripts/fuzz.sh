@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Fuzzes one file-format reader with libFuzzer under AddressSanitizer and
 # UndefinedBehaviorSanitizer. Not part of the test run.
-#   scripts/fuzz.sh <registry_hive|language_file|wave_file|modem_stream> [seconds, default 600]
+#   scripts/fuzz.sh <registry_hive|language_file|wave_file|modem_stream|call_index|vcard> [seconds, default 600]
 # Inputs that reach new code are merged into fuzz/corpus/<target>/, which
 # every test run replays; a crash leaves its input in build-fuzz/ (keep it as
 # a fixture once fixed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-target="${1:?usage: scripts/fuzz.sh <registry_hive|language_file|wave_file|modem_stream> [seconds]}"
+target="${1:?usage: scripts/fuzz.sh <registry_hive|language_file|wave_file|modem_stream|call_index|vcard> [seconds]}"
 seconds="${2:-600}"
 scripts/install-deps.sh
 if ! command -v clang++ >/dev/null; then

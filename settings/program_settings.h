@@ -13,6 +13,7 @@
 #include "settings/pages/language_settings.h"
 #include "settings/pages/log_settings.h"
 #include "settings/pages/main_window_settings.h"
+#include "settings/pages/phone_book_settings.h"
 
 namespace orvane {
 
@@ -31,6 +32,7 @@ class ProgramSettings final {
     LogSettings& Log() { return log_; }
     LanguageSettings& Language() { return language_; }
     MainWindowSettings& Window() { return mainWindow_; }
+    PhoneBookSettings& PhoneNumbers() { return phoneBook_; }
     const GeneralSettings& General() const { return general_; }
     const DevicesSettings& Devices() const { return devices_; }
     const IncomingCallSettings& IncomingCall() const { return incomingCall_; }
@@ -53,6 +55,7 @@ class ProgramSettings final {
     LogSettings log_;
     LanguageSettings language_;
     MainWindowSettings mainWindow_;
+    PhoneBookSettings phoneBook_;
     std::unique_ptr<OptionsWatcher> watcher_;
 };
 

@@ -273,6 +273,44 @@ inline constexpr int kAskExportReplace = 588;    // "<%S>": how many, then the f
 inline constexpr int kAboutLibraryExport = 589;
 inline constexpr int kAskExportReplaceOne = 590;  // "<%S>": the file, then its folder
 
+// The phone book: its window, "Name this number", the import's report
+// and the number plan on the settings dialog's General page.
+inline constexpr int kMenuPhoneBook = 450;  // File menu
+inline constexpr int kPhoneBookTitle = 451;
+inline constexpr int kPhoneBookFilter = 452;  // the filter field's hint
+inline constexpr int kPhoneBookAdd = 453;
+inline constexpr int kPhoneBookEdit = 454;
+inline constexpr int kPhoneBookRemove = 455;
+inline constexpr int kPhoneBookImport = 456;
+inline constexpr int kPhoneBookClose = 457;
+inline constexpr int kPhoneBookName = 458;             // column and field
+inline constexpr int kPhoneBookNumbers = 459;          // column
+inline constexpr int kNameThisNumber = 460;            // the calls list's context menu
+inline constexpr int kAskNameForNumber = 461;          // "<%S>": the number
+inline constexpr int kPhoneBookNumbersOneALine = 462;  // the edit dialog
+inline constexpr int kImportDone = 463;             // "<%S>" three times: cards, contacts, numbers
+inline constexpr int kImportUnchanged = 464;        // "<%S>": how many
+inline constexpr int kImportKeptByHand = 465;       // "<%S>": how many
+inline constexpr int kImportSkippedNoNumber = 466;  // "<%S>": how many
+inline constexpr int kImportSkippedNoName = 467;    // "<%S>": how many
+inline constexpr int kImportLongProperties = 468;   // "<%S>": how many
+inline constexpr int kImportNestedCards = 469;      // "<%S>": how many
+inline constexpr int kImportNotText = 470;
+inline constexpr int kImportNotVCard = 471;
+inline constexpr int kImportTooLarge = 472;        // "<%S>": the most megabytes read
+inline constexpr int kImportTooManyCards = 473;    // "<%S>": the cards read
+inline constexpr int kImportTooDeep = 474;         // "<%S>": the deepest nesting read
+inline constexpr int kImportUnreadable = 477;      // "<%S>": the reason
+inline constexpr int kMsgPhoneBookNotSaved = 478;  // "<%S>": the file and the reason
+inline constexpr int kMsgPhoneBookSetAside = 479;  // "<%S>" twice: the file, and where it was kept
+inline constexpr int kPhoneNumbersGroup = 480;     // settings dialog, General page
+inline constexpr int kPhoneCountry = 481;
+inline constexpr int kPhoneAreaCode = 482;
+inline constexpr int kPhoneCountryNone = 483;  // no country chosen
+inline constexpr int kVCardFileFilter = 484;   // the file dialog's filter
+inline constexpr int kAskRemoveContact = 485;  // "<%S>": the contact's name
+inline constexpr int kPhoneBookCount = 486;    // "<%S>" twice: shown, all
+
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
     kOk,
@@ -495,6 +533,41 @@ inline constexpr std::array kAllIds = {
     kAskExportReplace,
     kAboutLibraryExport,
     kAskExportReplaceOne,
+    kMenuPhoneBook,
+    kPhoneBookTitle,
+    kPhoneBookFilter,
+    kPhoneBookAdd,
+    kPhoneBookEdit,
+    kPhoneBookRemove,
+    kPhoneBookImport,
+    kPhoneBookClose,
+    kPhoneBookName,
+    kPhoneBookNumbers,
+    kNameThisNumber,
+    kAskNameForNumber,
+    kPhoneBookNumbersOneALine,
+    kImportDone,
+    kImportUnchanged,
+    kImportKeptByHand,
+    kImportSkippedNoNumber,
+    kImportSkippedNoName,
+    kImportLongProperties,
+    kImportNestedCards,
+    kImportNotText,
+    kImportNotVCard,
+    kImportTooLarge,
+    kImportTooManyCards,
+    kImportTooDeep,
+    kImportUnreadable,
+    kMsgPhoneBookNotSaved,
+    kMsgPhoneBookSetAside,
+    kPhoneNumbersGroup,
+    kPhoneCountry,
+    kPhoneAreaCode,
+    kPhoneCountryNone,
+    kVCardFileFilter,
+    kAskRemoveContact,
+    kPhoneBookCount,
 };
 
 }  // namespace orvane::ids

@@ -38,6 +38,7 @@ constexpr MenuItem kFileItems[] = {
     {"Dialer", ids::kDialer, C::kDialer, "call-start", "Ctrl+D"},
     {"mnuFile(4)", 0, C::kNone},
     {"Notes", ids::kMenuNotes, C::kGeneralNotes, "accessories-text-editor", "Ctrl+N"},
+    {"PhoneBook", ids::kMenuPhoneBook, C::kPhoneBook, "x-office-address-book", "Ctrl+B"},
     {"mnuFile(3)", 0, C::kNone},
     {"Hide", ids::kMenuHide, C::kHide},
     {"Exit", ids::kMenuExit, C::kExit, "application-exit", "Ctrl+Q"},

@@ -44,6 +44,7 @@ enum class MenuCommand {
     kFind,
     kExportCsv,
     kExportRecording,
+    kPhoneBook,
 };
 
 // The command of a menu key; kNone for a separator or an unknown key.

@@ -19,6 +19,7 @@ struct WindowCommands {
     std::function<void(int page)> showSettings;
     std::function<void()> showJournalViewer;
     std::function<void()> showTranslationEditor;
+    std::function<void()> showPhoneBook;
 };
 
 }  // namespace orvane

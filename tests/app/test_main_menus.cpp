@@ -105,6 +105,7 @@ class MainMenusTest : public ::testing::Test {
         commands.showSettings = [this](int page) { Record("settings " + QString::number(page)); };
         commands.showJournalViewer = [this] { Record("journal viewer"); };
         commands.showTranslationEditor = [this] { Record("translation editor"); };
+        commands.showPhoneBook = [this] { Record("phone book"); };
         return commands;
     }
 
@@ -165,6 +166,7 @@ TEST_F(MainMenusTest, EveryMenuItemAndToolbarButtonRunsItsCommand) {
     } cases[] = {
         {"Dialer", "dialer "},
         {"Notes", "general notes"},
+        {"PhoneBook", "phone book"},
         {"BackMsg", {}},
         {"NextMsg", {}},
         {"Edit", "call note"},

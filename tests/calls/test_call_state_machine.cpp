@@ -203,6 +203,31 @@ TEST_F(CallStateMachineTest, ACallerIdFillsTheLabelsTheCallABalloonAndBothJourna
     EXPECT_EQ(CallsJournal().size(), 2);
 }
 
+TEST_F(CallStateMachineTest, ThePhoneBooksNameIsShownAndJournaledTheLinesIsKept) {
+    CallOptions options;
+    options.showCallerBalloon = true;
+    machine_.SetOptions(options);
+    machine_.SetCallerNames([](const QString& number) {
+        return number == QStringLiteral("+49301234") ? QStringLiteral("Anna Berg") : QString();
+    });
+    const struct {
+        const char* lineName;
+        const char* number;
+        const char* shown;
+    } cases[] = {{"O", "+49301234", "Anna Berg"},
+                 {"BERG ANNA", "+49301234", "Anna Berg"},
+                 {"Bob", "777", "Bob"}};
+    for (const auto& c : cases) {
+        w_.balloons.clear();
+        machine_.CallerID(QString::fromLatin1(c.lineName), QString::fromLatin1(c.number));
+        const QString line = QString::fromLatin1(c.shown) + " - " + c.number;
+        EXPECT_EQ(w_.name, QString::fromLatin1(c.shown));
+        EXPECT_EQ(w_.balloons, QStringList{Text(ids::kBalloonIncomingCall) + " | " + line});
+        EXPECT_EQ(CallsJournal().last(), line);
+        EXPECT_EQ(state_.call.CallerName, QString::fromLatin1(c.lineName));
+    }
+}
+
 TEST_F(CallStateMachineTest, ACallerIdBeforeTheIncomingCallIsShownButNotKept) {
     CallOptions options;
     options.showCallerBalloon = true;

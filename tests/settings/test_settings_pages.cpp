@@ -17,6 +17,7 @@
 #include "settings/names/incoming_call.h"
 #include "settings/names/language.h"
 #include "settings/names/log.h"
+#include "settings/names/phone_book.h"
 #include "settings/program_settings.h"
 #include "settings/store/registry_routines.h"
 #include "tests/support/test_environment.h"
@@ -80,6 +81,7 @@ std::vector<Accessor> Accessors() {
     const auto devices = [](S& s) -> SettingsPage& { return s.Devices(); };
     const auto log = [](S& s) -> SettingsPage& { return s.Log(); };
     const auto incoming = [](S& s) -> SettingsPage& { return s.IncomingCall(); };
+    const auto numbers = [](S& s) -> SettingsPage& { return s.PhoneNumbers(); };
     return {
         {"record format", general, [](S& s) { return QVariant(s.General().RecordFormat()); },
          [](S& s, const QVariant& v) { return s.General().SetRecordFormat(v.toInt()); }, 0, 2,
@@ -115,6 +117,12 @@ std::vector<Accessor> Accessors() {
         {"ring sound", incoming, [](S& s) { return QVariant(s.IncomingCall().Sound()); },
          [](S& s, const QVariant& v) { return s.IncomingCall().SetSound(v.toString()); }, QString(),
          "bell.wav", kTabIncomingCall, setting::kCmbPlayWhenIc, "bell.wav"},
+        {"phone country", numbers, [](S& s) { return QVariant(s.PhoneNumbers().Country()); },
+         [](S& s, const QVariant& v) { return s.PhoneNumbers().SetCountry(v.toString()); },
+         PhoneBookSettings::SystemCountry(), "IL", kPhoneBookKey, setting::kPhoneCountry, "IL"},
+        {"area code", numbers, [](S& s) { return QVariant(s.PhoneNumbers().AreaCode()); },
+         [](S& s, const QVariant& v) { return s.PhoneNumbers().SetAreaCode(v.toString()); },
+         QString(), "030", kPhoneBookKey, setting::kPhoneAreaCode, "030"},
     };
 }
 

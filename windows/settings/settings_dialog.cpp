@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -21,6 +22,7 @@
 #include <algorithm>
 
 #include "calls/call_state_machine.h"
+#include "calls/phonebook/phone_number.h"
 #include "core/common_functions.h"
 #include "core/paths.h"
 #include "core/private_folder.h"
@@ -148,6 +150,18 @@ QWidget* SettingsDialog::BuildGeneralPage() {
     translations_ = new QPushButton(general);
     translations_->setObjectName(QStringLiteral("cmdTranslations"));
     generalForm->addRow(translations_);
+    // The number plan the phone book compares numbers in.
+    phoneNumbers_ = new QLabel(general);
+    generalForm->addRow(phoneNumbers_);
+    countryLabel_ = new QLabel(general);
+    country_ = new QComboBox(general);
+    country_->setObjectName(QStringLiteral("cmbPhoneCountry"));
+    generalForm->addRow(countryLabel_, country_);
+    areaCodeLabel_ = new QLabel(general);
+    areaCode_ = new QLineEdit(general);
+    areaCode_->setObjectName(QStringLiteral("txtPhoneAreaCode"));
+    areaCode_->setMaxLength(8);
+    generalForm->addRow(areaCodeLabel_, areaCode_);
     connect(browse_, &QPushButton::clicked, this, &SettingsDialog::ChooseFolder);
     connect(translations_, &QPushButton::clicked, this, [this] {
         if (showTranslationEditor) {
@@ -300,6 +314,10 @@ void SettingsDialog::ApplyTexts() {
     pathLabel_->setText(Text(ids::kLabelSavePath));
     askBeforeDeletingCalls_->setText(Text(ids::kAskBeforeDeletingCalls));
     translations_->setText(Text(ids::kTranslations));
+    phoneNumbers_->setText(QStringLiteral("<b>") + Text(ids::kPhoneNumbersGroup).toHtmlEscaped() +
+                           QStringLiteral("</b>"));
+    countryLabel_->setText(Text(ids::kPhoneCountry));
+    areaCodeLabel_->setText(Text(ids::kPhoneAreaCode));
     modemLabel_->setText(Text(ids::kLabelModem));
     recommendedOnly_->setText(Text(ids::kRecommendedOnly));
     soundDeviceLabel_->setText(Text(ids::kLabelSoundDevice));
@@ -354,6 +372,28 @@ void SettingsDialog::ShowGeneral() {
     path_->setText(folder);
     askBeforeDeletingCalls_->setChecked(general.AskBeforeDeletingCalls());
     runOnStart_->setChecked(general.RunOnStart());
+    ShowNumberPlan();
+}
+
+void SettingsDialog::ShowNumberPlan() {
+    const PhoneBookSettings& numbers = settings_.PhoneNumbers();
+    QStringList codes = KnownCountries();
+    const QString stored = numbers.Country();
+    if (!stored.isEmpty() && !codes.contains(stored)) {
+        codes.append(stored);
+    }
+    country_->clear();
+    country_->addItem(Text(ids::kPhoneCountryNone), QString());
+    for (const QString& code : codes) {
+        const QLocale::Territory territory = QLocale::codeToTerritory(code);
+        country_->addItem(
+            territory == QLocale::AnyTerritory
+                ? code
+                : code + QStringLiteral(" – ") + QLocale::territoryToString(territory),
+            code);
+    }
+    country_->setCurrentIndex(std::max(country_->findData(stored), 0));
+    areaCode_->setText(numbers.AreaCode());
 }
 
 void SettingsDialog::ShowJournal() {
@@ -468,6 +508,10 @@ void SettingsDialog::SaveGeneral(const Saved& saved) {
           pathLabel_->text());
     saved(general.SetAskBeforeDeletingCalls(askBeforeDeletingCalls_->isChecked()),
           askBeforeDeletingCalls_->text());
+    PhoneBookSettings& numbers = settings_.PhoneNumbers();
+    const SettingsPage::Batch numbersBatch(numbers);
+    saved(numbers.SetCountry(country_->currentData().toString()), countryLabel_->text());
+    saved(numbers.SetAreaCode(areaCode_->text()), areaCodeLabel_->text());
 }
 
 void SettingsDialog::SaveJournal(const Saved& saved) {

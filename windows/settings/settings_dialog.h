@@ -90,6 +90,7 @@ class SettingsDialog final : public QDialog {
     void ShowSavedValues();
     void ShowDevices();
     void ShowGeneral();
+    void ShowNumberPlan();
     void ShowJournal();
     void ShowIncomingCall();
     // Each store's outcome with the caption that names it to the user.
@@ -123,6 +124,11 @@ class SettingsDialog final : public QDialog {
     QPushButton* browse_ = nullptr;
     QCheckBox* askBeforeDeletingCalls_ = nullptr;
     QPushButton* translations_ = nullptr;
+    QLabel* phoneNumbers_ = nullptr;
+    QLabel* countryLabel_ = nullptr;
+    QComboBox* country_ = nullptr;
+    QLabel* areaCodeLabel_ = nullptr;
+    QLineEdit* areaCode_ = nullptr;
     // Devices.
     QLabel* modemLabel_ = nullptr;
     QComboBox* modem_ = nullptr;

@@ -334,6 +334,29 @@ TEST_F(SettingsDialogTest, OkTellsEachPageThatChangedOnce) {
     }
 }
 
+// The phone book's number plan on the General page: chosen, stored, shown
+// again; "none" is a choice of its own, not the system's country.
+TEST_F(SettingsDialogTest, TheNumberPlanIsStoredAndShownAgain) {
+    const struct {
+        const char* country;
+        const char* area;
+    } cases[] = {{"DE", "030"}, {"", ""}, {"US", "212"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.country);
+        Dialog().Open(1);
+        auto* country = Control<QComboBox>("cmbPhoneCountry");
+        country->setCurrentIndex(country->findData(QString::fromLatin1(c.country)));
+        Control<QLineEdit>("txtPhoneAreaCode")->setText(c.area);
+        Dialog().Accept();
+        EXPECT_EQ(settings_->PhoneNumbers().Country(), c.country);
+        EXPECT_EQ(settings_->PhoneNumbers().AreaCode(), c.area);
+        Dialog().Open(1);
+        EXPECT_EQ(country->currentData().toString(), c.country);
+        EXPECT_EQ(Control<QLineEdit>("txtPhoneAreaCode")->text(), c.area);
+        Dialog().Cancel();
+    }
+}
+
 // Shipped sounds (a read-only folder) and the user's, user's first: adding
 // copies into the user's folder, where a shipped name is taken over; only a
 // user's sound is deleted, after asking; the only sound is kept.
