@@ -13,6 +13,7 @@
 #include "settings/pages/language_settings.h"
 #include "settings/pages/log_settings.h"
 #include "settings/pages/main_window_settings.h"
+#include "settings/pages/retention_settings.h"
 
 namespace orvane {
 
@@ -35,6 +36,8 @@ class ProgramSettings final {
     const DevicesSettings& Devices() const { return devices_; }
     const IncomingCallSettings& IncomingCall() const { return incomingCall_; }
     const LogSettings& Log() const { return log_; }
+    RetentionSettings& Retention() { return retention_; }
+    const RetentionSettings& Retention() const { return retention_; }
 
     // The pages whose values the running program acts on (GlobalOptions).
     std::vector<SettingsPage*> OptionPages() {
@@ -53,6 +56,7 @@ class ProgramSettings final {
     LogSettings log_;
     LanguageSettings language_;
     MainWindowSettings mainWindow_;
+    RetentionSettings retention_;
     std::unique_ptr<OptionsWatcher> watcher_;
 };
 
