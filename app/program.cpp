@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QSessionManager>
+#include <QSet>
 #include <QStatusBar>
 #include <QWidget>
 #include <string>
@@ -28,6 +30,7 @@
 #include "calls/notes/general_notes.h"
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
+#include "calls/retention/retention_keeper.h"
 #include "calls/store/call_store.h"
 #include "calls/store/stored_calls.h"
 #include "core/clock.h"
@@ -96,6 +99,7 @@ Program::~Program() {
     for (SettingsPage* page : settings_.OptionPages()) {
         page->disconnect(this);
     }
+    retention_.reset();
     calls_.reset();
     line_.reset();
     settingsDialog_.reset();
@@ -117,17 +121,18 @@ void Program::Load(bool hidden) {
     // fixed table in core/, step 10 (the calls list's columns) the model's
     // own, and step 18 (the settings dialog) is made at its first opening.
     // 1: the settings pages are made with the program, each on its key.
-    CreateMainWindow();           // 2
-    JoinInstanceChannel();        // 3
-    CreateAudio();                // 4: the audio controls, attached in step 8,
-    CreatePlayer();               //    the player over WavePlayer,
-    CreateTelephony();            //    the line and call logic
-    BuildMenusAndTray();          // 6, 7
-    AttachAudioControls();        // 8
-    BuildToolbarRows();           // 9
-    ApplyStartOptions();          // 11
-    BuildCallsArea();             // 12, 13, 14
-    window_->BuildStatusBar();    // 15
+    CreateMainWindow();         // 2
+    JoinInstanceChannel();      // 3
+    CreateAudio();              // 4: the audio controls, attached in step 8,
+    CreatePlayer();             //    the player over WavePlayer,
+    CreateTelephony();          //    the line and call logic
+    BuildMenusAndTray();        // 6, 7
+    AttachAudioControls();      // 8
+    BuildToolbarRows();         // 9
+    ApplyStartOptions();        // 11
+    BuildCallsArea();           // 12, 13, 14
+    window_->BuildStatusBar();  // 15
+    StartRetention();
     window_->RestorePlacement();  // 16
     OpenLine();                   // 17
     window_->ShowAtStart(hidden);
@@ -414,6 +419,45 @@ void Program::CreateRecorder() {
     wave1_->SetEvents(wave1Events_.get());
 }
 
+void Program::StartRetention() {
+    retention_ = std::make_unique<RetentionKeeper>(*callStore_, settings_.Retention());
+    // A call being played is left for the next run.
+    retention_->SetBusyFiles([this] {
+        const QString playing = player_ ? player_->PlayingPath() : QString();
+        const QString& folder = callStore_->Folder();
+        QSet<QString> busy;
+        if (!folder.isEmpty() && playing.startsWith(folder)) {
+            busy.insert(playing.mid(folder.size()));
+        }
+        return busy;
+    });
+    auto* notice = new QLabel(window_.get());
+    notice->setObjectName(QStringLiteral("lblRetentionWaiting"));
+    notice->setTextFormat(Qt::RichText);
+    notice->hide();
+    window_->statusBar()->addPermanentWidget(notice);
+    connect(notice, &QLabel::linkActivated, this,
+            [this] { ShowSettings(SettingsDialog::kRetention); });
+    connect(retention_.get(), &RetentionKeeper::acceptanceNeeded, notice, [notice](bool waiting) {
+        notice->setText(Text(ids::kRetentionWaiting).toHtmlEscaped() +
+                        QStringLiteral(" <a href=\"retention\">") +
+                        Text(ids::kRetentionReview).toHtmlEscaped() + QStringLiteral("</a>"));
+        notice->setVisible(waiting);
+    });
+    // Each call stored is followed by a run, once the list has its row.
+    recorder_->SetCallStored([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (retention_ && !shutDown_) {
+                    retention_->Run();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    retention_->Start();
+}
+
 void Program::ReleaseAudio() {
     for (std::unique_ptr<sonvel::Wave>* wave : {&wave1_, &wavePlayer_, &waveEvents_}) {
         if (*wave) {
@@ -478,6 +522,10 @@ void Program::ShowSettings(int page) {
                 waveEvents_->StopPlay();
             }
         };
+        host.retentionPreview = [this](const RetentionRules& rules) {
+            return retention_ ? retention_->Preview(rules) : RetentionChoice{};
+        };
+        host.callsFolder = [this] { return callStore_->Folder(); };
         settingsDialog_ = std::make_unique<SettingsDialog>(settings_, std::move(host));
         settingsDialog_->showTranslationEditor = [this] { ShowTranslationEditor(); };
         settingsDialog_->showJournalViewer = [this] { ShowJournalViewer(); };

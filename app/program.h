@@ -36,6 +36,7 @@ class LineConnection;
 class LiveUpdateForm;
 class MainWindow;
 class PlaybackControl;
+class RetentionKeeper;
 class QtMessageWindow;
 class SonvelPlayerWave;
 class Tapi;
@@ -124,8 +125,8 @@ class Program final : public QObject {
     // source; made at the first call, owned by the main window.
     void ShowTranslationEditor();
     TranslationEditor* TranslationEditorWindow() const { return translationEditor_; }
-    // The settings dialog, modal, made at the first opening; `page` 1 to 4
-    // selects General, Devices, Incoming call or Journal first.
+    // The settings dialog, modal, made at the first opening; `page` 1 to 5
+    // selects General, Devices, Incoming call, Journal or Retention first.
     void ShowSettings(int page);
     // Null until first opened.
     SettingsDialog* SettingsWindow() const { return settingsDialog_.get(); }
@@ -142,6 +143,8 @@ class Program final : public QObject {
     CallState& CurrentCallState() { return callState_; }
     // The playback controls' logic over WavePlayer; null until the load.
     PlaybackControl* Player() const { return player_.get(); }
+    // The retention rules over the open folder; null until the load.
+    RetentionKeeper* Retention() const { return retention_.get(); }
 
   private:
     // The steps of Load.
@@ -159,6 +162,10 @@ class Program final : public QObject {
     void CreateTelephony();
     void CreateRecorder();
     void ReleaseAudio();
+    // After the calls list is built: the retention rules run now, after each
+    // call stored and when accepted; rules waiting for acceptance show a
+    // notice in the status bar that opens their page.
+    void StartRetention();
     // A settings page changed: the options again, and the line on another
     // line device.
     void FollowSettings();
@@ -203,6 +210,7 @@ class Program final : public QObject {
     std::unique_ptr<JournalViewer> journalViewer_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
+    std::unique_ptr<RetentionKeeper> retention_;
 };
 
 }  // namespace orvane

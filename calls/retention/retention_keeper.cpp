@@ -43,7 +43,11 @@ RetentionKeeper::RetentionKeeper(CallStore& store, RetentionSettings& settings, 
     connect(&store_, &CallStore::callAdded, this, forget);
     connect(&store_, &CallStore::callChanged, this, forget);
     connect(&store_, &CallStore::callsRemoved, this, forget);
-    connect(&store_, &CallStore::callsReset, this, forget);
+    connect(&store_, &CallStore::callsReset, this, [this] {
+        calls_.reset();
+        // Rules accepted over one folder wait over another.
+        TellWaiting();
+    });
     connect(&settings_, &SettingsPage::changed, this, &RetentionKeeper::FollowSettings);
 }
 
@@ -58,7 +62,7 @@ RetentionRules RetentionKeeper::StoredRules() const {
 
 bool RetentionKeeper::WaitsForAcceptance() const {
     const RetentionRules rules = StoredRules();
-    return rules.Active() && settings_.Accepted() != RulesFingerprint(rules);
+    return rules.Active() && settings_.Accepted() != RulesFingerprint(rules, store_.Folder());
 }
 
 RetentionChoice RetentionKeeper::Preview(const RetentionRules& rules) {
@@ -69,16 +73,6 @@ RetentionChoice RetentionKeeper::Preview(const RetentionRules& rules) {
         calls_ = RetentionCallsOf(store_);
     }
     return ChooseForRetention(*calls_, rules, RetentionMoment(clock_.now()), Busy());
-}
-
-bool RetentionKeeper::Accept(const RetentionRules& rules) {
-    const SettingsPage::Batch batch(settings_);
-    bool ok = settings_.SetMaxAgeDays(rules.maxAgeDays);
-    ok = settings_.SetMaxFolderMB(rules.maxFolderMB) && ok;
-    ok = settings_.SetMinSeconds(rules.minSeconds) && ok;
-    ok = settings_.SetKeepMarkedOrNoted(rules.keepMarkedOrNoted) && ok;
-    // Only rules stored whole are accepted.
-    return ok && settings_.SetAccepted(RulesFingerprint(rules));
 }
 
 void RetentionKeeper::Start() {
@@ -94,14 +88,15 @@ void RetentionKeeper::FollowSettings() {
 void RetentionKeeper::TellWaiting() {
     const bool waiting = WaitsForAcceptance();
     if (waiting) {
-        const QString fingerprint = RulesFingerprint(StoredRules());
+        const QString fingerprint = RulesFingerprint(StoredRules(), store_.Folder());
         if (fingerprint != told_) {
             told_ = fingerprint;
-            WriteSysLog(QStringLiteral("The retention rules (%1) were not accepted here with their "
-                                       "preview and do not run until they are (Properties, "
-                                       "Retention)")
-                            .arg(fingerprint),
-                        0, kSource);
+            WriteSysLog(
+                QStringLiteral("The retention rules (%1) were not accepted with the preview "
+                               "of this folder's calls and do not run until they are "
+                               "(Properties, Retention)")
+                    .arg(fingerprint),
+                0, kSource);
         }
     } else {
         told_.clear();

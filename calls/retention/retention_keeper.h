@@ -1,10 +1,11 @@
 #pragma once
 // Runs the retention rules over the open recordings folder: at start, after
 // each call is stored and when the user accepts changed rules. Rules run
-// only as the user accepted them with their preview (the fingerprint in the
-// settings); rules stored otherwise (orvane-reg, another copy) wait, and
-// the keeper says so once per set of rules: a journal line and
-// acceptanceNeeded(true), which the window shows until they are accepted.
+// only as the user accepted them with the preview of that folder's calls
+// (the fingerprint in the settings); rules stored otherwise (orvane-reg,
+// another copy) or another folder wait, and the keeper says so once per
+// set of rules: a journal line and acceptanceNeeded(true), which the
+// window shows until they are accepted.
 //
 // A run deletes through CallStore::Delete (records in one crash-safe
 // rewrite, files into the desktop's trash) and writes one journal line when
@@ -43,9 +44,6 @@ class RetentionKeeper final : public QObject {
     bool WaitsForAcceptance() const;
     // What `rules` would remove from the open folder now.
     RetentionChoice Preview(const RetentionRules& rules);
-    // Stores `rules` as the ones the user accepted (one change of the page,
-    // which runs them).
-    bool Accept(const RetentionRules& rules);
 
     // The start: says whether rules wait, else runs them.
     void Start();

@@ -20,16 +20,22 @@ constexpr qint64 kSecondsPerDay = 86400;
 
 }  // namespace
 
-QString RulesFingerprint(const RetentionRules& rules) {
-    return QStringLiteral("days=%1 mb=%2 seconds=%3 keep=%4")
+QString RulesFingerprint(const RetentionRules& rules, const QString& folder) {
+    QString path = folder;
+    if (!path.isEmpty() && !path.endsWith(QLatin1Char('/'))) {
+        path += QLatin1Char('/');
+    }
+    return QStringLiteral("days=%1 mb=%2 seconds=%3 keep=%4 folder=%5")
         .arg(rules.maxAgeDays)
         .arg(rules.maxFolderMB)
         .arg(rules.minSeconds)
-        .arg(rules.keepMarkedOrNoted ? 1 : 0);
+        .arg(rules.keepMarkedOrNoted ? 1 : 0)
+        .arg(path);
 }
 
 qint64 RetentionMoment(const QDateTime& moment) {
-    return moment.date().toJulianDay() * kSecondsPerDay + moment.time().msecsSinceStartOfDay() / 1000;
+    return moment.date().toJulianDay() * kSecondsPerDay +
+           moment.time().msecsSinceStartOfDay() / 1000;
 }
 
 qint32 DurationSeconds(QStringView text) {
@@ -87,9 +93,9 @@ std::vector<RetentionCall> RetentionCallsOf(const CallStore& store, const FileSi
             call.ref.fileName = CallFileNameIn(
                 folder, record.Get(CallField::CallerName), record.Get(CallField::CallerNumber),
                 record.Get(CallField::CallDate), record.Get(CallField::CallTime));
-            call.dated = reader.Read(record.Get(CallField::ExtraText),
-                                     record.Get(CallField::CallDate),
-                                     record.Get(CallField::CallTime), call.moment);
+            call.dated =
+                reader.Read(record.Get(CallField::ExtraText), record.Get(CallField::CallDate),
+                            record.Get(CallField::CallTime), call.moment);
             call.seconds = DurationSeconds(record.Get(CallField::Duration));
             call.kept = record.GetBytes(CallField::UserMark) == "1" ||
                         NotePresent(record.Get(CallField::Notes));

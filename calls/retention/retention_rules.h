@@ -29,18 +29,19 @@ class CallStore;
 inline constexpr qint64 kRetentionBytesPerMB = 1000000;
 
 struct RetentionRules {
-    int maxAgeDays = 0;        // calls older than this many days go; 0 off
-    qint64 maxFolderMB = 0;    // oldest calls go until the recordings take no more; 0 off
-    int minSeconds = 0;        // calls shorter than this go; 0 off
+    int maxAgeDays = 0;      // calls older than this many days go; 0 off
+    qint64 maxFolderMB = 0;  // oldest calls go until the recordings take no more; 0 off
+    int minSeconds = 0;      // calls shorter than this go; 0 off
     bool keepMarkedOrNoted = true;
     // At least one rule removes calls.
     bool Active() const { return maxAgeDays > 0 || maxFolderMB > 0 || minSeconds > 0; }
     bool operator==(const RetentionRules&) const = default;
 };
 
-// The rules as one line of text: what the settings keep of the rules the
-// user accepted, and what the journal names.
-QString RulesFingerprint(const RetentionRules& rules);
+// The rules over a folder as one line of text: what the settings keep of
+// the rules the user accepted with the preview of that folder's calls. A
+// folder's "/" at the end does not count.
+QString RulesFingerprint(const RetentionRules& rules, const QString& folder);
 
 // One call of the index as the rules see it.
 struct RetentionCall {

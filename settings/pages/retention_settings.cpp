@@ -26,7 +26,8 @@ RetentionSettings::RetentionSettings(QObject* parent)
                    parent) {}
 
 int RetentionSettings::MaxAgeDays() const {
-    return static_cast<int>(std::min<qint64>(Count(TextOf(setting::kRetentionMaxAgeDays)), 1000000));
+    return static_cast<int>(
+        std::min<qint64>(Count(TextOf(setting::kRetentionMaxAgeDays)), 1000000));
 }
 
 qint64 RetentionSettings::MaxFolderMB() const {
@@ -34,7 +35,8 @@ qint64 RetentionSettings::MaxFolderMB() const {
 }
 
 int RetentionSettings::MinSeconds() const {
-    return static_cast<int>(std::min<qint64>(Count(TextOf(setting::kRetentionMinSeconds)), 1000000));
+    return static_cast<int>(
+        std::min<qint64>(Count(TextOf(setting::kRetentionMinSeconds)), 1000000));
 }
 
 bool RetentionSettings::KeepMarkedOrNoted() const {

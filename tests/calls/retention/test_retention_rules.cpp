@@ -1,5 +1,3 @@
-#include "calls/retention/retention_rules.h"
-
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -7,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "calls/retention/retention_rules.h"
 #include "calls/store/call_record.h"
 #include "calls/store/stored_calls.h"
 #include "core/stored_moment.h"
@@ -30,16 +29,16 @@ struct Call {
 
 // Record numbers are the positions, from 1.
 const std::vector<Call> kCalls = {
-    {40 * kDay, true, 120, 10 * kMB, false, true},       // 1 old
-    {30 * kDay + 1, true, 60, 10 * kMB, false, true},    // 2 one second past 30 days
-    {30 * kDay, true, 3, 10 * kMB, false, true},         // 3 exactly 30 days, short
-    {30 * kDay - 1, true, 200, 10 * kMB, true, true},    // 4 marked, just within 30 days
-    {0, false, 2, 10 * kMB, false, true},                // 5 no date, short
-    {1 * kDay, true, 4, 10 * kMB, false, true},          // 6 new, short
-    {2 * kDay, true, 1, 0, false, false},                // 7 damaged record
-    {50 * kDay, true, 100, 10 * kMB, true, true},        // 8 oldest, noted
-    {45 * kDay, true, -1, 10 * kMB, false, true},        // 9 length unreadable
-    {-1 * kDay, true, 90, 10 * kMB, false, true},        // 10 dated tomorrow
+    {40 * kDay, true, 120, 10 * kMB, false, true},     // 1 old
+    {30 * kDay + 1, true, 60, 10 * kMB, false, true},  // 2 one second past 30 days
+    {30 * kDay, true, 3, 10 * kMB, false, true},       // 3 exactly 30 days, short
+    {30 * kDay - 1, true, 200, 10 * kMB, true, true},  // 4 marked, just within 30 days
+    {0, false, 2, 10 * kMB, false, true},              // 5 no date, short
+    {1 * kDay, true, 4, 10 * kMB, false, true},        // 6 new, short
+    {2 * kDay, true, 1, 0, false, false},              // 7 damaged record
+    {50 * kDay, true, 100, 10 * kMB, true, true},      // 8 oldest, noted
+    {45 * kDay, true, -1, 10 * kMB, false, true},      // 9 length unreadable
+    {-1 * kDay, true, 90, 10 * kMB, false, true},      // 10 dated tomorrow
 };
 
 std::vector<RetentionCall> Calls() {
@@ -79,11 +78,24 @@ TEST(RetentionRules, ChooseExactlyTheCallsEachRuleNames) {
         {"under 90 MB: nothing over", {0, 90, 0, true}, {}, 0, 0, 0},
         {"under 89 MB: the oldest goes", {0, 89, 0, true}, {9}, 0, 0, 1},
         {"under 5 MB: only what may go goes", {0, 5, 0, true}, {1, 2, 3, 6, 9, 10}, 0, 0, 6},
-        {"all three: age, then length, then size", {30, 20, 5, true}, {1, 2, 3, 5, 6, 9, 10},
-         3, 3, 1},
-        {"all three: age and length bring it under", {30, 40, 5, true}, {1, 2, 3, 5, 6, 9},
-         3, 3, 0},
-        {"a busy call stays; size takes the next", {30, 60, 0, true}, {2, 9, 3}, 2, 0, 1,
+        {"all three: age, then length, then size",
+         {30, 20, 5, true},
+         {1, 2, 3, 5, 6, 9, 10},
+         3,
+         3,
+         1},
+        {"all three: age and length bring it under",
+         {30, 40, 5, true},
+         {1, 2, 3, 5, 6, 9},
+         3,
+         3,
+         0},
+        {"a busy call stays; size takes the next",
+         {30, 60, 0, true},
+         {2, 9, 3},
+         2,
+         0,
+         1,
          {QStringLiteral("call1.wav")}},
     };
     const std::vector<RetentionCall> calls = Calls();
@@ -107,8 +119,8 @@ TEST(RetentionRules, ChooseExactlyTheCallsEachRuleNames) {
 TEST(RetentionRules, SizeTiesGoInRecordOrder) {
     std::vector<RetentionCall> calls(3);
     for (qint32 i = 0; i < 3; ++i) {
-        calls[static_cast<size_t>(i)] = {{i + 1, QStringLiteral("c%1.wav").arg(i + 1)}, true,
-                                         true, kNow - kDay, 60, kMB, false};
+        calls[static_cast<size_t>(i)] = {
+            {i + 1, QStringLiteral("c%1.wav").arg(i + 1)}, true, true, kNow - kDay, 60, kMB, false};
     }
     const RetentionChoice choice = ChooseForRetention(calls, {0, 2, 0, true}, kNow);
     ASSERT_EQ(choice.calls.size(), 1u);
@@ -117,9 +129,9 @@ TEST(RetentionRules, SizeTiesGoInRecordOrder) {
 
 TEST(RetentionRules, LengthsReadAsTheRecorderWritesThem) {
     const std::pair<const char*, qint32> cases[] = {
-        {"0:01:23", 83}, {"1:02:03", 3723}, {"5:07", 307}, {"42", 42}, {" 0:00:04 ", 4},
-        {"", -1},        {"1:60:00", -1},   {"a:00", -1},  {"1:2:3", -1}, {"1:02:03:04", -1},
-        {"-1", -1},      {"0:0x", -1},
+        {"0:01:23", 83},  {"1:02:03", 3723},  {"5:07", 307},   {"42", 42},
+        {" 0:00:04 ", 4}, {"", -1},           {"1:60:00", -1}, {"a:00", -1},
+        {"1:2:3", -1},    {"1:02:03:04", -1}, {"-1", -1},      {"0:0x", -1},
     };
     for (const auto& [text, seconds] : cases) {
         EXPECT_EQ(DurationSeconds(QString::fromLatin1(text)), seconds) << text;
