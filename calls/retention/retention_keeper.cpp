@@ -28,9 +28,9 @@ QString JournalText(const RetentionChoice& gone, const RetentionRules& rules) {
                   .arg(gone.bySize)
                   .arg(rules.maxFolderMB);
     }
-    return QStringLiteral("%1 calls, %2 MB, moved to the trash by the retention rules: %3")
+    return QStringLiteral("%1 calls, %2, moved to the trash by the retention rules: %3")
         .arg(gone.calls.size())
-        .arg(QLocale::c().toString(static_cast<double>(gone.bytes) / kRetentionBytesPerMB, 'f', 1))
+        .arg(QLocale::c().formattedDataSize(gone.bytes, 1, QLocale::DataSizeSIFormat))
         .arg(by.join(QStringLiteral(", ")));
 }
 
