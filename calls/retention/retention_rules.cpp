@@ -97,8 +97,11 @@ std::vector<RetentionCall> RetentionCallsOf(const CallStore& store, const FileSi
                 reader.Read(record.Get(CallField::ExtraText), record.Get(CallField::CallDate),
                             record.Get(CallField::CallTime), call.moment);
             call.seconds = DurationSeconds(record.Get(CallField::Duration));
+            // A never-noted call's note is NULs: only a real one is decoded.
+            const std::string_view notes = record.GetBytes(CallField::Notes);
             call.kept = record.GetBytes(CallField::UserMark) == "1" ||
-                        NotePresent(record.Get(CallField::Notes));
+                        (!notes.empty() && notes.front() != '\0' &&
+                         NotePresent(record.Get(CallField::Notes)));
             call.bytes = sizeOf ? std::max<qint64>(sizeOf(folder + call.ref.fileName), 0) : 0;
         }
         calls.push_back(std::move(call));
