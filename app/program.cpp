@@ -438,10 +438,12 @@ void Program::StartRetention() {
     window_->statusBar()->addPermanentWidget(notice);
     connect(notice, &QLabel::linkActivated, this,
             [this] { ShowSettings(SettingsDialog::kRetention); });
+    // A short link; the whole sentence is its tool tip, so the status bar's
+    // other panels keep their room.
     connect(retention_.get(), &RetentionKeeper::acceptanceNeeded, notice, [notice](bool waiting) {
-        notice->setText(Text(ids::kRetentionWaiting).toHtmlEscaped() +
-                        QStringLiteral(" <a href=\"retention\">") +
+        notice->setText(QStringLiteral("<a href=\"retention\">") +
                         Text(ids::kRetentionReview).toHtmlEscaped() + QStringLiteral("</a>"));
+        notice->setToolTip(Text(ids::kRetentionWaiting));
         notice->setVisible(waiting);
     });
     // Each call stored is followed by a run, once the list has its row.
