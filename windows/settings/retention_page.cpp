@@ -8,7 +8,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
+#include "translation/bidi_text.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 
@@ -19,6 +21,18 @@ constexpr int kMaxDays = 36500;
 constexpr double kMaxGB = 100000.0;
 constexpr int kMaxSeconds = 3600;
 constexpr qint64 kMBPerGB = 1000;
+
+// Gigabytes to the megabyte, shown without trailing zeros ("1.8 GB"), so a
+// stored limit reads back exactly as it was.
+class GigabyteBox final : public QDoubleSpinBox {
+  public:
+    using QDoubleSpinBox::QDoubleSpinBox;
+
+  protected:
+    QString textFromValue(double value) const override {
+        return locale().toString(value, 'f', QLocale::FloatingPointShortest);
+    }
+};
 
 }  // namespace
 
@@ -31,10 +45,10 @@ RetentionPage::RetentionPage(Preview preview, QWidget* parent)
     age_->setObjectName(QStringLiteral("txtMaxAgeDays"));
     age_->setRange(0, kMaxDays);
     sizeLabel_ = new QLabel(this);
-    size_ = new QDoubleSpinBox(this);
+    size_ = new GigabyteBox(this);
     size_->setObjectName(QStringLiteral("txtMaxFolderGB"));
     size_->setRange(0, kMaxGB);
-    size_->setDecimals(1);
+    size_->setDecimals(3);
     size_->setSingleStep(0.5);
     shortLabel_ = new QLabel(this);
     short_ = new QSpinBox(this);
@@ -105,16 +119,26 @@ QString RetentionPage::PreviewText() const {
 
 QString RetentionPage::PreviewTextOf(const RetentionChoice& choice) {
     if (choice.IsEmpty()) {
-        return Text(ids::kRetentionPreviewNone);
+        return RightToLeftRun(Text(ids::kRetentionPreviewNone));
     }
-    const QString size = QLocale().formattedDataSize(choice.bytes, 1, QLocale::DataSizeSIFormat);
-    if (choice.calls.size() == 1) {
-        return ReplaceMarker(Text(ids::kRetentionPreviewOne), size);
+    const bool one = choice.calls.size() == 1;
+    const QString text = Text(one ? ids::kRetentionPreviewOne : ids::kRetentionPreviewMany);
+    // Decimal units as file managers give them, the number in the locale's form.
+    const auto [scale, unit] = choice.bytes >= 1000000000 ? std::pair{1e9, "GB"}
+                               : choice.bytes >= 1000000  ? std::pair{1e6, "MB"}
+                                                          : std::pair{1e3, "kB"};
+    QString size = QLocale().toString(static_cast<double>(choice.bytes) / scale, 'f', 1) +
+                   QLatin1Char(' ') + QLatin1String(unit);
+    // "83.1 MB" keeps its order inside a right-to-left sentence, which reads
+    // right-to-left as a whole like the window's other labels.
+    if (HasRightToLeftLetters(text)) {
+        size = LeftToRightIsolate(size);
     }
-    return ReplaceMarker(
-        ReplaceMarker(Text(ids::kRetentionPreviewMany),
-                      QLocale().toString(static_cast<qint64>(choice.calls.size()))),
-        size);
+    if (one) {
+        return RightToLeftRun(ReplaceMarker(text, size));
+    }
+    return RightToLeftRun(ReplaceMarker(
+        ReplaceMarker(text, QLocale().toString(static_cast<qint64>(choice.calls.size()))), size));
 }
 
 void RetentionPage::UpdatePreview() {
