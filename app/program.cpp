@@ -121,18 +121,18 @@ void Program::Load(bool hidden) {
     // fixed table in core/, step 10 (the calls list's columns) the model's
     // own, and step 18 (the settings dialog) is made at its first opening.
     // 1: the settings pages are made with the program, each on its key.
-    CreateMainWindow();         // 2
-    JoinInstanceChannel();      // 3
-    CreateAudio();              // 4: the audio controls, attached in step 8,
-    CreatePlayer();             //    the player over WavePlayer,
-    CreateTelephony();          //    the line and call logic
-    BuildMenusAndTray();        // 6, 7
-    AttachAudioControls();      // 8
-    BuildToolbarRows();         // 9
-    ApplyStartOptions();        // 11
-    BuildCallsArea();           // 12, 13, 14
-    window_->BuildStatusBar();  // 15
-    StartRetention();
+    CreateMainWindow();           // 2
+    JoinInstanceChannel();        // 3
+    CreateAudio();                // 4: the audio controls, attached in step 8,
+    CreatePlayer();               //    the player over WavePlayer,
+    CreateTelephony();            //    the line and call logic
+    BuildMenusAndTray();          // 6, 7
+    AttachAudioControls();        // 8
+    BuildToolbarRows();           // 9
+    ApplyStartOptions();          // 11
+    BuildCallsArea();             // 12, 13, 14
+    window_->BuildStatusBar();    // 15
+    StartRetention();             //    the retention rules, over the list built
     window_->RestorePlacement();  // 16
     OpenLine();                   // 17
     window_->ShowAtStart(hidden);
