@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QSessionManager>
+#include <QSet>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
@@ -30,6 +32,7 @@
 #include "calls/phonebook/phone_book.h"
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
+#include "calls/retention/retention_keeper.h"
 #include "calls/store/call_store.h"
 #include "calls/store/stored_calls.h"
 #include "core/clock.h"
@@ -99,6 +102,7 @@ Program::~Program() {
     for (SettingsPage* page : settings_.OptionPages()) {
         page->disconnect(this);
     }
+    retention_.reset();
     calls_.reset();
     line_.reset();
     settingsDialog_.reset();
@@ -133,6 +137,7 @@ void Program::Load(bool hidden) {
     ApplyStartOptions();          // 11
     BuildCallsArea();             // 12, 13, 14
     window_->BuildStatusBar();    // 15
+    StartRetention();             //    the retention rules, over the list built
     window_->RestorePlacement();  // 16
     OpenLine();                   // 17
     window_->ShowAtStart(hidden);
@@ -421,6 +426,47 @@ void Program::CreateRecorder() {
     wave1_->SetEvents(wave1Events_.get());
 }
 
+void Program::StartRetention() {
+    retention_ = std::make_unique<RetentionKeeper>(*callStore_, settings_.Retention());
+    // A call being played is left for the next run.
+    retention_->SetBusyFiles([this] {
+        const QString playing = player_ ? player_->PlayingPath() : QString();
+        const QString& folder = callStore_->Folder();
+        QSet<QString> busy;
+        if (!folder.isEmpty() && playing.startsWith(folder)) {
+            busy.insert(playing.mid(folder.size()));
+        }
+        return busy;
+    });
+    auto* notice = new QLabel(window_.get());
+    notice->setObjectName(QStringLiteral("lblRetentionWaiting"));
+    notice->setTextFormat(Qt::RichText);
+    notice->hide();
+    window_->statusBar()->addPermanentWidget(notice);
+    connect(notice, &QLabel::linkActivated, this,
+            [this] { ShowSettings(SettingsDialog::kRetention); });
+    // A short link; the whole sentence is its tool tip, so the status bar's
+    // other panels keep their room.
+    connect(retention_.get(), &RetentionKeeper::acceptanceNeeded, notice, [notice](bool waiting) {
+        notice->setText(QStringLiteral("<a href=\"retention\">") +
+                        Text(ids::kRetentionReview).toHtmlEscaped() + QStringLiteral("</a>"));
+        notice->setToolTip(Text(ids::kRetentionWaiting));
+        notice->setVisible(waiting);
+    });
+    // Each call stored is followed by a run, once the list has its row.
+    recorder_->SetCallStored([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (retention_ && !shutDown_) {
+                    retention_->Run();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    retention_->Start();
+}
+
 void Program::ReleaseAudio() {
     for (std::unique_ptr<sonvel::Wave>* wave : {&wave1_, &wavePlayer_, &waveEvents_}) {
         if (*wave) {
@@ -485,6 +531,10 @@ void Program::ShowSettings(int page) {
                 waveEvents_->StopPlay();
             }
         };
+        host.retentionPreview = [this](const RetentionRules& rules) {
+            return retention_ ? retention_->Preview(rules) : RetentionChoice{};
+        };
+        host.callsFolder = [this] { return callStore_->Folder(); };
         settingsDialog_ = std::make_unique<SettingsDialog>(settings_, std::move(host));
         settingsDialog_->showTranslationEditor = [this] { ShowTranslationEditor(); };
         settingsDialog_->showJournalViewer = [this] { ShowJournalViewer(); };

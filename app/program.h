@@ -38,6 +38,7 @@ class MainWindow;
 class PhoneBook;
 class PhoneBookWindow;
 class PlaybackControl;
+class RetentionKeeper;
 class QtMessageWindow;
 class SonvelPlayerWave;
 class Tapi;
@@ -126,8 +127,8 @@ class Program final : public QObject {
     // source; made at the first call, owned by the main window.
     void ShowTranslationEditor();
     TranslationEditor* TranslationEditorWindow() const { return translationEditor_; }
-    // The settings dialog, modal, made at the first opening; `page` 1 to 4
-    // selects General, Devices, Incoming call or Journal first.
+    // The settings dialog, modal, made at the first opening; `page` 1 to 5
+    // selects General, Devices, Incoming call, Journal or Retention first.
     void ShowSettings(int page);
     // Null until first opened.
     SettingsDialog* SettingsWindow() const { return settingsDialog_.get(); }
@@ -151,6 +152,8 @@ class Program final : public QObject {
     CallState& CurrentCallState() { return callState_; }
     // The playback controls' logic over WavePlayer; null until the load.
     PlaybackControl* Player() const { return player_.get(); }
+    // The retention rules over the open folder; null until the load.
+    RetentionKeeper* Retention() const { return retention_.get(); }
 
   private:
     // The steps of Load.
@@ -171,6 +174,10 @@ class Program final : public QObject {
     void FollowNumberPlan();
     void CreateRecorder();
     void ReleaseAudio();
+    // After the calls list is built: the retention rules run now, after each
+    // call stored and when accepted; rules waiting for acceptance show a
+    // notice in the status bar that opens their page.
+    void StartRetention();
     // A settings page changed: the options again, and the line on another
     // line device.
     void FollowSettings();
@@ -217,6 +224,7 @@ class Program final : public QObject {
     std::unique_ptr<PhoneBookWindow> phoneBookWindow_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
+    std::unique_ptr<RetentionKeeper> retention_;
 };
 
 }  // namespace orvane

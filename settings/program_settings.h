@@ -14,6 +14,7 @@
 #include "settings/pages/log_settings.h"
 #include "settings/pages/main_window_settings.h"
 #include "settings/pages/phone_book_settings.h"
+#include "settings/pages/retention_settings.h"
 
 namespace orvane {
 
@@ -37,6 +38,8 @@ class ProgramSettings final {
     const DevicesSettings& Devices() const { return devices_; }
     const IncomingCallSettings& IncomingCall() const { return incomingCall_; }
     const LogSettings& Log() const { return log_; }
+    RetentionSettings& Retention() { return retention_; }
+    const RetentionSettings& Retention() const { return retention_; }
 
     // The pages whose values the running program acts on (GlobalOptions).
     std::vector<SettingsPage*> OptionPages() {
@@ -56,6 +59,7 @@ class ProgramSettings final {
     LanguageSettings language_;
     MainWindowSettings mainWindow_;
     PhoneBookSettings phoneBook_;
+    RetentionSettings retention_;
     std::unique_ptr<OptionsWatcher> watcher_;
 };
 

@@ -311,6 +311,24 @@ inline constexpr int kVCardFileFilter = 484;   // the file dialog's filter
 inline constexpr int kAskRemoveContact = 485;  // "<%S>": the contact's name
 inline constexpr int kPhoneBookCount = 486;    // "<%S>" twice: shown, all
 
+// The settings dialog's Retention page, its question and the window's notice.
+inline constexpr int kPageRetention = 502;
+inline constexpr int kLabelRetentionAge = 503;
+inline constexpr int kLabelRetentionSize = 504;
+inline constexpr int kLabelRetentionShort = 505;
+inline constexpr int kRetentionKeepMarked = 506;
+inline constexpr int kRetentionOff = 507;
+inline constexpr int kRetentionDaysSuffix = 508;
+inline constexpr int kRetentionGbSuffix = 509;
+inline constexpr int kRetentionSecondsSuffix = 510;
+inline constexpr int kRetentionPreviewMany = 511;  // "<%S>": how many calls, then their size
+inline constexpr int kRetentionPreviewOne = 512;   // "<%S>": its size
+inline constexpr int kRetentionPreviewNone = 513;
+inline constexpr int kAskApplyRetention = 514;  // "<%S>": the preview
+inline constexpr int kRetentionWaiting = 515;
+inline constexpr int kRetentionReview = 516;
+inline constexpr int kRetentionExplain = 517;
+
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
     kOk,
@@ -568,6 +586,22 @@ inline constexpr std::array kAllIds = {
     kVCardFileFilter,
     kAskRemoveContact,
     kPhoneBookCount,
+    kPageRetention,
+    kLabelRetentionAge,
+    kLabelRetentionSize,
+    kLabelRetentionShort,
+    kRetentionKeepMarked,
+    kRetentionOff,
+    kRetentionDaysSuffix,
+    kRetentionGbSuffix,
+    kRetentionSecondsSuffix,
+    kRetentionPreviewMany,
+    kRetentionPreviewOne,
+    kRetentionPreviewNone,
+    kAskApplyRetention,
+    kRetentionWaiting,
+    kRetentionReview,
+    kRetentionExplain,
 };
 
 }  // namespace orvane::ids

@@ -104,6 +104,11 @@ class PlaybackControl final : public QObject {
     qint32 PlayCallFile(const QString& path);
     // A start that waits for the stopped call's end.
     bool StartWaiting() const { return stopWait_.isActive(); }
+    // The file playing (or paused), else the one waiting to start; empty
+    // when none.
+    QString PlayingPath() const {
+        return StartWaiting() ? waitingPath_ : wave_.Playing() ? playingPath_ : QString();
+    }
 
     // The calls list: a mouse click stops playback and shows the length of
     // the clicked call; previous / next call keep a running playback on the

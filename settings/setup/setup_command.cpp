@@ -16,6 +16,7 @@
 #include "settings/names/incoming_call.h"
 #include "settings/names/language.h"
 #include "settings/names/log.h"
+#include "settings/names/retention.h"
 #include "settings/setup/portable_upgrade.h"
 #include "settings/setup/user_files_upgrade.h"
 #include "settings/store/autostart.h"
@@ -46,6 +47,7 @@ const QList<std::pair<quint32, QString>>& SchemaKeys() {
         {kHkeyLocalMachine, UnderRoot(kTabLog)},
         {kHkeyLocalMachine, UnderRoot(kTabIncomingCall)},
         {kHkeyLocalMachine, UnderRoot(kTabDisconnectCall)},
+        {kHkeyLocalMachine, UnderRoot(kTabRetention)},
         {kHkeyCurrentUser, product::kRunKey},
     };
     return keys;

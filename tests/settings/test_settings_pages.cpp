@@ -18,6 +18,7 @@
 #include "settings/names/language.h"
 #include "settings/names/log.h"
 #include "settings/names/phone_book.h"
+#include "settings/names/retention.h"
 #include "settings/program_settings.h"
 #include "settings/store/registry_routines.h"
 #include "tests/support/test_environment.h"
@@ -225,6 +226,39 @@ TEST_F(SettingsPagesTest, AWriteTheStoreRefusesChangesNothingAndIsNotTold) {
     EXPECT_FALSE(settings_->Log().SetCallsJournal(true));
     EXPECT_FALSE(settings_->Log().CallsJournal());
     EXPECT_EQ(changed.count(), 0);
+}
+
+TEST_F(SettingsPagesTest, RetentionRulesStoredByHandReadAsOffOrWithinBounds) {
+    ASSERT_EQ(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, kTabRetention).CreateKey(), 0);
+    RetentionSettings& page = settings_->Retention();
+    // Missing: every rule off, marked and noted calls kept, nothing accepted.
+    EXPECT_EQ(page.MaxAgeDays(), 0);
+    EXPECT_EQ(page.MaxFolderMB(), 0);
+    EXPECT_EQ(page.MinSeconds(), 0);
+    EXPECT_TRUE(page.KeepMarkedOrNoted());
+    EXPECT_TRUE(page.Accepted().isEmpty());
+    struct Case {
+        QVariant stored;
+        quint32 type;
+        qint64 days, megabytes;
+    };
+    const Case cases[] = {
+        {QStringLiteral("30"), kRegSz, 30, 30},
+        {QStringLiteral(" 45 "), kRegSz, 45, 45},
+        {QStringLiteral("-5"), kRegSz, 0, 0},
+        {QStringLiteral("thirty"), kRegSz, 0, 0},
+        {QStringLiteral("99999999999999"), kRegSz, 1000000, qint64{1} << 40},
+        {QStringLiteral("999999999999999999999"), kRegSz, 0, 0},
+        {7, kRegDword, 7, 7},
+    };
+    for (const Case& c : cases) {
+        StoreElsewhere(kTabRetention, setting::kRetentionMaxAgeDays, c.stored, c.type);
+        StoreElsewhere(kTabRetention, setting::kRetentionMaxFolderMB, c.stored, c.type);
+        EXPECT_EQ(page.MaxAgeDays(), c.days) << c.stored.toString().toStdString();
+        EXPECT_EQ(page.MaxFolderMB(), c.megabytes) << c.stored.toString().toStdString();
+    }
+    StoreElsewhere(kTabRetention, setting::kRetentionKeepMarked, QStringLiteral("0"));
+    EXPECT_FALSE(page.KeepMarkedOrNoted());
 }
 
 }  // namespace

@@ -37,6 +37,7 @@
 #include "ui/common_widgets.h"
 #include "ui/own_icons.h"
 #include "ui/tray_icon.h"
+#include "windows/settings/retention_page.h"
 
 namespace orvane {
 namespace {
@@ -104,6 +105,8 @@ void SettingsDialog::BuildPages() {
     pages_->addWidget(BuildDevicesPage());
     pages_->addWidget(BuildIncomingCallPage());
     pages_->addWidget(BuildJournalPage());
+    retention_ = new RetentionPage(host_.retentionPreview, pages_);
+    pages_->addWidget(retention_);
     BuildButtonsAndLayout();
     tree_->setCurrentItem(tree_->topLevelItem(0));
 }
@@ -114,7 +117,7 @@ void SettingsDialog::BuildPageList() {
     tree_->setRootIsDecorated(false);
     tree_->setMaximumWidth(kPageListWidth);
     pages_ = new QStackedWidget(this);
-    for (int page = kGeneral; page <= kJournal; ++page) {
+    for (int page = kGeneral; page <= kRetention; ++page) {
         auto* item = new QTreeWidgetItem(tree_);
         item->setData(0, Qt::UserRole, page);
     }
@@ -287,9 +290,9 @@ void SettingsDialog::BuildButtonsAndLayout() {
 void SettingsDialog::ApplyTexts() {
     setWindowTitle(Text(ids::kTrayProperties));
     const int captions[] = {ids::kPageGeneral, ids::kPageDevices, ids::kPageIncomingCall,
-                            ids::kPageJournal};
+                            ids::kPageJournal, ids::kPageRetention};
     int widest = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(captions)); ++i) {
         tree_->topLevelItem(i)->setText(0, Text(captions[i]));
         widest = std::max(widest, tree_->fontMetrics().horizontalAdvance(Text(captions[i])));
     }
@@ -340,6 +343,7 @@ void SettingsDialog::ApplyTexts() {
         keepFor_->addItem(Text(id));
     }
     displayLog_->setText(Text(ids::kDisplayJournal));
+    retention_->ApplyTexts();
     pleaseWait_->setText(Text(ids::kPleaseWait));
     ok_->setText(Text(ids::kOk));
     cancel_->setText(Text(ids::kCancel));
@@ -350,6 +354,7 @@ void SettingsDialog::ShowSavedValues() {
     ShowGeneral();
     ShowJournal();
     ShowIncomingCall();
+    ShowRetention();
 }
 
 void SettingsDialog::ShowDevices() {
@@ -445,7 +450,7 @@ QString SettingsDialog::ChosenModem() const {
 }
 
 void SettingsDialog::SelectPage(int page) {
-    if (page >= kGeneral && page <= kJournal) {
+    if (page >= kGeneral && page <= kRetention) {
         tree_->setCurrentItem(tree_->topLevelItem(page - kGeneral));
     }
 }
@@ -464,6 +469,11 @@ void SettingsDialog::Open(int page) {
 }
 
 void SettingsDialog::Accept() {
+    bool retentionAccepted = false;
+    if (!ConfirmRetention(&retentionAccepted)) {
+        SelectPage(kRetention);
+        return;
+    }
     busy_ = true;
     pleaseWait_->show();
     // Each page tells the program once what changed on it; what the store
@@ -478,6 +488,8 @@ void SettingsDialog::Accept() {
     SaveGeneral(saved);
     SaveJournal(saved);
     SaveIncomingCall(saved);
+    // Last: the rules run as they are stored, over the folder stored above.
+    SaveRetention(saved, retentionAccepted);
     pleaseWait_->hide();
     busy_ = false;
     if (!notSaved.isEmpty()) {
@@ -530,6 +542,68 @@ void SettingsDialog::SaveIncomingCall(const Saved& saved) {
     saved(incoming.SetOpenAppOnCall(openAppOnCall_->isChecked()), openAppOnCall_->text());
     saved(incoming.SetPlaySound(playOnCall_->isChecked()), playOnCall_->text());
     saved(incoming.SetSound(sound_->currentText()), playOnCall_->text());
+}
+
+void SettingsDialog::ShowRetention() {
+    const RetentionSettings& stored = settings_.Retention();
+    RetentionRules rules;
+    rules.maxAgeDays = stored.MaxAgeDays();
+    rules.maxFolderMB = stored.MaxFolderMB();
+    rules.minSeconds = stored.MinSeconds();
+    rules.keepMarkedOrNoted = stored.KeepMarkedOrNoted();
+    retention_->Show(rules);
+}
+
+bool SettingsDialog::ConfirmRetention(bool* accepted) {
+    *accepted = false;
+    const RetentionRules rules = retention_->Rules();
+    const QString folder = host_.callsFolder ? host_.callsFolder() : QString();
+    // The preview is of the open folder's calls: rules for a folder chosen
+    // on the General page now are stored, and wait to be accepted there.
+    if (folder.isEmpty() || WithSlash(path_->text().trimmed()) != WithSlash(folder)) {
+        return true;
+    }
+    const QString fingerprint = RulesFingerprint(rules, folder);
+    if (!rules.Active() || settings_.Retention().Accepted() == fingerprint) {
+        *accepted = true;
+        return true;
+    }
+    const RetentionChoice choice =
+        host_.retentionPreview ? host_.retentionPreview(rules) : RetentionChoice{};
+    // Rules that remove nothing now are what the preview showed.
+    if (!choice.IsEmpty() && ShowMessage(ReplaceMarker(Text(ids::kAskApplyRetention),
+                                                       RetentionPage::PreviewTextOf(choice)),
+                                         true) != kAnswerYes) {
+        return false;
+    }
+    *accepted = true;
+    return true;
+}
+
+void SettingsDialog::SaveRetention(const Saved& saved, bool accepted) {
+    RetentionSettings& stored = settings_.Retention();
+    const SettingsPage::Batch batch(stored);
+    const RetentionRules rules = retention_->Rules();
+    const QString caption = Text(ids::kPageRetention);
+    // Only what differs is written: a page left as it was stores nothing,
+    // also where the settings have no key for it yet.
+    if (rules.maxAgeDays != stored.MaxAgeDays()) {
+        saved(stored.SetMaxAgeDays(rules.maxAgeDays), caption);
+    }
+    if (rules.maxFolderMB != stored.MaxFolderMB()) {
+        saved(stored.SetMaxFolderMB(rules.maxFolderMB), caption);
+    }
+    if (rules.minSeconds != stored.MinSeconds()) {
+        saved(stored.SetMinSeconds(rules.minSeconds), caption);
+    }
+    if (rules.keepMarkedOrNoted != stored.KeepMarkedOrNoted()) {
+        saved(stored.SetKeepMarkedOrNoted(rules.keepMarkedOrNoted), caption);
+    }
+    const QString fingerprint =
+        host_.callsFolder ? RulesFingerprint(rules, host_.callsFolder()) : QString();
+    if (accepted && rules.Active() && fingerprint != stored.Accepted()) {
+        saved(stored.SetAccepted(fingerprint), caption);
+    }
 }
 
 void SettingsDialog::Cancel() {

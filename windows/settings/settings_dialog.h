@@ -1,6 +1,7 @@
 #pragma once
-// The settings dialog (frmProperties): a tree of four pages (General,
-// Devices, Incoming call, Journal) over the program's settings pages. It
+// The settings dialog (frmProperties): a tree of five pages (General,
+// Devices, Incoming call, Journal, Retention) over the program's settings
+// pages. It
 // shows the saved values each time it opens; OK stores each page through
 // its accessor, which tells the running program what changed (a new modem
 // reopens the line, a new folder reloads the list). Closing only hides it.
@@ -11,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include "calls/retention/retention_rules.h"
 #include "telephony/line_backend.h"
 
 class QCheckBox;
@@ -25,6 +27,7 @@ class QTreeWidget;
 namespace orvane {
 
 class ProgramSettings;
+class RetentionPage;
 
 class SettingsDialog final : public QDialog {
   public:
@@ -37,15 +40,19 @@ class SettingsDialog final : public QDialog {
         // Trying the incoming-call sound.
         std::function<void(const QString& path)> playSound;
         std::function<void()> stopSound;
+        // What retention rules would remove from the open recordings folder
+        // now, and that folder.
+        std::function<RetentionChoice(const RetentionRules& rules)> retentionPreview;
+        std::function<QString()> callsFolder;
     };
 
     // The pages, in tree order; ShowSettings(page) takes these numbers.
-    enum Page { kGeneral = 1, kDevices = 2, kIncomingCall = 3, kJournal = 4 };
+    enum Page { kGeneral = 1, kDevices = 2, kIncomingCall = 3, kJournal = 4, kRetention = 5 };
 
     // `settings` must outlive the dialog.
     SettingsDialog(ProgramSettings& settings, Host host, QWidget* parent = nullptr);
 
-    // Shows the dialog modal with the saved values; `page` 1 to 4 selects
+    // Shows the dialog modal with the saved values; `page` 1 to 5 selects
     // that page first, anything else keeps the page last shown.
     void Open(int page);
     int CurrentPage() const;
@@ -59,7 +66,9 @@ class SettingsDialog final : public QDialog {
     using FolderDialogHook = std::function<QString(const QString& title)>;
     static FolderDialogHook SetFolderDialogHook(FolderDialogHook hook);
 
-    // The buttons, for the window and for tests.
+    // The buttons, for the window and for tests. Retention rules that would
+    // remove calls are saved only after Yes to their preview; No saves
+    // nothing and shows the Retention page again.
     void Accept();
     void Cancel();
     void ChooseFolder();
@@ -99,6 +108,12 @@ class SettingsDialog final : public QDialog {
     void SaveGeneral(const Saved& saved);
     void SaveJournal(const Saved& saved);
     void SaveIncomingCall(const Saved& saved);
+    // Retention rules the user has not accepted over the open folder ask
+    // with their preview: false on No. `accepted` says whether they are
+    // stored as accepted.
+    bool ConfirmRetention(bool* accepted);
+    void SaveRetention(const Saved& saved, bool accepted);
+    void ShowRetention();
     // Selects `chosen`, listed as absent when no device has that name.
     void FillModemList(bool recommendedOnly, const QString& stored);
     void FillSoundList();
@@ -153,6 +168,8 @@ class SettingsDialog final : public QDialog {
     QLabel* keepForLabel_ = nullptr;
     QComboBox* keepFor_ = nullptr;
     QPushButton* displayLog_ = nullptr;
+    // Retention.
+    RetentionPage* retention_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };
