@@ -544,6 +544,15 @@ void Program::ShowSettings(int page) {
 
 void Program::CreatePhoneBook() {
     phoneBook_ = std::make_unique<PhoneBook>(PhoneBook::DefaultFile());
+    // The calls list and the exports name callers as the ringing display
+    // does, and the search reads numbers in the user's plan.
+    const auto nameFor = [this](const QString& number) { return phoneBook_->NameFor(number); };
+    callsList_->SetCallerNames(nameFor);
+    window_->SetCallerNames(nameFor);
+    connect(phoneBook_.get(), &PhoneBook::changed, this, [this] {
+        callsList_->SetNumberPlan(phoneBook_->Plan());
+        callsList_->RefreshCallerNames();
+    });
     FollowNumberPlan();
     connect(&settings_.PhoneNumbers(), &SettingsPage::changed, this, &Program::FollowNumberPlan);
     // An unreadable book is journaled and kept aside by the book; the user

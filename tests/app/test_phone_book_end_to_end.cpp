@@ -14,6 +14,7 @@
 #include "app/calls_list/calls_list_view.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "calls/list/calls_filter.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/phonebook/phone_book.h"
 #include "calls/store/call_store.h"
@@ -106,6 +107,19 @@ TEST_F(PhoneBookEndToEnd, AnImportedCardNamesTheCallerTheRecordKeepsTheLinesName
     auto* panel = window.findChild<CallsListPanel*>(QStringLiteral("callsArea"));
     ASSERT_NE(panel, nullptr);
     panel->View()->SetCurrentRow(0);
+    // The list names the caller as the ringing display did, and the search
+    // finds the call by the book's name and by the number in another form.
+    CallsListModel& list = program.CallsList();
+    EXPECT_EQ(list.CellText(0, calls_column::kCaller), QStringLiteral("Anna Berg - 0301234"));
+    EXPECT_EQ(list.CellText(0, calls_column::kCallerName), QStringLiteral("BERG A"));
+    for (const char* words : {"anna", "+49 30 1234"}) {
+        CallsFilter filter;
+        filter.words = QString::fromUtf8(words);
+        list.SetFilter(filter);
+        EXPECT_EQ(list.rowCount(), 1) << words;
+    }
+    list.SetFilter(CallsFilter{});
+    panel->View()->SetCurrentRow(0);
     QAction* nameThis = window.findChild<QAction*>(QStringLiteral("actNameThisNumber"));
     ASSERT_NE(nameThis, nullptr);
     EXPECT_TRUE(nameThis->isEnabled());
@@ -118,6 +132,7 @@ TEST_F(PhoneBookEndToEnd, AnImportedCardNamesTheCallerTheRecordKeepsTheLinesName
     SetNameDialogHook(previous);
     EXPECT_EQ(offered, QStringLiteral("Anna Berg"));
     EXPECT_EQ(program.Book()->NameFor(QStringLiteral("+49301234")), QStringLiteral("Aunt Anna"));
+    EXPECT_EQ(list.CellText(0, calls_column::kCaller), QStringLiteral("Aunt Anna - 0301234"));
     window.UnLoadApp();
 }
 
