@@ -61,7 +61,9 @@ fi
 missing=()
 while IFS= read -r option; do
   pattern="$(printf '%s' "$option" | sed 's/[?]/\\?/g')"
-  if ! printf '%s\n' "$text" | grep -qE "(^|[^A-Za-z0-9/-])${pattern}([^A-Za-z0-9-]|\$)"; then
+  # A here-string, not a pipe: grep -q stops at the first match, and a
+  # writer into its pipe would then die of SIGPIPE, which pipefail counts.
+  if ! grep -qE "(^|[^A-Za-z0-9/-])${pattern}([^A-Za-z0-9-]|\$)" <<<"$text"; then
     missing+=("$option")
   fi
 done <<<"$options"
