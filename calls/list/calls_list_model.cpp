@@ -241,6 +241,11 @@ void CallsListModel::OnCallChanged(qint32 number) {
 }
 
 void CallsListModel::OnCallsRemoved(const std::vector<qint32>& numbers) {
+    if (!deleting_) {
+        // Someone else's removal (the retention rules): the deletes the
+        // user may undo follow it, or their calls would come back elsewhere.
+        FollowRemovedRecords(undo_, numbers);
+    }
     std::vector<int> gone;  // view rows
     std::vector<bool> removed(rows_.size(), false);
     size_t found = 0;
@@ -931,7 +936,9 @@ bool CallsListModel::DeleteCalls(const std::vector<CallRef>& calls,
     // One rewrite of the index file; the WAV files follow only once their
     // records are gone, so a refused delete leaves every call playable. The
     // store's callsRemoved takes the rows out.
+    deleting_ = true;
     std::optional<DeletedCalls> deleted = store_->Delete(sortedRefs, progress);
+    deleting_ = false;
     if (!deleted) {
         return false;
     }

@@ -300,6 +300,7 @@ class CallsListModel final : public QAbstractTableModel {
     CallsMatcher matcher_;
     std::function<QString(const QString&)> nameFor_;
     bool restoring_ = false;  // UndoDelete is bringing calls back
+    bool deleting_ = false;   // DeleteCalls is removing calls
     // View row and place in rows_ by record number, made when asked after
     // rows moved.
     mutable std::vector<int> rowOfRecord_;

@@ -226,6 +226,29 @@ void SyncMoves(const QString& folder, const std::vector<TrashEntry>& entries) {
 
 }  // namespace
 
+void FollowRemovedRecords(std::vector<DeletedCalls>& deletes, std::vector<qint32> removed) {
+    std::sort(removed.begin(), removed.end());
+    removed.erase(std::unique(removed.begin(), removed.end()), removed.end());
+    for (auto entry = deletes.rbegin(); entry != deletes.rend() && !removed.empty(); ++entry) {
+        // A deleted call goes back just before the record that followed it:
+        // its slot, numbered as the index stood after its delete. A record
+        // removed before the slot moves it down by one.
+        std::vector<qint32> slots;
+        slots.reserve(entry->calls.size());
+        for (size_t i = 0; i < entry->calls.size(); ++i) {
+            const qint32 slot = entry->calls[i].number - static_cast<qint32>(i);
+            slots.push_back(slot);
+            const auto before = std::lower_bound(removed.begin(), removed.end(), slot);
+            entry->calls[i].number -= static_cast<qint32>(before - removed.begin());
+        }
+        // The same records numbered as before this delete, for the older one.
+        for (qint32& number : removed) {
+            const auto ahead = std::upper_bound(slots.begin(), slots.end(), number);
+            number += static_cast<qint32>(ahead - slots.begin());
+        }
+    }
+}
+
 QString PendingCallWorkFile(const QString& folder) {
     const QString index = CallIndexFile(folder);
     return index.isEmpty() ? QString() : index + QStringLiteral(".pending");

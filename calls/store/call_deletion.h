@@ -63,6 +63,12 @@ struct RestoredCalls {
 // deleted (`lost`); a call that had no file comes back without one.
 RestoredCalls RestoreCalls(const DeletedCalls& deleted);
 
+// Keeps deletes that can still be undone (oldest first) in step with
+// records removed since by someone else (the retention rules): `removed`
+// are record numbers as the index stands now, after the newest delete.
+// Each deleted call then comes back between the same neighbours as before.
+void FollowRemovedRecords(std::vector<DeletedCalls>& deletes, std::vector<qint32> removed);
+
 // folder + "Data.pending".
 QString PendingCallWorkFile(const QString& folder);
 

@@ -376,6 +376,20 @@ TEST_F(CallDeletionTest, TheListUndoesItsLastDeletesNewestFirst) {
     EXPECT_FALSE(list.UndoDelete().has_value());
     EXPECT_EQ(available, (std::vector<bool>{true, false}));
 
+    // Calls removed meanwhile by someone else (the retention rules) leave
+    // the deletes undoable, each call back between its neighbours.
+    Store({5, 6, 7, 8});  // the index: 1 2 3 4 5 6 7 8
+    list.CreateCallsList(Folder());
+    ASSERT_TRUE(list.DeleteCalls({Ref(6, 6)}));
+    ASSERT_TRUE(list.DeleteCalls({Ref(2, 2), Ref(6, 7)}));
+    ASSERT_TRUE(list.Store().Delete({Ref(1, 1), Ref(3, 4)}));  // 1 and 4 by the rules
+    EXPECT_EQ(IdsInIndex(), (std::vector<int>{3, 5, 8}));
+    ASSERT_TRUE(list.UndoDelete()->ok);
+    EXPECT_EQ(IdsInIndex(), (std::vector<int>{2, 3, 5, 7, 8}));
+    ASSERT_TRUE(list.UndoDelete()->ok);
+    EXPECT_EQ(IdsInIndex(), (std::vector<int>{2, 3, 5, 6, 7, 8}));
+    EXPECT_EQ(list.rowCount(), 6);
+
     // Another folder forgets the deletes of this one.
     ASSERT_TRUE(list.DeleteSelectedCalls({0}));
     EXPECT_TRUE(list.CanUndoDelete());
