@@ -46,15 +46,40 @@ constexpr FormatEntry kRockwellFormats[] = {
     {132, SampleEncoding::ImaAdpcm4, R"(132,"IMA ADPCM",(8000))"},
 };
 
-std::span<const FormatEntry> FormatsOf(Dialect dialect) {
+// The CX93001 manual's list. 140 and 141 are Rockwell's own ADPCM, which
+// has no encoder here: selected, they still give 8-bit samples.
+constexpr FormatEntry kConexantFormats[] = {
+    {1, SampleEncoding::Unsigned8, R"(1,"UNSIGNED PCM",8,0,8000,0,0)"},
+    {129, SampleEncoding::ImaAdpcm4, R"(129,"IMA ADPCM",4,0,8000,0,0)"},
+    {130, SampleEncoding::Unsigned8, R"(130,"UNSIGNED PCM",8,0,8000,0,0)"},
+    {140, SampleEncoding::Unsigned8, R"(140,"2 Bit ADPCM",2,0,8000,0,0)"},
+    {141, SampleEncoding::Unsigned8, R"(141,"4 Bit ADPCM",4,0,8000,0,0)"},
+};
+
+// The 5637 lists rates; only 8000/s is made here.
+constexpr FormatEntry kUsr5637Formats[] = {
+    {128, SampleEncoding::Unsigned8, R"(128,"8-BIT LINEAR",(7200,8000,11025))"},
+    {129, SampleEncoding::Signed16Le, R"(129,"16-BIT LINEAR",(7200,8000,11025))"},
+    {130, SampleEncoding::ALaw, R"(130,"8-BIT ALAW",(8000))"},
+    {131, SampleEncoding::MuLaw, R"(131,"8-BIT ULAW",(8000))"},
+    {132, SampleEncoding::ImaAdpcm4, R"(132,"IMA ADPCM",(7200,8000,11025))"},
+};
+
+std::span<const FormatEntry> FormatsOf(Dialect dialect, ModemModel model = ModemModel::Generic) {
+    if (model == ModemModel::Conexant) {
+        return kConexantFormats;
+    }
+    if (model == ModemModel::Usr5637) {
+        return kUsr5637Formats;
+    }
     if (dialect == Dialect::Rockwell) {
         return kRockwellFormats;
     }
     return kV253Formats;
 }
 
-const FormatEntry* FindFormat(Dialect dialect, int code) {
-    for (const FormatEntry& entry : FormatsOf(dialect)) {
+const FormatEntry* FindFormat(Dialect dialect, int code, ModemModel model = ModemModel::Generic) {
+    for (const FormatEntry& entry : FormatsOf(dialect, model)) {
         if (entry.code == code) {
             return &entry;
         }
@@ -143,7 +168,26 @@ std::optional<Suffix> ParseSuffix(const std::string& suffix) {
     return std::nullopt;
 }
 
-std::string ModelName(Dialect dialect) {
+// What ATI0 gives: the product code.
+std::string ProductCode(ModemModel model) {
+    switch (model) {
+        case ModemModel::Conexant:
+            return "56000";
+        case ModemModel::Usr5637:
+            return "5601";
+        case ModemModel::Generic:
+            break;
+    }
+    return "Orvane modemsim";
+}
+
+std::string ModelName(Dialect dialect, ModemModel model) {
+    if (model == ModemModel::Conexant) {
+        return "CX93001-EIS_V0.2002-V92";
+    }
+    if (model == ModemModel::Usr5637) {
+        return "U.S. Robotics 56K FAX USB V1.2.23";
+    }
     switch (dialect) {
         case Dialect::Rockwell:
             return "modemsim Rockwell voice modem";
@@ -152,6 +196,10 @@ std::string ModelName(Dialect dialect) {
         default:
             return "modemsim V.253 voice modem";
     }
+}
+
+int DefaultFormatCode(Dialect dialect, ModemModel model) {
+    return dialect == Dialect::Rockwell || model == ModemModel::Usr5637 ? 128 : 1;
 }
 
 void SetDefaultRegisters(std::array<int, 256>& registers) {
@@ -249,9 +297,12 @@ AtInterpreter::AtInterpreter(const InterpreterOptions& options, ModemHost& host)
     : options_(options), host_(host) {
     settings_.echo = options_.echo;
     SetDefaultRegisters(settings_.registers);
-    if (options_.dialect == Dialect::Rockwell) {
-        settings_.formatCode = 128;
-    }
+    settings_.formatCode = DefaultFormatCode(options_.dialect, options_.model);
+}
+
+bool AtInterpreter::CallerIdReported() const {
+    return settings_.callerId != 0 &&
+           (!options_.callerIdNeedsStandard || settings_.callerIdStandard >= 0);
 }
 
 std::vector<std::string> AtInterpreter::FormatOffers(Dialect dialect) {
@@ -355,7 +406,7 @@ void AtInterpreter::FeedReceive(uint8_t byte) {
                byte == modem::kReceiveAbort) {
         abort = true;  // old Rockwell firmware takes a bare "!"
     }
-    if (!abort || options_.ignoreAbort) {
+    if (!abort || options_.ignoreAbort || ++abortsSeen_ < options_.abortRepeats) {
         return;
     }
     host_.ReceiveAborted();
@@ -408,6 +459,8 @@ void AtInterpreter::ExecuteLine(const std::string& line, bool overlong) {
             outcome = name.empty() ? Outcome{true} : RunExtended(c, name, argument);
         } else if (c == '&') {
             outcome = RunAmpersand(cursor);
+        } else if (c == '!' && options_.model == ModemModel::Conexant) {
+            outcome = RunConexantCommand(cursor);
         } else if (c == 'S') {
             outcome = RunRegister(cursor);
         } else if (c == 'D') {
@@ -434,6 +487,7 @@ void AtInterpreter::ExecuteLine(const std::string& line, bool overlong) {
     if (outcome.result == ResultCode::Connect) {
         pendingDle_ = false;
         if (state_ == State::Receive) {
+            abortsSeen_ = 0;
             host_.ReceiveStarted();
         } else if (state_ == State::Transmit) {
             transmitBytes_ = 0;
@@ -475,9 +529,9 @@ AtInterpreter::Outcome AtInterpreter::RunBasic(char letter, Cursor& cursor) {
             return {};
         case 'I':
             if (n == 0) {
-                Info("Orvane modemsim");
+                Info(ProductCode(options_.model));
             } else if (n == 3) {
-                Info(ModelName(options_.dialect));
+                Info(ModelName(options_.dialect, options_.model));
             } else if (n > 9) {
                 return Outcome{true};
             }
@@ -577,7 +631,7 @@ AtInterpreter::Outcome AtInterpreter::RunExtended(char prefix, const std::string
     if (name == "GMI" || name == "GMM" || name == "GMR") {
         if (kind == SuffixKind::Action) {
             Info(name == "GMI"   ? std::string("Orvane")
-                 : name == "GMM" ? ModelName(options_.dialect)
+                 : name == "GMM" ? ModelName(options_.dialect, options_.model)
                                  : std::string("modemsim " MODEMSIM_VERSION));
             return {};
         }
@@ -681,18 +735,24 @@ AtInterpreter::Outcome AtInterpreter::RunVoiceCommand(const std::string& name,
         return {};
     }
     if (name == "VSM") {
+        const bool usr = options_.model == ModemModel::Usr5637;
+        if (options_.model == ModemModel::Conexant && !VoiceClass()) {
+            return Outcome{true};  // the CX93001 has +VSM in voice class only
+        }
         if (kind == SuffixKind::Test) {
-            for (const FormatEntry& entry : kV253Formats) {
+            for (const FormatEntry& entry : FormatsOf(Dialect::V253, options_.model)) {
                 Info(entry.offer);
             }
         } else if (kind == SuffixKind::Query) {
-            Info(std::to_string(settings_.formatCode) + ",8000,0,0");
+            Info(std::to_string(settings_.formatCode) + (usr ? ",8000" : ",8000,0,0"));
         } else if (kind == SuffixKind::Set) {
             // <code>[,<rate>[,<sds>,<sel>]]: only 8000 samples/s are made.
+            // The 5637 lists rates, so it wants the rate given.
             const std::vector<std::string_view> parts = SplitCommas(value);
             const std::optional<int> code = modem::ParseDigits(parts[0], 0, 255);
-            const FormatEntry* entry = code ? FindFormat(Dialect::V253, *code) : nullptr;
-            if (!entry || parts.size() > 4 || parts.size() == 3 ||
+            const FormatEntry* entry =
+                code ? FindFormat(Dialect::V253, *code, options_.model) : nullptr;
+            if (!entry || parts.size() > 4 || parts.size() == 3 || (usr && parts.size() < 2) ||
                 (parts.size() > 1 && modem::ParseDigits(parts[1], 0, 99999) != 8000)) {
                 return Outcome{true};
             }
@@ -859,6 +919,31 @@ AtInterpreter::Outcome AtInterpreter::RunRockwellCommand(const std::string& name
     return {};
 }
 
+// AT!4886=<n>: the caller-ID standard the firmware listens for (its
+// region's by default, which may leave caller ID off on the user's line).
+// Forgotten on reset. AT!4886? answers like an S register.
+AtInterpreter::Outcome AtInterpreter::RunConexantCommand(Cursor& cursor) {
+    if (cursor.Digits() != "4886") {
+        return Outcome{true};
+    }
+    if (cursor.Peek() == '?') {
+        cursor.Next();
+        std::string text = std::to_string(std::max(settings_.callerIdStandard, 0));
+        text.insert(0, 3 - std::min<std::size_t>(3, text.size()), '0');
+        Info(text);
+        return {};
+    }
+    if (cursor.Next() != '=') {
+        return Outcome{true};
+    }
+    const std::optional<int> standard = modem::ParseDigits(cursor.Digits(), 0, 255);
+    if (!standard) {
+        return Outcome{true};
+    }
+    settings_.callerIdStandard = *standard;
+    return {};
+}
+
 AtInterpreter::Outcome AtInterpreter::StartReceive() {
     if (!VoiceClass() || !offHook_) {
         return Outcome{true};
@@ -985,9 +1070,7 @@ void AtInterpreter::Reset() {
     ModemSettings defaults;
     defaults.echo = options_.echo;
     SetDefaultRegisters(defaults.registers);
-    if (options_.dialect == Dialect::Rockwell) {
-        defaults.formatCode = 128;
-    }
+    defaults.formatCode = DefaultFormatCode(options_.dialect, options_.model);
     settings_ = defaults;
     SetOffHook(false);
 }

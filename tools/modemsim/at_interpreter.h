@@ -29,6 +29,18 @@ std::string_view ResultText(ResultCode code);
 
 enum class DialOutcome { Answered, Busy, NoAnswer, NoDialtone };
 
+// A modem people own, with the quirks of its firmware on top of its dialect.
+enum class ModemModel {
+    Generic,
+    // Conexant CX93001/CX93010 USB sticks: ATI0 "56000", +VSM codes 1, 129,
+    // 130, 140, 141, the caller-ID standard set with AT!4886=, the
+    // extension reported as line voltage (<DLE>P / <DLE>p).
+    Conexant,
+    // U.S. Robotics 5637: ATI0 "5601", +VSM=128,8000 with the rate given,
+    // a receive ended by <DLE>! (some units only after more than one).
+    Usr5637,
+};
+
 // What the modem needs from its surroundings.
 class ModemHost {
   public:
@@ -68,6 +80,13 @@ struct InterpreterOptions {
     // Extended commands (names without "+" or "#", upper case) this
     // firmware lacks: each gives ERROR, and so does a line holding one.
     std::vector<std::string> refused{};
+    ModemModel model = ModemModel::Generic;
+    // The receive ends only after the client sent its end this many times
+    // (U.S. Robotics 5637 units that miss the first).
+    int abortRepeats = 1;
+    // Conexant: no caller ID until the client chose a caller-ID standard
+    // with AT!4886= (firmware for a region whose standard is not the line's).
+    bool callerIdNeedsStandard = false;
 };
 
 // The state a modem keeps between commands.
@@ -88,6 +107,7 @@ struct ModemSettings {
     std::string transmitGain = "128";         // +VGT
     std::string receiveGain = "128";          // +VGR
     std::array<int, 256> registers{};         // S registers
+    int callerIdStandard = -1;                // Conexant AT!4886=; -1: not chosen
 };
 
 class AtInterpreter {
@@ -129,6 +149,10 @@ class AtInterpreter {
 
     // The +VSM=? / #VSM=? offers of a dialect.
     static std::vector<std::string> FormatOffers(Dialect dialect);
+    ModemModel model() const { return options_.model; }
+    // Caller ID goes to the client: turned on, and on a Conexant that needs
+    // it, a caller-ID standard chosen.
+    bool CallerIdReported() const;
 
   private:
     struct Outcome {
@@ -150,6 +174,7 @@ class AtInterpreter {
     Outcome RunVoiceCommand(const std::string& name, const std::string& suffix);
     Outcome RunRockwellCommand(const std::string& name, const std::string& suffix);
     Outcome RunClassCommand(const std::string& suffix, bool poundForm);
+    Outcome RunConexantCommand(Cursor& cursor);
     Outcome StartReceive();
     Outcome StartTransmit();
     Outcome Answer();
@@ -171,6 +196,7 @@ class AtInterpreter {
     std::string info_;         // information text of the line being run
     bool pendingDle_ = false;  // Receive / Transmit: the last byte was a DLE
     std::size_t transmitBytes_ = 0;
+    int abortsSeen_ = 0;              // Receive: ends the client sent that did not take
     std::vector<uint8_t> heldInput_;  // what arrived while dialling
 };
 

@@ -36,7 +36,8 @@ Emulator::Emulator(const EmulatorOptions& options, std::unique_ptr<Scenario> sce
                    VoiceFiles files)
     : options_(options),
       modem_(InterpreterOptions{options.dialect, options.echo, options.dleAbortOnly,
-                                options.adpcmOnly, options.ignoreAbort, options.refused},
+                                options.adpcmOnly, options.ignoreAbort, options.refused,
+                                options.model, options.abortRepeats, options.callerIdNeedsStandard},
              *this),
       line_(modem_, *this, LineOptions{options.ringText, options.speed}) {
     if (scenario) {

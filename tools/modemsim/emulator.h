@@ -32,6 +32,9 @@ struct EmulatorOptions {
     bool adpcmOnly = false;
     bool ignoreAbort = false;
     std::vector<std::string> refused{};
+    ModemModel model = ModemModel::Generic;
+    int abortRepeats = 1;
+    bool callerIdNeedsStandard = false;
     int speed = 1;
     // Sound the client has not read yet, beyond which a real modem's buffer
     // overflows and the sound is lost; 0: no limit.

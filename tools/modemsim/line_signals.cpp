@@ -36,7 +36,8 @@ SignalContext ContextOf(const AtInterpreter& modem, bool ringText) {
     SignalContext context;
     context.dialect = modem.dialect();
     context.voiceClass = modem.VoiceClass();
-    context.callerIdMode = modem.settings().callerId;
+    context.model = modem.model();
+    context.callerIdMode = modem.CallerIdReported() ? modem.settings().callerId : 0;
     context.ringText = ringText;
     return context;
 }
@@ -103,6 +104,10 @@ std::string FormatCallerId(const CallerIdMessage& message, CidFormat format) {
 std::string HandsetBytes(const SignalContext& context, bool offHook) {
     if (!context.voiceClass) {
         return {};
+    }
+    if (context.model == ModemModel::Conexant) {
+        // An extension is seen as the line voltage dropping and rising.
+        return DleEvent(offHook ? modem::event::kLineVoltageDown : modem::event::kLineVoltageUp);
     }
     if (!offHook) {
         return DleEvent(modem::event::kHandsetOnHook);

@@ -35,6 +35,7 @@ struct CallerIdMessage {
 // The modem state the signals depend on.
 struct SignalContext {
     Dialect dialect = Dialect::V253;
+    ModemModel model = ModemModel::Generic;
     bool voiceClass = false;
     int callerIdMode = 0;
     bool ringText = false;  // voice class: a "RING" line as well as <DLE>R
@@ -51,7 +52,8 @@ std::string CallerIdBytes(const SignalContext& context, const CallerIdMessage& m
 // The report of the format alone (no check of the client's setting).
 std::string FormatCallerId(const CallerIdMessage& message, CidFormat format);
 
-// <DLE>H (Rockwell <DLE>t) and <DLE>h in voice class; nothing in data class,
+// <DLE>H (Rockwell <DLE>t, Conexant <DLE>P) and <DLE>h (Conexant <DLE>p)
+// in voice class; nothing in data class,
 // where a modem does not report the handset.
 std::string HandsetBytes(const SignalContext& context, bool offHook);
 

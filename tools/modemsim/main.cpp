@@ -43,9 +43,16 @@ Options:
   --link PATH           make PATH a symbolic link to the terminal (a link that
                         is there is replaced, anything else refused); removed
                         at exit
-  --dialect v253|rockwell|lucent
+  --dialect v253|rockwell|lucent|conexant|usr5637
                         the voice command set (default v253); lucent is v253
-                        that names itself Lucent
+                        that names itself Lucent; conexant and usr5637 are
+                        v253 modems with the formats, identity and quirks of
+                        a Conexant CX93001 stick and a U.S. Robotics 5637
+  --abort-repeats N     a voice receive ends only on the Nth <DLE>! the client
+                        sends (1 to 9, default 1), as on U.S. Robotics 5637
+                        units that miss the first
+  --cid-needs-standard  conexant: no caller ID until AT!4886= chose a
+                        caller-ID standard (firmware of another region)
   --refuse NAMES        extended commands this firmware lacks, e.g. VPR,VIT
                         (each answers ERROR, and so does a line holding one)
   --echo on|off         command echo after power-on and ATZ (default on)
@@ -151,22 +158,24 @@ int Main(int argc, char** argv) {
             return kExitDone;
         }
         if (arg == "--demo" || arg == "--ring-text" || arg == "--stay" ||
-            arg == "--dle-abort-only" || arg == "--adpcm-only" || arg == "--ignore-abort") {
+            arg == "--dle-abort-only" || arg == "--adpcm-only" || arg == "--ignore-abort" ||
+            arg == "--cid-needs-standard") {
             if (attached) {
                 return Usage(arg + " takes no value");
             }
-            bool& flag = arg == "--demo"             ? demo
-                         : arg == "--stay"           ? options.stay
-                         : arg == "--ring-text"      ? options.ringText
-                         : arg == "--dle-abort-only" ? options.dleAbortOnly
-                         : arg == "--ignore-abort"   ? options.ignoreAbort
-                                                     : options.adpcmOnly;
+            bool& flag = arg == "--demo"                 ? demo
+                         : arg == "--stay"               ? options.stay
+                         : arg == "--ring-text"          ? options.ringText
+                         : arg == "--dle-abort-only"     ? options.dleAbortOnly
+                         : arg == "--ignore-abort"       ? options.ignoreAbort
+                         : arg == "--cid-needs-standard" ? options.callerIdNeedsStandard
+                                                         : options.adpcmOnly;
             flag = true;
             continue;
         }
         if (arg != "--script" && arg != "-e" && arg != "--link" && arg != "--dialect" &&
             arg != "--echo" && arg != "--speed" && arg != "--log" && arg != "--refuse" &&
-            arg != "--modem-buffer") {
+            arg != "--modem-buffer" && arg != "--abort-repeats") {
             return Usage("unknown option " + arg);
         }
         if (!value(text)) {
@@ -187,9 +196,17 @@ int Main(int argc, char** argv) {
                 options.dialect = Dialect::Rockwell;
             } else if (text == "lucent") {
                 options.dialect = Dialect::Lucent;
+            } else if (text == "conexant" || text == "usr5637") {
+                options.dialect = Dialect::V253;
+                options.model = text == "conexant" ? ModemModel::Conexant : ModemModel::Usr5637;
             } else {
-                return Usage("--dialect is v253, rockwell or lucent");
+                return Usage("--dialect is v253, rockwell, lucent, conexant or usr5637");
             }
+        } else if (arg == "--abort-repeats") {
+            if (text.size() != 1 || text[0] < '1' || text[0] > '9') {
+                return Usage("--abort-repeats is a number from 1 to 9");
+            }
+            options.abortRepeats = text[0] - '0';
         } else if (arg == "--refuse") {
             std::size_t start = 0;
             while (start <= text.size()) {

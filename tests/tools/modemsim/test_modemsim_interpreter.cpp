@@ -370,5 +370,171 @@ TEST_F(RockwellInterpreterTest, ReportsThePickUpAsDleT) {
               "\r\nDATE = 0101\r\nTIME = 0000\r\nNMBR = 5551234\r\n");
 }
 
+// The modems people own, from their manuals' command lists: what the client
+// types (raw bytes, the receive's end included) and what comes back.
+struct Exchange {
+    std::string in;
+    std::string out;
+};
+
+struct ProfileCase {
+    const char* name;
+    InterpreterOptions options;
+    std::vector<Exchange> transcript;
+    int chosenFormat;  // what the program picks from the +VSM=? offers
+};
+
+void PrintTo(const ProfileCase& profile, std::ostream* out) {
+    *out << profile.name;
+}
+
+const std::string kOk = "\r\nOK\r\n";
+const std::string kError = "\r\nERROR\r\n";
+
+std::string Answer(const std::string& info) {
+    return "\r\n" + info + "\r\n" + kOk;
+}
+
+std::vector<ProfileCase> ProfileCases() {
+    InterpreterOptions conexant{Dialect::V253, false};
+    conexant.model = ModemModel::Conexant;
+    InterpreterOptions usr{Dialect::V253, false};
+    usr.model = ModemModel::Usr5637;
+    usr.abortRepeats = 2;
+    const std::string voiceOn = "AT+FCLASS=8\r";
+    return {
+        {"Conexant",
+         conexant,
+         {{"ATI0\r", Answer("56000")},
+          {"ATI3\r", Answer("CX93001-EIS_V0.2002-V92")},
+          {"AT+VSM=?\r", kError},  // voice class only
+          {voiceOn, kOk},
+          {"AT+VSM=?\r", Answer("1,\"UNSIGNED PCM\",8,0,8000,0,0\r\n"
+                                "129,\"IMA ADPCM\",4,0,8000,0,0\r\n"
+                                "130,\"UNSIGNED PCM\",8,0,8000,0,0\r\n"
+                                "140,\"2 Bit ADPCM\",2,0,8000,0,0\r\n"
+                                "141,\"4 Bit ADPCM\",4,0,8000,0,0")},
+          {"AT+VSM=131,8000\r", kError},
+          {"AT+VSM=141,8000,0,0\r", kOk},
+          {"AT+VSM?\r", Answer("141,8000,0,0")},
+          {"AT!4886?\r", Answer("000")},
+          {"AT!4886=02;+VCID=1\r", kOk},
+          {"AT!4886?\r", Answer("002")},
+          {"AT!4886=\r", kError},
+          {"AT!48=1\r", kError},
+          {"ATZ\r", kOk},
+          {"AT!4886?\r", Answer("000")},  // forgotten on reset
+          {voiceOn + "AT+VLS=1\rAT+VRX\r", kOk + kOk + "\r\nCONNECT\r\n"},
+          {"\x10\x10\x10!", "<stream end>\x10\x03" + kOk}},
+         1},
+        {"USR 5637",
+         usr,
+         {{"ATI0\r", Answer("5601")},
+          {"ATI3\r", Answer("U.S. Robotics 56K FAX USB V1.2.23")},
+          {voiceOn, kOk},
+          {"AT+VSM=?\r", Answer("128,\"8-BIT LINEAR\",(7200,8000,11025)\r\n"
+                                "129,\"16-BIT LINEAR\",(7200,8000,11025)\r\n"
+                                "130,\"8-BIT ALAW\",(8000)\r\n"
+                                "131,\"8-BIT ULAW\",(8000)\r\n"
+                                "132,\"IMA ADPCM\",(7200,8000,11025)")},
+          {"AT+VSM?\r", Answer("128,8000")},
+          {"AT+VSM=128\r", kError},  // the rate must be given
+          {"AT+VSM=128,8000\r", kOk},
+          {"AT!4886=1\r", kError},
+          {"AT+VLS=1\rAT+VRX\r", kOk + "\r\nCONNECT\r\n"},
+          // This unit misses the first end; a lone DLE ends nothing.
+          {"\x10!", ""},
+          {"\x10x!", ""},
+          {"\x10!", "<stream end>\x10\x03" + kOk}},
+         131},
+    };
+}
+
+class ProfileTest : public ::testing::TestWithParam<ProfileCase> {};
+
+TEST_P(ProfileTest, FollowsTheManualsTranscript) {
+    const ProfileCase& profile = GetParam();
+    RecordingHost host;
+    AtInterpreter modem(profile.options, host);
+    modem.PowerOn();
+    for (const Exchange& step : profile.transcript) {
+        host.Take();
+        modem.Feed(step.in);
+        EXPECT_EQ(host.Take(), step.out) << "after " << step.in;
+    }
+}
+
+TEST_P(ProfileTest, TheProgramReadsItAsV253AndPicksAFormatItTakes) {
+    const ProfileCase& profile = GetParam();
+    RecordingHost host;
+    AtInterpreter modem(profile.options, host);
+    modem.PowerOn();
+    const auto infoLines = [&](const std::string& command) {
+        host.Take();
+        modem.Feed(command + "\r");
+        std::vector<std::string> lines;
+        std::string answer = host.Take();
+        for (std::size_t start = 0; start < answer.size();) {
+            const std::size_t end = std::min(answer.find("\r\n", start), answer.size());
+            const std::string line = answer.substr(start, end - start);
+            if (!line.empty() && line != "OK") {
+                lines.push_back(line);
+            }
+            start = end + 2;
+        }
+        return lines;
+    };
+    modem::ProbeReplies replies;
+    replies.classList = infoLines("AT+FCLASS=?");
+    replies.identification = infoLines("ATI3");
+    EXPECT_EQ(modem::DetectDialect(replies), Dialect::V253);
+    infoLines("AT+FCLASS=8");
+    const std::vector<std::string> offers = infoLines("AT+VSM=?");
+    const auto choice = modem::ChooseVoiceFormat(modem::ParseVoiceFormatOffers(offers));
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->code, profile.chosenFormat);
+    host.Take();
+    modem.Feed("AT+VSM=" + modem::VoiceFormatArgument(*choice) + "\r");
+    EXPECT_EQ(host.Take(), kOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modems, ProfileTest, ::testing::ValuesIn(ProfileCases()),
+                         [](const auto& param) {
+                             std::string name = param.param.name;
+                             std::erase(name, ' ');
+                             return name;
+                         });
+
+TEST(ConexantSignalsTest, CallerIdWaitsForTheStandardAndTheExtensionIsLineVoltage) {
+    InterpreterOptions options{Dialect::V253, false};
+    options.model = ModemModel::Conexant;
+    options.callerIdNeedsStandard = true;
+    RecordingHost host;
+    AtInterpreter modem(options, host);
+    modem.PowerOn();
+    CallerIdMessage message;
+    message.number = "5551234";
+    message.date = "0101";
+    message.time = "0000";
+    const std::string report = "\r\nDATE = 0101\r\nTIME = 0000\r\nNMBR = 5551234\r\n";
+    const struct {
+        const char* line;
+        bool reported;
+    } kSteps[] = {
+        {"AT+VCID=1", false},  // the region's standard is not the line's
+        {"AT!4886=0", true},  {"ATZ", false},
+        {"AT+VCID=1", false},  // the standard went with the reset
+        {"AT!4886=0", true},
+    };
+    for (const auto& step : kSteps) {
+        modem.Feed(std::string(step.line) + "\r");
+        EXPECT_EQ(CallerIdBytes(ContextOf(modem, false), message), step.reported ? report : "")
+            << "after " << step.line;
+    }
+    modem.Feed("AT+FCLASS=8\r");
+    EXPECT_EQ(HandsetBytes(ContextOf(modem, false), true), "\x10P");
+    EXPECT_EQ(HandsetBytes(ContextOf(modem, false), false), "\x10p");
+}
+
 }  // namespace
 }  // namespace orvane::modemsim
