@@ -208,6 +208,48 @@ INSTANTIATE_TEST_SUITE_P(Formats, RecordingEndToEnd,
                                            FormatCase{"Gsm610", 2, 49}),
                          [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
+// The modems people own, each recording a call: the program finds the
+// profile's format on its own and the caller's sound arrives whole.
+struct ProfileCase {
+    const char* dialect;
+    int16_t (*expand)(uint8_t);  // the pattern in the format the program picks
+};
+
+class ModemProfileRecording
+    : public testing::ProgramOnEmulatorTest<::testing::TestWithParam<ProfileCase>> {};
+
+TEST_P(ModemProfileRecording, RecordsACallWhole) {
+    Store(kTabGeneral, "cmbRecordFormatRec", QStringLiteral("0"));
+    ASSERT_TRUE(sim_.Start(link_,
+                           QStringLiteral("voice pattern; wait-command VCID=1; "
+                                          "call rings=2 every=300 name=\"Alice Example\" "
+                                          "number=5551234; pickup; wait-command VRX; sleep 2500; "
+                                          "remote-hangup busy; wait-hangup timeout 20000; "
+                                          "sleep 120000"),
+                           {QStringLiteral("--dialect"), QString::fromLatin1(GetParam().dialect)}));
+    Program program;
+    program.Load(true);
+    ASSERT_TRUE(PumpUntil([&] { return Journal().contains(QStringLiteral("End Of Call")); }))
+        << Journal().toStdString();
+    const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+    ASSERT_EQ(records.size(), 1u) << Journal().toStdString();
+    EXPECT_EQ(records[0].Get(CallField::CallerNumber), QStringLiteral("5551234"));
+    QFile wave(folder_ + CallFileName(records[0]));
+    ASSERT_TRUE(wave.open(QIODevice::ReadOnly));
+    const QByteArray data = WaveData(wave.readAll());
+    const qsizetype count = data.size() / 2;
+    const qsizetype intact = testing::IntactPatternRun(
+        reinterpret_cast<const int16_t*>(data.constData()), count, GetParam().expand);
+    EXPECT_GE(intact, 2 * kRate) << "of " << count << " samples";
+    EXPECT_LE(count - intact, kRate / 2);
+    program.Window().UnLoadApp();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modems, ModemProfileRecording,
+                         ::testing::Values(ProfileCase{"conexant", testing::ExpandUnsigned8},
+                                           ProfileCase{"usr5637", testing::ExpandMuLaw}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.dialect); });
+
 // A call that goes on until the program ends, recorded as 16-bit PCM.
 const QString kLongCall = QStringLiteral(
     "voice pattern; wait-command VCID=1; "
