@@ -543,9 +543,8 @@ void VoiceModemBackend::StopReceive() {
     if (!channel_.InVoiceReceive()) {
         return;
     }
-    channel_.Send(modem::kEndReceive);
     // The sound up to <DLE><ETX> is the end of the call: it is kept.
-    const ModemReply ended = channel_.FinishVoiceReceive(Ms(timing_.stopReceive));
+    const ModemReply ended = AskReceiveEnd();
     if (!channel_.IsOpen() ||
         (!channel_.InVoiceReceive() && ended.result != ModemResult::Timeout)) {
         return;
@@ -916,6 +915,23 @@ void VoiceModemBackend::DeliverHeldInputLater() {
 void VoiceModemBackend::DropHeldInput() {
     holdInput_ = false;
     held_.clear();
+}
+
+// Some units (U.S. Robotics 5637 among them) miss the first end of a
+// receive: it is sent again, within the same time, before the line is
+// dropped the hard way.
+ModemReply VoiceModemBackend::AskReceiveEnd() {
+    constexpr int kAttempts = 3;
+    ModemReply ended;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        channel_.Send(modem::kEndReceive);
+        ended = channel_.FinishVoiceReceive(Ms(timing_.stopReceive) / kAttempts);
+        if (!channel_.IsOpen() || !channel_.InVoiceReceive() ||
+            ended.result != ModemResult::Timeout) {
+            break;
+        }
+    }
+    return ended;
 }
 
 }  // namespace orvane

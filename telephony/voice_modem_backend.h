@@ -202,6 +202,8 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     std::optional<ModemResult> dialResult_;
     bool holdInput_ = false;
     std::vector<HeldModemInput> held_;
+
+    ModemReply AskReceiveEnd();
 };
 
 }  // namespace orvane

@@ -518,6 +518,28 @@ TEST_F(VoiceModemLineTest, AReceiveThatWillNotEndIsHungUpTheHardWayAndJournaled)
         << journal.join(u'\n').toStdString();
 }
 
+TEST_F(VoiceModemLineTest, AUnitThatMissesTheFirstEndOfAReceiveIsAskedAgain) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    MakeTapi();
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral("voice tone 440; wait-command VCID=1; call rings=1 name=Ann number=5551234; "
+                       "pickup; wait-command VRX; sleep 300; remote-hangup busy; "
+                       "wait-hangup timeout 20000; exit"),
+        {QStringLiteral("--dialect"), QStringLiteral("usr5637"), QStringLiteral("--abort-repeats"),
+         QStringLiteral("2")}));
+    ASSERT_TRUE(SelectLinkLine().has_value());  // named as a U.S. Robotics modem
+    ASSERT_EQ(tapi_->LineOpen(6, 6), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    SetJournalSwitches(false, false);
+    EXPECT_TRUE(journal.filter(QStringLiteral("did not end the voice receive")).isEmpty())
+        << journal.join(u'\n').toStdString();
+}
+
 TEST_F(VoiceModemLineTest, ACompoundSetupLineTheFirmwareRefusesIsSentPartByPart) {
     const QString log = dir_.filePath(QStringLiteral("modem.log"));
     ASSERT_TRUE(sim_.Start(
