@@ -82,9 +82,7 @@ qint32 EnterVoiceIdle(ModemChannel& channel, ModemLineSetup& line, int timeout) 
             }
         }
     }
-    if (!channel.Command(commands.callerIdOn, timeout).ok() && !commands.callerIdOnAlt.empty()) {
-        channel.Command(commands.callerIdOnAlt, timeout);
-    }
+    line.callerIdOff = !TurnCallerIdOn(channel, commands, timeout);
     if (line.format && !commands.fixedFormatCommand.empty()) {
         // A refused sample size must not be decoded as if it were taken.
         if (!channel.Command(commands.fixedFormatCommand, timeout).ok()) {
@@ -105,6 +103,48 @@ qint32 EnterVoiceIdle(ModemChannel& channel, ModemLineSetup& line, int timeout) 
         }
     }
     return channel.IsOpen() ? line_error::kNone : line_error::kDeviceLost;
+}
+
+namespace {
+
+// "AT+VCID=1" is read back with "AT+VCID?"; the answer is the value alone
+// or with the command's name before it ("+VCID: 1").
+std::optional<bool> CallerIdTook(ModemChannel& channel, const std::string& enable, int timeout) {
+    const std::size_t equals = enable.find('=');
+    if (equals == std::string::npos) {
+        return std::nullopt;
+    }
+    const ModemReply reply = channel.Command(enable.substr(0, equals) + "?", timeout);
+    if (!reply.ok()) {
+        return std::nullopt;  // a firmware that cannot be asked is taken at its word
+    }
+    const std::string wanted = enable.substr(equals + 1);
+    for (const std::string& line : reply.lines) {
+        const std::size_t colon = line.find(':');
+        std::string value = colon == std::string::npos ? line : line.substr(colon + 1);
+        std::erase(value, ' ');
+        if (!value.empty()) {
+            return value == wanted;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool TurnCallerIdOn(ModemChannel& channel, const modem::DialectCommands& commands, int timeoutMs) {
+    for (const std::string* enable : {&commands.callerIdOn, &commands.callerIdOnAlt}) {
+        if (enable->empty() || !channel.Command(*enable, timeoutMs).ok()) {
+            continue;
+        }
+        if (CallerIdTook(channel, *enable, timeoutMs).value_or(true)) {
+            return true;
+        }
+        // Once more: some firmwares drop the first command after a reset.
+        return channel.Command(*enable, timeoutMs).ok() &&
+               CallerIdTook(channel, *enable, timeoutMs).value_or(true);
+    }
+    return false;
 }
 
 }  // namespace orvane

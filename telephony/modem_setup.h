@@ -21,6 +21,8 @@ struct ModemLineSetup {
     modem::DialectCommands commands;
     std::optional<modem::VoiceFormatChoice> format;  // empty: no sound to record
     std::optional<int> lineLabel;                    // the +VLS number of the telephone line
+    // The last set-up could not turn caller ID on: calls come without a number.
+    bool callerIdOff = false;
 };
 
 struct ModemSetupTiming {
@@ -50,5 +52,10 @@ ModemSetup SetUpModem(ModemChannel& channel, const std::optional<ModemProbe>& kn
 // label known. Done after every call too, since some modems lose caller ID
 // when they change mode. A refused format is dropped from `line`.
 qint32 EnterVoiceIdle(ModemChannel& channel, ModemLineSetup& line, int timeoutMs);
+
+// Turns caller ID on and asks whether it took (a modem that forgot it on a
+// reset says so); sends the command again once when it did not. False when
+// the modem refused every form or still reports it off.
+bool TurnCallerIdOn(ModemChannel& channel, const modem::DialectCommands& commands, int timeoutMs);
 
 }  // namespace orvane

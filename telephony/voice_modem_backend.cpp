@@ -433,6 +433,7 @@ void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device, const 
     // with what it said from now on.
     cache_[device.port.canonical] = openDevice_;
     line_ = setup.line;
+    JournalCallerIdOff(false);
     if (setup.formatRefused) {
         WriteSysLog(QStringLiteral("The modem refused the sample format; the line has no "
                                    "usable audio"),
@@ -454,7 +455,10 @@ void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device, const 
 }
 
 qint32 VoiceModemBackend::EnterIdleMode() {
-    return EnterVoiceIdle(channel_, line_, Ms(timing_.command));
+    const bool wasOff = line_.callerIdOff;
+    const qint32 result = EnterVoiceIdle(channel_, line_, Ms(timing_.command));
+    JournalCallerIdOff(wasOff);
+    return result;
 }
 
 qint32 VoiceModemBackend::Close() {
@@ -915,6 +919,15 @@ void VoiceModemBackend::DeliverHeldInputLater() {
 void VoiceModemBackend::DropHeldInput() {
     holdInput_ = false;
     held_.clear();
+}
+
+// Once when caller ID goes off, not after every call while it stays off.
+void VoiceModemBackend::JournalCallerIdOff(bool wasOff) {
+    if (line_.callerIdOff && !wasOff) {
+        WriteSysLog(QStringLiteral("The modem did not turn caller ID on; calls come without "
+                                   "the caller's number"),
+                    0, QStringLiteral("VoiceModem_CallerId"));
+    }
 }
 
 // Some units (U.S. Robotics 5637 among them) miss the first end of a

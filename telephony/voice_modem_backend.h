@@ -204,6 +204,7 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     std::vector<HeldModemInput> held_;
 
     ModemReply AskReceiveEnd();
+    void JournalCallerIdOff(bool wasOff);
 };
 
 }  // namespace orvane

@@ -538,6 +538,31 @@ TEST_F(VoiceModemLineTest, AUnitThatMissesTheFirstEndOfAReceiveIsAskedAgain) {
     SetJournalSwitches(false, false);
     EXPECT_TRUE(journal.filter(QStringLiteral("did not end the voice receive")).isEmpty())
         << journal.join(u'\n').toStdString();
+    // Its caller ID was asked back after each set-up and found on.
+    EXPECT_TRUE(journal.filter(QStringLiteral("did not turn caller ID on")).isEmpty());
+    EXPECT_TRUE(events_.contains(QStringLiteral("CallerID Ann|5551234")))
+        << events_.join(u',').toStdString();
+}
+
+TEST_F(VoiceModemLineTest, CallerIdTheModemWillNotTurnOnIsJournaledOnceAndCallsStillRing) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    MakeTapi();
+    ASSERT_TRUE(sim_.Start(link_,
+                           QStringLiteral("voice tone 440; wait-command VCID; sleep 300; "
+                                          "call rings=1 name=Ann number=5551234; pickup; "
+                                          "wait-command VRX; sleep 300; remote-hangup busy; "
+                                          "wait-hangup timeout 20000; wait-command VCID; exit"),
+                           {QStringLiteral("--refuse"), QStringLiteral("VCID")}));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    SetJournalSwitches(false, false);
+    EXPECT_FALSE(events_.join(u',').contains(QStringLiteral("CallerID")));
+    EXPECT_EQ(journal.filter(QStringLiteral("did not turn caller ID on")).size(), 1)
+        << journal.join(u'\n').toStdString();
 }
 
 TEST_F(VoiceModemLineTest, ACompoundSetupLineTheFirmwareRefusesIsSentPartByPart) {
