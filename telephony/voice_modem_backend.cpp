@@ -586,6 +586,7 @@ void VoiceModemBackend::ForgetCall() {
     handsetPickedUp_ = false;
     hangUpCue_ = false;
     dialResult_.reset();
+    waitingCallNoted_ = false;
 }
 
 void VoiceModemBackend::EndCall() {
@@ -673,6 +674,10 @@ void VoiceModemBackend::BeginIncomingCall() {
 }
 
 void VoiceModemBackend::RingSignal() {
+    if (state_ == CallState::Connected) {
+        NoteWaitingCall();
+        return;
+    }
     BeginIncomingCall();
     if (state_ != CallState::Ringing) {
         return;
@@ -735,6 +740,12 @@ void VoiceModemBackend::OnModemLine(std::string_view line) {
     if (state_ == CallState::None || state_ == CallState::Ringing) {
         if (callerId_.FeedLine(line)) {
             CallerIdLine();
+        }
+    } else if (state_ == CallState::Connected) {
+        // Read apart from the call's own caller, which it must not change.
+        modem::CallerIdCollector waiting;
+        if (waiting.FeedLine(line)) {
+            NoteWaitingCall();
         }
     }
 }
@@ -919,6 +930,18 @@ void VoiceModemBackend::DeliverHeldInputLater() {
 void VoiceModemBackend::DropHeldInput() {
     holdInput_ = false;
     held_.clear();
+}
+
+// A second call's ring or caller ID while one is connected (call waiting
+// that the modem reports like a new call): the connected call goes on, and
+// the journal says so once per call.
+void VoiceModemBackend::NoteWaitingCall() {
+    if (waitingCallNoted_) {
+        return;
+    }
+    waitingCallNoted_ = true;
+    WriteSysLog(QStringLiteral("A waiting call rang during a connected call; it was ignored"), 0,
+                QStringLiteral("VoiceModem_WaitingCall"));
 }
 
 // Once when caller ID goes off, not after every call while it stays off.

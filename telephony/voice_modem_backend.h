@@ -205,6 +205,8 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
 
     ModemReply AskReceiveEnd();
     void JournalCallerIdOff(bool wasOff);
+    void NoteWaitingCall();
+    bool waitingCallNoted_ = false;
 };
 
 }  // namespace orvane

@@ -565,6 +565,27 @@ TEST_F(VoiceModemLineTest, CallerIdTheModemWillNotTurnOnIsJournaledOnceAndCallsS
         << journal.join(u'\n').toStdString();
 }
 
+TEST_F(VoiceModemLineTest, AWaitingCallsRingsDuringAConnectedCallAreIgnoredAndJournaledOnce) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    MakeTapi();
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral("voice tone 440; wait-command VCID=1; call rings=1 name=Ann number=5551234; "
+                       "pickup; wait-command VRX; sleep 300; ring; sleep 300; ring; sleep 300; "
+                       "remote-hangup busy; wait-hangup timeout 20000; exit")));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    SetJournalSwitches(false, false);
+    EXPECT_EQ(events_, (QStringList{"InComeCall", "Ring 1", "CallerID Ann|5551234", "Connected",
+                                    "Disconnected", "Idle"}));
+    EXPECT_EQ(journal.filter(QStringLiteral("waiting call")).size(), 1)
+        << journal.join(u'\n').toStdString();
+}
+
 TEST_F(VoiceModemLineTest, ACompoundSetupLineTheFirmwareRefusesIsSentPartByPart) {
     const QString log = dir_.filePath(QStringLiteral("modem.log"));
     ASSERT_TRUE(sim_.Start(
