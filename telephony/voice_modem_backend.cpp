@@ -5,6 +5,7 @@
 #include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <utility>
 
 #include "audio/sonvel_host.h"
@@ -97,6 +98,13 @@ VoiceModemSettings ReadVoiceModemSettings() {
     settings.extraPorts =
         ports.split(QRegularExpression(QStringLiteral("[;\\n]")), Qt::SkipEmptyParts);
     settings.extraInit = store.GetRegistryValue(setting::kTxtModemInit).toString().trimmed();
+    const auto limit = [&](const QString& name, int most) {
+        bool ok = false;
+        const int value = store.GetRegistryValue(name).toString().trimmed().toInt(&ok);
+        return ok ? std::clamp(value, 0, most) : 0;
+    };
+    settings.silenceLimitSeconds = limit(setting::kTxtSilenceLimit, 3600);
+    settings.longestCallSeconds = limit(setting::kTxtLongestCall, 24 * 60) * 60;
     return settings;
 }
 
@@ -514,6 +522,7 @@ void VoiceModemBackend::PrepareDecoder() {
     if (decoder_ != nullptr) {
         decoder_->Reset();
     }
+    ArmCallLimits();
 }
 
 qint32 VoiceModemBackend::GoOffHookAndReceive() {
@@ -789,6 +798,7 @@ void VoiceModemBackend::OnVoiceData(std::span<const uint8_t> bytes) {
     }
     samples_.clear();
     decoder_->Decode(bytes, samples_);
+    CountCallLimits(samples_);
     if (!samples_.empty()) {
         sonvel::PushExternalInput(externalInput_, samples_.data(),
                                   samples_.size() * sizeof(int16_t));
@@ -942,6 +952,40 @@ void VoiceModemBackend::NoteWaitingCall() {
     waitingCallNoted_ = true;
     WriteSysLog(QStringLiteral("A waiting call rang during a connected call; it was ignored"), 0,
                 QStringLiteral("VoiceModem_WaitingCall"));
+}
+
+void VoiceModemBackend::ArmCallLimits() {
+    constexpr qint64 kRate = 8000;
+    const VoiceModemSettings settings = settings_();
+    silenceLimitSamples_ = settings.silenceLimitSeconds * kRate;
+    longestCallSamples_ = settings.longestCallSeconds * kRate;
+    silentSamples_ = 0;
+    callSamples_ = 0;
+}
+
+void VoiceModemBackend::CountCallLimits(std::span<const int16_t> samples) {
+    // About -40 dB of full scale: line noise stays below, speech does not.
+    constexpr int kSilenceLevel = 328;
+    if (state_ != CallState::Connected || samples.empty()) {
+        return;
+    }
+    const qint64 before = callSamples_;
+    callSamples_ += static_cast<qint64>(samples.size());
+    for (const int16_t sample : samples) {
+        silentSamples_ = std::abs(sample) < kSilenceLevel ? silentSamples_ + 1 : 0;
+    }
+    const bool silent = silenceLimitSamples_ > 0 && silentSamples_ >= silenceLimitSamples_;
+    const bool tooLong = longestCallSamples_ > 0 && before < longestCallSamples_ &&
+                         callSamples_ >= longestCallSamples_;
+    if (hangUpCue_ || (!silent && !tooLong)) {
+        return;
+    }
+    hangUpCue_ = true;
+    WriteSysLog(silent ? QStringLiteral("The call was ended after %1 s of silence")
+                             .arg(silenceLimitSamples_ / 8000)
+                       : QStringLiteral("The call was ended at the longest call limit of %1 s")
+                             .arg(longestCallSamples_ / 8000),
+                0, QStringLiteral("VoiceModem_CallLimit"));
 }
 
 // Once when caller ID goes off, not after every call while it stays off.

@@ -34,11 +34,15 @@ struct HeldModemInput;
 
 // What the settings store says about modems.
 struct VoiceModemSettings {
-    QStringList extraPorts;  // device paths listed besides the system's serial ports
-    QString extraInit;       // the user's own init command, sent after ours
+    QStringList extraPorts;       // device paths listed besides the system's serial ports
+    QString extraInit;            // the user's own init command, sent after ours
+    int silenceLimitSeconds = 0;  // silence that ends a connected call; 0: never
+    int longestCallSeconds = 0;   // a connected call ends after this long; 0: never
 };
 
-// Reads "txtLinePorts" and "txtModemInit" of Properties\TabDevices.
+// Reads "txtLinePorts", "txtModemInit", "txtSilenceLimit" and
+// "txtLongestCall" of Properties\TabDevices. A limit that is not a whole
+// number is off; one beyond its range is held to the range's end.
 VoiceModemSettings ReadVoiceModemSettings();
 
 struct VoiceModemTiming {
@@ -207,6 +211,14 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     void JournalCallerIdOff(bool wasOff);
     void NoteWaitingCall();
     bool waitingCallNoted_ = false;
+    // A far end that goes silent, or a call that goes on and on, is ended:
+    // counted in the call's samples, so the limits hold at any read size.
+    void ArmCallLimits();
+    void CountCallLimits(std::span<const int16_t> samples);
+    qint64 silenceLimitSamples_ = 0;
+    qint64 longestCallSamples_ = 0;
+    qint64 silentSamples_ = 0;
+    qint64 callSamples_ = 0;
 };
 
 }  // namespace orvane

@@ -18,6 +18,11 @@ inline const QString kCmbSoundDev = QStringLiteral("cmbSoundDev");
 inline const QString kTxtLinePorts = QStringLiteral("txtLinePorts");
 // An AT command line sent last while the modem is set up.
 inline const QString kTxtModemInit = QStringLiteral("txtModemInit");
+// Seconds of silence that end a connected call (a far end that hung up
+// without the exchange sending a busy tone); 0 or nothing: never.
+inline const QString kTxtSilenceLimit = QStringLiteral("txtSilenceLimit");
+// Minutes a connected call may last before it is ended; 0 or nothing: no limit.
+inline const QString kTxtLongestCall = QStringLiteral("txtLongestCall");
 }  // namespace setting
 
 }  // namespace orvane

@@ -23,6 +23,8 @@
 #include "audio/sonvel_host.h"
 #include "audio/wave.h"
 #include "journal/journal_writer.h"
+#include "settings/names/devices.h"
+#include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
 #include "telephony/voice_modem_backend.h"
 #include "tests/support/qt_printers.h"
@@ -82,8 +84,11 @@ class VoiceModemLineTest : public ::testing::Test {
     void MakeTapi() {
         const QString link = link_;
         auto backend = std::make_unique<VoiceModemBackend>(
-            [link] {
-                return VoiceModemSettings{{link}, QString()};
+            [link, this] {
+                VoiceModemSettings settings{{link}, QString()};
+                settings.silenceLimitSeconds = silenceLimit_;
+                settings.longestCallSeconds = longestCall_;
+                return settings;
             },
             timing_);
         tapi_ = std::make_unique<Tapi>(std::move(backend));
@@ -175,6 +180,8 @@ class VoiceModemLineTest : public ::testing::Test {
     VoiceModemTiming timing_;
     ModemSimProcess sim_;
     std::unique_ptr<Tapi> tapi_;
+    int silenceLimit_ = 0;  // seconds
+    int longestCall_ = 0;   // seconds
     QStringList events_;
     QString callerName_;
     qint32 answer_ = -1;
@@ -584,6 +591,81 @@ TEST_F(VoiceModemLineTest, AWaitingCallsRingsDuringAConnectedCallAreIgnoredAndJo
                                     "Disconnected", "Idle"}));
     EXPECT_EQ(journal.filter(QStringLiteral("waiting call")).size(), 1)
         << journal.join(u'\n').toStdString();
+}
+
+// A far end that hangs up without a busy tone: the line goes silent, or the
+// call would go on for ever. The limits end it; without them it goes on.
+struct CallLimitCase {
+    const char* label;
+    int silenceLimit;
+    int longestCall;
+    const char* farEnd;  // after 1 s of tone
+    const char* journaled;
+};
+
+class CallLimits : public VoiceModemLineTest,
+                   public ::testing::WithParamInterface<CallLimitCase> {};
+
+TEST_P(CallLimits, EndTheCallWithoutABusyTone) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    silenceLimit_ = GetParam().silenceLimit;
+    longestCall_ = GetParam().longestCall;
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral("voice tone 440; wait-command VCID=1; call rings=1 name=Ann number=5551234; "
+                       "pickup; wait-command VRX; sleep 20; %1; wait-hangup timeout 10000; exit")
+            .arg(QString::fromLatin1(GetParam().farEnd)),
+        {QStringLiteral("--speed"), QStringLiteral("10")}));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    const QString journaled = QString::fromLatin1(GetParam().journaled);
+    // Sound comes ten times real time.
+    const bool ended = WaitForEvent(QStringLiteral("Idle"), journaled.isEmpty() ? 3000 : 9000);
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    SetJournalSwitches(false, false);
+    EXPECT_EQ(ended, !journaled.isEmpty()) << events_.join(u',').toStdString();
+    EXPECT_EQ(journal.filter(QStringLiteral("The call was ended")).join(u'|').contains(journaled),
+              true)
+        << journal.join(u'\n').toStdString();
+    if (journaled.isEmpty()) {
+        EXPECT_TRUE(journal.filter(QStringLiteral("The call was ended")).isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FarEnds, CallLimits,
+    ::testing::Values(CallLimitCase{"SilenceAtItsLimit", 2, 0, "voice silence", "2 s of silence"},
+                      CallLimitCase{"NoLimitsGoesOn", 0, 0, "voice silence", ""},
+                      CallLimitCase{"TalkingPastTheLongestCall", 2, 3, "sleep 1", "limit of 3 s"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+TEST(CallLimitSettings, ReadAsWholeNumbersWithinTheirRanges) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    RegistryRoutines store(kHkeyLocalMachine, product::kRootKey, kTabDevices);
+    store.CreateKey();
+    const struct {
+        const char* silence;
+        const char* longest;
+        int silenceSeconds;
+        int longestSeconds;
+    } kCases[] = {
+        {"", "", 0, 0},
+        {"8", "90", 8, 90 * 60},
+        {" 5 ", "abc", 5, 0},
+        {"-3", "1.5", 0, 0},
+        {"99999", "99999", 3600, 24 * 60 * 60},
+    };
+    for (const auto& value : kCases) {
+        ASSERT_TRUE(
+            store.SetRegistryValue(setting::kTxtSilenceLimit, QString::fromLatin1(value.silence)));
+        ASSERT_TRUE(
+            store.SetRegistryValue(setting::kTxtLongestCall, QString::fromLatin1(value.longest)));
+        const VoiceModemSettings settings = ReadVoiceModemSettings();
+        EXPECT_EQ(settings.silenceLimitSeconds, value.silenceSeconds) << value.silence;
+        EXPECT_EQ(settings.longestCallSeconds, value.longestSeconds) << value.longest;
+    }
 }
 
 TEST_F(VoiceModemLineTest, ACompoundSetupLineTheFirmwareRefusesIsSentPartByPart) {
