@@ -49,8 +49,8 @@ std::string ReadTelephoneSound(const std::string& path, int maxSeconds,
         if (piece.empty()) {
             break;
         }
-        const auto take = static_cast<std::size_t>(
-            std::min<uint64_t>(piece.size(), limit - all.size()));
+        const auto take =
+            static_cast<std::size_t>(std::min<uint64_t>(piece.size(), limit - all.size()));
         all.insert(all.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(take));
     }
     *samples = ToTelephoneRate(all, rate);

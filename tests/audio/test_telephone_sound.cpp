@@ -63,8 +63,7 @@ TEST(TelephoneSound, StereoAtAnotherRateIsMixedAndResampled) {
         stereo.push_back(sample);
     }
     const std::string path = folder.File("stereo.wav");
-    ASSERT_TRUE(testing::WriteWav(path, Pcm16Format(12000, 2), testing::ToBytes(stereo),
-                                  kSamples));
+    ASSERT_TRUE(testing::WriteWav(path, Pcm16Format(12000, 2), testing::ToBytes(stereo), kSamples));
     std::vector<int16_t> samples;
     EXPECT_EQ(ReadTelephoneSound(path, 60, &samples), "");
     ASSERT_EQ(samples.size(), kSamples * 2 / 3);
@@ -80,9 +79,7 @@ TEST(TelephoneSound, WhatIsNoSoundIsNamedAndGivesNoSamples) {
     testing::TempFolder folder;
     ASSERT_TRUE(folder.valid());
     const std::string text = folder.File("notes.wav");
-    {
-        std::ofstream(text) << "not a sound";
-    }
+    { std::ofstream(text) << "not a sound"; }
     for (const std::string& path : {text, folder.File("missing.wav"), folder.File("")}) {
         SCOPED_TRACE(path);
         std::vector<int16_t> samples = {1, 2, 3};
