@@ -72,6 +72,12 @@ CallOptions CallOptionsFrom(const GlobalOptions& options) {
     call.playSoundOnCall = options.playSoundOnCall;
     call.incomingCallSound = options.incomingCallSound;
     call.soundDevice = options.soundDevice;
+    if (options.announce) {
+        // A name that is no plain file name gives no path: nothing is played.
+        call.announcement = AlertSoundPath(
+            options.announcementSound.isEmpty() ? kDefaultAnnouncement : options.announcementSound);
+    }
+    call.announceWhileRecording = options.announceWhileRecording;
     return call;
 }
 

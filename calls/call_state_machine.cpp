@@ -120,9 +120,16 @@ void CallStateMachine::Connected() {
     // after it, and its EndCall stops the recording started here.
     if (state_.incomingCall) {
         state_.call.CallKind = kCallKindIncoming;
+        const bool announce = !options_.announcement.isEmpty();
+        if (announce && !options_.announceWhileRecording) {
+            PlayAnnouncement();
+        }
         recorder_->StartCallRecording();
         state_.recordingIncoming = true;
         state_.recordCall = false;
+        if (announce && options_.announceWhileRecording) {
+            PlayAnnouncement();
+        }
     }
     if (state_.recordCall) {
         // "Call and record": the user asked for the recording when placing
@@ -256,6 +263,16 @@ void CallStateMachine::LineLost(qint32 code) {
     view_.ShowLineProblem(LineProblemText(code, tapi_.LineErrText(code)));
     view_.SetLineStatus(Text(ids::kStatusLineClosed));
     view_.SetLineSwitch(false);
+}
+
+void CallStateMachine::PlayAnnouncement() {
+    // The line plays it out before it returns; the control's events wait in
+    // its queue meanwhile, so the call cannot end inside.
+    if (!tapi_.PlayToLine(options_.announcement)) {
+        WriteSysLog(QStringLiteral("The announcement %1 was not played to the line")
+                        .arg(options_.announcement),
+                    0, QStringLiteral("Tapi1_Connected"));
+    }
 }
 
 }  // namespace orvane

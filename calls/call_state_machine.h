@@ -25,6 +25,10 @@ struct CallOptions {
     bool playSoundOnCall = false;    // "chkPlayIn_IC"
     QString incomingCallSound;       // "CmbPlayWhen_IC": a file in the Sound folder
     qint32 soundDevice = 0;          // "cmbSoundDev" as an output device number
+    // The WAV played to the other party of an incoming call answered for
+    // recording (empty: none), before the recording starts or once it runs.
+    QString announcement;
+    bool announceWhileRecording = false;
 };
 
 // A QObject only so that the control's events stop with it.
@@ -72,6 +76,7 @@ class CallStateMachine : public QObject {
 
   private:
     void PlayIncomingSound();
+    void PlayAnnouncement();
 
     Tapi& tapi_;
     CallState& state_;

@@ -33,7 +33,7 @@ declare -A allowed=(
 no_qt=(audio telephony/modem tools/modemsim tools/sonvel tools/sounds)
 # Folders of Orvane itself: of Sonvel they see only its public headers.
 sonvel_public_only=(core settings translation journal telephony calls ui windows app tools/reg tools/setup)
-sonvel_public='^audio/(sonvel|sonvel_api|sonvel_host|sonvel_export|wave)\.h$'
+sonvel_public='^audio/(sonvel|sonvel_api|sonvel_host|sonvel_export|telephone_sound|wave)\.h$'
 # Folders below the windows: Qt Core is fine, widgets are not.
 no_widgets=(core settings/names settings/store translation/language_file translation/translation_files
             journal/journal_writer journal/journal_file_reader

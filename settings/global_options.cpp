@@ -17,6 +17,9 @@ GlobalOptions GlobalOptionsFrom(const ProgramSettings& settings) {
     options.openAppOnCall = settings.IncomingCall().OpenAppOnCall();
     options.playSoundOnCall = settings.IncomingCall().PlaySound();
     options.incomingCallSound = settings.IncomingCall().Sound();
+    options.announce = settings.IncomingCall().Announce();
+    options.announcementSound = settings.IncomingCall().AnnouncementSound();
+    options.announceWhileRecording = settings.IncomingCall().AnnounceWhileRecording();
     return options;
 }
 

@@ -36,6 +36,9 @@ struct GlobalOptions {
     bool openAppOnCall = false;
     bool playSoundOnCall = false;
     QString incomingCallSound;  // file name in the Sound folder
+    bool announce = false;
+    QString announcementSound;  // file name in the Sound folders; empty: the shipped one
+    bool announceWhileRecording = false;
 };
 
 // The pages' values now (soundDevice left 0: the audio controls know the

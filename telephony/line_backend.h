@@ -125,6 +125,15 @@ class LineBackend {
     // The audio engine's wave-in device number that carries the call's
     // sound, or -1 when there is none.
     virtual qint32 WaveInDevice() const = 0;
+
+    // Plays a sound file to the other party of the connected call and
+    // returns when it has been played; a recording of the call goes on.
+    // False when nothing was played: no connected call, a file that is no
+    // sound, or a line that cannot send sound (this default).
+    virtual bool PlayToLine(const QString& path) {
+        static_cast<void>(path);
+        return false;
+    }
 };
 
 }  // namespace orvane

@@ -183,6 +183,19 @@ ModemReply ModemChannel::FinishVoiceReceive(int timeoutMs) {
     return AwaitReply(std::string(), timeoutMs);
 }
 
+ModemReply ModemChannel::Transmit(std::span<const uint8_t> stream, int timeoutMs) {
+    if (link_ == nullptr) {
+        return {ModemResult::Closed, {}};
+    }
+    if (waiting_) {
+        return {ModemResult::Error, {}};
+    }
+    if (!Send(stream)) {
+        return {ModemResult::Closed, {}};
+    }
+    return AwaitReply(std::string(), timeoutMs);
+}
+
 ModemReply ModemChannel::AwaitReply(std::string echo, int timeoutMs) {
     reply_ = {};
     replyDone_ = false;

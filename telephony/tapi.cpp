@@ -122,6 +122,10 @@ qint32 Tapi::LineDrop() {
     return backend_->Drop();
 }
 
+bool Tapi::PlayToLine(const QString& path) {
+    return backend_->IsOpen() && backend_->PlayToLine(path);
+}
+
 qint32 Tapi::LineMakeCall(QString& number) {
     if (!backend_->IsOpen()) {
         return line_error::kNotOpen;

@@ -60,6 +60,9 @@ class Tapi : public QObject, private LineEventSink {
     qint32 LineMakeCall(QString& number);
     // 1 asks for the wave-in device of the call; anything else gives -1.
     qint32 GetWaveID(qint32 direction) const;
+    // Plays a WAV file to the other party of the connected call (an
+    // announcement, a message before hanging up); true once it was played.
+    bool PlayToLine(const QString& path);
 
   Q_SIGNALS:
     void InComeCall();

@@ -9,10 +9,12 @@
 #include <utility>
 
 #include "audio/sonvel_host.h"
+#include "audio/telephone_sound.h"
 #include "journal/journal_writer.h"
 #include "settings/names/devices.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/modem/dle_codec.h"
+#include "telephony/modem/voice_transmit.h"
 #include "telephony/tapi.h"
 
 namespace orvane {
@@ -1012,6 +1014,53 @@ ModemReply VoiceModemBackend::AskReceiveEnd() {
         }
     }
     return ended;
+}
+
+// ---------------------------------------------------------------- playing to the line
+
+namespace {
+// Longest sound played to a line: an announcement or a message, not music.
+constexpr int kMaxPlaySeconds = 300;
+}  // namespace
+
+bool VoiceModemBackend::PlayToLine(const QString& path) {
+    const QString source = QStringLiteral("VoiceModem_PlayToLine");
+    if (state_ != CallState::Connected || !line_.format || line_.commands.startTransmit.empty()) {
+        return false;
+    }
+    std::vector<int16_t> samples;
+    const std::string error =
+        sonvel::ReadTelephoneSound(path.toStdString(), kMaxPlaySeconds, &samples);
+    if (!error.empty()) {
+        WriteSysLog(
+            QStringLiteral("Cannot play to the line: %1").arg(QString::fromStdString(error)), 0,
+            source);
+        return false;
+    }
+    const std::vector<uint8_t> stream = modem::TransmitStream(samples, *line_.format);
+    const bool wasReceiving = channel_.InVoiceReceive();
+    StopReceive();
+    const int timeout = Ms(timing_.command);
+    bool played = false;
+    if (channel_.Command(line_.commands.startTransmit, timeout).result == ModemResult::Connect) {
+        const auto length = std::chrono::milliseconds(static_cast<int64_t>(samples.size()) * 1000 /
+                                                      sonvel::kTelephoneRate);
+        const ModemReply reply = channel_.Transmit(stream, Ms(length + timing_.transmitSlack));
+        played = reply.ok() || reply.result == ModemResult::VoiceConnect;
+        if (!played) {
+            WriteSysLog(QStringLiteral("The modem did not finish playing %1 to the line")
+                            .arg(QFileInfo(path).fileName()),
+                        0, source);
+        }
+    } else {
+        WriteSysLog(QStringLiteral("The modem refused to play sound to the line"), 0, source);
+    }
+    // The call goes on: the receive starts again where it was running.
+    if (wasReceiving && channel_.IsOpen() && state_ == CallState::Connected) {
+        channel_.ArmVoiceReceive();
+        channel_.Command(line_.commands.startReceive, timeout);
+    }
+    return played;
 }
 
 }  // namespace orvane

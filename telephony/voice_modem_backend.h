@@ -66,6 +66,9 @@ struct VoiceModemTiming {
     // How long DTR stays low when a receive would not end.
     std::chrono::milliseconds hardHangUp{500};
     std::chrono::milliseconds dialTimeout{90000};
+    // Beyond the sound's own length, how long the modem may take to play
+    // it out and answer.
+    std::chrono::milliseconds transmitSlack{5000};
 };
 
 class VoiceModemBackend : public QObject, public LineBackend, private ModemChannelListener {
@@ -101,6 +104,9 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     qint32 Drop() override;
     qint32 MakeCall(const QString& number) override;
     qint32 WaveInDevice() const override;
+    // Ends a running receive, sends the file through the modem's voice
+    // transmit in the line's sample format, and starts the receive again.
+    bool PlayToLine(const QString& path) override;
 
   private:
     enum class CallState { None, Ringing, Dialing, Connected, AwaitingDrop };

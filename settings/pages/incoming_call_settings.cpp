@@ -9,7 +9,10 @@ IncomingCallSettings::IncomingCallSettings(QObject* parent)
                    {{setting::kChkViewCdIc, Kind::kCheck},
                     {setting::kChkOpenAppOnCall, Kind::kCheck},
                     {setting::kChkPlayInIc, Kind::kCheck},
-                    {setting::kCmbPlayWhenIc, Kind::kText}},
+                    {setting::kCmbPlayWhenIc, Kind::kText},
+                    {setting::kChkAnnounceIc, Kind::kCheck},
+                    {setting::kCmbAnnounceIc, Kind::kText},
+                    {setting::kChkAnnounceWhileIc, Kind::kCheck}},
                    parent) {}
 
 bool IncomingCallSettings::CallerBalloon() const {
@@ -42,6 +45,30 @@ bool IncomingCallSettings::SetPlaySound(bool play) {
 
 bool IncomingCallSettings::SetSound(const QString& name) {
     return SetText(setting::kCmbPlayWhenIc, name);
+}
+
+bool IncomingCallSettings::Announce() const {
+    return CheckOf(setting::kChkAnnounceIc);
+}
+
+QString IncomingCallSettings::AnnouncementSound() const {
+    return TextOf(setting::kCmbAnnounceIc);
+}
+
+bool IncomingCallSettings::AnnounceWhileRecording() const {
+    return CheckOf(setting::kChkAnnounceWhileIc);
+}
+
+bool IncomingCallSettings::SetAnnounce(bool announce) {
+    return SetCheck(setting::kChkAnnounceIc, announce);
+}
+
+bool IncomingCallSettings::SetAnnouncementSound(const QString& name) {
+    return SetText(setting::kCmbAnnounceIc, name);
+}
+
+bool IncomingCallSettings::SetAnnounceWhileRecording(bool whileRecording) {
+    return SetCheck(setting::kChkAnnounceWhileIc, whileRecording);
 }
 
 }  // namespace orvane

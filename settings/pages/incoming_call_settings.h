@@ -21,6 +21,15 @@ class IncomingCallSettings final : public SettingsPage {
     bool SetOpenAppOnCall(bool open);
     bool SetPlaySound(bool play);
     bool SetSound(const QString& name);
+
+    // The announcement to a call answered for recording.
+    bool Announce() const;
+    // A file name in the Sound folders; empty: the shipped one.
+    QString AnnouncementSound() const;
+    bool AnnounceWhileRecording() const;
+    bool SetAnnounce(bool announce);
+    bool SetAnnouncementSound(const QString& name);
+    bool SetAnnounceWhileRecording(bool whileRecording);
 };
 
 }  // namespace orvane

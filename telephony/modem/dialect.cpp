@@ -77,6 +77,7 @@ DialectCommands PlusVCommands() {
     c.hangUp = "ATH0";
     c.dialPrefix = "ATD";
     c.toneQuery = "AT+VTS=?";
+    c.startTransmit = "AT+VTX";
     return c;
 }
 
@@ -127,6 +128,7 @@ DialectCommands CommandsFor(Dialect dialect) {
             c.stopReceive = {static_cast<unsigned char>('!')};
             c.hangUp = "ATH";
             c.toneQuery = "AT#VTS=?";
+            c.startTransmit = "AT#VTX";
             break;
         case Dialect::UsRobotics:
             c.callerIdOn = "AT#CID=1";
@@ -144,6 +146,7 @@ DialectCommands CommandsFor(Dialect dialect) {
             c.stopReceive = {kDle};
             c.hangUp = "AT#VLS=0H0";
             c.toneQuery = "AT#VTS=?";
+            c.startTransmit = "AT#VTX";
             break;
     }
     return c;

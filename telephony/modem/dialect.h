@@ -43,9 +43,10 @@ struct DialectCommands {
     // The bytes the dialect's manuals give for ending a receive. The driver
     // sends <DLE>! to every dialect instead (see kEndReceive).
     std::vector<unsigned char> stopReceive;
-    std::string hangUp;      // on-hook
-    std::string dialPrefix;  // "ATD"
-    std::string toneQuery;   // AT+VTS=? or AT#VTS=?: can it send digits
+    std::string hangUp;         // on-hook
+    std::string dialPrefix;     // "ATD"
+    std::string toneQuery;      // AT+VTS=? or AT#VTS=?: can it send digits
+    std::string startTransmit;  // AT+VTX: sound to the line until <DLE><ETX>
 };
 
 // Ends a voice receive on every dialect: a modem that takes a bare "!" or a

@@ -53,4 +53,55 @@ void AppendShielded(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
     }
 }
 
+void AppendTransmit(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
+    AppendShielded(data, out);
+    out.push_back(kDle);
+    out.push_back(kEtx);
+}
+
+std::size_t TransmitDecoder::Decode(std::span<const uint8_t> data, std::vector<uint8_t>& audio) {
+    if (ended_) {
+        return 0;
+    }
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const uint8_t byte = data[i];
+        if (!pendingDle_) {
+            if (byte == kDle) {
+                pendingDle_ = true;
+            } else {
+                audio.push_back(byte);
+            }
+            continue;
+        }
+        pendingDle_ = false;
+        switch (byte) {
+            case kDle:
+                audio.push_back(kDle);
+                break;
+            case kEtx:
+                ended_ = true;
+                return i + 1;
+            case kCan:
+                audio.clear();
+                break;
+            case 'u':
+            case 'd':
+            case 'p':
+            case 'r':
+            case 0x00:
+                break;
+            default:
+                if (faults_++ == 0) {
+                    firstFault_ = byte;
+                }
+                break;
+        }
+    }
+    return data.size();
+}
+
+void TransmitDecoder::Reset() {
+    *this = TransmitDecoder{};
+}
+
 }  // namespace orvane::modem

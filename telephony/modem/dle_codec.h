@@ -18,6 +18,7 @@ inline constexpr uint8_t kSub = 0x1A;
 
 // Codes the host sends after a DLE.
 inline constexpr uint8_t kReceiveAbort = '!';  // ends +VRX; the modem drains, then <DLE><ETX>
+inline constexpr uint8_t kCan = 0x18;          // in +VTX: drop the sound not yet played
 
 // Event codes the driver acts on (after a DLE).
 namespace event {
@@ -60,5 +61,31 @@ class DleDecoder {
 
 // Appends `data` to `out` with every DLE doubled.
 void AppendShielded(std::span<const uint8_t> data, std::vector<uint8_t>& out);
+
+// Appends a whole voice transmit: `data` shielded, then <DLE><ETX>, after
+// which the modem plays out its buffer and answers.
+void AppendTransmit(std::span<const uint8_t> data, std::vector<uint8_t>& out);
+
+// Reads the host-to-modem stream of a voice transmit, as a modem does.
+// <DLE><DLE> is a data 0x10, <DLE><ETX> ends the stream, <DLE><CAN> drops
+// the sound received so far, and the volume, pause and keep-alive codes
+// (u d p r <NUL>) are taken and ignored. A DLE before any other byte is the
+// host's fault: the pair is dropped and counted.
+class TransmitDecoder {
+  public:
+    // Like DleDecoder::Decode: sound to `audio`, bytes used returned.
+    std::size_t Decode(std::span<const uint8_t> data, std::vector<uint8_t>& audio);
+    bool Ended() const { return ended_; }
+    // The unknown pairs so far, and the byte after the DLE of the first one.
+    std::size_t Faults() const { return faults_; }
+    uint8_t FirstFault() const { return firstFault_; }
+    void Reset();
+
+  private:
+    bool pendingDle_ = false;
+    bool ended_ = false;
+    std::size_t faults_ = 0;
+    uint8_t firstFault_ = 0;
+};
 
 }  // namespace orvane::modem

@@ -257,6 +257,47 @@ TEST_F(CallStateMachineTest, AConnectedIncomingCallIsRecordedAsKindThree) {
     EXPECT_EQ(SysJournal().last(), QStringLiteral("Tapi1_Connected->Connected(0)"));
 }
 
+TEST_F(CallStateMachineTest, TheAnnouncementIsPlayedBeforeOrDuringTheRecordingAsSet) {
+    struct Case {
+        const char* what;
+        QString announcement;
+        bool whileRecording;
+        bool played;
+        QStringList beforeStart;  // what the line was asked before the recording started
+        QStringList after;        // and after it
+    };
+    const QString file = QStringLiteral("/sounds/announce.wav");
+    const QString play = QStringLiteral("PlayToLine ") + file;
+    const std::vector<Case> cases = {
+        {"none set", QString(), false, true, {}, {}},
+        {"before the recording", file, false, true, {play}, {}},
+        {"while it runs", file, true, true, {}, {play}},
+        {"not played: the call is recorded all the same", file, false, false, {play}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CallOptions options;
+        options.announcement = c.announcement;
+        options.announceWhileRecording = c.whileRecording;
+        machine_.SetOptions(options);
+        backend_->playResult = c.played;
+        machine_.InComeCall();
+        backend_->TakeRequests();
+        QStringList beforeStart;
+        w_.duringStart = [&] { beforeStart = backend_->TakeRequests(); };
+        machine_.Connected();
+        w_.duringStart = nullptr;
+        EXPECT_EQ(beforeStart, c.beforeStart);
+        EXPECT_EQ(backend_->TakeRequests(), c.after);
+        EXPECT_TRUE(w_.recording);
+        EXPECT_EQ(SysJournal().contains(QStringLiteral(
+                      "Tapi1_Connected->The announcement /sounds/announce.wav was not played to "
+                      "the line(0)")),
+                  !c.played);
+        machine_.Idle();
+    }
+}
+
 TEST_F(CallStateMachineTest, AConnectedWithoutAnyFlagOnlyShowsAndJournals) {
     w_.dialerLoaded = true;
     machine_.Connected();

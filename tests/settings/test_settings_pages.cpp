@@ -118,6 +118,21 @@ std::vector<Accessor> Accessors() {
         {"ring sound", incoming, [](S& s) { return QVariant(s.IncomingCall().Sound()); },
          [](S& s, const QVariant& v) { return s.IncomingCall().SetSound(v.toString()); }, QString(),
          "bell.wav", kTabIncomingCall, setting::kCmbPlayWhenIc, "bell.wav"},
+        {"announce", incoming, [](S& s) { return QVariant(s.IncomingCall().Announce()); },
+         [](S& s, const QVariant& v) { return s.IncomingCall().SetAnnounce(v.toBool()); }, false,
+         true, kTabIncomingCall, setting::kChkAnnounceIc, "1"},
+        {"announcement", incoming,
+         [](S& s) { return QVariant(s.IncomingCall().AnnouncementSound()); },
+         [](S& s, const QVariant& v) {
+             return s.IncomingCall().SetAnnouncementSound(v.toString());
+         },
+         QString(), "notice.wav", kTabIncomingCall, setting::kCmbAnnounceIc, "notice.wav"},
+        {"announce while recording", incoming,
+         [](S& s) { return QVariant(s.IncomingCall().AnnounceWhileRecording()); },
+         [](S& s, const QVariant& v) {
+             return s.IncomingCall().SetAnnounceWhileRecording(v.toBool());
+         },
+         false, true, kTabIncomingCall, setting::kChkAnnounceWhileIc, "1"},
         {"phone country", numbers, [](S& s) { return QVariant(s.PhoneNumbers().Country()); },
          [](S& s, const QVariant& v) { return s.PhoneNumbers().SetCountry(v.toString()); },
          PhoneBookSettings::SystemCountry(), "IL", kPhoneBookKey, setting::kPhoneCountry, "IL"},

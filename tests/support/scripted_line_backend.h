@@ -35,6 +35,7 @@ class ScriptedLineBackend final : public LineBackend {
     bool callActive = false;
     qint32 waveInDevice = -1;
     QString portHolder;  // who holds the port at a kPortInUse
+    bool playResult = true;
 
     // ---- What the control asked, oldest first: "Open 2", "Close", "Answer",
     // "Drop", "MakeCall 555-1234" ----
@@ -83,6 +84,10 @@ class ScriptedLineBackend final : public LineBackend {
         return Request(QStringLiteral("MakeCall ") + number, makeCallResult);
     }
     qint32 WaveInDevice() const override { return waveInDevice; }
+    bool PlayToLine(const QString& path) override {
+        requests << QStringLiteral("PlayToLine ") + path;
+        return playResult;
+    }
 
   private:
     void Raise(const std::function<void(LineEventSink&)>& event) {

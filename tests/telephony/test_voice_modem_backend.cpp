@@ -21,10 +21,12 @@
 #include <vector>
 
 #include "audio/sonvel_host.h"
+#include "audio/telephone_sound.h"
 #include "audio/wave.h"
 #include "journal/journal_writer.h"
 #include "settings/names/devices.h"
 #include "settings/store/registry_routines.h"
+#include "telephony/modem/voice_format.h"
 #include "telephony/tapi.h"
 #include "telephony/voice_modem_backend.h"
 #include "tests/support/qt_printers.h"
@@ -249,6 +251,60 @@ TEST_F(VoiceModemLineTest, AHandsetAnsweredCallGivesItsEventsInOrderAndExactlyTh
     // ends, a moment later.
     EXPECT_GE(intact, 4000);
     EXPECT_LE(count - intact, 4000);
+}
+
+// A message played to the connected call reaches the line sample for
+// sample in the line's format, and the receive then goes on.
+TEST_F(VoiceModemLineTest, PlayToLineSendsTheFileThroughVoiceTransmitAndReceivesAgain) {
+    std::vector<int16_t> message;
+    for (int i = 0; i < 6000; ++i) {
+        message.push_back(static_cast<int16_t>(((i * 131) % 30000) - 15000));
+    }
+    QByteArray wav("RIFF");
+    const auto put = [&wav](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            wav.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+        }
+    };
+    put(36 + message.size() * 2, 4);
+    wav.append("WAVEfmt ");
+    put(16, 4), put(1, 2), put(1, 2), put(8000, 4), put(16000, 4), put(2, 2), put(16, 2);
+    wav.append("data");
+    put(static_cast<uint32_t>(message.size() * 2), 4);
+    for (const int16_t sample : message) {
+        put(static_cast<uint16_t>(sample), 2);
+    }
+    const QString file = dir_.filePath(QStringLiteral("message.wav"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(wav) == wav.size());
+    out.close();
+    const QString played = dir_.filePath(QStringLiteral("played.wav"));
+    const QString log = dir_.filePath(QStringLiteral("log"));
+
+    ASSERT_TRUE(sim_.Start(link_,
+                           QStringLiteral("voice tone 440; wait-command VCID=1; "
+                                          "call rings=2 every=300 number=5550101; pickup; "
+                                          "wait-command VTX; wait-command VRX; sleep 300; "
+                                          "remote-hangup busy; wait-hangup timeout 20000; exit"),
+                           {QStringLiteral("--played"), played, QStringLiteral("--log"), log}));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    EXPECT_FALSE(tapi_->PlayToLine(file)) << "no call yet";
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Connected"))) << events_.join(u',').toStdString();
+    EXPECT_FALSE(tapi_->PlayToLine(dir_.filePath(QStringLiteral("missing.wav"))));
+    EXPECT_TRUE(tapi_->PlayToLine(file));
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+
+    std::vector<uint8_t> muLaw;
+    modem::VoiceEncoder(modem::SampleEncoding::MuLaw).Encode(message, muLaw);
+    std::vector<int16_t> expected;
+    modem::VoiceDecoder(modem::SampleEncoding::MuLaw, 8000).Decode(muLaw, expected);
+    std::vector<int16_t> arrived;
+    ASSERT_EQ(sonvel::ReadTelephoneSound(played.toStdString(), 60, &arrived), "");
+    EXPECT_TRUE(arrived == expected) << arrived.size() << " samples";
+    const QStringList commands = ClientLines(log);
+    EXPECT_EQ(commands.filter(QStringLiteral("VRX")).size(), 2)
+        << commands.join(u',').toStdString();
 }
 
 // The window may be busy (a modal dialog, a slow disk) in the middle of a

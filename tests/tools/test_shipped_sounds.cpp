@@ -25,7 +25,7 @@ TEST(ShippedSounds, EachIsAnAudiblePcmFileTheEngineReads) {
     EventLoopWindow window;
     Wave wave(&window);
     ASSERT_FALSE(wave.InitC());
-    for (const char* name : {"Ring.wav", "Chime.wav"}) {
+    for (const char* name : {"Ring.wav", "Chime.wav", "Recorded.wav"}) {
         const std::string path = std::string(ORVANE_BUILT_PROGRAM_DIR "/Sound/") + name;
         WaveFileDetails details;
         ASSERT_EQ(wave.GetDetailsWaveFile(path, details), 0) << name;

@@ -19,7 +19,6 @@ using modem::kEtx;
 
 constexpr std::size_t kMaxLineChars = 255;
 constexpr std::size_t kMaxHeldInput = 4096;
-constexpr uint8_t kCan = 0x18;
 
 struct FormatEntry {
     int code;
@@ -416,24 +415,18 @@ void AtInterpreter::FeedReceive(uint8_t byte) {
 }
 
 void AtInterpreter::FeedTransmit(uint8_t byte) {
-    if (!pendingDle_) {
-        if (byte == kDle) {
-            pendingDle_ = true;
-        } else {
-            ++transmitBytes_;
-        }
+    const std::size_t faults = transmit_.Faults();
+    transmit_.Decode(std::span(&byte, 1), played_);
+    if (transmit_.Faults() != faults) {
+        host_.TransmitFault(byte);
+    }
+    if (!transmit_.Ended()) {
         return;
     }
-    pendingDle_ = false;
-    if (byte == kDle) {
-        ++transmitBytes_;
-    } else if (byte == kCan) {
-        transmitBytes_ = 0;
-    } else if (byte == kEtx) {
-        state_ = State::Command;
-        host_.TransmitEnded(transmitBytes_);
-        SendResult(ResultCode::Ok);
-    }
+    state_ = State::Command;
+    host_.TransmitPlayed(played_, settings_.encoding);
+    host_.TransmitEnded(played_.size());
+    SendResult(ResultCode::Ok);
 }
 
 void AtInterpreter::ExecuteLine(const std::string& line, bool overlong) {
@@ -490,7 +483,8 @@ void AtInterpreter::ExecuteLine(const std::string& line, bool overlong) {
             abortsSeen_ = 0;
             host_.ReceiveStarted();
         } else if (state_ == State::Transmit) {
-            transmitBytes_ = 0;
+            transmit_.Reset();
+            played_.clear();
             host_.TransmitStarted();
         }
     }
@@ -1060,7 +1054,8 @@ void AtInterpreter::PowerOn() {
     overlong_ = false;
     info_.clear();
     pendingDle_ = false;
-    transmitBytes_ = 0;
+    transmit_.Reset();
+    played_.clear();
     heldInput_.clear();
     Reset();
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "telephony/modem/dialect.h"
+#include "telephony/modem/dle_codec.h"
 #include "telephony/modem/voice_format.h"
 
 namespace orvane::modemsim {
@@ -61,6 +62,15 @@ class ModemHost {
     // A voice transmit (+VTX) started or ended; `bytes` of sound arrived.
     virtual void TransmitStarted() = 0;
     virtual void TransmitEnded(std::size_t bytes) = 0;
+    // In a transmit, a DLE came before `code`, which no host sends; the pair
+    // is dropped.
+    virtual void TransmitFault(uint8_t code) { static_cast<void>(code); }
+    // What a finished transmit played to the line, unshielded, in the
+    // sample format set when it ended (before TransmitEnded).
+    virtual void TransmitPlayed(std::span<const uint8_t> sound, SampleEncoding encoding) {
+        static_cast<void>(sound);
+        static_cast<void>(encoding);
+    }
     // The client dialled; the host answers later with FinishDial().
     virtual void DialRequested(std::string_view number) = 0;
     // The client typed while the modem still owed it a result.
@@ -195,8 +205,9 @@ class AtInterpreter {
     bool overlong_ = false;
     std::string info_;         // information text of the line being run
     bool pendingDle_ = false;  // Receive / Transmit: the last byte was a DLE
-    std::size_t transmitBytes_ = 0;
-    int abortsSeen_ = 0;              // Receive: ends the client sent that did not take
+    int abortsSeen_ = 0;       // Receive: ends the client sent that did not take
+    modem::TransmitDecoder transmit_;
+    std::vector<uint8_t> played_;     // the sound of the transmit under way
     std::vector<uint8_t> heldInput_;  // what arrived while dialling
 };
 

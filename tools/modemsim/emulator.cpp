@@ -327,6 +327,25 @@ void Emulator::TransmitEnded(std::size_t bytes) {
     transcript_.Write("line", "voice transmit ended: " + std::to_string(bytes) + " bytes");
 }
 
+void Emulator::TransmitFault(uint8_t code) {
+    const char pair[] = {static_cast<char>(modem::kDle), static_cast<char>(code)};
+    transcript_.Write("line", "voice transmit fault: " +
+                                  Transcript::Readable(std::string_view(pair, sizeof pair)) +
+                                  " is no host code, dropped");
+}
+
+void Emulator::TransmitPlayed(std::span<const uint8_t> sound, SampleEncoding encoding) {
+    played_.Add(sound, encoding);
+    if (options_.playedPath.empty()) {
+        return;
+    }
+    // Written before the modem answers, so a client that has its "OK" finds
+    // the file complete.
+    if (const std::string error = played_.Write(options_.playedPath); !error.empty()) {
+        transcript_.Write("port", "cannot write the played sound: " + error);
+    }
+}
+
 void Emulator::InputWhileResultDue(std::string_view bytes) {
     transcript_.Write("client", "typed while a result is due: " + Transcript::Readable(bytes));
 }

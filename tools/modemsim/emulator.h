@@ -13,6 +13,7 @@
 
 #include "tools/modemsim/at_interpreter.h"
 #include "tools/modemsim/phone_line.h"
+#include "tools/modemsim/played_sound.h"
 #include "tools/modemsim/pty_port.h"
 #include "tools/modemsim/scenario_runner.h"
 #include "tools/modemsim/transcript.h"
@@ -42,6 +43,7 @@ struct EmulatorOptions {
     bool stay = false;  // keep serving when the steps are done
     std::string linkPath;
     std::string logPath;
+    std::string playedPath;  // --played: the WAV of what voice transmits played
 };
 
 class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
@@ -64,6 +66,8 @@ class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
     void ReceiveAborted() override;
     void TransmitStarted() override;
     void TransmitEnded(std::size_t bytes) override;
+    void TransmitFault(uint8_t code) override;
+    void TransmitPlayed(std::span<const uint8_t> sound, SampleEncoding encoding) override;
     void DialRequested(std::string_view number) override;
     void InputWhileResultDue(std::string_view bytes) override;
     // LineOutput
@@ -105,6 +109,7 @@ class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
     TimePoint drainUntil_{};
     std::optional<TimePoint> quietSince_;
     bool clientGone_ = false;  // a write or read found the client gone
+    PlayedSound played_;
 };
 
 }  // namespace orvane::modemsim

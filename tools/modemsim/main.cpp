@@ -70,6 +70,9 @@ Options:
                         whose host stops reading (default: no limit)
   --stay                keep serving when the steps are done
   --log FILE            write a transcript of both directions ("-": stderr)
+  --played FILE         write what voice transmits (AT+VTX, #VTX) played to
+                        the line as a 16-bit 8000 Hz mono WAV file, replaced
+                        whole at the end of each transmit
   -h, --help            show this help
   --version             show the version
 
@@ -175,7 +178,7 @@ int Main(int argc, char** argv) {
         }
         if (arg != "--script" && arg != "-e" && arg != "--link" && arg != "--dialect" &&
             arg != "--echo" && arg != "--speed" && arg != "--log" && arg != "--refuse" &&
-            arg != "--modem-buffer" && arg != "--abort-repeats") {
+            arg != "--modem-buffer" && arg != "--abort-repeats" && arg != "--played") {
             return Usage("unknown option " + arg);
         }
         if (!value(text)) {
@@ -189,6 +192,8 @@ int Main(int argc, char** argv) {
             options.linkPath = text;
         } else if (arg == "--log") {
             options.logPath = text;
+        } else if (arg == "--played") {
+            options.playedPath = text;
         } else if (arg == "--dialect") {
             if (text == "v253" || text == "V.253" || text == "v.253") {
                 options.dialect = Dialect::V253;

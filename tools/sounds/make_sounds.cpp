@@ -85,6 +85,18 @@ std::vector<double> SoftChime() {
     return samples;
 }
 
+// Three short 1400 Hz beeps, the tone that tells a caller the call is
+// recorded.
+std::vector<double> RecordingTone() {
+    std::vector<double> samples;
+    const auto beep = [](double t) { return 0.4 * Sine(1400, t); };
+    for (int i = 0; i < 3; ++i) {
+        AddTone(samples, 0.35 * i, 0.2, beep);
+    }
+    samples.resize(static_cast<size_t>(1.2 * kSampleRate));
+    return samples;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,7 +106,8 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1];
     const bool ok = WriteWave(folder + "/Ring.wav", TwoToneRing()) &&
-                    WriteWave(folder + "/Chime.wav", SoftChime());
+                    WriteWave(folder + "/Chime.wav", SoftChime()) &&
+                    WriteWave(folder + "/Recorded.wav", RecordingTone());
     if (!ok) {
         std::fprintf(stderr, "orvane-make-sounds: cannot write into %s\n", folder.c_str());
         return 1;

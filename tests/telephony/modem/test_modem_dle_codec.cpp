@@ -153,5 +153,81 @@ TEST(ModemDleShielding, AppendsToWhatIsThere) {
     EXPECT_EQ(out, Bytes("x\x10\x10y"));
 }
 
+struct TransmitCase {
+    const char* what;
+    std::string input;
+    std::string audio;
+    std::size_t used;
+    bool ended;
+    std::size_t faults;
+    char firstFault;
+};
+
+TEST(ModemTransmitDecoder, ReadsTheHostStreamAsAModemDoes) {
+    const std::vector<TransmitCase> cases = {
+        {"plain sound", "ab\x80\xff", "ab\x80\xff", 4, false, 0, 0},
+        {"doubled DLE is one data byte", "a\x10\x10z", "a\x10z", 4, false, 0, 0},
+        {"DLE ETX ends, the rest is commands",
+         std::string("a\x10\x03"
+                     "AT\r"),
+         "a", 3, true, 0, 0},
+        {"DLE CAN drops what came so far",
+         "ab\x10\x18"
+         "c",
+         "c", 5, false, 0, 0},
+        {"volume, pause and keep-alive codes",
+         std::string("a\x10u\x10"
+                     "d\x10p\x10r\x10\x00"
+                     "b",
+                     12),
+         "ab", 12, false, 0, 0},
+        {"an unknown pair is dropped and counted", "a\x10Zb\x10!c", "abc", 7, false, 2, 'Z'},
+        {"DLE SUB is no transmit code", "\x10\x1a", "", 2, false, 1, '\x1a'},
+    };
+    for (const TransmitCase& c : cases) {
+        for (const bool bytewise : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (bytewise ? " / bytewise" : " / whole"));
+            TransmitDecoder decoder;
+            std::vector<uint8_t> audio;
+            std::size_t used = 0;
+            const auto input = Bytes(c.input);
+            if (bytewise) {
+                for (std::size_t i = 0; i < input.size() && !decoder.Ended(); ++i) {
+                    used += decoder.Decode(std::span(&input[i], 1), audio);
+                }
+            } else {
+                used = decoder.Decode(input, audio);
+            }
+            EXPECT_EQ(audio, Bytes(c.audio));
+            EXPECT_EQ(used, c.used);
+            EXPECT_EQ(decoder.Ended(), c.ended);
+            EXPECT_EQ(decoder.Faults(), c.faults);
+            if (c.faults > 0) {
+                EXPECT_EQ(decoder.FirstFault(), static_cast<uint8_t>(c.firstFault));
+            }
+        }
+    }
+}
+
+TEST(ModemTransmitDecoder, EveryByteValueSurvivesATransmit) {
+    std::vector<uint8_t> data;
+    for (int value = 0; value < 256; ++value) {
+        data.push_back(static_cast<uint8_t>(value));
+    }
+    data.push_back(kDle);
+    std::vector<uint8_t> stream;
+    AppendTransmit(data, stream);
+    ASSERT_GE(stream.size(), 2u);
+    EXPECT_EQ(stream[stream.size() - 2], kDle);
+    EXPECT_EQ(stream.back(), kEtx);
+
+    TransmitDecoder decoder;
+    std::vector<uint8_t> audio;
+    EXPECT_EQ(decoder.Decode(stream, audio), stream.size());
+    EXPECT_TRUE(decoder.Ended());
+    EXPECT_EQ(decoder.Faults(), 0u);
+    EXPECT_EQ(audio, data);
+}
+
 }  // namespace
 }  // namespace orvane::modem

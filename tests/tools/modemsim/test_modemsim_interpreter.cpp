@@ -26,6 +26,11 @@ class RecordingHost : public ModemHost {
     }
     void TransmitStarted() override {}
     void TransmitEnded(std::size_t bytes) override { transmitted = bytes; }
+    void TransmitFault(uint8_t code) override { faults.push_back(static_cast<char>(code)); }
+    void TransmitPlayed(std::span<const uint8_t> sound, SampleEncoding encoding) override {
+        played.assign(sound.begin(), sound.end());
+        playedAs = encoding;
+    }
     void DialRequested(std::string_view number) override { dialled = number; }
 
     std::string Take() {
@@ -40,6 +45,9 @@ class RecordingHost : public ModemHost {
     int receives = 0;
     int aborts = 0;
     std::size_t transmitted = 0;
+    std::string faults;
+    std::string played;
+    SampleEncoding playedAs = SampleEncoding::Unsigned8;
     std::string dialled;
 };
 
@@ -237,6 +245,45 @@ TEST_F(InterpreterTest, VoiceTransmitTakesShieldedDataUntilDleEtx) {
                     7));
     EXPECT_EQ(host_.Take(), "\r\nOK\r\n");
     EXPECT_EQ(host_.transmitted, 4u);
+}
+
+TEST(InterpreterTransmit, EachDialectPlaysTheUnshieldedSoundAndNamesFaults) {
+    struct Case {
+        Dialect dialect;
+        std::vector<std::string> setup;
+        std::string start;
+        SampleEncoding encoding;
+    };
+    const std::vector<Case> cases = {
+        {Dialect::V253, {"AT+FCLASS=8", "AT+VSM=131,8000", "ATA"}, "AT+VTX", SampleEncoding::MuLaw},
+        {Dialect::Rockwell, {"AT#CLS=8", "AT#VBS=8", "ATA"}, "AT#VTX", SampleEncoding::Unsigned8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        RecordingHost host;
+        AtInterpreter modem({c.dialect, false}, host);
+        modem.PowerOn();
+        for (const std::string& line : c.setup) {
+            modem.Feed(line + "\r");
+        }
+        host.Take();
+        modem.Feed(c.start + "\r");
+        EXPECT_EQ(host.Take(), "\r\nCONNECT\r\n");
+        // A fault pair is dropped and named; the stream goes on to its end,
+        // and what follows it is a command again.
+        modem.Feed(
+            std::string("a\x10\x10"
+                        "b\x10Zc\x10\x03"
+                        "AT\r",
+                        12));
+        EXPECT_EQ(host.Take(), "\r\nOK\r\n\r\nOK\r\n");
+        EXPECT_EQ(host.played,
+                  "a\x10"
+                  "bc");
+        EXPECT_EQ(host.faults, "Z");
+        EXPECT_EQ(host.playedAs, c.encoding);
+        EXPECT_EQ(host.transmitted, 4u);
+    }
 }
 
 TEST_F(InterpreterTest, DialHoldsInputUntilTheAnswer) {

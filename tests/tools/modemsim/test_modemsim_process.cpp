@@ -18,8 +18,10 @@
 #include "telephony/modem/caller_id.h"
 #include "telephony/modem/dle_codec.h"
 #include "telephony/modem/voice_format.h"
+#include "telephony/modem/voice_transmit.h"
 #include "tests/support/run_as_nobody.h"
 #include "tests/tools/modemsim/sim_test_support.h"
+#include "tools/modemsim/voice_source.h"
 
 namespace orvane::modemsim::test {
 namespace {
@@ -282,6 +284,49 @@ TEST(ModemsimProcess, VoiceFromAWavFileInTheChosenFormat) {
     std::vector<uint8_t> expected;
     modem::VoiceEncoder(modem::SampleEncoding::MuLaw).Encode(looped, expected);
     EXPECT_TRUE(audio == expected);
+    client.Send("ATH\r");
+    client.ReadUntil("OK\r\n");
+    EXPECT_EQ(sim.Wait(), 0);
+}
+
+TEST(ModemsimProcess, PlayedSoundOfATransmitIsWrittenBeforeItsOk) {
+    TempDir dir;
+    std::vector<int16_t> samples;
+    for (int i = 0; i < 4000; ++i) {
+        samples.push_back(static_cast<int16_t>((i * 89) % 24000 - 12000));
+    }
+    WriteWav(dir.File("announce.wav"), samples, 8000, 1);
+    const WavLoad known = LoadWavFile(dir.File("announce.wav"));
+    ASSERT_TRUE(known.samples) << known.error;
+
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start(
+        {"--played", dir.File("played.wav"), "--log", dir.File("log"), "-e", "wait-command ATH"}))
+        << sim.errors();
+    SimClient client;
+    ASSERT_TRUE(client.Open(sim.slave()));
+    client.Send("ATE0\r");
+    client.ReadUntil("OK\r\n");
+    client.Send("AT+FCLASS=8;+VSM=131,8000;+VLS=1\r");
+    ASSERT_EQ(client.ReadUntil("OK\r\n"), "\r\nOK\r\n");
+    client.Send("AT+VTX\r");
+    ASSERT_EQ(client.ReadUntil("CONNECT\r\n"), "\r\nCONNECT\r\n");
+    std::vector<uint8_t> stream =
+        modem::TransmitStream(*known.samples, {131, modem::SampleEncoding::MuLaw, 8000});
+    // A pair no host sends, before the end: dropped, and named in the log.
+    stream.insert(stream.end() - 2, {modem::kDle, 'Z'});
+    client.Send(std::string(stream.begin(), stream.end()));
+    ASSERT_EQ(client.ReadUntil("OK\r\n"), "\r\nOK\r\n");
+
+    const WavLoad played = LoadWavFile(dir.File("played.wav"));
+    ASSERT_TRUE(played.samples) << played.error;
+    std::vector<uint8_t> muLaw;
+    modem::VoiceEncoder(modem::SampleEncoding::MuLaw).Encode(samples, muLaw);
+    std::vector<int16_t> expected;
+    modem::VoiceDecoder(modem::SampleEncoding::MuLaw, 8000).Decode(muLaw, expected);
+    EXPECT_TRUE(*played.samples == expected);
+    EXPECT_TRUE(LogShows(dir.File("log"), "voice transmit fault: <DLE>Z"));
+
     client.Send("ATH\r");
     client.ReadUntil("OK\r\n");
     EXPECT_EQ(sim.Wait(), 0);
