@@ -1,5 +1,7 @@
 #include "calls/call_state_machine.h"
 
+#include <QPointer>
+
 #include "calls/call_state.h"
 #include "calls/call_views.h"
 #include "calls/line_problem.h"
@@ -60,6 +62,23 @@ void CallStateMachine::ResetCallInfo() {
 void CallStateMachine::InComeCall() {
     state_.incomingCall = true;
     ResetCallInfo();
+    if (decision_) {
+        // The caller ID came first and was screened: a blocked call never
+        // shows that it rings.
+        if (!decision_->block) {
+            ShowRinging();
+        }
+    } else if (screen_ != nullptr && screen_->MayBlock()) {
+        // It may be blocked: it rings unseen until its caller is known.
+        ringingHeld_ = true;
+    } else {
+        ShowRinging();
+    }
+    WriteSysLog(QStringLiteral("Incoming Call"), 0, QStringLiteral("Tapi1_InComeCall"));
+}
+
+void CallStateMachine::ShowRinging() {
+    ringingHeld_ = false;
     view_.ShowCallDisplay(true);
     if (options_.openAppOnCall) {
         view_.RestoreWindow();
@@ -77,7 +96,38 @@ void CallStateMachine::InComeCall() {
     if (options_.playSoundOnCall) {
         PlayIncomingSound();
     }
-    WriteSysLog(QStringLiteral("Incoming Call"), 0, QStringLiteral("Tapi1_InComeCall"));
+}
+
+bool CallStateMachine::Screened(const QString& number, const QString& shown) {
+    if (decision_ || screen_ == nullptr) {
+        return !decision_ || !decision_->block;
+    }
+    decision_ = screen_->Decide(number);
+    if (!decision_->block) {
+        return true;
+    }
+    ringingHeld_ = false;
+    const QString caller = number.isEmpty() ? kUnknownCaller : number;
+    WriteSysLog(QStringLiteral("Blocked ") + caller, 0, QStringLiteral("Screening"));
+    WriteCallsLog(shown + QStringLiteral(" - ") + caller + QStringLiteral(" (blocked)"));
+    // Answered so that it stops ringing everywhere on the line; Connected
+    // hangs up.
+    const qint32 result = tapi_.LineAnswer();
+    WriteSysLog(tapi_.LineErrText(result), result, QStringLiteral("Tapi.LineAnswer"));
+    return false;
+}
+
+void CallStateMachine::HangUpBlocked() {
+    WriteSysLog(QStringLiteral("Hang up blocked call"), 0, QStringLiteral("Screening"));
+    if (decision_->blockAction == BlockAction::kMessage && blockMessage_) {
+        blockMessage_([self = QPointer<CallStateMachine>(this)] {
+            if (self != nullptr && self->tapi_.CallActive()) {
+                self->tapi_.LineDrop();
+            }
+        });
+        return;
+    }
+    tapi_.LineDrop();
 }
 
 void CallStateMachine::PlayIncomingSound() {
@@ -96,6 +146,10 @@ void CallStateMachine::Ring(qint32 count) {
                                       : QString::number(ReadNumber(rings) + 1));
     view_.SetLineStatus(Text(ids::kStatusRinging) + QLatin1Char(' ') + QString::number(count));
     WriteSysLog(QStringLiteral("Ring ") + QString::number(count), 0, QStringLiteral("Tapi1_Ring"));
+    // A second ring and still no caller ID: the caller is unknown.
+    if (ringingHeld_ && ReadNumber(view_.RingText()) >= 2 && Screened(QString(), QString())) {
+        ShowRinging();
+    }
 }
 
 void CallStateMachine::CallerID(const QString& name, const QString& number) {
@@ -103,10 +157,15 @@ void CallStateMachine::CallerID(const QString& name, const QString& number) {
     // name where it has one (the line's is at best a short network name).
     const QString booked = nameFor_ ? nameFor_(number) : QString();
     const QString shown = booked.isEmpty() ? name : booked;
+    if (!Screened(number, shown)) {
+        return;
+    }
     view_.SetCallerTexts(shown, number);
     state_.call.CallerName = name;
     state_.call.CallerNumber = number;
-    if (options_.showCallerBalloon) {
+    if (ringingHeld_) {
+        ShowRinging();  // with the caller in its balloon
+    } else if (options_.showCallerBalloon) {
         view_.DisplayBallonCallSetails(Text(ids::kBalloonIncomingCall), CallerLine(shown, number));
     }
     WriteSysLog(QStringLiteral("CallerID ") + name + QLatin1Char(' ') + number, 0,
@@ -118,10 +177,19 @@ void CallStateMachine::Connected() {
     // Nothing here runs an event loop or asks the user, so the call cannot
     // end inside this handler: an Idle that arrives meanwhile is handled
     // after it, and its EndCall stops the recording started here.
+    if (decision_ && decision_->block) {
+        HangUpBlocked();
+        return;
+    }
     if (state_.incomingCall) {
         state_.call.CallKind = kCallKindIncoming;
-        recorder_->StartCallRecording();
-        state_.recordingIncoming = true;
+        if (decision_ && decision_->record == RecordChoice::kNever) {
+            WriteSysLog(QStringLiteral("Not recorded by its record rule"), 0,
+                        QStringLiteral("Screening"));
+        } else {
+            recorder_->StartCallRecording();
+            state_.recordingIncoming = true;
+        }
         state_.recordCall = false;
     }
     if (state_.recordCall) {
@@ -179,6 +247,8 @@ void CallStateMachine::Idle() {
 
 void CallStateMachine::EndCall() {
     state_.ClearFlags();
+    decision_.reset();
+    ringingHeld_ = false;
     recorder_->SetTimeText(kIdleTime);
     recorder_->HideIndicators();
     view_.SetRingText(QString());

@@ -7,7 +7,9 @@
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <optional>
 
+#include "calls/screening/screening_rules.h"
 #include "core/clock.h"
 
 namespace orvane {
@@ -27,6 +29,19 @@ struct CallOptions {
     qint32 soundDevice = 0;          // "cmbSoundDev" as an output device number
 };
 
+// Who may ring through and be recorded (calls/screening). The machine asks
+// once per call, at the first caller-ID report, or as an unknown caller
+// when the call rings a second time without one.
+class CallScreen {
+  public:
+    virtual ~CallScreen() = default;
+    // Whether any caller could be blocked: only then do the ringing signs
+    // (display, window, balloon, sound) wait for the decision.
+    virtual bool MayBlock() const = 0;
+    // The decision for the number the line sent ("" when none came).
+    virtual ScreeningDecision Decide(const QString& number) const = 0;
+};
+
 // A QObject only so that the control's events stop with it.
 class CallStateMachine : public QObject {
   public:
@@ -44,6 +59,13 @@ class CallStateMachine : public QObject {
     // place of the line's; the call keeps what the line sent.
     using CallerNames = std::function<QString(const QString& number)>;
     void SetCallerNames(CallerNames nameFor) { nameFor_ = std::move(nameFor); }
+    // Screening; none (the default) leaves every call as it was.
+    void SetScreen(const CallScreen* screen) { screen_ = screen; }
+    // Plays the message of a block entry that asks for one to the answered
+    // line and calls `done` when it has been played. Unset: a blocked call
+    // is hung up at once.
+    using BlockMessage = std::function<void(std::function<void()> done)>;
+    void SetBlockMessage(BlockMessage play) { blockMessage_ = std::move(play); }
 
     // The control's events.
     void InComeCall();
@@ -72,6 +94,11 @@ class CallStateMachine : public QObject {
 
   private:
     void PlayIncomingSound();
+    // The ringing signs of InComeCall: display, window, balloon, sound.
+    void ShowRinging();
+    // Takes the screen's decision for this call (once); false when it blocks.
+    bool Screened(const QString& number, const QString& shown);
+    void HangUpBlocked();
 
     Tapi& tapi_;
     CallState& state_;
@@ -81,6 +108,11 @@ class CallStateMachine : public QObject {
     const Clock& clock_;
     CallOptions options_;
     CallerNames nameFor_;
+    const CallScreen* screen_ = nullptr;
+    BlockMessage blockMessage_;
+    // This call's decision, once taken; the ringing signs held for it.
+    std::optional<ScreeningDecision> decision_;
+    bool ringingHeld_ = false;
     // How the last dial-out failed, shown instead of the idle texts when
     // its call ends; empty otherwise.
     QString dialFailure_;

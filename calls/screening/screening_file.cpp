@@ -43,8 +43,7 @@ std::optional<CallerMatch> MatchOf(const QList<QByteArray>& fields, qsizetype at
         return std::nullopt;
     }
     CallerMatch match{*kind, QString()};
-    const bool valued =
-        *kind == CallerMatch::Kind::kNumber || *kind == CallerMatch::Kind::kContact;
+    const bool valued = *kind == CallerMatch::Kind::kNumber || *kind == CallerMatch::Kind::kContact;
     if (fields.size() != at + (valued ? 2 : 1)) {
         return std::nullopt;
     }
@@ -133,8 +132,8 @@ ScreeningText ParseScreening(const QByteArray& text) {
 
 QByteArray FormatScreening(const ScreeningRules& rules) {
     QByteArray text = QByteArray(kHeader) + '\n';
-    text += QByteArray("everyone-else\t") + kRecordWords[static_cast<int>(rules.everyoneElse)] +
-            '\n';
+    text +=
+        QByteArray("everyone-else\t") + kRecordWords[static_cast<int>(rules.everyoneElse)] + '\n';
     text += QByteArray("allow-list-mode\t") + (rules.allowListMode ? "on" : "off") + '\n';
     for (const RecordRule& rule : rules.recordRules) {
         text += QByteArray("record\t") + kRecordWords[static_cast<int>(rule.choice)] + '\t' +
@@ -174,9 +173,8 @@ ScreeningFile::LoadOutcome ScreeningFile::Load() {
     if (read.unreadLines == 0) {
         return LoadOutcome::kLoaded;
     }
-    const QString aside =
-        path_ + QStringLiteral(".unreadable-") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside = path_ + QStringLiteral(".unreadable-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const CopyResult copy = CopyFileUnchanged(path_, aside);
     const QString what = QStringLiteral("Screening rules ") + path_ + QStringLiteral(": ") +
                          QString::number(read.unreadLines) + QStringLiteral(" lines unread");

@@ -69,8 +69,8 @@ CallerIdState CallerIdStateOf(QStringView number) {
         QLatin1StringView("WITHHELD"),  QLatin1StringView("RESTRICTED"),
         QLatin1StringView("ANONYMOUS"), QLatin1StringView("A")};
     static const std::array<QLatin1StringView, 4> kUnavailable = {
-        QLatin1StringView("UNAVAILABLE"), QLatin1StringView("O"),
-        QLatin1StringView("OUT OF AREA"), QLatin1StringView("OUT-OF-AREA")};
+        QLatin1StringView("UNAVAILABLE"), QLatin1StringView("O"), QLatin1StringView("OUT OF AREA"),
+        QLatin1StringView("OUT-OF-AREA")};
     for (const QLatin1StringView w : kWithheld) {
         if (word == w) {
             return CallerIdState::kWithheld;
@@ -98,8 +98,7 @@ std::optional<QString> CleanNumberPattern(QStringView typed) {
         }
     }
     // "+" only at the start; something must be left to match.
-    if (clean.isEmpty() || clean.lastIndexOf(QLatin1Char('+')) > 0 ||
-        clean == QLatin1String("+")) {
+    if (clean.isEmpty() || clean.lastIndexOf(QLatin1Char('+')) > 0 || clean == QLatin1String("+")) {
         return std::nullopt;
     }
     return clean;

@@ -73,10 +73,10 @@ struct BlockEntry {
 };
 
 struct ScreeningRules {
-    std::vector<RecordRule> recordRules;  // the first that matches wins
+    std::vector<RecordRule> recordRules;                // the first that matches wins
     RecordChoice everyoneElse = RecordChoice::kAlways;  // callers with a number no rule matched
     std::vector<BlockEntry> blockList;                  // the first that matches wins
-    std::vector<CallerMatch> allowList;  // never blocked; wins over the block list
+    std::vector<CallerMatch> allowList;                 // never blocked; wins over the block list
     // Only phone-book callers and the allow list ring through.
     bool allowListMode = false;
     bool operator==(const ScreeningRules&) const = default;

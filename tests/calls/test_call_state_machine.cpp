@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QHash>
 #include <functional>
 #include <utility>
 
@@ -501,6 +502,107 @@ TEST_F(CallStateMachineTest, AWholeCallFromTheControlIsJournaledInOrder) {
     EXPECT_EQ(backend_->requests, QStringList{QStringLiteral("Drop")});
     EXPECT_EQ(w_.ring, QString());
     EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
+}
+
+// A screen that blocks the numbers given, and decides "" (no caller ID)
+// as `unknown`.
+class FakeScreen final : public CallScreen {
+  public:
+    bool MayBlock() const override { return mayBlock; }
+    ScreeningDecision Decide(const QString& number) const override {
+        asked << number;
+        return decisions.value(number);
+    }
+    bool mayBlock = true;
+    QHash<QString, ScreeningDecision> decisions;
+    mutable QStringList asked;
+};
+
+TEST_F(CallStateMachineTest, ScreeningBlocksHidesTheRingingOrLetsTheCallerRingOnce) {
+    const ScreeningDecision blocked{RecordChoice::kNever, true, BlockAction::kHangUp};
+    const ScreeningDecision never{RecordChoice::kNever};
+    const struct {
+        const char* what;
+        bool mayBlock;
+        bool callerIdFirst;
+        const char* number;  // nullptr: no caller ID, a second ring
+        ScreeningDecision decision;
+        QStringList requests;  // of the line
+        int balloons;
+        bool displayed, recorded;
+        const char* callsJournal;
+    } cases[] = {
+        {"blocked",
+         true,
+         false,
+         "0900",
+         blocked,
+         {"Answer", "Drop"},
+         0,
+         false,
+         false,
+         "X - 0900 (blocked)"},
+        {"blocked, caller ID first",
+         true,
+         true,
+         "0900",
+         blocked,
+         {"Answer", "Drop"},
+         0,
+         false,
+         false,
+         "X - 0900 (blocked)"},
+        {"no caller ID, unknown blocked",
+         true,
+         false,
+         nullptr,
+         blocked,
+         {"Answer", "Drop"},
+         0,
+         false,
+         false,
+         " - UNKNOWN (blocked)"},
+        {"let through", true, false, "0301", {}, {}, 1, true, true, "X - 0301"},
+        {"no caller ID, let through", true, false, nullptr, {}, {}, 1, true, true, nullptr},
+        {"never recorded", false, false, "0301", never, {}, 2, true, false, "X - 0301"},
+    };
+    CallOptions options;
+    options.showCallerBalloon = true;
+    machine_.SetOptions(options);
+    for (const auto& c : cases) {
+        FakeScreen screen;
+        screen.mayBlock = c.mayBlock;
+        const QString number = c.number ? QString::fromLatin1(c.number) : QString();
+        screen.decisions.insert(number, c.decision);
+        machine_.SetScreen(&screen);
+        const qsizetype journaled = CallsJournal().size();
+        w_.balloons.clear();
+        w_.TakeLog();
+        if (c.callerIdFirst) {
+            machine_.CallerID(QStringLiteral("X"), number);
+        }
+        machine_.InComeCall();
+        machine_.Ring(1);
+        if (c.number && !c.callerIdFirst) {
+            machine_.CallerID(QStringLiteral("X"), number);
+        }
+        machine_.Ring(2);
+        backend_->callActive = true;  // answered: by the handset or, blocked, by the machine
+        machine_.Connected();
+        backend_->callActive = false;
+        machine_.Idle();
+        const QStringList log = w_.TakeLog();
+        EXPECT_EQ(backend_->TakeRequests(), c.requests) << c.what;
+        EXPECT_EQ(w_.balloons.size(), c.balloons)
+            << c.what << ' ' << w_.balloons.join(u'/').toStdString();
+        EXPECT_EQ(log.contains(QStringLiteral("display on")), c.displayed) << c.what;
+        EXPECT_EQ(log.contains(QStringLiteral("StartCallRecording")), c.recorded) << c.what;
+        EXPECT_EQ(screen.asked, QStringList{number}) << c.what << "asked once";
+        EXPECT_EQ(CallsJournal().mid(journaled),
+                  c.callsJournal ? QStringList{QString::fromLatin1(c.callsJournal)} : QStringList())
+            << c.what;
+    }
+    machine_.SetScreen(nullptr);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ TEST(ScreeningFile, UnreadLinesAreSkippedAndTheFileKeptAside) {
         "# a comment\n"
         "\n"
         "block\thangup\tnumber\t0900*\n"
-        "block\tshout\tnumber\t0800*\n"  // no such action
+        "block\tshout\tnumber\t0800*\n"       // no such action
         "record\tnever\tnumber\t../../etc\n"  // no number pattern
         "record\tnever\twithheld\textra\n"    // withheld takes no value
         "allow\tcontact\n"                    // a contact needs a name

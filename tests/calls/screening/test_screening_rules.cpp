@@ -21,12 +21,12 @@ TEST(Screening, CallerIdStateOfWhatTheLineSends) {
         const char* sent;
         CallerIdState state;
     } cases[] = {
-        {"0301234", CallerIdState::kPresent},     {"+49 30 1234", CallerIdState::kPresent},
-        {"PRIVATE", CallerIdState::kWithheld},    {" p ", CallerIdState::kWithheld},
-        {"Anonymous", CallerIdState::kWithheld},  {"UNAVAILABLE", CallerIdState::kUnavailable},
-        {"O", CallerIdState::kUnavailable},       {"OUT OF AREA", CallerIdState::kUnavailable},
-        {"UNKNOWN", CallerIdState::kMissing},     {"", CallerIdState::kMissing},
-        {"+", CallerIdState::kMissing},           {"garbage", CallerIdState::kMissing},
+        {"0301234", CallerIdState::kPresent},    {"+49 30 1234", CallerIdState::kPresent},
+        {"PRIVATE", CallerIdState::kWithheld},   {" p ", CallerIdState::kWithheld},
+        {"Anonymous", CallerIdState::kWithheld}, {"UNAVAILABLE", CallerIdState::kUnavailable},
+        {"O", CallerIdState::kUnavailable},      {"OUT OF AREA", CallerIdState::kUnavailable},
+        {"UNKNOWN", CallerIdState::kMissing},    {"", CallerIdState::kMissing},
+        {"+", CallerIdState::kMissing},          {"garbage", CallerIdState::kMissing},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CallerIdStateOf(QString::fromUtf8(c.sent)), c.state) << c.sent;
@@ -56,7 +56,7 @@ TEST(Screening, NumberPatternsMatchInThePlanAndAsWritten) {
         {"*", "0301234", &de, true},
         {"212*", "2125551234", &us, true},  // a prefix the plan cannot place, as written
         {"+1212*", "12125551234", &us, true},
-        {"555*", "2125551234", &us, true},   // a local prefix in area 212
+        {"555*", "2125551234", &us, true},  // a local prefix in area 212
         {"556*", "2125551234", &us, false},
         {"abc", "0301234", &de, false},  // no pattern: matches nothing
     };
@@ -71,8 +71,14 @@ TEST(Screening, CleanNumberPatternRefusesWhatIsNoNumber) {
         const char* typed;
         const char* clean;  // nullptr: refused
     } cases[] = {
-        {"(030) 12-34", "0301234"}, {"+49 30*", "+4930*"}, {"??", "??"}, {"", nullptr},
-        {"  ", nullptr},            {"+", nullptr},        {"12+3", nullptr}, {"0900x", nullptr},
+        {"(030) 12-34", "0301234"},
+        {"+49 30*", "+4930*"},
+        {"??", "??"},
+        {"", nullptr},
+        {"  ", nullptr},
+        {"+", nullptr},
+        {"12+3", nullptr},
+        {"0900x", nullptr},
         {"../x", nullptr},
     };
     for (const auto& c : cases) {
@@ -120,8 +126,10 @@ TEST(Screening, DecisionForEachCaller) {
         {"number rule", &rules, Caller("+49301111"), {RecordChoice::kNever}},
         {"contact rule", &rules, Caller("0303333", "Anna"), {RecordChoice::kAlways}},
         {"unknown rule", &rules, Caller("O"), {RecordChoice::kAsk}},
-        {"blocked prefix", &rules, Caller("0900555"), {RecordChoice::kNever, true,
-                                                       BlockAction::kMessage}},
+        {"blocked prefix",
+         &rules,
+         Caller("0900555"),
+         {RecordChoice::kNever, true, BlockAction::kMessage}},
         {"allow wins over block", &rules, Caller("09001234"), {RecordChoice::kAsk}},
         {"withheld blocked", &rules, Caller("PRIVATE"), {RecordChoice::kNever, true}},
         {"allow-list mode: phone book", &allowOnly, Caller("0301234", "Anna"), {}},
