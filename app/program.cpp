@@ -33,6 +33,8 @@
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
 #include "calls/retention/retention_keeper.h"
+#include "calls/screening/call_screen.h"
+#include "calls/screening/screening_file.h"
 #include "calls/store/call_store.h"
 #include "calls/store/stored_calls.h"
 #include "core/clock.h"
@@ -365,6 +367,11 @@ void Program::CreateTelephony() {
     line_ = std::make_unique<LineConnection>(*tapi_, settings_.Devices(), callState_, view);
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
     calls_->SetCallerNames([this](const QString& number) { return phoneBook_->NameFor(number); });
+    // A damaged rules file is journaled and kept aside by the file itself.
+    screening_ = std::make_unique<ScreeningFile>(ScreeningFile::DefaultFile());
+    screening_->Load();
+    screener_ = std::make_unique<CallScreener>(*phoneBook_, *screening_);
+    calls_->SetScreen(screener_.get());
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.
     line_->SetCallEnder([this] { calls_->EndCallOnClosingLine(); });

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "calls/screening/screening_rules.h"
+#include "calls/screening/call_screen.h"
 #include "core/clock.h"
 
 namespace orvane {
@@ -27,19 +27,6 @@ struct CallOptions {
     bool playSoundOnCall = false;    // "chkPlayIn_IC"
     QString incomingCallSound;       // "CmbPlayWhen_IC": a file in the Sound folder
     qint32 soundDevice = 0;          // "cmbSoundDev" as an output device number
-};
-
-// Who may ring through and be recorded (calls/screening). The machine asks
-// once per call, at the first caller-ID report, or as an unknown caller
-// when the call rings a second time without one.
-class CallScreen {
-  public:
-    virtual ~CallScreen() = default;
-    // Whether any caller could be blocked: only then do the ringing signs
-    // (display, window, balloon, sound) wait for the decision.
-    virtual bool MayBlock() const = 0;
-    // The decision for the number the line sent ("" when none came).
-    virtual ScreeningDecision Decide(const QString& number) const = 0;
 };
 
 // A QObject only so that the control's events stop with it.

@@ -1,0 +1,107 @@
+// Screening on the emulated line: a blocked caller is answered and hung up
+// with nothing recorded and no notice; in allow-list mode a caller the
+// phone book names rings through and is recorded as before.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "calls/phonebook/phone_book.h"
+#include "calls/screening/screening_file.h"
+#include "calls/store/call_store.h"
+#include "journal/journal_writer.h"
+#include "settings/names/incoming_call.h"
+#include "settings/names/log.h"
+#include "tests/support/fake_notifications.h"
+#include "tests/support/program_on_emulator.h"
+
+namespace orvane {
+namespace {
+
+class ScreeningEndToEnd : public testing::ProgramOnEmulatorTest<> {};
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+}
+
+QString CallsJournal() {
+    QFile file(ProgramJournal().folder() + ProgramJournal().callsFileName());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsInAllowListMode) {
+    testing::FakeNotifications service;
+    if (service.Address().isEmpty()) {
+        GTEST_SKIP() << "no private session bus: dbus-daemon (package dbus) is missing";
+    }
+    ASSERT_TRUE(service.Register());
+    env_.setVariable("DBUS_SESSION_BUS_ADDRESS", service.Address());
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected());
+    Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
+    Store(kTabLog, "chkLogCalls", QStringLiteral("1"));
+    WriteFile(PhoneBook::DefaultFile(),
+              "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Anna Berg\r\nTEL:0301234\r\nEND:VCARD\r\n");
+    const struct {
+        const char* what;
+        QByteArray rules;
+        const char* number;
+        bool rings;
+    } cases[] = {
+        {"blocked prefix", "block\thangup\tnumber\t0900*\n", "09001234", false},
+        {"allow-list mode, stranger", "allow-list-mode\ton\n", "0305555", false},
+        {"allow-list mode, phone book", "allow-list-mode\ton\n", "0301234", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(ScreeningFile::DefaultFile(), c.rules);
+        service.calls.clear();
+        // A call that rings through is picked up on the handset and recorded;
+        // a blocked one is answered by the program, which must hang up.
+        const QString number = QString::fromLatin1(c.number);
+        const QString script =
+            QStringLiteral("voice pattern; wait-command VCID=1; call rings=4 every=300 number=") +
+            number +
+            (c.rings ? QStringLiteral("; pickup; wait-command VRX; sleep 1500; remote-hangup busy")
+                     : QStringLiteral("; wait-command VRX")) +
+            QStringLiteral("; wait-hangup timeout 20000; sleep 120000");
+        sim_.Stop();
+        ASSERT_TRUE(sim_.Start(link_, script));
+        {
+            Program program;
+            program.Load(true);
+            ASSERT_TRUE(PumpUntil([&] { return Journal().count(QStringLiteral("End Of Call")) > 0; }))
+                << Journal().toStdString();
+            const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+            const QStringList waves =
+                QDir(folder_).entryList({QStringLiteral("*.wav")}, QDir::Files | QDir::Hidden);
+            if (c.rings) {
+                EXPECT_EQ(records.size(), 1u);
+                EXPECT_EQ(waves.size(), 1);
+                EXPECT_FALSE(service.calls.isEmpty());
+                EXPECT_FALSE(CallsJournal().contains(QStringLiteral("(blocked)")));
+            } else {
+                EXPECT_TRUE(records.empty());
+                EXPECT_TRUE(waves.isEmpty()) << waves.join(u' ').toStdString();
+                EXPECT_TRUE(service.calls.isEmpty());
+                EXPECT_TRUE(CallsJournal().contains(number + QStringLiteral(" (blocked)")))
+                    << CallsJournal().toStdString();
+                EXPECT_TRUE(Journal().contains(QStringLiteral("Hang up blocked call")));
+            }
+            program.Window().UnLoadApp();
+        }
+        // The next case starts from an empty journal and folder.
+        QFile::remove(ProgramJournal().folder() + ProgramJournal().systemFileName());
+        QFile::remove(ProgramJournal().folder() + ProgramJournal().callsFileName());
+        for (const QString& name : QDir(folder_).entryList(QDir::Files | QDir::Hidden)) {
+            QFile::remove(folder_ + QLatin1Char('/') + name);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvane
