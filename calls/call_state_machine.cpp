@@ -104,6 +104,9 @@ bool CallStateMachine::Screened(const QString& number, const QString& shown) {
     }
     decision_ = screen_->Decide(number);
     if (!decision_->block) {
+        if (decision_->record == RecordMode::kAsk) {
+            AskToKeep();
+        }
         return true;
     }
     ringingHeld_ = false;
@@ -115,6 +118,23 @@ bool CallStateMachine::Screened(const QString& number, const QString& shown) {
     const qint32 result = tapi_.LineAnswer();
     WriteSysLog(tapi_.LineErrText(result), result, QStringLiteral("Tapi.LineAnswer"));
     return false;
+}
+
+void CallStateMachine::AskToKeep() {
+    // Asked while it rings; the recording starts with the call whatever the
+    // answer so far, so a late "keep" still has the beginning.
+    keep_ = Keep::kUndecided;
+    const quint64 serial = ++askSerial_;
+    view_.Ask(Text(ids::kAskKeepRecording),
+              [self = QPointer<CallStateMachine>(this), serial](bool keep) {
+                  if (self == nullptr || self->askSerial_ != serial) {
+                      return;  // about a call that has ended
+                  }
+                  self->keep_ = keep ? Keep::kKeep : Keep::kDiscard;
+                  WriteSysLog(keep ? QStringLiteral("Recording kept")
+                                   : QStringLiteral("Recording to be discarded"),
+                              0, QStringLiteral("Screening"));
+              });
 }
 
 void CallStateMachine::HangUpBlocked() {
@@ -183,7 +203,10 @@ void CallStateMachine::Connected() {
     }
     if (state_.incomingCall) {
         state_.call.CallKind = kCallKindIncoming;
-        if (decision_ && decision_->record == RecordChoice::kNever) {
+        const bool unwanted =
+            decision_ && (decision_->record == RecordMode::kNever ||
+                          (decision_->record == RecordMode::kAsk && keep_ == Keep::kDiscard));
+        if (unwanted) {
             WriteSysLog(QStringLiteral("Not recorded by its record rule"), 0,
                         QStringLiteral("Screening"));
         } else {
@@ -246,6 +269,11 @@ void CallStateMachine::Idle() {
 }
 
 void CallStateMachine::EndCall() {
+    const bool discard =
+        decision_ && decision_->record == RecordMode::kAsk && keep_ == Keep::kDiscard;
+    // An answer that comes now (the box closes with the call) is too late.
+    ++askSerial_;
+    keep_ = Keep::kUndecided;
     state_.ClearFlags();
     decision_.reset();
     ringingHeld_ = false;
@@ -260,7 +288,11 @@ void CallStateMachine::EndCall() {
     // must still be entered once only.
     if (recorder_->IsPausePressed() || recorder_->IsRecordPressed()) {
         recorder_->StopRecord();
-        recorder_->AddCallInfoDat();
+        if (discard) {
+            recorder_->DiscardRecording();
+        } else {
+            recorder_->AddCallInfoDat();
+        }
     }
     if (recorder_->IsPausedIn()) {
         recorder_->UnPauseIn();

@@ -86,6 +86,8 @@ class CallStateMachine : public QObject {
     // Takes the screen's decision for this call (once); false when it blocks.
     bool Screened(const QString& number, const QString& shown);
     void HangUpBlocked();
+    // The "ask" rule's question: keep this call's recording?
+    void AskToKeep();
 
     Tapi& tapi_;
     CallState& state_;
@@ -100,6 +102,11 @@ class CallStateMachine : public QObject {
     // This call's decision, once taken; the ringing signs held for it.
     std::optional<ScreeningDecision> decision_;
     bool ringingHeld_ = false;
+    // The answer to AskToKeep; a call ended undecided keeps its recording.
+    enum class Keep { kUndecided, kKeep, kDiscard };
+    Keep keep_ = Keep::kUndecided;
+    // Which question an answer is for: each call's end moves it on.
+    quint64 askSerial_ = 0;
     // How the last dial-out failed, shown instead of the idle texts when
     // its call ends; empty otherwise.
     QString dialFailure_;

@@ -328,6 +328,8 @@ inline constexpr int kAskApplyRetention = 514;  // "<%S>": the preview
 inline constexpr int kRetentionWaiting = 515;
 inline constexpr int kRetentionReview = 516;
 inline constexpr int kRetentionExplain = 517;
+// Screening.
+inline constexpr int kAskKeepRecording = 641;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -602,6 +604,7 @@ inline constexpr std::array kAllIds = {
     kRetentionWaiting,
     kRetentionReview,
     kRetentionExplain,
+    kAskKeepRecording,
 };
 
 }  // namespace orvane::ids

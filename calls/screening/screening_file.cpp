@@ -76,7 +76,7 @@ bool ParseLine(const QList<QByteArray>& f, ScreeningRules& rules) {
         return f.size() == 2 && f[1] == "1";
     }
     if (what == "everyone-else" && f.size() == 2) {
-        const auto choice = WordToEnum<RecordChoice>(f[1], kRecordWords);
+        const auto choice = WordToEnum<RecordMode>(f[1], kRecordWords);
         if (choice) {
             rules.everyoneElse = *choice;
         }
@@ -87,7 +87,7 @@ bool ParseLine(const QList<QByteArray>& f, ScreeningRules& rules) {
         return true;
     }
     if (what == "record" && f.size() >= 3) {
-        const auto choice = WordToEnum<RecordChoice>(f[1], kRecordWords);
+        const auto choice = WordToEnum<RecordMode>(f[1], kRecordWords);
         const auto match = MatchOf(f, 2);
         if (choice && match) {
             rules.recordRules.push_back({*match, *choice});

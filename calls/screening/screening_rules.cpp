@@ -125,7 +125,7 @@ ScreeningDecision Screen(const ScreeningRules& rules, const ScreenedCaller& call
                          const NumberPlan& plan) {
     ScreeningDecision decision;
     const bool present = caller.state == CallerIdState::kPresent;
-    decision.record = present ? rules.everyoneElse : RecordChoice::kAlways;
+    decision.record = present ? rules.everyoneElse : RecordMode::kAlways;
     for (const RecordRule& rule : rules.recordRules) {
         if (Matches(rule.match, caller, plan)) {
             decision.record = rule.choice;
@@ -149,7 +149,7 @@ ScreeningDecision Screen(const ScreeningRules& rules, const ScreenedCaller& call
     }
     if (decision.block) {
         // A blocked call is never recorded.
-        decision.record = RecordChoice::kNever;
+        decision.record = RecordMode::kNever;
     }
     return decision;
 }

@@ -55,14 +55,14 @@ std::optional<QString> CleanNumberPattern(QStringView typed);
 // Whether `match` is for `caller`; number patterns are compared in `plan`.
 bool Matches(const CallerMatch& match, const ScreenedCaller& caller, const NumberPlan& plan);
 
-enum class RecordChoice { kAlways, kNever, kAsk };
+enum class RecordMode { kAlways, kNever, kAsk };
 // How a blocked call is ended: hung up at once, or after a message played
 // to the line (needs voice transmit; hung up at once where the line has none).
 enum class BlockAction { kHangUp, kMessage };
 
 struct RecordRule {
     CallerMatch match;
-    RecordChoice choice = RecordChoice::kAlways;
+    RecordMode choice = RecordMode::kAlways;
     bool operator==(const RecordRule&) const = default;
 };
 
@@ -73,17 +73,17 @@ struct BlockEntry {
 };
 
 struct ScreeningRules {
-    std::vector<RecordRule> recordRules;                // the first that matches wins
-    RecordChoice everyoneElse = RecordChoice::kAlways;  // callers with a number no rule matched
-    std::vector<BlockEntry> blockList;                  // the first that matches wins
-    std::vector<CallerMatch> allowList;                 // never blocked; wins over the block list
+    std::vector<RecordRule> recordRules;            // the first that matches wins
+    RecordMode everyoneElse = RecordMode::kAlways;  // callers with a number no rule matched
+    std::vector<BlockEntry> blockList;              // the first that matches wins
+    std::vector<CallerMatch> allowList;             // never blocked; wins over the block list
     // Only phone-book callers and the allow list ring through.
     bool allowListMode = false;
     bool operator==(const ScreeningRules&) const = default;
 };
 
 struct ScreeningDecision {
-    RecordChoice record = RecordChoice::kAlways;
+    RecordMode record = RecordMode::kAlways;
     bool block = false;
     BlockAction blockAction = BlockAction::kHangUp;
     bool operator==(const ScreeningDecision&) const = default;

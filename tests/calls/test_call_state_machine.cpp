@@ -44,6 +44,10 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
     void RestoreWindow() override { log << "restore"; }
     void Ask(const QString& question, std::function<void(bool)> answered) override {
         log << "ask " + question;
+        if (holdAnswer) {
+            held = std::move(answered);
+            return;
+        }
         if (duringQuestion) {
             duringQuestion();
         }
@@ -62,6 +66,7 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
         recording = true;
     }
     void AddCallInfoDat() override { log << "AddCallInfoDat"; }
+    void DiscardRecording() override { log << "DiscardRecording"; }
     bool IsRecording() const override { return recording; }
     void StopRecord() override {
         log << "StopRecord";
@@ -108,6 +113,9 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
     bool answer = false, recording = false, preScreen = false, pausedIn = false;
     bool recordPressed = false, pausePressed = false, dialerLoaded = false;
     std::function<void()> duringQuestion, duringStart;
+    // Set: Ask keeps its answer for the test to give later.
+    bool holdAnswer = false;
+    std::function<void(bool)> held;
 };
 
 class CallStateMachineTest : public testing::TelephonyTest {
@@ -519,8 +527,8 @@ class FakeScreen final : public CallScreen {
 };
 
 TEST_F(CallStateMachineTest, ScreeningBlocksHidesTheRingingOrLetsTheCallerRingOnce) {
-    const ScreeningDecision blocked{RecordChoice::kNever, true, BlockAction::kHangUp};
-    const ScreeningDecision never{RecordChoice::kNever};
+    const ScreeningDecision blocked{RecordMode::kNever, true, BlockAction::kHangUp};
+    const ScreeningDecision never{RecordMode::kNever};
     const struct {
         const char* what;
         bool mayBlock;
@@ -601,6 +609,54 @@ TEST_F(CallStateMachineTest, ScreeningBlocksHidesTheRingingOrLetsTheCallerRingOn
         EXPECT_EQ(CallsJournal().mid(journaled),
                   c.callsJournal ? QStringList{QString::fromLatin1(c.callsJournal)} : QStringList())
             << c.what;
+    }
+    machine_.SetScreen(nullptr);
+}
+
+TEST_F(CallStateMachineTest, AnAskRuleRecordsFromTheStartAndKeepsOrDiscardsAtTheEnd) {
+    enum When { kBeforeAnswer, kDuringCall, kAfterEnd };
+    const struct {
+        const char* what;
+        When when;
+        bool keep;
+        bool recorded;
+        const char* end;  // what the end of the call does with the recording
+    } cases[] = {
+        {"keep while ringing", kBeforeAnswer, true, true, "AddCallInfoDat"},
+        {"discard while ringing", kBeforeAnswer, false, false, nullptr},
+        {"keep late", kDuringCall, true, true, "AddCallInfoDat"},
+        {"discard late", kDuringCall, false, true, "DiscardRecording"},
+        {"undecided at the end: kept", kAfterEnd, false, true, "AddCallInfoDat"},
+    };
+    w_.duringStart = [this] { w_.recordPressed = true; };
+    w_.holdAnswer = true;
+    for (const auto& c : cases) {
+        FakeScreen screen;
+        screen.mayBlock = false;
+        screen.decisions.insert(QStringLiteral("0301"), {RecordMode::kAsk});
+        machine_.SetScreen(&screen);
+        w_.TakeLog();
+        machine_.InComeCall();
+        machine_.CallerID(QStringLiteral("X"), QStringLiteral("0301"));
+        ASSERT_TRUE(w_.held) << c.what;
+        if (c.when == kBeforeAnswer) {
+            std::exchange(w_.held, {})(c.keep);
+        }
+        machine_.Connected();
+        if (c.when == kDuringCall) {
+            std::exchange(w_.held, {})(c.keep);
+        }
+        machine_.Idle();
+        if (c.when == kAfterEnd) {
+            std::exchange(w_.held, {})(c.keep);
+        }
+        const QStringList log = w_.TakeLog();
+        EXPECT_TRUE(log.contains("ask " + Text(ids::kAskKeepRecording))) << c.what;
+        EXPECT_EQ(log.contains(QStringLiteral("StartCallRecording")), c.recorded) << c.what;
+        for (const char* end : {"AddCallInfoDat", "DiscardRecording"}) {
+            EXPECT_EQ(log.contains(QString::fromLatin1(end)), c.end && qstrcmp(end, c.end) == 0)
+                << c.what << ": " << end;
+        }
     }
     machine_.SetScreen(nullptr);
 }

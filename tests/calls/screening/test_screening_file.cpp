@@ -24,11 +24,11 @@ void Write(const QString& path, const QByteArray& bytes) {
 
 ScreeningRules SomeRules() {
     ScreeningRules rules;
-    rules.everyoneElse = RecordChoice::kAsk;
+    rules.everyoneElse = RecordMode::kAsk;
     rules.allowListMode = true;
-    rules.recordRules = {{{Kind::kNumber, QStringLiteral("0301*")}, RecordChoice::kNever},
-                         {{Kind::kContact, QStringLiteral("Anna\tB")}, RecordChoice::kAsk},
-                         {{Kind::kWithheld, {}}, RecordChoice::kAlways}};
+    rules.recordRules = {{{Kind::kNumber, QStringLiteral("0301*")}, RecordMode::kNever},
+                         {{Kind::kContact, QStringLiteral("Anna\tB")}, RecordMode::kAsk},
+                         {{Kind::kWithheld, {}}, RecordMode::kAlways}};
     rules.blockList = {{{Kind::kNumber, QStringLiteral("0900?")}, BlockAction::kMessage},
                        {{Kind::kUnknown, {}}, BlockAction::kHangUp}};
     rules.allowList = {{Kind::kContact, QStringLiteral("Dr. Ü")}};

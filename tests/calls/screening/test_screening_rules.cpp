@@ -94,10 +94,10 @@ TEST(Screening, CleanNumberPatternRefusesWhatIsNoNumber) {
 TEST(Screening, DecisionForEachCaller) {
     const NumberPlan de = PlanFor(u"DE", u"30");
     ScreeningRules rules;
-    rules.everyoneElse = RecordChoice::kAsk;
-    rules.recordRules = {{Number("0301111"), RecordChoice::kNever},
-                         {{Kind::kContact, QStringLiteral("Anna")}, RecordChoice::kAlways},
-                         {{Kind::kUnknown, {}}, RecordChoice::kAsk}};
+    rules.everyoneElse = RecordMode::kAsk;
+    rules.recordRules = {{Number("0301111"), RecordMode::kNever},
+                         {{Kind::kContact, QStringLiteral("Anna")}, RecordMode::kAlways},
+                         {{Kind::kUnknown, {}}, RecordMode::kAsk}};
     rules.blockList = {{Number("0900*"), BlockAction::kMessage},
                        {{Kind::kWithheld, {}}, BlockAction::kHangUp}};
     rules.allowList = {Number("09001234")};
@@ -108,7 +108,7 @@ TEST(Screening, DecisionForEachCaller) {
 
     const ScreeningRules none;
     ScreeningRules everyoneNever;
-    everyoneNever.everyoneElse = RecordChoice::kNever;
+    everyoneNever.everyoneElse = RecordMode::kNever;
 
     const struct {
         const char* what;
@@ -121,22 +121,22 @@ TEST(Screening, DecisionForEachCaller) {
         {"no rules, no caller ID", &none, Caller(""), {}},
         {"default never spares withheld", &everyoneNever, Caller("P"), {}},
         {"default never spares unknown", &everyoneNever, Caller("UNKNOWN"), {}},
-        {"default never", &everyoneNever, Caller("0301234"), {RecordChoice::kNever}},
-        {"everyone else", &rules, Caller("0301234"), {RecordChoice::kAsk}},
-        {"number rule", &rules, Caller("+49301111"), {RecordChoice::kNever}},
-        {"contact rule", &rules, Caller("0303333", "Anna"), {RecordChoice::kAlways}},
-        {"unknown rule", &rules, Caller("O"), {RecordChoice::kAsk}},
+        {"default never", &everyoneNever, Caller("0301234"), {RecordMode::kNever}},
+        {"everyone else", &rules, Caller("0301234"), {RecordMode::kAsk}},
+        {"number rule", &rules, Caller("+49301111"), {RecordMode::kNever}},
+        {"contact rule", &rules, Caller("0303333", "Anna"), {RecordMode::kAlways}},
+        {"unknown rule", &rules, Caller("O"), {RecordMode::kAsk}},
         {"blocked prefix",
          &rules,
          Caller("0900555"),
-         {RecordChoice::kNever, true, BlockAction::kMessage}},
-        {"allow wins over block", &rules, Caller("09001234"), {RecordChoice::kAsk}},
-        {"withheld blocked", &rules, Caller("PRIVATE"), {RecordChoice::kNever, true}},
+         {RecordMode::kNever, true, BlockAction::kMessage}},
+        {"allow wins over block", &rules, Caller("09001234"), {RecordMode::kAsk}},
+        {"withheld blocked", &rules, Caller("PRIVATE"), {RecordMode::kNever, true}},
         {"allow-list mode: phone book", &allowOnly, Caller("0301234", "Anna"), {}},
         {"allow-list mode: allowed", &allowOnly, Caller("0302222"), {}},
-        {"allow-list mode: stranger", &allowOnly, Caller("0301234"), {RecordChoice::kNever, true}},
-        {"allow-list mode: withheld", &allowOnly, Caller("P"), {RecordChoice::kNever, true}},
-        {"allow-list mode: no caller ID", &allowOnly, Caller(""), {RecordChoice::kNever, true}},
+        {"allow-list mode: stranger", &allowOnly, Caller("0301234"), {RecordMode::kNever, true}},
+        {"allow-list mode: withheld", &allowOnly, Caller("P"), {RecordMode::kNever, true}},
+        {"allow-list mode: no caller ID", &allowOnly, Caller(""), {RecordMode::kNever, true}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Screen(*c.rules, c.caller, de), c.decision) << c.what;
