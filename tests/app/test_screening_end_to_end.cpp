@@ -18,6 +18,7 @@
 #include "settings/names/log.h"
 #include "tests/support/fake_notifications.h"
 #include "tests/support/program_on_emulator.h"
+#include "translation/show_message.h"
 
 namespace orvane {
 namespace {
@@ -99,6 +100,48 @@ TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsI
         // The next case starts from an empty journal and folder.
         QFile::remove(ProgramJournal().folder() + ProgramJournal().systemFileName());
         QFile::remove(ProgramJournal().folder() + ProgramJournal().callsFileName());
+        for (const QString& name : QDir(folder_).entryList(QDir::Files | QDir::Hidden)) {
+            QFile::remove(folder_ + QLatin1Char('/') + name);
+        }
+    }
+}
+
+TEST_F(ScreeningEndToEnd, AnAskRuleKeepsTheWholeRecordingWhenKeptLateAndNoneWhenDiscarded) {
+    Store(kTabLog, "chkLogCalls", QStringLiteral("1"));
+    WriteFile(ScreeningFile::DefaultFile(), "record\task\tnumber\t0301234\n");
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "kept late" : "discarded late");
+        sim_.Stop();
+        ASSERT_TRUE(sim_.Start(link_, QStringLiteral("voice pattern; wait-command VCID=1; "
+                                                     "call rings=2 every=300 number=0301234; "
+                                                     "pickup; wait-command VRX; sleep 3000; "
+                                                     "remote-hangup busy; wait-hangup timeout "
+                                                     "20000; sleep 120000")));
+        Program program;
+        program.Load(true);
+        // The question waits while the call is answered and recorded.
+        const auto soundSoFar = [this] {
+            qint64 bytes = 0;
+            for (const QFileInfo& file :
+                 QDir(folder_).entryInfoList({QStringLiteral("*.wav")}, QDir::Files)) {
+                bytes += file.size();
+            }
+            return bytes;
+        };
+        ASSERT_TRUE(PumpUntil([&] { return soundSoFar() > 4000; })) << Journal().toStdString();
+        const qint64 beforeAnswer = soundSoFar();
+        ASSERT_TRUE(AnswerOpenQuestion(keep ? kAnswerYes : kAnswerNo));
+        ASSERT_TRUE(PumpUntil([&] { return Journal().contains(QStringLiteral("End Of Call")); }))
+            << Journal().toStdString();
+        const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+        EXPECT_EQ(records.size(), keep ? 1u : 0u);
+        EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden).filter(".wav").size(),
+                  keep ? 1 : 0);
+        if (keep) {
+            EXPECT_GT(soundSoFar(), beforeAnswer);
+        }
+        program.Window().UnLoadApp();
+        QFile::remove(ProgramJournal().folder() + ProgramJournal().systemFileName());
         for (const QString& name : QDir(folder_).entryList(QDir::Files | QDir::Hidden)) {
             QFile::remove(folder_ + QLatin1Char('/') + name);
         }
