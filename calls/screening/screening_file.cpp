@@ -211,4 +211,21 @@ bool ScreeningFile::Save(const ScreeningRules& rules) {
     return true;
 }
 
+ScreeningFile::BlockOutcome ScreeningFile::BlockNumber(const QString& number,
+                                                       const NumberPlan& plan) {
+    const QString digits = NumberDigits(number);
+    if (CallerIdStateOf(number) != CallerIdState::kPresent || !CleanNumberPattern(digits)) {
+        return BlockOutcome::kNoNumber;
+    }
+    const ScreenedCaller caller{CallerIdState::kPresent, number, QString()};
+    for (const BlockEntry& entry : rules_.blockList) {
+        if (Matches(entry.match, caller, plan)) {
+            return BlockOutcome::kAlreadyBlocked;
+        }
+    }
+    ScreeningRules rules = rules_;
+    rules.blockList.push_back({{CallerMatch::Kind::kNumber, digits}, BlockAction::kHangUp});
+    return Save(rules) ? BlockOutcome::kBlocked : BlockOutcome::kNotSaved;
+}
+
 }  // namespace orvane

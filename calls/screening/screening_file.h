@@ -50,6 +50,16 @@ class ScreeningFile {
     bool Save(const ScreeningRules& rules);
     const QString& LastError() const { return lastError_; }
 
+    // "Block this number": a block entry for `number` as the line sent it
+    // (its digits), saved at once.
+    enum class BlockOutcome {
+        kBlocked,
+        kAlreadyBlocked,  // a block entry covers it already: nothing changes
+        kNoNumber,        // no digit in it
+        kNotSaved,        // blocked for now, but the file was not written (LastError)
+    };
+    BlockOutcome BlockNumber(const QString& number, const NumberPlan& plan);
+
   private:
     QString path_;
     ScreeningRules rules_;

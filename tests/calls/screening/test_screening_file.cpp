@@ -92,5 +92,37 @@ TEST(ScreeningFile, BinaryJunkIsReadAsNoRules) {
     EXPECT_GT(read.unreadLines, 0);
 }
 
+TEST(ScreeningFile, BlockThisNumberAddsOneEntryAndSavesIt) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Screening.txt"));
+    const NumberPlan de = PlanFor(u"DE", u"30");
+    ScreeningFile file(path);
+    file.Load();
+    using Outcome = ScreeningFile::BlockOutcome;
+    const struct {
+        const char* number;
+        Outcome outcome;
+    } cases[] = {
+        {"030 1234", Outcome::kBlocked},    {"+49301234", Outcome::kAlreadyBlocked},
+        {"1234", Outcome::kAlreadyBlocked}, {"PRIVATE", Outcome::kNoNumber},
+        {"", Outcome::kNoNumber},           {"UNKNOWN", Outcome::kNoNumber},
+        {"0900-55 55", Outcome::kBlocked},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(file.BlockNumber(QString::fromUtf8(c.number), de), c.outcome) << c.number;
+    }
+    ScreeningFile again(path);
+    ASSERT_EQ(again.Load(), ScreeningFile::LoadOutcome::kLoaded);
+    EXPECT_EQ(again.Rules().blockList,
+              (std::vector<BlockEntry>{{{Kind::kNumber, QStringLiteral("0301234")}},
+                                       {{Kind::kNumber, QStringLiteral("09005555")}}}));
+
+    // A file that cannot be written keeps the entry for this run and says so.
+    ScreeningFile unwritable(dir.filePath(QStringLiteral("missing/Screening.txt")));
+    EXPECT_EQ(unwritable.BlockNumber(QStringLiteral("0301234"), de), Outcome::kNotSaved);
+    EXPECT_FALSE(unwritable.LastError().isEmpty());
+    EXPECT_EQ(unwritable.Rules().blockList.size(), 1u);
+}
+
 }  // namespace
 }  // namespace orvane
