@@ -355,6 +355,11 @@ void Program::CreateTelephony() {
     dialer_ = std::make_unique<DialerWindow>(callState_, std::move(dialerLine), LastNumbersFile(),
                                              window_.get());
 
+    // Also without a line: "Block this number" edits the rules. A damaged
+    // rules file is journaled and kept aside by the file itself.
+    screening_ = std::make_unique<ScreeningFile>(ScreeningFile::DefaultFile());
+    screening_->Load();
+    screener_ = std::make_unique<CallScreener>(*phoneBook_, *screening_);
     const TapiFactory& factory = TapiFactoryHook();
     tapi_ = factory ? factory(this) : Tapi::CreateForModems(this);
     CreateRecorder();
@@ -367,10 +372,6 @@ void Program::CreateTelephony() {
     line_ = std::make_unique<LineConnection>(*tapi_, settings_.Devices(), callState_, view);
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
     calls_->SetCallerNames([this](const QString& number) { return phoneBook_->NameFor(number); });
-    // A damaged rules file is journaled and kept aside by the file itself.
-    screening_ = std::make_unique<ScreeningFile>(ScreeningFile::DefaultFile());
-    screening_->Load();
-    screener_ = std::make_unique<CallScreener>(*phoneBook_, *screening_);
     calls_->SetScreen(screener_.get());
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.

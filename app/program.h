@@ -138,6 +138,7 @@ class Program final : public QObject {
     // The phone book the caller display, the notices and the calls journal
     // name callers from; null until the load has made it.
     PhoneBook* Book() const { return phoneBook_.get(); }
+    ScreeningFile* Screening() const { return screening_.get(); }
     // The phone book window, window-modal, made at the first opening.
     void ShowPhoneBook();
     PhoneBookWindow* PhoneBookWindowShown() const { return phoneBookWindow_.get(); }

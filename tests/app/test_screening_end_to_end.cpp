@@ -4,12 +4,15 @@
 // never-record rule rings but leaves no sound file.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 
+#include "app/calls_list/calls_list_view.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "calls/list/calls_list_model.h"
 #include "calls/phonebook/phone_book.h"
 #include "calls/screening/screening_file.h"
 #include "calls/store/call_store.h"
@@ -94,6 +97,22 @@ TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsI
                 EXPECT_TRUE(CallsJournal().contains(number + QStringLiteral(" (blocked)")))
                     << CallsJournal().toStdString();
                 EXPECT_TRUE(Journal().contains(QStringLiteral("Hang up blocked call")));
+            }
+            if (c.recorded) {
+                // "Block this number" on the call's row blocks its caller.
+                ASSERT_TRUE(PumpUntil([&] { return program.CallsList().rowCount() == 1; }));
+                MainWindow& window = program.Window();
+                window.findChild<CallsListPanel*>(QStringLiteral("callsArea"))
+                    ->View()
+                    ->SetCurrentRow(0);
+                auto* block = window.findChild<QAction*>(QStringLiteral("actBlockThisNumber"));
+                ASSERT_NE(block, nullptr);
+                ASSERT_TRUE(block->isEnabled());
+                block->trigger();
+                QFile saved(ScreeningFile::DefaultFile());
+                ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+                EXPECT_EQ(ParseScreening(saved.readAll()).rules.blockList,
+                          (std::vector<BlockEntry>{{{CallerMatch::Kind::kNumber, number}}}));
             }
             program.Window().UnLoadApp();
         }
