@@ -201,6 +201,15 @@ void CallStateMachine::Connected() {
         HangUpBlocked();
         return;
     }
+    if (state_.incomingCall && screen_ != nullptr && !decision_) {
+        // Answered before any caller ID: an unknown caller. Its record rule
+        // holds; a block does not, since the user took the call.
+        decision_ = screen_->Decide(QString());
+        decision_->block = false;
+        if (decision_->record == RecordMode::kAsk) {
+            AskToKeep();
+        }
+    }
     if (state_.incomingCall) {
         state_.call.CallKind = kCallKindIncoming;
         const bool unwanted =

@@ -610,6 +610,18 @@ TEST_F(CallStateMachineTest, ScreeningBlocksHidesTheRingingOrLetsTheCallerRingOn
                   c.callsJournal ? QStringList{QString::fromLatin1(c.callsJournal)} : QStringList())
             << c.what;
     }
+    // Answered before any caller ID: the unknown caller's record rule holds,
+    // its block does not (the user took the call).
+    FakeScreen unknown;
+    unknown.mayBlock = false;
+    unknown.decisions.insert(QString(), {RecordMode::kNever, true});
+    machine_.SetScreen(&unknown);
+    w_.TakeLog();
+    machine_.InComeCall();
+    machine_.Connected();
+    machine_.Idle();
+    EXPECT_FALSE(w_.TakeLog().contains(QStringLiteral("StartCallRecording")));
+    EXPECT_TRUE(backend_->TakeRequests().isEmpty());
     machine_.SetScreen(nullptr);
 }
 
