@@ -35,6 +35,7 @@
 #include "calls/list/calls_columns_state.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/phonebook/phone_book.h"
+#include "calls/screening/screening_file.h"
 #include "core/clock.h"
 #include "core/copy_into_folder.h"
 #include "core/product.h"
@@ -529,6 +530,7 @@ void MainWindow::BuildCallsArea() {
     callsList_->AddContextAction(exports_->RecordingAction());
     callsList_->AddContextAction(exports_->CsvAction());
     AddNameThisNumber();
+    AddBlockThisNumber();
 }
 
 void MainWindow::ShowCallsCount() {
@@ -567,6 +569,49 @@ void MainWindow::AddNameThisNumber() {
     connect(action, &QAction::triggered, this, [this, book, caller] {
         NameThisNumber(*book, caller(calls_column::kCallerNumber),
                        caller(calls_column::kCallerName), this);
+    });
+    follow();
+    callsList_->AddContextAction(action);
+}
+
+void MainWindow::AddBlockThisNumber() {
+    // On the rows' context menu: the caller's later calls are answered and
+    // hung up unseen.
+    ScreeningFile* rules = program_.Screening();
+    PhoneBook* book = program_.Book();
+    if (rules == nullptr || book == nullptr) {
+        return;
+    }
+    auto* action = new QAction(Text(ids::kBlockThisNumber), callsList_);
+    action->setObjectName(QStringLiteral("actBlockThisNumber"));
+    const auto number = [this] {
+        const int row = callsList_->View()->CurrentRow();
+        return row < 0 ? QString()
+                       : program_.CallsList().CellText(row, calls_column::kCallerNumber);
+    };
+    const auto follow = [action, number] {
+        action->setEnabled(CallerIdStateOf(number()) == CallerIdState::kPresent);
+    };
+    connect(callsList_->View()->selectionModel(), &QItemSelectionModel::currentRowChanged, action,
+            follow);
+    connect(&program_.CallsList(), &QAbstractItemModel::modelReset, action, follow);
+    connect(action, &QAction::triggered, this, [this, rules, book, number] {
+        const QString caller = number();
+        switch (rules->BlockNumber(caller, book->Plan())) {
+            case ScreeningFile::BlockOutcome::kBlocked:
+                statusBar()->showMessage(ReplaceMarker(Text(ids::kMsgNumberBlocked), caller));
+                break;
+            case ScreeningFile::BlockOutcome::kAlreadyBlocked:
+                statusBar()->showMessage(
+                    ReplaceMarker(Text(ids::kMsgNumberAlreadyBlocked), caller));
+                break;
+            case ScreeningFile::BlockOutcome::kNotSaved:
+                ShowMessage(ReplaceMarker(Text(ids::kMsgScreeningNotSaved), rules->LastError()),
+                            false);
+                break;
+            case ScreeningFile::BlockOutcome::kNoNumber:
+                break;
+        }
     });
     follow();
     callsList_->AddContextAction(action);

@@ -125,6 +125,7 @@ class MainWindow : public QMainWindow {
     void SaveCallsColumns();
     // "Name this number" on the calls list's context menu.
     void AddNameThisNumber();
+    void AddBlockThisNumber();
     void OnTrayMouseDown(Qt::MouseButton button);
     void UpdateClock();
     ScreenMetrics CurrentScreen() const;

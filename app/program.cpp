@@ -33,6 +33,8 @@
 #include "calls/player/playback_control.h"
 #include "calls/player/sonvel_player_wave.h"
 #include "calls/retention/retention_keeper.h"
+#include "calls/screening/call_screen.h"
+#include "calls/screening/screening_file.h"
 #include "calls/store/call_store.h"
 #include "calls/store/stored_calls.h"
 #include "core/clock.h"
@@ -359,6 +361,11 @@ void Program::CreateTelephony() {
     dialer_ = std::make_unique<DialerWindow>(callState_, std::move(dialerLine), LastNumbersFile(),
                                              window_.get());
 
+    // Also without a line: "Block this number" edits the rules. A damaged
+    // rules file is journaled and kept aside by the file itself.
+    screening_ = std::make_unique<ScreeningFile>(ScreeningFile::DefaultFile());
+    screening_->Load();
+    screener_ = std::make_unique<CallScreener>(*phoneBook_, *screening_);
     const TapiFactory& factory = TapiFactoryHook();
     tapi_ = factory ? factory(this) : Tapi::CreateForModems(this);
     CreateRecorder();
@@ -371,6 +378,7 @@ void Program::CreateTelephony() {
     line_ = std::make_unique<LineConnection>(*tapi_, settings_.Devices(), callState_, view);
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
     calls_->SetCallerNames([this](const QString& number) { return phoneBook_->NameFor(number); });
+    calls_->SetScreen(screener_.get());
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.
     line_->SetCallEnder([this] { calls_->EndCallOnClosingLine(); });

@@ -43,6 +43,8 @@ class QtMessageWindow;
 class SonvelPlayerWave;
 class Tapi;
 class TranslationEditor;
+class CallScreener;
+class ScreeningFile;
 
 class Program final : public QObject {
   public:
@@ -136,6 +138,7 @@ class Program final : public QObject {
     // The phone book the caller display, the notices and the calls journal
     // name callers from; null until the load has made it.
     PhoneBook* Book() const { return phoneBook_.get(); }
+    ScreeningFile* Screening() const { return screening_.get(); }
     // The phone book window, window-modal, made at the first opening.
     void ShowPhoneBook();
     PhoneBookWindow* PhoneBookWindowShown() const { return phoneBookWindow_.get(); }
@@ -222,6 +225,9 @@ class Program final : public QObject {
     std::unique_ptr<SettingsDialog> settingsDialog_;
     std::unique_ptr<JournalViewer> journalViewer_;
     std::unique_ptr<PhoneBookWindow> phoneBookWindow_;
+    // The screening rules the state machine asks; they outlive it.
+    std::unique_ptr<ScreeningFile> screening_;
+    std::unique_ptr<CallScreener> screener_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
     std::unique_ptr<RetentionKeeper> retention_;

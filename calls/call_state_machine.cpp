@@ -1,5 +1,7 @@
 #include "calls/call_state_machine.h"
 
+#include <QPointer>
+
 #include "calls/call_state.h"
 #include "calls/call_views.h"
 #include "calls/line_problem.h"
@@ -60,6 +62,23 @@ void CallStateMachine::ResetCallInfo() {
 void CallStateMachine::InComeCall() {
     state_.incomingCall = true;
     ResetCallInfo();
+    if (decision_) {
+        // The caller ID came first and was screened: a blocked call never
+        // shows that it rings.
+        if (!decision_->block) {
+            ShowRinging();
+        }
+    } else if (screen_ != nullptr && screen_->MayBlock()) {
+        // It may be blocked: it rings unseen until its caller is known.
+        ringingHeld_ = true;
+    } else {
+        ShowRinging();
+    }
+    WriteSysLog(QStringLiteral("Incoming Call"), 0, QStringLiteral("Tapi1_InComeCall"));
+}
+
+void CallStateMachine::ShowRinging() {
+    ringingHeld_ = false;
     view_.ShowCallDisplay(true);
     if (options_.openAppOnCall) {
         view_.RestoreWindow();
@@ -77,7 +96,58 @@ void CallStateMachine::InComeCall() {
     if (options_.playSoundOnCall) {
         PlayIncomingSound();
     }
-    WriteSysLog(QStringLiteral("Incoming Call"), 0, QStringLiteral("Tapi1_InComeCall"));
+}
+
+bool CallStateMachine::Screened(const QString& number, const QString& shown) {
+    if (decision_ || screen_ == nullptr) {
+        return !decision_ || !decision_->block;
+    }
+    decision_ = screen_->Decide(number);
+    if (!decision_->block) {
+        if (decision_->record == RecordMode::kAsk) {
+            AskToKeep();
+        }
+        return true;
+    }
+    ringingHeld_ = false;
+    const QString caller = number.isEmpty() ? kUnknownCaller : number;
+    WriteSysLog(QStringLiteral("Blocked ") + caller, 0, QStringLiteral("Screening"));
+    WriteCallsLog(shown + QStringLiteral(" - ") + caller + QStringLiteral(" (blocked)"));
+    // Answered so that it stops ringing everywhere on the line; Connected
+    // hangs up.
+    const qint32 result = tapi_.LineAnswer();
+    WriteSysLog(tapi_.LineErrText(result), result, QStringLiteral("Tapi.LineAnswer"));
+    return false;
+}
+
+void CallStateMachine::AskToKeep() {
+    // Asked while it rings; the recording starts with the call whatever the
+    // answer so far, so a late "keep" still has the beginning.
+    keep_ = Keep::kUndecided;
+    const quint64 serial = ++askSerial_;
+    view_.Ask(Text(ids::kAskKeepRecording),
+              [self = QPointer<CallStateMachine>(this), serial](bool keep) {
+                  if (self == nullptr || self->askSerial_ != serial) {
+                      return;  // about a call that has ended
+                  }
+                  self->keep_ = keep ? Keep::kKeep : Keep::kDiscard;
+                  WriteSysLog(keep ? QStringLiteral("Recording kept")
+                                   : QStringLiteral("Recording to be discarded"),
+                              0, QStringLiteral("Screening"));
+              });
+}
+
+void CallStateMachine::HangUpBlocked() {
+    WriteSysLog(QStringLiteral("Hang up blocked call"), 0, QStringLiteral("Screening"));
+    if (decision_->blockAction == BlockAction::kMessage && blockMessage_) {
+        blockMessage_([self = QPointer<CallStateMachine>(this)] {
+            if (self != nullptr && self->tapi_.CallActive()) {
+                self->tapi_.LineDrop();
+            }
+        });
+        return;
+    }
+    tapi_.LineDrop();
 }
 
 void CallStateMachine::PlayIncomingSound() {
@@ -96,6 +166,10 @@ void CallStateMachine::Ring(qint32 count) {
                                       : QString::number(ReadNumber(rings) + 1));
     view_.SetLineStatus(Text(ids::kStatusRinging) + QLatin1Char(' ') + QString::number(count));
     WriteSysLog(QStringLiteral("Ring ") + QString::number(count), 0, QStringLiteral("Tapi1_Ring"));
+    // A second ring and still no caller ID: the caller is unknown.
+    if (ringingHeld_ && ReadNumber(view_.RingText()) >= 2 && Screened(QString(), QString())) {
+        ShowRinging();
+    }
 }
 
 void CallStateMachine::CallerID(const QString& name, const QString& number) {
@@ -103,10 +177,15 @@ void CallStateMachine::CallerID(const QString& name, const QString& number) {
     // name where it has one (the line's is at best a short network name).
     const QString booked = nameFor_ ? nameFor_(number) : QString();
     const QString shown = booked.isEmpty() ? name : booked;
+    if (!Screened(number, shown)) {
+        return;
+    }
     view_.SetCallerTexts(shown, number);
     state_.call.CallerName = name;
     state_.call.CallerNumber = number;
-    if (options_.showCallerBalloon) {
+    if (ringingHeld_) {
+        ShowRinging();  // with the caller in its balloon
+    } else if (options_.showCallerBalloon) {
         view_.DisplayBallonCallSetails(Text(ids::kBalloonIncomingCall), CallerLine(shown, number));
     }
     WriteSysLog(QStringLiteral("CallerID ") + name + QLatin1Char(' ') + number, 0,
@@ -118,14 +197,37 @@ void CallStateMachine::Connected() {
     // Nothing here runs an event loop or asks the user, so the call cannot
     // end inside this handler: an Idle that arrives meanwhile is handled
     // after it, and its EndCall stops the recording started here.
+    if (decision_ && decision_->block) {
+        HangUpBlocked();
+        return;
+    }
+    if (state_.incomingCall && screen_ != nullptr && !decision_) {
+        // Answered before any caller ID: an unknown caller. Its record rule
+        // holds; a block does not, since the user took the call.
+        decision_ = screen_->Decide(QString());
+        decision_->block = false;
+        if (decision_->record == RecordMode::kAsk) {
+            AskToKeep();
+        }
+    }
     if (state_.incomingCall) {
         state_.call.CallKind = kCallKindIncoming;
-        const bool announce = !options_.announcement.isEmpty();
+        const bool unwanted =
+            decision_ && (decision_->record == RecordMode::kNever ||
+                          (decision_->record == RecordMode::kAsk && keep_ == Keep::kDiscard));
+        // The announcement tells the caller the call is recorded: not played
+        // to a call that a rule keeps unrecorded.
+        const bool announce = !unwanted && !options_.announcement.isEmpty();
         if (announce && !options_.announceWhileRecording) {
             PlayAnnouncement();
         }
-        recorder_->StartCallRecording();
-        state_.recordingIncoming = true;
+        if (unwanted) {
+            WriteSysLog(QStringLiteral("Not recorded by its record rule"), 0,
+                        QStringLiteral("Screening"));
+        } else {
+            recorder_->StartCallRecording();
+            state_.recordingIncoming = true;
+        }
         state_.recordCall = false;
         if (announce && options_.announceWhileRecording) {
             PlayAnnouncement();
@@ -185,7 +287,14 @@ void CallStateMachine::Idle() {
 }
 
 void CallStateMachine::EndCall() {
+    const bool discard =
+        decision_ && decision_->record == RecordMode::kAsk && keep_ == Keep::kDiscard;
+    // An answer that comes now (the box closes with the call) is too late.
+    ++askSerial_;
+    keep_ = Keep::kUndecided;
     state_.ClearFlags();
+    decision_.reset();
+    ringingHeld_ = false;
     recorder_->SetTimeText(kIdleTime);
     recorder_->HideIndicators();
     view_.SetRingText(QString());
@@ -197,7 +306,11 @@ void CallStateMachine::EndCall() {
     // must still be entered once only.
     if (recorder_->IsPausePressed() || recorder_->IsRecordPressed()) {
         recorder_->StopRecord();
-        recorder_->AddCallInfoDat();
+        if (discard) {
+            recorder_->DiscardRecording();
+        } else {
+            recorder_->AddCallInfoDat();
+        }
     }
     if (recorder_->IsPausedIn()) {
         recorder_->UnPauseIn();

@@ -7,7 +7,9 @@
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <optional>
 
+#include "calls/screening/call_screen.h"
 #include "core/clock.h"
 
 namespace orvane {
@@ -48,6 +50,13 @@ class CallStateMachine : public QObject {
     // place of the line's; the call keeps what the line sent.
     using CallerNames = std::function<QString(const QString& number)>;
     void SetCallerNames(CallerNames nameFor) { nameFor_ = std::move(nameFor); }
+    // Screening; none (the default) leaves every call as it was.
+    void SetScreen(const CallScreen* screen) { screen_ = screen; }
+    // Plays the message of a block entry that asks for one to the answered
+    // line and calls `done` when it has been played. Unset: a blocked call
+    // is hung up at once.
+    using BlockMessage = std::function<void(std::function<void()> done)>;
+    void SetBlockMessage(BlockMessage play) { blockMessage_ = std::move(play); }
 
     // The control's events.
     void InComeCall();
@@ -77,6 +86,13 @@ class CallStateMachine : public QObject {
   private:
     void PlayIncomingSound();
     void PlayAnnouncement();
+    // The ringing signs of InComeCall: display, window, balloon, sound.
+    void ShowRinging();
+    // Takes the screen's decision for this call (once); false when it blocks.
+    bool Screened(const QString& number, const QString& shown);
+    void HangUpBlocked();
+    // The "ask" rule's question: keep this call's recording?
+    void AskToKeep();
 
     Tapi& tapi_;
     CallState& state_;
@@ -86,6 +102,16 @@ class CallStateMachine : public QObject {
     const Clock& clock_;
     CallOptions options_;
     CallerNames nameFor_;
+    const CallScreen* screen_ = nullptr;
+    BlockMessage blockMessage_;
+    // This call's decision, once taken; the ringing signs held for it.
+    std::optional<ScreeningDecision> decision_;
+    bool ringingHeld_ = false;
+    // The answer to AskToKeep; a call ended undecided keeps its recording.
+    enum class Keep { kUndecided, kKeep, kDiscard };
+    Keep keep_ = Keep::kUndecided;
+    // Which question an answer is for: each call's end moves it on.
+    quint64 askSerial_ = 0;
     // How the last dial-out failed, shown instead of the idle texts when
     // its call ends; empty otherwise.
     QString dialFailure_;

@@ -60,6 +60,9 @@ class CallRecorder {
     virtual void StartCallRecording() = 0;
     // Enters the current call in the call store.
     virtual void AddCallInfoDat() = 0;
+    // Instead of entering it: stops the current call's recording and
+    // removes its file and sidecar (the user chose not to keep it).
+    virtual void DiscardRecording() = 0;
 
     // Wave1.
     virtual bool IsRecording() const = 0;

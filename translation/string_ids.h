@@ -328,6 +328,12 @@ inline constexpr int kAskApplyRetention = 514;  // "<%S>": the preview
 inline constexpr int kRetentionWaiting = 515;
 inline constexpr int kRetentionReview = 516;
 inline constexpr int kRetentionExplain = 517;
+// Screening.
+inline constexpr int kAskKeepRecording = 641;
+inline constexpr int kBlockThisNumber = 642;
+inline constexpr int kMsgNumberBlocked = 643;         // "<%S>": the number
+inline constexpr int kMsgNumberAlreadyBlocked = 644;  // "<%S>": the number
+inline constexpr int kMsgScreeningNotSaved = 645;     // "<%S>": why
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -602,6 +608,11 @@ inline constexpr std::array kAllIds = {
     kRetentionWaiting,
     kRetentionReview,
     kRetentionExplain,
+    kAskKeepRecording,
+    kBlockThisNumber,
+    kMsgNumberBlocked,
+    kMsgNumberAlreadyBlocked,
+    kMsgScreeningNotSaved,
 };
 
 }  // namespace orvane::ids

@@ -297,6 +297,27 @@ void RecorderControl::AddCallInfoDat() {
     }
 }
 
+void RecorderControl::DiscardRecording() {
+    StopRecord();
+    state_.recordSeconds = 0;
+    view_.SetTimeText(kIdleTime);
+    if (!unentered_) {
+        return;
+    }
+    unentered_ = false;
+    // Only the regular file this recording made goes; a link found at its
+    // name is left alone.
+    const QString path = RecordingPath();
+    struct stat info {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+        ::unlink(name.constData());
+    }
+    RemoveSidecar(SidecarPath());
+    WriteSysLog(QStringLiteral("Recording discarded: ") + path, 0,
+                QStringLiteral("DiscardRecording"));
+}
+
 void RecorderControl::FinishRecording() {
     if (!unentered_) {
         return;

@@ -156,6 +156,7 @@ class RecorderControl final : public CallRecorder {
     // CallRecorder.
     void StartCallRecording() override;
     void AddCallInfoDat() override;
+    void DiscardRecording() override;
     bool IsRecording() const override { return wave_.IsRecording(); }
     void StopRecord() override;
     bool IsPreScreen() const override { return wave_.IsPreScreen(); }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QHash>
 #include <functional>
 #include <utility>
 
@@ -43,6 +44,10 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
     void RestoreWindow() override { log << "restore"; }
     void Ask(const QString& question, std::function<void(bool)> answered) override {
         log << "ask " + question;
+        if (holdAnswer) {
+            held = std::move(answered);
+            return;
+        }
         if (duringQuestion) {
             duringQuestion();
         }
@@ -61,6 +66,7 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
         recording = true;
     }
     void AddCallInfoDat() override { log << "AddCallInfoDat"; }
+    void DiscardRecording() override { log << "DiscardRecording"; }
     bool IsRecording() const override { return recording; }
     void StopRecord() override {
         log << "StopRecord";
@@ -107,6 +113,9 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
     bool answer = false, recording = false, preScreen = false, pausedIn = false;
     bool recordPressed = false, pausePressed = false, dialerLoaded = false;
     std::function<void()> duringQuestion, duringStart;
+    // Set: Ask keeps its answer for the test to give later.
+    bool holdAnswer = false;
+    std::function<void(bool)> held;
 };
 
 class CallStateMachineTest : public testing::TelephonyTest {
@@ -542,6 +551,167 @@ TEST_F(CallStateMachineTest, AWholeCallFromTheControlIsJournaledInOrder) {
     EXPECT_EQ(backend_->requests, QStringList{QStringLiteral("Drop")});
     EXPECT_EQ(w_.ring, QString());
     EXPECT_EQ(w_.status, Text(ids::kStatusLineOpen));
+}
+
+// A screen that blocks the numbers given, and decides "" (no caller ID)
+// as `unknown`.
+class FakeScreen final : public CallScreen {
+  public:
+    bool MayBlock() const override { return mayBlock; }
+    ScreeningDecision Decide(const QString& number) const override {
+        asked << number;
+        return decisions.value(number);
+    }
+    bool mayBlock = true;
+    QHash<QString, ScreeningDecision> decisions;
+    mutable QStringList asked;
+};
+
+TEST_F(CallStateMachineTest, ScreeningBlocksHidesTheRingingOrLetsTheCallerRingOnce) {
+    const ScreeningDecision blocked{RecordMode::kNever, true, BlockAction::kHangUp};
+    const ScreeningDecision never{RecordMode::kNever};
+    const struct {
+        const char* what;
+        bool mayBlock;
+        bool callerIdFirst;
+        const char* number;  // nullptr: no caller ID, a second ring
+        ScreeningDecision decision;
+        QStringList requests;  // of the line
+        int balloons;
+        bool displayed, recorded;
+        const char* callsJournal;
+    } cases[] = {
+        {"blocked",
+         true,
+         false,
+         "0900",
+         blocked,
+         {"Answer", "Drop"},
+         0,
+         false,
+         false,
+         "X - 0900 (blocked)"},
+        {"blocked, caller ID first",
+         true,
+         true,
+         "0900",
+         blocked,
+         {"Answer", "Drop"},
+         0,
+         false,
+         false,
+         "X - 0900 (blocked)"},
+        {"no caller ID, unknown blocked",
+         true,
+         false,
+         nullptr,
+         blocked,
+         {"Answer", "Drop"},
+         0,
+         false,
+         false,
+         " - UNKNOWN (blocked)"},
+        {"let through", true, false, "0301", {}, {}, 1, true, true, "X - 0301"},
+        {"no caller ID, let through", true, false, nullptr, {}, {}, 1, true, true, nullptr},
+        {"never recorded", false, false, "0301", never, {}, 2, true, false, "X - 0301"},
+    };
+    CallOptions options;
+    options.showCallerBalloon = true;
+    machine_.SetOptions(options);
+    for (const auto& c : cases) {
+        FakeScreen screen;
+        screen.mayBlock = c.mayBlock;
+        const QString number = c.number ? QString::fromLatin1(c.number) : QString();
+        screen.decisions.insert(number, c.decision);
+        machine_.SetScreen(&screen);
+        const qsizetype journaled = CallsJournal().size();
+        w_.balloons.clear();
+        w_.TakeLog();
+        if (c.callerIdFirst) {
+            machine_.CallerID(QStringLiteral("X"), number);
+        }
+        machine_.InComeCall();
+        machine_.Ring(1);
+        if (c.number && !c.callerIdFirst) {
+            machine_.CallerID(QStringLiteral("X"), number);
+        }
+        machine_.Ring(2);
+        backend_->callActive = true;  // answered: by the handset or, blocked, by the machine
+        machine_.Connected();
+        backend_->callActive = false;
+        machine_.Idle();
+        const QStringList log = w_.TakeLog();
+        EXPECT_EQ(backend_->TakeRequests(), c.requests) << c.what;
+        EXPECT_EQ(w_.balloons.size(), c.balloons)
+            << c.what << ' ' << w_.balloons.join(u'/').toStdString();
+        EXPECT_EQ(log.contains(QStringLiteral("display on")), c.displayed) << c.what;
+        EXPECT_EQ(log.contains(QStringLiteral("StartCallRecording")), c.recorded) << c.what;
+        EXPECT_EQ(screen.asked, QStringList{number}) << c.what << "asked once";
+        EXPECT_EQ(CallsJournal().mid(journaled),
+                  c.callsJournal ? QStringList{QString::fromLatin1(c.callsJournal)} : QStringList())
+            << c.what;
+    }
+    // Answered before any caller ID: the unknown caller's record rule holds,
+    // its block does not (the user took the call).
+    FakeScreen unknown;
+    unknown.mayBlock = false;
+    unknown.decisions.insert(QString(), {RecordMode::kNever, true});
+    machine_.SetScreen(&unknown);
+    w_.TakeLog();
+    machine_.InComeCall();
+    machine_.Connected();
+    machine_.Idle();
+    EXPECT_FALSE(w_.TakeLog().contains(QStringLiteral("StartCallRecording")));
+    EXPECT_TRUE(backend_->TakeRequests().isEmpty());
+    machine_.SetScreen(nullptr);
+}
+
+TEST_F(CallStateMachineTest, AnAskRuleRecordsFromTheStartAndKeepsOrDiscardsAtTheEnd) {
+    enum When { kBeforeAnswer, kDuringCall, kAfterEnd };
+    const struct {
+        const char* what;
+        When when;
+        bool keep;
+        bool recorded;
+        const char* end;  // what the end of the call does with the recording
+    } cases[] = {
+        {"keep while ringing", kBeforeAnswer, true, true, "AddCallInfoDat"},
+        {"discard while ringing", kBeforeAnswer, false, false, nullptr},
+        {"keep late", kDuringCall, true, true, "AddCallInfoDat"},
+        {"discard late", kDuringCall, false, true, "DiscardRecording"},
+        {"undecided at the end: kept", kAfterEnd, false, true, "AddCallInfoDat"},
+    };
+    w_.duringStart = [this] { w_.recordPressed = true; };
+    w_.holdAnswer = true;
+    for (const auto& c : cases) {
+        FakeScreen screen;
+        screen.mayBlock = false;
+        screen.decisions.insert(QStringLiteral("0301"), {RecordMode::kAsk});
+        machine_.SetScreen(&screen);
+        w_.TakeLog();
+        machine_.InComeCall();
+        machine_.CallerID(QStringLiteral("X"), QStringLiteral("0301"));
+        ASSERT_TRUE(w_.held) << c.what;
+        if (c.when == kBeforeAnswer) {
+            std::exchange(w_.held, {})(c.keep);
+        }
+        machine_.Connected();
+        if (c.when == kDuringCall) {
+            std::exchange(w_.held, {})(c.keep);
+        }
+        machine_.Idle();
+        if (c.when == kAfterEnd) {
+            std::exchange(w_.held, {})(c.keep);
+        }
+        const QStringList log = w_.TakeLog();
+        EXPECT_TRUE(log.contains("ask " + Text(ids::kAskKeepRecording))) << c.what;
+        EXPECT_EQ(log.contains(QStringLiteral("StartCallRecording")), c.recorded) << c.what;
+        for (const char* end : {"AddCallInfoDat", "DiscardRecording"}) {
+            EXPECT_EQ(log.contains(QString::fromLatin1(end)), c.end && qstrcmp(end, c.end) == 0)
+                << c.what << ": " << end;
+        }
+    }
+    machine_.SetScreen(nullptr);
 }
 
 }  // namespace

@@ -570,6 +570,24 @@ TEST_F(RecorderControlTest, AConnectedCallNobodyTouchedIsEnteredOnceWithItsField
     EXPECT_EQ(CallRecordCount(folder_), 2);
 }
 
+TEST_F(RecorderControlTest, ADiscardedRecordingLeavesNoFileNoSidecarAndNoRecord) {
+    state_.incomingCall = state_.recordingIncoming = true;
+    parts_.fileBytes = 64 + 1625;
+    control_.StartCallRecording();
+    ASSERT_TRUE(parts_.recording);
+    const QString wave = parts_.lastPath;
+    const QString sidecar = QFileInfo(wave).path() + "/." + QFileInfo(wave).fileName() + ".call";
+    ASSERT_TRUE(QFileInfo::exists(wave));
+    ASSERT_TRUE(QFileInfo::exists(sidecar));
+    control_.DiscardRecording();
+    EXPECT_FALSE(parts_.recording);
+    EXPECT_FALSE(QFileInfo::exists(wave));
+    EXPECT_FALSE(QFileInfo::exists(sidecar));
+    control_.AddCallInfoDat();  // nothing is left to enter
+    EXPECT_EQ(stored_, 0);
+    EXPECT_EQ(CallRecordCount(folder_), 0);
+}
+
 TEST_F(RecorderControlTest, FailedAndCutRecordingsAreReportedAndEnteredOnlyWithSound) {
     struct FailureCase {
         const char* label;

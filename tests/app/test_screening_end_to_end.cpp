@@ -1,0 +1,171 @@
+// Screening on the emulated line: a blocked caller is answered and hung up
+// with nothing recorded and no notice; in allow-list mode a caller the
+// phone book names rings through and is recorded as before; a caller with a
+// never-record rule rings but leaves no sound file.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+
+#include "app/calls_list/calls_list_view.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "calls/list/calls_list_model.h"
+#include "calls/phonebook/phone_book.h"
+#include "calls/screening/screening_file.h"
+#include "calls/store/call_store.h"
+#include "journal/journal_writer.h"
+#include "settings/names/incoming_call.h"
+#include "settings/names/log.h"
+#include "tests/support/fake_notifications.h"
+#include "tests/support/program_on_emulator.h"
+#include "translation/show_message.h"
+
+namespace orvane {
+namespace {
+
+class ScreeningEndToEnd : public testing::ProgramOnEmulatorTest<> {};
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+}
+
+QString CallsJournal() {
+    QFile file(ProgramJournal().folder() + ProgramJournal().callsFileName());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsInAllowListMode) {
+    testing::FakeNotifications service;
+    if (service.Address().isEmpty()) {
+        GTEST_SKIP() << "no private session bus: dbus-daemon (package dbus) is missing";
+    }
+    ASSERT_TRUE(service.Register());
+    env_.setVariable("DBUS_SESSION_BUS_ADDRESS", service.Address());
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected());
+    Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
+    Store(kTabLog, "chkLogCalls", QStringLiteral("1"));
+    WriteFile(PhoneBook::DefaultFile(),
+              "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Anna Berg\r\nTEL:0301234\r\nEND:VCARD\r\n");
+    const struct {
+        const char* what;
+        QByteArray rules;
+        const char* number;
+        bool rings;
+        bool recorded;
+    } cases[] = {
+        {"blocked prefix", "block\thangup\tnumber\t0900*\n", "09001234", false, false},
+        {"allow-list mode, stranger", "allow-list-mode\ton\n", "0305555", false, false},
+        {"allow-list mode, phone book", "allow-list-mode\ton\n", "0301234", true, true},
+        {"never recorded", "record\tnever\tcontact\tAnna Berg\n", "0301234", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(ScreeningFile::DefaultFile(), c.rules);
+        service.calls.clear();
+        // A call that rings through is picked up on the handset and recorded;
+        // a blocked one is answered by the program, which must hang up.
+        const QString number = QString::fromLatin1(c.number);
+        const QString script =
+            QStringLiteral("voice pattern; wait-command VCID=1; call rings=4 every=300 number=") +
+            number +
+            (c.rings ? QStringLiteral("; pickup; wait-command VRX; sleep 1500; remote-hangup busy")
+                     : QStringLiteral("; wait-command VRX")) +
+            QStringLiteral("; wait-hangup timeout 20000; sleep 120000");
+        sim_.Stop();
+        ASSERT_TRUE(sim_.Start(link_, script));
+        {
+            Program program;
+            program.Load(true);
+            ASSERT_TRUE(PumpUntil([&] {
+                return Journal().count(QStringLiteral("End Of Call")) > 0;
+            })) << Journal().toStdString();
+            const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+            const QStringList waves =
+                QDir(folder_).entryList({QStringLiteral("*.wav")}, QDir::Files | QDir::Hidden);
+            EXPECT_EQ(records.size(), c.recorded ? 1u : 0u);
+            EXPECT_EQ(waves.size(), c.recorded ? 1 : 0) << waves.join(u' ').toStdString();
+            if (c.rings) {
+                EXPECT_FALSE(service.calls.isEmpty());
+                EXPECT_FALSE(CallsJournal().contains(QStringLiteral("(blocked)")));
+            } else {
+                EXPECT_TRUE(service.calls.isEmpty());
+                EXPECT_TRUE(CallsJournal().contains(number + QStringLiteral(" (blocked)")))
+                    << CallsJournal().toStdString();
+                EXPECT_TRUE(Journal().contains(QStringLiteral("Hang up blocked call")));
+            }
+            if (c.recorded) {
+                // "Block this number" on the call's row blocks its caller.
+                ASSERT_TRUE(PumpUntil([&] { return program.CallsList().rowCount() == 1; }));
+                MainWindow& window = program.Window();
+                window.findChild<CallsListPanel*>(QStringLiteral("callsArea"))
+                    ->View()
+                    ->SetCurrentRow(0);
+                auto* block = window.findChild<QAction*>(QStringLiteral("actBlockThisNumber"));
+                ASSERT_NE(block, nullptr);
+                ASSERT_TRUE(block->isEnabled());
+                block->trigger();
+                QFile saved(ScreeningFile::DefaultFile());
+                ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+                EXPECT_EQ(ParseScreening(saved.readAll()).rules.blockList,
+                          (std::vector<BlockEntry>{{{CallerMatch::Kind::kNumber, number}}}));
+            }
+            program.Window().UnLoadApp();
+        }
+        // The next case starts from an empty journal and folder.
+        QFile::remove(ProgramJournal().folder() + ProgramJournal().systemFileName());
+        QFile::remove(ProgramJournal().folder() + ProgramJournal().callsFileName());
+        for (const QString& name : QDir(folder_).entryList(QDir::Files | QDir::Hidden)) {
+            QFile::remove(folder_ + QLatin1Char('/') + name);
+        }
+    }
+}
+
+TEST_F(ScreeningEndToEnd, AnAskRuleKeepsTheWholeRecordingWhenKeptLateAndNoneWhenDiscarded) {
+    Store(kTabLog, "chkLogCalls", QStringLiteral("1"));
+    WriteFile(ScreeningFile::DefaultFile(), "record\task\tnumber\t0301234\n");
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "kept late" : "discarded late");
+        sim_.Stop();
+        ASSERT_TRUE(sim_.Start(link_, QStringLiteral("voice pattern; wait-command VCID=1; "
+                                                     "call rings=2 every=300 number=0301234; "
+                                                     "pickup; wait-command VRX; sleep 3000; "
+                                                     "remote-hangup busy; wait-hangup timeout "
+                                                     "20000; sleep 120000")));
+        Program program;
+        program.Load(true);
+        // The question waits while the call is answered and recorded.
+        const auto soundSoFar = [this] {
+            qint64 bytes = 0;
+            for (const QFileInfo& file :
+                 QDir(folder_).entryInfoList({QStringLiteral("*.wav")}, QDir::Files)) {
+                bytes += file.size();
+            }
+            return bytes;
+        };
+        ASSERT_TRUE(PumpUntil([&] { return soundSoFar() > 4000; })) << Journal().toStdString();
+        const qint64 beforeAnswer = soundSoFar();
+        ASSERT_TRUE(AnswerOpenQuestion(keep ? kAnswerYes : kAnswerNo));
+        ASSERT_TRUE(PumpUntil([&] { return Journal().contains(QStringLiteral("End Of Call")); }))
+            << Journal().toStdString();
+        const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+        EXPECT_EQ(records.size(), keep ? 1u : 0u);
+        EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden).filter(".wav").size(),
+                  keep ? 1 : 0);
+        if (keep) {
+            EXPECT_GT(soundSoFar(), beforeAnswer);
+        }
+        program.Window().UnLoadApp();
+        QFile::remove(ProgramJournal().folder() + ProgramJournal().systemFileName());
+        for (const QString& name : QDir(folder_).entryList(QDir::Files | QDir::Hidden)) {
+            QFile::remove(folder_ + QLatin1Char('/') + name);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvane
