@@ -988,6 +988,9 @@ void VoiceModemBackend::CountCallLimits(std::span<const int16_t> samples) {
                        : QStringLiteral("The call was ended at the longest call limit of %1 s")
                              .arg(longestCallSamples_ / 8000),
                 0, QStringLiteral("VoiceModem_CallLimit"));
+    // Sound still in flight while the call is hung up must not end it again.
+    silenceLimitSamples_ = 0;
+    longestCallSamples_ = 0;
 }
 
 // Once when caller ID goes off, not after every call while it stays off.

@@ -29,6 +29,7 @@
 #include "calls/store/call_store.h"
 #include "journal/journal_writer.h"
 #include "settings/global_options.h"
+#include "settings/names/devices.h"
 #include "settings/names/general.h"
 #include "telephony/tapi.h"
 #include "tests/support/program_on_emulator.h"
@@ -249,6 +250,60 @@ INSTANTIATE_TEST_SUITE_P(Modems, ModemProfileRecording,
                          ::testing::Values(ProfileCase{"conexant", testing::ExpandUnsigned8},
                                            ProfileCase{"usr5637", testing::ExpandMuLaw}),
                          [](const auto& testInfo) { return std::string(testInfo.param.dialect); });
+
+// What the line does during a connected call, seen from the whole program:
+// a far end gone silent is ended by the silence limit, and a waiting call's
+// rings leave the call and its sound alone. Either way one call is stored.
+struct FarEndCase {
+    const char* label;
+    const char* silenceLimit;
+    const char* duringCall;  // after the pickup, while the pattern plays
+    const char* journaled;
+    double minTailSeconds;  // samples after the pattern's last intact one
+    double maxTailSeconds;
+};
+
+class FarEndRecording
+    : public testing::ProgramOnEmulatorTest<::testing::TestWithParam<FarEndCase>> {};
+
+TEST_P(FarEndRecording, EndsTheRecordingOnlyWhenTheCallIsOver) {
+    Store(kTabGeneral, "cmbRecordFormatRec", QStringLiteral("0"));
+    Store(kTabDevices, "txtSilenceLimit", QString::fromLatin1(GetParam().silenceLimit));
+    ASSERT_TRUE(sim_.Start(link_, QStringLiteral("voice pattern; wait-command VCID=1; "
+                                                 "call rings=2 every=300 number=5551234; pickup; "
+                                                 "wait-command VRX; %1; "
+                                                 "wait-hangup timeout 20000; sleep 120000")
+                                      .arg(QString::fromLatin1(GetParam().duringCall))));
+    Program program;
+    program.Load(true);
+    ASSERT_TRUE(PumpUntil([&] { return Journal().contains(QStringLiteral("End Of Call")); }))
+        << Journal().toStdString();
+    const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
+    ASSERT_EQ(records.size(), 1u) << Journal().toStdString();
+    QFile wave(folder_ + CallFileName(records[0]));
+    ASSERT_TRUE(wave.open(QIODevice::ReadOnly));
+    const QByteArray data = WaveData(wave.readAll());
+    const qsizetype count = data.size() / 2;
+    const qsizetype intact =
+        testing::IntactPatternRun(reinterpret_cast<const int16_t*>(data.constData()), count);
+    EXPECT_GE(intact, kRate) << "of " << count << " samples";
+    EXPECT_GE(count - intact, qsizetype(GetParam().minTailSeconds * kRate));
+    EXPECT_LE(count - intact, qsizetype(GetParam().maxTailSeconds * kRate));
+    const QString journal = Journal();
+    EXPECT_EQ(journal.count(QString::fromLatin1(GetParam().journaled)), 1) << journal.toStdString();
+    program.Window().UnLoadApp();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Line, FarEndRecording,
+    ::testing::Values(
+        // No busy tone ever comes: only the limit ends the call, after two
+        // seconds of silence, all of which are in the file.
+        FarEndCase{"SilentFarEnd", "2", "sleep 1500; voice silence", "2 s of silence", 1.9, 3.0},
+        FarEndCase{"WaitingCallRings", "0",
+                   "sleep 1000; ring; sleep 800; ring; sleep 800; remote-hangup busy",
+                   "waiting call", 0.0, 0.5}),
+    [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
 // A call that goes on until the program ends, recorded as 16-bit PCM.
 const QString kLongCall = QStringLiteral(
