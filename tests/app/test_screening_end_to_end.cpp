@@ -27,7 +27,27 @@
 namespace orvane {
 namespace {
 
-class ScreeningEndToEnd : public testing::ProgramOnEmulatorTest<> {};
+class ScreeningEndToEnd : public testing::ProgramOnEmulatorTest<> {
+  protected:
+    // A process connects to its session bus once: the tests here share one
+    // bus with the desktop's notices on it, registered once.
+    static testing::FakeNotifications& Notices() {
+        if (notices_ == nullptr) {
+            notices_ = new testing::FakeNotifications;
+            registered_ = !notices_->Address().isEmpty() && notices_->Register();
+        }
+        return *notices_;
+    }
+    static bool NoticesRegistered() { return registered_; }
+    static void TearDownTestSuite() {
+        delete notices_;
+        notices_ = nullptr;
+    }
+
+  private:
+    static inline testing::FakeNotifications* notices_ = nullptr;
+    static inline bool registered_ = false;
+};
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -41,11 +61,11 @@ QString CallsJournal() {
 }
 
 TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsInAllowListMode) {
-    testing::FakeNotifications service;
+    testing::FakeNotifications& service = Notices();
     if (service.Address().isEmpty()) {
         GTEST_SKIP() << "no private session bus: dbus-daemon (package dbus) is missing";
     }
-    ASSERT_TRUE(service.Register());
+    ASSERT_TRUE(NoticesRegistered());
     env_.setVariable("DBUS_SESSION_BUS_ADDRESS", service.Address());
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected());
     Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
@@ -127,11 +147,11 @@ TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsI
 }
 
 TEST_F(ScreeningEndToEnd, AnAskRuleKeepsTheWholeRecordingWhenKeptLateAndNoneWhenDiscarded) {
-    testing::FakeNotifications service;
+    testing::FakeNotifications& service = Notices();
     if (service.Address().isEmpty()) {
         GTEST_SKIP() << "no private session bus: dbus-daemon (package dbus) is missing";
     }
-    ASSERT_TRUE(service.Register());
+    ASSERT_TRUE(NoticesRegistered());
     env_.setVariable("DBUS_SESSION_BUS_ADDRESS", service.Address());
     Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
     Store(kTabLog, "chkLogCalls", QStringLiteral("1"));
