@@ -31,6 +31,7 @@
 #include "app/player/playback_bar.h"
 #include "app/program.h"
 #include "calls/call_state.h"
+#include "calls/call_state_machine.h"
 #include "calls/call_views.h"
 #include "calls/list/calls_columns_state.h"
 #include "calls/list/calls_list_model.h"
@@ -49,6 +50,7 @@
 #include "ui/common_widgets.h"
 #include "ui/desktop_notifier.h"
 #include "ui/palette_colours.h"
+#include "ui/record_question.h"
 #include "ui/tray_icon.h"
 #include "windows/phone_book/phone_book_window.h"
 
@@ -120,6 +122,10 @@ constexpr int kNoTrayNoticeMs = 15000;
 constexpr int kBalloonMs = 30000;
 constexpr int kToolbarIconSize = 24;
 
+// The keys of the record question's answers on a notice.
+const QString kKeepChoice = QStringLiteral("keep-recording");
+const QString kDontRecordChoice = QStringLiteral("dont-record");
+
 // A phone number keeps its reading order inside a right-to-left layout.
 QString LeftToRight(const QString& text) {
     return QChar(0x2066) + text + QChar(0x2069);
@@ -175,11 +181,23 @@ class MainWindow::CallDisplayView final : public CallView {
             balloon();
             return;
         }
-        w_.notifier_->Show({title, text, Text(ids::kTrayShow), kBalloonMs}, balloon);
+        DesktopNotifier::Notice notice{title, text, Text(ids::kTrayShow), kBalloonMs, {}};
+        // The record question, while it shows, is answered on the notice too.
+        if (w_.recordQuestion_ != nullptr &&
+            w_.recordQuestion_->State() != RecordQuestion::kHidden) {
+            notice.choices = {kKeepChoice, Text(ids::kAskKeepButton), kDontRecordChoice,
+                              Text(ids::kAskDontRecordButton)};
+        }
+        w_.notifier_->Show(notice, balloon);
     }
     void RestoreWindow() override { w_.RestoreWindow(); }
     void Ask(const QString& question, std::function<void(bool yes)> answered) override {
         AskQuestion(question, std::move(answered));
+    }
+    void ShowRecordQuestion(RecordQuestion state) override {
+        if (w_.recordQuestion_ != nullptr) {
+            w_.recordQuestion_->Show(state);
+        }
     }
     void Inform(const QString& text) override { ShowMessage(text, false); }
     void PlayAlertSound(const QString& path, qint32 device) override {
@@ -215,6 +233,11 @@ void MainWindow::BuildTray() {
     connect(tray_, &TrayIcon::BalloonClicked, this, &MainWindow::RestoreWindow);
     notifier_ = new DesktopNotifier(this);
     connect(notifier_, &DesktopNotifier::Activated, this, &MainWindow::RestoreWindow);
+    connect(notifier_, &DesktopNotifier::Chosen, this, [this](const QString& key) {
+        if (key == kKeepChoice || key == kDontRecordChoice) {
+            AnswerRecordQuestion(key == kKeepChoice);
+        }
+    });
 }
 
 void MainWindow::ShowAtStart(bool hidden) {
@@ -731,6 +754,10 @@ void MainWindow::BuildCallerDisplay() {
     QFont bold = lblCallerName_->font();
     bold.setBold(true);
     lblCallerName_->setFont(bold);
+    layout->addSpacing(kToolbarIconSize);
+    recordQuestion_ = new RecordQuestionBar(callerDisplay_);
+    connect(recordQuestion_, &RecordQuestionBar::Answered, this, &MainWindow::AnswerRecordQuestion);
+    layout->addWidget(recordQuestion_);
     layout->addStretch(1);
     // Hidden, the strip keeps its room: the calls list below must not jump
     // on every ring.
@@ -750,6 +777,12 @@ void MainWindow::SetCallerTexts(const QString& name, const QString& number) {
         // number's.
         lblCallerName_->setText(name);
         lblCallerNumber_->setText(number.isEmpty() ? QString() : LeftToRight(number));
+    }
+}
+
+void MainWindow::AnswerRecordQuestion(bool keep) {
+    if (program_.Calls() != nullptr) {
+        program_.Calls()->AnswerAsk(keep);
     }
 }
 

@@ -25,6 +25,7 @@ class CallsFolderBar;
 class CallsSearchBar;
 class PlaybackBar;
 class PlaybackControl;
+class RecordQuestionBar;
 class Program;
 class TrayIcon;
 class DesktopNotifier;
@@ -126,6 +127,8 @@ class MainWindow : public QMainWindow {
     // "Name this number" on the calls list's context menu.
     void AddNameThisNumber();
     void AddBlockThisNumber();
+    // The record question's answer, from the caller display or the notice.
+    void AnswerRecordQuestion(bool keep);
     void OnTrayMouseDown(Qt::MouseButton button);
     void UpdateClock();
     ScreenMetrics CurrentScreen() const;
@@ -174,6 +177,7 @@ class MainWindow : public QMainWindow {
     QLabel* lblCallerNumber_ = nullptr;
     QString callerName_;
     QString callerNumber_;
+    RecordQuestionBar* recordQuestion_ = nullptr;
 };
 
 }  // namespace orvane

@@ -124,17 +124,7 @@ void CallStateMachine::AskToKeep() {
     // Asked while it rings; the recording starts with the call whatever the
     // answer so far, so a late "keep" still has the beginning.
     keep_ = Keep::kUndecided;
-    const quint64 serial = ++askSerial_;
-    view_.Ask(Text(ids::kAskKeepRecording),
-              [self = QPointer<CallStateMachine>(this), serial](bool keep) {
-                  if (self == nullptr || self->askSerial_ != serial) {
-                      return;  // about a call that has ended
-                  }
-                  self->keep_ = keep ? Keep::kKeep : Keep::kDiscard;
-                  WriteSysLog(keep ? QStringLiteral("Recording kept")
-                                   : QStringLiteral("Recording to be discarded"),
-                              0, QStringLiteral("Screening"));
-              });
+    view_.ShowRecordQuestion(RecordQuestion::kOpen);
 }
 
 void CallStateMachine::HangUpBlocked() {
@@ -289,8 +279,9 @@ void CallStateMachine::Idle() {
 void CallStateMachine::EndCall() {
     const bool discard =
         decision_ && decision_->record == RecordMode::kAsk && keep_ == Keep::kDiscard;
-    // An answer that comes now (the box closes with the call) is too late.
-    ++askSerial_;
+    if (Asking()) {
+        view_.ShowRecordQuestion(RecordQuestion::kHidden);
+    }
     keep_ = Keep::kUndecided;
     state_.ClearFlags();
     decision_.reset();
@@ -386,6 +377,37 @@ void CallStateMachine::PlayAnnouncement() {
                         .arg(options_.announcement),
                     0, QStringLiteral("Tapi1_Connected"));
     }
+}
+
+bool CallStateMachine::Asking() const {
+    return decision_ && !decision_->block && decision_->record == RecordMode::kAsk;
+}
+
+bool CallStateMachine::AnswerAsk(bool keep) {
+    if (!Asking()) {
+        return false;  // no call, or one whose rule does not ask (it may have ended)
+    }
+    keep_ = keep ? Keep::kKeep : Keep::kDiscard;
+    WriteSysLog(
+        keep ? QStringLiteral("Recording kept") : QStringLiteral("Recording to be discarded"), 0,
+        QStringLiteral("Screening"));
+    view_.ShowRecordQuestion(keep ? RecordQuestion::kKeep : RecordQuestion::kDiscard);
+    if (keep && state_.call.CallKind == kCallKindIncoming && !state_.recordingIncoming &&
+        tapi_.CallActive()) {
+        StartLateRecording();
+    }
+    return true;
+}
+
+void CallStateMachine::StartLateRecording() {
+    // The caller is told before anything is recorded, as at the answer.
+    if (!options_.announcement.isEmpty()) {
+        PlayAnnouncement();
+    }
+    WriteSysLog(QStringLiteral("Recording started late: kept after \"don't record\""), 0,
+                QStringLiteral("Screening"));
+    recorder_->StartCallRecording();
+    state_.recordingIncoming = true;
 }
 
 }  // namespace orvane

@@ -83,6 +83,11 @@ class CallStateMachine : public QObject {
     // the call store, the caller display hidden.
     void EndCall();
 
+    // The user's answer to an "ask" call's question, from the caller display
+    // or the notice; it can be changed until the call ends. Ignored (false)
+    // when no question stands.
+    bool AnswerAsk(bool keep);
+
   private:
     void PlayIncomingSound();
     void PlayAnnouncement();
@@ -93,6 +98,10 @@ class CallStateMachine : public QObject {
     void HangUpBlocked();
     // The "ask" rule's question: keep this call's recording?
     void AskToKeep();
+    bool Asking() const;
+    // A "keep" that comes after "don't record" had left the connected call
+    // unrecorded: it is recorded from now on.
+    void StartLateRecording();
 
     Tapi& tapi_;
     CallState& state_;
@@ -110,8 +119,6 @@ class CallStateMachine : public QObject {
     // The answer to AskToKeep; a call ended undecided keeps its recording.
     enum class Keep { kUndecided, kKeep, kDiscard };
     Keep keep_ = Keep::kUndecided;
-    // Which question an answer is for: each call's end moves it on.
-    quint64 askSerial_ = 0;
     // How the last dial-out failed, shown instead of the idle texts when
     // its call ends; empty otherwise.
     QString dialFailure_;

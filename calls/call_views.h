@@ -23,6 +23,10 @@ class LineView {
     virtual void ShowLineProblem(const QString& text) = 0;
 };
 
+// The "ask" rule's question in the caller display: open, answered (the
+// answer can still be changed until the call ends), or gone.
+enum class RecordQuestion { kHidden, kOpen, kKeep, kDiscard };
+
 // The main window's share of a call: the caller display, the tray balloon,
 // bringing the window up and the program's message boxes.
 class CallView : public LineView {
@@ -44,6 +48,10 @@ class CallView : public LineView {
     // later, from the event loop, with true for Yes. Line events go on
     // meanwhile, so the asker checks that its question still stands.
     virtual void Ask(const QString& question, std::function<void(bool yes)> answered) = 0;
+    // The record question of an "ask" call in the caller display, and on
+    // the incoming-call notices while it shows; the user's answers come back
+    // through CallStateMachine::AnswerAsk.
+    virtual void ShowRecordQuestion(RecordQuestion state) = 0;
     // An information box with OK.
     virtual void Inform(const QString& text) = 0;
     // Plays an alert sound file on an output device (the WaveEvents

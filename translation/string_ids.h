@@ -334,6 +334,12 @@ inline constexpr int kBlockThisNumber = 642;
 inline constexpr int kMsgNumberBlocked = 643;         // "<%S>": the number
 inline constexpr int kMsgNumberAlreadyBlocked = 644;  // "<%S>": the number
 inline constexpr int kMsgScreeningNotSaved = 645;     // "<%S>": why
+// The "ask" rule's question in the caller display and the notice.
+inline constexpr int kAskRecordThisCall = 619;
+inline constexpr int kAskKeepButton = 620;
+inline constexpr int kAskDontRecordButton = 621;
+inline constexpr int kAskRecordingKept = 622;
+inline constexpr int kAskRecordingNotKept = 623;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -613,6 +619,11 @@ inline constexpr std::array kAllIds = {
     kMsgNumberBlocked,
     kMsgNumberAlreadyBlocked,
     kMsgScreeningNotSaved,
+    kAskRecordThisCall,
+    kAskKeepButton,
+    kAskDontRecordButton,
+    kAskRecordingKept,
+    kAskRecordingNotKept,
 };
 
 }  // namespace orvane::ids

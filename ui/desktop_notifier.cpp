@@ -54,22 +54,27 @@ void DesktopNotifier::Send(Pending pending) {
         {QStringLiteral("desktop-entry"), product::kDesktopId},
         {QStringLiteral("category"), QStringLiteral("im.received")},
     };
+    QStringList actions{QStringLiteral("default"), pending.notice.showLabel, QStringLiteral("show"),
+                        pending.notice.showLabel};
+    actions += pending.notice.choices;
+    QStringList choiceKeys;
+    for (qsizetype i = 0; i + 1 < pending.notice.choices.size(); i += 2) {
+        choiceKeys << pending.notice.choices[i];
+    }
     // Servers may read the body as markup; a caller's name is plain text.
     call << product::kApplicationTitle << id_ << product::kDesktopId << pending.notice.title
-         << pending.notice.text.toHtmlEscaped()
-         << QStringList{QStringLiteral("default"), pending.notice.showLabel, QStringLiteral("show"),
-                        pending.notice.showLabel}
-         << hints << pending.notice.timeoutMs;
+         << pending.notice.text.toHtmlEscaped() << actions << hints << pending.notice.timeoutMs;
     waiting_ = true;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, fallback = std::move(pending.fallback)](QDBusPendingCallWatcher* w) {
-                Answered(w, fallback);
+            [this, fallback = std::move(pending.fallback), choiceKeys](QDBusPendingCallWatcher* w) {
+                Answered(w, fallback, choiceKeys);
             });
 }
 
 void DesktopNotifier::Answered(QDBusPendingCallWatcher* watcher,
-                               const std::function<void()>& fallback) {
+                               const std::function<void()>& fallback,
+                               const QStringList& choiceKeys) {
     watcher->deleteLater();
     waiting_ = false;
     const QDBusPendingReply<uint> reply = *watcher;
@@ -77,6 +82,7 @@ void DesktopNotifier::Answered(QDBusPendingCallWatcher* watcher,
         fallback();
     } else {
         id_ = reply.value();
+        choiceKeys_ = choiceKeys;
     }
     if (next_.has_value()) {
         Pending next = std::move(*next_);
@@ -86,15 +92,20 @@ void DesktopNotifier::Answered(QDBusPendingCallWatcher* watcher,
 }
 
 void DesktopNotifier::OnActionInvoked(uint id, const QString& action) {
-    if (id != 0 && id == id_ &&
-        (action == QLatin1String("default") || action == QLatin1String("show"))) {
+    if (id == 0 || id != id_) {
+        return;
+    }
+    if (action == QLatin1String("default") || action == QLatin1String("show")) {
         Q_EMIT Activated();
+    } else if (choiceKeys_.contains(action)) {
+        Q_EMIT Chosen(action);
     }
 }
 
 void DesktopNotifier::OnClosed(uint id, uint /*reason*/) {
     if (id != 0 && id == id_) {
         id_ = 0;
+        choiceKeys_.clear();
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -22,6 +23,9 @@ class DesktopNotifier : public QObject {
         QString text;
         QString showLabel;  // the visible action that brings the window up
         int timeoutMs = -1;
+        // Further actions as key, label pairs: an answer offered on the
+        // notice itself, reported by Chosen.
+        QStringList choices = {};
     };
 
     // The session bus; a bus that is not connected sends every notice to
@@ -37,6 +41,8 @@ class DesktopNotifier : public QObject {
   Q_SIGNALS:
     // The user clicked the notice or its show action.
     void Activated();
+    // The user clicked one of the notice's choices: its key.
+    void Chosen(const QString& key);
 
   private Q_SLOTS:
     void OnActionInvoked(uint id, const QString& action);
@@ -48,10 +54,13 @@ class DesktopNotifier : public QObject {
         std::function<void()> fallback;
     };
     void Send(Pending pending);
-    void Answered(QDBusPendingCallWatcher* watcher, const std::function<void()>& fallback);
+    void Answered(QDBusPendingCallWatcher* watcher, const std::function<void()>& fallback,
+                  const QStringList& choiceKeys);
 
     QDBusConnection bus_;
     uint id_ = 0;
+    // The choices' keys of the notice the service holds (id_).
+    QStringList choiceKeys_;
     bool waiting_ = false;
     // A notice that came while the last one was on its way: it must know
     // the id the service gives that one, to replace it.

@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 
 #include "app/calls_list/calls_list_view.h"
 #include "app/main_window.h"
@@ -26,7 +27,27 @@
 namespace orvane {
 namespace {
 
-class ScreeningEndToEnd : public testing::ProgramOnEmulatorTest<> {};
+class ScreeningEndToEnd : public testing::ProgramOnEmulatorTest<> {
+  protected:
+    // A process connects to its session bus once: the tests here share one
+    // bus with the desktop's notices on it, registered once.
+    static testing::FakeNotifications& Notices() {
+        if (notices_ == nullptr) {
+            notices_ = new testing::FakeNotifications;
+            registered_ = !notices_->Address().isEmpty() && notices_->Register();
+        }
+        return *notices_;
+    }
+    static bool NoticesRegistered() { return registered_; }
+    static void TearDownTestSuite() {
+        delete notices_;
+        notices_ = nullptr;
+    }
+
+  private:
+    static inline testing::FakeNotifications* notices_ = nullptr;
+    static inline bool registered_ = false;
+};
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -40,11 +61,11 @@ QString CallsJournal() {
 }
 
 TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsInAllowListMode) {
-    testing::FakeNotifications service;
+    testing::FakeNotifications& service = Notices();
     if (service.Address().isEmpty()) {
         GTEST_SKIP() << "no private session bus: dbus-daemon (package dbus) is missing";
     }
-    ASSERT_TRUE(service.Register());
+    ASSERT_TRUE(NoticesRegistered());
     env_.setVariable("DBUS_SESSION_BUS_ADDRESS", service.Address());
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected());
     Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
@@ -126,10 +147,27 @@ TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsI
 }
 
 TEST_F(ScreeningEndToEnd, AnAskRuleKeepsTheWholeRecordingWhenKeptLateAndNoneWhenDiscarded) {
+    testing::FakeNotifications& service = Notices();
+    if (service.Address().isEmpty()) {
+        GTEST_SKIP() << "no private session bus: dbus-daemon (package dbus) is missing";
+    }
+    ASSERT_TRUE(NoticesRegistered());
+    env_.setVariable("DBUS_SESSION_BUS_ADDRESS", service.Address());
+    Store(kTabIncomingCall, "chkViewCD_IC", QStringLiteral("1"));
     Store(kTabLog, "chkLogCalls", QStringLiteral("1"));
     WriteFile(ScreeningFile::DefaultFile(), "record\task\tnumber\t0301234\n");
-    for (const bool keep : {true, false}) {
-        SCOPED_TRACE(keep ? "kept late" : "discarded late");
+    // Answered on the caller display's button or on the notice's action.
+    const struct {
+        const char* what;
+        bool keep;
+        bool onNotice;
+    } cases[] = {
+        {"kept late on the display", true, false},
+        {"discarded late on the notice", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        service.calls.clear();
         sim_.Stop();
         ASSERT_TRUE(sim_.Start(link_, QStringLiteral("voice pattern; wait-command VCID=1; "
                                                      "call rings=2 every=300 number=0301234; "
@@ -138,6 +176,8 @@ TEST_F(ScreeningEndToEnd, AnAskRuleKeepsTheWholeRecordingWhenKeptLateAndNoneWhen
                                                      "20000; sleep 120000")));
         Program program;
         program.Load(true);
+        auto* question = program.Window().findChild<QWidget*>(QStringLiteral("recordQuestion"));
+        ASSERT_NE(question, nullptr);
         // The question waits while the call is answered and recorded.
         const auto soundSoFar = [this] {
             qint64 bytes = 0;
@@ -148,15 +188,32 @@ TEST_F(ScreeningEndToEnd, AnAskRuleKeepsTheWholeRecordingWhenKeptLateAndNoneWhen
             return bytes;
         };
         ASSERT_TRUE(PumpUntil([&] { return soundSoFar() > 4000; })) << Journal().toStdString();
+        EXPECT_FALSE(question->isHidden());  // the window itself may be hidden
         const qint64 beforeAnswer = soundSoFar();
-        ASSERT_TRUE(AnswerOpenQuestion(keep ? kAnswerYes : kAnswerNo));
+        if (c.onNotice) {
+            ASSERT_TRUE(PumpUntil([&] {
+                return !service.calls.isEmpty() &&
+                       service.calls.last().actions.contains(QStringLiteral("dont-record"));
+            }));
+            ASSERT_TRUE(service.Invoke(service.lastId, QStringLiteral("dont-record")));
+            ASSERT_TRUE(PumpUntil(
+                [&] { return Journal().contains(QStringLiteral("Recording to be discarded")); }));
+        } else {
+            auto* keep = question->findChild<QPushButton*>(QStringLiteral("recordQuestionKeep"));
+            ASSERT_NE(keep, nullptr);
+            ASSERT_FALSE(keep->isHidden());
+            keep->click();
+            EXPECT_TRUE(keep->isHidden()) << "the choice is shown, the other answer offered";
+            EXPECT_TRUE(Journal().contains(QStringLiteral("Recording kept")));
+        }
         ASSERT_TRUE(PumpUntil([&] { return Journal().contains(QStringLiteral("End Of Call")); }))
             << Journal().toStdString();
+        EXPECT_TRUE(question->isHidden()) << "gone with the call";
         const std::vector<CallRecord> records = ReadAllCallRecords(folder_);
-        EXPECT_EQ(records.size(), keep ? 1u : 0u);
+        EXPECT_EQ(records.size(), c.keep ? 1u : 0u);
         EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden).filter(".wav").size(),
-                  keep ? 1 : 0);
-        if (keep) {
+                  c.keep ? 1 : 0);
+        if (c.keep) {
             EXPECT_GT(soundSoFar(), beforeAnswer);
         }
         program.Window().UnLoadApp();

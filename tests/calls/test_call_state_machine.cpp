@@ -6,6 +6,7 @@
 #include <QHash>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "calls/call_state.h"
 #include "calls/call_state_machine.h"
@@ -44,14 +45,10 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
     void RestoreWindow() override { log << "restore"; }
     void Ask(const QString& question, std::function<void(bool)> answered) override {
         log << "ask " + question;
-        if (holdAnswer) {
-            held = std::move(answered);
-            return;
-        }
-        if (duringQuestion) {
-            duringQuestion();
-        }
         answered(answer);
+    }
+    void ShowRecordQuestion(RecordQuestion state) override {
+        log << QStringLiteral("question %1").arg(static_cast<int>(state));
     }
     void Inform(const QString& text) override { log << "inform " + text; }
     void PlayAlertSound(const QString& path, qint32 device) override {
@@ -112,10 +109,7 @@ class FakeWindows final : public CallView, public CallRecorder, public DialerVie
     QStringList balloons, problems;
     bool answer = false, recording = false, preScreen = false, pausedIn = false;
     bool recordPressed = false, pausePressed = false, dialerLoaded = false;
-    std::function<void()> duringQuestion, duringStart;
-    // Set: Ask keeps its answer for the test to give later.
-    bool holdAnswer = false;
-    std::function<void(bool)> held;
+    std::function<void()> duringStart;
 };
 
 class CallStateMachineTest : public testing::TelephonyTest {
@@ -668,49 +662,98 @@ TEST_F(CallStateMachineTest, ScreeningBlocksHidesTheRingingOrLetsTheCallerRingOn
 
 TEST_F(CallStateMachineTest, AnAskRuleRecordsFromTheStartAndKeepsOrDiscardsAtTheEnd) {
     enum When { kBeforeAnswer, kDuringCall, kAfterEnd };
-    const struct {
-        const char* what;
+    enum Start { kNotRecorded, kAtAnswer, kLate };
+    struct Answer {
         When when;
         bool keep;
-        bool recorded;
+    };
+    const struct {
+        const char* what;
+        std::vector<Answer> answers;
+        Start start;
         const char* end;  // what the end of the call does with the recording
     } cases[] = {
-        {"keep while ringing", kBeforeAnswer, true, true, "AddCallInfoDat"},
-        {"discard while ringing", kBeforeAnswer, false, false, nullptr},
-        {"keep late", kDuringCall, true, true, "AddCallInfoDat"},
-        {"discard late", kDuringCall, false, true, "DiscardRecording"},
-        {"undecided at the end: kept", kAfterEnd, false, true, "AddCallInfoDat"},
+        {"keep while ringing", {{kBeforeAnswer, true}}, kAtAnswer, "AddCallInfoDat"},
+        {"discard while ringing", {{kBeforeAnswer, false}}, kNotRecorded, nullptr},
+        {"keep late", {{kDuringCall, true}}, kAtAnswer, "AddCallInfoDat"},
+        {"discard late", {{kDuringCall, false}}, kAtAnswer, "DiscardRecording"},
+        {"undecided at the end: kept", {{kAfterEnd, false}}, kAtAnswer, "AddCallInfoDat"},
+        {"discarded while ringing, kept late: recorded from then",
+         {{kBeforeAnswer, false}, {kDuringCall, true}},
+         kLate,
+         "AddCallInfoDat"},
+        {"kept while ringing, discarded late",
+         {{kBeforeAnswer, true}, {kDuringCall, false}},
+         kAtAnswer,
+         "DiscardRecording"},
+        {"discarded late, then kept after all",
+         {{kDuringCall, false}, {kDuringCall, true}},
+         kAtAnswer,
+         "AddCallInfoDat"},
+    };
+    const auto question = [](RecordQuestion state) {
+        return QStringLiteral("question %1").arg(static_cast<int>(state));
     };
     w_.duringStart = [this] { w_.recordPressed = true; };
-    w_.holdAnswer = true;
     for (const auto& c : cases) {
         FakeScreen screen;
         screen.mayBlock = false;
         screen.decisions.insert(QStringLiteral("0301"), {RecordMode::kAsk});
         machine_.SetScreen(&screen);
         w_.TakeLog();
+        EXPECT_FALSE(machine_.AnswerAsk(true)) << c.what << ": no call";
         machine_.InComeCall();
         machine_.CallerID(QStringLiteral("X"), QStringLiteral("0301"));
-        ASSERT_TRUE(w_.held) << c.what;
-        if (c.when == kBeforeAnswer) {
-            std::exchange(w_.held, {})(c.keep);
-        }
+        const auto answer = [&](When when) {
+            for (const Answer& a : c.answers) {
+                if (a.when == when) {
+                    EXPECT_EQ(machine_.AnswerAsk(a.keep), when != kAfterEnd) << c.what;
+                }
+            }
+        };
+        answer(kBeforeAnswer);
+        backend_->callActive = true;
         machine_.Connected();
-        if (c.when == kDuringCall) {
-            std::exchange(w_.held, {})(c.keep);
-        }
+        answer(kDuringCall);
+        backend_->callActive = false;
         machine_.Idle();
-        if (c.when == kAfterEnd) {
-            std::exchange(w_.held, {})(c.keep);
-        }
+        answer(kAfterEnd);
         const QStringList log = w_.TakeLog();
-        EXPECT_TRUE(log.contains("ask " + Text(ids::kAskKeepRecording))) << c.what;
-        EXPECT_EQ(log.contains(QStringLiteral("StartCallRecording")), c.recorded) << c.what;
+        // The question shows from the decision, each answer shows, and it
+        // goes with the call.
+        EXPECT_EQ(log.filter(QStringLiteral("question ")).first(), question(RecordQuestion::kOpen))
+            << c.what;
+        EXPECT_EQ(log.filter(QStringLiteral("question ")).last(), question(RecordQuestion::kHidden))
+            << c.what;
+        for (const Answer& a : c.answers) {
+            EXPECT_EQ(
+                log.contains(question(a.keep ? RecordQuestion::kKeep : RecordQuestion::kDiscard)),
+                a.when != kAfterEnd)
+                << c.what;
+        }
+        const qsizetype started = log.indexOf(QStringLiteral("StartCallRecording"));
+        const qsizetype connected = log.indexOf("status " + Text(ids::kStatusConnected));
+        EXPECT_EQ(started < 0           ? kNotRecorded
+                  : started < connected ? kAtAnswer
+                                        : kLate,
+                  c.start)
+            << c.what << ' ' << log.join(u'/').toStdString();
+        EXPECT_EQ(log.count(QStringLiteral("StartCallRecording")), c.start == kNotRecorded ? 0 : 1)
+            << c.what;
         for (const char* end : {"AddCallInfoDat", "DiscardRecording"}) {
             EXPECT_EQ(log.contains(QString::fromLatin1(end)), c.end && qstrcmp(end, c.end) == 0)
                 << c.what << ": " << end;
         }
     }
+    // A call that no rule asks about shows no question and takes no answer.
+    FakeScreen always;
+    always.mayBlock = false;
+    machine_.SetScreen(&always);
+    machine_.InComeCall();
+    machine_.CallerID(QStringLiteral("X"), QStringLiteral("0302"));
+    EXPECT_FALSE(machine_.AnswerAsk(false));
+    machine_.Idle();
+    EXPECT_TRUE(w_.TakeLog().filter(QStringLiteral("question")).isEmpty());
     machine_.SetScreen(nullptr);
 }
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTest>
+#include <vector>
 
 #include "app/startup.h"
 #include "core/product.h"
@@ -71,6 +72,54 @@ TEST_F(DesktopNotifierTest, ARingShowsOneNoticeThatTheNextUpdatesAndItsActionBri
     invoke(fake_.lastId, QStringLiteral("default"));
     ASSERT_TRUE(QTest::qWaitFor([&activated] { return activated > 1; }, kWaitMs));
     EXPECT_EQ(activated, 2);
+}
+
+TEST_F(DesktopNotifierTest, ANoticeOffersItsChoicesAndReportsTheOneClicked) {
+    ASSERT_TRUE(fake_.Register());
+    DesktopNotifier notifier(ProgramBus());
+    std::vector<QString> chosen;
+    int activated = 0;
+    QObject::connect(&notifier, &DesktopNotifier::Chosen,
+                     [&chosen](const QString& key) { chosen.push_back(key); });
+    QObject::connect(&notifier, &DesktopNotifier::Activated, [&activated] { ++activated; });
+    DesktopNotifier::Notice notice = Ring(QStringLiteral("0123"));
+    notice.choices = {QStringLiteral("keep"), QStringLiteral("Keep recording"),
+                      QStringLiteral("drop"), QStringLiteral("Don't record")};
+    notifier.Show(notice, [] {});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fake_.calls.size() == 1; }, kWaitMs));
+    EXPECT_EQ(fake_.calls[0].actions,
+              (QStringList{QStringLiteral("default"), QStringLiteral("Show Orvane"),
+                           QStringLiteral("show"), QStringLiteral("Show Orvane"),
+                           QStringLiteral("keep"), QStringLiteral("Keep recording"),
+                           QStringLiteral("drop"), QStringLiteral("Don't record")}));
+    // Each offered key is reported as it is; keys not offered, and another
+    // notice's, are not.
+    const struct {
+        uint id;
+        const char* action;
+        const char* reported;
+    } cases[] = {
+        {fake_.lastId, "keep", "keep"},
+        {fake_.lastId, "drop", "drop"},
+        {fake_.lastId, "other", nullptr},
+        {fake_.lastId + 1, "keep", nullptr},
+    };
+    for (const auto& c : cases) {
+        chosen.clear();
+        const int before = activated;
+        ASSERT_TRUE(fake_.Invoke(c.id, QString::fromLatin1(c.action)));
+        // A click on the notice itself follows; the bus keeps the order, so
+        // once it arrives the choice before it has arrived too.
+        ASSERT_TRUE(fake_.Invoke(fake_.lastId, QStringLiteral("default")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return activated > before; }, kWaitMs));
+        EXPECT_EQ(chosen, c.reported ? std::vector<QString>{QString::fromLatin1(c.reported)}
+                                     : std::vector<QString>{})
+            << c.action;
+    }
+    // A notice without choices reports none.
+    notifier.Show(Ring(QStringLiteral("0123")), [] {});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fake_.calls.size() == 2; }, kWaitMs));
+    EXPECT_EQ(fake_.calls[1].actions.size(), 4);
 }
 
 TEST_F(DesktopNotifierTest, WithoutAServiceOrABusTheTrayBalloonShowsTheNotice) {

@@ -510,6 +510,7 @@ class QuietWindows final : public CallView, public DialerView {
     void DisplayBallonCallSetails(const QString&, const QString&) override {}
     void RestoreWindow() override {}
     void Ask(const QString&, std::function<void(bool)>) override {}
+    void ShowRecordQuestion(RecordQuestion) override {}
     void Inform(const QString&) override {}
     void PlayAlertSound(const QString&, qint32) override {}
     bool IsLoaded() const override { return false; }
