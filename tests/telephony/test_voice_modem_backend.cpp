@@ -90,6 +90,7 @@ class VoiceModemLineTest : public ::testing::Test {
                 VoiceModemSettings settings{{link}, QString()};
                 settings.silenceLimitSeconds = silenceLimit_;
                 settings.longestCallSeconds = longestCall_;
+                settings.callerIdStandard = callerIdStandard_;
                 return settings;
             },
             timing_);
@@ -182,8 +183,9 @@ class VoiceModemLineTest : public ::testing::Test {
     VoiceModemTiming timing_;
     ModemSimProcess sim_;
     std::unique_ptr<Tapi> tapi_;
-    int silenceLimit_ = 0;  // seconds
-    int longestCall_ = 0;   // seconds
+    int silenceLimit_ = 0;      // seconds
+    int longestCall_ = 0;       // seconds
+    QString callerIdStandard_;  // the AT!4886= code; empty: none
     QStringList events_;
     QString callerName_;
     qint32 answer_ = -1;
@@ -721,6 +723,80 @@ TEST(CallLimitSettings, ReadAsWholeNumbersWithinTheirRanges) {
         const VoiceModemSettings settings = ReadVoiceModemSettings();
         EXPECT_EQ(settings.silenceLimitSeconds, value.silenceSeconds) << value.silence;
         EXPECT_EQ(settings.longestCallSeconds, value.longestSeconds) << value.longest;
+    }
+}
+
+// Region firmware of a Conexant modem reports no caller ID until it is told
+// the line's standard, again on every set-up; a modem that refuses the
+// command is journaled once and still rings with its caller ID.
+struct CallerIdStandardCase {
+    const char* label;
+    const char* dialect;
+    const char* standard;
+    bool callerId;
+    qsizetype sent;  // set-ups that sent the standard
+    qsizetype journaled;
+};
+
+class CallerIdStandards : public VoiceModemLineTest,
+                          public ::testing::WithParamInterface<CallerIdStandardCase> {};
+
+TEST_P(CallerIdStandards, AreSentOnEverySetUpAndBringTheCallerId) {
+    const CallerIdStandardCase& c = GetParam();
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    callerIdStandard_ = QString::fromLatin1(c.standard);
+    MakeTapi();
+    const QString log = dir_.filePath(QStringLiteral("modem.log"));
+    QStringList options = {QStringLiteral("--dialect"), QString::fromLatin1(c.dialect),
+                           QStringLiteral("--log"), log};
+    if (options[1] == QStringLiteral("conexant")) {
+        options << QStringLiteral("--cid-needs-standard");  // another region's firmware
+    }
+    ASSERT_TRUE(sim_.Start(link_,
+                           QStringLiteral("voice tone 440; wait-command VCID; sleep 300; "
+                                          "call rings=1 name=Ann number=5551234; pickup; "
+                                          "wait-command VRX; sleep 300; remote-hangup busy; "
+                                          "wait-hangup timeout 20000; wait-command VCID; exit"),
+                           options));
+    ASSERT_TRUE(SelectLinkLine().has_value());
+    ASSERT_EQ(tapi_->LineOpen(6, 6), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    SetJournalSwitches(false, false);
+    EXPECT_EQ(events_.contains(QStringLiteral("CallerID Ann|5551234")), c.callerId)
+        << events_.join(u',').toStdString();
+    EXPECT_EQ(ClientLines(log).filter(QStringLiteral("AT!4886=")).size(), c.sent);
+    EXPECT_EQ(journal.filter(QStringLiteral("refused the caller-ID standard")).size(), c.journaled)
+        << journal.join(u'\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modems, CallerIdStandards,
+    ::testing::Values(CallerIdStandardCase{"ConexantToldItsStandard", "conexant", "02", true, 2, 0},
+                      CallerIdStandardCase{"ConexantLeftAlone", "conexant", "", false, 0, 0},
+                      CallerIdStandardCase{"AModemThatRefusesIt", "v253", "03", true, 2, 1}),
+    [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+TEST(CallerIdStandardSetting, OnlyAListedCodeIsSent) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    RegistryRoutines store(kHkeyLocalMachine, product::kRootKey, kTabDevices);
+    store.CreateKey();
+    const struct {
+        const char* stored;
+        const char* code;
+    } kCases[] = {
+        {"", ""},    {"00", "00"}, {"5", "05"},  {" 03 ", "03"}, {"04", ""},  {"06", ""},
+        {"256", ""}, {"-1", ""},   {"ETSI", ""}, {"2.0", ""},    {"+02", ""}, {"0002", ""},
+    };
+    for (const auto& value : kCases) {
+        ASSERT_TRUE(store.SetRegistryValue(setting::kCmbCallerIdStandard,
+                                           QString::fromLatin1(value.stored)));
+        EXPECT_EQ(ReadVoiceModemSettings().callerIdStandard, QString::fromLatin1(value.code))
+            << value.stored;
     }
 }
 
