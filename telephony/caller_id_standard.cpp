@@ -12,8 +12,9 @@ QString CallerIdStandardCode(const QString& stored) {
         return {};
     }
     const QString code = QStringLiteral("%1").arg(text.toInt(), 2, 10, QLatin1Char('0'));
-    const bool listed = std::any_of(kCallerIdStandards.begin(), kCallerIdStandards.end(),
-                                    [&](const char* known) { return code == QLatin1String(known); });
+    const bool listed =
+        std::any_of(kCallerIdStandards.begin(), kCallerIdStandards.end(),
+                    [&](const char* known) { return code == QLatin1String(known); });
     return listed ? code : QString();
 }
 
