@@ -334,6 +334,18 @@ inline constexpr int kBlockThisNumber = 642;
 inline constexpr int kMsgNumberBlocked = 643;         // "<%S>": the number
 inline constexpr int kMsgNumberAlreadyBlocked = 644;  // "<%S>": the number
 inline constexpr int kMsgScreeningNotSaved = 645;     // "<%S>": why
+// The Devices page: the call limits and the caller-ID standard.
+inline constexpr int kLabelSilenceLimit = 877;
+inline constexpr int kLabelLongestCall = 878;
+inline constexpr int kLabelCallerIdStandard = 879;
+inline constexpr int kCallerIdStandardOwn = 880;
+inline constexpr int kCallerIdBellFsk = 881;
+inline constexpr int kCallerIdV23 = 882;
+inline constexpr int kCallerIdEtsiFsk = 883;
+inline constexpr int kCallerIdUk = 884;
+inline constexpr int kCallerIdEtsiDtmf = 885;
+inline constexpr int kCallerIdStandardHint = 886;
+inline constexpr int kCallLimitsHint = 887;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -613,6 +625,17 @@ inline constexpr std::array kAllIds = {
     kMsgNumberBlocked,
     kMsgNumberAlreadyBlocked,
     kMsgScreeningNotSaved,
+    kLabelSilenceLimit,
+    kLabelLongestCall,
+    kLabelCallerIdStandard,
+    kCallerIdStandardOwn,
+    kCallerIdBellFsk,
+    kCallerIdV23,
+    kCallerIdEtsiFsk,
+    kCallerIdUk,
+    kCallerIdEtsiDtmf,
+    kCallerIdStandardHint,
+    kCallLimitsHint,
 };
 
 }  // namespace orvane::ids
