@@ -806,6 +806,9 @@ void VoiceModemBackend::OnModemEvent(char code) {
                 hangUpCue_ = true;
             }
             break;
+        case ev::kUnderrun:
+            NoteUnderrun();
+            break;
         default:
             // DTMF digits, "quiet" and the rest change nothing here.
             break;
@@ -1017,6 +1020,18 @@ void VoiceModemBackend::JournalCallerIdOff(bool wasOff) {
     }
 }
 
+// The modem played the sound faster than it came (a slow link): it goes on
+// when more comes, so the play is not given up; told once a play.
+void VoiceModemBackend::NoteUnderrun() {
+    if (!playing_ || underrunNoted_) {
+        return;
+    }
+    underrunNoted_ = true;
+    WriteSysLog(QStringLiteral("The sound played to the line came slower than the modem played "
+                               "it; the play went on with gaps"),
+                0, QStringLiteral("VoiceModem_PlayToLine"));
+}
+
 // Once when the modem refuses the caller-ID standard, not after every call.
 void VoiceModemBackend::JournalCallerIdStandard(bool wasRefused) {
     if (line_.callerIdStandardRefused && !wasRefused) {
@@ -1073,7 +1088,10 @@ bool VoiceModemBackend::PlayToLine(const QString& path) {
     if (channel_.Command(line_.commands.startTransmit, timeout).result == ModemResult::Connect) {
         const auto length = std::chrono::milliseconds(static_cast<int64_t>(samples.size()) * 1000 /
                                                       sonvel::kTelephoneRate);
+        playing_ = true;
+        underrunNoted_ = false;
         const ModemReply reply = channel_.Transmit(stream, Ms(length + timing_.transmitSlack));
+        playing_ = false;
         played = reply.ok() || reply.result == ModemResult::VoiceConnect;
         if (!played) {
             WriteSysLog(QStringLiteral("The modem did not finish playing %1 to the line")

@@ -219,6 +219,9 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     ModemReply AskReceiveEnd();
     void JournalCallerIdOff(bool wasOff);
     void JournalCallerIdStandard(bool wasRefused);
+    void NoteUnderrun();
+    bool playing_ = false;  // a PlayToLine waits for the modem
+    bool underrunNoted_ = false;
     void NoteWaitingCall();
     bool waitingCallNoted_ = false;
     // A far end that goes silent, or a call that goes on and on, is ended:
