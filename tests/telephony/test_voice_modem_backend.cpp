@@ -365,7 +365,7 @@ TEST_F(VoiceModemLineTest, AQuietCallerKeepsTheCallGoing) {
         link_,
         QStringLiteral("voice tone 440; wait-command VCID=1; "
                        "call rings=1 number=5550101; pickup; wait-command VRX; "
-                       "sleep 200; voice silence; sleep 1000; "
+                       "sleep 200; voice silence; sleep 2500; "
                        "remote-hangup busy; wait-hangup timeout 20000; exit"),
         {QStringLiteral("--dialect"), QStringLiteral("conexant"), QStringLiteral("--speed"),
          QStringLiteral("10"), QStringLiteral("--log"), log}));
