@@ -14,8 +14,9 @@ bool Cancelled(const std::atomic<bool>* cancel) {
 
 ModemSetup SetUpModem(ModemChannel& channel, const std::optional<ModemProbe>& known,
                       const std::string& extraInit, const ModemSetupTiming& timing,
-                      const std::atomic<bool>* cancel) {
+                      const std::atomic<bool>* cancel, const std::string& callerIdStandard) {
     ModemSetup setup;
+    setup.line.callerIdStandard = callerIdStandard;
     const int timeout = timing.command;
     if (!WakeModem(channel, timing.wake)) {
         setup.result = line_error::kNoAnswer;
@@ -81,6 +82,10 @@ qint32 EnterVoiceIdle(ModemChannel& channel, ModemLineSetup& line, int timeout) 
                 channel.Command(part, timeout);
             }
         }
+    }
+    // A RAM patch the modem forgets on a reset: sent every time.
+    if (!line.callerIdStandard.empty()) {
+        line.callerIdStandardRefused = !channel.Command(line.callerIdStandard, timeout).ok();
     }
     line.callerIdOff = !TurnCallerIdOn(channel, commands, timeout);
     if (line.format && !commands.fixedFormatCommand.empty()) {

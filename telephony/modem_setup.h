@@ -23,6 +23,11 @@ struct ModemLineSetup {
     std::optional<int> lineLabel;                    // the +VLS number of the telephone line
     // The last set-up could not turn caller ID on: calls come without a number.
     bool callerIdOff = false;
+    // The caller-ID standard sent before caller ID is turned on (the
+    // command, e.g. "AT!4886=02"); empty: the modem's own. Refused: the
+    // modem said ERROR to it, and the set-up went on.
+    std::string callerIdStandard;
+    bool callerIdStandardRefused = false;
 };
 
 struct ModemSetupTiming {
@@ -41,12 +46,14 @@ struct ModemSetup {
 };
 
 // Wakes and resets the modem, sends our init and then the user's
-// `extraInit`, and enters voice idle. A `known` probe of a modem that
+// `extraInit`, and enters voice idle with `callerIdStandard` (a command;
+// empty: none). A `known` probe of a modem that
 // answered saves asking again. `cancel`, when set, ends the work between
 // two commands (the result is then kNotOpen).
 ModemSetup SetUpModem(ModemChannel& channel, const std::optional<ModemProbe>& known,
                       const std::string& extraInit, const ModemSetupTiming& timing,
-                      const std::atomic<bool>* cancel = nullptr);
+                      const std::atomic<bool>* cancel = nullptr,
+                      const std::string& callerIdStandard = {});
 
 // Voice class with caller ID on, the sample format chosen and the line
 // label known. Done after every call too, since some modems lose caller ID

@@ -13,6 +13,7 @@
 #include "journal/journal_writer.h"
 #include "settings/names/devices.h"
 #include "settings/store/registry_routines.h"
+#include "telephony/caller_id_standard.h"
 #include "telephony/modem/dle_codec.h"
 #include "telephony/modem/voice_transmit.h"
 #include "telephony/tapi.h"
@@ -34,6 +35,12 @@ qint32 DialFailureCode(ModemResult result) {
         default:
             return line_error::kNoAnswerFromCallee;
     }
+}
+
+// The AT!4886= command of the chosen standard; empty for the modem's own.
+std::string StandardCommandOf(const VoiceModemSettings& settings) {
+    return settings.callerIdStandard.isEmpty() ? std::string()
+                                               : CallerIdStandardCommand(settings.callerIdStandard);
 }
 
 }  // namespace
@@ -107,6 +114,8 @@ VoiceModemSettings ReadVoiceModemSettings() {
     };
     settings.silenceLimitSeconds = limit(setting::kTxtSilenceLimit, 3600);
     settings.longestCallSeconds = limit(setting::kTxtLongestCall, 24 * 60) * 60;
+    settings.callerIdStandard =
+        CallerIdStandardCode(store.GetRegistryValue(setting::kCmbCallerIdStandard).toString());
     return settings;
 }
 
@@ -340,8 +349,9 @@ qint32 VoiceModemBackend::Open(qint32 index) {
     }
     const std::optional<ModemProbe> known =
         device.probed ? std::optional(device.probe) : std::nullopt;
-    const ModemSetup setup =
-        SetUpModem(channel_, known, settings_().extraInit.toStdString(), SetupTiming());
+    const VoiceModemSettings settings = settings_();
+    const ModemSetup setup = SetUpModem(channel_, known, settings.extraInit.toStdString(),
+                                        SetupTiming(), nullptr, StandardCommandOf(settings));
     if (setup.result != line_error::kNone) {
         channel_.Close();
         return setup.result;
@@ -373,15 +383,18 @@ void VoiceModemBackend::OpenInBackground(qint32 index, std::function<void(qint32
     const QString path = opening->device.port.path;
     const std::optional<ModemProbe> known =
         opening->device.probed ? std::optional(opening->device.probe) : std::nullopt;
-    const std::string extraInit = settings_().extraInit.toStdString();
+    const VoiceModemSettings settings = settings_();
+    const std::string extraInit = settings.extraInit.toStdString();
+    const std::string standard = StandardCommandOf(settings);
     const ModemSetupTiming timing = SetupTiming();
-    opening->thread = QThread::create([opening, path, known, extraInit, timing] {
+    opening->thread = QThread::create([opening, path, known, extraInit, standard, timing] {
         HoldingListener listener;
         ModemChannel channel(&listener);
         opening->result = channel.Open(path);
         opening->holder = channel.Holder();
         if (opening->result == line_error::kNone) {
-            opening->setup = SetUpModem(channel, known, extraInit, timing, &opening->cancel);
+            opening->setup =
+                SetUpModem(channel, known, extraInit, timing, &opening->cancel, standard);
             opening->result = opening->setup.result;
             if (opening->result == line_error::kNone) {
                 opening->handover = channel.HandOver();
@@ -444,6 +457,7 @@ void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device, const 
     cache_[device.port.canonical] = openDevice_;
     line_ = setup.line;
     JournalCallerIdOff(false);
+    JournalCallerIdStandard(false);
     if (setup.formatRefused) {
         WriteSysLog(QStringLiteral("The modem refused the sample format; the line has no "
                                    "usable audio"),
@@ -466,8 +480,12 @@ void VoiceModemBackend::BecomeOpen(qint32 index, const KnownPort& device, const 
 
 qint32 VoiceModemBackend::EnterIdleMode() {
     const bool wasOff = line_.callerIdOff;
+    const bool standardWasRefused = line_.callerIdStandardRefused;
+    // A standard chosen while the line is open is sent from the next call on.
+    line_.callerIdStandard = StandardCommandOf(settings_());
     const qint32 result = EnterVoiceIdle(channel_, line_, Ms(timing_.command));
     JournalCallerIdOff(wasOff);
+    JournalCallerIdStandard(standardWasRefused);
     return result;
 }
 
@@ -788,6 +806,9 @@ void VoiceModemBackend::OnModemEvent(char code) {
                 hangUpCue_ = true;
             }
             break;
+        case ev::kUnderrun:
+            NoteUnderrun();
+            break;
         default:
             // DTMF digits, "quiet" and the rest change nothing here.
             break;
@@ -1002,6 +1023,28 @@ void VoiceModemBackend::JournalCallerIdOff(bool wasOff) {
     }
 }
 
+// The modem played the sound faster than it came (a slow link): it goes on
+// when more comes, so the play is not given up; told once a play.
+void VoiceModemBackend::NoteUnderrun() {
+    if (!playing_ || underrunNoted_) {
+        return;
+    }
+    underrunNoted_ = true;
+    WriteSysLog(QStringLiteral("The sound played to the line came slower than the modem played "
+                               "it; the play went on with gaps"),
+                0, QStringLiteral("VoiceModem_PlayToLine"));
+}
+
+// Once when the modem refuses the caller-ID standard, not after every call.
+void VoiceModemBackend::JournalCallerIdStandard(bool wasRefused) {
+    if (line_.callerIdStandardRefused && !wasRefused) {
+        WriteSysLog(QStringLiteral("The modem refused the caller-ID standard (%1); it keeps its "
+                                   "own")
+                        .arg(QString::fromStdString(line_.callerIdStandard)),
+                    0, QStringLiteral("VoiceModem_CallerId"));
+    }
+}
+
 // Some units (U.S. Robotics 5637 among them) miss the first end of a
 // receive: it is sent again, within the same time, before the line is
 // dropped the hard way.
@@ -1048,7 +1091,10 @@ bool VoiceModemBackend::PlayToLine(const QString& path) {
     if (channel_.Command(line_.commands.startTransmit, timeout).result == ModemResult::Connect) {
         const auto length = std::chrono::milliseconds(static_cast<int64_t>(samples.size()) * 1000 /
                                                       sonvel::kTelephoneRate);
+        playing_ = true;
+        underrunNoted_ = false;
         const ModemReply reply = channel_.Transmit(stream, Ms(length + timing_.transmitSlack));
+        playing_ = false;
         played = reply.ok() || reply.result == ModemResult::VoiceConnect;
         if (!played) {
             WriteSysLog(QStringLiteral("The modem did not finish playing %1 to the line")

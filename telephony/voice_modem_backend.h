@@ -38,11 +38,14 @@ struct VoiceModemSettings {
     QString extraInit;            // the user's own init command, sent after ours
     int silenceLimitSeconds = 0;  // silence that ends a connected call; 0: never
     int longestCallSeconds = 0;   // a connected call ends after this long; 0: never
+    // The code sent with AT!4886= on every set-up; empty: the modem's own.
+    QString callerIdStandard = QString();
 };
 
-// Reads "txtLinePorts", "txtModemInit", "txtSilenceLimit" and
-// "txtLongestCall" of Properties\TabDevices. A limit that is not a whole
-// number is off; one beyond its range is held to the range's end.
+// Reads "txtLinePorts", "txtModemInit", "txtSilenceLimit",
+// "txtLongestCall" and "CmbCallerIdStandard" of Properties\TabDevices. A
+// limit that is not a whole number is off; one beyond its range is held to
+// the range's end. A standard not in the list is the modem's own.
 VoiceModemSettings ReadVoiceModemSettings();
 
 struct VoiceModemTiming {
@@ -215,6 +218,10 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
 
     ModemReply AskReceiveEnd();
     void JournalCallerIdOff(bool wasOff);
+    void JournalCallerIdStandard(bool wasRefused);
+    void NoteUnderrun();
+    bool playing_ = false;  // a PlayToLine waits for the modem
+    bool underrunNoted_ = false;
     void NoteWaitingCall();
     bool waitingCallNoted_ = false;
     // A far end that goes silent, or a call that goes on and on, is ended:

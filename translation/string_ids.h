@@ -340,6 +340,18 @@ inline constexpr int kAskKeepButton = 620;
 inline constexpr int kAskDontRecordButton = 621;
 inline constexpr int kAskRecordingKept = 622;
 inline constexpr int kAskRecordingNotKept = 623;
+// The Devices page: the call limits and the caller-ID standard.
+inline constexpr int kLabelSilenceLimit = 877;
+inline constexpr int kLabelLongestCall = 878;
+inline constexpr int kLabelCallerIdStandard = 879;
+inline constexpr int kCallerIdStandardOwn = 880;
+inline constexpr int kCallerIdBellFsk = 881;
+inline constexpr int kCallerIdV23 = 882;
+inline constexpr int kCallerIdEtsiFsk = 883;
+inline constexpr int kCallerIdUk = 884;
+inline constexpr int kCallerIdEtsiDtmf = 885;
+inline constexpr int kCallerIdStandardHint = 886;
+inline constexpr int kCallLimitsHint = 887;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -624,6 +636,17 @@ inline constexpr std::array kAllIds = {
     kAskDontRecordButton,
     kAskRecordingKept,
     kAskRecordingNotKept,
+    kLabelSilenceLimit,
+    kLabelLongestCall,
+    kLabelCallerIdStandard,
+    kCallerIdStandardOwn,
+    kCallerIdBellFsk,
+    kCallerIdV23,
+    kCallerIdEtsiFsk,
+    kCallerIdUk,
+    kCallerIdEtsiDtmf,
+    kCallerIdStandardHint,
+    kCallLimitsHint,
 };
 
 }  // namespace orvane::ids

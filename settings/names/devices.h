@@ -23,6 +23,10 @@ inline const QString kTxtModemInit = QStringLiteral("txtModemInit");
 inline const QString kTxtSilenceLimit = QStringLiteral("txtSilenceLimit");
 // Minutes a connected call may last before it is ended; 0 or nothing: no limit.
 inline const QString kTxtLongestCall = QStringLiteral("txtLongestCall");
+// The caller-ID standard sent to Conexant modems with AT!4886= ("00" Bell
+// FSK, "01" V.23, "02" ETSI FSK, "03" UK, "05" ETSI DTMF); missing or
+// empty: the modem's own, nothing sent.
+inline const QString kCmbCallerIdStandard = QStringLiteral("CmbCallerIdStandard");
 }  // namespace setting
 
 }  // namespace orvane

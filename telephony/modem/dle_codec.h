@@ -33,6 +33,7 @@ inline constexpr char kHandsetOffHook = 'H';   // local phone picked up
 inline constexpr char kLineVoltageUp = 'p';    // extension put down (Conexant)
 inline constexpr char kLineVoltageDown = 'P';  // extension picked up (Conexant)
 inline constexpr char kRockwellOffHook = 't';  // Rockwell: local phone off-hook
+inline constexpr char kUnderrun = 'u';         // voice transmit ran dry (Conexant)
 inline constexpr char kEndOfStream = '\x03';   // <DLE><ETX>
 }  // namespace event
 

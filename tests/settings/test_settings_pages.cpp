@@ -102,6 +102,16 @@ std::vector<Accessor> Accessors() {
         {"sound device", devices, [](S& s) { return QVariant(s.Devices().SoundDevice()); },
          [](S& s, const QVariant& v) { return s.Devices().SetSoundDevice(v.toString()); },
          QString(), "Headset", kTabDevices, setting::kCmbSoundDev, "Headset"},
+        {"silence limit", devices, [](S& s) { return QVariant(s.Devices().SilenceLimitSeconds()); },
+         [](S& s, const QVariant& v) { return s.Devices().SetSilenceLimitSeconds(v.toInt()); }, 0,
+         30, kTabDevices, setting::kTxtSilenceLimit, "30"},
+        {"longest call", devices, [](S& s) { return QVariant(s.Devices().LongestCallMinutes()); },
+         [](S& s, const QVariant& v) { return s.Devices().SetLongestCallMinutes(v.toInt()); }, 0,
+         90, kTabDevices, setting::kTxtLongestCall, "90"},
+        {"caller-ID standard", devices,
+         [](S& s) { return QVariant(s.Devices().CallerIdStandard()); },
+         [](S& s, const QVariant& v) { return s.Devices().SetCallerIdStandard(v.toString()); },
+         QString(), "02", kTabDevices, setting::kCmbCallerIdStandard, "02"},
         {"system journal", log, [](S& s) { return QVariant(s.Log().SystemJournal()); },
          [](S& s, const QVariant& v) { return s.Log().SetSystemJournal(v.toBool()); }, false, true,
          kTabLog, setting::kChkLogSys, "1"},
@@ -241,6 +251,36 @@ TEST_F(SettingsPagesTest, AWriteTheStoreRefusesChangesNothingAndIsNotTold) {
     EXPECT_FALSE(settings_->Log().SetCallsJournal(true));
     EXPECT_FALSE(settings_->Log().CallsJournal());
     EXPECT_EQ(changed.count(), 0);
+}
+
+TEST_F(SettingsPagesTest, CallLimitsStoredByHandReadAsOffOrWithinBounds) {
+    DevicesSettings& page = settings_->Devices();
+    struct Case {
+        QVariant stored;
+        quint32 type;
+        int seconds, minutes;
+    };
+    const Case cases[] = {
+        {QStringLiteral("30"), kRegSz, 30, 30},
+        {QStringLiteral(" 45 "), kRegSz, 45, 45},
+        {QStringLiteral("-5"), kRegSz, 0, 0},
+        {QStringLiteral("thirty"), kRegSz, 0, 0},
+        {QStringLiteral("1.5"), kRegSz, 0, 0},
+        {QStringLiteral("99999"), kRegSz, 3600, 1440},
+        {QStringLiteral("99999999999"), kRegSz, 0, 0},
+        {7, kRegDword, 7, 7},
+    };
+    for (const Case& c : cases) {
+        StoreElsewhere(kTabDevices, setting::kTxtSilenceLimit, c.stored, c.type);
+        StoreElsewhere(kTabDevices, setting::kTxtLongestCall, c.stored, c.type);
+        EXPECT_EQ(page.SilenceLimitSeconds(), c.seconds) << c.stored.toString().toStdString();
+        EXPECT_EQ(page.LongestCallMinutes(), c.minutes) << c.stored.toString().toStdString();
+    }
+    // Written values are held to the same bounds.
+    ASSERT_TRUE(page.SetSilenceLimitSeconds(5000));
+    ASSERT_TRUE(page.SetLongestCallMinutes(-1));
+    EXPECT_EQ(page.SilenceLimitSeconds(), 3600);
+    EXPECT_EQ(page.LongestCallMinutes(), 0);
 }
 
 TEST_F(SettingsPagesTest, RetentionRulesStoredByHandReadAsOffOrWithinBounds) {

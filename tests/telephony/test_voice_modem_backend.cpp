@@ -90,6 +90,7 @@ class VoiceModemLineTest : public ::testing::Test {
                 VoiceModemSettings settings{{link}, QString()};
                 settings.silenceLimitSeconds = silenceLimit_;
                 settings.longestCallSeconds = longestCall_;
+                settings.callerIdStandard = callerIdStandard_;
                 return settings;
             },
             timing_);
@@ -182,8 +183,9 @@ class VoiceModemLineTest : public ::testing::Test {
     VoiceModemTiming timing_;
     ModemSimProcess sim_;
     std::unique_ptr<Tapi> tapi_;
-    int silenceLimit_ = 0;  // seconds
-    int longestCall_ = 0;   // seconds
+    int silenceLimit_ = 0;      // seconds
+    int longestCall_ = 0;       // seconds
+    QString callerIdStandard_;  // the AT!4886= code; empty: none
     QStringList events_;
     QString callerName_;
     qint32 answer_ = -1;
@@ -258,7 +260,8 @@ TEST_F(VoiceModemLineTest, AHandsetAnsweredCallGivesItsEventsInOrderAndExactlyTh
 
 // A message played to the connected call reaches the line sample for
 // sample in the line's format, and the receive then goes on.
-TEST_F(VoiceModemLineTest, PlayToLineSendsTheFileThroughVoiceTransmitAndReceivesAgain) {
+// 6000 samples (0.75 s) of a known sound as a 16-bit 8 kHz WAV file.
+std::vector<int16_t> WriteMessage(const QString& file) {
     std::vector<int16_t> message;
     for (int i = 0; i < 6000; ++i) {
         message.push_back(static_cast<int16_t>(((i * 131) % 30000) - 15000));
@@ -277,10 +280,14 @@ TEST_F(VoiceModemLineTest, PlayToLineSendsTheFileThroughVoiceTransmitAndReceives
     for (const int16_t sample : message) {
         put(static_cast<uint16_t>(sample), 2);
     }
-    const QString file = dir_.filePath(QStringLiteral("message.wav"));
     QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(wav) == wav.size());
-    out.close();
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(wav) == wav.size());
+    return message;
+}
+
+TEST_F(VoiceModemLineTest, PlayToLineSendsTheFileThroughVoiceTransmitAndReceivesAgain) {
+    const QString file = dir_.filePath(QStringLiteral("message.wav"));
+    const std::vector<int16_t> message = WriteMessage(file);
     const QString played = dir_.filePath(QStringLiteral("played.wav"));
     const QString log = dir_.filePath(QStringLiteral("log"));
 
@@ -308,6 +315,73 @@ TEST_F(VoiceModemLineTest, PlayToLineSendsTheFileThroughVoiceTransmitAndReceives
     const QStringList commands = ClientLines(log);
     EXPECT_EQ(commands.filter(QStringLiteral("VRX")).size(), 2)
         << commands.join(u',').toStdString();
+}
+
+// Over a link slower than the sound, a Conexant modem's buffer runs dry
+// again and again (<DLE>u): the play goes on to its end, the journal
+// says so once.
+TEST_F(VoiceModemLineTest, ATransmitThatRunsDryPlaysOnAndIsJournaledOnce) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    MakeTapi();
+    const QString file = dir_.filePath(QStringLiteral("message.wav"));
+    const std::vector<int16_t> message = WriteMessage(file);
+    const QString played = dir_.filePath(QStringLiteral("played.wav"));
+    const QString log = dir_.filePath(QStringLiteral("log"));
+    ASSERT_TRUE(sim_.Start(link_,
+                           QStringLiteral("voice tone 440; wait-command VCID=1; "
+                                          "call rings=1 number=5550101; pickup; "
+                                          "wait-command VTX; wait-command VRX; sleep 300; "
+                                          "remote-hangup busy; wait-hangup timeout 20000; exit"),
+                           {QStringLiteral("--dialect"), QStringLiteral("conexant"),
+                            QStringLiteral("--transmit-rate"), QStringLiteral("4000"),
+                            QStringLiteral("--played"), played, QStringLiteral("--log"), log}));
+    ASSERT_TRUE(SelectLinkLine().has_value());
+    ASSERT_EQ(tapi_->LineOpen(6, 6), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Connected"))) << events_.join(u',').toStdString();
+    EXPECT_TRUE(tapi_->PlayToLine(file));
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    SetJournalSwitches(false, false);
+    EXPECT_EQ(journal.filter(QStringLiteral("came slower than the modem played")).size(), 1)
+        << journal.join(u'\n').toStdString();
+
+    std::vector<uint8_t> linear;
+    modem::VoiceEncoder(modem::SampleEncoding::Unsigned8).Encode(message, linear);
+    std::vector<int16_t> expected;
+    modem::VoiceDecoder(modem::SampleEncoding::Unsigned8, 8000).Decode(linear, expected);
+    std::vector<int16_t> arrived;
+    ASSERT_EQ(sonvel::ReadTelephoneSound(played.toStdString(), 60, &arrived), "");
+    EXPECT_TRUE(arrived == expected) << arrived.size() << " samples";
+    QFile transcript(log);
+    ASSERT_TRUE(transcript.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(transcript.readAll().contains("ran dry")) << "the buffer did run dry";
+}
+
+// A Conexant modem reports a caller who stops talking (<DLE>q); that is no
+// hang-up: the call goes on until the busy tone.
+TEST_F(VoiceModemLineTest, AQuietCallerKeepsTheCallGoing) {
+    const QString log = dir_.filePath(QStringLiteral("log"));
+    ASSERT_TRUE(sim_.Start(
+        link_,
+        QStringLiteral("voice tone 440; wait-command VCID=1; "
+                       "call rings=1 number=5550101; pickup; wait-command VRX; "
+                       "sleep 200; voice silence; sleep 2500; "
+                       "remote-hangup busy; wait-hangup timeout 20000; exit"),
+        {QStringLiteral("--dialect"), QStringLiteral("conexant"), QStringLiteral("--speed"),
+         QStringLiteral("10"), QStringLiteral("--log"), log}));
+    ASSERT_TRUE(SelectLinkLine().has_value());
+    ASSERT_EQ(tapi_->LineOpen(6, 6), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    QFile transcript(log);
+    ASSERT_TRUE(transcript.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(transcript.readAll().contains("by the client: ")) << "the program ended it";
+    transcript.seek(0);
+    EXPECT_TRUE(transcript.readAll().contains(", events <DLE>q, <DLE>b"))
+        << "the stream went on past the quiet to the busy tone";
 }
 
 // The window may be busy (a modal dialog, a slow disk) in the middle of a
@@ -724,6 +798,80 @@ TEST(CallLimitSettings, ReadAsWholeNumbersWithinTheirRanges) {
         const VoiceModemSettings settings = ReadVoiceModemSettings();
         EXPECT_EQ(settings.silenceLimitSeconds, value.silenceSeconds) << value.silence;
         EXPECT_EQ(settings.longestCallSeconds, value.longestSeconds) << value.longest;
+    }
+}
+
+// Region firmware of a Conexant modem reports no caller ID until it is told
+// the line's standard, again on every set-up; a modem that refuses the
+// command is journaled once and still rings with its caller ID.
+struct CallerIdStandardCase {
+    const char* label;
+    const char* dialect;
+    const char* standard;
+    bool callerId;
+    qsizetype sent;  // set-ups that sent the standard
+    qsizetype journaled;
+};
+
+class CallerIdStandards : public VoiceModemLineTest,
+                          public ::testing::WithParamInterface<CallerIdStandardCase> {};
+
+TEST_P(CallerIdStandards, AreSentOnEverySetUpAndBringTheCallerId) {
+    const CallerIdStandardCase& c = GetParam();
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    SetJournalSwitches(true, false);
+    callerIdStandard_ = QString::fromLatin1(c.standard);
+    MakeTapi();
+    const QString log = dir_.filePath(QStringLiteral("modem.log"));
+    QStringList options = {QStringLiteral("--dialect"), QString::fromLatin1(c.dialect),
+                           QStringLiteral("--log"), log};
+    if (options[1] == QStringLiteral("conexant")) {
+        options << QStringLiteral("--cid-needs-standard");  // another region's firmware
+    }
+    ASSERT_TRUE(sim_.Start(link_,
+                           QStringLiteral("voice tone 440; wait-command VCID; sleep 300; "
+                                          "call rings=1 name=Ann number=5551234; pickup; "
+                                          "wait-command VRX; sleep 300; remote-hangup busy; "
+                                          "wait-hangup timeout 20000; wait-command VCID; exit"),
+                           options));
+    ASSERT_TRUE(SelectLinkLine().has_value());
+    ASSERT_EQ(tapi_->LineOpen(6, 6), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
+    SetJournalSwitches(false, false);
+    EXPECT_EQ(events_.contains(QStringLiteral("CallerID Ann|5551234")), c.callerId)
+        << events_.join(u',').toStdString();
+    EXPECT_EQ(ClientLines(log).filter(QStringLiteral("AT!4886=")).size(), c.sent);
+    EXPECT_EQ(journal.filter(QStringLiteral("refused the caller-ID standard")).size(), c.journaled)
+        << journal.join(u'\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modems, CallerIdStandards,
+    ::testing::Values(CallerIdStandardCase{"ConexantToldItsStandard", "conexant", "02", true, 2, 0},
+                      CallerIdStandardCase{"ConexantLeftAlone", "conexant", "", false, 0, 0},
+                      CallerIdStandardCase{"AModemThatRefusesIt", "v253", "03", true, 2, 1}),
+    [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+TEST(CallerIdStandardSetting, OnlyAListedCodeIsSent) {
+    testing::TestEnvironment env;
+    env.makeProgramFolders();
+    RegistryRoutines store(kHkeyLocalMachine, product::kRootKey, kTabDevices);
+    store.CreateKey();
+    const struct {
+        const char* stored;
+        const char* code;
+    } kCases[] = {
+        {"", ""},    {"00", "00"}, {"5", "05"},  {" 03 ", "03"}, {"04", ""},  {"06", ""},
+        {"256", ""}, {"-1", ""},   {"ETSI", ""}, {"2.0", ""},    {"+02", ""}, {"0002", ""},
+    };
+    for (const auto& value : kCases) {
+        ASSERT_TRUE(store.SetRegistryValue(setting::kCmbCallerIdStandard,
+                                           QString::fromLatin1(value.stored)));
+        EXPECT_EQ(ReadVoiceModemSettings().callerIdStandard, QString::fromLatin1(value.code))
+            << value.stored;
     }
 }
 

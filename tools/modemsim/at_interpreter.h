@@ -148,6 +148,8 @@ class AtInterpreter {
     void FinishDial(DialOutcome outcome);
 
     State state() const { return state_; }
+    // Bytes of sound the voice transmit under way has taken so far.
+    std::size_t TransmitBytes() const { return played_.size(); }
     Dialect dialect() const { return options_.dialect; }
     const ModemSettings& settings() const { return settings_; }
     bool VoiceClass() const { return settings_.serviceClass == "8"; }

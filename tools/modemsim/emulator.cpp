@@ -24,6 +24,21 @@ constexpr std::size_t kMaxHeld = 64 * 1024;
 // any more until it catches up, so the answers cannot pile up without end.
 constexpr std::size_t kMaxBacklogForInput = 256 * 1024;
 
+// A transmit at a limited rate is read in slices this far apart.
+constexpr auto kTransmitSlice = 20ms;
+
+int64_t SamplesIn(std::size_t bytes, SampleEncoding encoding) {
+    const auto count = static_cast<int64_t>(bytes);
+    switch (encoding) {
+        case SampleEncoding::Signed16Le:
+            return count / 2;
+        case SampleEncoding::ImaAdpcm4:
+            return count * 2;
+        default:
+            return count;
+    }
+}
+
 void Earliest(std::optional<TimePoint>& next, const std::optional<TimePoint>& candidate) {
     if (candidate && (!next || *candidate < *next)) {
         next = candidate;
@@ -39,7 +54,8 @@ Emulator::Emulator(const EmulatorOptions& options, std::unique_ptr<Scenario> sce
                                 options.adpcmOnly, options.ignoreAbort, options.refused,
                                 options.model, options.abortRepeats, options.callerIdNeedsStandard},
              *this),
-      line_(modem_, *this, LineOptions{options.ringText, options.speed}) {
+      line_(modem_, *this, LineOptions{options.ringText, options.speed}),
+      playout_(options.speed) {
     if (scenario) {
         RunnerWorld& world = *this;
         runner_ = std::make_unique<ScenarioRunner>(std::move(*scenario), std::move(files), world);
@@ -101,6 +117,7 @@ int Emulator::Run(std::ostream& out, std::ostream& err) {
             }
         }
         line_.Advance(now_);
+        CheckUnderrun();
         ReleaseHeld();
         WriteOut();
         TakePortNotes();
@@ -117,7 +134,8 @@ int Emulator::Run(std::ostream& out, std::ostream& err) {
         nfds_t count = 2;
         // Without a client the master reports a hang-up all the time.
         if (port_.ClientPresent()) {
-            const bool listen = Backlog() < kMaxBacklogForInput;
+            const bool listen =
+                Backlog() < kMaxBacklogForInput && (!nextReadAt_ || now_ >= *nextReadAt_);
             entries[2] = {port_.MasterFd(),
                           static_cast<short>((listen ? POLLIN : 0) | (Backlog() > 0 ? POLLOUT : 0)),
                           0};
@@ -169,6 +187,8 @@ void Emulator::ApplyPortChange(PtyPort::Change change) {
     held_.clear();
     partialSince_.reset();
     line_.ModemReset();
+    playout_.Stop();
+    nextReadAt_.reset();
     modem_.PowerOn();
 }
 
@@ -180,8 +200,20 @@ void Emulator::TakePortNotes() {
 
 void Emulator::ReadClient() {
     char buffer[4096];
-    for (int round = 0; round < 16; ++round) {
-        const ssize_t count = port_.Read(buffer, sizeof buffer);
+    // What played before these bytes came ran dry first.
+    CheckUnderrun();
+    const bool sliced =
+        options_.transmitRate > 0 && modem_.state() == AtInterpreter::State::Transmit;
+    const std::size_t most =
+        sliced ? std::clamp<std::size_t>(options_.transmitRate / 50, 1, sizeof buffer)
+               : sizeof buffer;
+    if (sliced) {
+        nextReadAt_ = now_ + kTransmitSlice;
+    } else {
+        nextReadAt_.reset();
+    }
+    for (int round = 0; round < (sliced ? 1 : 16); ++round) {
+        const ssize_t count = port_.Read(buffer, most);
         if (count < 0) {
             clientGone_ = true;
             return;
@@ -193,6 +225,7 @@ void Emulator::ReadClient() {
             ApplyPortChange(port_.OnClientData(now_));
         }
         modem_.Feed(std::string_view(buffer, static_cast<std::size_t>(count)));
+        NoteTransmitted();
         if (!modem_.LineInProgress()) {
             partialSince_.reset();
         } else if (!partialSince_) {
@@ -282,6 +315,10 @@ std::optional<TimePoint> Emulator::NextDeadline() const {
     }
     Earliest(next, line_.NextDeadline());
     Earliest(next, port_.NextCheck());
+    Earliest(next, playout_.NextDeadline());
+    if (nextReadAt_ && *nextReadAt_ > now_) {
+        Earliest(next, nextReadAt_);
+    }
     if (!held_.empty() && partialSince_) {
         Earliest(next, *partialSince_ + kHoldForTyping);
     }
@@ -321,10 +358,36 @@ void Emulator::ReceiveAborted() {
 
 void Emulator::TransmitStarted() {
     transcript_.Write("line", "voice transmit");
+    playout_.Start();
+    transmitSeen_ = 0;
+    underruns_ = 0;
 }
 
 void Emulator::TransmitEnded(std::size_t bytes) {
-    transcript_.Write("line", "voice transmit ended: " + std::to_string(bytes) + " bytes");
+    playout_.Stop();
+    transcript_.Write("line",
+                      "voice transmit ended: " + std::to_string(bytes) + " bytes" +
+                          (underruns_ > 0 ? ", ran dry " + std::to_string(underruns_) + " times"
+                                          : std::string()));
+}
+
+void Emulator::NoteTransmitted() {
+    if (!playout_.Active() || modem_.state() != AtInterpreter::State::Transmit) {
+        return;
+    }
+    const std::size_t bytes = modem_.TransmitBytes();
+    playout_.Arrived(now_, SamplesIn(bytes - transmitSeen_, modem_.settings().encoding));
+    transmitSeen_ = bytes;
+}
+
+void Emulator::CheckUnderrun() {
+    if (!playout_.RanDry(now_)) {
+        return;
+    }
+    ++underruns_;
+    if (options_.model == ModemModel::Conexant) {
+        Send(DleEvent(modem::event::kUnderrun));
+    }
 }
 
 void Emulator::TransmitFault(uint8_t code) {

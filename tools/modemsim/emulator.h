@@ -17,6 +17,7 @@
 #include "tools/modemsim/pty_port.h"
 #include "tools/modemsim/scenario_runner.h"
 #include "tools/modemsim/transcript.h"
+#include "tools/modemsim/transmit_playout.h"
 
 namespace orvane::modemsim {
 
@@ -44,6 +45,9 @@ struct EmulatorOptions {
     std::string linkPath;
     std::string logPath;
     std::string playedPath;  // --played: the WAV of what voice transmits played
+    // --transmit-rate: bytes a second taken from the client during a voice
+    // transmit (a slow link); 0: as fast as they come.
+    std::size_t transmitRate = 0;
 };
 
 class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
@@ -90,6 +94,10 @@ class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
     void TakePortNotes();
     bool Drained();
     std::optional<TimePoint> NextDeadline() const;
+    // The transmit's sound taken from the client, and the moments its
+    // buffer ran dry.
+    void NoteTransmitted();
+    void CheckUnderrun();
 
     EmulatorOptions options_;
     PtyPort port_;
@@ -110,6 +118,10 @@ class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
     std::optional<TimePoint> quietSince_;
     bool clientGone_ = false;  // a write or read found the client gone
     PlayedSound played_;
+    TransmitPlayout playout_;
+    std::size_t transmitSeen_ = 0;         // bytes of the transmit counted
+    int underruns_ = 0;                    // of the transmit under way
+    std::optional<TimePoint> nextReadAt_;  // --transmit-rate: not read before
 };
 
 }  // namespace orvane::modemsim

@@ -68,6 +68,10 @@ Options:
   --modem-buffer BYTES  sound the client has not read yet (in the terminal and
                         the modem) beyond BYTES is lost, as on a real modem
                         whose host stops reading (default: no limit)
+  --transmit-rate BYTES take at most BYTES a second from the client during a
+                        voice transmit, as over a slow link; below the
+                        sound's own rate the modem's buffer runs dry (a
+                        conexant modem reports <DLE>u) (default: no limit)
   --stay                keep serving when the steps are done
   --log FILE            write a transcript of both directions ("-": stderr)
   --played FILE         write what voice transmits (AT+VTX, #VTX) played to
@@ -178,7 +182,8 @@ int Main(int argc, char** argv) {
         }
         if (arg != "--script" && arg != "-e" && arg != "--link" && arg != "--dialect" &&
             arg != "--echo" && arg != "--speed" && arg != "--log" && arg != "--refuse" &&
-            arg != "--modem-buffer" && arg != "--abort-repeats" && arg != "--played") {
+            arg != "--modem-buffer" && arg != "--abort-repeats" && arg != "--played" &&
+            arg != "--transmit-rate") {
             return Usage("unknown option " + arg);
         }
         if (!value(text)) {
@@ -245,6 +250,14 @@ int Main(int argc, char** argv) {
                 return Usage("--modem-buffer is a number of bytes, at least 64");
             }
             options.modemBuffer = static_cast<std::size_t>(bytes);
+        } else if (arg == "--transmit-rate") {
+            const bool digits = !text.empty() && text.size() <= 7 &&
+                                text.find_first_not_of("0123456789") == std::string::npos;
+            const long rate = digits ? std::stol(text) : 0;
+            if (rate < 50) {
+                return Usage("--transmit-rate is a number of bytes a second, at least 50");
+            }
+            options.transmitRate = static_cast<std::size_t>(rate);
         }
     }
     if (demo && (!scriptPath.empty() || !inline_.empty())) {

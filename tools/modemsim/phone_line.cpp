@@ -1,9 +1,11 @@
 #include "tools/modemsim/phone_line.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "telephony/modem/dle_codec.h"
+#include "telephony/modem/modem_text.h"
 
 namespace orvane::modemsim {
 namespace {
@@ -19,6 +21,8 @@ constexpr int64_t kMaxChunk = 4096;
 // tone every 3 s of the stream.
 constexpr int64_t kBusyRepeat = 4 * kSampleRate;
 constexpr int64_t kDialToneRepeat = 3 * kSampleRate;
+// Below this a sample is silence to the modem's detector (about -40 dB).
+constexpr int kQuietLevel = 328;
 
 std::string_view AsText(const std::vector<uint8_t>& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -170,6 +174,8 @@ void PhoneLine::ReceiveStarted(TimePoint now) {
     streamEvents_.clear();
     encoder_.emplace(modem_.settings().encoding);
     farEndSource_->Restart();
+    heardVoice_ = false;
+    quietSamples_ = 0;
     nextRepeatAt_ = 0;  // a tone already on the line is reported at once
     output_.Note("voice receive: " + farEndDescription_);
 }
@@ -258,6 +264,7 @@ void PhoneLine::Produce(TimePoint now) {
         }
         VoiceSource& source = CurrentSource();
         encoded.clear();
+        bool quiet = false;
         if (source.Raw()) {
             encoded.resize(static_cast<std::size_t>(count));
             source.FillBytes(encoded);
@@ -265,13 +272,45 @@ void PhoneLine::Produce(TimePoint now) {
             samples.resize(static_cast<std::size_t>(count));
             source.Fill(samples);
             encoder_->Encode(samples, encoded);
+            quiet = FellQuiet(samples);
         }
         shielded.clear();
         modem::AppendShielded(encoded, shielded);
         output_.SendStream(AsText(shielded));
         streamBytes_ += shielded.size();
         produced_ += count;
+        if (quiet) {
+            output_.SendStream(DleEvent(modem::event::kQuiet));
+            streamBytes_ += 2;
+            streamEvents_ += modem::event::kQuiet;
+        }
     }
+}
+
+bool PhoneLine::FellQuiet(std::span<const int16_t> samples) {
+    if (modem_.model() != ModemModel::Conexant) {
+        return false;
+    }
+    // +VSD=<sensitivity>,<time in tenths of a second>; 0: not reported.
+    const std::string& detection = modem_.settings().silenceDetection;
+    const std::size_t comma = detection.find(',');
+    const std::optional<int> tenths = comma == std::string::npos
+                                          ? std::nullopt
+                                          : modem::ParseDigits(detection.substr(comma + 1), 0, 255);
+    const int64_t limit = int64_t{tenths.value_or(50)} * kSampleRate / 10;
+    bool fell = false;
+    for (const int16_t sample : samples) {
+        if (std::abs(sample) >= kQuietLevel) {
+            heardVoice_ = true;
+            quietSamples_ = 0;
+        } else if (heardVoice_ && limit > 0 && ++quietSamples_ >= limit) {
+            // Once per pause: the next report needs voice again.
+            heardVoice_ = false;
+            quietSamples_ = 0;
+            fell = true;
+        }
+    }
+    return fell;
 }
 
 void PhoneLine::Advance(TimePoint now) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -75,6 +76,9 @@ class PhoneLine {
 
     void Event(TimePoint now, char code);
     void Produce(TimePoint now);
+    // Conexant: true once the far end, after talking, has been silent for
+    // the +VSD time (<DLE>q, "quiet").
+    bool FellQuiet(std::span<const int16_t> samples);
     void StopStream(const char* how);
     VoiceSource& CurrentSource();
     SignalContext Context() const;
@@ -101,6 +105,8 @@ class PhoneLine {
     char repeatCode_ = 0;  // an event sent again every repeatEvery_ samples
     int64_t repeatEvery_ = 0;
     int64_t nextRepeatAt_ = 0;
+    bool heardVoice_ = false;  // since the stream began or the last <DLE>q
+    int64_t quietSamples_ = 0;
 
     // The result of a receive the modem ended, still to come.
     std::optional<TimePoint> endResultDue_;

@@ -37,6 +37,7 @@
 #include "ui/common_widgets.h"
 #include "ui/own_icons.h"
 #include "ui/tray_icon.h"
+#include "windows/settings/line_options.h"
 #include "windows/settings/retention_page.h"
 
 namespace orvane {
@@ -90,6 +91,8 @@ SettingsDialog::SettingsDialog(ProgramSettings& settings, Host host, QWidget* pa
     ApplyRightToLeft(this);
     ShowSavedValues();
 }
+
+SettingsDialog::~SettingsDialog() = default;
 
 SettingsDialog::FolderDialogHook SettingsDialog::SetFolderDialogHook(FolderDialogHook hook) {
     return std::exchange(FolderHook(), std::move(hook));
@@ -191,6 +194,7 @@ QWidget* SettingsDialog::BuildDevicesPage() {
     soundDevice_ = new QComboBox(devices);
     soundDevice_->setObjectName(QStringLiteral("cmbSoundDev"));
     devicesForm->addRow(soundDeviceLabel_, soundDevice_);
+    lineOptions_ = std::make_unique<LineOptions>(devices, devicesForm);
     connect(recommendedOnly_, &QCheckBox::clicked, this,
             [this](bool checked) { FillModemList(checked, ChosenModem()); });
     connect(deviceProperties_, &QPushButton::clicked, this, &SettingsDialog::ShowDeviceProperties);
@@ -325,6 +329,7 @@ void SettingsDialog::ApplyTexts() {
     recommendedOnly_->setText(Text(ids::kRecommendedOnly));
     soundDeviceLabel_->setText(Text(ids::kLabelSoundDevice));
     deviceProperties_->setText(Text(ids::kDeviceProperties));
+    lineOptions_->ApplyTexts();
     callerBalloon_->setText(Text(ids::kCallerBalloon));
     noTrayReason_->setText(Text(ids::kNeedsSystemTray));
     openAppOnCall_->setText(Text(ids::kOpenAppOnCall));
@@ -367,6 +372,7 @@ void SettingsDialog::ShowDevices() {
     if (soundIndex >= 0) {
         soundDevice_->setCurrentIndex(soundIndex);
     }
+    lineOptions_->Show(devices);
 }
 
 void SettingsDialog::ShowGeneral() {
@@ -508,6 +514,7 @@ void SettingsDialog::SaveDevices(const Saved& saved) {
     storedModemName_ = modem;
     saved(devices.SetRecommendedOnly(recommendedOnly_->isChecked()), recommendedOnly_->text());
     saved(devices.SetSoundDevice(soundDevice_->currentText()), soundDeviceLabel_->text());
+    lineOptions_->Save(devices, saved);
 }
 
 void SettingsDialog::SaveGeneral(const Saved& saved) {

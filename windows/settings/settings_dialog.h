@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "calls/retention/retention_rules.h"
@@ -26,6 +27,7 @@ class QTreeWidget;
 
 namespace orvane {
 
+class LineOptions;
 class ProgramSettings;
 class RetentionPage;
 
@@ -51,6 +53,7 @@ class SettingsDialog final : public QDialog {
 
     // `settings` must outlive the dialog.
     SettingsDialog(ProgramSettings& settings, Host host, QWidget* parent = nullptr);
+    ~SettingsDialog() override;
 
     // Shows the dialog modal with the saved values; `page` 1 to 5 selects
     // that page first, anything else keeps the page last shown.
@@ -151,6 +154,7 @@ class SettingsDialog final : public QDialog {
     QLabel* soundDeviceLabel_ = nullptr;
     QComboBox* soundDevice_ = nullptr;
     QPushButton* deviceProperties_ = nullptr;
+    std::unique_ptr<LineOptions> lineOptions_;
     // Incoming call.
     QCheckBox* callerBalloon_ = nullptr;
     QLabel* noTrayReason_ = nullptr;

@@ -383,6 +383,75 @@ INSTANTIATE_TEST_SUITE_P(Kinds, RemoteHangup,
                              return std::string(param.param.step);
                          });
 
+// A Conexant modem tells the host of a far end that talked and then went
+// quiet for the +VSD time (<DLE>q), and of a transmit whose sound came
+// slower than it plays (<DLE>u); other profiles report neither.
+struct ConexantEventCase {
+    const char* label;
+    const char* dialect;
+    const char* transmitRate;  // nullptr: no limit
+    std::size_t quiet, underrunsAtLeast, underrunsAtMost;
+};
+
+class ConexantEvents : public ::testing::TestWithParam<ConexantEventCase> {};
+
+TEST_P(ConexantEvents, QuietAfterTalkingAndATransmitThatRunsDry) {
+    const ConexantEventCase& c = GetParam();
+    std::vector<std::string> options = {"--dialect", c.dialect, "--speed", "10"};
+    if (c.transmitRate != nullptr) {
+        options.insert(options.end(), {"--transmit-rate", c.transmitRate});
+    }
+    // 1 s of tone, then 3 s of silence, then busy.
+    options.insert(options.end(), {"-e",
+                                   "voice tone 440; wait-command VRX; sleep 100; voice silence; "
+                                   "sleep 300; remote-hangup busy; wait-command ATH"});
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start(options)) << sim.errors();
+    SimClient client;
+    ASSERT_TRUE(client.Open(sim.slave()));
+    StartReceive(client, ";+VSD=128,10");
+    VoiceReader reader(client);
+    reader.ReadUntil([](const Received& received) {
+        return std::count(received.events.begin(), received.events.end(), 'b') > 0;
+    });
+    const std::vector<char> events = reader.received().events;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(events.begin(), events.end(), 'q')), c.quiet);
+    client.Send("\x10!");
+    reader.ReadToEnd();
+    if (reader.received().after.find("OK\r\n") == std::string::npos) {
+        client.ReadUntil("OK\r\n");
+    }
+
+    // A second of sound sent at once: over the slow link it comes slower
+    // than it plays.
+    client.Send("AT+VTX\r");
+    ASSERT_EQ(client.ReadUntil("CONNECT\r\n"), "\r\nCONNECT\r\n");
+    const std::vector<int16_t> samples(8000, 1000);
+    const std::vector<uint8_t> stream =
+        modem::TransmitStream(samples, {1, modem::SampleEncoding::Unsigned8, 8000});
+    client.Send(std::string(stream.begin(), stream.end()));
+    const std::string answer = client.ReadUntil("OK\r\n");
+    std::size_t underruns = 0;
+    for (std::size_t at = answer.find("\x10u"); at != std::string::npos;
+         at = answer.find("\x10u", at + 2)) {
+        ++underruns;
+    }
+    EXPECT_GE(underruns, c.underrunsAtLeast);
+    EXPECT_LE(underruns, c.underrunsAtMost);
+    client.Send("ATH\r");
+    client.ReadUntil("OK\r\n");
+    EXPECT_EQ(sim.Wait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, ConexantEvents,
+    ::testing::Values(ConexantEventCase{"Conexant", "conexant", nullptr, 1, 0, 0},
+                      ConexantEventCase{"ConexantOverASlowLink", "conexant", "4000", 1, 2, 1000},
+                      ConexantEventCase{"V253OverASlowLink", "v253", "4000", 0, 0, 0}),
+    [](const ::testing::TestParamInfo<ConexantEventCase>& param) {
+        return std::string(param.param.label);
+    });
+
 TEST(ModemsimProcess, ModemEndsTheReceiveItself) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--speed", "10", "-e",

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardItemModel>
 #include <functional>
 #include <memory>
@@ -21,11 +22,13 @@
 #include "core/paths.h"
 #include "core/product.h"
 #include "settings/global_options.h"
+#include "settings/names/devices.h"
 #include "settings/names/log.h"
 #include "settings/program_settings.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
 #include "tests/support/folder_mode_guard.h"
+#include "tests/support/qt_printers.h"
 #include "tests/support/run_as_nobody.h"
 #include "tests/support/scripted_line_backend.h"
 #include "tests/support/test_environment.h"
@@ -150,6 +153,72 @@ TEST_F(SettingsDialogTest, TheModemIsToldChangedOnlyWhenItChanged) {
         EXPECT_EQ(std::exchange(modemChanges_, {}), c.modemChanges);
         EXPECT_EQ(Stored(kTabDevices, setting::kCmbModemDev).toString(), c.stored);
         EXPECT_FALSE(Dialog().isVisible());
+    }
+}
+
+// The call limits and the caller-ID standard on the Devices page: what is
+// stored shows ("Off" for 0, the modem's own for a code it would not be
+// sent), and OK stores only what the user changed.
+TEST_F(SettingsDialogTest, TheCallLimitsAndTheCallerIdStandardShowAndStore) {
+    struct Case {
+        const char* label;
+        const char* storedSilence;  // nullptr: leave as it is
+        const char* storedStandard;
+        std::function<void()> edit;
+        QString silenceShown, longestShown, standardShown;
+        QVariant silence, longest, standard;  // stored after OK; invalid: missing
+    };
+    auto* silence = Control<QSpinBox>("txtSilenceLimit");
+    auto* longest = Control<QSpinBox>("txtLongestCall");
+    auto* standard = Control<QComboBox>("CmbCallerIdStandard");
+    const auto choose = [standard](const char* code) {
+        standard->setCurrentIndex(standard->findData(QString::fromLatin1(code)));
+    };
+    const Case cases[] = {
+        {"missing: off, nothing stored",
+         nullptr,
+         nullptr,
+         [] {},
+         "Off",
+         "Off",
+         "The modem's own",
+         {},
+         {},
+         {}},
+        {"chosen", nullptr, nullptr,
+         [&] {
+             silence->setValue(45);
+             longest->setValue(90);
+             choose("05");
+         },
+         "Off", "Off", "The modem's own", "45", "90", "05"},
+        {"stored by hand, not in the list", "abc", "04", [] {}, "Off", "90", "The modem's own",
+         "abc", "90", "04"},
+        {"back to off", "30", "2",
+         [&] {
+             silence->setValue(0);
+             longest->setValue(0);
+             choose("");
+         },
+         "30 seconds", "90", "ETSI FSK (most of Europe)", "0", "0", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.storedSilence != nullptr) {
+            Store(kTabDevices, setting::kTxtSilenceLimit, QString::fromLatin1(c.storedSilence));
+            Store(kTabDevices, setting::kCmbCallerIdStandard,
+                  QString::fromLatin1(c.storedStandard));
+            settings_->Reload();
+        }
+        Dialog().Open(SettingsDialog::kDevices);
+        EXPECT_EQ(silence->text(), c.silenceShown);
+        EXPECT_EQ(longest->text(), c.longestShown);
+        EXPECT_EQ(standard->currentText(), c.standardShown);
+        c.edit();
+        Dialog().Accept();
+        EXPECT_EQ(Stored(kTabDevices, setting::kTxtSilenceLimit), c.silence);
+        EXPECT_EQ(Stored(kTabDevices, setting::kTxtLongestCall), c.longest);
+        EXPECT_EQ(Stored(kTabDevices, setting::kCmbCallerIdStandard), c.standard);
     }
 }
 
