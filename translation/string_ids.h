@@ -334,6 +334,10 @@ inline constexpr int kBlockThisNumber = 642;
 inline constexpr int kMsgNumberBlocked = 643;         // "<%S>": the number
 inline constexpr int kMsgNumberAlreadyBlocked = 644;  // "<%S>": the number
 inline constexpr int kMsgScreeningNotSaved = 645;     // "<%S>": why
+// The announcement on the Incoming call page.
+inline constexpr int kAnnounce = 751;
+inline constexpr int kAnnouncementShipped = 752;
+inline constexpr int kAnnounceWhileRecording = 753;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -613,6 +617,9 @@ inline constexpr std::array kAllIds = {
     kMsgNumberBlocked,
     kMsgNumberAlreadyBlocked,
     kMsgScreeningNotSaved,
+    kAnnounce,
+    kAnnouncementShipped,
+    kAnnounceWhileRecording,
 };
 
 }  // namespace orvane::ids
