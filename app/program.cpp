@@ -83,6 +83,20 @@ CallOptions CallOptionsFrom(const GlobalOptions& options) {
     return call;
 }
 
+// The message a block entry asks for, played to the answered line. A name
+// that is no plain file name of the Sound folders plays nothing; the call
+// is hung up all the same.
+void PlayBlockMessage(Tapi& tapi, const GlobalOptions& options) {
+    const QString name =
+        options.blockMessageSound.isEmpty() ? kDefaultBlockMessage : options.blockMessageSound;
+    const QString path = AlertSoundPath(name);
+    if (path.isEmpty() || !tapi.PlayToLine(path)) {
+        WriteSysLog(QStringLiteral("The message for blocked callers %1 was not played to the line")
+                        .arg(name),
+                    0, QStringLiteral("Screening"));
+    }
+}
+
 RecorderOptions RecorderOptionsFrom(const GlobalOptions& options) {
     RecorderOptions recorder;
     recorder.recordingsFolder = options.recordingsFolder;
@@ -379,6 +393,10 @@ void Program::CreateTelephony() {
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
     calls_->SetCallerNames([this](const QString& number) { return phoneBook_->NameFor(number); });
     calls_->SetScreen(screener_.get());
+    calls_->SetBlockMessage([this](const std::function<void()>& done) {
+        PlayBlockMessage(*tapi_, options_);
+        done();
+    });
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.
     line_->SetCallEnder([this] { calls_->EndCallOnClosingLine(); });

@@ -20,6 +20,7 @@ GlobalOptions GlobalOptionsFrom(const ProgramSettings& settings) {
     options.announce = settings.IncomingCall().Announce();
     options.announcementSound = settings.IncomingCall().AnnouncementSound();
     options.announceWhileRecording = settings.IncomingCall().AnnounceWhileRecording();
+    options.blockMessageSound = settings.Screening().BlockMessage();
     return options;
 }
 

@@ -13,6 +13,7 @@
 #include "settings/names/incoming_call.h"
 #include "settings/names/language.h"
 #include "settings/names/log.h"
+#include "settings/names/screening.h"
 
 namespace sonvel {
 class Wave;
@@ -39,6 +40,7 @@ struct GlobalOptions {
     bool announce = false;
     QString announcementSound;  // file name in the Sound folders; empty: the shipped one
     bool announceWhileRecording = false;
+    QString blockMessageSound;  // file name in the Sound folders; empty: the shipped one
 };
 
 // The pages' values now (soundDevice left 0: the audio controls know the

@@ -1104,6 +1104,11 @@ bool VoiceModemBackend::PlayToLine(const QString& path) {
     } else {
         WriteSysLog(QStringLiteral("The modem refused to play sound to the line"), 0, source);
     }
+    // A half-duplex modem hears nothing while it plays: a recording that
+    // runs holds what the caller heard instead of a gap.
+    if (played && wasReceiving && externalInput_ != 0) {
+        sonvel::PushExternalInput(externalInput_, samples.data(), samples.size() * sizeof(int16_t));
+    }
     // The call goes on: the receive starts again where it was running.
     if (wasReceiving && channel_.IsOpen() && state_ == CallState::Connected) {
         channel_.ArmVoiceReceive();

@@ -352,6 +352,10 @@ inline constexpr int kCallerIdUk = 884;
 inline constexpr int kCallerIdEtsiDtmf = 885;
 inline constexpr int kCallerIdStandardHint = 886;
 inline constexpr int kCallLimitsHint = 887;
+// The announcement on the Incoming call page.
+inline constexpr int kAnnounce = 751;
+inline constexpr int kAnnouncementShipped = 752;
+inline constexpr int kAnnounceWhileRecording = 753;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -647,6 +651,9 @@ inline constexpr std::array kAllIds = {
     kCallerIdEtsiDtmf,
     kCallerIdStandardHint,
     kCallLimitsHint,
+    kAnnounce,
+    kAnnouncementShipped,
+    kAnnounceWhileRecording,
 };
 
 }  // namespace orvane::ids

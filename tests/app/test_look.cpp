@@ -159,7 +159,9 @@ TEST_F(LookTest, EveryButtonAndMenuEntryHasItsOwnIconThatReadsOnADarkPalette) {
 
     QList<std::pair<QString, QIcon>> icons = ButtonIcons(&window);
     const QList<std::pair<QString, QIcon>> settings = ButtonIcons(program.SettingsWindow());
-    EXPECT_EQ(settings.size(), 4);  // Play, Stop, Add and Delete of the sounds
+    // Play, Stop, Add and Delete of the sounds; Play, Stop and Add of the
+    // announcement.
+    EXPECT_EQ(settings.size(), 7);
     icons += settings;
     // Menu entries have icons where a toolbar shows the same command, and
     // the text-only ones stay so.

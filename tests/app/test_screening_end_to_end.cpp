@@ -1,7 +1,8 @@
 // Screening on the emulated line: a blocked caller is answered and hung up
 // with nothing recorded and no notice; in allow-list mode a caller the
 // phone book names rings through and is recorded as before; a caller with a
-// never-record rule rings but leaves no sound file.
+// never-record rule rings but leaves no sound file; a block entry with a
+// message plays it to the line before hanging up.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,13 +14,19 @@
 #include "app/calls_list/calls_list_view.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "audio/telephone_sound.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/phonebook/phone_book.h"
 #include "calls/screening/screening_file.h"
 #include "calls/store/call_store.h"
+#include "core/paths.h"
+#include "core/product.h"
 #include "journal/journal_writer.h"
 #include "settings/names/incoming_call.h"
 #include "settings/names/log.h"
+#include "settings/names/screening.h"
+#include "settings/store/registry_routines.h"
+#include "telephony/modem/voice_format.h"
 #include "tests/support/fake_notifications.h"
 #include "tests/support/program_on_emulator.h"
 #include "translation/show_message.h"
@@ -221,6 +228,66 @@ TEST_F(ScreeningEndToEnd, AnAskRuleKeepsTheWholeRecordingWhenKeptLateAndNoneWhen
         for (const QString& name : QDir(folder_).entryList(QDir::Files | QDir::Hidden)) {
             QFile::remove(folder_ + QLatin1Char('/') + name);
         }
+    }
+}
+
+// The blocked caller hears the chosen message, or the shipped one, in the
+// line's format; a name that is no sound of the Sound folders plays nothing.
+// Either way the call is hung up and nothing is recorded.
+TEST_F(ScreeningEndToEnd, ABlockEntryWithAMessagePlaysItToTheLineThenHangsUp) {
+    const QString shipped = env_.programFolder() + QStringLiteral("/Sound/Blocked.wav");
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(ORVANE_BUILT_PROGRAM_DIR "/Sound/Blocked.wav"), shipped));
+    ASSERT_TRUE(QDir().mkpath(paths::UserSoundFolder()));
+    const QString own = paths::UserSoundFolder() + QStringLiteral("go-away.wav");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVANE_BUILT_PROGRAM_DIR "/Sound/Chime.wav"), own));
+    RegistryRoutines(kHkeyLocalMachine, product::kRootKey, kTabScreening).CreateKey();
+    WriteFile(ScreeningFile::DefaultFile(), "block\tmessage\tnumber\t0900*\n");
+    const QString played = env_.root() + QStringLiteral("/played.wav");
+    const struct {
+        const char* what;
+        const char* setting;
+        QString heard;  // empty: nothing played
+    } cases[] = {
+        {"the shipped message", "", shipped},
+        {"the user's message", "go-away.wav", own},
+        {"a path out of the folders", "../go-away.wav", QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Store(kTabScreening, "CmbBlockMessage", QString::fromLatin1(c.setting));
+        QFile::remove(played);
+        sim_.Stop();
+        ASSERT_TRUE(sim_.Start(link_,
+                               QStringLiteral("voice pattern; wait-command VCID=1; "
+                                              "call rings=4 every=300 number=09001234; "
+                                              "wait-command VRX; wait-hangup timeout 20000; "
+                                              "sleep 120000"),
+                               {QStringLiteral("--played"), played}));
+        Program program;
+        program.Load(true);
+        ASSERT_TRUE(PumpUntil([&] { return Journal().contains(QStringLiteral("End Of Call")); }))
+            << Journal().toStdString();
+        EXPECT_TRUE(Journal().contains(QStringLiteral("Hang up blocked call")));
+        EXPECT_TRUE(ReadAllCallRecords(folder_).empty());
+        EXPECT_TRUE(QDir(folder_).entryList({QStringLiteral("*.wav")}, QDir::Files).isEmpty());
+        if (c.heard.isEmpty()) {
+            EXPECT_FALSE(QFile::exists(played));
+            EXPECT_TRUE(Journal().contains(QStringLiteral("was not played to the line")));
+        } else {
+            std::vector<int16_t> source;
+            ASSERT_EQ(sonvel::ReadTelephoneSound(c.heard.toStdString(), 60, &source), "");
+            std::vector<uint8_t> muLaw;
+            modem::VoiceEncoder(modem::SampleEncoding::MuLaw).Encode(source, muLaw);
+            std::vector<int16_t> expected;
+            modem::VoiceDecoder(modem::SampleEncoding::MuLaw, 8000).Decode(muLaw, expected);
+            std::vector<int16_t> arrived;
+            ASSERT_EQ(sonvel::ReadTelephoneSound(played.toStdString(), 60, &arrived), "")
+                << Journal().toStdString();
+            EXPECT_TRUE(arrived == expected) << arrived.size() << " of " << expected.size();
+        }
+        program.Window().UnLoadApp();
+        QFile::remove(ProgramJournal().folder() + ProgramJournal().systemFileName());
     }
 }
 

@@ -19,6 +19,7 @@
 #include "settings/names/log.h"
 #include "settings/names/phone_book.h"
 #include "settings/names/retention.h"
+#include "settings/names/screening.h"
 #include "settings/program_settings.h"
 #include "settings/store/registry_routines.h"
 #include "tests/support/test_environment.h"
@@ -45,8 +46,8 @@ class SettingsPagesTest : public ::testing::Test {
     void SetUp() override {
         env_.makeProgramFolders();
         env_.setVariable("ORVANE_PROGRAM_DIR", env_.programFolder());
-        for (const QString& key :
-             {QString(), kTabDevices, kTabGeneral, kTabLog, kTabIncomingCall, kLanguageKey}) {
+        for (const QString& key : {QString(), kTabDevices, kTabGeneral, kTabLog, kTabIncomingCall,
+                                   kLanguageKey, kTabScreening}) {
             ASSERT_EQ(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, key).CreateKey(), 0);
         }
         ASSERT_EQ(RegistryRoutines(kHkeyCurrentUser, product::kRunKey).CreateKey(), 0);
@@ -83,6 +84,7 @@ std::vector<Accessor> Accessors() {
     const auto log = [](S& s) -> SettingsPage& { return s.Log(); };
     const auto incoming = [](S& s) -> SettingsPage& { return s.IncomingCall(); };
     const auto numbers = [](S& s) -> SettingsPage& { return s.PhoneNumbers(); };
+    const auto screening = [](S& s) -> SettingsPage& { return s.Screening(); };
     return {
         {"record format", general, [](S& s) { return QVariant(s.General().RecordFormat()); },
          [](S& s, const QVariant& v) { return s.General().SetRecordFormat(v.toInt()); }, 0, 2,
@@ -149,6 +151,14 @@ std::vector<Accessor> Accessors() {
         {"area code", numbers, [](S& s) { return QVariant(s.PhoneNumbers().AreaCode()); },
          [](S& s, const QVariant& v) { return s.PhoneNumbers().SetAreaCode(v.toString()); },
          QString(), "030", kPhoneBookKey, setting::kPhoneAreaCode, "030"},
+        {"blocked callers' message", screening,
+         [](S& s) { return QVariant(s.Screening().BlockMessage()); },
+         [](S& s, const QVariant& v) { return s.Screening().SetBlockMessage(v.toString()); },
+         QString(), "go-away.wav", kTabScreening, setting::kCmbBlockMessage, "go-away.wav"},
+        {"list unrecorded calls", screening,
+         [](S& s) { return QVariant(s.Screening().ListUnrecorded()); },
+         [](S& s, const QVariant& v) { return s.Screening().SetListUnrecorded(v.toBool()); }, true,
+         false, kTabScreening, setting::kChkListUnrecorded, "0"},
     };
 }
 

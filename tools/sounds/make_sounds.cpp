@@ -1,5 +1,6 @@
 // Writes the incoming-call sounds that ship in the program folder's Sound/:
-// a two-tone ring and a soft chime, synthesized here so that the project
+// a two-tone ring and a soft chime, the recording announcement and the
+// message for blocked callers, synthesized here so that the project
 // owns every byte it ships. Usage: orvane-make-sounds OUTPUT_FOLDER
 #include <algorithm>
 #include <cmath>
@@ -97,6 +98,29 @@ std::vector<double> RecordingTone() {
     return samples;
 }
 
+// The special information tone twice, then a second of silence: the three
+// rising tones that the exchange plays for a number not in service, which
+// autodialers take as a reason to strike the number off their list.
+std::vector<double> NotInServiceTone() {
+    struct Segment {
+        double frequency;
+        double seconds;
+    };
+    constexpr Segment kSegments[] = {{913.8, 0.274}, {1370.6, 0.274}, {1776.7, 0.380}};
+    std::vector<double> samples;
+    double start = 0.0;
+    for (int round = 0; round < 2; ++round) {
+        for (const Segment& segment : kSegments) {
+            const double frequency = segment.frequency;
+            AddTone(samples, start, segment.seconds,
+                    [frequency](double t) { return 0.4 * Sine(frequency, t); });
+            start += segment.seconds;
+        }
+    }
+    samples.resize(static_cast<size_t>((start + 1.0) * kSampleRate));
+    return samples;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,7 +131,8 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     const bool ok = WriteWave(folder + "/Ring.wav", TwoToneRing()) &&
                     WriteWave(folder + "/Chime.wav", SoftChime()) &&
-                    WriteWave(folder + "/Recorded.wav", RecordingTone());
+                    WriteWave(folder + "/Recorded.wav", RecordingTone()) &&
+                    WriteWave(folder + "/Blocked.wav", NotInServiceTone());
     if (!ok) {
         std::fprintf(stderr, "orvane-make-sounds: cannot write into %s\n", folder.c_str());
         return 1;

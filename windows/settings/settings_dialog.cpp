@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,10 +17,12 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <initializer_list>
 
 #include "calls/call_state_machine.h"
 #include "calls/phonebook/phone_number.h"
@@ -28,6 +31,7 @@
 #include "core/private_folder.h"
 #include "core/product.h"
 #include "core/user_files.h"
+#include "settings/names/incoming_call.h"
 #include "settings/program_settings.h"
 #include "telephony/line_devices.h"
 #include "translation/right_to_left.h"
@@ -231,6 +235,7 @@ QWidget* SettingsDialog::BuildIncomingCallPage() {
     incomingLayout->addWidget(openAppOnCall_);
     incomingLayout->addWidget(playOnCall_);
     incomingLayout->addLayout(soundRow);
+    incomingLayout->addWidget(BuildAnnouncement(incoming));
     incomingLayout->addStretch();
     connect(play_, &QToolButton::clicked, this, &SettingsDialog::PlaySound);
     connect(stop_, &QToolButton::clicked, this, &SettingsDialog::StopSound);
@@ -338,6 +343,10 @@ void SettingsDialog::ApplyTexts() {
     stop_->setToolTip(Text(ids::kTipStopSound));
     add_->setToolTip(Text(ids::kTipAddSound));
     delete_->setToolTip(Text(ids::kDelete));
+    announce_->setText(Text(ids::kAnnounce));
+    announceWhile_->setText(Text(ids::kAnnounceWhileRecording));
+    playAnnouncement_->setToolTip(Text(ids::kTipPlaySound));
+    addAnnouncement_->setToolTip(Text(ids::kTipAddSound));
     logSystem_->setText(Text(ids::kLogSystem));
     logCalls_->setText(Text(ids::kLogCalls));
     warnBeforeDelete_->setText(Text(ids::kWarnBeforeDelete));
@@ -421,6 +430,10 @@ void SettingsDialog::ShowIncomingCall() {
     openAppOnCall_->setChecked(incoming.OpenAppOnCall());
     playOnCall_->setChecked(incoming.PlaySound());
     FillSoundList(incoming.Sound());
+    announce_->setChecked(incoming.Announce());
+    announceWhile_->setChecked(incoming.AnnounceWhileRecording());
+    FillAnnouncementList(incoming.AnnouncementSound());
+    EnableAnnouncement();
 }
 
 void SettingsDialog::FillModemList(bool recommendedOnly, const QString& stored) {
@@ -549,6 +562,10 @@ void SettingsDialog::SaveIncomingCall(const Saved& saved) {
     saved(incoming.SetOpenAppOnCall(openAppOnCall_->isChecked()), openAppOnCall_->text());
     saved(incoming.SetPlaySound(playOnCall_->isChecked()), playOnCall_->text());
     saved(incoming.SetSound(sound_->currentText()), playOnCall_->text());
+    saved(incoming.SetAnnounce(announce_->isChecked()), announce_->text());
+    saved(incoming.SetAnnouncementSound(announcement_->currentData().toString()),
+          announce_->text());
+    saved(incoming.SetAnnounceWhileRecording(announceWhile_->isChecked()), announceWhile_->text());
 }
 
 void SettingsDialog::ShowRetention() {
@@ -660,6 +677,7 @@ void SettingsDialog::AddSound() {
     const QString name = AddSoundFile(this, paths::UserSoundFolder());
     if (!name.isEmpty()) {
         FillSoundList(name);
+        FillAnnouncementList(announcement_->currentData().toString());
     }
 }
 
@@ -684,6 +702,7 @@ void SettingsDialog::DeleteSound() {
     }
     QFile::remove(paths::UserSoundFolder() + name);
     FillSoundList(QString());
+    FillAnnouncementList(announcement_->currentData().toString());
 }
 
 void SettingsDialog::FillSoundList(const QString& name) {
@@ -722,6 +741,91 @@ void SettingsDialog::ShowDeviceProperties() {
     ApplyRightToLeft(box);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
+}
+
+QWidget* SettingsDialog::BuildAnnouncement(QWidget* page) {
+    auto* box = new QWidget(page);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 8, 0, 0);
+    announce_ = new QCheckBox(box);
+    announce_->setObjectName(QStringLiteral("chkAnnounce_IC"));
+    announcement_ = new QComboBox(box);
+    announcement_->setObjectName(QStringLiteral("CmbAnnounce_IC"));
+    playAnnouncement_ = ToolButton("media-playback-start", box);
+    playAnnouncement_->setObjectName(QStringLiteral("cmdPlayAnnounce_IC"));
+    auto* stop = ToolButton("media-playback-stop", box);
+    stop->setObjectName(QStringLiteral("cmdStopAnnounce_IC"));
+    addAnnouncement_ = ToolButton("list-add", box);
+    addAnnouncement_->setObjectName(QStringLiteral("cmdAddAnnounce_IC"));
+    announceWhile_ = new QCheckBox(box);
+    announceWhile_->setObjectName(QStringLiteral("chkAnnounceWhile_IC"));
+    // The choices under the check box, indented as its parts.
+    const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                       style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    auto* soundRow = new QHBoxLayout;
+    soundRow->addSpacing(indent);
+    soundRow->addWidget(announcement_, 1);
+    soundRow->addWidget(playAnnouncement_);
+    soundRow->addWidget(stop);
+    soundRow->addSpacing(8);
+    soundRow->addWidget(addAnnouncement_);
+    auto* whileRow = new QHBoxLayout;
+    whileRow->addSpacing(indent);
+    whileRow->addWidget(announceWhile_, 1);
+    layout->addWidget(announce_);
+    layout->addLayout(soundRow);
+    layout->addLayout(whileRow);
+    connect(announce_, &QCheckBox::toggled, this, &SettingsDialog::EnableAnnouncement);
+    connect(playAnnouncement_, &QToolButton::clicked, this, &SettingsDialog::PlayAnnouncement);
+    connect(stop, &QToolButton::clicked, this, &SettingsDialog::StopSound);
+    connect(addAnnouncement_, &QToolButton::clicked, this, &SettingsDialog::AddAnnouncement);
+    return box;
+}
+
+void SettingsDialog::EnableAnnouncement() {
+    const bool on = announce_->isChecked();
+    for (QWidget* part : std::initializer_list<QWidget*>{announcement_, playAnnouncement_,
+                                                         addAnnouncement_, announceWhile_}) {
+        part->setEnabled(on);
+    }
+}
+
+void SettingsDialog::FillAnnouncementList(const QString& name) {
+    announcement_->clear();
+    announcement_->addItem(Text(ids::kAnnouncementShipped), QString());
+    const QStringList names = UserFirstNames(paths::UserSoundFolder(), paths::ShippedSoundFolder(),
+                                             QStringList{kSoundPattern});
+    for (const QString& sound : names) {
+        // The shipped tone is the first entry.
+        if (sound != kDefaultAnnouncement) {
+            announcement_->addItem(sound, sound);
+        }
+    }
+    if (name != kDefaultAnnouncement && announcement_->findData(name) < 0) {
+        announcement_->addItem(name, name);
+    }
+    announcement_->setCurrentIndex(
+        name == kDefaultAnnouncement ? 0 : std::max(announcement_->findData(name), 0));
+}
+
+void SettingsDialog::PlayAnnouncement() {
+    const QString name = announcement_->currentData().toString();
+    const QString path = AlertSoundPath(name.isEmpty() ? kDefaultAnnouncement : name);
+    // A stored name whose file is gone plays nothing.
+    if (host_.playSound && !path.isEmpty() && QFileInfo(path).isFile()) {
+        host_.playSound(path);
+    }
+}
+
+void SettingsDialog::AddAnnouncement() {
+    StopSound();
+    MakePrivateFolders(paths::UserSoundFolder());
+    const QString name = AddSoundFile(this, paths::UserSoundFolder());
+    if (!name.isEmpty()) {
+        // Both lists show the Sound folders; each keeps its choice.
+        FillSoundList(sound_->currentText());
+        FillAnnouncementList(name);
+    }
 }
 
 }  // namespace orvane

@@ -80,6 +80,9 @@ class SettingsDialog final : public QDialog {
     void AddSound();
     void DeleteSound();
     void ShowDeviceProperties();
+    // The announcement's own Play and Add (into the user's sound folder).
+    void PlayAnnouncement();
+    void AddAnnouncement();
 
     // The log-on command the Run entry holds when the box is checked.
     static QString RunCommand();
@@ -123,6 +126,12 @@ class SettingsDialog final : public QDialog {
     void FillSoundDevices();
     QString ChosenModem() const;
     void SelectPage(int page);
+    // The announcement row: the shipped tone first (stored as ""), then the
+    // Sound folders' other sounds; shows `name`, kept as an entry when no
+    // file has that name so that OK does not change the choice.
+    QWidget* BuildAnnouncement(QWidget* page);
+    void FillAnnouncementList(const QString& name);
+    void EnableAnnouncement();
 
     ProgramSettings& settings_;
     Host host_;
@@ -172,6 +181,12 @@ class SettingsDialog final : public QDialog {
     QLabel* keepForLabel_ = nullptr;
     QComboBox* keepFor_ = nullptr;
     QPushButton* displayLog_ = nullptr;
+    // Incoming call: the announcement.
+    QCheckBox* announce_ = nullptr;
+    QComboBox* announcement_ = nullptr;
+    QToolButton* playAnnouncement_ = nullptr;
+    QToolButton* addAnnouncement_ = nullptr;
+    QCheckBox* announceWhile_ = nullptr;
     // Retention.
     RetentionPage* retention_ = nullptr;
     QPushButton* ok_ = nullptr;

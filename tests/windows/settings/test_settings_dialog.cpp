@@ -23,6 +23,7 @@
 #include "core/product.h"
 #include "settings/global_options.h"
 #include "settings/names/devices.h"
+#include "settings/names/incoming_call.h"
 #include "settings/names/log.h"
 #include "settings/program_settings.h"
 #include "settings/store/registry_routines.h"
@@ -490,6 +491,116 @@ TEST_F(SettingsDialogTest, DeletingASoundAsksAndTheOnlySoundIsKept) {
         EXPECT_EQ(ReadAll(shipped), "RIFF shipped");
     }
     EXPECT_EQ(names(), QStringList{"ring.wav"});
+}
+
+// The announcement: the shipped tone is the first entry (stored as ""), the
+// other sounds of both folders follow, a stored name no file has stays the
+// choice; its parts are usable only with its check on, and Play and Add act
+// on its own list.
+TEST_F(SettingsDialogTest, TheAnnouncementIsChosenFromTheSoundsAndFollowsItsCheck) {
+    const QString shipped = env_.writeFile("program/Sound/Recorded.wav", "RIFF tone");
+    env_.writeFile("program/Sound/Ring.wav", "RIFF ring");
+    ASSERT_TRUE(QDir().mkpath(paths::UserSoundFolder()));
+    const QString notice = paths::UserSoundFolder() + "notice.wav";
+    env_.writeFile(QDir(env_.root()).relativeFilePath(notice), "RIFF notice");
+    const QString tone = Text(ids::kAnnouncementShipped);
+    struct Case {
+        const char* label;
+        const char* stored;  // CmbAnnounce_IC; nullptr: missing
+        QStringList listed;
+        QString shown;
+        bool check;    // set before OK; the parts follow it
+        QString pick;  // chosen before OK; empty: left as shown
+        QString played;
+        QString saved;
+    };
+    const Case cases[] = {
+        {"nothing stored", nullptr, {tone, "notice.wav", "Ring.wav"}, tone, false, "", shipped, ""},
+        {"the user's sound",
+         "",
+         {tone, "notice.wav", "Ring.wav"},
+         tone,
+         true,
+         "notice.wav",
+         notice,
+         "notice.wav"},
+        {"stored by name",
+         "notice.wav",
+         {tone, "notice.wav", "Ring.wav"},
+         "notice.wav",
+         true,
+         "",
+         notice,
+         "notice.wav"},
+        {"the shipped one by name",
+         "Recorded.wav",
+         {tone, "notice.wav", "Ring.wav"},
+         tone,
+         true,
+         "",
+         shipped,
+         ""},
+        {"a sound that is gone",
+         "gone.wav",
+         {tone, "notice.wav", "Ring.wav", "gone.wav"},
+         "gone.wav",
+         true,
+         "",
+         "",
+         "gone.wav"},
+        {"a path",
+         "../notice.wav",
+         {tone, "notice.wav", "Ring.wav", "../notice.wav"},
+         "../notice.wav",
+         false,
+         "",
+         "",
+         "../notice.wav"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.stored == nullptr) {
+            RegistryRoutines(kHkeyLocalMachine, product::kRootKey, kTabIncomingCall)
+                .DeleteValue(setting::kCmbAnnounceIc);
+        } else {
+            Store(kTabIncomingCall, setting::kCmbAnnounceIc, QString::fromUtf8(c.stored));
+        }
+        Dialog().Open(SettingsDialog::kIncomingCall);
+        auto* check = Control<QCheckBox>("chkAnnounce_IC");
+        auto* sounds = Control<QComboBox>("CmbAnnounce_IC");
+        QStringList listed;
+        for (int i = 0; i < sounds->count(); ++i) {
+            listed << sounds->itemText(i);
+        }
+        EXPECT_EQ(listed, c.listed);
+        EXPECT_EQ(sounds->currentText(), c.shown);
+        check->setChecked(c.check);
+        for (const char* part :
+             {"CmbAnnounce_IC", "cmdPlayAnnounce_IC", "cmdAddAnnounce_IC", "chkAnnounceWhile_IC"}) {
+            EXPECT_EQ(Control<QWidget>(part)->isEnabled(), c.check) << part;
+        }
+        if (!c.pick.isEmpty()) {
+            sounds->setCurrentIndex(sounds->findText(c.pick));
+        }
+        Control<QCheckBox>("chkAnnounceWhile_IC")->setChecked(c.check);
+        played_.clear();
+        Dialog().PlayAnnouncement();
+        EXPECT_EQ(played_, c.played.isEmpty() ? QStringList() : QStringList{c.played});
+        Dialog().Accept();
+        EXPECT_EQ(Stored(kTabIncomingCall, setting::kCmbAnnounceIc).toString(), c.saved);
+        EXPECT_EQ(settings_->IncomingCall().Announce(), c.check);
+        EXPECT_EQ(settings_->IncomingCall().AnnounceWhileRecording(), c.check);
+    }
+    // Added through the announcement's own button: chosen there, and listed
+    // for the ring as well.
+    const QString picked = env_.writeFile("picked/hello.wav", "RIFF hello");
+    SetFileDialogHook([&picked](const FileDialogRequest&) { return picked; });
+    Dialog().Open(SettingsDialog::kIncomingCall);
+    Dialog().AddAnnouncement();
+    SetFileDialogHook({});
+    EXPECT_EQ(Control<QComboBox>("CmbAnnounce_IC")->currentText(), "hello.wav");
+    EXPECT_GE(Control<QComboBox>("CmbPlayWhen_IC")->findText("hello.wav"), 0);
+    EXPECT_TRUE(QFile::exists(paths::UserSoundFolder() + "hello.wav"));
 }
 
 TEST_F(SettingsDialogTest, TheRunBoxAndTheAutostartEntryAgreeAfterOk) {
