@@ -10,9 +10,9 @@ ProgramSettings::ProgramSettings() = default;
 ProgramSettings::~ProgramSettings() = default;
 
 void ProgramSettings::Reload() {
-    for (SettingsPage* page :
-         std::initializer_list<SettingsPage*>{&general_, &devices_, &incomingCall_, &log_,
-                                              &language_, &mainWindow_, &phoneBook_, &retention_}) {
+    for (SettingsPage* page : std::initializer_list<SettingsPage*>{
+             &general_, &devices_, &incomingCall_, &log_, &language_, &mainWindow_, &phoneBook_,
+             &retention_, &screening_}) {
         page->Reload();
     }
 }

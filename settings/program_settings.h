@@ -15,6 +15,7 @@
 #include "settings/pages/main_window_settings.h"
 #include "settings/pages/phone_book_settings.h"
 #include "settings/pages/retention_settings.h"
+#include "settings/pages/screening_settings.h"
 
 namespace orvane {
 
@@ -40,6 +41,8 @@ class ProgramSettings final {
     const LogSettings& Log() const { return log_; }
     RetentionSettings& Retention() { return retention_; }
     const RetentionSettings& Retention() const { return retention_; }
+    ScreeningSettings& Screening() { return screening_; }
+    const ScreeningSettings& Screening() const { return screening_; }
 
     // The pages whose values the running program acts on (GlobalOptions).
     std::vector<SettingsPage*> OptionPages() {
@@ -60,6 +63,7 @@ class ProgramSettings final {
     MainWindowSettings mainWindow_;
     PhoneBookSettings phoneBook_;
     RetentionSettings retention_;
+    ScreeningSettings screening_;
     std::unique_ptr<OptionsWatcher> watcher_;
 };
 
