@@ -10,8 +10,7 @@
 
 namespace orvane {
 
-ScreeningWatch::ScreeningWatch(ScreeningFile& file, std::function<void()> reloaded,
-                               QObject* parent)
+ScreeningWatch::ScreeningWatch(ScreeningFile& file, std::function<void()> reloaded, QObject* parent)
     : QObject(parent), file_(file), reloaded_(std::move(reloaded)) {
     stamp_ = StampNow();
     const QString path = file_.Path();

@@ -38,7 +38,8 @@ TEST(ScreeningForm, ARowThatDoesNotReadIsNamedAndNothingIsTaken) {
         {List::kRecordRules, {Kind::kNumber, QStringLiteral("0301-23 45*"), 0}, RowProblem::kNone},
         {List::kRecordRules, {Kind::kNumber, QStringLiteral("../etc"), 0}, RowProblem::kBadPattern},
         {List::kBlockList, {Kind::kNumber, QStringLiteral("  "), 1}, RowProblem::kBadPattern},
-        {List::kBlockList, {Kind::kNumber, QStringLiteral("0800 CALL"), 1},
+        {List::kBlockList,
+         {Kind::kNumber, QStringLiteral("0800 CALL"), 1},
          RowProblem::kBadPattern},
         {List::kAllowList, {Kind::kNumber, QStringLiteral("12#3"), 0}, RowProblem::kBadPattern},
         {List::kAllowList, {Kind::kContact, QStringLiteral(" "), 0}, RowProblem::kNoName},
@@ -73,7 +74,7 @@ TEST(ScreeningForm, MovingARowChangesWhichRuleMatchesFirst) {
         int now;
         std::vector<ScreeningRow> order;
     } cases[] = {
-        {1, -1, 0, {b, a, c}}, {1, 1, 2, {a, c, b}}, {0, -1, 0, {a, b, c}},
+        {1, -1, 0, {b, a, c}}, {1, 1, 2, {a, c, b}},  {0, -1, 0, {a, b, c}},
         {2, 1, 2, {a, b, c}},  {5, -1, 5, {a, b, c}}, {-1, 1, -1, {a, b, c}},
     };
     for (const auto& t : cases) {
