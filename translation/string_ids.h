@@ -368,7 +368,7 @@ inline constexpr int kMsgNumberBlockedUnallowed = 720;  // "<%S>": the number
 inline constexpr int kRecordRulesExplain = 721;
 inline constexpr int kBlockingExplain = 722;
 inline constexpr int kMsgScreeningRulesNotSaved = 723;  // "<%S>": why
-inline constexpr int kPatternHint = 724;
+inline constexpr int kPatternHint = 724;                // "<%S>": examples
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {

@@ -44,7 +44,7 @@ void RecordRulesPage::ApplyTexts() {
     const QStringList choices = {Text(ids::kRecordAlways), Text(ids::kRecordNever),
                                  Text(ids::kRecordAsk)};
     rules_->ApplyTexts(Text(ids::kColumnRecording), choices);
-    hint_->setText(Text(ids::kPatternHint));
+    hint_->setText(TextWithValue(ids::kPatternHint, QStringLiteral("0900*, 030\u00A01234???")));
     everyoneElseLabel_->setText(Text(ids::kLabelEveryoneElse));
     const int chosen = everyoneElse_->currentIndex();
     everyoneElse_->clear();

@@ -7,11 +7,13 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "calls/screening/screening_rules.h"
+#include "translation/bidi_text.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 
@@ -26,7 +28,32 @@ bool Valued(CallerMatch::Kind kind) {
     return kind == CallerMatch::Kind::kNumber || kind == CallerMatch::Kind::kContact;
 }
 
+// Numbers keep their order in a right-to-left window ("+44 20 7946" is not
+// turned around its blanks), on the row's side; names read in their own
+// direction.
+class ValueDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->direction == Qt::RightToLeft && !HasRightToLeftLetters(option->text)) {
+            option->direction = Qt::LeftToRight;
+            option->displayAlignment = Qt::AlignVCenter | Qt::AlignAbsolute | Qt::AlignRight;
+        }
+    }
+};
+
 }  // namespace
+
+QString TextWithValue(int id, const QString& value) {
+    const QString text = Text(id);
+    return RightToLeftRun(
+        ReplaceMarker(text, HasRightToLeftLetters(text) ? LeftToRightIsolate(value) : value));
+}
+
+namespace {}  // namespace
 
 ScreeningTable::ScreeningTable(const QString& name, bool ordered, QWidget* parent)
     : QWidget(parent) {
@@ -35,7 +62,10 @@ ScreeningTable::ScreeningTable(const QString& name, bool ordered, QWidget* paren
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setWordWrap(false);
+    table_->setItemDelegateForColumn(kValue, new ValueDelegate(table_));
+    // Wide enough for the boxes and a number beside them.
+    table_->setMinimumWidth(460);
     add_ = new QPushButton(this);
     remove_ = new QPushButton(this);
     up_ = new QPushButton(this);
@@ -50,18 +80,16 @@ ScreeningTable::ScreeningTable(const QString& name, bool ordered, QWidget* paren
     problem_->setPalette(palette);
     problem_->hide();
 
-    auto* buttons = new QVBoxLayout;
+    auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {add_, remove_, up_, down_}) {
         buttons->addWidget(button);
     }
     buttons->addStretch();
-    auto* row = new QHBoxLayout;
-    row->addWidget(table_, 1);
-    row->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(row);
+    layout->addWidget(table_, 1);
     layout->addWidget(problem_);
+    layout->addLayout(buttons);
 
     connect(add_, &QPushButton::clicked, this, &ScreeningTable::AddRow);
     connect(remove_, &QPushButton::clicked, this, &ScreeningTable::RemoveRow);
@@ -83,6 +111,12 @@ void ScreeningTable::ApplyTexts(const QString& choiceHeader, const QStringList& 
         headers.append(choiceHeader);
     }
     table_->setHorizontalHeaderLabels(headers);
+    QHeaderView* header = table_->horizontalHeader();
+    header->setSectionResizeMode(kWho, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(kValue, QHeaderView::Stretch);
+    if (!choices_.isEmpty()) {
+        header->setSectionResizeMode(kChoice, QHeaderView::ResizeToContents);
+    }
     add_->setText(Text(ids::kScreenAdd));
     remove_->setText(Text(ids::kScreenRemove));
     up_->setText(Text(ids::kScreenUp));
@@ -97,7 +131,6 @@ void ScreeningTable::SetRows(const std::vector<ScreeningRow>& rows) {
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         FillRow(i, rows[static_cast<size_t>(i)]);
     }
-    table_->resizeColumnToContents(kWho);
     problem_->hide();
     problem_->clear();
 }
@@ -206,7 +239,7 @@ void ScreeningTable::CheckRow(int row) {
     QString message;
     switch (ProblemOf(value)) {
         case RowProblem::kBadPattern:
-            message = ReplaceMarker(Text(ids::kBadNumberPattern), value.value.trimmed());
+            message = TextWithValue(ids::kBadNumberPattern, value.value.trimmed());
             break;
         case RowProblem::kNoName:
             message = Text(ids::kNoContactName);

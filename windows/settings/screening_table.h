@@ -17,6 +17,10 @@ class QTableWidget;
 
 namespace orvane {
 
+// The text of `id` with `value` (a number, a path) for its marker, the
+// value in its own order inside a right-to-left sentence.
+QString TextWithValue(int id, const QString& value);
+
 class ScreeningTable final : public QWidget {
   public:
     // `name` names the table for tests ("tblRecordRules"); `ordered`

@@ -661,7 +661,7 @@ void SettingsDialog::ShowScreening() {
     if (file != nullptr && file->ReadOnly()) {
         note = Text(ids::kScreeningReadOnly);
     } else if (file != nullptr && !file->SetAsidePath().isEmpty()) {
-        note = ReplaceMarker(Text(ids::kScreeningSetAside), file->SetAsidePath());
+        note = TextWithValue(ids::kScreeningSetAside, file->SetAsidePath());
     }
     const ScreeningSettings& stored = settings_.Screening();
     recordRules_->Show(form, stored.ListUnrecorded(), note);

@@ -635,7 +635,7 @@ TEST_F(SettingsDialogTest, ScreeningPagesSaveOnlyRulesThatReadAndKeepThemWhenNot
     const QByteArray before = ReadAll(path);
     record->AddRow();
     recordTable->item(1, 1)->setText("0800 CALL");
-    EXPECT_EQ(record->Problem(), ReplaceMarker(Text(ids::kBadNumberPattern), "0800 CALL"));
+    EXPECT_EQ(record->Problem(), TextWithValue(ids::kBadNumberPattern, "0800 CALL"));
     QTreeWidget* pageList = Dialog().findChild<QTreeWidget*>();
     pageList->setCurrentItem(pageList->topLevelItem(0));
     Control<QCheckBox>("chkListUnrecorded")->setChecked(false);
