@@ -552,6 +552,15 @@ void Program::ShowSettings(int page) {
         };
         host.callsFolder = [this] { return callStore_->Folder(); };
         host.screening = screening_.get();
+        host.contactNames = [this] {
+            QStringList names;
+            for (const PhoneBookEntry& entry : phoneBook_->Entries()) {
+                names.append(entry.name);
+            }
+            names.sort(Qt::CaseInsensitive);
+            names.removeDuplicates();
+            return names;
+        };
         settingsDialog_ = std::make_unique<SettingsDialog>(settings_, std::move(host));
         settingsDialog_->showTranslationEditor = [this] { ShowTranslationEditor(); };
         settingsDialog_->showJournalViewer = [this] { ShowJournalViewer(); };

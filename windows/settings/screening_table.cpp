@@ -1,9 +1,11 @@
 #include "windows/settings/screening_table.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -11,6 +13,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "calls/screening/screening_rules.h"
 #include "translation/bidi_text.h"
@@ -30,10 +34,26 @@ bool Valued(CallerMatch::Kind kind) {
 
 // Numbers keep their order in a right-to-left window ("+44 20 7946" is not
 // turned around its blanks), on the row's side; names read in their own
-// direction.
+// direction. A contact's name is offered from the phone book as it is
+// typed: a rule matches only the name the book has.
 class ValueDelegate final : public QStyledItemDelegate {
   public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    ValueDelegate(std::function<QStringList(int row)> names, QObject* parent)
+        : QStyledItemDelegate(parent), names_(std::move(names)) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        const QStringList names = names_(index.row());
+        if (line != nullptr && !names.isEmpty()) {
+            auto* completer = new QCompleter(names, line);
+            completer->setCaseSensitivity(Qt::CaseInsensitive);
+            completer->setFilterMode(Qt::MatchContains);
+            line->setCompleter(completer);
+        }
+        return editor;
+    }
 
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -43,6 +63,9 @@ class ValueDelegate final : public QStyledItemDelegate {
             option->displayAlignment = Qt::AlignVCenter | Qt::AlignAbsolute | Qt::AlignRight;
         }
     }
+
+  private:
+    std::function<QStringList(int row)> names_;
 };
 
 }  // namespace
@@ -63,7 +86,16 @@ ScreeningTable::ScreeningTable(const QString& name, bool ordered, QWidget* paren
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
     table_->setWordWrap(false);
-    table_->setItemDelegateForColumn(kValue, new ValueDelegate(table_));
+    table_->setItemDelegateForColumn(
+        kValue, new ValueDelegate(
+                    [this](int row) {
+                        const auto* kind = qobject_cast<QComboBox*>(table_->cellWidget(row, kWho));
+                        return kind != nullptr && kind->currentIndex() ==
+                                                      static_cast<int>(CallerMatch::Kind::kContact)
+                                   ? contactNames_
+                                   : QStringList();
+                    },
+                    table_));
     // Wide enough for the boxes and a number beside them.
     table_->setMinimumWidth(460);
     add_ = new QPushButton(this);
@@ -258,6 +290,10 @@ void ScreeningTable::CheckRow(int row) {
     if (!message.isEmpty()) {
         SelectRow(row);
     }
+}
+
+void ScreeningTable::SetContactNames(const QStringList& names) {
+    contactNames_ = names;
 }
 
 QString ScreeningTable::Problem() const {

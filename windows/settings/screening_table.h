@@ -32,6 +32,8 @@ class ScreeningTable final : public QWidget {
     void ApplyTexts(const QString& choiceHeader, const QStringList& choices);
 
     void SetRows(const std::vector<ScreeningRow>& rows);
+    // The phone book's names, offered while a contact's name is typed.
+    void SetContactNames(const QStringList& names);
     std::vector<ScreeningRow> Rows() const;
 
     // The rows' buttons, for the page and for tests.
@@ -56,6 +58,7 @@ class ScreeningTable final : public QWidget {
     QPushButton* down_ = nullptr;
     QLabel* problem_ = nullptr;
     QStringList choices_;
+    QStringList contactNames_;
 };
 
 }  // namespace orvane

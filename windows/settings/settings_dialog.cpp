@@ -663,6 +663,11 @@ void SettingsDialog::ShowScreening() {
     } else if (file != nullptr && !file->SetAsidePath().isEmpty()) {
         note = TextWithValue(ids::kScreeningSetAside, file->SetAsidePath());
     }
+    const QStringList names = host_.contactNames ? host_.contactNames() : QStringList();
+    for (ScreeningTable* table :
+         {&recordRules_->Rules(), &blocking_->BlockList(), &blocking_->AllowList()}) {
+        table->SetContactNames(names);
+    }
     const ScreeningSettings& stored = settings_.Screening();
     recordRules_->Show(form, stored.ListUnrecorded(), note);
     blocking_->Show(form,

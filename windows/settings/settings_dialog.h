@@ -50,6 +50,8 @@ class SettingsDialog final : public QDialog {
         // The screening rules the running program decides calls by; null:
         // the Record rules and Blocking pages save nothing.
         ScreeningFile* screening = nullptr;
+        // The phone book's names, offered for contact entries.
+        std::function<QStringList()> contactNames;
     };
 
     // The pages, in tree order; ShowSettings(page) takes these numbers.

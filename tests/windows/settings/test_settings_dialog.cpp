@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -86,6 +87,7 @@ class SettingsDialogTest : public ::testing::Test {
             host.soundDevices = [] { return QStringList{"Speakers", "Headset"}; };
             host.playSound = [this](const QString& path) { played_ << path; };
             host.screening = screening_;
+            host.contactNames = [] { return QStringList{"Anna Berg", "Dr. Weber"}; };
             settings_ = std::make_unique<ProgramSettings>();
             // What the program follows: each change of the modem.
             QObject::connect(&settings_->Devices(), &SettingsPage::changed, [this] {
@@ -630,12 +632,27 @@ TEST_F(SettingsDialogTest, ScreeningPagesSaveOnlyRulesThatReadAndKeepThemWhenNot
     ASSERT_EQ(recordTable->rowCount(), 1);
     EXPECT_EQ(recordTable->item(0, 1)->text(), "Anna");
     EXPECT_EQ(table("tblBlockList").first->item(0, 1)->text(), "0900*");
+    // A contact's name is offered from the phone book; a number's is not.
+    const auto offered = [&](int row) {
+        QWidget* editor = recordTable->itemDelegateForColumn(1)->createEditor(
+            recordTable->viewport(), QStyleOptionViewItem(), recordTable->model()->index(row, 1));
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        QCompleter* completer = line != nullptr ? line->completer() : nullptr;
+        QStringList names;
+        for (int i = 0; completer != nullptr && i < completer->model()->rowCount(); ++i) {
+            names.append(completer->model()->index(i, 0).data().toString());
+        }
+        delete editor;
+        return names;
+    };
+    EXPECT_EQ(offered(0), QStringList({"Anna Berg", "Dr. Weber"}));
 
     // A number that is no pattern is named at its row, and OK saves nothing.
     const QByteArray before = ReadAll(path);
     record->AddRow();
     recordTable->item(1, 1)->setText("0800 CALL");
     EXPECT_EQ(record->Problem(), TextWithValue(ids::kBadNumberPattern, "0800 CALL"));
+    EXPECT_EQ(offered(1), QStringList());
     QTreeWidget* pageList = Dialog().findChild<QTreeWidget*>();
     pageList->setCurrentItem(pageList->topLevelItem(0));
     Control<QCheckBox>("chkListUnrecorded")->setChecked(false);
