@@ -687,6 +687,8 @@ TEST_F(SettingsDialogTest, ScreeningPagesSaveOnlyRulesThatReadAndKeepThemWhenNot
     ScreeningFile unwritable(env_.configHome() + "/missing/Screening.txt");
     screening_ = &unwritable;
     Dialog().Open(SettingsDialog::kBlocking);
+    // No message chosen yet: the shipped one.
+    EXPECT_EQ(Control<QComboBox>("cmbBlockMessage")->currentText(), kDefaultBlockMessage);
     table("tblAllowList").second->AddRow();
     table("tblAllowList").first->item(0, 1)->setText("030 555");
     SetNextMessageAnswer(kAnswerOk);
