@@ -624,6 +624,10 @@ void MainWindow::AddBlockThisNumber() {
             case ScreeningFile::BlockOutcome::kBlocked:
                 statusBar()->showMessage(ReplaceMarker(Text(ids::kMsgNumberBlocked), caller));
                 break;
+            case ScreeningFile::BlockOutcome::kBlockedAndUnallowed:
+                statusBar()->showMessage(
+                    ReplaceMarker(Text(ids::kMsgNumberBlockedUnallowed), caller));
+                break;
             case ScreeningFile::BlockOutcome::kAlreadyBlocked:
                 statusBar()->showMessage(
                     ReplaceMarker(Text(ids::kMsgNumberAlreadyBlocked), caller));

@@ -35,6 +35,7 @@
 #include "calls/retention/retention_keeper.h"
 #include "calls/screening/call_screen.h"
 #include "calls/screening/screening_file.h"
+#include "calls/screening/screening_watch.h"
 #include "calls/store/call_store.h"
 #include "calls/store/stored_calls.h"
 #include "core/clock.h"
@@ -380,6 +381,7 @@ void Program::CreateTelephony() {
     screening_ = std::make_unique<ScreeningFile>(ScreeningFile::DefaultFile());
     screening_->Load();
     screener_ = std::make_unique<CallScreener>(*phoneBook_, *screening_);
+    screeningWatch_ = std::make_unique<ScreeningWatch>(*screening_);
     const TapiFactory& factory = TapiFactoryHook();
     tapi_ = factory ? factory(this) : Tapi::CreateForModems(this);
     CreateRecorder();
@@ -567,6 +569,16 @@ void Program::ShowSettings(int page) {
             return retention_ ? retention_->Preview(rules) : RetentionChoice{};
         };
         host.callsFolder = [this] { return callStore_->Folder(); };
+        host.screening = screening_.get();
+        host.contactNames = [this] {
+            QStringList names;
+            for (const PhoneBookEntry& entry : phoneBook_->Entries()) {
+                names.append(entry.name);
+            }
+            names.sort(Qt::CaseInsensitive);
+            names.removeDuplicates();
+            return names;
+        };
         settingsDialog_ = std::make_unique<SettingsDialog>(settings_, std::move(host));
         settingsDialog_->showTranslationEditor = [this] { ShowTranslationEditor(); };
         settingsDialog_->showJournalViewer = [this] { ShowJournalViewer(); };

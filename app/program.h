@@ -45,6 +45,7 @@ class Tapi;
 class TranslationEditor;
 class CallScreener;
 class ScreeningFile;
+class ScreeningWatch;
 
 class Program final : public QObject {
   public:
@@ -228,6 +229,8 @@ class Program final : public QObject {
     // The screening rules the state machine asks; they outlive it.
     std::unique_ptr<ScreeningFile> screening_;
     std::unique_ptr<CallScreener> screener_;
+    // Reads the rules again when the file changes outside the program.
+    std::unique_ptr<ScreeningWatch> screeningWatch_;
     std::unique_ptr<LineConnection> line_;
     std::unique_ptr<CallStateMachine> calls_;
     std::unique_ptr<RetentionKeeper> retention_;

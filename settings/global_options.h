@@ -40,7 +40,7 @@ struct GlobalOptions {
     bool announce = false;
     QString announcementSound;  // file name in the Sound folders; empty: the shipped one
     bool announceWhileRecording = false;
-    QString blockMessageSound;  // file name in the Sound folders; empty: the shipped one
+    QString blockMessageSound;  // file name in the Sound folders (the shipped one unless chosen)
 };
 
 // The pages' values now (soundDevice left 0: the audio controls know the

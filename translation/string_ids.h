@@ -356,6 +356,41 @@ inline constexpr int kCallLimitsHint = 887;
 inline constexpr int kAnnounce = 751;
 inline constexpr int kAnnouncementShipped = 752;
 inline constexpr int kAnnounceWhileRecording = 753;
+// The record rules and blocking pages.
+inline constexpr int kPageRecordRules = 646;
+inline constexpr int kPageBlocking = 647;
+inline constexpr int kScreenWhoNumber = 648;
+inline constexpr int kScreenWhoContact = 649;
+inline constexpr int kScreenWhoWithheld = 650;
+inline constexpr int kScreenWhoUnknown = 651;
+inline constexpr int kRecordAlways = 652;
+inline constexpr int kRecordNever = 653;
+inline constexpr int kRecordAsk = 654;
+inline constexpr int kColumnWho = 655;
+inline constexpr int kColumnNumberOrName = 656;
+inline constexpr int kColumnRecording = 657;
+inline constexpr int kLabelEveryoneElse = 658;
+inline constexpr int kListUnrecorded = 659;
+inline constexpr int kScreenAdd = 660;
+inline constexpr int kScreenRemove = 661;
+inline constexpr int kScreenUp = 662;
+inline constexpr int kScreenDown = 663;
+inline constexpr int kLabelBlockList = 664;
+inline constexpr int kLabelAllowList = 665;
+inline constexpr int kAllowListMode = 666;
+inline constexpr int kColumnThen = 667;
+inline constexpr int kBlockHangUp = 668;
+inline constexpr int kBlockPlayMessage = 669;
+inline constexpr int kLabelBlockMessage = 670;
+inline constexpr int kBadNumberPattern = 671;  // "<%S>": what was typed
+inline constexpr int kNoContactName = 672;
+inline constexpr int kScreeningSetAside = 673;  // "<%S>": the copy
+inline constexpr int kScreeningReadOnly = 719;
+inline constexpr int kMsgNumberBlockedUnallowed = 720;  // "<%S>": the number
+inline constexpr int kRecordRulesExplain = 721;
+inline constexpr int kBlockingExplain = 722;
+inline constexpr int kMsgScreeningRulesNotSaved = 723;  // "<%S>": why
+inline constexpr int kPatternHint = 724;                // "<%S>": examples
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -654,6 +689,40 @@ inline constexpr std::array kAllIds = {
     kAnnounce,
     kAnnouncementShipped,
     kAnnounceWhileRecording,
+    kPageRecordRules,
+    kPageBlocking,
+    kScreenWhoNumber,
+    kScreenWhoContact,
+    kScreenWhoWithheld,
+    kScreenWhoUnknown,
+    kRecordAlways,
+    kRecordNever,
+    kRecordAsk,
+    kColumnWho,
+    kColumnNumberOrName,
+    kColumnRecording,
+    kLabelEveryoneElse,
+    kListUnrecorded,
+    kScreenAdd,
+    kScreenRemove,
+    kScreenUp,
+    kScreenDown,
+    kLabelBlockList,
+    kLabelAllowList,
+    kAllowListMode,
+    kColumnThen,
+    kBlockHangUp,
+    kBlockPlayMessage,
+    kLabelBlockMessage,
+    kBadNumberPattern,
+    kNoContactName,
+    kScreeningSetAside,
+    kScreeningReadOnly,
+    kMsgNumberBlockedUnallowed,
+    kRecordRulesExplain,
+    kBlockingExplain,
+    kMsgScreeningRulesNotSaved,
+    kPatternHint,
 };
 
 }  // namespace orvane::ids

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -218,14 +219,28 @@ ScreeningFile::BlockOutcome ScreeningFile::BlockNumber(const QString& number,
         return BlockOutcome::kNoNumber;
     }
     const ScreenedCaller caller{CallerIdState::kPresent, number, QString()};
-    for (const BlockEntry& entry : rules_.blockList) {
-        if (Matches(entry.match, caller, plan)) {
-            return BlockOutcome::kAlreadyBlocked;
-        }
-    }
     ScreeningRules rules = rules_;
-    rules.blockList.push_back({{CallerMatch::Kind::kNumber, digits}, BlockAction::kHangUp});
-    return Save(rules) ? BlockOutcome::kBlocked : BlockOutcome::kNotSaved;
+    // A plain allow entry for this number; patterns and contacts are the
+    // user's wider choices and stay.
+    const auto sameNumber = [&](const CallerMatch& allowed) {
+        return allowed.kind == CallerMatch::Kind::kNumber &&
+               !allowed.value.contains(QLatin1Char('*')) &&
+               !allowed.value.contains(QLatin1Char('?')) && Matches(allowed, caller, plan);
+    };
+    const bool unallowed = std::erase_if(rules.allowList, sameNumber) > 0;
+    const bool blocked =
+        std::any_of(rules.blockList.begin(), rules.blockList.end(),
+                    [&](const BlockEntry& entry) { return Matches(entry.match, caller, plan); });
+    if (blocked && !unallowed) {
+        return BlockOutcome::kAlreadyBlocked;
+    }
+    if (!blocked) {
+        rules.blockList.push_back({{CallerMatch::Kind::kNumber, digits}, BlockAction::kHangUp});
+    }
+    if (!Save(rules)) {
+        return BlockOutcome::kNotSaved;
+    }
+    return unallowed ? BlockOutcome::kBlockedAndUnallowed : BlockOutcome::kBlocked;
 }
 
 }  // namespace orvane

@@ -33,6 +33,7 @@ class ScreeningFile {
     explicit ScreeningFile(QString path = QString());
     // User folder + "/Screening.txt".
     static QString DefaultFile();
+    const QString& Path() const { return path_; }
 
     enum class LoadOutcome {
         kLoaded,
@@ -43,6 +44,8 @@ class ScreeningFile {
     // Reads the file (journaled when it cannot be read whole).
     LoadOutcome Load();
     const QString& SetAsidePath() const { return setAside_; }
+    // Lines unread and not copied aside: the file is never written.
+    bool ReadOnly() const { return readOnly_; }
 
     const ScreeningRules& Rules() const { return rules_; }
     // Takes the rules and writes them; false (LastError) when the file
@@ -51,12 +54,14 @@ class ScreeningFile {
     const QString& LastError() const { return lastError_; }
 
     // "Block this number": a block entry for `number` as the line sent it
-    // (its digits), saved at once.
+    // (its digits), saved at once. An allow entry for the same number would
+    // win over it, so it goes.
     enum class BlockOutcome {
         kBlocked,
-        kAlreadyBlocked,  // a block entry covers it already: nothing changes
-        kNoNumber,        // no digit in it
-        kNotSaved,        // blocked for now, but the file was not written (LastError)
+        kAlreadyBlocked,       // a block entry covers it already: nothing changes
+        kNoNumber,             // no digit in it
+        kNotSaved,             // blocked for now, but the file was not written (LastError)
+        kBlockedAndUnallowed,  // blocked, and taken off the allow list
     };
     BlockOutcome BlockNumber(const QString& number, const NumberPlan& plan);
 

@@ -11,7 +11,8 @@ ScreeningSettings::ScreeningSettings(QObject* parent)
                    parent) {}
 
 QString ScreeningSettings::BlockMessage() const {
-    return TextOf(setting::kCmbBlockMessage);
+    const QString name = TextOf(setting::kCmbBlockMessage).trimmed();
+    return name.isEmpty() ? kDefaultBlockMessage : name;
 }
 
 bool ScreeningSettings::ListUnrecorded() const {

@@ -1,7 +1,7 @@
 #pragma once
-// The screening pages' settings: the message played to blocked callers and
-// whether calls a record rule keeps unrecorded are listed. The rules and
-// lists themselves live in Screening.txt (calls/screening).
+// The settings around the screening rules (the rules themselves are in
+// Screening.txt): the message played to blocked callers and whether calls
+// a rule kept unrecorded are entered in the calls list.
 
 #include <QString>
 
@@ -13,7 +13,7 @@ class ScreeningSettings final : public SettingsPage {
   public:
     explicit ScreeningSettings(QObject* parent = nullptr);
 
-    // A file name in the Sound folders; empty: the shipped one.
+    // A sound file's name; kDefaultBlockMessage when missing or empty.
     QString BlockMessage() const;
     // On when missing.
     bool ListUnrecorded() const;

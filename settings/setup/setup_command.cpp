@@ -17,6 +17,7 @@
 #include "settings/names/language.h"
 #include "settings/names/log.h"
 #include "settings/names/retention.h"
+#include "settings/names/screening.h"
 #include "settings/setup/portable_upgrade.h"
 #include "settings/setup/user_files_upgrade.h"
 #include "settings/store/autostart.h"
@@ -48,6 +49,7 @@ const QList<std::pair<quint32, QString>>& SchemaKeys() {
         {kHkeyLocalMachine, UnderRoot(kTabIncomingCall)},
         {kHkeyLocalMachine, UnderRoot(kTabDisconnectCall)},
         {kHkeyLocalMachine, UnderRoot(kTabRetention)},
+        {kHkeyLocalMachine, UnderRoot(kTabScreening)},
         {kHkeyCurrentUser, product::kRunKey},
     };
     return keys;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include "app/calls_list/calls_list_view.h"
 #include "app/main_window.h"
@@ -30,6 +31,8 @@
 #include "tests/support/fake_notifications.h"
 #include "tests/support/program_on_emulator.h"
 #include "translation/show_message.h"
+#include "translation/string_ids.h"
+#include "translation/string_table.h"
 
 namespace orvane {
 namespace {
@@ -90,6 +93,7 @@ TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsI
         {"allow-list mode, stranger", "allow-list-mode\ton\n", "0305555", false, false},
         {"allow-list mode, phone book", "allow-list-mode\ton\n", "0301234", true, true},
         {"never recorded", "record\tnever\tcontact\tAnna Berg\n", "0301234", true, false},
+        {"allowed number", "allow\tnumber\t030 1234\n", "0301234", true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -139,8 +143,16 @@ TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsI
                 block->trigger();
                 QFile saved(ScreeningFile::DefaultFile());
                 ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-                EXPECT_EQ(ParseScreening(saved.readAll()).rules.blockList,
+                const ScreeningRules rules = ParseScreening(saved.readAll()).rules;
+                EXPECT_EQ(rules.blockList,
                           (std::vector<BlockEntry>{{{CallerMatch::Kind::kNumber, number}}}));
+                // An allow entry for the number would win over the block: it goes.
+                const bool wasAllowed = QByteArray(c.rules).startsWith("allow\t");
+                EXPECT_TRUE(rules.allowList.empty());
+                EXPECT_EQ(window.statusBar()->currentMessage(),
+                          ReplaceMarker(Text(wasAllowed ? ids::kMsgNumberBlockedUnallowed
+                                                        : ids::kMsgNumberBlocked),
+                                        number));
             }
             program.Window().UnLoadApp();
         }

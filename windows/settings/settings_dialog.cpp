@@ -26,12 +26,14 @@
 
 #include "calls/call_state_machine.h"
 #include "calls/phonebook/phone_number.h"
+#include "calls/screening/screening_file.h"
 #include "core/common_functions.h"
 #include "core/paths.h"
 #include "core/private_folder.h"
 #include "core/product.h"
 #include "core/user_files.h"
 #include "settings/names/incoming_call.h"
+#include "settings/names/screening.h"
 #include "settings/program_settings.h"
 #include "telephony/line_devices.h"
 #include "translation/right_to_left.h"
@@ -41,8 +43,11 @@
 #include "ui/common_widgets.h"
 #include "ui/own_icons.h"
 #include "ui/tray_icon.h"
+#include "windows/settings/blocking_page.h"
 #include "windows/settings/line_options.h"
+#include "windows/settings/record_rules_page.h"
 #include "windows/settings/retention_page.h"
+#include "windows/settings/screening_table.h"
 
 namespace orvane {
 namespace {
@@ -114,6 +119,10 @@ void SettingsDialog::BuildPages() {
     pages_->addWidget(BuildJournalPage());
     retention_ = new RetentionPage(host_.retentionPreview, pages_);
     pages_->addWidget(retention_);
+    recordRules_ = new RecordRulesPage(pages_);
+    pages_->addWidget(recordRules_);
+    blocking_ = new BlockingPage(pages_);
+    pages_->addWidget(blocking_);
     BuildButtonsAndLayout();
     tree_->setCurrentItem(tree_->topLevelItem(0));
 }
@@ -124,7 +133,7 @@ void SettingsDialog::BuildPageList() {
     tree_->setRootIsDecorated(false);
     tree_->setMaximumWidth(kPageListWidth);
     pages_ = new QStackedWidget(this);
-    for (int page = kGeneral; page <= kRetention; ++page) {
+    for (int page = kGeneral; page <= kLastPage; ++page) {
         auto* item = new QTreeWidgetItem(tree_);
         item->setData(0, Qt::UserRole, page);
     }
@@ -298,8 +307,9 @@ void SettingsDialog::BuildButtonsAndLayout() {
 
 void SettingsDialog::ApplyTexts() {
     setWindowTitle(Text(ids::kTrayProperties));
-    const int captions[] = {ids::kPageGeneral, ids::kPageDevices, ids::kPageIncomingCall,
-                            ids::kPageJournal, ids::kPageRetention};
+    const int captions[] = {ids::kPageGeneral, ids::kPageDevices,   ids::kPageIncomingCall,
+                            ids::kPageJournal, ids::kPageRetention, ids::kPageRecordRules,
+                            ids::kPageBlocking};
     int widest = 0;
     for (int i = 0; i < static_cast<int>(std::size(captions)); ++i) {
         tree_->topLevelItem(i)->setText(0, Text(captions[i]));
@@ -358,6 +368,8 @@ void SettingsDialog::ApplyTexts() {
     }
     displayLog_->setText(Text(ids::kDisplayJournal));
     retention_->ApplyTexts();
+    recordRules_->ApplyTexts();
+    blocking_->ApplyTexts();
     pleaseWait_->setText(Text(ids::kPleaseWait));
     ok_->setText(Text(ids::kOk));
     cancel_->setText(Text(ids::kCancel));
@@ -369,6 +381,7 @@ void SettingsDialog::ShowSavedValues() {
     ShowJournal();
     ShowIncomingCall();
     ShowRetention();
+    ShowScreening();
 }
 
 void SettingsDialog::ShowDevices() {
@@ -469,7 +482,7 @@ QString SettingsDialog::ChosenModem() const {
 }
 
 void SettingsDialog::SelectPage(int page) {
-    if (page >= kGeneral && page <= kRetention) {
+    if (page >= kGeneral && page <= kLastPage) {
         tree_->setCurrentItem(tree_->topLevelItem(page - kGeneral));
     }
 }
@@ -488,6 +501,9 @@ void SettingsDialog::Open(int page) {
 }
 
 void SettingsDialog::Accept() {
+    if (!CheckScreening()) {
+        return;
+    }
     bool retentionAccepted = false;
     if (!ConfirmRetention(&retentionAccepted)) {
         SelectPage(kRetention);
@@ -503,6 +519,12 @@ void SettingsDialog::Accept() {
             notSaved.append(NameOf(caption));
         }
     };
+    // First: rules that cannot be written leave every page as it is shown.
+    if (!SaveScreening(saved)) {
+        pleaseWait_->hide();
+        busy_ = false;
+        return;
+    }
     SaveDevices(saved);
     SaveGeneral(saved);
     SaveJournal(saved);
@@ -628,6 +650,77 @@ void SettingsDialog::SaveRetention(const Saved& saved, bool accepted) {
     if (accepted && rules.Active() && fingerprint != stored.Accepted()) {
         saved(stored.SetAccepted(fingerprint), caption);
     }
+}
+
+namespace {
+
+// What the pages hold, as rows.
+ScreeningForm FormOf(const RecordRulesPage& rules, const BlockingPage& blocking) {
+    ScreeningForm form;
+    rules.Fill(form);
+    blocking.Fill(form);
+    return form;
+}
+
+}  // namespace
+
+bool SettingsDialog::CheckScreening() {
+    ScreeningForm::BadRow bad;
+    if (FormOf(*recordRules_, *blocking_).Rules(&bad)) {
+        return true;
+    }
+    SelectPage(bad.list == ScreeningForm::List::kRecordRules ? kRecordRules : kBlocking);
+    ScreeningTable& table = bad.list == ScreeningForm::List::kRecordRules ? recordRules_->Rules()
+                            : bad.list == ScreeningForm::List::kBlockList ? blocking_->BlockList()
+                                                                          : blocking_->AllowList();
+    table.CheckRow(bad.row);
+    return false;
+}
+
+void SettingsDialog::ShowScreening() {
+    const ScreeningFile* file = host_.screening;
+    const ScreeningForm form = ScreeningForm::Of(file ? file->Rules() : ScreeningRules());
+    // A damaged file was read as far as it could be: the pages say so.
+    QString note;
+    if (file != nullptr && file->ReadOnly()) {
+        note = Text(ids::kScreeningReadOnly);
+    } else if (file != nullptr && !file->SetAsidePath().isEmpty()) {
+        note = TextWithValue(ids::kScreeningSetAside, file->SetAsidePath());
+    }
+    const QStringList names = host_.contactNames ? host_.contactNames() : QStringList();
+    for (ScreeningTable* table :
+         {&recordRules_->Rules(), &blocking_->BlockList(), &blocking_->AllowList()}) {
+        table->SetContactNames(names);
+    }
+    const ScreeningSettings& stored = settings_.Screening();
+    recordRules_->Show(form, stored.ListUnrecorded(), note);
+    blocking_->Show(form,
+                    UserFirstNames(paths::UserSoundFolder(), paths::ShippedSoundFolder(),
+                                   QStringList{kSoundPattern}),
+                    stored.BlockMessage(), note);
+}
+
+bool SettingsDialog::SaveScreening(const Saved& saved) {
+    // The running screener takes the rules at once; a page left as it was
+    // writes nothing, so a damaged file kept read-only stays untouched.
+    ScreeningFile* file = host_.screening;
+    const std::optional<ScreeningRules> rules = FormOf(*recordRules_, *blocking_).Rules();
+    if (file != nullptr && rules && *rules != file->Rules() && !file->Save(*rules)) {
+        ShowMessage(ReplaceMarker(Text(ids::kMsgScreeningRulesNotSaved), file->LastError()), false);
+        SelectPage(kRecordRules);
+        return false;
+    }
+    ScreeningSettings& stored = settings_.Screening();
+    const SettingsPage::Batch batch(stored);
+    // Only what differs is written, also where the settings have no key
+    // for it yet.
+    if (recordRules_->ListUnrecorded() != stored.ListUnrecorded()) {
+        saved(stored.SetListUnrecorded(recordRules_->ListUnrecorded()), Text(ids::kListUnrecorded));
+    }
+    if (blocking_->Message() != stored.BlockMessage()) {
+        saved(stored.SetBlockMessage(blocking_->Message()), Text(ids::kLabelBlockMessage));
+    }
+    return true;
 }
 
 void SettingsDialog::Cancel() {

@@ -1,7 +1,7 @@
 #pragma once
-// The settings dialog (frmProperties): a tree of five pages (General,
-// Devices, Incoming call, Journal, Retention) over the program's settings
-// pages. It
+// The settings dialog (frmProperties): a tree of seven pages (General,
+// Devices, Incoming call, Journal, Retention, Record rules, Blocking) over
+// the program's settings pages and the screening rules' file. It
 // shows the saved values each time it opens; OK stores each page through
 // its accessor, which tells the running program what changed (a new modem
 // reopens the line, a new folder reloads the list). Closing only hides it.
@@ -28,8 +28,11 @@ class QTreeWidget;
 namespace orvane {
 
 class LineOptions;
+class BlockingPage;
 class ProgramSettings;
+class RecordRulesPage;
 class RetentionPage;
+class ScreeningFile;
 
 class SettingsDialog final : public QDialog {
   public:
@@ -46,16 +49,30 @@ class SettingsDialog final : public QDialog {
         // now, and that folder.
         std::function<RetentionChoice(const RetentionRules& rules)> retentionPreview;
         std::function<QString()> callsFolder;
+        // The screening rules the running program decides calls by; null:
+        // the Record rules and Blocking pages save nothing.
+        ScreeningFile* screening = nullptr;
+        // The phone book's names, offered for contact entries.
+        std::function<QStringList()> contactNames;
     };
 
     // The pages, in tree order; ShowSettings(page) takes these numbers.
-    enum Page { kGeneral = 1, kDevices = 2, kIncomingCall = 3, kJournal = 4, kRetention = 5 };
+    enum Page {
+        kGeneral = 1,
+        kDevices = 2,
+        kIncomingCall = 3,
+        kJournal = 4,
+        kRetention = 5,
+        kRecordRules = 6,
+        kBlocking = 7,
+        kLastPage = kBlocking
+    };
 
     // `settings` must outlive the dialog.
     SettingsDialog(ProgramSettings& settings, Host host, QWidget* parent = nullptr);
     ~SettingsDialog() override;
 
-    // Shows the dialog modal with the saved values; `page` 1 to 5 selects
+    // Shows the dialog modal with the saved values; `page` 1 to 7 selects
     // that page first, anything else keeps the page last shown.
     void Open(int page);
     int CurrentPage() const;
@@ -71,7 +88,9 @@ class SettingsDialog final : public QDialog {
 
     // The buttons, for the window and for tests. Retention rules that would
     // remove calls are saved only after Yes to their preview; No saves
-    // nothing and shows the Retention page again.
+    // nothing and shows the Retention page again. A screening row that does
+    // not read, or rules that cannot be written, save nothing either: the
+    // page shows why and keeps what the user made.
     void Accept();
     void Cancel();
     void ChooseFolder();
@@ -120,6 +139,12 @@ class SettingsDialog final : public QDialog {
     bool ConfirmRetention(bool* accepted);
     void SaveRetention(const Saved& saved, bool accepted);
     void ShowRetention();
+    // The rules the Record rules and Blocking pages show; false, at the
+    // row that does not read, when they cannot be taken.
+    bool CheckScreening();
+    void ShowScreening();
+    // False when the rules file could not be written.
+    bool SaveScreening(const Saved& saved);
     // Selects `chosen`, listed as absent when no device has that name.
     void FillModemList(bool recommendedOnly, const QString& stored);
     void FillSoundList();
@@ -189,6 +214,9 @@ class SettingsDialog final : public QDialog {
     QCheckBox* announceWhile_ = nullptr;
     // Retention.
     RetentionPage* retention_ = nullptr;
+    // Record rules and Blocking.
+    RecordRulesPage* recordRules_ = nullptr;
+    BlockingPage* blocking_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "calls/screening/screening_file.h"
+#include "calls/screening/screening_watch.h"
+#include "core/atomic_file.h"
 
 namespace orvane {
 namespace {
@@ -122,6 +126,86 @@ TEST(ScreeningFile, BlockThisNumberAddsOneEntryAndSavesIt) {
     EXPECT_EQ(unwritable.BlockNumber(QStringLiteral("0301234"), de), Outcome::kNotSaved);
     EXPECT_FALSE(unwritable.LastError().isEmpty());
     EXPECT_EQ(unwritable.Rules().blockList.size(), 1u);
+}
+
+TEST(ScreeningFile, BlockThisNumberTakesTheSameNumberOffTheAllowList) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Screening.txt"));
+    const NumberPlan de = PlanFor(u"DE", u"30");
+    using Outcome = ScreeningFile::BlockOutcome;
+    const CallerMatch same{Kind::kNumber, QStringLiteral("030 1234")};
+    const CallerMatch pattern{Kind::kNumber, QStringLiteral("0301*")};
+    const CallerMatch anna{Kind::kContact, QStringLiteral("Anna")};
+    const struct {
+        std::vector<BlockEntry> blocked;
+        const char* number;
+        Outcome outcome;
+        std::vector<CallerMatch> allowedAfter;
+        size_t blockedAfter;
+    } cases[] = {
+        // The same number, written otherwise, goes; wider choices stay.
+        {{}, "+49 30 1234", Outcome::kBlockedAndUnallowed, {pattern, anna}, 1},
+        // Blocked already, but the allow entry won: it goes, no second entry.
+        {{{{Kind::kNumber, QStringLiteral("0301*")}}},
+         "0301234",
+         Outcome::kBlockedAndUnallowed,
+         {pattern, anna},
+         1},
+        {{}, "0309999", Outcome::kBlocked, {same, pattern, anna}, 1},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(path);
+        ScreeningFile file(path);
+        ScreeningRules rules;
+        rules.allowList = {same, pattern, anna};
+        rules.blockList = c.blocked;
+        ASSERT_TRUE(file.Save(rules));
+        EXPECT_EQ(file.BlockNumber(QString::fromUtf8(c.number), de), c.outcome) << c.number;
+        ScreeningFile again(path);
+        ASSERT_EQ(again.Load(), ScreeningFile::LoadOutcome::kLoaded);
+        EXPECT_EQ(again.Rules().allowList, c.allowedAfter) << c.number;
+        EXPECT_EQ(again.Rules().blockList.size(), c.blockedAfter) << c.number;
+    }
+}
+
+TEST(ScreeningFile, AChangeOutsideTheProgramIsReadAtOnce) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Screening.txt"));
+    ScreeningFile file(path);
+    file.Load();
+    int reloads = 0;
+    ScreeningWatch watch(file, [&reloads] { ++reloads; });
+    // Each way an editor or another program writes it: made new, replaced
+    // by a rename (which ends the file's own watch), written in place.
+    const struct {
+        const char* how;
+        QByteArray text;
+        size_t blocked;
+    } cases[] = {
+        {"made", "block\thangup\tnumber\t0900*\n", 1},
+        {"renamed over", "block\thangup\tnumber\t0900*\nblock\thangup\twithheld\n", 2},
+        {"in place", "allow-list-mode\ton\n", 0},
+        {"renamed over again", "block\tmessage\tunknown\n", 1},
+    };
+    for (const auto& c : cases) {
+        const int before = reloads;
+        if (QByteArray(c.how).startsWith("renamed")) {
+            ASSERT_EQ(ReplaceFileContent(path, c.text, NewFileMode{}), 0);
+        } else {
+            Write(path, c.text);
+        }
+        // A write in place may be seen half done first: wait for the whole.
+        const ScreeningRules expected = ParseScreening(c.text).rules;
+        const QDeadlineTimer deadline(10000);
+        while ((reloads == before || file.Rules() != expected) && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        EXPECT_GT(reloads, before) << c.how;
+        EXPECT_EQ(file.Rules().blockList.size(), c.blocked) << c.how;
+        EXPECT_EQ(file.Rules(), expected) << c.how;
+    }
+    // Nothing changed: nothing is read.
+    EXPECT_FALSE(watch.Check());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,17 +15,21 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardItemModel>
+#include <QTableWidget>
+#include <QTreeWidget>
 #include <functional>
 #include <memory>
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "calls/screening/screening_file.h"
 #include "core/paths.h"
 #include "core/product.h"
 #include "settings/global_options.h"
 #include "settings/names/devices.h"
 #include "settings/names/incoming_call.h"
 #include "settings/names/log.h"
+#include "settings/names/screening.h"
 #include "settings/program_settings.h"
 #include "settings/store/registry_routines.h"
 #include "telephony/tapi.h"
@@ -38,6 +43,7 @@
 #include "translation/string_table.h"
 #include "ui/common_widgets.h"
 #include "ui/tray_icon.h"
+#include "windows/settings/screening_table.h"
 #include "windows/settings/settings_dialog.h"
 
 namespace orvane {
@@ -84,6 +90,8 @@ class SettingsDialogTest : public ::testing::Test {
             host.lineDevices = [this] { return lines_; };
             host.soundDevices = [] { return QStringList{"Speakers", "Headset"}; };
             host.playSound = [this](const QString& path) { played_ << path; };
+            host.screening = screening_;
+            host.contactNames = [] { return QStringList{"Anna Berg", "Dr. Weber"}; };
             settings_ = std::make_unique<ProgramSettings>();
             // What the program follows: each change of the modem.
             QObject::connect(&settings_->Devices(), &SettingsPage::changed, [this] {
@@ -121,6 +129,7 @@ class SettingsDialogTest : public ::testing::Test {
     QStringList modemChanges_;
     std::unique_ptr<SettingsDialog> dialog_;
     QStringList played_;
+    ScreeningFile* screening_ = nullptr;
 };
 
 TEST_F(SettingsDialogTest, TheModemIsToldChangedOnlyWhenItChanged) {
@@ -775,6 +784,114 @@ TEST_F(SettingsDialogTest, DevicePropertiesAnswerInTheSelectedLanguage) {
     EXPECT_EQ(lines[2], Text(ids::kInfoTapiCapability) + QStringLiteral(" Ja"));
     EXPECT_EQ(lines[3], Text(ids::kInfoVoiceModem) + QStringLiteral(" Nein"));
     box->close();
+}
+
+// The Record rules and Blocking pages over a real rules file: what the
+// user made is taken by the running rules on OK, and nothing unreadable or
+// unwritten is lost or saved.
+TEST_F(SettingsDialogTest, ScreeningPagesSaveOnlyRulesThatReadAndKeepThemWhenNotWritten) {
+    ASSERT_EQ(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, kTabScreening).CreateKey(), 0);
+    const QString path = env_.configHome() + "/Screening.txt";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "record\tnever\tcontact\tAnna\nblock\thangup\tnumber\t0900*\n"
+            "allow\tnumber\t0900 1234\n");
+    }
+    ScreeningFile rules(path);
+    ASSERT_EQ(rules.Load(), ScreeningFile::LoadOutcome::kLoaded);
+    screening_ = &rules;
+    const auto table = [this](const char* name) {
+        auto* widget = Control<QTableWidget>(name);
+        return std::pair{widget, static_cast<ScreeningTable*>(widget->parentWidget())};
+    };
+    Dialog().Open(SettingsDialog::kRecordRules);
+    EXPECT_EQ(Dialog().CurrentPage(), SettingsDialog::kRecordRules);
+    auto [recordTable, record] = table("tblRecordRules");
+    ASSERT_EQ(recordTable->rowCount(), 1);
+    EXPECT_EQ(recordTable->item(0, 1)->text(), "Anna");
+    EXPECT_EQ(table("tblBlockList").first->item(0, 1)->text(), "0900*");
+    // A contact's name is offered from the phone book; a number's is not.
+    const auto offered = [&](int row) {
+        QWidget* editor = recordTable->itemDelegateForColumn(1)->createEditor(
+            recordTable->viewport(), QStyleOptionViewItem(), recordTable->model()->index(row, 1));
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        QCompleter* completer = line != nullptr ? line->completer() : nullptr;
+        QStringList names;
+        for (int i = 0; completer != nullptr && i < completer->model()->rowCount(); ++i) {
+            names.append(completer->model()->index(i, 0).data().toString());
+        }
+        delete editor;
+        return names;
+    };
+    EXPECT_EQ(offered(0), QStringList({"Anna Berg", "Dr. Weber"}));
+
+    // A number that is no pattern is named at its row, and OK saves nothing.
+    const QByteArray before = ReadAll(path);
+    record->AddRow();
+    recordTable->item(1, 1)->setText("0800 CALL");
+    EXPECT_EQ(record->Problem(), TextWithValue(ids::kBadNumberPattern, "0800 CALL"));
+    EXPECT_EQ(offered(1), QStringList());
+    QTreeWidget* pageList = Dialog().findChild<QTreeWidget*>();
+    pageList->setCurrentItem(pageList->topLevelItem(0));
+    Control<QCheckBox>("chkListUnrecorded")->setChecked(false);
+    Dialog().Accept();
+    EXPECT_TRUE(Dialog().isVisible());
+    EXPECT_EQ(Dialog().CurrentPage(), SettingsDialog::kRecordRules);
+    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_TRUE(settings_->Screening().ListUnrecorded());
+
+    // Mended and moved first, it decides before the rule above it.
+    recordTable->item(1, 1)->setText("0800*");
+    EXPECT_EQ(record->Problem(), "");
+    record->SelectRow(1);
+    record->MoveRow(-1);
+    Control<QCheckBox>("chkAllowListMode")->setChecked(true);
+    Dialog().Accept();
+    EXPECT_FALSE(Dialog().isVisible());
+    ScreeningRules expected;
+    expected.recordRules = {{{CallerMatch::Kind::kNumber, "0800*"}, RecordMode::kAlways},
+                            {{CallerMatch::Kind::kContact, "Anna"}, RecordMode::kNever}};
+    expected.blockList = {{{CallerMatch::Kind::kNumber, "0900*"}, BlockAction::kHangUp}};
+    expected.allowList = {{CallerMatch::Kind::kNumber, "0900 1234"}};
+    expected.allowListMode = true;
+    EXPECT_EQ(rules.Rules(), expected);
+    ScreeningFile reread(path);
+    reread.Load();
+    EXPECT_EQ(reread.Rules(), expected);
+    EXPECT_EQ(Stored(kTabScreening, setting::kChkListUnrecorded).toString(), "0");
+
+    // Rules that cannot be written: said so, and the pages keep them.
+    dialog_.reset();
+    ScreeningFile unwritable(env_.configHome() + "/missing/Screening.txt");
+    screening_ = &unwritable;
+    Dialog().Open(SettingsDialog::kBlocking);
+    // No message chosen yet: the shipped one.
+    EXPECT_EQ(Control<QComboBox>("cmbBlockMessage")->currentText(), kDefaultBlockMessage);
+    table("tblAllowList").second->AddRow();
+    table("tblAllowList").first->item(0, 1)->setText("030 555");
+    SetNextMessageAnswer(kAnswerOk);
+    Dialog().Accept();
+    const auto shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text,
+              ReplaceMarker(Text(ids::kMsgScreeningRulesNotSaved), unwritable.LastError()));
+    EXPECT_TRUE(Dialog().isVisible());
+    EXPECT_EQ(table("tblAllowList").first->item(0, 1)->text(), "030 555");
+
+    // A damaged file read in part: the pages say where it was kept.
+    dialog_.reset();
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("block\thangup\tnumber\t0900*\nblock\tshout\tnumber\t1\n");
+    }
+    ASSERT_EQ(rules.Load(), ScreeningFile::LoadOutcome::kSetAside);
+    screening_ = &rules;
+    Dialog().Open(SettingsDialog::kBlocking);
+    EXPECT_EQ(table("tblBlockList").first->rowCount(), 1);
+    EXPECT_TRUE(Control<QLabel>("lblBlockingNote")->text().contains(rules.SetAsidePath()));
 }
 
 }  // namespace
