@@ -334,6 +334,11 @@ inline constexpr int kBlockThisNumber = 642;
 inline constexpr int kMsgNumberBlocked = 643;         // "<%S>": the number
 inline constexpr int kMsgNumberAlreadyBlocked = 644;  // "<%S>": the number
 inline constexpr int kMsgScreeningNotSaved = 645;     // "<%S>": why
+// Calls without a recording in the calls list.
+inline constexpr int kSearchKindBlocked = 591;
+inline constexpr int kSearchKindNotRecorded = 592;
+inline constexpr int kMsgNoRecording = 593;
+inline constexpr int kAskDeleteUnrecorded = 594;  // "<%S>": how many
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -613,6 +618,10 @@ inline constexpr std::array kAllIds = {
     kMsgNumberBlocked,
     kMsgNumberAlreadyBlocked,
     kMsgScreeningNotSaved,
+    kSearchKindBlocked,
+    kSearchKindNotRecorded,
+    kMsgNoRecording,
+    kAskDeleteUnrecorded,
 };
 
 }  // namespace orvane::ids

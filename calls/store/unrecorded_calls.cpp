@@ -66,8 +66,8 @@ std::optional<UnrecordedCall> ParseLine(const QByteArray& line) {
     }
     call.number = QString::fromUtf8(fields[2]);
     call.name = QString::fromUtf8(fields[3]);
-    if (HasControl(call.number) || HasControl(call.name) ||
-        call.number.size() > kTextLimit || call.name.size() > kTextLimit) {
+    if (HasControl(call.number) || HasControl(call.name) || call.number.size() > kTextLimit ||
+        call.name.size() > kTextLimit) {
         return std::nullopt;
     }
     return call;
@@ -83,8 +83,9 @@ bool Rewrite(const QString& folder, const std::function<void(std::vector<Unrecor
     }
     UnrecordedCallsText read = ReadUnrecordedCalls(folder);
     if (read.unreadLines > 0) {
-        const QString aside = path + QStringLiteral(".unreadable-") +
-                              QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const QString aside =
+            path + QStringLiteral(".unreadable-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         const CopyResult copy = CopyFileUnchanged(path, aside);
         const QString said = QStringLiteral("Unrecorded calls ") + path + QStringLiteral(": ") +
                              QString::number(read.unreadLines) + QStringLiteral(" lines unread");
@@ -156,8 +157,8 @@ UnrecordedCallsText ReadUnrecordedCalls(const QString& folder) {
         return read;
     }
     // Never through a link, and never a FIFO that would hang the program.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         if (errno != ENOENT) {
             read.unreadLines = 1;
@@ -199,8 +200,7 @@ UnrecordedCallsText ReadUnrecordedCalls(const QString& folder) {
 
 bool AddUnrecordedCall(const QString& folder, const UnrecordedCall& call) {
     return Rewrite(
-        folder, [&call](std::vector<UnrecordedCall>& calls) { calls.push_back(call); },
-        "a call");
+        folder, [&call](std::vector<UnrecordedCall>& calls) { calls.push_back(call); }, "a call");
 }
 
 bool RemoveUnrecordedCalls(const QString& folder, const std::vector<UnrecordedCall>& calls) {

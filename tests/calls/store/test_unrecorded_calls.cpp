@@ -60,10 +60,10 @@ TEST(UnrecordedCalls, UnreadableLines) {
         {"2026-12-09T18:05:07\tblocked\t0900\tACME", 1},
         {"2026-12-09T18:05:07\tunrecorded\t\t", 1},
         {"2026-12-09T18:05:07\tblocked\t0900\tACME\r", 1},  // CR LF
-        {"", 0},                                             // blank lines are no calls
-        {"2026-12-09T18:05:07\tblocked\t0900", -1},          // a field short
-        {"2026-12-09T18:05:07\tblocked\t0900\tA\tB", -1},    // one too many
-        {"2026-13-09T18:05:07\tblocked\t0900\tACME", -1},    // no such month
+        {"", 0},                                            // blank lines are no calls
+        {"2026-12-09T18:05:07\tblocked\t0900", -1},         // a field short
+        {"2026-12-09T18:05:07\tblocked\t0900\tA\tB", -1},   // one too many
+        {"2026-13-09T18:05:07\tblocked\t0900\tACME", -1},   // no such month
         {"yesterday\tblocked\t0900\tACME", -1},
         {"2026-12-09T18:05:07\tloud\t0900\tACME", -1},  // no such kind
         {"2026-12-09T18:05:07\tblocked\t09\x01\tACME", -1},
@@ -94,7 +94,8 @@ TEST(UnrecordedCalls, ADamagedFileIsKeptAsideBeforeItIsWritten) {
     const QByteArray damaged = "2026-12-09T18:05:07\tblocked\t0900\tACME\n\xff\xfe garbage\n";
     Write(path, damaged);
     ASSERT_TRUE(AddUnrecordedCall(folder, {At(9), UnrecordedKind::kNotRecorded, {}, {}}));
-    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("Unrecorded.txt.unreadable-*")});
+    const QStringList aside =
+        QDir(dir.path()).entryList({QStringLiteral("Unrecorded.txt.unreadable-*")});
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(ReadAll(dir.filePath(aside.front())), damaged);
     const UnrecordedCallsText read = ReadUnrecordedCalls(folder);
