@@ -113,6 +113,7 @@ bool CallStateMachine::Screened(const QString& number, const QString& shown) {
     const QString caller = number.isEmpty() ? kUnknownCaller : number;
     WriteSysLog(QStringLiteral("Blocked ") + caller, 0, QStringLiteral("Screening"));
     WriteCallsLog(shown + QStringLiteral(" - ") + caller + QStringLiteral(" (blocked)"));
+    EnterUnrecordedCall(UnrecordedKind::kBlocked, shown, number);
     // Answered so that it stops ringing everywhere on the line; Connected
     // hangs up.
     const qint32 result = tapi_.LineAnswer();
@@ -224,6 +225,8 @@ void CallStateMachine::Connected() {
         if (unwanted) {
             WriteSysLog(QStringLiteral("Not recorded by its record rule"), 0,
                         QStringLiteral("Screening"));
+            EnterUnrecordedCall(UnrecordedKind::kNotRecorded, state_.call.CallerName,
+                                state_.call.CallerNumber);
         } else {
             recorder_->StartCallRecording();
             state_.recordingIncoming = true;
@@ -386,6 +389,17 @@ void CallStateMachine::PlayAnnouncement() {
                         .arg(options_.announcement),
                     0, QStringLiteral("Tapi1_Connected"));
     }
+}
+
+void CallStateMachine::EnterUnrecordedCall(UnrecordedKind kind, const QString& name,
+                                           const QString& number) {
+    if (!unrecorded_) {
+        return;
+    }
+    // The calls list shows it beside the recordings, to the second.
+    QDateTime moment = clock_.now();
+    moment.setTime(QTime(moment.time().hour(), moment.time().minute(), moment.time().second()));
+    unrecorded_({moment, kind, number, name});
 }
 
 }  // namespace orvane
