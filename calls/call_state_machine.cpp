@@ -113,7 +113,7 @@ bool CallStateMachine::Screened(const QString& number, const QString& shown) {
     const QString caller = number.isEmpty() ? kUnknownCaller : number;
     WriteSysLog(QStringLiteral("Blocked ") + caller, 0, QStringLiteral("Screening"));
     WriteCallsLog(shown + QStringLiteral(" - ") + caller + QStringLiteral(" (blocked)"));
-    EnterUnrecordedCall(UnrecordedKind::kBlocked, shown, number);
+    EnterUnrecordedCall(UnrecordedKind::kBlocked, shown, caller);
     // Answered so that it stops ringing everywhere on the line; Connected
     // hangs up.
     const qint32 result = tapi_.LineAnswer();

@@ -339,6 +339,9 @@ inline constexpr int kSearchKindBlocked = 591;
 inline constexpr int kSearchKindNotRecorded = 592;
 inline constexpr int kMsgNoRecording = 593;
 inline constexpr int kAskDeleteUnrecorded = 594;  // "<%S>": how many
+// A row's kind in place of its length (the kind choice's words are plural).
+inline constexpr int kCallBlocked = 595;
+inline constexpr int kCallNotRecorded = 596;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -622,6 +625,8 @@ inline constexpr std::array kAllIds = {
     kSearchKindNotRecorded,
     kMsgNoRecording,
     kAskDeleteUnrecorded,
+    kCallBlocked,
+    kCallNotRecorded,
 };
 
 }  // namespace orvane::ids

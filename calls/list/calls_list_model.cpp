@@ -88,8 +88,7 @@ int KindIconOf(qint8 kind, bool unread) {
 const QString kUnrecordedMomentForm = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
 
 QString UnrecordedKindText(UnrecordedKind kind) {
-    return Text(kind == UnrecordedKind::kBlocked ? ids::kSearchKindBlocked
-                                                 : ids::kSearchKindNotRecorded);
+    return Text(kind == UnrecordedKind::kBlocked ? ids::kCallBlocked : ids::kCallNotRecorded);
 }
 
 }  // namespace
@@ -868,18 +867,24 @@ void CallsListModel::sort(int column, Qt::SortOrder order) {
     sortOrder_ = order;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    std::vector<qint32> records;
-    records.reserve(static_cast<size_t>(before.size()));
+    std::vector<int> positions;  // in rows_
+    positions.reserve(static_cast<size_t>(before.size()));
     for (const QModelIndex& index : before) {
-        records.push_back(At(index.row()).record);
+        positions.push_back(shown_[static_cast<size_t>(index.row())]);
     }
-    SortRows();
+    // Each row's new place by its old one: calls without a recording have
+    // no record number to be found by.
+    const std::vector<int> was = SortRows();
+    std::vector<int> moved(was.size());
+    for (size_t i = 0; i < was.size(); ++i) {
+        moved[static_cast<size_t>(was[i])] = static_cast<int>(i);
+    }
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
-        // Record numbers are unique, so they find each row's new place.
-        const int row = RowOfRecord(records[static_cast<size_t>(i)]);
-        after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
+        const int row =
+            ViewRowOfPosition(moved[static_cast<size_t>(positions[static_cast<size_t>(i)])]);
+        after.push_back(index(row, before[i].column()));
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -922,7 +927,7 @@ bool CallsListModel::Before(const SortKey& a, const SortKey& b) const {
     return first.text < second.text;
 }
 
-void CallsListModel::SortRows() {
+std::vector<int> CallsListModel::SortRows() {
     const size_t count = rows_.size();
     // Each row's key made once, then an index vector sorted over them.
     std::vector<SortKey> keys(count);
@@ -941,6 +946,7 @@ void CallsListModel::SortRows() {
     }
     rows_ = std::move(sorted);
     RebuildShown();
+    return order;
 }
 
 void CallsListModel::ToggleUserMark(int row) {

@@ -303,7 +303,8 @@ class CallsListModel final : public QAbstractTableModel {
     void BuildRows(const QString& folder,
                    const std::function<void(const std::function<void(const CallRecord&)>&)>& feed);
     int IconOf(const Row& row, int column) const;
-    void SortRows();
+    // Returns the old place in rows_ of each row, in the new order.
+    std::vector<int> SortRows();
 
     std::unique_ptr<CallStore> ownStore_;
     CallStore* store_ = nullptr;

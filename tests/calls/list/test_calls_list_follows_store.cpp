@@ -484,6 +484,12 @@ TEST(CallsListFollowsStore, CallsWithoutARecordingShowOnlyUnderTheirKind) {
         EXPECT_EQ(l.model.RecordNumber(row), 0);
         EXPECT_TRUE(l.model.CellText(row, col::kMsgFile).isEmpty());
     }
+    // A chosen row stays on its call through a sort.
+    const QPersistentModelIndex zed = l.model.index(1, col::kCaller);
+    l.model.sort(col::kCallerName, Qt::DescendingOrder);
+    EXPECT_EQ(l.Callers(), QStringList({"Zed", "Yan"}));
+    EXPECT_EQ(l.model.CellText(zed.row(), col::kCallerName), QStringLiteral("Zed"));
+    l.model.sort(col::kDateTime, Qt::AscendingOrder);
     l.model.ToggleUserMarks({0, 1});
     l.model.ToggleUserMark(0);
     l.model.MarkRows({0, 1}, true);
