@@ -752,9 +752,11 @@ CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
 
 void CallsListPanel::UpdateEmptyPanel() {
     const bool empty = model_.rowCount() == 0;
-    // Calls the search hides are not a folder without calls.
+    // Calls the search hides are not a folder without calls; blocked calls,
+    // which "All" leaves out, do not make a search of it.
     if (auto* hint = noItems_->findChild<QLabel*>(QStringLiteral("callsAreaHint"))) {
-        hint->setText(Text(model_.TotalCount() > 0 ? ids::kSearchNoMatch : ids::kCallsAreaEmpty));
+        const bool hidden = model_.Filter().IsActive() && model_.TotalCount() > 0;
+        hint->setText(Text(hidden ? ids::kSearchNoMatch : ids::kCallsAreaEmpty));
     }
     noItems_->setVisible(empty);
     view_->setVisible(!empty);

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -558,6 +559,13 @@ TEST(CallsListView, ACallWithoutARecordingOffersOnlyDeleteAndCallBack) {
     CallStoreOps ops;
     ops.setUserMark = [&](qint32, const QString&, const QString&) { return ++marks > 0; };
     CallsListModel model(ops);
+    {
+        // A folder of blocked calls alone is a folder without calls under "All".
+        model.SetRecords({}, folder);
+        CallsListPanel empty(model);
+        EXPECT_EQ(empty.findChild<QLabel*>(QStringLiteral("callsAreaHint"))->text(),
+                  Text(ids::kCallsAreaEmpty));
+    }
     model.SetRecords({Timed(1)}, folder);
     CallsFilter blocked;
     blocked.kind = CallKindChoice::kBlocked;
