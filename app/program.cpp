@@ -38,12 +38,16 @@
 #include "calls/screening/screening_watch.h"
 #include "calls/store/call_store.h"
 #include "calls/store/stored_calls.h"
+#include "calls/store/unrecorded_calls.h"
 #include "core/clock.h"
 #include "core/common_functions.h"
 #include "core/paths.h"
 #include "core/private_folder.h"
 #include "core/product.h"
 #include "journal/journal_writer.h"
+#include "settings/names/screening.h"
+#include "settings/store/registry_routines.h"
+#include "settings/store/registry_types.h"
 #include "telephony/line_devices.h"
 #include "telephony/tapi.h"
 #include "translation/show_message.h"
@@ -399,6 +403,7 @@ void Program::CreateTelephony() {
         PlayBlockMessage(*tapi_, options_);
         done();
     });
+    calls_->SetUnrecordedCalls([this](const UnrecordedCall& call) { EnterUnrecordedCall(call); });
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.
     line_->SetCallEnder([this] { calls_->EndCallOnClosingLine(); });
@@ -754,6 +759,19 @@ void Program::Shutdown() {
         }
     }
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void Program::EnterUnrecordedCall(const UnrecordedCall& call) {
+    // Read when the call ends, so the Screening page's choice counts at once.
+    if (call.kind == UnrecordedKind::kNotRecorded &&
+        !ReadCheck(RegistryRoutines(kHkeyLocalMachine, product::kRootKey, kTabScreening)
+                       .GetRegistryValue(setting::kChkListUnrecorded, QStringLiteral("1")))) {
+        return;
+    }
+    const QString folder = options_.recordingsFolder;
+    if (AddUnrecordedCall(folder, call)) {
+        callsList_->AddUnrecordedCall(folder, call);
+    }
 }
 
 }  // namespace orvane

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "calls/call_state.h"
+#include "calls/store/unrecorded_calls.h"
 #include "settings/global_options.h"
 #include "settings/program_settings.h"
 
@@ -173,6 +174,10 @@ class Program final : public QObject {
     void ConnectPlayerToCallsList();
     void ConnectNotesToCallsList();
     void CreateTelephony();
+    // A call that left no recording, entered in the recordings folder's
+    // file of such calls and listed (a call a record rule kept unrecorded
+    // only when the Screening settings say so).
+    void EnterUnrecordedCall(const UnrecordedCall& call);
     // The phone book from its file, in the number plan of the settings.
     void CreatePhoneBook();
     void FollowNumberPlan();

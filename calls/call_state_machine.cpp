@@ -113,6 +113,7 @@ bool CallStateMachine::Screened(const QString& number, const QString& shown) {
     const QString caller = number.isEmpty() ? kUnknownCaller : number;
     WriteSysLog(QStringLiteral("Blocked ") + caller, 0, QStringLiteral("Screening"));
     WriteCallsLog(shown + QStringLiteral(" - ") + caller + QStringLiteral(" (blocked)"));
+    EnterUnrecordedCall(UnrecordedKind::kBlocked, shown, caller);
     // Answered so that it stops ringing everywhere on the line; Connected
     // hangs up.
     const qint32 result = tapi_.LineAnswer();
@@ -214,6 +215,8 @@ void CallStateMachine::Connected() {
         if (unwanted) {
             WriteSysLog(QStringLiteral("Not recorded by its record rule"), 0,
                         QStringLiteral("Screening"));
+            // Entered at its end: a late "keep" may still record it.
+            notRecorded_ = true;
         } else {
             recorder_->StartCallRecording();
             state_.recordingIncoming = true;
@@ -282,6 +285,12 @@ void CallStateMachine::EndCall() {
     if (Asking()) {
         view_.ShowRecordQuestion(RecordQuestion::kHidden);
     }
+    // Left unrecorded by its rule, or its recording discarded at the user's word.
+    if (notRecorded_ || (discard && state_.recordingIncoming)) {
+        EnterUnrecordedCall(UnrecordedKind::kNotRecorded, state_.call.CallerName,
+                            state_.call.CallerNumber);
+    }
+    notRecorded_ = false;
     keep_ = Keep::kUndecided;
     state_.ClearFlags();
     decision_.reset();
@@ -408,6 +417,18 @@ void CallStateMachine::StartLateRecording() {
                 QStringLiteral("Screening"));
     recorder_->StartCallRecording();
     state_.recordingIncoming = true;
+    notRecorded_ = false;
+}
+
+void CallStateMachine::EnterUnrecordedCall(UnrecordedKind kind, const QString& name,
+                                           const QString& number) {
+    if (!unrecorded_) {
+        return;
+    }
+    // The calls list shows it beside the recordings, to the second.
+    QDateTime moment = clock_.now();
+    moment.setTime(QTime(moment.time().hour(), moment.time().minute(), moment.time().second()));
+    unrecorded_({moment, kind, number, name});
 }
 
 }  // namespace orvane

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "calls/screening/call_screen.h"
+#include "calls/store/unrecorded_calls.h"
 #include "core/clock.h"
 
 namespace orvane {
@@ -57,6 +58,11 @@ class CallStateMachine : public QObject {
     // is hung up at once.
     using BlockMessage = std::function<void(std::function<void()> done)>;
     void SetBlockMessage(BlockMessage play) { blockMessage_ = std::move(play); }
+    // Told once of each call that leaves no recording: a blocked call when
+    // it is blocked, a call its record rule keeps unrecorded when it
+    // connects. Unset: such calls are only journaled.
+    using UnrecordedCalls = std::function<void(const UnrecordedCall& call)>;
+    void SetUnrecordedCalls(UnrecordedCalls enter) { unrecorded_ = std::move(enter); }
 
     // The control's events.
     void InComeCall();
@@ -102,6 +108,7 @@ class CallStateMachine : public QObject {
     // A "keep" that comes after "don't record" had left the connected call
     // unrecorded: it is recorded from now on.
     void StartLateRecording();
+    void EnterUnrecordedCall(UnrecordedKind kind, const QString& name, const QString& number);
 
     Tapi& tapi_;
     CallState& state_;
@@ -113,12 +120,15 @@ class CallStateMachine : public QObject {
     CallerNames nameFor_;
     const CallScreen* screen_ = nullptr;
     BlockMessage blockMessage_;
+    UnrecordedCalls unrecorded_;
     // This call's decision, once taken; the ringing signs held for it.
     std::optional<ScreeningDecision> decision_;
     bool ringingHeld_ = false;
     // The answer to AskToKeep; a call ended undecided keeps its recording.
     enum class Keep { kUndecided, kKeep, kDiscard };
     Keep keep_ = Keep::kUndecided;
+    // This connected call is to be entered as not recorded when it ends.
+    bool notRecorded_ = false;
     // How the last dial-out failed, shown instead of the idle texts when
     // its call ends; empty otherwise.
     QString dialFailure_;

@@ -391,6 +391,14 @@ inline constexpr int kRecordRulesExplain = 721;
 inline constexpr int kBlockingExplain = 722;
 inline constexpr int kMsgScreeningRulesNotSaved = 723;  // "<%S>": why
 inline constexpr int kPatternHint = 724;                // "<%S>": examples
+// Calls without a recording in the calls list.
+inline constexpr int kSearchKindBlocked = 591;
+inline constexpr int kSearchKindNotRecorded = 592;
+inline constexpr int kMsgNoRecording = 593;
+inline constexpr int kAskDeleteUnrecorded = 594;  // "<%S>": how many
+// A row's kind in place of its length (the kind choice's words are plural).
+inline constexpr int kCallBlocked = 595;
+inline constexpr int kCallNotRecorded = 596;
 
 // Every id above, for tests that check the shipped language files.
 inline constexpr std::array kAllIds = {
@@ -723,6 +731,12 @@ inline constexpr std::array kAllIds = {
     kBlockingExplain,
     kMsgScreeningRulesNotSaved,
     kPatternHint,
+    kSearchKindBlocked,
+    kSearchKindNotRecorded,
+    kMsgNoRecording,
+    kAskDeleteUnrecorded,
+    kCallBlocked,
+    kCallNotRecorded,
 };
 
 }  // namespace orvane::ids

@@ -639,7 +639,9 @@ void CallsListView::startDrag(Qt::DropActions /*supportedActions*/) {
     }
     QStringList paths;
     for (int row : SelectedRows()) {
-        paths << model_.Folder() + model_.CellText(row, col::kMsgFile);
+        if (model_.HasRecording(row)) {
+            paths << model_.Folder() + model_.CellText(row, col::kMsgFile);
+        }
     }
     std::unique_ptr<QMimeData> recordings = RecordingsMimeData(paths);
     if (!recordings) {
@@ -691,7 +693,7 @@ CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
 
     view_ = new CallsListView(model_, this);
     layout->addWidget(view_, 1);
-    connect(view_, &CallsListView::OpenNoteRequested, this, &CallsListPanel::OpenNoteRequested);
+    connect(view_, &CallsListView::OpenNoteRequested, this, &CallsListPanel::OpenNote);
     connect(view_, &CallsListView::DeleteRequested, this, [this] { ButtonClicked(kDelete); });
     connect(view_, &CallsListView::ContextMenuRequested, this, &CallsListPanel::ShowContextMenu);
 
@@ -750,9 +752,11 @@ CallsListPanel::CallsListPanel(CallsListModel& model, QWidget* parent)
 
 void CallsListPanel::UpdateEmptyPanel() {
     const bool empty = model_.rowCount() == 0;
-    // Calls the search hides are not a folder without calls.
+    // Calls the search hides are not a folder without calls; blocked calls,
+    // which "All" leaves out, do not make a search of it.
     if (auto* hint = noItems_->findChild<QLabel*>(QStringLiteral("callsAreaHint"))) {
-        hint->setText(Text(model_.TotalCount() > 0 ? ids::kSearchNoMatch : ids::kCallsAreaEmpty));
+        const bool hidden = model_.Filter().IsActive() && model_.TotalCount() > 0;
+        hint->setText(Text(hidden ? ids::kSearchNoMatch : ids::kCallsAreaEmpty));
     }
     noItems_->setVisible(empty);
     view_->setVisible(!empty);
@@ -780,7 +784,13 @@ void CallsListPanel::UpdateContextMenu() {
     bool anyUnread = false;
     bool anyRead = false;
     bool anyUnmarked = false;
+    // Calls without a recording have nothing to play, note, copy or mark.
+    bool anyRecorded = false;
     for (int row : rows) {
+        if (!model_.HasRecording(row)) {
+            continue;
+        }
+        anyRecorded = true;
         const bool unread = model_.IsUnread(row);
         anyUnread = anyUnread || unread;
         anyRead = anyRead || !unread;
@@ -790,7 +800,7 @@ void CallsListPanel::UpdateContextMenu() {
     // A language file made before these entries existed still names them.
     const QKeySequence space(Qt::Key_Space);
     SetEntryText(entries_.play, TextOr(ids::kPlayerPlay, QStringLiteral("Play")), space);
-    entries_.play->setEnabled(one && playback_.play);
+    entries_.play->setEnabled(one && anyRecorded && playback_.play);
     const bool paused = playback_.paused && playback_.paused();
     SetEntryText(entries_.pause,
                  paused ? TextOr(ids::kMenuResume, QStringLiteral("Resume"))
@@ -798,12 +808,12 @@ void CallsListPanel::UpdateContextMenu() {
                  space);
     SetEntryText(entries_.notes, TextOr(ids::kMenuCallNotes, QStringLiteral("Notes…")),
                  QKeySequence(Qt::CTRL | Qt::Key_E));
-    entries_.notes->setEnabled(one);
+    entries_.notes->setEnabled(one && anyRecorded);
     SetEntryText(entries_.saveCopy,
                  one || !any ? TextOr(ids::kMenuSaveCopy, QStringLiteral("Save a copy…"))
                              : TextOr(ids::kMenuSaveCopies, QStringLiteral("Save copies…")),
                  QKeySequence(Qt::CTRL | Qt::Key_S));
-    entries_.saveCopy->setEnabled(any);
+    entries_.saveCopy->setEnabled(anyRecorded);
     SetEntryText(entries_.remove, TextOr(ids::kDeleteCalls, QStringLiteral("Delete")),
                  QKeySequence(Qt::Key_Delete));
     entries_.remove->setEnabled(any);
@@ -815,7 +825,7 @@ void CallsListPanel::UpdateContextMenu() {
                  anyUnmarked || !any
                      ? TextOr(ids::kMenuAddUserMark, QStringLiteral("Add your mark"))
                      : TextOr(ids::kMenuRemoveUserMark, QStringLiteral("Remove your mark")));
-    entries_.userMark->setEnabled(any);
+    entries_.userMark->setEnabled(anyRecorded);
     SetEntryText(entries_.callBack, TextOr(ids::kMenuCallBack, QStringLiteral("Call back")));
     // A call without a number (withheld, or none sent) cannot be called back.
     entries_.callBack->setEnabled(
@@ -861,17 +871,23 @@ void CallsListPanel::ButtonClicked(int position) {
             MoveCurrent(1);
             break;
         case kNotes:
-            if (row >= 0) {
-                Q_EMIT OpenNoteRequested(row);
-            }
+            OpenNote(row);
             break;
         case kSaveToPc:
             if (const std::vector<int> rows = view_->SelectedRows(); rows.size() > 1) {
                 QStringList paths;
                 for (int selected : rows) {
-                    paths << model_.Folder() + model_.CellText(selected, col::kMsgFile);
+                    if (model_.HasRecording(selected)) {
+                        paths << model_.Folder() + model_.CellText(selected, col::kMsgFile);
+                    }
                 }
-                Q_EMIT SaveCopiesRequested(paths);
+                if (paths.isEmpty()) {
+                    SayNoRecording();
+                } else {
+                    Q_EMIT SaveCopiesRequested(paths);
+                }
+            } else if (row >= 0 && !model_.HasRecording(row)) {
+                SayNoRecording();
             } else if (row >= 0) {
                 Q_EMIT SaveToPcRequested(model_.Folder() + model_.CellText(row, col::kMsgFile));
             }
@@ -946,9 +962,18 @@ void CallsListPanel::DeleteSelected() {
     if (calls.empty()) {
         return;
     }
-    if (askBeforeDeleting_) {
+    const bool anyUnrecorded = std::any_of(selected.begin(), selected.end(),
+                                           [this](int row) { return !model_.HasRecording(row); });
+    if (askBeforeDeleting_ || anyUnrecorded) {
         QString question;
-        if (calls.size() == 1) {
+        if (anyUnrecorded) {
+            // Asked also when the user does not want questions: no undo.
+            question = ReplaceMarker(
+                TextOr(ids::kAskDeleteUnrecorded,
+                       QStringLiteral("Delete the <%S> selected calls?\nCalls without a recording "
+                                      "(blocked or not recorded) cannot be brought back.")),
+                QString::number(calls.size()));
+        } else if (calls.size() == 1) {
             const int row = selected.front();
             const QString call = view_->DisplayText(row, col::kCaller) + QStringLiteral("   ") +
                                  model_.CellText(row, col::kDateTime);
@@ -998,6 +1023,24 @@ void CallsListPanel::DeleteSelected() {
     if (model_.rowCount() > 0) {
         view_->SetCurrentRow(std::min(first, model_.rowCount() - 1));
     }
+}
+
+void CallsListPanel::OpenNote(int row) {
+    if (row < 0) {
+        return;
+    }
+    if (!model_.HasRecording(row)) {
+        SayNoRecording();
+        return;
+    }
+    Q_EMIT OpenNoteRequested(row);
+}
+
+void CallsListPanel::SayNoRecording() {
+    ShowMessage(
+        TextOr(ids::kMsgNoRecording,
+               QStringLiteral("This call was not recorded: there is nothing to play or save.")),
+        false);
 }
 
 void CallsListPanel::UndoDelete() {

@@ -187,6 +187,10 @@ class CallsListPanel final : public QWidget {
     void UpdateEmptyPanel();
     void ShowContextMenu(const QPoint& globalPosition);
     void MarkSelected(bool read);
+    // The note of a call with a recording; a call without one has no record
+    // to hold a note.
+    void OpenNote(int row);
+    void SayNoRecording();
     void DeleteSelected();
     void MoveCurrent(int step);
     void StartProgress(int maximum);

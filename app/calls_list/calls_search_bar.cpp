@@ -73,12 +73,18 @@ CallsSearchBar::CallsSearchBar(CallsListModel& model, QWidget* parent)
         {ids::kSearchKindIncoming, CallKindChoice::kIncoming},
         {ids::kSearchKindOutgoing, CallKindChoice::kOutgoing},
         {ids::kSearchKindAnswered, CallKindChoice::kAnswered},
+        {ids::kSearchKindBlocked, CallKindChoice::kBlocked},
+        {ids::kSearchKindNotRecorded, CallKindChoice::kNotRecorded},
     };
     for (const auto& k : kinds) {
         kind_->addItem(Text(k.text), static_cast<int>(k.kind));
     }
     layout->addWidget(kind_);
     connect(kind_, &QComboBox::currentIndexChanged, this, &CallsSearchBar::Apply);
+    // The calls without a recording are listed only under their kind: its
+    // count says whether there are any.
+    ShowUnrecordedCounts();
+    connect(&model_, &CallsListModel::CountsChanged, this, &CallsSearchBar::ShowUnrecordedCounts);
 
     dates_ = new QCheckBox(Text(ids::kSearchDates), this);
     dates_->setObjectName(QStringLiteral("searchDates"));
@@ -116,6 +122,25 @@ CallsSearchBar::CallsSearchBar(CallsListModel& model, QWidget* parent)
     KeepLeftToRight(from_);
     KeepLeftToRight(to_);
     ApplyRightToLeft(this);
+}
+
+void CallsSearchBar::ShowUnrecordedCounts() {
+    const struct {
+        CallKindChoice choice;
+        UnrecordedKind kind;
+        int text;
+    } kinds[] = {
+        {CallKindChoice::kBlocked, UnrecordedKind::kBlocked, ids::kSearchKindBlocked},
+        {CallKindChoice::kNotRecorded, UnrecordedKind::kNotRecorded, ids::kSearchKindNotRecorded},
+    };
+    for (const auto& k : kinds) {
+        const int at = kind_->findData(static_cast<int>(k.choice));
+        if (at >= 0) {
+            kind_->setItemText(at, Text(k.text) + QStringLiteral(" (") +
+                                       QString::number(model_.UnrecordedCount(k.kind)) +
+                                       QLatin1Char(')'));
+        }
+    }
 }
 
 void CallsSearchBar::FocusSearch() {

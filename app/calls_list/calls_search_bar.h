@@ -41,6 +41,8 @@ class CallsSearchBar final : public QWidget {
 
   private:
     void Apply();
+    // "Blocked (3)": the kinds without a recording with their counts.
+    void ShowUnrecordedCounts();
 
     CallsListModel& model_;
     QLineEdit* field_ = nullptr;

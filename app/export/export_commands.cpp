@@ -137,7 +137,10 @@ void ExportCommands::ExportCsv() {
     std::vector<CallRecord> calls;
     calls.reserve(rows.size());
     for (const int row : rows) {
-        calls.push_back(model_.Store().Record(model_.RecordNumber(row)));
+        // The CSV lists recordings; a call without one has no record.
+        if (model_.HasRecording(row)) {
+            calls.push_back(model_.Store().Record(model_.RecordNumber(row)));
+        }
     }
     if (const int error = WriteCallsCsv(path, calls, nameFor_, model_.Folder()); error != 0) {
         ShowMessage(
@@ -164,6 +167,10 @@ void ExportCommands::ExportRecordings() {
                          ExportTagsFor(model_.Store().Record(model_.RecordNumber(row)), nameFor_)});
     }
     if (items.empty()) {
+        // Only calls without a recording were chosen (blocked, not recorded).
+        ShowMessage(TextOrEnglish(ids::kMsgNoRecording,
+                                  "This call was not recorded: there is nothing to play or save."),
+                    false);
         return;
     }
     QStringList filters;

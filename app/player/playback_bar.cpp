@@ -12,6 +12,7 @@
 #include "app/calls_list/calls_list_view.h"
 #include "calls/list/calls_list_model.h"
 #include "core/common_functions.h"
+#include "translation/show_message.h"
 #include "translation/string_ids.h"
 #include "translation/string_table.h"
 #include "ui/own_icons.h"
@@ -216,6 +217,10 @@ QString CallsListPlaybackCalls::CurrentFileName() const {
 
 void CallsListPlaybackCalls::MarkSelectedRead() {
     panel_.ButtonClicked(CallsListPanel::kMarkRead);
+}
+
+void PlaybackBar::SayNoRecording() {
+    ShowMessage(Text(ids::kMsgNoRecording), false);
 }
 
 }  // namespace orvane

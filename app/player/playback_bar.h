@@ -52,6 +52,7 @@ class PlaybackBar final : public QWidget, public PlayerView {
     void SetTimeRunText(const QString& text) override;
     void SetLengthText(const QString& text) override;
     void SetPausedLook(bool paused) override;
+    void SayNoRecording() override;
 
     QAction* PlayButton() const { return play_; }
     QAction* PauseButton() const { return pause_; }

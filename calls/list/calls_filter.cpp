@@ -99,7 +99,12 @@ CallsMatcher::CallsMatcher(const CallsFilter& filter, const NumberPlan& plan)
     : active_(filter.IsActive()),
       unreadOnly_(filter.unreadOnly),
       markedOnly_(filter.markedOnly),
-      kind_(static_cast<int>(filter.kind)),
+      kind_(filter.kind == CallKindChoice::kBlocked || filter.kind == CallKindChoice::kNotRecorded
+                ? 0
+                : static_cast<int>(filter.kind)),
+      unrecorded_(filter.kind == CallKindChoice::kBlocked       ? 1
+                  : filter.kind == CallKindChoice::kNotRecorded ? 2
+                                                                : 0),
       from_(filter.from.isValid() ? filter.from.toJulianDay() : 0),
       to_(filter.to.isValid() ? filter.to.toJulianDay() : 0) {
     // Tabs and other blanks separate words too.
@@ -139,6 +144,10 @@ bool CallsMatcher::WordMatches(const Word& word, const CallFacts& call) const {
 }
 
 bool CallsMatcher::Matches(const CallFacts& call) const {
+    // Recorded calls and the two kinds without a recording never mix.
+    if (call.unrecorded != unrecorded_) {
+        return false;
+    }
     if (!active_) {
         return true;
     }

@@ -26,6 +26,10 @@ enum class CallKindChoice : quint8 {
     kAnswered = 2,  // "2": answered, as older folders hold
     kIncoming = 3,  // "3"
     kOutgoing = 4,  // "4": a record call placed from the dialer
+    // Calls without a recording (unrecorded_calls.h): listed only under
+    // these two choices, so they never crowd the list of recordings.
+    kBlocked = 101,
+    kNotRecorded = 102,
 };
 
 struct CallsFilter {
@@ -62,6 +66,8 @@ struct CallFacts {
     QStringView digits;
     QStringView normal;
     int kind = 0;  // the kind digit, 0 for none
+    // 0 for a recorded call, else the UnrecordedKind of a call without one.
+    int unrecorded = 0;
     bool unread = false;
     bool marked = false;
     qint64 day = 0;  // Julian day; 0: the call's date could not be read
@@ -92,7 +98,8 @@ class CallsMatcher {
     bool unreadOnly_ = false;
     bool markedOnly_ = false;
     int kind_ = 0;
-    qint64 from_ = 0;  // Julian days, 0: open
+    int unrecorded_ = 0;  // which calls without a recording are shown: none by default
+    qint64 from_ = 0;     // Julian days, 0: open
     qint64 to_ = 0;
 };
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "calls/store/call_store.h"
+#include "calls/store/unrecorded_calls.h"
 #include "core/clock.h"
 #include "core/stored_moment.h"
 #include "journal/journal_writer.h"
@@ -82,6 +83,12 @@ int KindIconOf(qint8 kind, bool unread) {
         default:
             return calls_icon::kNone;
     }
+}
+
+const QString kUnrecordedMomentForm = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+
+QString UnrecordedKindText(UnrecordedKind kind) {
+    return Text(kind == UnrecordedKind::kBlocked ? ids::kCallBlocked : ids::kCallNotRecorded);
 }
 
 }  // namespace
@@ -181,6 +188,14 @@ void CallsListModel::OnCallAdded(qint32 number) {
     }
     // Calls brought back by undo were shown when they were deleted.
     added.shown = restoring_ || Matches(added);
+    InsertRow(std::move(added));
+    if (moved) {
+        RecordNumbersChanged();
+    }
+    Q_EMIT CountsChanged();
+}
+
+void CallsListModel::InsertRow(Row added) {
     const bool shown = added.shown;
     // Its place among rows already sorted: a binary search, not a sort.
     const SortKey key = KeyOf(added);
@@ -204,10 +219,6 @@ void CallsListModel::OnCallAdded(qint32 number) {
     if (shown) {
         endInsertRows();
     }
-    if (moved) {
-        RecordNumbersChanged();
-    }
-    Q_EMIT CountsChanged();
 }
 
 void CallsListModel::OnCallChanged(qint32 number) {
@@ -246,16 +257,29 @@ void CallsListModel::OnCallsRemoved(const std::vector<qint32>& numbers) {
         // user may undo follow it, or their calls would come back elsewhere.
         FollowRemovedRecords(undo_, numbers);
     }
-    std::vector<int> gone;  // view rows
     std::vector<bool> removed(rows_.size(), false);
     size_t found = 0;
     for (qint32 number : numbers) {
         if (const int position = PositionOfRecord(number); position >= 0) {
             removed[static_cast<size_t>(position)] = true;
             ++found;
-            if (rows_[static_cast<size_t>(position)].shown) {
-                gone.push_back(ViewRowOfPosition(position));
-            }
+        }
+    }
+    ErasePositions(removed);
+    damaged_ = std::max<qint32>(0, damaged_ - static_cast<qint32>(numbers.size() - found));
+    for (Row& row : rows_) {
+        const auto before = std::lower_bound(numbers.begin(), numbers.end(), row.record);
+        row.record -= static_cast<qint32>(before - numbers.begin());
+    }
+    RecordNumbersChanged();
+    Q_EMIT CountsChanged();
+}
+
+void CallsListModel::ErasePositions(const std::vector<bool>& removed) {
+    std::vector<int> gone;  // view rows
+    for (size_t position = 0; position < rows_.size(); ++position) {
+        if (removed[position] && rows_[position].shown) {
+            gone.push_back(ViewRowOfPosition(static_cast<int>(position)));
         }
     }
     std::sort(gone.begin(), gone.end());
@@ -289,13 +313,6 @@ void CallsListModel::OnCallsRemoved(const std::vector<qint32>& numbers) {
         position = newPosition[static_cast<size_t>(position)];
     }
     rowOfRecordValid_ = false;
-    damaged_ = std::max<qint32>(0, damaged_ - static_cast<qint32>(numbers.size() - found));
-    for (Row& row : rows_) {
-        const auto before = std::lower_bound(numbers.begin(), numbers.end(), row.record);
-        row.record -= static_cast<qint32>(before - numbers.begin());
-    }
-    RecordNumbersChanged();
-    Q_EMIT CountsChanged();
 }
 
 void CallsListModel::MakeRecordMaps() const {
@@ -355,7 +372,7 @@ void CallsListModel::RebuildShown() {
 }
 
 bool CallsListModel::Matches(const Row& row) const {
-    if (matcher_.MatchesAll()) {
+    if (row.unrecorded == 0 && matcher_.MatchesAll()) {
         return true;
     }
     CallFacts facts;
@@ -363,6 +380,7 @@ bool CallsListModel::Matches(const Row& row) const {
     facts.digits = row.Get(Part::Digits);
     facts.normal = row.Get(Part::Normal);
     facts.kind = row.kind;
+    facts.unrecorded = row.unrecorded;
     facts.unread = row.unread;
     facts.marked = row.userMark;
     facts.day = row.datedOk ? row.sortSeconds / kSecondsPerDay : 0;
@@ -441,6 +459,19 @@ void CallsListModel::BuildRows(
         row.shown = Matches(row);
         rows_.push_back(std::move(row));
     });
+    for (const UnrecordedCall& call : ReadUnrecordedCalls(folder).calls) {
+        Row row = MakeUnrecordedRow(call);
+        row.shown = Matches(row);
+        rows_.push_back(std::move(row));
+    }
+    if (sortColumn_ < 0) {
+        // In record order they follow the records by their moment.
+        const auto key = [](const Row& row) {
+            return std::pair(row.unrecorded != 0, row.unrecorded != 0 ? row.sortSeconds : 0);
+        };
+        std::stable_sort(rows_.begin(), rows_.end(),
+                         [&key](const Row& a, const Row& b) { return key(a) < key(b); });
+    }
     // Until the user first clicks a header the rows stay in record order.
     if (sortColumn_ >= 0) {
         SortRows();
@@ -572,6 +603,9 @@ QString CallsListModel::CellTextOf(const Row& r, int column) const {
         case c::kExtra:
             return text(Part::Extra);
         case c::kMsgFile:
+            if (r.unrecorded != 0) {
+                return {};  // no recording
+            }
             // Derived, as the store derives it, only when asked for.
             return CallFileNameIn(folder_, text(Part::Name), text(Part::Number), text(Part::Date),
                                   text(Part::Time));
@@ -693,7 +727,63 @@ CallRef CallsListModel::RefOf(int row) const {
     if (row < 0 || row >= rowCount()) {
         return {};
     }
-    return {At(row).record, CellText(row, calls_column::kMsgFile)};
+    return {At(row).record, FileKeyOf(At(row))};
+}
+
+QString CallsListModel::FileKeyOf(const Row& row) const {
+    if (row.unrecorded == 0) {
+        return CellTextOf(row, calls_column::kMsgFile);
+    }
+    // No file name holds a tab (caller ID's control characters become "_"),
+    // so this names a call without a recording and never a file.
+    return QStringLiteral("\t%1\t%2\t%3\t%4")
+        .arg(row.unrecorded)
+        .arg(row.Get(Part::Extra), row.Get(Part::Number), row.Get(Part::Name));
+}
+
+bool CallsListModel::HasRecording(int row) const {
+    return row >= 0 && row < rowCount() && At(row).unrecorded == 0;
+}
+
+int CallsListModel::UnrecordedCount(UnrecordedKind kind) const {
+    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [kind](const Row& row) {
+        return row.unrecorded == static_cast<quint8>(kind);
+    }));
+}
+
+void CallsListModel::AddUnrecordedCall(const QString& folder, const UnrecordedCall& call) {
+    if (folder != folder_) {
+        return;  // entered in the folder it belongs to, which is not listed
+    }
+    Row row = MakeUnrecordedRow(call);
+    row.shown = Matches(row);
+    InsertRow(std::move(row));
+    Q_EMIT CountsChanged();
+}
+
+CallsListModel::Row CallsListModel::MakeUnrecordedRow(const UnrecordedCall& call) const {
+    Row row;
+    row.unrecorded = static_cast<quint8>(call.kind);
+    row.unread = false;
+    const QString parts[] = {
+        UnrecordedKindText(call.kind),  // in place of a length
+        call.name,
+        call.number,
+        call.moment.date().toString(Qt::ISODate),
+        call.moment.time().toString(QStringLiteral("HH:mm:ss")),
+        call.moment.toString(kUnrecordedMomentForm),
+        QString(),  // no note
+    };
+    int at = 0;
+    for (const QString& part : parts) {
+        row.texts += part;
+        row.ends[at++] = static_cast<quint16>(row.texts.size());
+    }
+    row.datedOk = call.moment.isValid();
+    row.sortSeconds = call.moment.date().toJulianDay() * kSecondsPerDay +
+                      call.moment.time().msecsSinceStartOfDay() / 1000;
+    SetSearchParts(row);
+    return row;
 }
 
 int CallsListModel::RowOf(const CallRef& call) const {
@@ -710,7 +800,7 @@ std::vector<int> CallsListModel::RowsOf(const std::vector<CallRef>& calls) const
     bool missing = false;
     for (size_t i = 0; i < calls.size(); ++i) {
         const int row = RowOfRecord(calls[i].number);
-        if (row >= 0 && CellText(row, calls_column::kMsgFile) == calls[i].fileName) {
+        if (row >= 0 && FileKeyOf(At(row)) == calls[i].fileName) {
             found[i] = row;
         } else {
             missing = true;
@@ -724,7 +814,7 @@ std::vector<int> CallsListModel::RowsOf(const std::vector<CallRef>& calls) const
     QHash<QString, int> rowOfFile;
     QSet<QString> shared;
     for (int row = 0; row < rowCount(); ++row) {
-        const QString name = CellText(row, calls_column::kMsgFile);
+        const QString name = FileKeyOf(At(row));
         if (rowOfFile.contains(name)) {
             shared.insert(name);
         }
@@ -777,18 +867,24 @@ void CallsListModel::sort(int column, Qt::SortOrder order) {
     sortOrder_ = order;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    std::vector<qint32> records;
-    records.reserve(static_cast<size_t>(before.size()));
+    std::vector<int> positions;  // in rows_
+    positions.reserve(static_cast<size_t>(before.size()));
     for (const QModelIndex& index : before) {
-        records.push_back(At(index.row()).record);
+        positions.push_back(shown_[static_cast<size_t>(index.row())]);
     }
-    SortRows();
+    // Each row's new place by its old one: calls without a recording have
+    // no record number to be found by.
+    const std::vector<int> was = SortRows();
+    std::vector<int> moved(was.size());
+    for (size_t i = 0; i < was.size(); ++i) {
+        moved[static_cast<size_t>(was[i])] = static_cast<int>(i);
+    }
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
-        // Record numbers are unique, so they find each row's new place.
-        const int row = RowOfRecord(records[static_cast<size_t>(i)]);
-        after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
+        const int row =
+            ViewRowOfPosition(moved[static_cast<size_t>(positions[static_cast<size_t>(i)])]);
+        after.push_back(index(row, before[i].column()));
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -805,7 +901,10 @@ Qt::ItemFlags CallsListModel::flags(const QModelIndex& index) const {
 CallsListModel::SortKey CallsListModel::KeyOf(const Row& row) const {
     namespace c = calls_column;
     if (sortColumn_ < 0 || sortColumn_ == c::kIndex) {
-        return {row.record, {}};
+        // Calls without a recording after the records, by their moment.
+        return {
+            row.unrecorded == 0 ? row.record : std::numeric_limits<qint32>::max() + row.sortSeconds,
+            {}};
     }
     if (sortColumn_ == c::kDateTime || sortColumn_ == c::kSortedDate) {
         // Dated rows first by their moment, then undated ones by their text
@@ -828,7 +927,7 @@ bool CallsListModel::Before(const SortKey& a, const SortKey& b) const {
     return first.text < second.text;
 }
 
-void CallsListModel::SortRows() {
+std::vector<int> CallsListModel::SortRows() {
     const size_t count = rows_.size();
     // Each row's key made once, then an index vector sorted over them.
     std::vector<SortKey> keys(count);
@@ -847,6 +946,7 @@ void CallsListModel::SortRows() {
     }
     rows_ = std::move(sorted);
     RebuildShown();
+    return order;
 }
 
 void CallsListModel::ToggleUserMark(int row) {
@@ -854,20 +954,24 @@ void CallsListModel::ToggleUserMark(int row) {
         return;
     }
     const Row& r = At(row);
+    if (r.record <= 0) {
+        return;
+    }
     // The store's callChanged redraws the row once the file took it.
     store_->SetUserMark(r.record, r.userMark ? QStringLiteral("0") : QStringLiteral("1"));
 }
 
 bool CallsListModel::HasUserMark(int row) const {
-    return row >= 0 && row < rowCount() && rows_[static_cast<size_t>(row)].userMark;
+    return row >= 0 && row < rowCount() && At(row).userMark;
 }
 
 void CallsListModel::ToggleUserMarks(const std::vector<int>& rows) {
     std::vector<qint32> records;
     bool anyUnmarked = false;
     for (int row : rows) {
-        if (row >= 0 && row < rowCount()) {
-            records.push_back(rows_[static_cast<size_t>(row)].record);
+        // A call without a recording has no record to mark.
+        if (row >= 0 && row < rowCount() && At(row).record > 0) {
+            records.push_back(At(row).record);
             anyUnmarked = anyUnmarked || !HasUserMark(row);
         }
     }
@@ -922,6 +1026,48 @@ bool CallsListModel::DeleteCalls(const std::vector<CallRef>& calls,
     }
     std::sort(chosen.begin(), chosen.end());
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    // Calls without a recording leave their own file, for good.
+    std::vector<UnrecordedCall> unrecorded;
+    std::vector<CallRef> unrecordedRefs;
+    std::erase_if(chosen, [&](int row) {
+        const Row& r = At(row);
+        if (r.unrecorded == 0) {
+            return false;
+        }
+        unrecorded.push_back(
+            {QDateTime::fromString(r.Get(Part::Extra).toString(), kUnrecordedMomentForm),
+             static_cast<UnrecordedKind>(r.unrecorded), r.Get(Part::Number).toString(),
+             r.Get(Part::Name).toString()});
+        unrecordedRefs.push_back(RefOf(row));
+        return true;
+    });
+    if (!unrecorded.empty()) {
+        if (!RemoveUnrecordedCalls(folder_, unrecorded)) {
+            return false;
+        }
+        std::vector<bool> removed(rows_.size(), false);
+        for (int row : RowsOf(unrecordedRefs)) {
+            if (row >= 0) {
+                removed[static_cast<size_t>(shown_[static_cast<size_t>(row)])] = true;
+            }
+        }
+        // The recorded calls' rows move up with the rows taken out.
+        const std::vector<CallRef> recorded = [&] {
+            std::vector<CallRef> refs;
+            for (int row : chosen) {
+                refs.push_back(RefOf(row));
+            }
+            return refs;
+        }();
+        ErasePositions(removed);
+        Q_EMIT CountsChanged();
+        chosen.clear();
+        for (int row : RowsOf(recorded)) {
+            if (row >= 0) {
+                chosen.push_back(row);
+            }
+        }
+    }
     if (chosen.empty()) {
         return true;
     }

@@ -30,6 +30,7 @@
 #include "calls/store/call_deletion.h"
 #include "calls/store/call_record.h"
 #include "calls/store/stored_calls.h"
+#include "calls/store/unrecorded_calls.h"
 
 namespace orvane {
 
@@ -138,6 +139,19 @@ class CallsListModel final : public QAbstractTableModel {
     std::vector<int> RowsOf(const std::vector<CallRef>& calls) const;
     bool IsUnread(int row) const;
     bool HasNote(int row) const;
+    // False for a call without a recording (blocked, or kept unrecorded by
+    // its record rule): nothing to play, copy, export, drag, note or mark.
+    bool HasRecording(int row) const;
+
+    // Calls without a recording (unrecorded_calls.h) are listed from the
+    // folder's own file with every rebuild, shown only under their kind of
+    // the filter, and have record number 0. A delete of their rows removes
+    // them from that file for good (no undo).
+    // How many of that kind are listed, shown or not.
+    int UnrecordedCount(UnrecordedKind kind) const;
+    // Lists a call just entered in `folder`'s file, when that is the
+    // folder listed.
+    void AddUnrecordedCall(const QString& folder, const UnrecordedCall& call);
 
     // A header click: another column than the last one clicked sorts
     // ascending, the same one again reverses the direction; the date column
@@ -236,7 +250,8 @@ class CallsListModel final : public QAbstractTableModel {
         bool userMark = false;
         bool spareMark = false;
         bool datedOk = false;
-        bool shown = true;  // the filter lets it through (or it stays, changed)
+        bool shown = true;      // the filter lets it through (or it stays, changed)
+        quint8 unrecorded = 0;  // an UnrecordedKind for a call without a recording
 
         QStringView Get(Part which) const;
     };
@@ -249,6 +264,14 @@ class CallsListModel final : public QAbstractTableModel {
     };
 
     Row MakeRow(const CallRecord& record, qint32 number) const;
+    Row MakeUnrecordedRow(const UnrecordedCall& call) const;
+    // The name CallRef holds for the row: its file's, or for a call without
+    // one a key no file name can be.
+    QString FileKeyOf(const Row& row) const;
+    // Puts a made row at its sorted place, shown as its flag says.
+    void InsertRow(Row added);
+    // Takes out the rows at these places in rows_.
+    void ErasePositions(const std::vector<bool>& removed);
     // Makes the row's phone-book name and search keys (again).
     void SetSearchParts(Row& row) const;
     bool Matches(const Row& row) const;
@@ -280,7 +303,8 @@ class CallsListModel final : public QAbstractTableModel {
     void BuildRows(const QString& folder,
                    const std::function<void(const std::function<void(const CallRecord&)>&)>& feed);
     int IconOf(const Row& row, int column) const;
-    void SortRows();
+    // Returns the old place in rows_ of each row, in the new order.
+    std::vector<int> SortRows();
 
     std::unique_ptr<CallStore> ownStore_;
     CallStore* store_ = nullptr;

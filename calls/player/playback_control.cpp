@@ -58,6 +58,13 @@ void PlaybackControl::PlayClicked() {
         return;
     }
     calls_->RefreshCurrentRow();
+    if (calls_->CurrentFileName().isEmpty()) {
+        // Nothing to play: the folder's name alone is no recording.
+        if (view_ != nullptr) {
+            view_->SayNoRecording();
+        }
+        return;
+    }
     const QString path = calls_->CurrentFolder() + calls_->CurrentFileName();
     if (paused_ && wave_.Playing() && path == playingPath_) {
         // The paused call goes on where it stopped, as in any player.

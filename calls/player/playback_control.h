@@ -42,6 +42,8 @@ class PlayerView {
     virtual void SetLengthText(const QString& text) = 0;
     // The Pause button shows whether the playback waits.
     virtual void SetPausedLook(bool /*paused*/) {}
+    // Play on a call that has no recording (blocked, or not recorded).
+    virtual void SayNoRecording() {}
 };
 
 // The calls list as playback sees it: the current row's call and the

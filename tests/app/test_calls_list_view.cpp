@@ -5,12 +5,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -29,6 +31,7 @@
 #include "app/calls_list/recordings_drag.h"
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_record.h"
+#include "calls/store/unrecorded_calls.h"
 #include "tests/support/qt_printers.h"
 #include "translation/show_message.h"
 #include "translation/string_ids.h"
@@ -541,6 +544,52 @@ TEST(CallsListView, TheContextMenuOffersWhatAppliesToTheSelectedCalls) {
             << action->objectName().toStdString();
     }
     menu.hide();
+}
+
+// A blocked call's row has no recording: of the menu only Delete and Call
+// back apply, and the mark writes no record.
+TEST(CallsListView, ACallWithoutARecordingOffersOnlyDeleteAndCallBack) {
+    ASSERT_EQ(LoadTranslation(QStringLiteral(ORVANE_SOURCE_DIR "/Trans/English")), 0);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    ASSERT_TRUE(AddUnrecordedCall(
+        folder, {QDateTime(QDate(2026, 12, 9), QTime(9, 0)), UnrecordedKind::kBlocked,
+                 QStringLiteral("0900 1"), QStringLiteral("ACME")}));
+    int marks = 0;
+    CallStoreOps ops;
+    ops.setUserMark = [&](qint32, const QString&, const QString&) { return ++marks > 0; };
+    CallsListModel model(ops);
+    {
+        // A folder of blocked calls alone is a folder without calls under "All".
+        model.SetRecords({}, folder);
+        CallsListPanel empty(model);
+        EXPECT_EQ(empty.findChild<QLabel*>(QStringLiteral("callsAreaHint"))->text(),
+                  Text(ids::kCallsAreaEmpty));
+    }
+    model.SetRecords({Timed(1)}, folder);
+    CallsFilter blocked;
+    blocked.kind = CallKindChoice::kBlocked;
+    model.SetFilter(blocked);
+    ASSERT_EQ(model.rowCount(), 1);
+    CallsListPanel panel(model);
+    panel.resize(700, 400);
+    panel.show();
+    panel.SetPlaybackCommands({[] {}, {}, [] { return false; }, [] { return true; }});
+    CallsListView& view = *panel.View();
+    view.SetCurrentRow(0);
+    SendContextMenu(view, 0);
+    QMenu& menu = *panel.ContextMenu();
+    ASSERT_TRUE(menu.isVisible());
+    QString enabled;
+    for (const char* name :
+         {"callsMenuPlay", "callsMenuNotes", "callsMenuSaveCopy", "callsMenuDelete",
+          "callsMenuMarkRead", "callsMenuMarkUnread", "callsMenuUserMark", "callsMenuCallBack"}) {
+        enabled += Entry(menu, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+    }
+    EXPECT_EQ(enabled, QStringLiteral("00010001"));
+    menu.hide();
+    panel.ToggleUserMarkSelected();
+    EXPECT_EQ(marks, 0);
 }
 
 // Dragging selected calls out carries their recordings, as copies only;

@@ -208,7 +208,7 @@ TEST(CallsSearchBar, EachControlSetsItsPartOfTheFilterAndEscClearsAll) {
     auto* from = bar.findChild<QDateEdit*>(QStringLiteral("searchFrom"));
     auto* to = bar.findChild<QDateEdit*>(QStringLiteral("searchTo"));
     ASSERT_TRUE(unread && marked && kind && dates && from && to);
-    ASSERT_EQ(kind->count(), 4);
+    ASSERT_EQ(kind->count(), 6);
     EXPECT_FALSE(model.Filter().IsActive());
     const struct {
         const char* what;
@@ -226,6 +226,10 @@ TEST(CallsSearchBar, EachControlSetsItsPartOfTheFilterAndEscClearsAll) {
          [](CallsFilter& f) { f.kind = CallKindChoice::kOutgoing; }, "searchKind"},
         {"answered", [&] { kind->setCurrentIndex(3); },
          [](CallsFilter& f) { f.kind = CallKindChoice::kAnswered; }, "searchKind"},
+        {"blocked", [&] { kind->setCurrentIndex(4); },
+         [](CallsFilter& f) { f.kind = CallKindChoice::kBlocked; }, "searchKind"},
+        {"not recorded", [&] { kind->setCurrentIndex(5); },
+         [](CallsFilter& f) { f.kind = CallKindChoice::kNotRecorded; }, "searchKind"},
         {"dates",
          [&] {
              from->setDate(QDate(2026, 12, 1));

@@ -2,10 +2,13 @@
 // with nothing recorded and no notice; in allow-list mode a caller the
 // phone book names rings through and is recorded as before; a caller with a
 // never-record rule rings but leaves no sound file; a block entry with a
-// message plays it to the line before hanging up.
+// message plays it to the line before hanging up. Blocked calls, and
+// never-recorded ones unless the settings say otherwise, are listed under
+// their own kind of the calls list's filter.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
@@ -13,6 +16,7 @@
 #include <QStatusBar>
 
 #include "app/calls_list/calls_list_view.h"
+#include "app/calls_list/calls_search_bar.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "audio/telephone_sound.h"
@@ -27,6 +31,7 @@
 #include "settings/names/log.h"
 #include "settings/names/screening.h"
 #include "settings/store/registry_routines.h"
+#include "settings/store/registry_types.h"
 #include "telephony/modem/voice_format.h"
 #include "tests/support/fake_notifications.h"
 #include "tests/support/program_on_emulator.h"
@@ -88,16 +93,32 @@ TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsI
         const char* number;
         bool rings;
         bool recorded;
+        const char* listUnrecorded;  // the setting; "": missing
+        CallKindChoice listedAs;     // kAll: listed only if recorded
     } cases[] = {
-        {"blocked prefix", "block\thangup\tnumber\t0900*\n", "09001234", false, false},
-        {"allow-list mode, stranger", "allow-list-mode\ton\n", "0305555", false, false},
-        {"allow-list mode, phone book", "allow-list-mode\ton\n", "0301234", true, true},
-        {"never recorded", "record\tnever\tcontact\tAnna Berg\n", "0301234", true, false},
-        {"allowed number", "allow\tnumber\t030 1234\n", "0301234", true, true},
+        {"blocked prefix", "block\thangup\tnumber\t0900*\n", "09001234", false, false, "0",
+         CallKindChoice::kBlocked},
+        {"allow-list mode, stranger", "allow-list-mode\ton\n", "0305555", false, false, "",
+         CallKindChoice::kBlocked},
+        {"allow-list mode, phone book", "allow-list-mode\ton\n", "0301234", true, true, "",
+         CallKindChoice::kAll},
+        {"never recorded", "record\tnever\tcontact\tAnna Berg\n", "0301234", true, false, "",
+         CallKindChoice::kNotRecorded},
+        {"never recorded, not listed", "record\tnever\tcontact\tAnna Berg\n", "0301234", true,
+         false, "0", CallKindChoice::kAll},
+        {"allowed number", "allow\tnumber\t030 1234\n", "0301234", true, true, "",
+         CallKindChoice::kAll},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WriteFile(ScreeningFile::DefaultFile(), c.rules);
+        RegistryRoutines screening(kHkeyLocalMachine, product::kRootKey, kTabScreening);
+        screening.CreateKey();
+        if (*c.listUnrecorded == '\0') {
+            screening.DeleteValue(setting::kChkListUnrecorded);
+        } else {
+            Store(kTabScreening, "chkListUnrecorded", QString::fromLatin1(c.listUnrecorded));
+        }
         service.calls.clear();
         // A call that rings through is picked up on the handset and recorded;
         // a blocked one is answered by the program, which must hang up.
@@ -130,6 +151,29 @@ TEST_F(ScreeningEndToEnd, ABlockedCallerIsHungUpUnrecordedAPhoneBookCallerRingsI
                     << CallsJournal().toStdString();
                 EXPECT_TRUE(Journal().contains(QStringLiteral("Hang up blocked call")));
             }
+            // Not among all calls; under its own kind, counted there.
+            CallsListModel& list = program.CallsList();
+            EXPECT_EQ(list.UnrecordedCount(UnrecordedKind::kBlocked),
+                      c.listedAs == CallKindChoice::kBlocked ? 1 : 0);
+            EXPECT_EQ(list.UnrecordedCount(UnrecordedKind::kNotRecorded),
+                      c.listedAs == CallKindChoice::kNotRecorded ? 1 : 0);
+            auto* kind = program.Window().findChild<QComboBox*>(QStringLiteral("searchKind"));
+            ASSERT_NE(kind, nullptr);
+            for (const CallKindChoice choice :
+                 {CallKindChoice::kBlocked, CallKindChoice::kNotRecorded}) {
+                const int at = kind->findData(static_cast<int>(choice));
+                ASSERT_GE(at, 0);
+                EXPECT_TRUE(kind->itemText(at).endsWith(
+                    c.listedAs == choice ? QStringLiteral("(1)") : QStringLiteral("(0)")))
+                    << kind->itemText(at).toStdString();
+                kind->setCurrentIndex(at);
+                EXPECT_EQ(list.rowCount(), c.listedAs == choice ? 1 : 0);
+                if (c.listedAs == choice) {
+                    EXPECT_EQ(list.CellText(0, calls_column::kCallerNumber), number);
+                    EXPECT_FALSE(list.HasRecording(0));
+                }
+            }
+            kind->setCurrentIndex(0);
             if (c.recorded) {
                 // "Block this number" on the call's row blocks its caller.
                 ASSERT_TRUE(PumpUntil([&] { return program.CallsList().rowCount() == 1; }));

@@ -695,7 +695,10 @@ TEST_F(CallStateMachineTest, AnAskRuleRecordsFromTheStartAndKeepsOrDiscardsAtThe
         return QStringLiteral("question %1").arg(static_cast<int>(state));
     };
     w_.duringStart = [this] { w_.recordPressed = true; };
+    int enteredUnrecorded = 0;
+    machine_.SetUnrecordedCalls([&](const UnrecordedCall&) { ++enteredUnrecorded; });
     for (const auto& c : cases) {
+        enteredUnrecorded = 0;
         FakeScreen screen;
         screen.mayBlock = false;
         screen.decisions.insert(QStringLiteral("0301"), {RecordMode::kAsk});
@@ -744,7 +747,11 @@ TEST_F(CallStateMachineTest, AnAskRuleRecordsFromTheStartAndKeepsOrDiscardsAtThe
             EXPECT_EQ(log.contains(QString::fromLatin1(end)), c.end && qstrcmp(end, c.end) == 0)
                 << c.what << ": " << end;
         }
+        // A call that keeps no recording is listed as not recorded, once.
+        EXPECT_EQ(enteredUnrecorded, c.end && qstrcmp(c.end, "AddCallInfoDat") == 0 ? 0 : 1)
+            << c.what;
     }
+    machine_.SetUnrecordedCalls({});
     // A call that no rule asks about shows no question and takes no answer.
     FakeScreen always;
     always.mayBlock = false;

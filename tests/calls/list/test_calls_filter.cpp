@@ -20,7 +20,8 @@ struct Call {
     int kind;
     bool unread;
     bool marked;
-    QDate day;  // null: the date could not be read
+    QDate day;           // null: the date could not be read
+    int unrecorded = 0;  // an UnrecordedKind for a call without a recording
 };
 
 // A: a caller with accents in area 30, with a note and a phone-book name.
@@ -59,6 +60,27 @@ const std::vector<Call> kCalls = {
      false,
      false,
      QDate(2026, 11, 30)},
+    // F: a blocked caller; G: a call its record rule kept unrecorded.
+    {'F',
+     QStringLiteral("ACME"),
+     QStringLiteral("0900 555"),
+     {},
+     {},
+     0,
+     false,
+     false,
+     QDate(2026, 12, 7),
+     1},
+    {'G',
+     QStringLiteral("Zoë"),
+     QStringLiteral("030 1234"),
+     {},
+     {},
+     0,
+     false,
+     false,
+     QDate(2026, 12, 7),
+     2},
 };
 
 QString Matching(const CallsFilter& filter, const NumberPlan& plan) {
@@ -72,6 +94,7 @@ QString Matching(const CallsFilter& filter, const NumberPlan& plan) {
         facts.digits = keys.digits;
         facts.normal = keys.normal;
         facts.kind = call.kind;
+        facts.unrecorded = call.unrecorded;
         facts.unread = call.unread;
         facts.marked = call.marked;
         facts.day = call.day.isValid() ? call.day.toJulianDay() : 0;
@@ -157,6 +180,20 @@ TEST(CallsFilter, UnreadMarkedKindAndDaysNarrowWithTheWords) {
         {"incoming", filter([](CallsFilter& f) { f.kind = CallKindChoice::kIncoming; }), "ADE"},
         {"outgoing", filter([](CallsFilter& f) { f.kind = CallKindChoice::kOutgoing; }), "B"},
         {"answered", filter([](CallsFilter& f) { f.kind = CallKindChoice::kAnswered; }), "C"},
+        // Calls without a recording show under their own kind alone.
+        {"blocked", filter([](CallsFilter& f) { f.kind = CallKindChoice::kBlocked; }), "F"},
+        {"not recorded", filter([](CallsFilter& f) { f.kind = CallKindChoice::kNotRecorded; }),
+         "G"},
+        {"not recorded with a number", filter([](CallsFilter& f) {
+             f.kind = CallKindChoice::kNotRecorded;
+             f.words = QStringLiteral("1234");
+         }),
+         "G"},
+        {"blocked on another day", filter([](CallsFilter& f) {
+             f.kind = CallKindChoice::kBlocked;
+             f.from = QDate(2026, 12, 8);
+         }),
+         ""},
         {"incoming with a number", filter([](CallsFilter& f) {
              f.kind = CallKindChoice::kIncoming;
              f.words = QStringLiteral("1234");
@@ -183,6 +220,7 @@ TEST(CallsFilter, UnreadMarkedKindAndDaysNarrowWithTheWords) {
         EXPECT_EQ(Matching(c.filter, berlin), QString::fromLatin1(c.expected));
     }
     EXPECT_FALSE(CallsFilter{}.IsActive());
+    EXPECT_EQ(Matching(CallsFilter{}, berlin), QStringLiteral("ABCDE"));
     EXPECT_FALSE(Words(" \t").IsActive());
 }
 

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "calls/list/calls_list_model.h"
 #include "calls/store/call_store.h"
 #include "calls/store/stored_calls.h"
+#include "calls/store/unrecorded_calls.h"
 #include "tests/support/qt_printers.h"
 
 namespace orvane {
@@ -426,6 +428,88 @@ TEST(CallsListFollowsStore, AFilterResetsTheRowsOnceAndACallNotShownHasNoRow) {
     EXPECT_EQ(announced.resets, 2);
     EXPECT_EQ(l.Callers(), QStringList({"Bob", "Ann", "Cid", "Dee"}));
     EXPECT_EQ(l.model.RowOf(ann), 1);
+    l.ExpectRowsMatchTheFile();
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Blocked calls and calls kept unrecorded, from their own file: counted,
+// listed only under their kind, and every command by row leaves the index
+// alone (a mark once hit the recorded call at the same place in the list).
+TEST(CallsListFollowsStore, CallsWithoutARecordingShowOnlyUnderTheirKind) {
+    Listed l;
+    const auto at = [](int day) { return QDateTime(QDate(2026, 12, day), QTime(9, 0)); };
+    const UnrecordedCall calls[] = {
+        {at(5), UnrecordedKind::kBlocked, QStringLiteral("0900 1"), QStringLiteral("Zed")},
+        {at(1), UnrecordedKind::kBlocked, QStringLiteral("0900 2"), QStringLiteral("Yan")},
+        {at(3), UnrecordedKind::kNotRecorded, QStringLiteral("030 7"), QStringLiteral("Xia")},
+    };
+    for (const UnrecordedCall& call : calls) {
+        ASSERT_TRUE(AddUnrecordedCall(l.folder, call));
+    }
+    l.model.CreateCallsList(l.folder);
+    const QByteArray index = ReadAll(CallIndexFile(l.folder));
+    const auto kind = [](CallKindChoice choice, const char* words = "") {
+        CallsFilter filter = Words(words);
+        filter.kind = choice;
+        return filter;
+    };
+    const struct {
+        CallsFilter filter;
+        QStringList callers;
+    } cases[] = {
+        {{}, {"Bob", "Ann", "Cid", "Dee"}},
+        {kind(CallKindChoice::kIncoming), {"Bob", "Ann", "Cid", "Dee"}},
+        {Words("0900"), {}},
+        // After the recorded calls, by their moment.
+        {kind(CallKindChoice::kBlocked), {"Yan", "Zed"}},
+        {kind(CallKindChoice::kBlocked, "yan"), {"Yan"}},
+        {kind(CallKindChoice::kNotRecorded), {"Xia"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.callers.join(u' ').toStdString());
+        l.model.SetFilter(c.filter);
+        EXPECT_EQ(l.Callers(), c.callers);
+        EXPECT_EQ(l.model.UnrecordedCount(UnrecordedKind::kBlocked), 2);
+        EXPECT_EQ(l.model.UnrecordedCount(UnrecordedKind::kNotRecorded), 1);
+        EXPECT_EQ(l.model.TotalCount(), 7);
+    }
+
+    l.model.SetFilter(kind(CallKindChoice::kBlocked));
+    for (int row = 0; row < l.model.rowCount(); ++row) {
+        EXPECT_FALSE(l.model.HasRecording(row));
+        EXPECT_EQ(l.model.RecordNumber(row), 0);
+        EXPECT_TRUE(l.model.CellText(row, col::kMsgFile).isEmpty());
+    }
+    // A chosen row stays on its call through a sort.
+    const QPersistentModelIndex zed = l.model.index(1, col::kCaller);
+    l.model.sort(col::kCallerName, Qt::DescendingOrder);
+    EXPECT_EQ(l.Callers(), QStringList({"Zed", "Yan"}));
+    EXPECT_EQ(l.model.CellText(zed.row(), col::kCallerName), QStringLiteral("Zed"));
+    l.model.sort(col::kDateTime, Qt::AscendingOrder);
+    l.model.ToggleUserMarks({0, 1});
+    l.model.ToggleUserMark(0);
+    l.model.MarkRows({0, 1}, true);
+    EXPECT_EQ(ReadAll(CallIndexFile(l.folder)), index);
+
+    // A call blocked now comes in at its place; one deleted leaves the file.
+    const UnrecordedCall later{at(6), UnrecordedKind::kBlocked, QStringLiteral("0900 3"),
+                               QStringLiteral("Wes")};
+    ASSERT_TRUE(AddUnrecordedCall(l.folder, later));
+    l.model.AddUnrecordedCall(l.folder, later);
+    EXPECT_EQ(l.Callers(), QStringList({"Yan", "Zed", "Wes"}));
+    ASSERT_TRUE(l.model.DeleteSelectedCalls({1, 2}));
+    EXPECT_EQ(l.Callers(), QStringList{"Yan"});
+    EXPECT_EQ(l.model.UnrecordedCount(UnrecordedKind::kBlocked), 1);
+    const std::vector<UnrecordedCall> left = ReadUnrecordedCalls(l.folder).calls;
+    ASSERT_EQ(left.size(), 2U);
+    EXPECT_EQ(left[0], calls[1]);
+    EXPECT_EQ(left[1], calls[2]);
+    EXPECT_EQ(ReadAll(CallIndexFile(l.folder)), index);
+    l.model.SetFilter({});
     l.ExpectRowsMatchTheFile();
 }
 

@@ -79,8 +79,10 @@ class FakeView final : public PlayerView {
     void SetTimeRunText(const QString& text) override { timeRun = text; }
     void SetLengthText(const QString& text) override { length = text; }
     void SetPausedLook(bool value) override { paused = value; }
+    void SayNoRecording() override { ++noRecording; }
 
     int slider = 0;
+    int noRecording = 0;
     bool paused = false;
     QString timeRun = QStringLiteral("0:00:00");
     QString length = QStringLiteral("0:00:00");
@@ -174,6 +176,17 @@ TEST_F(PlaybackControlTest, PlayAndStopWithoutACurrentRowDoNothing) {
     EXPECT_TRUE(wave_.log.isEmpty());
     EXPECT_EQ(calls_.markedRead, 0);
     EXPECT_FALSE(control_.TimerActive());
+}
+
+// A blocked or unrecorded call's row has no file: Play says so and plays
+// nothing (not the folder's name).
+TEST_F(PlaybackControlTest, PlayOnACallWithoutARecordingSaysSoAndPlaysNothing) {
+    calls_.row = 0;
+    calls_.file.clear();
+    control_.PlayClicked();
+    EXPECT_TRUE(wave_.log.isEmpty());
+    EXPECT_EQ(view_.noRecording, 1);
+    EXPECT_EQ(calls_.markedRead, 0);
 }
 
 TEST_F(PlaybackControlTest, PlayStartsTheCurrentCallAndMarksTheSelectionRead) {
