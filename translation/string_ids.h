@@ -329,7 +329,6 @@ inline constexpr int kRetentionWaiting = 515;
 inline constexpr int kRetentionReview = 516;
 inline constexpr int kRetentionExplain = 517;
 // Screening.
-inline constexpr int kAskKeepRecording = 641;
 inline constexpr int kBlockThisNumber = 642;
 inline constexpr int kMsgNumberBlocked = 643;         // "<%S>": the number
 inline constexpr int kMsgNumberAlreadyBlocked = 644;  // "<%S>": the number
@@ -673,7 +672,6 @@ inline constexpr std::array kAllIds = {
     kRetentionWaiting,
     kRetentionReview,
     kRetentionExplain,
-    kAskKeepRecording,
     kBlockThisNumber,
     kMsgNumberBlocked,
     kMsgNumberAlreadyBlocked,
