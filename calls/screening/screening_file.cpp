@@ -192,16 +192,16 @@ ScreeningFile::LoadOutcome ScreeningFile::Load() {
 }
 
 bool ScreeningFile::Save(const ScreeningRules& rules) {
-    rules_ = rules;
     lastError_.clear();
     if (path_.isEmpty()) {
+        rules_ = rules;
         return true;
     }
     if (readOnly_) {
         lastError_ = QStringLiteral("the unreadable file was not copied aside");
         return false;
     }
-    const int error = ReplaceFileContent(path_, FormatScreening(rules_), NewFileMode{});
+    const int error = ReplaceFileContent(path_, FormatScreening(rules), NewFileMode{});
     if (error != 0) {
         lastError_ = QString::fromLocal8Bit(std::strerror(error));
         WriteSysLog(QStringLiteral("Screening rules ") + path_ + QStringLiteral(" not written: ") +
@@ -209,6 +209,7 @@ bool ScreeningFile::Save(const ScreeningRules& rules) {
                     error, kJournalSource);
         return false;
     }
+    rules_ = rules;
     return true;
 }
 
@@ -238,6 +239,9 @@ ScreeningFile::BlockOutcome ScreeningFile::BlockNumber(const QString& number,
         rules.blockList.push_back({{CallerMatch::Kind::kNumber, digits}, BlockAction::kHangUp});
     }
     if (!Save(rules)) {
+        // The user asked for this caller to be stopped: blocked for this
+        // run, and told that the file was not written.
+        rules_ = std::move(rules);
         return BlockOutcome::kNotSaved;
     }
     return unallowed ? BlockOutcome::kBlockedAndUnallowed : BlockOutcome::kBlocked;

@@ -48,8 +48,9 @@ class ScreeningFile {
     bool ReadOnly() const { return readOnly_; }
 
     const ScreeningRules& Rules() const { return rules_; }
-    // Takes the rules and writes them; false (LastError) when the file
-    // could not be written, the rules in memory are taken all the same.
+    // Writes the rules and takes them; false (LastError) when the file
+    // could not be written, and the running rules stay as they were, so a
+    // dialog whose OK failed can still be cancelled.
     bool Save(const ScreeningRules& rules);
     const QString& LastError() const { return lastError_; }
 

@@ -879,6 +879,8 @@ TEST_F(SettingsDialogTest, ScreeningPagesSaveOnlyRulesThatReadAndKeepThemWhenNot
               ReplaceMarker(Text(ids::kMsgScreeningRulesNotSaved), unwritable.LastError()));
     EXPECT_TRUE(Dialog().isVisible());
     EXPECT_EQ(table("tblAllowList").first->item(0, 1)->text(), "030 555");
+    // Until they are saved, the calls are screened by the rules as they were.
+    EXPECT_EQ(unwritable.Rules(), ScreeningRules());
 
     // A damaged file read in part: the pages say where it was kept.
     dialog_.reset();
