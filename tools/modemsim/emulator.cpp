@@ -234,6 +234,12 @@ void Emulator::ReadClient() {
         if (!port_.ClientPresent()) {
             return;
         }
+        // CONNECT went out at once: the host's sound may already be waiting,
+        // and from here on it is taken at the link's rate, never in bulk.
+        if (!sliced && options_.transmitRate > 0 &&
+            modem_.state() == AtInterpreter::State::Transmit) {
+            return;
+        }
     }
 }
 
