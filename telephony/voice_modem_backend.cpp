@@ -15,6 +15,7 @@
 #include "settings/store/registry_routines.h"
 #include "telephony/caller_id_standard.h"
 #include "telephony/modem/dle_codec.h"
+#include "telephony/modem/transmit_pacer.h"
 #include "telephony/modem/voice_transmit.h"
 #include "telephony/tapi.h"
 
@@ -1093,7 +1094,9 @@ bool VoiceModemBackend::PlayToLine(const QString& path) {
                                                       sonvel::kTelephoneRate);
         playing_ = true;
         underrunNoted_ = false;
-        const ModemReply reply = channel_.Transmit(stream, Ms(length + timing_.transmitSlack));
+        const ModemReply reply =
+            channel_.Transmit(stream, modem::PayloadBytesPerSecond(*line_.format),
+                              Ms(length + timing_.transmitSlack));
         playing_ = false;
         played = reply.ok() || reply.result == ModemResult::VoiceConnect;
         if (!played) {

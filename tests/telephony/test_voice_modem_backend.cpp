@@ -296,7 +296,10 @@ TEST_F(VoiceModemLineTest, PlayToLineSendsTheFileThroughVoiceTransmitAndReceives
                                           "call rings=2 every=300 number=5550101; pickup; "
                                           "wait-command VTX; wait-command VRX; sleep 300; "
                                           "remote-hangup busy; wait-hangup timeout 20000; exit"),
-                           {QStringLiteral("--played"), played, QStringLiteral("--log"), log}));
+                           // Two kilobytes of buffer and no flow control, as
+                           // on RS-232: written whole, most of it would be lost.
+                           {QStringLiteral("--transmit-buffer"), QStringLiteral("2048"),
+                            QStringLiteral("--played"), played, QStringLiteral("--log"), log}));
     ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
     EXPECT_FALSE(tapi_->PlayToLine(file)) << "no call yet";
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Connected"))) << events_.join(u',').toStdString();

@@ -416,7 +416,11 @@ void AtInterpreter::FeedReceive(uint8_t byte) {
 
 void AtInterpreter::FeedTransmit(uint8_t byte) {
     const std::size_t faults = transmit_.Faults();
+    const std::size_t before = played_.size();
     transmit_.Decode(std::span(&byte, 1), played_);
+    if (played_.size() > before && !host_.TransmitRoom(played_.size() - before)) {
+        played_.resize(before);
+    }
     if (transmit_.Faults() != faults) {
         host_.TransmitFault(byte);
     }

@@ -65,6 +65,12 @@ class ModemHost {
     // In a transmit, a DLE came before `code`, which no host sends; the pair
     // is dropped.
     virtual void TransmitFault(uint8_t code) { static_cast<void>(code); }
+    // Whether `bytes` more of unshielded sound fit in the transmit buffer;
+    // what does not fit is lost.
+    virtual bool TransmitRoom(std::size_t bytes) {
+        static_cast<void>(bytes);
+        return true;
+    }
     // What a finished transmit played to the line, unshielded, in the
     // sample format set when it ended (before TransmitEnded).
     virtual void TransmitPlayed(std::span<const uint8_t> sound, SampleEncoding encoding) {

@@ -27,6 +27,18 @@ constexpr std::size_t kMaxBacklogForInput = 256 * 1024;
 // A transmit at a limited rate is read in slices this far apart.
 constexpr auto kTransmitSlice = 20ms;
 
+std::size_t BytesIn(int64_t samples, SampleEncoding encoding) {
+    const auto count = static_cast<std::size_t>(std::max<int64_t>(samples, 0));
+    switch (encoding) {
+        case SampleEncoding::Signed16Le:
+            return count * 2;
+        case SampleEncoding::ImaAdpcm4:
+            return (count + 1) / 2;
+        default:
+            return count;
+    }
+}
+
 int64_t SamplesIn(std::size_t bytes, SampleEncoding encoding) {
     const auto count = static_cast<int64_t>(bytes);
     switch (encoding) {
@@ -367,14 +379,18 @@ void Emulator::TransmitStarted() {
     playout_.Start();
     transmitSeen_ = 0;
     underruns_ = 0;
+    transmitLost_ = 0;
 }
 
 void Emulator::TransmitEnded(std::size_t bytes) {
     playout_.Stop();
-    transcript_.Write("line",
-                      "voice transmit ended: " + std::to_string(bytes) + " bytes" +
-                          (underruns_ > 0 ? ", ran dry " + std::to_string(underruns_) + " times"
-                                          : std::string()));
+    transcript_.Write(
+        "line", "voice transmit ended: " + std::to_string(bytes) + " bytes" +
+                    (underruns_ > 0 ? ", ran dry " + std::to_string(underruns_) + " times"
+                                    : std::string()) +
+                    (transmitLost_ > 0
+                         ? ", " + std::to_string(transmitLost_) + " bytes lost to a full buffer"
+                         : std::string()));
 }
 
 void Emulator::NoteTransmitted() {
@@ -384,6 +400,21 @@ void Emulator::NoteTransmitted() {
     const std::size_t bytes = modem_.TransmitBytes();
     playout_.Arrived(now_, SamplesIn(bytes - transmitSeen_, modem_.settings().encoding));
     transmitSeen_ = bytes;
+}
+
+bool Emulator::TransmitRoom(std::size_t bytes) {
+    if (options_.transmitBuffer == 0 || !playout_.Active()) {
+        return true;
+    }
+    // What this read brought and is not counted yet, `bytes` among it, on
+    // top of what still waits to be played.
+    const std::size_t pending = modem_.TransmitBytes() - transmitSeen_;
+    if (BytesIn(playout_.Buffered(now_), modem_.settings().encoding) + pending <=
+        options_.transmitBuffer) {
+        return true;
+    }
+    transmitLost_ += bytes;
+    return false;
 }
 
 void Emulator::CheckUnderrun() {

@@ -48,6 +48,10 @@ struct EmulatorOptions {
     // --transmit-rate: bytes a second taken from the client during a voice
     // transmit (a slow link); 0: as fast as they come.
     std::size_t transmitRate = 0;
+    // --transmit-buffer: sound a voice transmit holds before it plays; what
+    // a host writes beyond it is lost (a serial line without flow control).
+    // 0: no limit (the link holds the host back, as USB does).
+    std::size_t transmitBuffer = 0;
 };
 
 class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
@@ -71,6 +75,7 @@ class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
     void TransmitStarted() override;
     void TransmitEnded(std::size_t bytes) override;
     void TransmitFault(uint8_t code) override;
+    bool TransmitRoom(std::size_t bytes) override;
     void TransmitPlayed(std::span<const uint8_t> sound, SampleEncoding encoding) override;
     void DialRequested(std::string_view number) override;
     void InputWhileResultDue(std::string_view bytes) override;
@@ -121,6 +126,7 @@ class Emulator : private ModemHost, private LineOutput, private RunnerWorld {
     TransmitPlayout playout_;
     std::size_t transmitSeen_ = 0;         // bytes of the transmit counted
     int underruns_ = 0;                    // of the transmit under way
+    std::size_t transmitLost_ = 0;         // bytes of it the full buffer lost
     std::optional<TimePoint> nextReadAt_;  // --transmit-rate: not read before
 };
 

@@ -72,6 +72,10 @@ Options:
                         voice transmit, as over a slow link; below the
                         sound's own rate the modem's buffer runs dry (a
                         conexant modem reports <DLE>u) (default: no limit)
+  --transmit-buffer BYTES
+                        a voice transmit holds BYTES of sound not yet played;
+                        what the client writes beyond that is lost, as on a
+                        serial line without flow control (default: no limit)
   --stay                keep serving when the steps are done
   --log FILE            write a transcript of both directions ("-": stderr)
   --played FILE         write what voice transmits (AT+VTX, #VTX) played to
@@ -94,6 +98,13 @@ Exit status: 0 done (also when stopped by a signal), 1 failure, 2 usage error
 Scenario steps
 --------------
 )";
+
+// A whole number of at most `digits` digits; -1 when `text` is none.
+long WholeNumber(const std::string& text, std::size_t digits) {
+    const bool ok = !text.empty() && text.size() <= digits &&
+                    text.find_first_not_of("0123456789") == std::string::npos;
+    return ok ? std::stol(text) : -1;
+}
 
 int Usage(const std::string& message) {
     std::cerr << "modemsim: " << message << "\nTry 'modemsim --help'.\n";
@@ -183,7 +194,7 @@ int Main(int argc, char** argv) {
         if (arg != "--script" && arg != "-e" && arg != "--link" && arg != "--dialect" &&
             arg != "--echo" && arg != "--speed" && arg != "--log" && arg != "--refuse" &&
             arg != "--modem-buffer" && arg != "--abort-repeats" && arg != "--played" &&
-            arg != "--transmit-rate") {
+            arg != "--transmit-rate" && arg != "--transmit-buffer") {
             return Usage("unknown option " + arg);
         }
         if (!value(text)) {
@@ -235,29 +246,29 @@ int Main(int argc, char** argv) {
             }
             options.echo = text == "on";
         } else if (arg == "--speed") {
-            const bool digits = !text.empty() && text.size() <= 4 &&
-                                text.find_first_not_of("0123456789") == std::string::npos;
-            const int speed = digits ? std::stoi(text) : 0;
+            const long speed = WholeNumber(text, 4);
             if (speed < 1 || speed > 1000) {
                 return Usage("--speed is a whole number from 1 to 1000");
             }
-            options.speed = speed;
+            options.speed = static_cast<int>(speed);
         } else if (arg == "--modem-buffer") {
-            const bool digits = !text.empty() && text.size() <= 9 &&
-                                text.find_first_not_of("0123456789") == std::string::npos;
-            const long bytes = digits ? std::stol(text) : 0;
+            const long bytes = WholeNumber(text, 9);
             if (bytes < 64) {
                 return Usage("--modem-buffer is a number of bytes, at least 64");
             }
             options.modemBuffer = static_cast<std::size_t>(bytes);
         } else if (arg == "--transmit-rate") {
-            const bool digits = !text.empty() && text.size() <= 7 &&
-                                text.find_first_not_of("0123456789") == std::string::npos;
-            const long rate = digits ? std::stol(text) : 0;
+            const long rate = WholeNumber(text, 7);
             if (rate < 50) {
                 return Usage("--transmit-rate is a number of bytes a second, at least 50");
             }
             options.transmitRate = static_cast<std::size_t>(rate);
+        } else if (arg == "--transmit-buffer") {
+            const long bytes = WholeNumber(text, 9);
+            if (bytes < 64) {
+                return Usage("--transmit-buffer is a number of bytes, at least 64");
+            }
+            options.transmitBuffer = static_cast<std::size_t>(bytes);
         }
     }
     if (demo && (!scriptPath.empty() || !inline_.empty())) {

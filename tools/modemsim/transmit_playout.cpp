@@ -44,4 +44,12 @@ std::optional<TransmitPlayout::TimePoint> TransmitPlayout::NextDeadline() const 
     return dryAt_;
 }
 
+int64_t TransmitPlayout::Buffered(TimePoint now) const {
+    if (!active_ || !dryAt_ || now >= *dryAt_) {
+        return 0;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(*dryAt_ - now);
+    return left.count() * kSampleRate * speed_ / 1'000'000;
+}
+
 }  // namespace orvane::modemsim

@@ -27,6 +27,8 @@ class TransmitPlayout {
     bool RanDry(TimePoint now);
     // When the buffered sound will have played; nothing when not playing.
     std::optional<TimePoint> NextDeadline() const;
+    // Samples arrived and not yet played at `now`.
+    int64_t Buffered(TimePoint now) const;
     bool Active() const { return active_; }
 
   private:
