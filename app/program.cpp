@@ -88,17 +88,29 @@ CallOptions CallOptionsFrom(const GlobalOptions& options) {
     return call;
 }
 
-// The message a block entry asks for, played to the answered line. A name
-// that is no plain file name of the Sound folders plays nothing; the call
-// is hung up all the same.
-void PlayBlockMessage(Tapi& tapi, const GlobalOptions& options) {
+// The message a block entry asks for, played to the answered line; `done`
+// runs once it has been played, or was not. A name that is no plain file
+// name of the Sound folders plays nothing; the call is hung up all the same.
+void PlayBlockMessage(Tapi& tapi, const GlobalOptions& options, const std::function<void()>& done) {
     const QString name =
         options.blockMessageSound.isEmpty() ? kDefaultBlockMessage : options.blockMessageSound;
-    const QString path = AlertSoundPath(name);
-    if (path.isEmpty() || !tapi.PlayToLine(path)) {
+    const auto notPlayed = [name] {
         WriteSysLog(QStringLiteral("The message for blocked callers %1 was not played to the line")
                         .arg(name),
                     0, QStringLiteral("Screening"));
+    };
+    const QString path = AlertSoundPath(name);
+    const bool started =
+        !path.isEmpty() && tapi.PlayToLine(path, [&tapi, notPlayed, done](bool played) {
+            // A caller who hung up during the message is no failure of it.
+            if (!played && tapi.CallActive()) {
+                notPlayed();
+            }
+            done();
+        });
+    if (!started) {
+        notPlayed();
+        done();
     }
 }
 
@@ -399,10 +411,8 @@ void Program::CreateTelephony() {
     calls_ = std::make_unique<CallStateMachine>(*tapi_, callState_, view, *recorder_, *dialer_);
     calls_->SetCallerNames([this](const QString& number) { return phoneBook_->NameFor(number); });
     calls_->SetScreen(screener_.get());
-    calls_->SetBlockMessage([this](const std::function<void()>& done) {
-        PlayBlockMessage(*tapi_, options_);
-        done();
-    });
+    calls_->SetBlockMessage(
+        [this](const std::function<void()>& done) { PlayBlockMessage(*tapi_, options_, done); });
     calls_->SetUnrecordedCalls([this](const UnrecordedCall& call) { EnterUnrecordedCall(call); });
     // A call on the line ends before the user's close takes the line; a lost
     // line is looked for until its device is back.

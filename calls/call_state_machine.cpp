@@ -209,21 +209,19 @@ void CallStateMachine::Connected() {
         // The announcement tells the caller the call is recorded: not played
         // to a call that a rule keeps unrecorded.
         const bool announce = !unwanted && !options_.announcement.isEmpty();
-        if (announce && !options_.announceWhileRecording) {
-            PlayAnnouncement();
-        }
+        state_.recordCall = false;
         if (unwanted) {
             WriteSysLog(QStringLiteral("Not recorded by its record rule"), 0,
                         QStringLiteral("Screening"));
             // Entered at its end: a late "keep" may still record it.
             notRecorded_ = true;
+        } else if (announce && !options_.announceWhileRecording) {
+            PlayAnnouncement([this] { RecordAnsweredCall(); });
         } else {
-            recorder_->StartCallRecording();
-            state_.recordingIncoming = true;
-        }
-        state_.recordCall = false;
-        if (announce && options_.announceWhileRecording) {
-            PlayAnnouncement();
+            RecordAnsweredCall();
+            if (announce) {
+                PlayAnnouncement(nullptr);
+            }
         }
     }
     if (state_.recordCall) {
@@ -285,13 +283,20 @@ void CallStateMachine::EndCall() {
     if (Asking()) {
         view_.ShowRecordQuestion(RecordQuestion::kHidden);
     }
+    // Hung up while the announcement played, before its recording began.
+    const bool endedUnrecorded = announcing_ && !state_.recordingIncoming &&
+                                 state_.call.CallKind == kCallKindIncoming &&
+                                 !recorder_->IsRecording();
     // Left unrecorded by its rule, or its recording discarded at the user's word.
-    if (notRecorded_ || (discard && state_.recordingIncoming)) {
+    if (notRecorded_ || endedUnrecorded || (discard && state_.recordingIncoming)) {
         EnterUnrecordedCall(UnrecordedKind::kNotRecorded, state_.call.CallerName,
                             state_.call.CallerNumber);
     }
     notRecorded_ = false;
     keep_ = Keep::kUndecided;
+    // A play of this call that ends later is no business of the next one.
+    ++callSerial_;
+    announcing_ = false;
     state_.ClearFlags();
     decision_.reset();
     ringingHeld_ = false;
@@ -378,14 +383,49 @@ void CallStateMachine::LineLost(qint32 code) {
     view_.SetLineSwitch(false);
 }
 
-void CallStateMachine::PlayAnnouncement() {
-    // The line plays it out before it returns; the control's events wait in
-    // its queue meanwhile, so the call cannot end inside.
-    if (!tapi_.PlayToLine(options_.announcement)) {
-        WriteSysLog(QStringLiteral("The announcement %1 was not played to the line")
-                        .arg(options_.announcement),
-                    0, QStringLiteral("Tapi1_Connected"));
+void CallStateMachine::PlayAnnouncement(std::function<void()> then) {
+    // The line plays it while the program goes on; the call may end
+    // meanwhile, and a later call must not be touched by this one's end.
+    const QString announcement = options_.announcement;
+    const auto notPlayed = [announcement] {
+        WriteSysLog(
+            QStringLiteral("The announcement %1 was not played to the line").arg(announcement), 0,
+            QStringLiteral("Tapi1_Connected"));
+    };
+    announcing_ = true;
+    const quint64 call = callSerial_;
+    const bool started = tapi_.PlayToLine(announcement, [self = QPointer<CallStateMachine>(this),
+                                                         call, then, notPlayed](bool played) {
+        if (self == nullptr || self->callSerial_ != call) {
+            return;  // that call is over
+        }
+        self->announcing_ = false;
+        if (!self->tapi_.CallActive()) {
+            return;
+        }
+        if (!played) {
+            notPlayed();
+        }
+        if (then) {
+            then();
+        }
+    });
+    if (!started) {
+        announcing_ = false;
+        notPlayed();
+        if (then) {
+            then();
+        }
     }
+}
+
+void CallStateMachine::RecordAnsweredCall() {
+    if (recorder_->IsRecording()) {
+        return;  // the user started it meanwhile
+    }
+    recorder_->StartCallRecording();
+    state_.recordingIncoming = true;
+    notRecorded_ = false;
 }
 
 bool CallStateMachine::Asking() const {
@@ -401,23 +441,24 @@ bool CallStateMachine::AnswerAsk(bool keep) {
         keep ? QStringLiteral("Recording kept") : QStringLiteral("Recording to be discarded"), 0,
         QStringLiteral("Screening"));
     view_.ShowRecordQuestion(keep ? RecordQuestion::kKeep : RecordQuestion::kDiscard);
+    // While the announcement plays, the recording that waits on it starts
+    // after it.
     if (keep && state_.call.CallKind == kCallKindIncoming && !state_.recordingIncoming &&
-        tapi_.CallActive()) {
+        !announcing_ && tapi_.CallActive()) {
         StartLateRecording();
     }
     return true;
 }
 
 void CallStateMachine::StartLateRecording() {
-    // The caller is told before anything is recorded, as at the answer.
-    if (!options_.announcement.isEmpty()) {
-        PlayAnnouncement();
-    }
     WriteSysLog(QStringLiteral("Recording started late: kept after \"don't record\""), 0,
                 QStringLiteral("Screening"));
-    recorder_->StartCallRecording();
-    state_.recordingIncoming = true;
-    notRecorded_ = false;
+    // The caller is told before anything is recorded, as at the answer.
+    if (!options_.announcement.isEmpty()) {
+        PlayAnnouncement([this] { RecordAnsweredCall(); });
+    } else {
+        RecordAnsweredCall();
+    }
 }
 
 void CallStateMachine::EnterUnrecordedCall(UnrecordedKind kind, const QString& name,

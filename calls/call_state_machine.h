@@ -96,7 +96,10 @@ class CallStateMachine : public QObject {
 
   private:
     void PlayIncomingSound();
-    void PlayAnnouncement();
+    // Starts the announcement; `then` (may be empty) runs once it has been
+    // played, or was not, while the call is still connected.
+    void PlayAnnouncement(std::function<void()> then);
+    void RecordAnsweredCall();
     // The ringing signs of InComeCall: display, window, balloon, sound.
     void ShowRinging();
     // Takes the screen's decision for this call (once); false when it blocks.
@@ -129,6 +132,9 @@ class CallStateMachine : public QObject {
     Keep keep_ = Keep::kUndecided;
     // This connected call is to be entered as not recorded when it ends.
     bool notRecorded_ = false;
+    // The announcement plays to this call (a recording may wait on it).
+    bool announcing_ = false;
+    quint64 callSerial_ = 0;  // told apart from the calls before it
     // How the last dial-out failed, shown instead of the idle texts when
     // its call ends; empty otherwise.
     QString dialFailure_;

@@ -126,12 +126,17 @@ class LineBackend {
     // sound, or -1 when there is none.
     virtual qint32 WaveInDevice() const = 0;
 
-    // Plays a sound file to the other party of the connected call and
-    // returns when it has been played; a recording of the call goes on.
-    // False when nothing was played: no connected call, a file that is no
-    // sound, or a line that cannot send sound (this default).
-    virtual bool PlayToLine(const QString& path) {
+    // Starts playing a sound file to the other party of the connected call
+    // and returns at once; a recording of the call goes on. False when
+    // nothing is played: no connected call, a play already running, a file
+    // that is no sound, or a line that cannot send sound (this default).
+    // Otherwise `done` is called once, from the event loop and never inside
+    // this call: true when the modem played it all, false when it gave up
+    // or the call ended or the line closed first.
+    using PlayDone = std::function<void(bool played)>;
+    virtual bool PlayToLine(const QString& path, PlayDone done) {
         static_cast<void>(path);
+        static_cast<void>(done);
         return false;
     }
 };

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -13,13 +12,9 @@
 #include "telephony/modem/caller_id.h"
 #include "telephony/modem/dle_codec.h"
 #include "telephony/modem/modem_text.h"
-#include "telephony/modem/transmit_pacer.h"
 
 namespace orvane {
 namespace {
-
-// The shortest wait between two writes of a voice transmit.
-constexpr qint64 kTransmitTickMs = 10;
 
 // Lines a modem sends on its own, which must not be taken for the reply to
 // a command that happens to be waiting.
@@ -189,53 +184,22 @@ ModemReply ModemChannel::FinishVoiceReceive(int timeoutMs) {
     return AwaitReply(std::string(), timeoutMs);
 }
 
-ModemReply ModemChannel::Transmit(std::span<const uint8_t> stream, int payloadPerSecond,
-                                  int timeoutMs) {
+ModemReply ModemChannel::EndTransmit(bool endStream, int timeoutMs) {
     if (link_ == nullptr) {
         return {ModemResult::Closed, {}};
     }
     if (waiting_) {
         return {ModemResult::Error, {}};
     }
-    reply_ = {};
-    replyDone_ = false;
-    expectReply_ = true;
-    pendingCommand_.clear();
-    const QDeadlineTimer deadline(timeoutMs);
-    modem::TransmitPacer pacer(stream, payloadPerSecond);
-    QElapsedTimer clock;
-    clock.start();
-    // A result before the end (the modem left the transmit) stops the sound.
-    while (!pacer.Done() && !replyDone_ && link_ != nullptr && !deadline.hasExpired()) {
-        const std::span<const uint8_t> chunk =
-            pacer.Due(std::chrono::milliseconds(clock.elapsed()));
-        if (!chunk.empty() && !Send(chunk)) {
-            expectReply_ = false;
+    if (endStream) {
+        // Written whole pairs only, so this ends the stream wherever it
+        // stopped.
+        const uint8_t end[] = {modem::kDle, modem::kEtx};
+        if (!Send(end)) {
             return {ModemResult::Closed, {}};
         }
-        if (pacer.Done()) {
-            break;
-        }
-        // Small writes cost nothing the buffer cannot cover; a tick keeps
-        // them from coming a byte at a time.
-        const qint64 wait =
-            std::max<qint64>(pacer.NextDue().count() - clock.elapsed(), kTransmitTickMs);
-        WaitUntil(static_cast<int>(std::min<qint64>(wait, deadline.remainingTime())),
-                  [this] { return replyDone_; });
     }
-    if (!pacer.Done() && !replyDone_ && link_ != nullptr) {
-        // Out of time: end the stream, so that the modem is not left taking
-        // the next command for sound.
-        const uint8_t end[] = {modem::kDle, modem::kEtx};
-        Send(end);
-    }
-    WaitUntil(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)),
-              [this] { return replyDone_; });
-    expectReply_ = false;
-    if (!replyDone_) {
-        reply_.result = link_ == nullptr ? ModemResult::Closed : ModemResult::Timeout;
-    }
-    return reply_;
+    return AwaitReply(std::string(), timeoutMs);
 }
 
 ModemReply ModemChannel::AwaitReply(std::string echo, int timeoutMs) {

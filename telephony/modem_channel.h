@@ -105,11 +105,11 @@ class ModemChannel : public QObject, private modem::ModemStreamSink {
     // After asking the modem to end a receive: waits for <DLE><ETX> and
     // then the final result, handing the sound before it to the listener.
     ModemReply FinishVoiceReceive(int timeoutMs);
-    // In a voice transmit (after CONNECT): sends the whole shielded stream,
-    // ended by <DLE><ETX>, paced to the `payloadPerSecond` bytes of sound
-    // the modem plays a second, and waits up to `timeoutMs` in all for the
-    // result the modem gives once it has played it.
-    ModemReply Transmit(std::span<const uint8_t> stream, int payloadPerSecond, int timeoutMs);
+    // In a voice transmit (after CONNECT, the sound written with Send):
+    // ends the stream with <DLE><ETX> when `endStream`, and waits up to
+    // `timeoutMs` for the result the modem gives once it has played what
+    // it holds.
+    ModemReply EndTransmit(bool endStream, int timeoutMs);
 
     // Reads and drops whatever the modem sends for `quietMs` (stale output
     // after waking a modem from an unknown state).

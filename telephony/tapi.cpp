@@ -122,8 +122,8 @@ qint32 Tapi::LineDrop() {
     return backend_->Drop();
 }
 
-bool Tapi::PlayToLine(const QString& path) {
-    return backend_->IsOpen() && backend_->PlayToLine(path);
+bool Tapi::PlayToLine(const QString& path, LineBackend::PlayDone done) {
+    return backend_->IsOpen() && backend_->PlayToLine(path, std::move(done));
 }
 
 qint32 Tapi::LineMakeCall(QString& number) {

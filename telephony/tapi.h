@@ -60,9 +60,11 @@ class Tapi : public QObject, private LineEventSink {
     qint32 LineMakeCall(QString& number);
     // 1 asks for the wave-in device of the call; anything else gives -1.
     qint32 GetWaveID(qint32 direction) const;
-    // Plays a WAV file to the other party of the connected call (an
-    // announcement, a message before hanging up); true once it was played.
-    bool PlayToLine(const QString& path);
+    // Starts playing a WAV file to the other party of the connected call
+    // (an announcement, a message before hanging up). False when it cannot
+    // start; otherwise `done` tells later whether it was played whole (see
+    // LineBackend::PlayToLine). The program goes on meanwhile.
+    bool PlayToLine(const QString& path, LineBackend::PlayDone done);
 
   Q_SIGNALS:
     void InComeCall();

@@ -1,5 +1,7 @@
 #include "telephony/voice_modem_backend.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
@@ -20,6 +22,23 @@
 #include "telephony/tapi.h"
 
 namespace orvane {
+
+// A play under way: the stream is written as the modem plays it, from a
+// timer, so the program goes on meanwhile.
+struct VoiceModemBackend::LinePlay {
+    LinePlay(std::vector<uint8_t> shielded, int payloadPerSecond)
+        : stream(std::move(shielded)), pacer(stream, payloadPerSecond) {}
+
+    std::vector<uint8_t> stream;
+    modem::TransmitPacer pacer;  // over `stream`
+    QString name;
+    std::vector<int16_t> samples;
+    bool wasReceiving = false;
+    QElapsedTimer clock;
+    QDeadlineTimer deadline;
+    std::optional<ModemResult> result;  // the modem's answer once it has played
+    PlayDone done;
+};
 namespace {
 
 QString CallerText(const std::string& text) {
@@ -132,6 +151,10 @@ VoiceModemBackend::VoiceModemBackend(std::function<VoiceModemSettings()> setting
     callerIdTimer_.setSingleShot(true);
     dialTimer_.setSingleShot(true);
     listedBudget_.setSingleShot(true);
+    // Often enough that each write is small; the pacer says how much.
+    playTimer_.setInterval(std::chrono::milliseconds(10));
+    playTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&playTimer_, &QTimer::timeout, this, [this] { WriteDuePlay(); });
     connect(&listedBudget_, &QTimer::timeout, this, [this] { TellDevicesListed(); });
     connect(&ringTimer_, &QTimer::timeout, this, [this] {
         // The ringing stopped and nobody answered: the call is over.
@@ -491,6 +514,7 @@ qint32 VoiceModemBackend::EnterIdleMode() {
 }
 
 qint32 VoiceModemBackend::Close() {
+    EndPlay();
     const bool wasOpening = Opening();
     CancelOpening();
     if (!IsOpen()) {
@@ -574,6 +598,7 @@ qint32 VoiceModemBackend::GoOffHookAndReceive() {
 }
 
 void VoiceModemBackend::StopReceive() {
+    EndPlay();
     if (!channel_.InVoiceReceive()) {
         return;
     }
@@ -763,6 +788,12 @@ void VoiceModemBackend::OnModemLine(std::string_view line) {
             return;
         }
     }
+    if (play_ != nullptr && !play_->result) {
+        if (const auto result = FinalResultOf(line)) {
+            play_->result = *result;
+            return;
+        }
+    }
     if (line.size() >= 4 && (line.substr(0, 4) == "RING" || line.substr(0, 4) == "ring")) {
         RingSignal();
         return;
@@ -841,6 +872,7 @@ void VoiceModemBackend::OnVoiceEnd() {
 }
 
 void VoiceModemBackend::OnChannelLost(qint32 code) {
+    EndPlay();
     DropHeldInput();
     const bool hadCall = state_ != CallState::None;
     ReleaseLine();
@@ -854,6 +886,9 @@ void VoiceModemBackend::OnChannelLost(qint32 code) {
 }
 
 void VoiceModemBackend::OnModemInputDone() {
+    if (play_ != nullptr && play_->result) {
+        FinishPlay();
+    }
     // A slow modem sends one line over many reads: the quiet time counts
     // from the last byte, not from the last complete line.
     if (callerIdTimer_.isActive()) {
@@ -1027,7 +1062,7 @@ void VoiceModemBackend::JournalCallerIdOff(bool wasOff) {
 // The modem played the sound faster than it came (a slow link): it goes on
 // when more comes, so the play is not given up; told once a play.
 void VoiceModemBackend::NoteUnderrun() {
-    if (!playing_ || underrunNoted_) {
+    if (play_ == nullptr || underrunNoted_) {
         return;
     }
     underrunNoted_ = true;
@@ -1070,9 +1105,10 @@ namespace {
 constexpr int kMaxPlaySeconds = 300;
 }  // namespace
 
-bool VoiceModemBackend::PlayToLine(const QString& path) {
+bool VoiceModemBackend::PlayToLine(const QString& path, PlayDone done) {
     const QString source = QStringLiteral("VoiceModem_PlayToLine");
-    if (state_ != CallState::Connected || !line_.format || line_.commands.startTransmit.empty()) {
+    if (play_ != nullptr || state_ != CallState::Connected || !line_.format ||
+        line_.commands.startTransmit.empty()) {
         return false;
     }
     std::vector<int16_t> samples;
@@ -1084,40 +1120,105 @@ bool VoiceModemBackend::PlayToLine(const QString& path) {
             source);
         return false;
     }
-    const std::vector<uint8_t> stream = modem::TransmitStream(samples, *line_.format);
-    const bool wasReceiving = channel_.InVoiceReceive();
+    auto play = std::make_unique<LinePlay>(modem::TransmitStream(samples, *line_.format),
+                                           modem::PayloadBytesPerSecond(*line_.format));
+    play->name = QFileInfo(path).fileName();
+    play->wasReceiving = channel_.InVoiceReceive();
+    play->done = std::move(done);
     StopReceive();
-    const int timeout = Ms(timing_.command);
-    bool played = false;
-    if (channel_.Command(line_.commands.startTransmit, timeout).result == ModemResult::Connect) {
-        const auto length = std::chrono::milliseconds(static_cast<int64_t>(samples.size()) * 1000 /
-                                                      sonvel::kTelephoneRate);
-        playing_ = true;
-        underrunNoted_ = false;
-        const ModemReply reply =
-            channel_.Transmit(stream, modem::PayloadBytesPerSecond(*line_.format),
-                              Ms(length + timing_.transmitSlack));
-        playing_ = false;
-        played = reply.ok() || reply.result == ModemResult::VoiceConnect;
-        if (!played) {
-            WriteSysLog(QStringLiteral("The modem did not finish playing %1 to the line")
-                            .arg(QFileInfo(path).fileName()),
-                        0, source);
-        }
-    } else {
+    if (channel_.Command(line_.commands.startTransmit, Ms(timing_.command)).result !=
+        ModemResult::Connect) {
         WriteSysLog(QStringLiteral("The modem refused to play sound to the line"), 0, source);
+        ResumeReceive(play->wasReceiving);
+        return false;
+    }
+    const auto length = std::chrono::milliseconds(static_cast<int64_t>(samples.size()) * 1000 /
+                                                  sonvel::kTelephoneRate);
+    play->samples = std::move(samples);
+    play->deadline = QDeadlineTimer(length + timing_.transmitSlack);
+    play->clock.start();
+    play_ = std::move(play);
+    underrunNoted_ = false;
+    WriteDuePlay();
+    playTimer_.start();
+    return true;
+}
+
+void VoiceModemBackend::WriteDuePlay() {
+    if (play_ == nullptr || channel_.Waiting()) {
+        return;
+    }
+    if (play_->deadline.hasExpired()) {
+        WriteSysLog(
+            QStringLiteral("The modem did not finish playing %1 to the line").arg(play_->name), 0,
+            QStringLiteral("VoiceModem_PlayToLine"));
+        const bool wasReceiving = play_->wasReceiving;
+        EndPlay();
+        ResumeReceive(wasReceiving);
+        return;
+    }
+    if (!play_->pacer.Done()) {
+        const std::span<const uint8_t> due =
+            play_->pacer.Due(std::chrono::milliseconds(play_->clock.elapsed()));
+        if (!due.empty()) {
+            channel_.Send(due);  // a port that fails is lost, and that ends the play
+        }
+    }
+}
+
+void VoiceModemBackend::FinishPlay() {
+    const std::unique_ptr<LinePlay> play = std::exchange(play_, nullptr);
+    playTimer_.stop();
+    const bool played =
+        *play->result == ModemResult::Ok || *play->result == ModemResult::VoiceConnect;
+    if (!played) {
+        WriteSysLog(
+            QStringLiteral("The modem did not finish playing %1 to the line").arg(play->name), 0,
+            QStringLiteral("VoiceModem_PlayToLine"));
     }
     // A half-duplex modem hears nothing while it plays: a recording that
     // runs holds what the caller heard instead of a gap.
-    if (played && wasReceiving && externalInput_ != 0) {
-        sonvel::PushExternalInput(externalInput_, samples.data(), samples.size() * sizeof(int16_t));
+    if (played && play->wasReceiving && externalInput_ != 0) {
+        sonvel::PushExternalInput(externalInput_, play->samples.data(),
+                                  play->samples.size() * sizeof(int16_t));
     }
+    // A call the far end is leaving gets no new receive.
+    if (!hangUpCue_) {
+        ResumeReceive(play->wasReceiving);
+    }
+    TellPlayDone(play->done, played);
+}
+
+void VoiceModemBackend::EndPlay() {
+    if (play_ == nullptr) {
+        return;
+    }
+    const std::unique_ptr<LinePlay> play = std::exchange(play_, nullptr);
+    playTimer_.stop();
+    if (!play->result && channel_.IsOpen()) {
+        // The modem holds a tenth of a second at most; what it answers once
+        // that has played is the play's end, not the next command's reply.
+        channel_.EndTransmit(!play->pacer.Done(), Ms(timing_.command));
+    }
+    TellPlayDone(play->done, false);
+}
+
+void VoiceModemBackend::TellPlayDone(const PlayDone& done, bool played) {
+    if (!done) {
+        return;
+    }
+    // From the event loop: the caller acts on it with the call's state
+    // settled, never inside a hang-up that ended the play.
+    QMetaObject::invokeMethod(
+        this, [done, played] { done(played); }, Qt::QueuedConnection);
+}
+
+void VoiceModemBackend::ResumeReceive(bool wasReceiving) {
     // The call goes on: the receive starts again where it was running.
     if (wasReceiving && channel_.IsOpen() && state_ == CallState::Connected) {
         channel_.ArmVoiceReceive();
-        channel_.Command(line_.commands.startReceive, timeout);
+        channel_.Command(line_.commands.startReceive, Ms(timing_.command));
     }
-    return played;
 }
 
 }  // namespace orvane

@@ -107,9 +107,10 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     qint32 Drop() override;
     qint32 MakeCall(const QString& number) override;
     qint32 WaveInDevice() const override;
-    // Ends a running receive, sends the file through the modem's voice
-    // transmit in the line's sample format, and starts the receive again.
-    bool PlayToLine(const QString& path) override;
+    // Ends a running receive and starts the modem's voice transmit; the
+    // file goes out in the line's sample format as the modem plays it, and
+    // the receive starts again once the modem says it has played it all.
+    bool PlayToLine(const QString& path, PlayDone done) override;
 
   private:
     enum class CallState { None, Ringing, Dialing, Connected, AwaitingDrop };
@@ -220,8 +221,17 @@ class VoiceModemBackend : public QObject, public LineBackend, private ModemChann
     void JournalCallerIdOff(bool wasOff);
     void JournalCallerIdStandard(bool wasRefused);
     void NoteUnderrun();
-    bool playing_ = false;  // a PlayToLine waits for the modem
     bool underrunNoted_ = false;
+    // Playing to the line. A hang-up, a close or a lost port ends a play
+    // first (EndPlay); its `done` hears false.
+    struct LinePlay;
+    std::unique_ptr<LinePlay> play_;
+    QTimer playTimer_;  // writes what has fallen due
+    void WriteDuePlay();
+    void FinishPlay();  // the modem answered the end of the stream
+    void EndPlay();
+    void TellPlayDone(const PlayDone& done, bool played);
+    void ResumeReceive(bool wasReceiving);
     void NoteWaitingCall();
     bool waitingCallNoted_ = false;
     // A far end that goes silent, or a call that goes on and on, is ended:

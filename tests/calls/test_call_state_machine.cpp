@@ -260,45 +260,70 @@ TEST_F(CallStateMachineTest, AConnectedIncomingCallIsRecordedAsKindThree) {
     EXPECT_EQ(SysJournal().last(), QStringLiteral("Tapi1_Connected->Connected(0)"));
 }
 
+// The announcement plays while the program goes on: a recording set to
+// start after it waits for its end, and a call that ends first leaves no
+// recording behind, nor lets its late end touch the next call.
 TEST_F(CallStateMachineTest, TheAnnouncementIsPlayedBeforeOrDuringTheRecordingAsSet) {
+    enum class End { kNone, kPlayed, kGaveUp, kHungUp };
     struct Case {
         const char* what;
         QString announcement;
         bool whileRecording;
-        bool played;
-        QStringList beforeStart;  // what the line was asked before the recording started
-        QStringList after;        // and after it
+        bool starts;             // the line starts the play
+        End end;                 // how the play ends
+        bool recordingAtAnswer;  // the recording runs as Connected returns
+        bool recordedAtEnd;      // and once the play has ended
+        bool journaled;          // "was not played"
     };
     const QString file = QStringLiteral("/sounds/announce.wav");
-    const QString play = QStringLiteral("PlayToLine ") + file;
     const std::vector<Case> cases = {
-        {"none set", QString(), false, true, {}, {}},
-        {"before the recording", file, false, true, {play}, {}},
-        {"while it runs", file, true, true, {}, {play}},
-        {"not played: the call is recorded all the same", file, false, false, {play}, {}},
+        {"none set", QString(), false, true, End::kNone, true, true, false},
+        {"before the recording", file, false, true, End::kPlayed, false, true, false},
+        {"while it runs", file, true, true, End::kPlayed, true, true, false},
+        {"cannot start: recorded all the same", file, false, false, End::kNone, true, true, true},
+        {"the modem gave up: recorded all the same", file, false, true, End::kGaveUp, false, true,
+         true},
+        {"hung up during it: nothing recorded", file, false, true, End::kHungUp, false, false,
+         false},
+    };
+    int enteredUnrecorded = 0;
+    machine_.SetUnrecordedCalls([&](const UnrecordedCall&) { ++enteredUnrecorded; });
+    const auto notPlayed = [this] {
+        return SysJournal()
+            .filter(QStringLiteral("Tapi1_Connected->The announcement /sounds/announce.wav was "
+                                   "not played to the line(0)"))
+            .size();
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        enteredUnrecorded = 0;
+        const qsizetype journaledBefore = notPlayed();
         CallOptions options;
         options.announcement = c.announcement;
         options.announceWhileRecording = c.whileRecording;
         machine_.SetOptions(options);
-        backend_->playResult = c.played;
+        backend_->playResult = c.starts;
+        backend_->callActive = true;
         machine_.InComeCall();
         backend_->TakeRequests();
-        QStringList beforeStart;
-        w_.duringStart = [&] { beforeStart = backend_->TakeRequests(); };
         machine_.Connected();
-        w_.duringStart = nullptr;
-        EXPECT_EQ(beforeStart, c.beforeStart);
-        EXPECT_EQ(backend_->TakeRequests(), c.after);
-        EXPECT_TRUE(w_.recording);
-        EXPECT_EQ(SysJournal().contains(QStringLiteral(
-                      "Tapi1_Connected->The announcement /sounds/announce.wav was not played to "
-                      "the line(0)")),
-                  !c.played);
+        EXPECT_EQ(backend_->TakeRequests(),
+                  c.announcement.isEmpty() ? QStringList() : QStringList{"PlayToLine " + file});
+        EXPECT_EQ(w_.recording, c.recordingAtAnswer);
+        if (c.end == End::kHungUp) {
+            backend_->callActive = false;
+            machine_.Idle();
+        }
+        if (c.end != End::kNone) {
+            backend_->FinishPlay(c.end == End::kPlayed);
+        }
+        EXPECT_EQ(w_.recording, c.recordedAtEnd);
+        EXPECT_EQ(notPlayed() - journaledBefore, c.journaled ? 1 : 0);
+        backend_->callActive = false;
         machine_.Idle();
+        EXPECT_EQ(enteredUnrecorded, c.recordedAtEnd ? 0 : 1) << "the call is listed once";
     }
+    machine_.SetUnrecordedCalls({});
 }
 
 TEST_F(CallStateMachineTest, AConnectedWithoutAnyFlagOnlyShowsAndJournals) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "telephony/line_backend.h"
@@ -34,8 +35,9 @@ class ScriptedLineBackend final : public LineBackend {
     qint32 makeCallResult = 0;
     bool callActive = false;
     qint32 waveInDevice = -1;
-    QString portHolder;  // who holds the port at a kPortInUse
-    bool playResult = true;
+    QString portHolder;      // who holds the port at a kPortInUse
+    bool playResult = true;  // a play starts
+    PlayDone playing;        // the play under way
 
     // ---- What the control asked, oldest first: "Open 2", "Close", "Answer",
     // "Drop", "MakeCall 555-1234" ----
@@ -84,9 +86,18 @@ class ScriptedLineBackend final : public LineBackend {
         return Request(QStringLiteral("MakeCall ") + number, makeCallResult);
     }
     qint32 WaveInDevice() const override { return waveInDevice; }
-    bool PlayToLine(const QString& path) override {
+    bool PlayToLine(const QString& path, PlayDone done) override {
         requests << QStringLiteral("PlayToLine ") + path;
+        if (playResult) {
+            playing = std::move(done);
+        }
         return playResult;
+    }
+    // Ends the play under way as the modem would, with `played`.
+    void FinishPlay(bool played) {
+        if (PlayDone done = std::exchange(playing, nullptr)) {
+            done(played);
+        }
     }
 
   private:

@@ -178,6 +178,18 @@ class VoiceModemLineTest : public ::testing::Test {
         return WaitFor([&] { return events_.contains(event); }, limitMs);
     }
 
+    // Plays `file` to the line and waits for the end of the play: nothing
+    // when it did not start, else whether it was played whole.
+    std::optional<bool> PlayAndWait(const QString& file) {
+        auto played = std::make_shared<std::optional<bool>>();
+        if (!tapi_->PlayToLine(file, [played](bool whole) { *played = whole; })) {
+            return std::nullopt;
+        }
+        EXPECT_FALSE(played->has_value()) << "told before the play could run";
+        WaitFor([&] { return played->has_value(); }, 20000);
+        return played->value_or(false);
+    }
+
     QTemporaryDir dir_;
     QString link_;
     VoiceModemTiming timing_;
@@ -260,10 +272,10 @@ TEST_F(VoiceModemLineTest, AHandsetAnsweredCallGivesItsEventsInOrderAndExactlyTh
 
 // A message played to the connected call reaches the line sample for
 // sample in the line's format, and the receive then goes on.
-// 6000 samples (0.75 s) of a known sound as a 16-bit 8 kHz WAV file.
-std::vector<int16_t> WriteMessage(const QString& file) {
+// `count` samples (6000: 0.75 s) of a known sound as a 16-bit 8 kHz WAV file.
+std::vector<int16_t> WriteMessage(const QString& file, int count = 6000) {
     std::vector<int16_t> message;
-    for (int i = 0; i < 6000; ++i) {
+    for (int i = 0; i < count; ++i) {
         message.push_back(static_cast<int16_t>(((i * 131) % 30000) - 15000));
     }
     QByteArray wav("RIFF");
@@ -301,10 +313,10 @@ TEST_F(VoiceModemLineTest, PlayToLineSendsTheFileThroughVoiceTransmitAndReceives
                            {QStringLiteral("--transmit-buffer"), QStringLiteral("2048"),
                             QStringLiteral("--played"), played, QStringLiteral("--log"), log}));
     ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
-    EXPECT_FALSE(tapi_->PlayToLine(file)) << "no call yet";
+    EXPECT_FALSE(tapi_->PlayToLine(file, {})) << "no call yet";
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Connected"))) << events_.join(u',').toStdString();
-    EXPECT_FALSE(tapi_->PlayToLine(dir_.filePath(QStringLiteral("missing.wav"))));
-    EXPECT_TRUE(tapi_->PlayToLine(file));
+    EXPECT_EQ(PlayAndWait(dir_.filePath(QStringLiteral("missing.wav"))), std::nullopt);
+    EXPECT_EQ(PlayAndWait(file), std::optional<bool>(true));
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
     EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
 
@@ -343,7 +355,7 @@ TEST_F(VoiceModemLineTest, ATransmitThatRunsDryPlaysOnAndIsJournaledOnce) {
     ASSERT_TRUE(SelectLinkLine().has_value());
     ASSERT_EQ(tapi_->LineOpen(6, 6), 0) << sim_.ErrorOutput().toStdString();
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Connected"))) << events_.join(u',').toStdString();
-    EXPECT_TRUE(tapi_->PlayToLine(file));
+    EXPECT_EQ(PlayAndWait(file), std::optional<bool>(true));
     ASSERT_TRUE(WaitForEvent(QStringLiteral("Idle"))) << events_.join(u',').toStdString();
     EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
     const QStringList journal = ProgramJournal().ReadLogFile(ProgramJournal().systemFileName());
@@ -361,6 +373,35 @@ TEST_F(VoiceModemLineTest, ATransmitThatRunsDryPlaysOnAndIsJournaledOnce) {
     QFile transcript(log);
     ASSERT_TRUE(transcript.open(QIODevice::ReadOnly));
     EXPECT_TRUE(transcript.readAll().contains("ran dry")) << "the buffer did run dry";
+}
+
+// A hang-up while a long message plays ends the play there: the stream is
+// closed first, so the modem takes the hang-up as a command, not as sound,
+// and the play's end is told as not played.
+TEST_F(VoiceModemLineTest, AHangUpDuringAPlayEndsTheStreamFirst) {
+    const QString file = dir_.filePath(QStringLiteral("long.wav"));
+    WriteMessage(file, 8000 * 20);
+    const QString log = dir_.filePath(QStringLiteral("log"));
+    ASSERT_TRUE(sim_.Start(link_,
+                           QStringLiteral("voice tone 440; wait-command VCID=1; "
+                                          "call rings=1 number=5550101; pickup; "
+                                          "wait-command VTX; wait-hangup timeout 20000; exit"),
+                           {QStringLiteral("--log"), log}));
+    ASSERT_EQ(OpenEmulatorLine(), 0) << sim_.ErrorOutput().toStdString();
+    ASSERT_TRUE(WaitForEvent(QStringLiteral("Connected"))) << events_.join(u',').toStdString();
+    auto played = std::make_shared<std::optional<bool>>();
+    ASSERT_TRUE(tapi_->PlayToLine(file, [played](bool whole) { *played = whole; }));
+    // Twenty seconds of sound, and the program is free at once.
+    EXPECT_FALSE(played->has_value());
+    EXPECT_EQ(tapi_->LineDrop(), 0);
+    ASSERT_TRUE(WaitFor([&] { return played->has_value(); }, 5000));
+    EXPECT_EQ(*played, false);
+    EXPECT_EQ(sim_.WaitFinished(), 0) << sim_.ErrorOutput().toStdString();
+    QFile transcript(log);
+    ASSERT_TRUE(transcript.open(QIODevice::ReadOnly));
+    const QByteArray text = transcript.readAll();
+    EXPECT_TRUE(text.contains("voice transmit ended")) << text.toStdString();
+    EXPECT_FALSE(text.contains("160000 bytes")) << "the whole message was written";
 }
 
 // A Conexant modem reports a caller who stops talking (<DLE>q); that is no
