@@ -216,7 +216,7 @@ void CallStateMachine::Connected() {
             // Entered at its end: a late "keep" may still record it.
             notRecorded_ = true;
         } else if (announce && !options_.announceWhileRecording) {
-            PlayAnnouncement([this] { RecordAnsweredCall(); });
+            PlayAnnouncement([this] { RecordAfterAnnouncement(); });
         } else {
             RecordAnsweredCall();
             if (announce) {
@@ -420,12 +420,16 @@ void CallStateMachine::PlayAnnouncement(std::function<void()> then) {
 }
 
 void CallStateMachine::RecordAnsweredCall() {
-    if (recorder_->IsRecording()) {
-        return;  // the user started it meanwhile
-    }
     recorder_->StartCallRecording();
     state_.recordingIncoming = true;
     notRecorded_ = false;
+}
+
+void CallStateMachine::RecordAfterAnnouncement() {
+    // The user may have started a recording by hand while it played.
+    if (!recorder_->IsRecording()) {
+        RecordAnsweredCall();
+    }
 }
 
 bool CallStateMachine::Asking() const {
@@ -455,7 +459,7 @@ void CallStateMachine::StartLateRecording() {
                 QStringLiteral("Screening"));
     // The caller is told before anything is recorded, as at the answer.
     if (!options_.announcement.isEmpty()) {
-        PlayAnnouncement([this] { RecordAnsweredCall(); });
+        PlayAnnouncement([this] { RecordAfterAnnouncement(); });
     } else {
         RecordAnsweredCall();
     }

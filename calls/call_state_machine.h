@@ -100,6 +100,7 @@ class CallStateMachine : public QObject {
     // played, or was not, while the call is still connected.
     void PlayAnnouncement(std::function<void()> then);
     void RecordAnsweredCall();
+    void RecordAfterAnnouncement();
     // The ringing signs of InComeCall: display, window, balloon, sound.
     void ShowRinging();
     // Takes the screen's decision for this call (once); false when it blocks.
