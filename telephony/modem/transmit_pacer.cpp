@@ -8,14 +8,7 @@ namespace orvane::modem {
 
 int PayloadBytesPerSecond(const VoiceFormatChoice& choice) {
     const int rate = choice.rate > 0 ? choice.rate : 8000;
-    switch (choice.encoding) {
-        case SampleEncoding::Signed16Le:
-            return rate * 2;
-        case SampleEncoding::ImaAdpcm4:
-            return rate / 2;
-        default:
-            return rate;
-    }
+    return rate * BitsPerSample(choice.encoding) / 8;
 }
 
 TransmitPacer::TransmitPacer(std::span<const uint8_t> stream, int payloadPerSecond)

@@ -221,6 +221,17 @@ std::optional<VoiceFormatChoice> ChooseVoiceFormat(std::span<const VoiceFormatOf
     return best;
 }
 
+int BitsPerSample(SampleEncoding encoding) {
+    switch (encoding) {
+        case SampleEncoding::Signed16Le:
+            return 16;
+        case SampleEncoding::ImaAdpcm4:
+            return 4;
+        default:
+            return 8;
+    }
+}
+
 std::string VoiceFormatArgument(const VoiceFormatChoice& choice) {
     return std::to_string(choice.code) + "," + std::to_string(choice.rate);
 }

@@ -52,6 +52,9 @@ struct VoiceFormatChoice {
 // one we decode.
 std::optional<VoiceFormatChoice> ChooseVoiceFormat(std::span<const VoiceFormatOffer> offers);
 
+// Bits one sample takes on the line: 16, 4 (IMA ADPCM) or 8.
+int BitsPerSample(SampleEncoding encoding);
+
 // The command argument for a choice, e.g. "131,8000" (AT+VSM=131,8000).
 std::string VoiceFormatArgument(const VoiceFormatChoice& choice);
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <csignal>
 
+#include "telephony/modem/voice_format.h"
+
 namespace orvane::modemsim {
 namespace {
 
@@ -28,27 +30,12 @@ constexpr std::size_t kMaxBacklogForInput = 256 * 1024;
 constexpr auto kTransmitSlice = 20ms;
 
 std::size_t BytesIn(int64_t samples, SampleEncoding encoding) {
-    const auto count = static_cast<std::size_t>(std::max<int64_t>(samples, 0));
-    switch (encoding) {
-        case SampleEncoding::Signed16Le:
-            return count * 2;
-        case SampleEncoding::ImaAdpcm4:
-            return (count + 1) / 2;
-        default:
-            return count;
-    }
+    const auto bits = static_cast<std::size_t>(modem::BitsPerSample(encoding));
+    return (static_cast<std::size_t>(std::max<int64_t>(samples, 0)) * bits + 7) / 8;
 }
 
 int64_t SamplesIn(std::size_t bytes, SampleEncoding encoding) {
-    const auto count = static_cast<int64_t>(bytes);
-    switch (encoding) {
-        case SampleEncoding::Signed16Le:
-            return count / 2;
-        case SampleEncoding::ImaAdpcm4:
-            return count * 2;
-        default:
-            return count;
-    }
+    return static_cast<int64_t>(bytes) * 8 / modem::BitsPerSample(encoding);
 }
 
 void Earliest(std::optional<TimePoint>& next, const std::optional<TimePoint>& candidate) {
